@@ -1,0 +1,24 @@
+# Native build: portable logic only, tested with GoogleTest under ASan/UBSan.
+find_package(GTest REQUIRED)
+set(KV_SAN -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+
+add_library(korvello_portable STATIC ${KORVELLO_PORTABLE_SOURCES})
+target_include_directories(korvello_portable PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_compile_options(korvello_portable PRIVATE ${KORVELLO_WARNINGS} ${KV_SAN})
+target_link_options(korvello_portable PUBLIC ${KV_SAN})
+
+file(GLOB_RECURSE KV_NATIVE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_test.cpp)
+add_executable(korvello_native_tests ${KV_NATIVE_TESTS})
+target_include_directories(korvello_native_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+target_compile_options(korvello_native_tests PRIVATE ${KORVELLO_WARNINGS} ${KV_SAN})
+target_link_libraries(korvello_native_tests PRIVATE korvello_portable GTest::gtest_main)
+add_test(NAME native_tests COMMAND korvello_native_tests)
+
+file(GLOB KV_NATIVE_BENCH CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*_bench.cpp)
+foreach(b ${KV_NATIVE_BENCH})
+  get_filename_component(n ${b} NAME_WE)
+  add_executable(${n} ${b})
+  target_include_directories(${n} PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_compile_options(${n} PRIVATE -O2)
+  target_link_libraries(${n} PRIVATE korvello_portable)
+endforeach()

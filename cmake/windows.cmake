@@ -1,0 +1,74 @@
+# Cross build: korvello.exe and the Win32 test program, both linked statically
+# so that no MinGW DLL has to sit beside them.
+set(KV_WIN_DEFS UNICODE _UNICODE NOMINMAX WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0800)
+set(KV_WIN_LIBS comctl32 comdlg32 shell32 shlwapi ole32 oleaut32 uuid gdi32 user32 advapi32 kernel32 psapi)
+set(KV_STATIC -static -static-libgcc -static-libstdc++)
+
+# The five tool files: built from Debian's sources by the tools recipe, cached
+# outside the clone, so a rebuild of the program does not rebuild them.
+set(KORVELLO_TOOLS_DIR "${CMAKE_BINARY_DIR}/tools" CACHE PATH "Folder holding the five embedded tool files")
+set(KV_TOOL_FILES ffmpeg.exe cygwin1.dll cygz.dll mediainfo.exe mediainfo.dll)
+set(KV_TOOL_PATHS)
+foreach(f ${KV_TOOL_FILES})
+  list(APPEND KV_TOOL_PATHS ${KORVELLO_TOOLS_DIR}/${f})
+endforeach()
+option(KORVELLO_BUILD_TOOLS "Run the tools recipe (off: use the files already in KORVELLO_TOOLS_DIR)" ON)
+if(KORVELLO_BUILD_TOOLS)
+  file(GLOB_RECURSE KV_TOOL_RECIPE CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/*)
+  add_custom_command(OUTPUT ${KV_TOOL_PATHS}
+    COMMAND ${CMAKE_SOURCE_DIR}/tools/build-tools.sh ${KORVELLO_TOOLS_DIR}
+    DEPENDS ${KV_TOOL_RECIPE}
+    COMMENT "Embedded tools (cached)" USES_TERMINAL VERBATIM)
+  add_custom_target(korvello_tools DEPENDS ${KV_TOOL_PATHS})
+else()
+  add_custom_target(korvello_tools)
+endif()
+
+add_library(korvello_core STATIC ${KORVELLO_PORTABLE_SOURCES} ${KORVELLO_WIN_SOURCES})
+target_include_directories(korvello_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_compile_definitions(korvello_core PUBLIC ${KV_WIN_DEFS})
+target_compile_options(korvello_core PRIVATE ${KORVELLO_WARNINGS})
+target_link_libraries(korvello_core PUBLIC ${KV_WIN_LIBS})
+target_link_options(korvello_core PUBLIC ${KV_STATIC})
+
+# Resources: manifest, art, icon and the tool files. windres finds the tool
+# files through the include path.
+set(KV_RC ${CMAKE_SOURCE_DIR}/src/ui/resources/korvello.rc)
+file(GLOB KV_RES_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/ui/resources/*)
+set_source_files_properties(${KV_RC} PROPERTIES OBJECT_DEPENDS "${KV_TOOL_PATHS};${KV_RES_FILES}")
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} --codepage=65001 -I${KORVELLO_TOOLS_DIR} -I${CMAKE_SOURCE_DIR}/src/ui/resources -I${CMAKE_BINARY_DIR}/art")
+enable_language(RC)
+
+add_executable(korvello WIN32 ${CMAKE_SOURCE_DIR}/src/app/main.cpp ${KV_RC})
+target_link_libraries(korvello PRIVATE korvello_core)
+target_link_options(korvello PRIVATE -municode)
+target_compile_options(korvello PRIVATE ${KORVELLO_WARNINGS})
+add_dependencies(korvello korvello_tools)
+set_target_properties(korvello PROPERTIES OUTPUT_NAME korvello)
+
+# GoogleTest built from Debian's sources for the cross target.
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB_RECURSE KV_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_wintest.cpp)
+add_executable(korvello_win_tests ${KV_WIN_TESTS} ${CMAKE_SOURCE_DIR}/tests/win_test_main.cpp ${KV_RC})
+target_include_directories(korvello_win_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_compile_options(korvello_win_tests PRIVATE ${KORVELLO_WARNINGS})
+target_link_libraries(korvello_win_tests PRIVATE korvello_core gtest)
+add_dependencies(korvello_win_tests korvello_tools)
+# One run of the whole program: Wine's start-up is the slow part.
+add_test(NAME win_tests COMMAND korvello_win_tests)
+set_tests_properties(win_tests PROPERTIES TIMEOUT 1200)
+
+# Small helper programs that tests start as child processes.
+file(GLOB KV_TEST_HELPERS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/helpers/*.cpp)
+foreach(h ${KV_TEST_HELPERS})
+  get_filename_component(n ${h} NAME_WE)
+  add_executable(${n} ${h})
+  target_link_options(${n} PRIVATE ${KV_STATIC} -municode)
+  target_compile_definitions(${n} PRIVATE ${KV_WIN_DEFS})
+  target_link_libraries(${n} PRIVATE ${KV_WIN_LIBS})
+  add_dependencies(korvello_win_tests ${n})
+endforeach()

@@ -1,0 +1,5 @@
+list(APPEND KORVELLO_PORTABLE_SOURCES
+  src/app/error.cpp
+)
+list(APPEND KORVELLO_WIN_SOURCES
+)

@@ -1,0 +1,4 @@
+list(APPEND KORVELLO_WIN_SOURCES
+  src/win/text.cpp
+  src/win/window.cpp
+)

@@ -1,0 +1,210 @@
+#!/usr/bin/env bash
+# Checks the five Windows tool files (tools/build-tools.sh OUTDIR) under Wine:
+# the conversion line Korvello runs, the duration query through a batch file,
+# the import tables and the run-time DLL dependencies.
+# Usage: tests/tools/test_tools.sh TOOLSDIR
+# Needs: wine (64-bit), Debian's ffmpeg and mediainfo, x86_64-w64-mingw32-objdump.
+set -uo pipefail
+
+if [[ $# -ne 1 || ! -d $1 ]]; then
+    echo "usage: $0 TOOLSDIR" >&2
+    exit 2
+fi
+TOOLS=$(cd "$1" && pwd)
+FILES=(ffmpeg.exe cygwin1.dll cygz.dll mediainfo.exe mediainfo.dll)
+OBJDUMP=x86_64-w64-mingw32-objdump
+
+for tool in wine winepath wineserver wineboot ffmpeg mediainfo "$OBJDUMP"; do
+    command -v "$tool" >/dev/null || { echo "missing '$tool'" >&2; exit 2; }
+done
+
+PASSED=0
+FAILED=0
+pass() { echo "PASS: $1"; PASSED=$((PASSED + 1)); }
+fail() { echo "FAIL: $1${2:+ -- $2}"; FAILED=$((FAILED + 1)); }
+absent() { ! "$@"; }
+bytes() { od -An -c "$1" | tr -d ' \n'; }
+one_time_line_crlf() { [[ $(bytes "$1") =~ ^[0-9]+:[0-5][0-9]:[0-5][0-9]\.[0-9]{3}\\r\\n$ ]]; }
+has_no_time() { ! grep -qE '[0-9]+:[0-9]{2}:[0-9]{2}' "$1"; }
+within_1pct() { awk -v a="$1" -v b="$2" 'BEGIN { d = a - b; if (d < 0) d = -d; exit !(b > 0 && d <= b / 100) }'; }
+check() { # name detail command...
+    local name=$1 detail=$2
+    shift 2
+    if "$@"; then pass "$name"; else fail "$name" "$detail"; fi
+}
+
+T=$(mktemp -d "${TMPDIR:-/tmp}/korvello-tools-test.XXXXXX")
+export WINEDEBUG=-all
+OWN_PREFIX=0
+if [[ -z ${WINEPREFIX:-} ]]; then
+    export WINEPREFIX=$T/wineprefix
+    OWN_PREFIX=1
+fi
+cleanup() {
+    if [[ $OWN_PREFIX -eq 1 ]]; then wineserver -k >/dev/null 2>&1 || true; fi
+    rm -rf "$T"
+}
+trap cleanup EXIT
+
+if [[ ! -f $WINEPREFIX/system.reg ]]; then
+    echo "setting up Wine prefix $WINEPREFIX"
+    wineboot -i >"$T/wineboot.log" 2>&1 || { cat "$T/wineboot.log"; echo "wineboot failed" >&2; exit 2; }
+fi
+# One server for the whole run; each Wine start is then much cheaper.
+wineserver -p60 >/dev/null 2>&1 || true
+
+winpath() { winepath -w "$1" 2>/dev/null; }
+
+# ------------------------------------------------------------------ files and imports
+
+for f in "${FILES[@]}"; do
+    check "$f present" "not found in $TOOLS" test -s "$TOOLS/$f"
+done
+
+SYSTEM_DLLS=" kernel32.dll msvcrt.dll user32.dll advapi32.dll shell32.dll bcrypt.dll ole32.dll oleaut32.dll ws2_32.dll gdi32.dll shlwapi.dll version.dll "
+declare -A ALLOWED=([ffmpeg.exe]="cygwin1.dll cygz.dll" [mediainfo.exe]="mediainfo.dll"
+                    [cygwin1.dll]="" [cygz.dll]="" [mediainfo.dll]="")
+for f in "${FILES[@]}"; do
+    [[ -s $TOOLS/$f ]] || continue
+    imports=$("$OBJDUMP" -p "$TOOLS/$f" | awk '/DLL Name:/ {print tolower($3)}' | tr '\n' ' ')
+    echo "  $f imports: $imports"
+    bad=""
+    for d in $imports; do
+        [[ $SYSTEM_DLLS == *" $d "* || " ${ALLOWED[$f]} " == *" $d "* ]] || bad+="$d "
+    done
+    check "$f imports only system DLLs and its siblings" "unexpected: $bad" test -z "$bad"
+    check "$f is x86-64 PE" "wrong format" grep -q 'file format pei-x86-64' <("$OBJDUMP" -f "$TOOLS/$f")
+    for d in ${ALLOWED[$f]}; do
+        check "$f imports $d" "missing from import table" grep -qw "$d" <<<"$imports"
+    done
+done
+
+total=0
+for f in "${FILES[@]}"; do [[ -f $TOOLS/$f ]] && total=$((total + $(stat -c %s "$TOOLS/$f"))); done
+echo "  total size: $total bytes"
+
+# ------------------------------------------------------------------ test media
+
+M=$T/media
+mkdir -p "$M"
+vcodec=mpeg4
+ffmpeg -hide_banner -encoders 2>/dev/null | grep -q ' libx264 ' && vcodec=libx264
+mk() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
+mk -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=8" \
+   -f lavfi -i "testsrc=size=320x240:rate=25:duration=8" \
+   -ac 2 -c:a aac -b:a 128k -c:v "$vcodec" -pix_fmt yuv420p -shortest "$M/stereo44_video.mp4"
+mk -f lavfi -i "anoisesrc=sample_rate=48000:amplitude=0.3:duration=7" \
+   -ac 1 -c:a aac -b:a 96k "$M/mono48.mp4"
+mk -f lavfi -i "sine=frequency=330:sample_rate=48000:duration=9" \
+   -af "pan=5.1|FL=c0|FR=c0|FC=c0|LFE=c0|BL=c0|BR=c0" -c:a aac -b:a 256k "$M/surround51.mp4"
+mk -f lavfi -i "sine=frequency=550:sample_rate=22050:duration=6.5" \
+   -ac 1 -c:a libmp3lame -b:a 64k "$M/mp3_in.mp4"
+mk -f lavfi -i "sine=frequency=660:sample_rate=44100:duration=7.5" \
+   -f lavfi -i "testsrc=size=200x200:rate=1:duration=1" -frames:v 1 \
+   -map 0:a -map 1:v -c:a aac -b:a 128k -c:v png -disposition:v attached_pic "$M/cover_art.m4a"
+mk -f lavfi -i "testsrc=size=320x240:rate=25:duration=5" -c:v "$vcodec" -pix_fmt yuv420p "$M/video_only.mp4"
+printf 'this is a text file, not a movie\r\n' >"$M/text_file.mp4"
+: >"$M/zero_bytes.mp4"
+
+mi() { mediainfo --Inform="$1" "$2" 2>/dev/null | tr -d '\r' | head -n1; }
+
+# ------------------------------------------------------------------ conversion
+
+convert() { # in out -> exit status of ffmpeg.exe; stderr kept in out.log
+    wine "$TOOLS/ffmpeg.exe" -i "$(winpath "$1")" -y -deinterlace -ar 44100 -ab 128 -ac 2 "$(winpath "$2")" \
+        </dev/null >"$2.log" 2>&1
+}
+
+for name in stereo44_video mono48 surround51 mp3_in cover_art; do
+    in=$(ls "$M/$name".*)
+    out=$T/$name.mp3
+    convert "$in" "$out"
+    rc=$?
+    check "convert $name: exit status 0" "exit $rc: $(tail -n 3 "$out.log" | tr '\n' ' ')" test "$rc" -eq 0
+    check "convert $name: -deinterlace accepted" "option rejected" absent grep -q 'Unrecognized option' "$out.log"
+    if [[ ! -s $out ]]; then
+        fail "convert $name: MP3 written" "no output file"
+        continue
+    fi
+    info=$(mi 'Audio;%Format%|%SamplingRate%|%Channels%|%BitRate%|%BitRate_Mode%|%Duration%' "$out")
+    want_ms=$(mi 'Audio;%Duration%' "$in")
+    IFS='|' read -r fmt sr ch br mode dur <<<"$info"
+    echo "  $name: mediainfo says $info (input audio ${want_ms} ms)"
+    check "convert $name: MPEG Audio" "$fmt" test "$fmt" = "MPEG Audio"
+    check "convert $name: 44100 Hz" "$sr" test "$sr" = 44100
+    check "convert $name: 2 channels" "$ch" test "$ch" = 2
+    check "convert $name: 128 kbit/s" "$br" test "$br" = 128000
+    check "convert $name: constant bit rate" "$mode" test "$mode" = CBR
+    check "convert $name: duration within 1 % of input" "mp3 ${dur} ms, input ${want_ms} ms" \
+        within_1pct "${dur%.*}" "${want_ms%.*}"
+done
+
+out=$T/video_only.mp3
+convert "$M/video_only.mp4" "$out"
+rc=$?
+echo "  video-only input: exit $rc, $(tail -n 1 "$out.log")"
+check "video-only input: ffmpeg exits non-zero" "exit $rc" test "$rc" -ne 0
+check "video-only input: no MP3 left behind" "$(ls -l "$out" 2>&1)" test ! -e "$out"
+
+# ------------------------------------------------------------------ duration through a batch file
+
+# Korvello asks for the duration through a four-line batch file run by cmd.
+duration_via_batch() { # media-file result-file: copies duration_time.txt to result-file if cmd wrote one
+    local media=$1 dir exe_short
+    dir=$(mktemp -d "$T/bat.XXXXXX")
+    exe_short=$(winepath -s "$(winpath "$TOOLS/mediainfo.exe")" 2>/dev/null)
+    printf '%s\r\n' \
+        '@echo off' \
+        "cd /d \"$(winpath "$dir")\"" \
+        "\"$exe_short\" --Inform=General;%%Duration/String3%% \"$(winpath "$media")\" > \"duration_time.txt\"" \
+        'exit' >"$dir/duration.bat"
+    wine cmd /c "$(winpath "$dir/duration.bat")" </dev/null >/dev/null 2>&1
+    rm -f "$2"
+    if [[ -f $dir/duration_time.txt ]]; then cp "$dir/duration_time.txt" "$2"; fi
+}
+
+good=$M/stereo44_video.mp4
+duration_via_batch "$good" "$T/good.txt"
+echo "  batch output for a good file: $(bytes "$T/good.txt" 2>&1)"
+want=$(mi 'General;%Duration/String3%' "$good")
+want_ms=$(mi 'General;%Duration%' "$good")
+check "batch: exactly one H:MM:SS.mmm line with CR LF" "got $(bytes "$T/good.txt" 2>&1)" one_time_line_crlf "$T/good.txt"
+line=$(tr -d '\r\n' <"$T/good.txt" 2>/dev/null)
+check "batch: duration matches the file ($want)" "got '$line'" test "$line" = "$want"
+got_ms=$(awk -F'[:.]' 'NF == 4 {print (($1 * 60 + $2) * 60 + $3) * 1000 + $4}' <<<"$line")
+check "batch: duration within 1 % of ${want_ms} ms" "got ${got_ms:-nothing}" within_1pct "${got_ms:-0}" "${want_ms%.*}"
+
+for bad in text_file zero_bytes; do
+    duration_via_batch "$M/$bad.mp4" "$T/$bad.txt"
+    echo "  batch output for $bad.mp4: $(bytes "$T/$bad.txt" 2>&1)"
+    check "batch: ran for $bad.mp4" "no duration_time.txt written" test -f "$T/$bad.txt"
+    check "batch: no time for $bad.mp4" "got $(bytes "$T/$bad.txt" 2>&1)" has_no_time "$T/$bad.txt"
+done
+
+# ------------------------------------------------------------------ run-time DLLs
+
+# The DLLs are real dependencies: without either one ffmpeg.exe must not start.
+runs() { # dir exe args...
+    local d=$1 exe=$2
+    shift 2
+    (cd "$d" && wine "./$exe" "$@" </dev/null >/dev/null 2>&1)
+}
+D=$T/dlls
+mkdir -p "$D/all"
+cp "${FILES[@]/#/$TOOLS/}" "$D/all/"
+check "ffmpeg.exe starts with both DLLs beside it" "it did not" runs "$D/all" ffmpeg.exe -version
+check "mediainfo.exe starts with mediainfo.dll beside it" "it did not" runs "$D/all" mediainfo.exe --Version
+for missing in cygwin1.dll cygz.dll; do
+    mkdir -p "$D/no-$missing"
+    cp "$D/all/ffmpeg.exe" "$D/all/cygwin1.dll" "$D/all/cygz.dll" "$D/no-$missing/"
+    rm "$D/no-$missing/$missing"
+    check "ffmpeg.exe fails to start without $missing" "it started" absent runs "$D/no-$missing" ffmpeg.exe -version
+done
+mkdir -p "$D/no-mediainfo.dll"
+cp "$D/all/mediainfo.exe" "$D/no-mediainfo.dll/"
+check "mediainfo.exe fails to start without mediainfo.dll" "it started" \
+    absent runs "$D/no-mediainfo.dll" mediainfo.exe --Version
+
+echo
+echo "$PASSED passed, $FAILED failed"
+[[ $FAILED -eq 0 ]]
