@@ -7,17 +7,31 @@ export WINEPREFIX
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
+# Wine's server and services outlive the command that starts them. They must not
+# inherit our output pipes, or whoever reads them (ctest, make, CI) waits forever.
+kv_detached() {
+    (
+        for fd in /proc/$BASHPID/fd/*; do
+            fd=${fd##*/}
+            [ "$fd" -gt 2 ] 2>/dev/null && eval "exec $fd>&-"
+        done
+        exec "$@" </dev/null >/dev/null 2>&1
+    )
+}
+
 kv_wine_prefix_ready() {
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
         flock 9
         if [ ! -f "$WINEPREFIX/.korvello-ready" ]; then
             rm -rf "$WINEPREFIX"
-            wineboot -i >/dev/null 2>&1 || true
-            wineserver -w
+            kv_detached wineboot -i || true
+            kv_detached wineserver -w || true
             touch "$WINEPREFIX/.korvello-ready"
         fi
     ) 9>"$WINEPREFIX.lock"
     # Persistent server: later wine calls attach to it instead of starting one.
-    wineserver -p >/dev/null 2>&1 || true
+    kv_detached wineserver -p || true
+    # Start the prefix's services now, detached, rather than inside a caller's pipe.
+    kv_detached wine cmd /c exit 0 || true
 }

@@ -344,14 +344,15 @@ declare -A SIBLINGS=(
 SYSTEM_DLLS="kernel32.dll msvcrt.dll user32.dll advapi32.dll shell32.dll bcrypt.dll ole32.dll oleaut32.dll ws2_32.dll gdi32.dll shlwapi.dll version.dll"
 for f in "${RESULTS[@]}"; do
     [[ -s $BUILD/bin/$f ]] || die "$f was not produced"
-    "$HOST-objdump" -f "$BUILD/bin/$f" | grep -q 'file format pei-x86-64' || die "$f is not an x86-64 PE file"
-    while read -r dll; do
-        lc=${dll,,}
-        [[ " $SYSTEM_DLLS ${SIBLINGS[$f]} " == *" $lc "* ]] || die "$f imports unexpected $dll"
-    done < <("$HOST-objdump" -p "$BUILD/bin/$f" | awk '/DLL Name:/ {print $3}')
-done
-for f in ffmpeg.exe:cygwin1.dll ffmpeg.exe:cygz.dll mediainfo.exe:mediainfo.dll; do
-    "$HOST-objdump" -p "$BUILD/bin/${f%%:*}" | grep -qi "DLL Name: ${f#*:}" || die "${f%%:*} does not import ${f#*:}"
+    [[ $("$HOST-objdump" -f "$BUILD/bin/$f") == *"file format pei-x86-64"* ]] || die "$f is not an x86-64 PE file"
+    imports=" $("$HOST-objdump" -p "$BUILD/bin/$f" | awk '/DLL Name:/ {print tolower($3)}' | tr '\n' ' ') "
+    for dll in $imports; do
+        [[ " $SYSTEM_DLLS ${SIBLINGS[$f]} " == *" $dll "* ]] || die "$f imports unexpected $dll"
+    done
+    for dll in ${SIBLINGS[$f]}; do
+        [[ $imports == *" $dll "* ]] || die "$f does not import $dll"
+    done
+    log "$f: $(stat -c %s "$BUILD/bin/$f") bytes, imports$imports"
 done
 
 SECS[total]=$((SECONDS - t_all))

@@ -88,7 +88,7 @@ echo "  total size: $total bytes"
 M=$T/media
 mkdir -p "$M"
 vcodec=mpeg4
-ffmpeg -hide_banner -encoders 2>/dev/null | grep -q ' libx264 ' && vcodec=libx264
+[[ $(ffmpeg -hide_banner -encoders 2>/dev/null) == *" libx264 "* ]] && vcodec=libx264
 mk() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
 mk -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=8" \
    -f lavfi -i "testsrc=size=320x240:rate=25:duration=8" \
