@@ -53,7 +53,8 @@ set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 file(GLOB_RECURSE KV_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_wintest.cpp)
-add_executable(korvello_win_tests ${KV_WIN_TESTS} ${CMAKE_SOURCE_DIR}/tests/win_test_main.cpp ${KV_RC})
+add_executable(korvello_win_tests ${KV_WIN_TESTS} ${CMAKE_SOURCE_DIR}/tests/win_test_main.cpp
+  ${CMAKE_SOURCE_DIR}/tests/support/win_test_util.cpp ${KV_RC})
 target_include_directories(korvello_win_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_compile_options(korvello_win_tests PRIVATE ${KORVELLO_WARNINGS})
 target_link_libraries(korvello_win_tests PRIVATE korvello_core gtest)

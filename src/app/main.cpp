@@ -1,3 +1,26 @@
+// Program entry: the application window, the main window, the message loop.
 #include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include "app/application.h"
+#include "app/main_instance.h"
+#include "ui/main_form.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&icc);
+    ::OleInitialize(nullptr);  // the folder picker and the shell's open verb need COM
+    {
+        kv::TApplication app;
+        app.SetTitle("Korvello");
+        app.Initialize();
+        kv::FormOptions options;
+        options.parameters = kv::CommandLineParameters();
+        kv::TfrmMain form(app, std::move(options));
+        form.Show();
+        app.Run();
+    }
+    ::OleUninitialize();
+    return 0;
+}

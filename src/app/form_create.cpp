@@ -1,0 +1,54 @@
+// Start-up of the main window: folders, settings and the tool files.
+#include "app/error.h"
+#include "app/runner_text.h"
+#include "app/process_runner.h"
+#include "app/settings.h"
+#include "app/tool_install.h"
+#include "ui/main_form.h"
+
+namespace kv {
+
+void TfrmMain::FormCreate() {
+    TempDir = GetTempFolder();
+    Busy = false;
+    LastFolder.clear();
+    WorkDir = CollapseDoubleBackslashes(GetDocumentsFolder() + "\\Korvello\\");
+    AppDir = CollapseDoubleBackslashes(GetAppDataFolder() + "\\Korvello\\");
+
+    try {  // guarded: settings may be unwritable; the program still runs
+        RegistryKey key(kSettingsKey);
+        if (!key.ValueExists("WorkDir")) key.WriteString("WorkDir", WorkDir);
+        key.WriteString("AppDir", AppDir);
+    } catch (...) {
+    }
+
+    if (!DirectoryExists(WorkDir)) CreateDir(WorkDir);
+    if (!DirectoryExists(AppDir)) CreateDir(AppDir);
+
+    try {  // guarded
+        RegistryKey key(kSettingsKey);
+        if (key.ValueExists("WorkDir")) {
+            SetControlText("Edit4", key.ReadString("WorkDir"));
+            const std::string stored = ControlText("Edit4");
+            if (!DirectoryExists(stored)) CreateDir(stored);
+        }
+    } catch (...) {
+    }
+
+    SetControlText("Edit3", ControlText("Edit4"));
+    WorkDir = ControlText("Edit3");
+
+    for (const auto& tool : kToolFiles) {
+        const std::string target = AppDir + tool.fileName;
+        try {  // guarded: a file in use keeps its old contents; a missing resource is not guarded
+            WriteResourceFile(options_.resourceModule, tool.resource, target);
+        } catch (const Error& e) {
+            if (std::string(e.what()).starts_with("Resource ")) throw;
+        }
+        if (std::string_view(tool.fileName) == "mediainfo.exe") MediaInfoPath = ShortName(target);
+        AddFileAttributes(target, FILE_ATTRIBUTE_HIDDEN);
+    }
+    FfmpegPath = ShortName(AppDir + "ffmpeg.exe");
+}
+
+}  // namespace kv

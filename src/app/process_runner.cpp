@@ -1,0 +1,147 @@
+#include "app/process_runner.h"
+
+#include <tlhelp32.h>
+
+#include <mutex>
+#include <vector>
+
+#include "app/runner_text.h"
+#include "win/text.h"
+
+namespace kv {
+
+namespace {
+
+// Processes this program started, kept open so their ids cannot be reused by
+// another program while we might still end them by id.
+struct Started {
+    DWORD id;
+    win::UniqueHandle handle;
+};
+std::vector<Started>& StartedProcesses() {
+    static std::vector<Started> list;
+    return list;
+}
+
+void PruneEnded() {
+    auto& list = StartedProcesses();
+    std::erase_if(list, [](const Started& s) { return ::WaitForSingleObject(s.handle.Get(), 0) == WAIT_OBJECT_0; });
+}
+
+bool Launch(const std::string& program, const std::string& params, int visibility, win::UniqueHandle* processOut) {
+    const std::string line = BuildCommandLine(program, params);
+    std::wstring wline = win::Widen(line);
+    if (wline.size() > kMaxCommandLine) return false;
+    std::wstring dir = win::Widen(FolderPart(program));
+    if (dir.empty()) dir = win::Widen(FolderPart(LocateProgram(program)));
+
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = static_cast<WORD>(visibility & 0xFFFF);
+    PROCESS_INFORMATION pi{};
+    // CreateProcessW may write into the command line, so it gets its own buffer.
+    std::vector<wchar_t> buf(wline.begin(), wline.end());
+    buf.push_back(L'\0');
+    if (!::CreateProcessW(nullptr, buf.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
+                          nullptr, dir.empty() ? nullptr : dir.c_str(), &si, &pi))
+        return false;
+    win::UniqueHandle process(pi.hProcess);
+    win::UniqueHandle thread(pi.hThread);
+
+    PruneEnded();
+    HANDLE dup = nullptr;
+    if (::DuplicateHandle(::GetCurrentProcess(), process.Get(), ::GetCurrentProcess(), &dup, 0, FALSE,
+                          DUPLICATE_SAME_ACCESS))
+        StartedProcesses().push_back({pi.dwProcessId, win::UniqueHandle(dup)});
+    if (processOut) *processOut = std::move(process);
+    return true;
+}
+
+}  // namespace
+
+bool ShellExec(const std::string& program, const std::string& params, int visibility) {
+    return Launch(program, params, visibility, nullptr);
+}
+
+bool ShellExec(const std::string& program, const std::string& params, int visibility, win::UniqueHandle& process) {
+    return Launch(program, params, visibility, &process);
+}
+
+bool ShellExecWait(const std::string& program, const std::string& params, int visibility) {
+    win::UniqueHandle process;
+    if (!Launch(program, params, visibility, &process)) return false;
+    WaitForProcess(process.Get());
+    return true;
+}
+
+bool ShellExecWaitLimited(const std::string& program, const std::string& params, int visibility,
+                          DWORD timeoutMs) {
+    win::UniqueHandle process;
+    if (!Launch(program, params, visibility, &process)) return false;
+    if (WaitForProcess(process.Get(), timeoutMs)) return true;
+    ::TerminateProcess(process.Get(), 1);
+    ::WaitForSingleObject(process.Get(), 5000);
+    return false;
+}
+
+bool WaitForProcess(HANDLE process, DWORD timeoutMs) {
+    const ULONGLONG deadline = timeoutMs == INFINITE ? 0 : ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        DWORD wait = INFINITE;
+        if (timeoutMs != INFINITE) {
+            const ULONGLONG now = ::GetTickCount64();
+            if (now >= deadline) return false;
+            wait = static_cast<DWORD>(deadline - now);
+        }
+        const DWORD r = ::MsgWaitForMultipleObjects(1, &process, FALSE, wait, QS_PAINT | QS_SENDMESSAGE);
+        if (r == WAIT_OBJECT_0 || r == WAIT_FAILED) return true;
+        if (r == WAIT_TIMEOUT) return false;
+        if (r == WAIT_OBJECT_0 + 1) {
+            MSG msg;
+            while (::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) ::DispatchMessageW(&msg);
+        }
+    }
+}
+
+std::string LocateProgram(const std::string& exeName) {
+    std::wstring path(32767, L'\0');
+    path.resize(::GetEnvironmentVariableW(L"Path", path.data(), static_cast<DWORD>(path.size())));
+    std::wstring cur(MAX_PATH * 4, L'\0');
+    cur.resize(::GetCurrentDirectoryW(static_cast<DWORD>(cur.size()), cur.data()));
+    return LocateProgram(exeName, win::Narrow(path), win::Narrow(cur), [](const std::string& p) {
+        const DWORD a = ::GetFileAttributesW(win::Widen(p).c_str());
+        return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+    });
+}
+
+bool EndProcessesByName(const std::string& exeFileName) {
+    PruneEnded();
+    bool result = false;
+    win::UniqueFile snap(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snap) return false;
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    for (BOOL ok = ::Process32FirstW(snap.Get(), &e); ok; ok = ::Process32NextW(snap.Get(), &e)) {
+        const std::string exe = win::Narrow(e.szExeFile);
+        if (!SameTextAscii(FileNamePart(exe), exeFileName) && !SameTextAscii(exe, exeFileName)) continue;
+        for (const auto& s : StartedProcesses()) {
+            if (s.id != e.th32ProcessID) continue;
+            result = ::TerminateProcess(s.handle.Get(), 0) != FALSE;
+        }
+    }
+    return result;
+}
+
+std::string ShortName(const std::string& path) {
+    const std::wstring w = win::Widen(path);
+    const DWORD n = ::GetShortPathNameW(w.c_str(), nullptr, 0);
+    if (n == 0) return path;
+    std::wstring out(n, L'\0');
+    const DWORD got = ::GetShortPathNameW(w.c_str(), out.data(), n);
+    if (got == 0 || got >= n) return path;
+    out.resize(got);
+    return win::Narrow(out);
+}
+
+}  // namespace kv

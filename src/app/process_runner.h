@@ -1,0 +1,43 @@
+#pragma once
+// Starting and ending external programs, and the small path utilities around them.
+#include <windows.h>
+
+#include <string>
+
+#include "win/handle.h"
+
+namespace kv {
+
+// Starts "program, one blank, params" in a new console with the given show state,
+// in the program's own folder. False when the command line is too long or the
+// process cannot be created. The process is recorded as started by this program.
+bool ShellExec(const std::string& program, const std::string& params, int visibility);
+
+// As ShellExec, and hands back the process handle (for following a transcoder).
+bool ShellExec(const std::string& program, const std::string& params, int visibility, win::UniqueHandle& process);
+
+// As ShellExec, then waits for the process to end while painting goes on.
+bool ShellExecWait(const std::string& program, const std::string& params, int visibility);
+
+// As ShellExecWait with a time limit: a process that outlives it is ended.
+// Gives false when the process could not be started or had to be ended.
+bool ShellExecWaitLimited(const std::string& program, const std::string& params, int visibility,
+                          DWORD timeoutMs);
+
+// Waits until the process has ended (or the wait fails), dispatching only paint
+// messages: the window repaints but input stays queued until afterwards.
+// Gives false when the time limit passed first.
+bool WaitForProcess(HANDLE process, DWORD timeoutMs = INFINITE);
+
+// The program found in the current folder or along Path, or empty.
+std::string LocateProgram(const std::string& exeName);
+
+// Ends the running processes with this executable name that this program
+// started itself; other programs' processes of the same name are left alone.
+// Gives the result of the last termination request, false when none matched.
+bool EndProcessesByName(const std::string& exeFileName);
+
+// The short (8.3) form of a path; the path itself where the system has none.
+std::string ShortName(const std::string& path);
+
+}  // namespace kv

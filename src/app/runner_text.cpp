@@ -1,0 +1,208 @@
+#include "app/runner_text.h"
+
+#include <cctype>
+
+#include "app/error.h"
+
+namespace kv {
+
+namespace {
+
+char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+std::string UpperAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = UpperAscii(c);
+    return out;
+}
+
+}  // namespace
+
+bool SameTextAscii(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+    return true;
+}
+
+std::string TrimText(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+    return std::string(s.substr(b, e - b));
+}
+
+std::string BuildCommandLine(std::string_view program, std::string_view params) {
+    std::string line;
+    const bool quote = program.find(' ') != std::string_view::npos && !program.starts_with('"');
+    if (quote) line += '"';
+    line += program;
+    if (quote) line += '"';
+    line += ' ';
+    line += params;
+    return line;
+}
+
+std::string FolderPart(std::string_view path) {
+    const auto cut = path.find_last_of("\\:");
+    if (cut == std::string_view::npos) return {};
+    std::string dir(path.substr(0, cut + 1));
+    if (dir.size() >= 2 && dir.back() == '\\') {
+        const char before = dir[dir.size() - 2];
+        if (before != ':' && before != '\\') dir.pop_back();
+    }
+    return dir;
+}
+
+std::string LocateProgram(std::string_view exeName, std::string_view pathList, std::string_view currentDir,
+                          const std::function<bool(const std::string&)>& exists) {
+    std::string found;
+    if (exists(std::string(exeName))) {
+        found = std::string(exeName);
+    } else {
+        std::size_t start = 0;
+        while (start <= pathList.size()) {
+            auto end = pathList.find(';', start);
+            if (end == std::string_view::npos) end = pathList.size();
+            std::string dir(pathList.substr(start, end - start));
+            start = end + 1;
+            if (dir.empty()) continue;
+            if (dir.back() != '\\' && dir.back() != ':') dir += '\\';
+            std::string candidate = dir + std::string(exeName);
+            if (exists(candidate)) {
+                found = candidate;
+                break;
+            }
+        }
+    }
+    if (!found.empty() && SameTextAscii(found, exeName)) {
+        std::string cur(currentDir);
+        if (!cur.empty() && cur.back() == '\\') cur.pop_back();
+        found = cur + "\\" + found;
+    }
+    return found;
+}
+
+std::string NamePart(std::string_view name) {
+    const auto dot = name.rfind('.');
+    if (dot == std::string_view::npos) return std::string(name);
+    return std::string(name.substr(0, dot));
+}
+
+std::string FileNamePart(std::string_view path) {
+    const auto cut = path.find_last_of("\\/:");
+    return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
+}
+
+std::string CollapseDoubleBackslashes(std::string_view path) {
+    std::string out;
+    out.reserve(path.size());
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '\\' && i + 1 < path.size() && path[i + 1] == '\\') {
+            out += '\\';
+            ++i;
+        } else {
+            out += path[i];
+        }
+    }
+    return out;
+}
+
+namespace {
+
+class TimeScanner {
+public:
+    explicit TimeScanner(std::string_view t) : t_(t) {}
+
+    void SkipBlanks() {
+        while (p_ < t_.size() && t_[p_] == ' ') ++p_;
+    }
+    bool AtEnd() const { return p_ >= t_.size(); }
+    bool Char(char c) {
+        SkipBlanks();
+        if (p_ < t_.size() && t_[p_] == c) {
+            ++p_;
+            return true;
+        }
+        return false;
+    }
+    // Up to 9 digits, so the value cannot overflow; longer numbers are invalid anyway.
+    std::optional<int> Number() {
+        SkipBlanks();
+        std::size_t n = 0;
+        int v = 0;
+        while (p_ < t_.size() && std::isdigit(static_cast<unsigned char>(t_[p_]))) {
+            if (++n > 9) return std::nullopt;
+            v = v * 10 + (t_[p_] - '0');
+            ++p_;
+        }
+        if (n == 0) return std::nullopt;
+        return v;
+    }
+    // 0 none, 1 AM, 2 PM
+    int Marker() {
+        SkipBlanks();
+        if (t_.size() - p_ >= 2) {
+            std::string two = UpperAscii(t_.substr(p_, 2));
+            if (two == "AM" || two == "PM") {
+                p_ += 2;
+                return two == "AM" ? 1 : 2;
+            }
+        }
+        return 0;
+    }
+
+private:
+    std::string_view t_;
+    std::size_t p_ = 0;
+};
+
+}  // namespace
+
+int TimeTextToSeconds(std::string_view text) {
+    auto invalid = [&]() { return Error("'" + std::string(text) + "' is not a valid time"); };
+    TimeScanner s(text);
+    int marker = s.Marker();
+    const bool markerFirst = marker != 0;
+    auto h = s.Number();
+    if (!h) throw invalid();
+    int m = 0, sec = 0, ms = 0;
+    if (s.Char(':')) {
+        auto v = s.Number();
+        if (!v) throw invalid();
+        m = *v;
+        if (s.Char(':')) {
+            auto w = s.Number();
+            if (!w) throw invalid();
+            sec = *w;
+            if (s.Char('.')) {
+                auto x = s.Number();
+                if (!x) throw invalid();
+                ms = *x;
+            }
+        }
+    }
+    if (!markerFirst) marker = s.Marker();
+    s.SkipBlanks();
+    if (!s.AtEnd()) throw invalid();
+    int hours = *h;
+    if (marker != 0) {
+        if (hours < 1 || hours > 12) throw invalid();
+        if (hours == 12) hours = 0;
+        if (marker == 2) hours += 12;
+    }
+    if (hours >= 24 || m >= 60 || sec >= 60 || ms >= 1000) throw invalid();
+    return hours * 3600 + m * 60 + sec;
+}
+
+std::string CollectParameters(const std::vector<std::string>& params) {
+    std::string text;
+    for (const auto& p : params) {
+        text += p;
+        text += ' ';
+        if (UpperAscii(text).find(".EXE") != std::string::npos) text.clear();
+    }
+    return text;
+}
+
+}  // namespace kv

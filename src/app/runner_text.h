@@ -1,0 +1,53 @@
+#pragma once
+// Text rules of the process runner and its small utilities; no Windows API.
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kv {
+
+// CreateProcessW takes at most 32767 characters including the terminating zero.
+inline constexpr std::size_t kMaxCommandLine = 32766;
+
+// "program, one blank, parameters". The program is quoted when it holds a blank,
+// otherwise CreateProcess may start C:\Program.exe for C:\Program Files\x.exe.
+std::string BuildCommandLine(std::string_view program, std::string_view params);
+
+// The folder a started program runs in: the program path up to its last "\" or
+// ":", without a final "\" unless it follows ":" or "\" (a drive root keeps it).
+std::string FolderPart(std::string_view path);
+
+// Looks for a program in the current folder, then in each folder of the Path
+// list; `exists` tells whether a file exists. Empty when not found.
+std::string LocateProgram(std::string_view exeName, std::string_view pathList, std::string_view currentDir,
+                          const std::function<bool(const std::string&)>& exists);
+
+// A file name without its last extension ("clip.part1.mp4" -> "clip.part1").
+std::string NamePart(std::string_view name);
+
+// The file-name part of a path (after the last "\", "/" or ":").
+std::string FileNamePart(std::string_view path);
+
+// Every run of "\\" becomes "\" (one pass, left to right).
+std::string CollapseDoubleBackslashes(std::string_view path);
+
+// Whole seconds of a time text H[:MM[:SS[.mmm]]], with optional AM/PM markers;
+// the separators are always ":" and "." whatever the user's regional settings,
+// since the media reader always writes them so. Throws kv::Error
+// "'<text>' is not a valid time" for anything else.
+int TimeTextToSeconds(std::string_view text);
+
+// The text a second copy hands to the running one: each parameter followed by a
+// blank; a parameter containing ".EXE" (any case) discards all collected so far.
+std::string CollectParameters(const std::vector<std::string>& params);
+
+// Case-insensitive comparison of ASCII letters, other bytes exact.
+bool SameTextAscii(std::string_view a, std::string_view b);
+
+// Trims blanks and control characters (<= ' ') at both ends.
+std::string TrimText(std::string_view s);
+
+}  // namespace kv

@@ -1,0 +1,37 @@
+#pragma once
+// Per-user settings in the registry, the user's special folders, and small file helpers.
+#include <optional>
+#include <string>
+
+#include "win/handle.h"
+
+namespace kv {
+
+inline constexpr const char* kSettingsKey = "\\Software\\Korvello";
+
+// A key of the current user's hive, opened with full access and created when
+// missing. Every failure raises kv::Error, so callers decide what a guarded step is.
+class RegistryKey {
+public:
+    explicit RegistryKey(const std::string& subKey);
+    [[nodiscard]] bool ValueExists(const std::string& name) const;
+    [[nodiscard]] std::string ReadString(const std::string& name) const;
+    void WriteString(const std::string& name, const std::string& value);
+
+private:
+    win::UniqueKey key_;
+};
+
+std::string GetDocumentsFolder();
+std::string GetAppDataFolder();
+std::string GetTempFolder();
+
+bool DirectoryExists(const std::string& path);
+bool FileExists(const std::string& path);
+// Creates the last level of a path only; false when it could not.
+bool CreateDir(const std::string& path);
+bool DeleteFileUtf8(const std::string& path);
+// Adds attribute bits to a file's attributes, keeping the others; no-op when the file is missing.
+void AddFileAttributes(const std::string& path, unsigned long bits);
+
+}  // namespace kv

@@ -1,0 +1,91 @@
+#include "ui/layout.h"
+
+namespace kv::ui {
+
+namespace {
+
+constexpr Bindings kDrag{.mouseDown = "Image1MouseDown"};
+
+constexpr std::array kLayout{
+    // Pictures and labels, drawn on the window itself.
+    ControlDef{Kind::Picture, "Image1", 0, 0, 503, 480, "", lkNone, "background", "", kDrag},
+    ControlDef{Kind::Label, "Label2", 278, 16, 0, 13, "Batch Renamer", lkBold | lkHandPointer | lkAutoWidth | lkLink},
+    ControlDef{Kind::Label, "Label3", 382, 16, 45, 13, "Support", lkBold | lkHandPointer | lkLink},
+    ControlDef{Kind::Label, "Label4", 19, 450, 0, 13, "Audio Joiner", lkBold | lkHandPointer | lkAutoWidth | lkLink},
+    ControlDef{Kind::Label, "Label5", 138, 450, 0, 13, "Tag Editor", lkBold | lkHandPointer | lkAutoWidth | lkLink},
+    ControlDef{Kind::Label, "Label6", 240, 450, 0, 13, "Clip Cutter", lkBold | lkHandPointer | lkAutoWidth | lkLink},
+    ControlDef{Kind::Label, "Label7", 366, 450, 0, 13, "Disc Ripper", lkBold | lkHandPointer | lkAutoWidth | lkLink},
+    ControlDef{Kind::Label, "Label8", 448, 428, 24, 13, "MP3", lkBold},
+    ControlDef{Kind::Picture, "Image2", 16, 12, 214, 53, "", lkNone, "logo", "", kDrag},
+    ControlDef{Kind::Label, "Label1", 158, 16, 0, 13, "More Tools", lkBold | lkHandPointer | lkAutoWidth | lkLink},
+    ControlDef{Kind::Picture, "Image3", 280, 381, 198, 45, "", lkNone, "banner", "", kDrag},
+    ControlDef{Kind::Label, "Label10", 16, 64, 99, 13, "Select single MP4 file"},
+    ControlDef{Kind::Label, "Label11", 16, 102, 157, 13, "Select folder containing MP4 files"},
+    ControlDef{Kind::Label, "Label12", 16, 139, 95, 13, "Select output folder"},
+    ControlDef{Kind::Label, "Label13", 16, 179, 275, 13, "Files to convert (DEL to remove selected file from the list)"},
+    // Windowed controls, above the pictures and labels.
+    ControlDef{Kind::Edit, "Edit1", 16, 79, 360, 21, "", lkNone, "", "", {.keyPress = "Edit1KeyPress"}},
+    ControlDef{Kind::Edit, "Edit2", 16, 117, 360, 21, "", lkNone, "", "", {.keyPress = "Edit2KeyPress"}},
+    ControlDef{Kind::Edit, "Edit3", 16, 155, 360, 21, "", lkNone, "", "", {.keyPress = "Edit3KeyPress"}},
+    ControlDef{Kind::Button, "Button1", 384, 77, 103, 25, "Add MP4 File", lkNone, "", "", {.click = "Button1Click"}},
+    ControlDef{Kind::Button, "Button2", 384, 115, 103, 25, "Add Folder", lkNone, "", "", {.click = "Button2Click"}},
+    ControlDef{Kind::Button, "Button3", 384, 153, 103, 25, "Browse", lkNone, "", "", {.click = "Button3Click"}},
+    ControlDef{Kind::RegionButton, "EzRgnBtn2", 464, 13, 23, 23, "", lkCrop | lkHandPointer, "close", "Close",
+               {.click = "EzRgnBtn2Click"}},
+    ControlDef{Kind::RegionButton, "EzRgnBtn1", 437, 13, 23, 23, "", lkCrop | lkHandPointer, "minimize", "Minimize",
+               {.click = "EzRgnBtn1Click"}},
+    ControlDef{Kind::RegionButton, "EzRgnBtn3", 436, 384, 41, 42, "", lkCrop | lkHandPointer, "convert",
+               "Convert the pending files to MP3", {.click = "EzRgnBtn3Click"}},
+    ControlDef{Kind::ListView, "ListView1", 15, 196, 473, 173, "", lkHandPointer, "", "",
+               {.click = "ListView1Click", .keyDown = "ListView1KeyDown",
+                .customDraw = "d4_ListViewCustomDrawSubItem"}},
+    ControlDef{Kind::ClickPanel, "TranPanel1", 16, 12, 137, 30, "", lkHandPointer | lkLink, "", "",
+               {.click = "TranPanel1Click"}},
+    ControlDef{Kind::ClickPanel, "TranPanel2", 16, 40, 216, 23, "", lkHandPointer | lkLink, "", "",
+               {.click = "TranPanel2Click"}},
+    // Working stores, right of the client area and outside the window's shape.
+    ControlDef{Kind::Label, "Label17", 544, 56, 0, 13, "Keep WorkDir Name", lkHiddenStore | lkAutoWidth},
+    ControlDef{Kind::Edit, "Edit4", 544, 72, 201, 21, "", lkHiddenStore},
+    ControlDef{Kind::Label, "Label16", 544, 104, 0, 13, "Used for mediainfo, to make open.bat", lkHiddenStore | lkAutoWidth},
+    ControlDef{Kind::Memo, "Memo3", 544, 120, 185, 89, "", lkHiddenStore},
+    ControlDef{Kind::Label, "Label14", 544, 216, 0, 13, "File Paths", lkHiddenStore | lkAutoWidth},
+    ControlDef{Kind::ListBox, "ListBox1", 544, 232, 121, 97, "", lkHiddenStore},
+    ControlDef{Kind::Label, "Label15", 696, 216, 0, 13, "Duration (sec)", lkHiddenStore | lkAutoWidth},
+    ControlDef{Kind::ListBox, "ListBox2", 696, 232, 96, 97, "", lkHiddenStore},
+};
+
+constexpr std::array kColumns{
+    ColumnDef{"Type", 40},
+    ColumnDef{"File Name (click to view)", 154},
+    ColumnDef{"Progress", 65},
+    ColumnDef{"Converted File (click to open)", 156},
+    ColumnDef{"DEL", 34},
+};
+
+// The publisher's pages. The addresses live under a reserved domain until the
+// publisher's site exists.
+constexpr std::array kLinks{
+    LinkDef{"Label1", "More Tools", "https://korvello.example/products"},
+    LinkDef{"Label2", "Batch Renamer", "https://korvello.example/batch-renamer"},
+    LinkDef{"Label3", "", "https://korvello.example/support"},
+    LinkDef{"Label4", "Audio Joiner", "https://korvello.example/audio-joiner"},
+    LinkDef{"Label5", "Tag Editor", "https://korvello.example/tag-editor"},
+    LinkDef{"Label6", "Clip Cutter", "https://korvello.example/clip-cutter"},
+    LinkDef{"Label7", "Disc Ripper", "https://korvello.example/disc-ripper"},
+    LinkDef{"TranPanel1", "", "https://korvello.example/"},
+    LinkDef{"TranPanel2", "", "https://korvello.example/korvello"},
+};
+
+}  // namespace
+
+std::span<const ControlDef> MainLayout() { return kLayout; }
+std::span<const ColumnDef> ListColumns() { return kColumns; }
+std::span<const LinkDef> Links() { return kLinks; }
+
+const ControlDef* FindControl(std::string_view name) {
+    for (const auto& c : kLayout)
+        if (c.name == name) return &c;
+    return nullptr;
+}
+
+}  // namespace kv::ui

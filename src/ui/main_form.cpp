@@ -1,0 +1,345 @@
+#include "ui/main_form.h"
+
+#include <windowsx.h>
+
+#include "app/main_instance.h"
+#include "win/text.h"
+
+namespace kv {
+
+namespace {
+
+constexpr wchar_t kFormClass[] = L"TfrmMain";
+constexpr COLORREF kFaceColour = RGB(220, 220, 220);
+
+win::UniqueFont MakeFont(bool bold) {
+    LOGFONTW lf{};
+    lf.lfHeight = -11;  // 8 points at 96 dpi
+    lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(lf.lfFaceName, L"Tahoma", LF_FACESIZE);
+    return win::UniqueFont(::CreateFontIndirectW(&lf));
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain(TApplication& app, FormOptions options)
+    : TComponent(nullptr), app_(app), options_(std::move(options)) {
+    SetName("frmMain");
+    if (!options_.resourceModule) options_.resourceModule = ::GetModuleHandleW(nullptr);
+    font_ = MakeFont(false);
+    boldFont_ = MakeFont(true);
+    RegisterHandlers();
+
+    // No frame: the window is its client area, centred on the screen.
+    const int x = (::GetSystemMetrics(SM_CXSCREEN) - ui::kClientWidth) / 2;
+    const int y = (::GetSystemMetrics(SM_CYSCREEN) - ui::kClientHeight) / 2;
+    Create(kFormClass, 0, WS_POPUP | WS_CLIPCHILDREN | WS_MINIMIZEBOX | WS_SYSMENU, win::Widen(app_.Title()), x, y,
+           ui::kClientWidth, ui::kClientHeight, app_.Handle(), nullptr, CS_DBLCLKS,
+           ::GetSysColorBrush(COLOR_BTNFACE));
+    app_.SetMainForm(Handle());
+    BuildControls();
+
+    // Components without a face, in layout order: the single-instance check first.
+    new TMainInstance(this, app_.Handle(), options_.parameters);
+
+    try {
+        FormCreate();
+    } catch (...) {
+        win::ReportCurrentException();
+    }
+}
+
+TfrmMain::~TfrmMain() {
+    if (!destroyed_) {
+        destroyed_ = true;
+        try {
+            FormDestroy();
+        } catch (...) {
+        }
+    }
+    if (app_.MainForm() == Handle()) app_.SetMainForm(nullptr);
+}
+
+void TfrmMain::Show() {
+    ::ShowWindow(app_.Handle(), SW_SHOWNOACTIVATE);
+    ::ShowWindow(Handle(), SW_SHOW);
+    ::SetForegroundWindow(Handle());
+    FormShow();
+    ::UpdateWindow(Handle());
+}
+
+HWND TfrmMain::Control(std::string_view name) const {
+    auto it = controls_.find(name);
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+std::string TfrmMain::ControlText(std::string_view name) const {
+    HWND h = Control(name);
+    if (!h) return {};
+    std::wstring buf(static_cast<size_t>(::GetWindowTextLengthW(h)) + 1, L'\0');
+    buf.resize(static_cast<size_t>(::GetWindowTextW(h, buf.data(), static_cast<int>(buf.size()))));
+    return win::Narrow(buf);
+}
+
+void TfrmMain::SetControlText(std::string_view name, const std::string& text) {
+    if (HWND h = Control(name)) ::SetWindowTextW(h, win::Widen(text).c_str());
+}
+
+void TfrmMain::BuildControls() {
+    HDC dc = ::GetDC(Handle());
+    for (const auto& def : ui::MainLayout()) {
+        switch (def.kind) {
+        case ui::Kind::Picture:
+        case ui::Kind::Label: {
+            RECT r{def.left, def.top, def.left + def.width, def.top + def.height};
+            if (def.look & ui::lkAutoWidth) {
+                HGDIOBJ old = ::SelectObject(dc, (def.look & ui::lkBold) ? boldFont_.Get() : font_.Get());
+                const std::wstring w = win::Widen(def.caption);
+                SIZE sz{};
+                ::GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &sz);
+                ::SelectObject(dc, old);
+                r.right = r.left + sz.cx;
+            }
+            graphics_.push_back({&def, r});
+            break;
+        }
+        default:
+            CreateWindowed(def);
+            break;
+        }
+    }
+    ::ReleaseDC(Handle(), dc);
+}
+
+void TfrmMain::CreateWindowed(const ui::ControlDef& def) {
+    const wchar_t* cls = WC_EDITW;
+    DWORD style = WS_CHILD | WS_VISIBLE;
+    DWORD ex = 0;
+    switch (def.kind) {
+    case ui::Kind::Edit:
+        style |= ES_AUTOHSCROLL;
+        ex = WS_EX_CLIENTEDGE;
+        break;
+    case ui::Kind::Memo:
+        style |= ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL;
+        ex = WS_EX_CLIENTEDGE;
+        break;
+    case ui::Kind::Button:
+    case ui::Kind::RegionButton:
+        cls = WC_BUTTONW;
+        style |= BS_PUSHBUTTON;
+        break;
+    case ui::Kind::ListBox:
+        cls = WC_LISTBOXW;
+        style |= LBS_NOINTEGRALHEIGHT | WS_VSCROLL;
+        ex = WS_EX_CLIENTEDGE;
+        break;
+    case ui::Kind::ListView:
+        cls = WC_LISTVIEWW;
+        style |= LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
+        ex = WS_EX_CLIENTEDGE;
+        break;
+    case ui::Kind::ClickPanel:
+        cls = WC_STATICW;
+        style |= SS_NOTIFY;
+        ex = WS_EX_TRANSPARENT;
+        break;
+    default:
+        return;
+    }
+    HWND h = ::CreateWindowExW(ex, cls, win::Widen(def.caption).c_str(), style, def.left, def.top, def.width,
+                               def.height, Handle(), nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    if (!h) return;
+    ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>((def.look & ui::lkBold) ? boldFont_.Get() : font_.Get()),
+                   FALSE);
+    if (def.kind == ui::Kind::ListBox) ::SendMessageW(h, LB_SETITEMHEIGHT, 0, 13);
+    if (def.kind == ui::Kind::ListView) {
+        ListView_SetExtendedListViewStyle(h, LVS_EX_FULLROWSELECT);
+        int i = 0;
+        for (const auto& col : ui::ListColumns()) {
+            std::wstring text = win::Widen(col.caption);
+            LVCOLUMNW c{};
+            c.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+            c.pszText = text.data();
+            c.cx = col.width;
+            c.iSubItem = i;
+            ListView_InsertColumn(h, i, &c);
+            ++i;
+        }
+    }
+    controls_.emplace(std::string(def.name), h);
+    defsByHwnd_.emplace(h, &def);
+    ::SetWindowSubclass(h, &TfrmMain::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void TfrmMain::RegisterHandlers() {
+    MouseDownHandlers["Image1MouseDown"] = [this](int button, int x, int y) { Image1MouseDown(button, x, y); };
+    ClickHandlers["EzRgnBtn1Click"] = [this] { EzRgnBtn1Click(); };
+    ClickHandlers["EzRgnBtn2Click"] = [this] { EzRgnBtn2Click(); };
+}
+
+void TfrmMain::RunClick(std::string_view handler) {
+    if (handler.empty()) return;
+    auto it = ClickHandlers.find(handler);
+    if (it != ClickHandlers.end() && it->second) it->second();
+}
+
+void TfrmMain::FormShow() {
+    win::UniqueRgn rgn(::CreateRoundRectRgn(0, 0, ui::kClientWidth, ui::kClientHeight, ui::kRoundCorner,
+                                            ui::kRoundCorner));
+    if (::SetWindowRgn(Handle(), rgn.Get(), TRUE)) (void)rgn.Release();  // the system owns the region now
+    for (const char* name : {"TranPanel1", "TranPanel2", "EzRgnBtn1", "EzRgnBtn2", "EzRgnBtn3"})
+        if (HWND h = Control(name)) ::InvalidateRect(h, nullptr, TRUE);
+}
+
+void TfrmMain::Image1MouseDown(int button, int, int) {
+    if (button != VK_LBUTTON) return;
+    ::ReleaseCapture();
+    ::SendMessageW(Handle(), WM_SYSCOMMAND, 0xF012, 0);  // move, as if the caption were dragged
+}
+
+void TfrmMain::EzRgnBtn1Click() { app_.Minimize(); }
+
+void TfrmMain::PaintGraphics(HDC dc) {
+    ::SetBkMode(dc, TRANSPARENT);
+    for (const auto& g : graphics_) {
+        const auto& def = *g.def;
+        if (def.kind == ui::Kind::Picture) {
+            auto it = pictures_.find(def.picture);
+            if (it != pictures_.end() && it->second) {
+                HDC mem = ::CreateCompatibleDC(dc);
+                HGDIOBJ old = ::SelectObject(mem, it->second.Get());
+                ::BitBlt(dc, g.rect.left, g.rect.top, g.rect.right - g.rect.left, g.rect.bottom - g.rect.top, mem, 0,
+                         0, SRCCOPY);
+                ::SelectObject(mem, old);
+                ::DeleteDC(mem);
+            } else if (def.name == "Image1") {
+                win::UniqueBrush face(::CreateSolidBrush(kFaceColour));
+                ::FillRect(dc, &g.rect, face.Get());
+            }
+        } else {
+            HGDIOBJ old = ::SelectObject(dc, (def.look & ui::lkBold) ? boldFont_.Get() : font_.Get());
+            ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+            const std::wstring w = win::Widen(def.caption);
+            RECT r = g.rect;
+            ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+            ::SelectObject(dc, old);
+        }
+    }
+}
+
+const TfrmMain::Graphic* TfrmMain::GraphicAt(POINT pt) const {
+    for (auto it = graphics_.rbegin(); it != graphics_.rend(); ++it)
+        if (::PtInRect(&it->rect, pt)) return &*it;
+    return nullptr;
+}
+
+LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(Handle(), &ps);
+        PaintGraphics(dc);
+        ::EndPaint(Handle(), &ps);
+        return 0;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN: {
+        const POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+        const int button = msg == WM_LBUTTONDOWN ? VK_LBUTTON : msg == WM_RBUTTONDOWN ? VK_RBUTTON : VK_MBUTTON;
+        if (const Graphic* g = GraphicAt(pt)) {
+            if (g->def->on.mouseDown.empty()) return 0;
+            auto it = MouseDownHandlers.find(g->def->on.mouseDown);
+            if (it != MouseDownHandlers.end() && it->second)
+                it->second(button, pt.x - g->rect.left, pt.y - g->rect.top);
+        }
+        return 0;
+    }
+    case WM_LBUTTONUP: {
+        const POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+        if (const Graphic* g = GraphicAt(pt)) RunClick(g->def->on.click);
+        return 0;
+    }
+    case WM_COMMAND: {
+        HWND from = reinterpret_cast<HWND>(lp);
+        auto it = defsByHwnd_.find(from);
+        if (it != defsByHwnd_.end() && (HIWORD(wp) == BN_CLICKED || HIWORD(wp) == STN_CLICKED))
+            RunClick(it->second->on.click);
+        return 0;
+    }
+    case WM_NOTIFY: {
+        auto* hdr = reinterpret_cast<NMHDR*>(lp);
+        auto it = defsByHwnd_.find(hdr->hwndFrom);
+        if (it == defsByHwnd_.end()) break;
+        const auto& on = it->second->on;
+        if (hdr->code == NM_CLICK) {
+            RunClick(on.click);
+        } else if (hdr->code == LVN_KEYDOWN && !on.keyDown.empty()) {
+            auto* kd = reinterpret_cast<NMLVKEYDOWN*>(lp);
+            auto h = KeyDownHandlers.find(on.keyDown);
+            if (h != KeyDownHandlers.end() && h->second) {
+                WORD key = kd->wVKey;
+                UINT shift = (::GetKeyState(VK_SHIFT) < 0 ? 1u : 0u) | (::GetKeyState(VK_CONTROL) < 0 ? 2u : 0u) |
+                             (::GetKeyState(VK_MENU) < 0 ? 4u : 0u);
+                h->second(key, shift);
+            }
+        } else if (hdr->code == NM_CUSTOMDRAW && !on.customDraw.empty()) {
+            auto h = CustomDrawHandlers.find(on.customDraw);
+            if (h != CustomDrawHandlers.end() && h->second) return h->second(*reinterpret_cast<NMLVCUSTOMDRAW*>(lp));
+        }
+        return 0;
+    }
+    case WM_CLOSE:
+        ::DestroyWindow(Handle());
+        return 0;
+    case WM_DESTROY:
+        if (!destroyed_) {
+            destroyed_ = true;
+            try {
+                FormDestroy();
+            } catch (...) {
+            }
+        }
+        return 0;
+    default:
+        break;
+    }
+    return Default(msg, wp, lp);
+}
+
+LRESULT CALLBACK TfrmMain::SubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+    auto* self = reinterpret_cast<TfrmMain*>(data);
+    try {
+        if (msg == WM_CHAR) {
+            auto it = self->defsByHwnd_.find(h);
+            if (it != self->defsByHwnd_.end() && !it->second->on.keyPress.empty()) {
+                auto hk = self->KeyPressHandlers.find(it->second->on.keyPress);
+                if (hk != self->KeyPressHandlers.end() && hk->second) {
+                    wchar_t key = static_cast<wchar_t>(wp);
+                    hk->second(key);
+                    if (key == 0) return 0;  // the handler dropped the character
+                    wp = key;
+                }
+            }
+        } else if (msg == WM_SETCURSOR) {
+            auto it = self->defsByHwnd_.find(h);
+            if (it != self->defsByHwnd_.end() && (it->second->look & ui::lkHandPointer) &&
+                LOWORD(lp) == HTCLIENT) {
+                ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+                return TRUE;
+            }
+        } else if (msg == WM_NCDESTROY) {
+            ::RemoveWindowSubclass(h, &TfrmMain::SubclassProc, 1);
+        }
+    } catch (...) {
+        win::ReportCurrentException();
+        return 0;
+    }
+    return ::DefSubclassProc(h, msg, wp, lp);
+}
+
+}  // namespace kv

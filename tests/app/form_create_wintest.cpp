@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/application.h"
+#include "app/runner_text.h"
+#include "app/settings.h"
+#include "app/tool_install.h"
+#include "support/win_test_util.h"
+#include "ui/main_form.h"
+#include "win/text.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// One application and main window per test, as the program builds them, with
+// the dialogs answered by the test.
+struct Program {
+    kv::TApplication app;
+    kvtest::FakeDialogs* dialogs = nullptr;
+    std::unique_ptr<kv::TfrmMain> form;
+
+    explicit Program(kv::FormOptions options = {}) {
+        auto d = std::make_unique<kvtest::FakeDialogs>();
+        dialogs = d.get();
+        app.SetDialogs(std::move(d));
+        app.SetTitle("Korvello");
+        app.Initialize();
+        if (!options.terminateSelf) options.terminateSelf = [] {};
+        form = std::make_unique<kv::TfrmMain>(app, std::move(options));
+    }
+};
+
+void DeleteSettings() { ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Korvello"); }
+
+std::string ResourceBytes(const char* name) {
+    HMODULE self = ::GetModuleHandleW(nullptr);
+    HRSRC r = ::FindResourceW(self, kv::win::Widen(name).c_str(), L"EXE");
+    if (!r) return {};
+    auto* p = static_cast<const char*>(::LockResource(::LoadResource(self, r)));
+    return std::string(p, ::SizeofResource(self, r));
+}
+
+TEST(FormCreate, FirstStartRecordsFoldersAndWritesHiddenToolFiles) {
+    DeleteSettings();
+    Program p;
+    auto& f = *p.form;
+    const std::string docs = kv::GetDocumentsFolder(), appData = kv::GetAppDataFolder();
+    EXPECT_EQ(f.WorkDir, kv::CollapseDoubleBackslashes(docs + "\\Korvello\\"));
+    EXPECT_EQ(f.AppDir, kv::CollapseDoubleBackslashes(appData + "\\Korvello\\"));
+    EXPECT_EQ(f.ControlText("Edit3"), f.WorkDir);
+    EXPECT_EQ(f.ControlText("Edit4"), f.WorkDir);
+    EXPECT_TRUE(kv::DirectoryExists(f.WorkDir));
+    EXPECT_TRUE(kv::DirectoryExists(f.AppDir));
+    EXPECT_FALSE(f.TempDir.empty());
+    EXPECT_EQ(f.TempDir.back(), '\\');
+    EXPECT_FALSE(f.Busy);
+
+    kv::RegistryKey key(kv::kSettingsKey);
+    EXPECT_EQ(key.ReadString("WorkDir"), f.WorkDir);
+    EXPECT_EQ(key.ReadString("AppDir"), f.AppDir);
+
+    for (const auto& tool : kv::kToolFiles) {
+        const std::string path = f.AppDir + tool.fileName;
+        const DWORD attrs = ::GetFileAttributesW(kv::win::Widen(path).c_str());
+        ASSERT_NE(attrs, INVALID_FILE_ATTRIBUTES) << path;
+        EXPECT_TRUE(attrs & FILE_ATTRIBUTE_HIDDEN) << path;
+        EXPECT_EQ(kvtest::ReadBytes(kvtest::FromUtf8(path)), ResourceBytes(tool.resource)) << path;
+    }
+    EXPECT_EQ(kv::win::Widen(f.MediaInfoPath).find(L' '), std::wstring::npos);
+    EXPECT_TRUE(kv::FileExists(f.MediaInfoPath));
+    EXPECT_TRUE(kv::FileExists(f.FfmpegPath));
+    EXPECT_TRUE(p.dialogs->boxes.empty());
+}
+
+TEST(FormCreate, StoredOutputFolderIsShownAndRecreated) {
+    kvtest::TempFolder dir;
+    const std::string stored = kvtest::Utf8(dir.Path() / L"Ausgabe Ü");
+    DeleteSettings();
+    {
+        kv::RegistryKey key(kv::kSettingsKey);
+        key.WriteString("WorkDir", stored);
+        key.WriteString("AppDir", "C:\\stale\\");
+    }
+    Program p;
+    EXPECT_EQ(p.form->WorkDir, stored);
+    EXPECT_EQ(p.form->ControlText("Edit3"), stored);
+    EXPECT_TRUE(kv::DirectoryExists(stored));
+    // The default folder is still created, and AppDir is written at every start.
+    EXPECT_TRUE(kv::DirectoryExists(kv::GetDocumentsFolder() + "\\Korvello\\"));
+    EXPECT_EQ(kv::RegistryKey(kv::kSettingsKey).ReadString("AppDir"), p.form->AppDir);
+    DeleteSettings();
+}
+
+TEST(FormCreate, ToolFilesLeftHiddenByAnEarlierRunAreReplaced) {
+    DeleteSettings();
+    const std::string appDir = kv::GetAppDataFolder() + "\\Korvello\\";
+    kv::CreateDir(appDir);
+    const fs::path exe = kvtest::FromUtf8(appDir + "ffmpeg.exe");
+    ::SetFileAttributesW(exe.c_str(), FILE_ATTRIBUTE_NORMAL);
+    kvtest::WriteBytes(exe, "stale contents of an older build");
+    ::SetFileAttributesW(exe.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    Program p;
+    EXPECT_EQ(kvtest::ReadBytes(exe), ResourceBytes("MYEX1"));
+}
+
+TEST(FormCreate, MissingResourceIsReportedAndTheWindowStillOpens) {
+    DeleteSettings();
+    kv::FormOptions o;
+    o.resourceModule = ::GetModuleHandleW(L"kernel32.dll");  // has resources, none of type "EXE"
+    Program p(std::move(o));
+    ASSERT_EQ(p.dialogs->boxes.size(), 1u);
+    EXPECT_EQ(p.dialogs->boxes[0].text, "Resource MYEX6 not found.");
+    EXPECT_EQ(p.dialogs->boxes[0].caption, "Korvello");
+    EXPECT_EQ(p.dialogs->boxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    EXPECT_TRUE(::IsWindow(p.form->Handle()));
+    // The steps before the failed one are done.
+    EXPECT_FALSE(p.form->WorkDir.empty());
+    EXPECT_TRUE(p.form->FfmpegPath.empty());
+}
+
+TEST(Shutdown, DestroyingTheWindowDeletesToolFilesAndBatchFile) {
+    DeleteSettings();
+    std::string appDir, tempDir;
+    {
+        Program p;
+        appDir = p.form->AppDir;
+        tempDir = p.form->TempDir;
+        kvtest::WriteBytes(kvtest::FromUtf8(tempDir + "open.bat"), "@echo off\r\n");
+        ASSERT_TRUE(kv::FileExists(appDir + "ffmpeg.exe"));
+    }
+    for (const auto& tool : kv::kToolFiles) EXPECT_FALSE(kv::FileExists(appDir + tool.fileName)) << tool.fileName;
+    EXPECT_FALSE(kv::FileExists(tempDir + "open.bat"));
+    EXPECT_TRUE(kv::DirectoryExists(appDir));
+}
+
+TEST(Shutdown, CloseButtonDeletesFilesAndEndsWithoutDestructionHandler) {
+    DeleteSettings();
+    int terminated = 0;
+    kv::FormOptions o;
+    o.terminateSelf = [&] { ++terminated; };
+    Program p(std::move(o));
+    const std::string appDir = p.form->AppDir;
+    p.form->EzRgnBtn2Click();
+    EXPECT_EQ(terminated, 1);
+    for (const auto& tool : kv::kToolFiles) EXPECT_FALSE(kv::FileExists(appDir + tool.fileName)) << tool.fileName;
+    // Files written after the close button are not deleted by the window's destruction.
+    kvtest::WriteBytes(kvtest::FromUtf8(appDir + "cygz.dll"), "x");
+    p.form.reset();
+    EXPECT_TRUE(kv::FileExists(appDir + "cygz.dll"));
+    kv::DeleteFileUtf8(appDir + "cygz.dll");
+}
+
+TEST(MainWindow, LayoutAndShape) {
+    DeleteSettings();
+    Program p;
+    auto& f = *p.form;
+    RECT rc;
+    ::GetClientRect(f.Handle(), &rc);
+    EXPECT_EQ(rc.right, 503);
+    EXPECT_EQ(rc.bottom, 479);
+    EXPECT_EQ(::GetWindowLongW(f.Handle(), GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME), 0);
+    EXPECT_EQ(::GetWindow(f.Handle(), GW_OWNER), p.app.Handle());
+    for (const char* name : {"Edit1", "Edit2", "Edit3", "Edit4", "Button1", "Button2", "Button3", "ListView1",
+                             "ListBox1", "ListBox2", "Memo3"}) {
+        HWND h = f.Control(name);
+        ASSERT_TRUE(h) << name;
+        EXPECT_FALSE(::GetWindowLongW(h, GWL_STYLE) & WS_TABSTOP) << name;
+    }
+    HWND list = f.Control("ListView1");
+    EXPECT_EQ(Header_GetItemCount(ListView_GetHeader(list)), 5);
+    EXPECT_EQ(ListView_GetColumnWidth(list, 1), 154);
+    f.Show();
+    kvtest::PumpFor(100);
+    // The rounded corners are outside the window's shape; the face is inside.
+    HRGN rgn = ::CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(::GetWindowRgn(f.Handle(), rgn), ERROR);
+    EXPECT_FALSE(::PtInRegion(rgn, 1, 1));
+    EXPECT_FALSE(::PtInRegion(rgn, 501, 477));
+    EXPECT_TRUE(::PtInRegion(rgn, 15, 15));
+    EXPECT_TRUE(::PtInRegion(rgn, 250, 240));
+    ::DeleteObject(rgn);
+    // The hidden stores lie right of the visible area.
+    RECT store;
+    ::GetWindowRect(f.Control("ListBox1"), &store);
+    ::MapWindowPoints(nullptr, f.Handle(), reinterpret_cast<POINT*>(&store), 2);
+    EXPECT_GE(store.left, 503);
+}
+
+}  // namespace

@@ -1,0 +1,121 @@
+#include "app/process_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/win_test_util.h"
+#include "win/text.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kvtest::TempFolder;
+
+fs::path Child() { return kvtest::ProgramFolder() / L"kv_child.exe"; }
+
+// What kv_child wrote: its working folder and its command line.
+std::pair<std::wstring, std::wstring> ReadRecord(const fs::path& p) {
+    std::string bytes = kvtest::ReadBytes(p);
+    std::wstring w(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    auto nl = w.find(L'\n');
+    auto nl2 = w.find(L'\n', nl + 1);
+    return {w.substr(0, nl), w.substr(nl + 1, nl2 - nl - 1)};
+}
+
+TEST(ProcessRunner, RunsInTheProgramsFolderWithOneBlankBeforeParams) {
+    TempFolder dir(L"kv runner");
+    const fs::path exe = dir.Path() / L"sub dir" / L"child.exe";
+    fs::create_directories(exe.parent_path());
+    fs::copy_file(Child(), exe);
+    const fs::path out = dir.Path() / L"record.txt";
+
+    // A folder with a blank: the program must be quoted or Windows tries "...\kv.exe".
+    ASSERT_TRUE(kv::ShellExecWait(kvtest::Utf8(exe), "--write \"" + kvtest::Utf8(out) + "\"", SW_HIDE));
+    auto [cwd, cmd] = ReadRecord(out);
+    EXPECT_EQ(fs::path(cwd), exe.parent_path());
+    EXPECT_EQ(cmd, L"\"" + exe.wstring() + L"\" --write \"" + out.wstring() + L"\"");
+}
+
+TEST(ProcessRunner, LongCommandLinesAreNeitherCutNorOverflowing) {
+    TempFolder dir;
+    const fs::path out = dir.Path() / L"r.txt";
+    const std::string pad(3000, 'x');
+    ASSERT_TRUE(kv::ShellExecWait(kvtest::Utf8(Child()), "--write \"" + kvtest::Utf8(out) + "\" " + pad, SW_HIDE));
+    auto rec = ReadRecord(out);
+    EXPECT_EQ(rec.second, Child().wstring() + L" --write \"" + out.wstring() + L"\" " + std::wstring(3000, L'x'));
+    // Beyond the system's limit the call fails cleanly.
+    EXPECT_FALSE(kv::ShellExec(kvtest::Utf8(Child()), std::string(40000, 'y'), SW_HIDE));
+}
+
+TEST(ProcessRunner, CreationFailureGivesFalse) {
+    EXPECT_FALSE(kv::ShellExec("C:\\no\\such\\program.exe", "", SW_HIDE));
+    EXPECT_FALSE(kv::ShellExecWait("C:\\no\\such\\program.exe", "", SW_HIDE));
+}
+
+TEST(ProcessRunner, TimeLimitEndsAProcessThatOutlivesIt) {
+    const ULONGLONG t0 = ::GetTickCount64();
+    EXPECT_FALSE(kv::ShellExecWaitLimited(kvtest::Utf8(Child()), "--sleep 30000", SW_HIDE, 300));
+    EXPECT_LT(::GetTickCount64() - t0, 20000u);
+    EXPECT_TRUE(kv::ShellExecWaitLimited(kvtest::Utf8(Child()), "--sleep 10", SW_HIDE, 20000));
+}
+
+TEST(ProcessRunner, WaitKeepsPaintingButHoldsInputBack) {
+    // A posted message (like input) must still be queued after the wait.
+    HWND wnd = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(wnd);
+    ::PostMessageW(wnd, WM_USER + 7, 0, 0);
+    ASSERT_TRUE(kv::ShellExecWait(kvtest::Utf8(Child()), "--sleep 200", SW_HIDE));
+    MSG msg;
+    EXPECT_TRUE(::PeekMessageW(&msg, wnd, WM_USER + 7, WM_USER + 7, PM_REMOVE));
+    ::DestroyWindow(wnd);
+}
+
+TEST(ProcessRunner, EndsOnlyTheTranscodersThisProgramStarted) {
+    TempFolder dir;
+    const fs::path ours = dir.Path() / L"ffmpeg.exe";
+    const fs::path theirsDir = dir.Path() / L"other";
+    fs::create_directories(theirsDir);
+    const fs::path theirs = theirsDir / L"FFMPEG.EXE";
+    fs::copy_file(Child(), ours);
+    fs::copy_file(Child(), theirs);
+
+    EXPECT_FALSE(kv::EndProcessesByName("ffmpeg.exe"));  // none of ours runs
+
+    // Another program's transcoder, started directly.
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    std::wstring cmd = L"\"" + theirs.wstring() + L"\" --sleep 20000";
+    ASSERT_TRUE(::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    kv::win::UniqueHandle other(pi.hProcess), otherThread(pi.hThread);
+
+    kv::win::UniqueHandle mine;
+    ASSERT_TRUE(kv::ShellExec(kvtest::Utf8(ours), "--sleep 20000", SW_HIDE, mine));
+    ::Sleep(200);
+    EXPECT_TRUE(kv::EndProcessesByName("FFmpeg.exe"));
+    EXPECT_EQ(::WaitForSingleObject(mine.Get(), 10000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    ::GetExitCodeProcess(mine.Get(), &code);
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(::WaitForSingleObject(other.Get(), 300), static_cast<DWORD>(WAIT_TIMEOUT)) << "another program's ffmpeg was ended";
+    ::TerminateProcess(other.Get(), 0);
+}
+
+TEST(ProcessRunner, ShortNameHasNoBlanksAndKeepsUnknownPaths) {
+    TempFolder dir;
+    const fs::path f = dir.Path() / L"a long file name with blanks.txt";
+    kvtest::WriteBytes(f, "x");
+    const std::string shortName = kv::ShortName(kvtest::Utf8(f));
+    EXPECT_EQ(shortName.find(' '), std::string::npos) << shortName;
+    EXPECT_TRUE(fs::exists(kvtest::FromUtf8(shortName)));
+    EXPECT_EQ(kv::ShortName("C:\\does not\\exist.txt"), "C:\\does not\\exist.txt");
+}
+
+TEST(ProcessRunner, LocateProgramFindsSystemPrograms) {
+    const std::string cmd = kv::LocateProgram("cmd.exe");
+    ASSERT_FALSE(cmd.empty());
+    EXPECT_TRUE(fs::exists(kvtest::FromUtf8(cmd)));
+    EXPECT_EQ(kv::LocateProgram("surely-not-here-4711.exe"), "");
+}
+
+}  // namespace
