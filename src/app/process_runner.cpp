@@ -28,7 +28,8 @@ void PruneEnded() {
     std::erase_if(list, [](const Started& s) { return ::WaitForSingleObject(s.handle.Get(), 0) == WAIT_OBJECT_0; });
 }
 
-bool Launch(const std::string& program, const std::string& params, int visibility, win::UniqueHandle* processOut) {
+bool Launch(const std::string& program, const std::string& params, int visibility, win::UniqueHandle* processOut,
+            HANDLE job = nullptr) {
     const std::string line = BuildCommandLine(program, params);
     std::wstring wline = win::Widen(line);
     if (wline.size() > kMaxCommandLine) return false;
@@ -43,11 +44,17 @@ bool Launch(const std::string& program, const std::string& params, int visibilit
     // CreateProcessW may write into the command line, so it gets its own buffer.
     std::vector<wchar_t> buf(wline.begin(), wline.end());
     buf.push_back(L'\0');
-    if (!::CreateProcessW(nullptr, buf.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
-                          nullptr, dir.empty() ? nullptr : dir.c_str(), &si, &pi))
+    // In a job, the process starts suspended so that its children are born inside the job too.
+    const DWORD flags = CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | (job ? CREATE_SUSPENDED : 0);
+    if (!::CreateProcessW(nullptr, buf.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                          dir.empty() ? nullptr : dir.c_str(), &si, &pi))
         return false;
     win::UniqueHandle process(pi.hProcess);
     win::UniqueHandle thread(pi.hThread);
+    if (job) {
+        (void)::AssignProcessToJobObject(job, process.Get());  // without a job, the time limit ends the process alone
+        ::ResumeThread(thread.Get());
+    }
 
     PruneEnded();
     HANDLE dup = nullptr;
@@ -77,9 +84,13 @@ bool ShellExecWait(const std::string& program, const std::string& params, int vi
 
 bool ShellExecWaitLimited(const std::string& program, const std::string& params, int visibility,
                           DWORD timeoutMs) {
+    // A batch file runs the tool as a child of the interpreter: ending the whole
+    // job ends both when the limit passes.
+    win::UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
     win::UniqueHandle process;
-    if (!Launch(program, params, visibility, &process)) return false;
+    if (!Launch(program, params, visibility, &process, job.Get())) return false;
     if (WaitForProcess(process.Get(), timeoutMs)) return true;
+    if (job) ::TerminateJobObject(job.Get(), 1);
     ::TerminateProcess(process.Get(), 1);
     ::WaitForSingleObject(process.Get(), 5000);
     return false;

@@ -1,5 +1,10 @@
 list(APPEND KORVELLO_PORTABLE_SOURCES
   src/components/component.cpp
+  src/components/advantmr.cpp
+  src/components/FindFile.cpp
 )
 list(APPEND KORVELLO_WIN_SOURCES
+  src/components/advantmr_win.cpp
+  src/components/FindFile_win.cpp
+  src/components/BrowseForFolderU.cpp
 )

@@ -2,7 +2,11 @@
 
 #include <windowsx.h>
 
+#include <shellapi.h>
+
 #include "app/main_instance.h"
+#include "components/FindFile.h"
+#include "components/advantmr.h"
 #include "win/text.h"
 
 namespace kv {
@@ -39,9 +43,14 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
            ::GetSysColorBrush(COLOR_BTNFACE));
     app_.SetMainForm(Handle());
     BuildControls();
+    jobs_ = std::make_unique<JobList>(Control("ListView1"), Control("ListBox1"), Control("ListBox2"));
 
     // Components without a face, in layout order: the single-instance check first.
     new TMainInstance(this, app_.Handle(), options_.parameters);
+    FindFile1 = new TFindFile(this);
+    FindFile1->SetName("FindFile1");
+    FindFile1->SetFilter("*.mp4");
+    ::DragAcceptFiles(Handle(), TRUE);
 
     try {
         FormCreate();
@@ -177,6 +186,15 @@ void TfrmMain::RegisterHandlers() {
     MouseDownHandlers["Image1MouseDown"] = [this](int button, int x, int y) { Image1MouseDown(button, x, y); };
     ClickHandlers["EzRgnBtn1Click"] = [this] { EzRgnBtn1Click(); };
     ClickHandlers["EzRgnBtn2Click"] = [this] { EzRgnBtn2Click(); };
+    ClickHandlers["EzRgnBtn3Click"] = [this] { EzRgnBtn3Click(); };
+    ClickHandlers["Button1Click"] = [this] { Button1Click(); };
+    ClickHandlers["Button2Click"] = [this] { Button2Click(); };
+    ClickHandlers["Button3Click"] = [this] { Button3Click(); };
+    ClickHandlers["ListView1Click"] = [this] { ListView1Click(); };
+    KeyDownHandlers["ListView1KeyDown"] = [this](WORD& key, UINT shift) { ListView1KeyDown(key, shift); };
+    KeyPressHandlers["Edit1KeyPress"] = [this](wchar_t& key) { Edit1KeyPress(key); };
+    KeyPressHandlers["Edit2KeyPress"] = [this](wchar_t& key) { Edit2KeyPress(key); };
+    KeyPressHandlers["Edit3KeyPress"] = [this](wchar_t& key) { Edit3KeyPress(key); };
 }
 
 void TfrmMain::RunClick(std::string_view handler) {
@@ -291,6 +309,19 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             auto h = CustomDrawHandlers.find(on.customDraw);
             if (h != CustomDrawHandlers.end() && h->second) return h->second(*reinterpret_cast<NMLVCUSTOMDRAW*>(lp));
         }
+        return 0;
+    }
+    case WM_DROPFILES: {
+        HDROP drop = reinterpret_cast<HDROP>(wp);
+        std::vector<std::string> paths;
+        const UINT n = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < n; ++i) {
+            std::wstring buf(::DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+            buf.resize(::DragQueryFileW(drop, i, buf.data(), static_cast<UINT>(buf.size())));
+            paths.push_back(win::Narrow(buf));
+        }
+        ::DragFinish(drop);
+        AddDroppedPaths(paths);
         return 0;
     }
     case WM_CLOSE:

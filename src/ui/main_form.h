@@ -7,12 +7,15 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
+#include <set>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/application.h"
+#include "convert/job_list.h"
 #include "components/component.h"
 #include "ui/layout.h"
 #include "win/handle.h"
@@ -52,6 +55,33 @@ public:
     void Image1MouseDown(int button, int x, int y);
     void EzRgnBtn1Click();
     void EzRgnBtn2Click();
+    // Job list.
+    void ListView1KeyDown(WORD& key, UINT shift);
+    void ListView1Click();
+    // Adding files and folders.
+    void Button1Click();
+    void Button2Click();
+    void Edit1KeyPress(wchar_t& key);
+    void Edit2KeyPress(wchar_t& key);
+    void Edit3KeyPress(wchar_t& key);
+    // Output folder.
+    void Button3Click();
+    // Conversion run.
+    void EzRgnBtn3Click();
+    void MyTimerEventHandlerConversion(TAdvancedTimer* sender);
+
+    // The duration probe in its two halves: the tool's first answer line (none
+    // when it gave no answer), then the stored duration (raises on a bad time).
+    std::optional<std::string> ProbeAnswer(const std::string& path);
+    static int ProbeDuration(const std::string& firstLine);
+
+    // Adds dropped files and folders as the two add commands do.
+    void AddDroppedPaths(const std::vector<std::string>& paths);
+
+    JobList& Jobs() { return *jobs_; }
+    TFindFile* FindFile1 = nullptr;
+    // The time a probe may take before its tool is ended and the file taken as unusable.
+    DWORD ProbeTimeLimitMs = 60000;
 
     // Controls by name.
     [[nodiscard]] HWND Control(std::string_view name) const;
@@ -89,6 +119,12 @@ private:
     const Graphic* GraphicAt(POINT pt) const;
     void RunClick(std::string_view handler);
     void DeleteToolFiles(bool batchFileFourth);
+    bool AddOneFile(const std::string& path);
+    bool AddFolder(const std::string& folder);
+    std::string ProbePathForm(const std::string& path) const;
+    bool StartNextJob();
+    void FinishJob(TAdvancedTimer* timer, bool ok, int row);
+    void SignalRunFinished();
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
     TApplication& app_;
@@ -99,6 +135,12 @@ private:
     std::vector<Graphic> graphics_;
     std::map<std::string, win::UniqueBitmap, std::less<>> pictures_;
     bool destroyed_ = false;
+    std::unique_ptr<JobList> jobs_;
+    // The running job: its row's id, its transcoder, and the outputs this run wrote.
+    std::int64_t currentJobId_ = 0;
+    win::UniqueHandle currentProcess_;
+    std::set<std::string> runOutputs_;
+    bool runActive_ = false;
 };
 
 }  // namespace kv

@@ -1,0 +1,42 @@
+#pragma once
+// The job list: the visible list with its five columns and the two hidden lists
+// of paths and durations, always holding one entry per row at the same index.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace kv {
+
+class JobList {
+public:
+    JobList(HWND listView, HWND pathsList, HWND durationsList);
+
+    // Appends to all three lists: path, duration, then the row
+    // "MP4" | display name | "Pending" | "" | "X". Gives the row's id.
+    std::int64_t Append(const std::string& path, const std::string& displayName, int duration);
+    // Removes one index from all three: durations, paths, then the row.
+    void Remove(int index);
+
+    [[nodiscard]] int Count() const;
+    [[nodiscard]] int Selected() const;  // -1 when no row is selected
+    [[nodiscard]] std::string Progress(int index) const;
+    void SetProgress(int index, const std::string& text);
+    [[nodiscard]] std::string Converted(int index) const;
+    void SetConverted(int index, const std::string& text);
+    [[nodiscard]] std::string Path(int index) const;
+    [[nodiscard]] std::string Duration(int index) const;
+    [[nodiscard]] std::string Cell(int index, int column) const;
+
+    // Rows keep an id for life, so a run can follow its own row when rows above it go.
+    [[nodiscard]] std::int64_t IdAt(int index) const;
+    [[nodiscard]] int IndexOf(std::int64_t id) const;  // -1 when the row is gone
+
+    [[nodiscard]] HWND ListView() const noexcept { return list_; }
+
+private:
+    HWND list_, paths_, durations_;
+    std::int64_t nextId_ = 1;
+};
+
+}  // namespace kv

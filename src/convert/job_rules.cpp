@@ -1,0 +1,95 @@
+#include "convert/job_rules.h"
+
+#include "app/runner_text.h"
+
+namespace kv {
+
+std::string BadFolderFileMessage(std::string_view fileNameWithExtension) {
+    return "Cannot process file " + std::string(fileNameWithExtension) +
+           " Bad file header or bad characters in filename! Please use different file.";
+}
+
+std::string DisplayName(std::string_view path) { return NamePart(FileNamePart(path)); }
+
+ListClick ListClickRule(int x, const std::array<int, 4>& w, std::string_view progress) {
+    const int c1 = w[0], c2 = w[0] + w[1], c3 = c2 + w[2], c4 = c3 + w[3];
+    if (x > c4 && progress == kPending) return ListClick::RemovePending;
+    if (c3 < x && x < c4 && progress == kDone) return ListClick::OpenOutputFolder;
+    if (c1 < x && x < c2) return ListClick::OpenInputFile;
+    return ListClick::None;
+}
+
+namespace {
+
+std::string DoublePercents(std::string_view s) {
+    std::string out;
+    for (char c : s) {
+        out += c;
+        if (c == '%') out += '%';
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string ProbeBatchText(std::string_view inputPath, std::string_view answerPath,
+                           std::string_view mediaInfoPath) {
+    std::string t;
+    t += "set filein=\"" + DoublePercents(inputPath) + "\"\r\n";
+    t += "set fileout=\"" + DoublePercents(answerPath) + "\"\r\n";
+    t += "set mediainfo=\"" + DoublePercents(mediaInfoPath) + "\"\r\n";
+    t += "%mediainfo% --Inform=General;%%Duration/String3%% %filein% > %fileout%\r\n";
+    return t;
+}
+
+std::optional<std::string> FirstLine(std::string_view text) {
+    if (text.empty()) return std::nullopt;
+    const auto end = text.find_first_of("\r\n");
+    return std::string(text.substr(0, end));
+}
+
+int StoredDuration(std::string_view firstLine) { return TimeTextToSeconds(firstLine) + 1; }
+
+std::string OutputPathFor(std::string_view workDir, std::string_view inputPath) {
+    std::string name = FileNamePart(inputPath);
+    const auto dot = name.rfind('.');
+    if (dot != std::string::npos) name.erase(dot);
+    name += ".mp3";
+    return TrimText(std::string(workDir) + "\\" + name);
+}
+
+std::string FfmpegArgsFor(std::string_view inputPath, std::string_view outputPath) {
+    return " -i \"" + std::string(inputPath) + "\" -y -deinterlace -ar 44100 -ab 128 -ac 2 \"" +
+           std::string(outputPath) + "\"";
+}
+
+std::int64_t ExpectedSizeFor(std::int64_t durationSeconds, double outputRateKB) {
+    const long double v = static_cast<long double>(durationSeconds) * outputRateKB * 1024.0L;
+    return static_cast<std::int64_t>(v);
+}
+
+std::int64_t PercentOf(std::int64_t size, std::int64_t expected) {
+    if (expected <= 0) return 0;
+    return static_cast<std::int64_t>(static_cast<long double>(size) * 100.0L / static_cast<long double>(expected));
+}
+
+std::string PercentText(std::int64_t percent) { return std::to_string(percent) + "% Done"; }
+
+std::string LowerAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+std::string FreeOutputPath(const std::string& candidate, const std::set<std::string>& taken) {
+    if (!taken.count(LowerAscii(candidate))) return candidate;
+    const auto dot = candidate.rfind('.');
+    const std::string stem = candidate.substr(0, dot), ext = candidate.substr(dot);
+    for (int n = 2;; ++n) {
+        std::string next = stem + " (" + std::to_string(n) + ")" + ext;
+        if (!taken.count(LowerAscii(next))) return next;
+    }
+}
+
+}  // namespace kv

@@ -1,0 +1,64 @@
+#pragma once
+// Rules of the job list, the duration probe and the conversion run that need no
+// Windows API: texts, names, hit-testing and progress arithmetic.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+inline constexpr std::string_view kPending = "Pending";
+inline constexpr std::string_view kDone = "Done";
+inline constexpr std::string_view kFailed = "Failed";
+inline constexpr std::string_view kConvertedMark = "MP3";
+
+inline constexpr std::string_view kBadFileMessage =
+    "Cannot process this file! Bad file header! Please use different file.";
+std::string BadFolderFileMessage(std::string_view fileNameWithExtension);
+
+// The name a row shows: the file name without folder and last extension.
+std::string DisplayName(std::string_view path);
+
+enum class ListClick { None, RemovePending, OpenOutputFolder, OpenInputFile };
+
+// What a click at x (list client coordinates) on a row does, given the widths of
+// columns 0 to 3 and the row's progress text. All comparisons are strict, so a
+// click exactly on a column boundary does nothing.
+ListClick ListClickRule(int x, const std::array<int, 4>& widths, std::string_view progress);
+
+// The probe's batch file, four CR LF lines. Percent signs in the paths are
+// doubled so that the interpreter hands them to the tool unchanged.
+std::string ProbeBatchText(std::string_view inputPath, std::string_view answerPath,
+                           std::string_view mediaInfoPath);
+
+// The first line of a text file's contents, or nothing when it has no line
+// (a line break at the very end does not begin another line).
+std::optional<std::string> FirstLine(std::string_view text);
+
+// Whole seconds plus one, from the media reader's first answer line.
+int StoredDuration(std::string_view firstLine);
+
+// WorkDir, one "\" and the input's file name with ".mp3" for its last extension,
+// trimmed of blanks and control characters at both ends.
+std::string OutputPathFor(std::string_view workDir, std::string_view inputPath);
+
+// The transcoder's fixed argument line.
+std::string FfmpegArgsFor(std::string_view inputPath, std::string_view outputPath);
+
+// Expected MP3 size in bytes: duration x rate (KB per second) x 1024, truncated.
+std::int64_t ExpectedSizeFor(std::int64_t durationSeconds, double outputRateKB);
+
+// size x 100 / expected, truncated toward zero; not limited to 100.
+std::int64_t PercentOf(std::int64_t size, std::int64_t expected);
+std::string PercentText(std::int64_t percent);
+
+// A name no other row of this run has written: "x.mp3", else "x (2).mp3", "x (3).mp3" ...
+// `taken` holds the lower-cased output paths already written in this run.
+std::string FreeOutputPath(const std::string& candidate, const std::set<std::string>& taken);
+std::string LowerAscii(std::string_view s);
+
+}  // namespace kv

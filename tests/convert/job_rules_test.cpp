@@ -1,0 +1,113 @@
+#include "convert/job_rules.h"
+
+#include <gtest/gtest.h>
+
+#include "app/error.h"
+
+namespace {
+
+using kv::ListClick;
+using kv::ListClickRule;
+
+constexpr std::array<int, 4> kWidths{40, 154, 65, 156};  // boundaries at 40, 194, 259, 415
+
+TEST(ListClickRule, StrictColumnBoundaries) {
+    EXPECT_EQ(ListClickRule(40, kWidths, "Pending"), ListClick::None);
+    EXPECT_EQ(ListClickRule(41, kWidths, "Pending"), ListClick::OpenInputFile);
+    EXPECT_EQ(ListClickRule(193, kWidths, "Done"), ListClick::OpenInputFile);
+    EXPECT_EQ(ListClickRule(194, kWidths, "Done"), ListClick::None);
+    EXPECT_EQ(ListClickRule(259, kWidths, "Done"), ListClick::None);
+    EXPECT_EQ(ListClickRule(260, kWidths, "Done"), ListClick::OpenOutputFolder);
+    EXPECT_EQ(ListClickRule(414, kWidths, "Done"), ListClick::OpenOutputFolder);
+    EXPECT_EQ(ListClickRule(415, kWidths, "Pending"), ListClick::None);
+    EXPECT_EQ(ListClickRule(416, kWidths, "Pending"), ListClick::RemovePending);
+    EXPECT_EQ(ListClickRule(2000, kWidths, "Pending"), ListClick::RemovePending);
+}
+
+TEST(ListClickRule, StatusDecidesRemovalAndOpeningTheFolder) {
+    EXPECT_EQ(ListClickRule(420, kWidths, "42% Done"), ListClick::None);
+    EXPECT_EQ(ListClickRule(420, kWidths, "Done"), ListClick::None);
+    EXPECT_EQ(ListClickRule(420, kWidths, "pending"), ListClick::None);  // case matters
+    EXPECT_EQ(ListClickRule(300, kWidths, "Pending"), ListClick::None);
+    EXPECT_EQ(ListClickRule(300, kWidths, "Failed"), ListClick::None);
+    EXPECT_EQ(ListClickRule(20, kWidths, "Pending"), ListClick::None);   // Type column
+    EXPECT_EQ(ListClickRule(220, kWidths, "Pending"), ListClick::None);  // Progress column
+    // Columns resized by the user move the boundaries.
+    EXPECT_EQ(ListClickRule(30, {10, 30, 65, 156}, "Done"), ListClick::OpenInputFile);
+}
+
+TEST(ProbeBatch, FourCrLfLinesWithQuotedPaths) {
+    const std::string t = kv::ProbeBatchText("C:\\v\\a b&c.mp4", "C:\\T\\duration_time.txt", "C:\\K\\MEDIAI~1.EXE");
+    EXPECT_EQ(t,
+              "set filein=\"C:\\v\\a b&c.mp4\"\r\n"
+              "set fileout=\"C:\\T\\duration_time.txt\"\r\n"
+              "set mediainfo=\"C:\\K\\MEDIAI~1.EXE\"\r\n"
+              "%mediainfo% --Inform=General;%%Duration/String3%% %filein% > %fileout%\r\n");
+}
+
+TEST(ProbeBatch, PercentSignsReachTheToolUnchanged) {
+    const std::string t = kv::ProbeBatchText("C:\\v\\100%.mp4", "C:\\%TEMP%\\d.txt", "m.exe");
+    EXPECT_NE(t.find("set filein=\"C:\\v\\100%%.mp4\"\r\n"), std::string::npos);
+    EXPECT_NE(t.find("set fileout=\"C:\\%%TEMP%%\\d.txt\"\r\n"), std::string::npos);
+}
+
+TEST(ProbeAnswer, LinesAsInAnyTextFile) {
+    EXPECT_EQ(kv::FirstLine(""), std::nullopt);
+    EXPECT_EQ(kv::FirstLine("\r\n"), std::optional<std::string>(""));
+    EXPECT_EQ(kv::FirstLine("00:00:07.000\r\n"), std::optional<std::string>("00:00:07.000"));
+    EXPECT_EQ(kv::FirstLine("00:00:07.000"), std::optional<std::string>("00:00:07.000"));
+    EXPECT_EQ(kv::FirstLine("00:01:00.000\nsecond\n"), std::optional<std::string>("00:01:00.000"));
+}
+
+TEST(ProbeAnswer, StoredDurationIsWholeSecondsPlusOne) {
+    EXPECT_EQ(kv::StoredDuration("00:00:00.000"), 1);
+    EXPECT_EQ(kv::StoredDuration("00:00:59.999"), 60);
+    EXPECT_EQ(kv::StoredDuration("00:03:25.123"), 206);
+    EXPECT_THROW(kv::StoredDuration("24:00:00.000"), kv::Error);
+    EXPECT_THROW(kv::StoredDuration(""), kv::Error);
+}
+
+TEST(DisplayName, NoFolderNoLastExtension) {
+    EXPECT_EQ(kv::DisplayName("C:\\a.b\\clip.part1.mp4"), "clip.part1");
+    EXPECT_EQ(kv::DisplayName("C:\\v\\noext"), "noext");
+    EXPECT_EQ(kv::BadFolderFileMessage("x y.mp4"),
+              "Cannot process file x y.mp4 Bad file header or bad characters in filename! Please use different file.");
+}
+
+TEST(OutputPath, ExtensionReplacedFolderJoinedAndTrimmed) {
+    EXPECT_EQ(kv::OutputPathFor("C:\\Out", "D:\\in\\clip.part1.mp4"), "C:\\Out\\clip.part1.mp3");
+    EXPECT_EQ(kv::OutputPathFor("C:\\Out\\", "D:\\in\\clip.mp4"), "C:\\Out\\\\clip.mp3");
+    EXPECT_EQ(kv::OutputPathFor("C:\\Out", "D:\\in.dir\\noext"), "C:\\Out\\noext.mp3");
+    EXPECT_EQ(kv::OutputPathFor("  C:\\Out", "D:\\in\\x.mp4 "), "C:\\Out\\x.mp3");
+}
+
+TEST(FfmpegArgs, FixedLineAroundBothPaths) {
+    EXPECT_EQ(kv::FfmpegArgsFor("D:\\in\\a b.mp4", "C:\\Out\\a b.mp3"),
+              " -i \"D:\\in\\a b.mp4\" -y -deinterlace -ar 44100 -ab 128 -ac 2 \"C:\\Out\\a b.mp3\"");
+}
+
+TEST(Progress, ExpectedSizeAndPercent) {
+    EXPECT_EQ(kv::ExpectedSizeFor(206, 16.0), 206 * 16384);
+    const std::int64_t expected = 206 * 16384;
+    EXPECT_EQ(kv::PercentOf(expected / 2, expected), 50);
+    EXPECT_EQ(kv::PercentOf(expected / 2 - 1, expected), 49);
+    EXPECT_EQ(kv::PercentOf(expected * 3, expected), 300);
+    EXPECT_EQ(kv::PercentText(42), "42% Done");
+    // 40 hours of audio: the sizes pass 2^31 and must not wrap.
+    const std::int64_t longExpected = kv::ExpectedSizeFor(40 * 3600 + 1, 16.0);
+    EXPECT_EQ(longExpected, std::int64_t{144001} * 16384);
+    EXPECT_GT(longExpected, std::int64_t{1} << 31);
+    EXPECT_EQ(kv::PercentOf(longExpected - 1, longExpected), 99);
+    EXPECT_EQ(kv::PercentOf(10, 0), 0);
+}
+
+TEST(FreeOutputPath, LaterRowsOfOneRunGetNumberedNames) {
+    std::set<std::string> taken;
+    EXPECT_EQ(kv::FreeOutputPath("C:\\O\\a.mp3", taken), "C:\\O\\a.mp3");
+    taken.insert("c:\\o\\a.mp3");
+    EXPECT_EQ(kv::FreeOutputPath("C:\\O\\A.mp3", taken), "C:\\O\\A (2).mp3");
+    taken.insert("c:\\o\\a (2).mp3");
+    EXPECT_EQ(kv::FreeOutputPath("C:\\O\\a.mp3", taken), "C:\\O\\a (3).mp3");
+}
+
+}  // namespace
