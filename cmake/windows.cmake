@@ -60,8 +60,11 @@ target_compile_options(korvello_win_tests PRIVATE ${KORVELLO_WARNINGS})
 target_link_libraries(korvello_win_tests PRIVATE korvello_core gtest)
 add_dependencies(korvello_win_tests korvello_tools)
 # One run of the whole program: Wine's start-up is the slow part.
+add_test(NAME make_media COMMAND ${CMAKE_SOURCE_DIR}/tests/make_media.sh ${CMAKE_BINARY_DIR}/media)
+set_tests_properties(make_media PROPERTIES FIXTURES_SETUP media)
 add_test(NAME win_tests COMMAND korvello_win_tests)
-set_tests_properties(win_tests PROPERTIES TIMEOUT 1200)
+set_tests_properties(win_tests PROPERTIES TIMEOUT 1200 FIXTURES_REQUIRED media
+  ENVIRONMENT "KV_MEDIA_DIR=${CMAKE_BINARY_DIR}/media")
 
 # Small helper programs that tests start as child processes.
 file(GLOB KV_TEST_HELPERS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/helpers/*.cpp)

@@ -63,7 +63,8 @@ bool TfrmMain::StartNextJob() {
     // a file from before the run is overwritten as the user expects.
     OutputPath = FreeOutputPath(OutputPathFor(WorkDir, InputPath), runOutputs_);
     FfmpegArgs = FfmpegArgsFor(InputPath, OutputPath);
-    ExpectedSize = ExpectedSizeFor(std::strtoll(jobs_->Duration(CurrentJob).c_str(), nullptr, 10), OutputRateKB);
+    currentDuration_ = std::strtoll(jobs_->Duration(CurrentJob).c_str(), nullptr, 10);
+    ExpectedSize = ExpectedSizeFor(currentDuration_, OutputRateKB);
     currentJobId_ = jobs_->IdAt(CurrentJob);
     runOutputs_.insert(LowerAscii(OutputPath));
 
@@ -110,7 +111,7 @@ void TfrmMain::MyTimerEventHandlerConversion(TAdvancedTimer* sender) {
     if (exited) {
         DWORD code = 1;
         if (currentProcess_) ::GetExitCodeProcess(currentProcess_.Get(), &code);
-        FinishJob(sender, code == 0 && size && *size > 0, row);
+        FinishJob(sender, code == 0 && size && OutputComplete(*size, currentDuration_), row);
         return;
     }
     if (size) LastSize = *size;

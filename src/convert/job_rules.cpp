@@ -75,6 +75,12 @@ std::int64_t PercentOf(std::int64_t size, std::int64_t expected) {
 
 std::string PercentText(std::int64_t percent) { return std::to_string(percent) + "% Done"; }
 
+bool OutputComplete(std::int64_t size, std::int64_t storedDuration) {
+    if (size <= 0) return false;
+    const long double minimum = static_cast<long double>(storedDuration - 1) * 16000.0L * 0.9L;
+    return static_cast<long double>(size) >= minimum;
+}
+
 std::string LowerAscii(std::string_view s) {
     std::string out(s);
     for (char& c : out)

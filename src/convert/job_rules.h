@@ -56,6 +56,11 @@ std::int64_t ExpectedSizeFor(std::int64_t durationSeconds, double outputRateKB);
 std::int64_t PercentOf(std::int64_t size, std::int64_t expected);
 std::string PercentText(std::int64_t percent);
 
+// Whether a finished MP3 holds the whole input: at 128 kbit/s it takes 16000
+// bytes a second, and the input lasts at least storedDuration - 1 seconds. A cut
+// input makes the transcoder end normally with a short file; that is no success.
+bool OutputComplete(std::int64_t size, std::int64_t storedDuration);
+
 // A name no other row of this run has written: "x.mp3", else "x (2).mp3", "x (3).mp3" ...
 // `taken` holds the lower-cased output paths already written in this run.
 std::string FreeOutputPath(const std::string& candidate, const std::set<std::string>& taken);

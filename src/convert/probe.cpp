@@ -50,13 +50,21 @@ bool IsPlainAscii(const std::string& s) {
 }  // namespace
 
 // Paths reach the tool through the batch file (console code page) and the
-// tool's own ANSI command line: a path with other letters, or longer than the
-// classic limit, is handed over by its short form, which the system keeps in ASCII.
+// tool's own ANSI command line. Other letters, more than the classic length and
+// "%" signs (doubled in the batch text, yet expanded again by some interpreters
+// when a value holds several) all put a path at risk; the short form, which the
+// system keeps in plain ASCII, is used whenever it is the safer of the two.
 std::string TfrmMain::ProbePathForm(const std::string& path) const {
-    if (IsPlainAscii(path) && path.size() < MAX_PATH) return path;
+    auto risk = [](const std::string& p) {
+        int r = IsPlainAscii(p) ? 0 : 1000;
+        if (p.size() >= MAX_PATH) r += 100;
+        for (char c : p) r += c == '%' ? 1 : 0;
+        return r;
+    };
+    const int pathRisk = risk(path);
+    if (pathRisk == 0) return path;
     const std::string shortForm = ShortName(path);
-    if (IsPlainAscii(shortForm)) return shortForm;
-    return path;
+    return risk(shortForm) < pathRisk ? shortForm : path;
 }
 
 std::optional<std::string> TfrmMain::ProbeAnswer(const std::string& path) {

@@ -138,6 +138,7 @@ private:
     std::unique_ptr<JobList> jobs_;
     // The running job: its row's id, its transcoder, and the outputs this run wrote.
     std::int64_t currentJobId_ = 0;
+    std::int64_t currentDuration_ = 0;
     win::UniqueHandle currentProcess_;
     std::set<std::string> runOutputs_;
     bool runActive_ = false;

@@ -1,6 +1,12 @@
 list(APPEND KORVELLO_PORTABLE_SOURCES
   src/ui/layout.cpp
+  src/ui/ArtNames.cpp
+  src/ui/EzRgnBtnRules.cpp
+  src/ui/Pixmap.cpp
 )
 list(APPEND KORVELLO_WIN_SOURCES
   src/ui/main_form.cpp
+  src/ui/EzRgnBtn.cpp
+  src/ui/Picture.cpp
+  src/ui/TranPanel.cpp
 )

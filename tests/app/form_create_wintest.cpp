@@ -6,7 +6,7 @@
 #include "app/runner_text.h"
 #include "app/settings.h"
 #include "app/tool_install.h"
-#include "support/win_test_util.h"
+#include "support/program.h"
 #include "ui/main_form.h"
 #include "win/text.h"
 
@@ -14,23 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// One application and main window per test, as the program builds them, with
-// the dialogs answered by the test.
-struct Program {
-    kv::TApplication app;
-    kvtest::FakeDialogs* dialogs = nullptr;
-    std::unique_ptr<kv::TfrmMain> form;
-
-    explicit Program(kv::FormOptions options = {}) {
-        auto d = std::make_unique<kvtest::FakeDialogs>();
-        dialogs = d.get();
-        app.SetDialogs(std::move(d));
-        app.SetTitle("Korvello");
-        app.Initialize();
-        if (!options.terminateSelf) options.terminateSelf = [] {};
-        form = std::make_unique<kv::TfrmMain>(app, std::move(options));
-    }
-};
+using kvtest::Program;
 
 void DeleteSettings() { ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Korvello"); }
 

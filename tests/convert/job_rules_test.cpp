@@ -101,6 +101,14 @@ TEST(Progress, ExpectedSizeAndPercent) {
     EXPECT_EQ(kv::PercentOf(10, 0), 0);
 }
 
+TEST(OutputComplete, ShortFilesFromCutInputsAreNoSuccess) {
+    EXPECT_FALSE(kv::OutputComplete(0, 1));
+    EXPECT_TRUE(kv::OutputComplete(1, 1));  // under a second: nothing to hold it against
+    EXPECT_TRUE(kv::OutputComplete(20 * 16000, 21));
+    EXPECT_FALSE(kv::OutputComplete(105468, 21));  // a 20 s input cut to a third
+    EXPECT_TRUE(kv::OutputComplete(std::int64_t{40} * 3600 * 16000, 40 * 3600 + 1));
+}
+
 TEST(FreeOutputPath, LaterRowsOfOneRunGetNumberedNames) {
     std::set<std::string> taken;
     EXPECT_EQ(kv::FreeOutputPath("C:\\O\\a.mp3", taken), "C:\\O\\a.mp3");

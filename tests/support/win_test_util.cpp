@@ -1,8 +1,10 @@
 #include "support/win_test_util.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
+#include "support/program.h"
 #include "win/text.h"
 
 namespace kvtest {
@@ -68,6 +70,19 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
 
 void PumpFor(DWORD ms) {
     PumpUntil([] { return false; }, ms);
+}
+
+fs::path MediaFile(const std::string& name) {
+    const char* dir = std::getenv("KV_MEDIA_DIR");
+    std::string d = dir ? dir : "";
+    for (auto& c : d)
+        if (c == '/') c = '\\';
+    return fs::path(kv::win::Widen("Z:" + d)) / kv::win::Widen(name);
+}
+
+bool MediaAvailable() {
+    const char* dir = std::getenv("KV_MEDIA_DIR");
+    return dir && *dir && fs::exists(MediaFile(".complete"));
 }
 
 }  // namespace kvtest

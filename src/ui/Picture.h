@@ -1,0 +1,45 @@
+#pragma once
+// Bitmaps as the skinned controls hold them: the pixels, for shapes and
+// hit-testing, plus a DIB section of the same pixels for drawing.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "ui/Pixmap.h"
+#include "win/handle.h"
+
+namespace kv::ui {
+
+// Reads any bitmap the system can describe (device-dependent or DIB section).
+// An invalid handle gives an empty pixmap.
+TPixmap PixmapFromBitmap(HBITMAP bmp);
+// A 32-bit top-down DIB section holding the pixels; empty for an empty pixmap.
+win::UniqueBitmap BitmapFromPixmap(const TPixmap& pic);
+// Image index of an image list, copied exactly (no mask or blending applied).
+TPixmap PixmapFromImageList(HIMAGELIST list, int index);
+
+// A bitmap resource (ids in ui/art_ids.h) of module, or of the program itself.
+win::UniqueBitmap LoadArtBitmap(int id, HMODULE module = nullptr);
+// A .bmp file; the path is UTF-8.
+win::UniqueBitmap LoadBitmapFile(const std::string& path);
+
+class TBitmapPicture {
+public:
+    // Copies: the caller keeps its own bitmap.
+    void Assign(HBITMAP bmp) { Assign(PixmapFromBitmap(bmp)); }
+    void Assign(TPixmap pic);
+    void Clear() { Assign(TPixmap{}); }
+
+    [[nodiscard]] bool Empty() const noexcept { return pixels_.Empty(); }
+    [[nodiscard]] int Width() const noexcept { return pixels_.width; }
+    [[nodiscard]] int Height() const noexcept { return pixels_.height; }
+    [[nodiscard]] const TPixmap& Pixels() const noexcept { return pixels_; }
+    [[nodiscard]] HBITMAP Bitmap() const noexcept { return bitmap_.Get(); }
+
+private:
+    TPixmap pixels_;
+    win::UniqueBitmap bitmap_;
+};
+
+}  // namespace kv::ui

@@ -1,0 +1,52 @@
+#pragma once
+// TTranPanel: an invisible rectangle that takes the pointer, laid over part of
+// a picture so that a click there means something of its own. It draws
+// nothing but an optional one-pixel frame in the button-shadow colour.
+//
+// See-through needs the parent to paint beneath it: the parent window must not
+// have WS_CLIPCHILDREN.
+//
+//   auto* panel = new TTranPanel(owner);
+//   panel->Create(parentHwnd, 16, 12, 137, 30);
+//   panel->OnClick = [this](TComponent* sender) { ... };
+#include <windows.h>
+
+#include "components/component.h"
+#include "ui/Events.h"
+#include "win/window.h"
+
+namespace kv::ui {
+
+class TTranPanel : public TComponent, public win::Window {
+public:
+    static constexpr int kDefaultWidth = 185;
+    static constexpr int kDefaultHeight = 41;
+
+    explicit TTranPanel(TComponent* owner);
+
+    bool Create(HWND parent, int left, int top, int width = kDefaultWidth, int height = kDefaultHeight, int id = 0);
+
+    void SetBorder(bool border);
+    [[nodiscard]] bool Border() const noexcept { return border_; }
+
+    // The pointer shape over the panel: the hand unless set otherwise (not owned).
+    void SetCursor(HCURSOR cursor) noexcept { cursor_ = cursor; }
+
+    TNotifyEvent OnClick;
+    TMouseEvent OnMouseDown;
+    TMouseEvent OnMouseUp;
+    TMouseMoveEvent OnMouseMove;
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    virtual void Paint(HDC dc);
+
+private:
+    void MouseButton(TMouseButton button, bool down, bool doubleClick, WPARAM wp, LPARAM lp);
+
+    bool border_ = false;
+    bool clickBegun_ = false;
+    HCURSOR cursor_ = nullptr;
+};
+
+}  // namespace kv::ui

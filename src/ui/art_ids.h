@@ -1,0 +1,24 @@
+/* Resource ids of the window art and the program icon. Read by the resource
+   compiler as well as by C++, so it holds #define lines only. */
+#ifndef KORVELLO_UI_ART_IDS_H
+#define KORVELLO_UI_ART_IDS_H
+
+#define IDI_MAINICON 1
+
+#define IDB_BACKGROUND 101
+#define IDB_LOGO 102
+#define IDB_BANNER 103
+
+#define IDB_CLOSE_IDLE 111
+#define IDB_CLOSE_DOWN 112
+#define IDB_CLOSE_HOVER 113
+
+#define IDB_MINIMIZE_IDLE 121
+#define IDB_MINIMIZE_DOWN 122
+#define IDB_MINIMIZE_HOVER 123
+
+#define IDB_CONVERT_IDLE 131
+#define IDB_CONVERT_DOWN 132
+#define IDB_CONVERT_HOVER 133
+
+#endif
