@@ -1,0 +1,98 @@
+#include "app/main_instance.h"
+
+#include <gtest/gtest.h>
+
+#include "app/application.h"
+#include "win/text.h"
+
+namespace {
+
+// A window that records what a second copy sends it.
+struct Receiver {
+    static inline std::wstring lastText;
+    static inline int messages = 0;
+    HWND hwnd = nullptr;
+    Receiver() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+            if (m == kv::kPassParametersMessage) {
+                ++messages;
+                wchar_t buf[512] = {};
+                ::GlobalGetAtomNameW(static_cast<ATOM>(w), buf, 512);
+                lastText = buf;
+                return 0;
+            }
+            return ::DefWindowProcW(h, m, w, l);
+        };
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"KvTestReceiver";
+        ::RegisterClassW(&wc);
+        hwnd = ::CreateWindowExW(0, L"KvTestReceiver", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance,
+                                 nullptr);
+        lastText.clear();
+        messages = 0;
+    }
+    ~Receiver() { ::DestroyWindow(hwnd); }
+};
+
+TEST(PassParameters, SendsCollectedTextInAnAtomAndDeletesIt) {
+    Receiver r;
+    EXPECT_FALSE(kv::PassParameters(r.hwnd, {}));
+    EXPECT_EQ(Receiver::messages, 0);
+    EXPECT_TRUE(kv::PassParameters(r.hwnd, {"C:\\v\\Лекция 1.mp4"}));
+    EXPECT_EQ(Receiver::messages, 1);
+    EXPECT_EQ(Receiver::lastText, L"C:\\v\\Лекция 1.mp4 ");
+    EXPECT_EQ(::GlobalFindAtomW(L"C:\\v\\Лекция 1.mp4 "), 0) << "the atom must be deleted after the send";
+    EXPECT_TRUE(kv::PassParameters(r.hwnd, {"a.mp4", "b.EXE", "c.mp4"}));
+    EXPECT_EQ(Receiver::lastText, L"c.mp4 ");
+    EXPECT_FALSE(kv::PassParameters(r.hwnd, {"a.mp4", "korvello.exe"}));
+    EXPECT_EQ(Receiver::messages, 2);
+}
+
+TEST(InstanceCheck, CountsWindowsWithTheApplicationsClassAndTitle) {
+    const std::string title = "KvInstanceTest-" + std::to_string(::GetCurrentProcessId());
+    kv::TApplication own;
+    own.SetTitle(title);
+    ASSERT_TRUE(own.Initialize());
+    kv::FindOtherInstance(own.Handle());
+    EXPECT_EQ(kv::InstanceState().MatchCount, 1);
+    EXPECT_EQ(kv::InstanceState().OtherAppWindow, nullptr);
+
+    // Same class, other title: not a copy. Same class and title: a copy.
+    kv::TApplication stranger;
+    stranger.SetTitle(title + "x");
+    ASSERT_TRUE(stranger.Initialize());
+    kv::TApplication other;
+    other.SetTitle(title);
+    ASSERT_TRUE(other.Initialize());
+    kv::FindOtherInstance(own.Handle());
+    EXPECT_EQ(kv::InstanceState().MatchCount, 2);
+    EXPECT_EQ(kv::InstanceState().OtherAppWindow, other.Handle());
+    EXPECT_EQ(kv::InstanceState().OwnClassName, kv::kApplicationClass);
+
+    // With two copies, the last one met in the enumeration is taken.
+    kv::TApplication third;
+    third.SetTitle(title);
+    ASSERT_TRUE(third.Initialize());
+    struct Seen {
+        std::wstring title;
+        HWND own;
+        HWND last = nullptr;
+    } seen{kv::win::Widen(title), own.Handle()};
+    ::EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Seen*>(lp);
+            wchar_t cls[256], text[256];
+            if (h != s->own && ::GetClassNameW(h, cls, 256) > 0 && std::wstring(cls) == kv::kApplicationClass &&
+                ::GetWindowTextW(h, text, 256) > 0 && text == s->title)
+                s->last = h;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&seen));
+    kv::FindOtherInstance(own.Handle());
+    EXPECT_EQ(kv::InstanceState().MatchCount, 3);
+    ASSERT_NE(seen.last, nullptr);
+    EXPECT_EQ(kv::InstanceState().OtherAppWindow, seen.last);
+}
+
+}  // namespace
