@@ -12,7 +12,7 @@ if [[ $# -ne 1 ]]; then
 fi
 OUT=$1
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-CACHE=${KORVELLO_TOOLS_CACHE:-$HOME/.cache/korvello-tools}
+CACHE=${KORVELLO_TOOLS_CACHE:-${HOME:?set HOME or KORVELLO_TOOLS_CACHE}/.cache/korvello-tools}
 JOBS=$(nproc)
 HOST=x86_64-w64-mingw32
 CC=$HOST-gcc-posix
@@ -24,7 +24,7 @@ log() { printf '[build-tools] %s\n' "$*" >&2; }
 die() { log "ERROR: $*"; exit 1; }
 
 for tool in "$CC" "$CXX" "$HOST-objdump" "$HOST-windres" "$HOST-ar" "$HOST-nm" \
-            nasm cmake ninja make patch tar xz bzip2 sha256sum apt-get apt-cache dpkg; do
+            nasm cmake ninja make patch tar xz bzip2 sha256sum flock apt-get apt-cache dpkg; do
     command -v "$tool" >/dev/null || die "missing '$tool' (install the packages in tools/prereqs.txt)"
 done
 
@@ -93,6 +93,9 @@ fi
 
 SRC_DL=$CACHE/downloads
 mkdir -p "$SRC_DL" "$CACHE/resolved" "$CACHE/builds"
+# One build per cache at a time.
+exec 9>"$CACHE/.lock"
+flock 9
 
 dsc_name() { local v=${2#*:}; echo "${1}_${v}.dsc"; }
 
@@ -118,6 +121,10 @@ have_source() {
     [[ $orig -eq 1 ]]
 }
 
+# As root apt would hand the download to its sandbox user, who cannot write into a private cache.
+APT_OPTS=()
+[[ $(id -u) -ne 0 ]] || APT_OPTS=(-o APT::Sandbox::User=root)
+
 # Downloads the newest version whose upstream tarball can be had; a missing Debian
 # packaging tarball does not matter since only the upstream tarball is built.
 fetch_source() {
@@ -126,7 +133,7 @@ fetch_source() {
         [[ -n $v ]] || continue
         if have_source "$p" "$v"; then echo "$v"; return 0; fi
         log "apt-get source --download-only $p=$v"
-        (cd "$SRC_DL" && apt-get source --download-only -qq "$p=$v" >&2) ||
+        (cd "$SRC_DL" && apt-get source --download-only -qq "${APT_OPTS[@]}" "$p=$v" >&2) ||
             log "  (download incomplete for $p=$v)"
         if have_source "$p" "$v"; then echo "$v"; return 0; fi
         log "  $p=$v unusable, trying an older version"
@@ -143,6 +150,7 @@ if [[ -f $resolved ]]; then
     ok=1
     while read -r p v; do have_source "$p" "$v" || { ok=0; break; }; done <"$resolved"
 fi
+t_dl=$SECONDS
 if [[ $ok -eq 0 ]]; then
     tmp=$resolved.tmp
     : >"$tmp"
@@ -152,18 +160,21 @@ if [[ $ok -eq 0 ]]; then
     done
     mv "$tmp" "$resolved"
 fi
+SECS_DOWNLOAD=$((SECONDS - t_dl))
 declare -A VER
 while read -r p v; do VER[$p]=$v; done <"$resolved"
 
 # ---------------------------------------------------------------- cache key
 
-recipe_hash=$(cd "$HERE" && find . -type f ! -name '*~' -print0 | LC_ALL=C sort -z |
-    xargs -0 sha256sum | sha256sum | cut -d' ' -f1)
+# Only the recipe's own files count: docs and other folders under tools/ do not change the results.
+recipe_hash=$(cd "$HERE" && { printf '%s\0' build-tools.sh prereqs.txt; find cmake patches -type f ! -name '*~' -print0; } |
+    LC_ALL=C sort -z | xargs -0 sha256sum | sha256sum | cut -d' ' -f1)
 key=$({
     echo "recipe $recipe_hash"
     cat "$resolved"
     for p in "${PACKAGES[@]}"; do sha256sum "$SRC_DL/$(dsc_name "$p" "${VER[$p]}")" | cut -d' ' -f1; done
-    "$CC" --version | head -n1
+    cc_version=$("$CC" --version)
+    echo "${cc_version%%$'\n'*}"
 } | sha256sum | cut -c1-24)
 BUILD=$CACHE/builds/$key
 
@@ -212,7 +223,7 @@ timed() { # name command...
 unpack() { # package dir
     local p=$1 dest=$2 dsc name tmp
     dsc=$SRC_DL/$(dsc_name "$p" "${VER[$p]}")
-    name=$(dsc_files "$dsc" | awk '{print $3}' | grep -E '\.orig\.tar\.[a-z0-9]+$' | head -n1)
+    name=$(dsc_files "$dsc" | awk '$3 ~ /\.orig\.tar\.[a-z0-9]+$/ && !n++ {print $3}')
     tmp=$W/src/.unpack-$p
     rm -rf "$tmp" && mkdir -p "$tmp" "$dest"
     tar -xf "$SRC_DL/$name" -C "$tmp"
@@ -358,6 +369,7 @@ done
 SECS[total]=$((SECONDS - t_all))
 {
     for p in "${PACKAGES[@]}"; do echo "source $p ${VER[$p]}"; done
+    echo "seconds download $SECS_DOWNLOAD"
     for n in unpack-sources winpthreads zlib lame ffmpeg mediainfo total; do echo "seconds $n ${SECS[$n]}"; done
     (cd "$BUILD/bin" && for f in "${RESULTS[@]}"; do echo "bytes $f $(stat -c %s "$f")"; done)
 } >"$BUILD/manifest.txt"

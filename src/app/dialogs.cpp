@@ -45,8 +45,8 @@ public:
         return kv::BrowseForFolder(title, initialFolder, allowNewFolder, owner);
     }
 
-    void ShellOpen(HWND owner, const std::string& target) override {
-        ::ShellExecuteW(owner, L"open", win::Widen(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    void ShellOpen(HWND owner, const std::string& target, int show) override {
+        ::ShellExecuteW(owner, L"open", win::Widen(target).c_str(), nullptr, nullptr, show);
     }
 };
 

@@ -24,8 +24,8 @@ public:
     // The folder picker; empty on cancel.
     virtual std::string BrowseForFolder(HWND owner, const std::string& title, const std::string& initialFolder,
                                         bool allowNewFolder) = 0;
-    // The shell's "open" verb on a file, folder or web address, shown normally.
-    virtual void ShellOpen(HWND owner, const std::string& target) = 0;
+    // The shell's "open" verb on a file, folder or web address.
+    virtual void ShellOpen(HWND owner, const std::string& target, int show = SW_SHOWNORMAL) = 0;
 };
 
 // The real dialogs of the system.

@@ -294,7 +294,6 @@ bool TEzRgnBtn::IsOverButton(POINT pt) const {
     RECT rc{};
     ::GetClientRect(Handle(), &rc);
     if (!::PtInRect(&rc, pt)) return false;
-    if (rc.right) return true;
     win::UniqueRgn shape(::CreateRectRgn(0, 0, 0, 0));
     // Without a shape of its own the window is its rectangle. A child with no
     // border has the same origin for window and client coordinates.

@@ -96,6 +96,10 @@ public:
 
     // Draws the shown picture at once (every state change does).
     void Paint();
+    // Asks for a repaint at the next WM_PAINT.
+    void Invalidate() const {
+        if (Handle()) ::InvalidateRect(Handle(), nullptr, FALSE);
+    }
     // The click operation, as a release or a repeat tick performs it:
     // delivers OnClick only while enabled.
     void Click() { state_.Click(); }

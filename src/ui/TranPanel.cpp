@@ -59,7 +59,6 @@ void TTranPanel::MouseButton(TMouseButton button, bool down, bool doubleClick, W
             // A quick second press is a press, not the start of a second click.
             clickBegun_ = !doubleClick;
         } else {
-            if (::GetCapture() == Handle()) ::ReleaseCapture();
             RECT rc{};
             ::GetClientRect(Handle(), &rc);
             const POINT pt{x, y};

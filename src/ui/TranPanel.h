@@ -2,9 +2,8 @@
 // TTranPanel: an invisible rectangle that takes the pointer, laid over part of
 // a picture so that a click there means something of its own. It draws
 // nothing but an optional one-pixel frame in the button-shadow colour.
-//
-// See-through needs the parent to paint beneath it: the parent window must not
-// have WS_CLIPCHILDREN.
+// WS_EX_TRANSPARENT keeps it out of a WS_CLIPCHILDREN parent's clipping, so
+// the parent paints what lies beneath it.
 //
 //   auto* panel = new TTranPanel(owner);
 //   panel->Create(parentHwnd, 16, 12, 137, 30);
@@ -28,6 +27,11 @@ public:
 
     void SetBorder(bool border);
     [[nodiscard]] bool Border() const noexcept { return border_; }
+
+    // Asks for a repaint at the next WM_PAINT.
+    void Invalidate() const {
+        if (Handle()) ::InvalidateRect(Handle(), nullptr, FALSE);
+    }
 
     // The pointer shape over the panel: the hand unless set otherwise (not owned).
     void SetCursor(HCURSOR cursor) noexcept { cursor_ = cursor; }

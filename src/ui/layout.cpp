@@ -9,15 +9,22 @@ constexpr Bindings kDrag{.mouseDown = "Image1MouseDown"};
 constexpr std::array kLayout{
     // Pictures and labels, drawn on the window itself.
     ControlDef{Kind::Picture, "Image1", 0, 0, 503, 480, "", lkNone, "background", "", kDrag},
-    ControlDef{Kind::Label, "Label2", 278, 16, 0, 13, "Batch Renamer", lkBold | lkHandPointer | lkAutoWidth | lkLink},
-    ControlDef{Kind::Label, "Label3", 382, 16, 45, 13, "Support", lkBold | lkHandPointer | lkLink},
-    ControlDef{Kind::Label, "Label4", 19, 450, 0, 13, "Audio Joiner", lkBold | lkHandPointer | lkAutoWidth | lkLink},
-    ControlDef{Kind::Label, "Label5", 138, 450, 0, 13, "Tag Editor", lkBold | lkHandPointer | lkAutoWidth | lkLink},
-    ControlDef{Kind::Label, "Label6", 240, 450, 0, 13, "Clip Cutter", lkBold | lkHandPointer | lkAutoWidth | lkLink},
-    ControlDef{Kind::Label, "Label7", 366, 450, 0, 13, "Disc Ripper", lkBold | lkHandPointer | lkAutoWidth | lkLink},
+    ControlDef{Kind::Label, "Label2", 278, 16, 0, 13, "Batch Renamer", lkBold | lkHandPointer | lkAutoWidth | lkLink, "", "",
+               {.click = "Label2Click", .mouseEnter = "Label2MouseEnter", .mouseLeave = "Label2MouseLeave"}},
+    ControlDef{Kind::Label, "Label3", 382, 16, 45, 13, "Support", lkBold | lkHandPointer | lkLink, "", "",
+               {.click = "Label3Click", .mouseEnter = "Label3MouseEnter", .mouseLeave = "Label3MouseLeave"}},
+    ControlDef{Kind::Label, "Label4", 19, 450, 0, 13, "Audio Joiner", lkBold | lkHandPointer | lkAutoWidth | lkLink, "", "",
+               {.click = "Label4Click", .mouseEnter = "Label4MouseEnter", .mouseLeave = "Label4MouseLeave"}},
+    ControlDef{Kind::Label, "Label5", 138, 450, 0, 13, "Tag Editor", lkBold | lkHandPointer | lkAutoWidth | lkLink, "", "",
+               {.click = "Label5Click", .mouseEnter = "Label5MouseEnter", .mouseLeave = "Label5MouseLeave"}},
+    ControlDef{Kind::Label, "Label6", 240, 450, 0, 13, "Clip Cutter", lkBold | lkHandPointer | lkAutoWidth | lkLink, "", "",
+               {.click = "Label6Click", .mouseEnter = "Label6MouseEnter", .mouseLeave = "Label6MouseLeave"}},
+    ControlDef{Kind::Label, "Label7", 366, 450, 0, 13, "Disc Ripper", lkBold | lkHandPointer | lkAutoWidth | lkLink, "", "",
+               {.click = "Label7Click", .mouseEnter = "Label7MouseEnter", .mouseLeave = "Label7MouseLeave"}},
     ControlDef{Kind::Label, "Label8", 448, 428, 24, 13, "MP3", lkBold},
     ControlDef{Kind::Picture, "Image2", 16, 12, 214, 53, "", lkNone, "logo", "", kDrag},
-    ControlDef{Kind::Label, "Label1", 158, 16, 0, 13, "More Tools", lkBold | lkHandPointer | lkAutoWidth | lkLink},
+    ControlDef{Kind::Label, "Label1", 158, 16, 0, 13, "More Tools", lkBold | lkHandPointer | lkAutoWidth | lkLink, "", "",
+               {.click = "Label1Click", .mouseEnter = "Label1MouseEnter", .mouseLeave = "Label1MouseLeave"}},
     ControlDef{Kind::Picture, "Image3", 280, 381, 198, 45, "", lkNone, "banner", "", kDrag},
     ControlDef{Kind::Label, "Label10", 16, 64, 99, 13, "Select single MP4 file"},
     ControlDef{Kind::Label, "Label11", 16, 102, 157, 13, "Select folder containing MP4 files"},
@@ -65,15 +72,15 @@ constexpr std::array kColumns{
 // The publisher's pages. The addresses live under a reserved domain until the
 // publisher's site exists.
 constexpr std::array kLinks{
-    LinkDef{"Label1", "More Tools", "https://korvello.example/products"},
-    LinkDef{"Label2", "Batch Renamer", "https://korvello.example/batch-renamer"},
-    LinkDef{"Label3", "", "https://korvello.example/support"},
-    LinkDef{"Label4", "Audio Joiner", "https://korvello.example/audio-joiner"},
-    LinkDef{"Label5", "Tag Editor", "https://korvello.example/tag-editor"},
-    LinkDef{"Label6", "Clip Cutter", "https://korvello.example/clip-cutter"},
-    LinkDef{"Label7", "Disc Ripper", "https://korvello.example/disc-ripper"},
-    LinkDef{"TranPanel1", "", "https://korvello.example/"},
-    LinkDef{"TranPanel2", "", "https://korvello.example/korvello"},
+    LinkDef{"Label1", "More Tools", "https://www.korvello.example/more-tools"},
+    LinkDef{"Label2", "Batch Renamer", "https://www.batch-renamer.example/"},
+    LinkDef{"Label3", "Support", "https://www.korvello.example/support"},
+    LinkDef{"Label4", "Audio Joiner", "https://www.korvello.example/audio-joiner"},
+    LinkDef{"Label5", "Tag Editor", "https://www.korvello.example/tag-editor"},
+    LinkDef{"Label6", "Clip Cutter", "https://www.korvello.example/clip-cutter"},
+    LinkDef{"Label7", "Disc Ripper", "https://www.disc-ripper.example/"},
+    LinkDef{"TranPanel1", "", "https://www.korvello.example/"},
+    LinkDef{"TranPanel2", "", "https://www.korvello.example/"},
 };
 
 }  // namespace
@@ -81,6 +88,12 @@ constexpr std::array kLinks{
 std::span<const ControlDef> MainLayout() { return kLayout; }
 std::span<const ColumnDef> ListColumns() { return kColumns; }
 std::span<const LinkDef> Links() { return kLinks; }
+
+const LinkDef* FindLink(std::string_view control) {
+    for (const auto& l : kLinks)
+        if (l.control == control) return &l;
+    return nullptr;
+}
 
 const ControlDef* FindControl(std::string_view name) {
     for (const auto& c : kLayout)

@@ -27,6 +27,8 @@ struct Bindings {
     std::string_view keyDown;
     std::string_view mouseDown;
     std::string_view customDraw;
+    std::string_view mouseEnter;
+    std::string_view mouseLeave;
 };
 
 struct ControlDef {
@@ -62,5 +64,6 @@ std::span<const ColumnDef> ListColumns();
 std::span<const LinkDef> Links();
 
 const ControlDef* FindControl(std::string_view name);
+const LinkDef* FindLink(std::string_view control);
 
 }  // namespace kv::ui

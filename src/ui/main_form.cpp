@@ -16,10 +16,11 @@ namespace {
 constexpr wchar_t kFormClass[] = L"TfrmMain";
 constexpr COLORREF kFaceColour = RGB(220, 220, 220);
 
-win::UniqueFont MakeFont(bool bold) {
+win::UniqueFont MakeFont(bool bold, bool underline = false) {
     LOGFONTW lf{};
     lf.lfHeight = -11;  // 8 points at 96 dpi
     lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    lf.lfUnderline = underline ? TRUE : FALSE;
     lf.lfCharSet = DEFAULT_CHARSET;
     lstrcpynW(lf.lfFaceName, L"Tahoma", LF_FACESIZE);
     return win::UniqueFont(::CreateFontIndirectW(&lf));
@@ -33,6 +34,8 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
     if (!options_.resourceModule) options_.resourceModule = ::GetModuleHandleW(nullptr);
     font_ = MakeFont(false);
     boldFont_ = MakeFont(true);
+    linkFont_ = MakeFont(true, true);
+    listUnderlineFont_ = MakeFont(false, true);
     RegisterHandlers();
 
     // No frame: the window is its client area, centred on the screen.
@@ -195,6 +198,10 @@ void TfrmMain::RegisterHandlers() {
     KeyPressHandlers["Edit1KeyPress"] = [this](wchar_t& key) { Edit1KeyPress(key); };
     KeyPressHandlers["Edit2KeyPress"] = [this](wchar_t& key) { Edit2KeyPress(key); };
     KeyPressHandlers["Edit3KeyPress"] = [this](wchar_t& key) { Edit3KeyPress(key); };
+    CustomDrawHandlers["d4_ListViewCustomDrawSubItem"] = [this](NMLVCUSTOMDRAW& d) {
+        return d4_ListViewCustomDrawSubItem(d);
+    };
+    RegisterLinkHandlers();
 }
 
 void TfrmMain::RunClick(std::string_view handler) {
@@ -237,7 +244,9 @@ void TfrmMain::PaintGraphics(HDC dc) {
                 ::FillRect(dc, &g.rect, face.Get());
             }
         } else {
-            HGDIOBJ old = ::SelectObject(dc, (def.look & ui::lkBold) ? boldFont_.Get() : font_.Get());
+            HFONT font = (def.look & ui::lkBold) ? boldFont_.Get() : font_.Get();
+            if (LinkUnderlined(def.name)) font = linkFont_.Get();
+            HGDIOBJ old = ::SelectObject(dc, font);
             ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
             const std::wstring w = win::Widen(def.caption);
             RECT r = g.rect;
@@ -245,6 +254,27 @@ void TfrmMain::PaintGraphics(HDC dc) {
             ::SelectObject(dc, old);
         }
     }
+}
+
+void TfrmMain::PointerOverGraphic(const Graphic* g) {
+    const std::string now = g ? std::string(g->def->name) : std::string();
+    if (now == pointerOver_) return;
+    const std::string before = std::exchange(pointerOver_, now);
+    auto fire = [this](const std::string& name, bool enter) {
+        const ui::ControlDef* def = ui::FindControl(name);
+        if (!def) return;
+        const std::string_view handler = enter ? def->on.mouseEnter : def->on.mouseLeave;
+        if (handler.empty()) return;
+        auto it = ClickHandlers.find(handler);
+        if (it != ClickHandlers.end() && it->second) it->second();
+    };
+    if (!before.empty()) fire(before, false);
+    if (!now.empty()) fire(now, true);
+}
+
+void TfrmMain::InvalidateGraphic(std::string_view name) {
+    for (const auto& g : graphics_)
+        if (g.def->name == name) ::InvalidateRect(Handle(), &g.rect, FALSE);
 }
 
 const TfrmMain::Graphic* TfrmMain::GraphicAt(POINT pt) const {
@@ -282,6 +312,30 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         if (const Graphic* g = GraphicAt(pt)) RunClick(g->def->on.click);
         return 0;
     }
+    case WM_MOUSEMOVE: {
+        if (!trackingLeave_) {
+            TRACKMOUSEEVENT tme{sizeof tme, TME_LEAVE, Handle(), 0};
+            trackingLeave_ = ::TrackMouseEvent(&tme) != FALSE;
+        }
+        PointerOverGraphic(GraphicAt(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}));
+        return 0;
+    }
+    case WM_MOUSELEAVE:
+        trackingLeave_ = false;
+        PointerOverGraphic(nullptr);
+        return 0;
+    case WM_SETCURSOR:
+        if (reinterpret_cast<HWND>(wp) == Handle() && LOWORD(lp) == HTCLIENT) {
+            POINT pt;
+            ::GetCursorPos(&pt);
+            ::ScreenToClient(Handle(), &pt);
+            const Graphic* g = GraphicAt(pt);
+            if (g && (g->def->look & ui::lkHandPointer)) {
+                ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+                return TRUE;
+            }
+        }
+        break;
     case WM_COMMAND: {
         HWND from = reinterpret_cast<HWND>(lp);
         auto it = defsByHwnd_.find(from);

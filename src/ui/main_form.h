@@ -75,6 +75,13 @@ public:
     std::optional<std::string> ProbeAnswer(const std::string& path);
     static int ProbeDuration(const std::string& firstLine);
 
+    // Links and list colouring.
+    void OpenLink(std::string_view control);
+    void LinkMouseEnter(std::string_view label);
+    void LinkMouseLeave(std::string_view label);
+    [[nodiscard]] bool LinkUnderlined(std::string_view label) const { return hoveredLink_ == label; }
+    LRESULT d4_ListViewCustomDrawSubItem(NMLVCUSTOMDRAW& draw);
+
     // Adds dropped files and folders as the two add commands do.
     void AddDroppedPaths(const std::vector<std::string>& paths);
 
@@ -113,6 +120,9 @@ private:
     };
 
     void RegisterHandlers();
+    void RegisterLinkHandlers();
+    void PointerOverGraphic(const Graphic* g);
+    void InvalidateGraphic(std::string_view name);
     void BuildControls();
     void CreateWindowed(const ui::ControlDef& def);
     void PaintGraphics(HDC dc);
@@ -135,6 +145,10 @@ private:
     std::vector<Graphic> graphics_;
     std::map<std::string, win::UniqueBitmap, std::less<>> pictures_;
     bool destroyed_ = false;
+    std::string hoveredLink_;
+    std::string pointerOver_;
+    bool trackingLeave_ = false;
+    win::UniqueFont linkFont_, listUnderlineFont_;
     std::unique_ptr<JobList> jobs_;
     // The running job: its row's id, its transcoder, and the outputs this run wrote.
     std::int64_t currentJobId_ = 0;

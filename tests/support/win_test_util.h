@@ -73,7 +73,11 @@ public:
         folderAnswers.pop_front();
         return a;
     }
-    void ShellOpen(HWND, const std::string& target) override { opened.push_back(target); }
+    std::vector<int> openShows;
+    void ShellOpen(HWND, const std::string& target, int show) override {
+        opened.push_back(target);
+        openShows.push_back(show);
+    }
 };
 
 }  // namespace kvtest

@@ -101,7 +101,7 @@ mk -f lavfi -i "sine=frequency=550:sample_rate=22050:duration=6.5" \
    -ac 1 -c:a libmp3lame -b:a 64k "$M/mp3_in.mp4"
 mk -f lavfi -i "sine=frequency=660:sample_rate=44100:duration=7.5" \
    -f lavfi -i "testsrc=size=200x200:rate=1:duration=1" -frames:v 1 \
-   -map 0:a -map 1:v -c:a aac -b:a 128k -c:v png -disposition:v attached_pic "$M/cover_art.m4a"
+   -map 0:a -map 1:v -c:a aac -b:a 128k -c:v mjpeg -disposition:v attached_pic "$M/cover_art.m4a"
 mk -f lavfi -i "testsrc=size=320x240:rate=25:duration=5" -c:v "$vcodec" -pix_fmt yuv420p "$M/video_only.mp4"
 printf 'this is a text file, not a movie\r\n' >"$M/text_file.mp4"
 : >"$M/zero_bytes.mp4"
@@ -138,6 +138,11 @@ for name in stereo44_video mono48 surround51 mp3_in cover_art; do
     check "convert $name: duration within 1 % of input" "mp3 ${dur} ms, input ${want_ms} ms" \
         within_1pct "${dur%.*}" "${want_ms%.*}"
 done
+# The JPEG cover of an M4A goes into the MP3 as a picture instead of stopping the conversion.
+if [[ -s $T/cover_art.mp3 ]]; then
+    cover=$(mi 'General;%Cover%' "$T/cover_art.mp3")
+    check "convert cover_art: picture kept in the MP3" "Cover='$cover'" test "$cover" = Yes
+fi
 
 out=$T/video_only.mp3
 convert "$M/video_only.mp4" "$out"
