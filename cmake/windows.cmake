@@ -35,7 +35,20 @@ target_link_options(korvello_core PUBLIC ${KV_STATIC})
 # files through the include path.
 set(KV_RC ${CMAKE_SOURCE_DIR}/src/ui/resources/korvello.rc)
 file(GLOB KV_RES_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/ui/resources/*)
-set_source_files_properties(${KV_RC} PROPERTIES OBJECT_DEPENDS "${KV_TOOL_PATHS};${KV_RES_FILES}")
+# The window art, drawn by our own script at build time.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(KV_ART_DIR ${CMAKE_BINARY_DIR}/art)
+set(KV_ART_FILES background logo banner close_idle close_down close_hover minimize_idle minimize_down
+  minimize_hover convert_idle convert_down convert_hover)
+list(TRANSFORM KV_ART_FILES PREPEND ${KV_ART_DIR}/)
+list(TRANSFORM KV_ART_FILES APPEND .bmp)
+list(APPEND KV_ART_FILES ${KV_ART_DIR}/korvello.ico)
+add_custom_command(OUTPUT ${KV_ART_FILES}
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/art/make_art.py ${KV_ART_DIR}
+  DEPENDS ${CMAKE_SOURCE_DIR}/tools/art/make_art.py
+  COMMENT "Drawing the window art" VERBATIM)
+add_custom_target(korvello_art DEPENDS ${KV_ART_FILES})
+set_source_files_properties(${KV_RC} PROPERTIES OBJECT_DEPENDS "${KV_TOOL_PATHS};${KV_RES_FILES};${KV_ART_FILES}")
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} --codepage=65001 -I${KORVELLO_TOOLS_DIR} -I${CMAKE_SOURCE_DIR}/src/ui/resources -I${CMAKE_BINARY_DIR}/art")
 enable_language(RC)
 
@@ -43,7 +56,7 @@ add_executable(korvello WIN32 ${CMAKE_SOURCE_DIR}/src/app/main.cpp ${KV_RC})
 target_link_libraries(korvello PRIVATE korvello_core)
 target_link_options(korvello PRIVATE -municode)
 target_compile_options(korvello PRIVATE ${KORVELLO_WARNINGS})
-add_dependencies(korvello korvello_tools)
+add_dependencies(korvello korvello_tools korvello_art)
 set_target_properties(korvello PROPERTIES OUTPUT_NAME korvello)
 
 # GoogleTest built from Debian's sources for the cross target.
@@ -58,7 +71,7 @@ add_executable(korvello_win_tests ${KV_WIN_TESTS} ${CMAKE_SOURCE_DIR}/tests/win_
 target_include_directories(korvello_win_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_compile_options(korvello_win_tests PRIVATE ${KORVELLO_WARNINGS})
 target_link_libraries(korvello_win_tests PRIVATE korvello_core gtest)
-add_dependencies(korvello_win_tests korvello_tools)
+add_dependencies(korvello_win_tests korvello_tools korvello_art)
 # One run of the whole program: Wine's start-up is the slow part.
 add_test(NAME make_media COMMAND ${CMAKE_SOURCE_DIR}/tests/make_media.sh ${CMAKE_BINARY_DIR}/media)
 set_tests_properties(make_media PROPERTIES FIXTURES_SETUP media)

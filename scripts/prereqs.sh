@@ -7,9 +7,14 @@ pkgs=(build-essential cmake ninja-build make pkg-config git xz-utils bzip2 ca-ce
       mingw-w64 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
       wine wine64 xvfb xauth x11-utils xdotool imagemagick
       libgtest-dev googletest ffmpeg mediainfo python3 hyperfine procps)
-if [ -f "$here/tools/prereqs.txt" ]; then
-    while read -r p; do [ -n "$p" ] && [ "${p#\#}" = "$p" ] && pkgs+=("$p"); done <"$here/tools/prereqs.txt"
-fi
+for list in "$here/tools/prereqs.txt" "$here/tests/tools/prereqs.txt"; do
+    [ -f "$list" ] || continue
+    while read -r p; do
+        p=${p%%#*}
+        p=${p//[[:space:]]/}
+        [ -n "$p" ] && pkgs+=("$p")
+    done <"$list"
+done
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

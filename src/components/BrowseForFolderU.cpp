@@ -17,6 +17,10 @@ int CALLBACK BrowseSelectionCallback(HWND dialog, UINT notification, LPARAM, LPA
         const auto* folder = reinterpret_cast<const std::wstring*>(data);
         // The answer is ignored: a folder the dialog cannot select is passed over.
         (void)::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder->c_str()));
+        // Some dialogs fill their folder tree after this notification and lose
+        // the selection; asking once more when the queue is reached settles it.
+        // The text lives until the dialog has closed.
+        ::PostMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder->c_str()));
     }
     return 0;
 }

@@ -7,6 +7,11 @@
 #include "app/main_instance.h"
 #include "components/FindFile.h"
 #include "components/advantmr.h"
+#include "ui/ArtNames.h"
+#include "ui/EzRgnBtn.h"
+#include "ui/Picture.h"
+#include "ui/TranPanel.h"
+#include "ui/art_ids.h"
 #include "win/text.h"
 
 namespace kv {
@@ -99,10 +104,41 @@ void TfrmMain::SetControlText(std::string_view name, const std::string& text) {
 }
 
 void TfrmMain::BuildControls() {
+    HINSTANCE self = ::GetModuleHandleW(nullptr);
+    if (HICON icon = ::LoadIconW(self, MAKEINTRESOURCEW(IDI_MAINICON))) {
+        ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        ::SendMessageW(app_.Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    }
     HDC dc = ::GetDC(Handle());
     for (const auto& def : ui::MainLayout()) {
         switch (def.kind) {
+        case ui::Kind::RegionButton: {
+            auto* b = new ui::TEzRgnBtn(this);
+            b->SetName(std::string(def.name));
+            if (!b->Create(Handle(), def.left, def.top, def.width, def.height)) break;
+            b->LoadPictureSet(def.picture);
+            if (def.look & ui::lkCrop) b->SetPaintMode(ui::pmCrop);
+            b->SetHint(std::string(def.hint));
+            const std::string_view click = def.on.click;
+            b->OnClick = [this, click](TComponent*) { RunClick(click); };
+            controls_.emplace(std::string(def.name), b->Handle());
+            break;
+        }
+        case ui::Kind::ClickPanel: {
+            auto* panel = new ui::TTranPanel(this);
+            panel->SetName(std::string(def.name));
+            if (!panel->Create(Handle(), def.left, def.top, def.width, def.height)) break;
+            const std::string_view click = def.on.click;
+            panel->OnClick = [this, click](TComponent*) { RunClick(click); };
+            controls_.emplace(std::string(def.name), panel->Handle());
+            break;
+        }
         case ui::Kind::Picture:
+            if (!pictures_.count(def.picture)) {
+                if (auto bmp = ui::LoadArtBitmap(ui::ArtId(def.picture), self))
+                    pictures_.emplace(std::string(def.picture), std::move(bmp));
+            }
+            [[fallthrough]];
         case ui::Kind::Label: {
             RECT r{def.left, def.top, def.left + def.width, def.top + def.height};
             if (def.look & ui::lkAutoWidth) {
@@ -138,7 +174,6 @@ void TfrmMain::CreateWindowed(const ui::ControlDef& def) {
         ex = WS_EX_CLIENTEDGE;
         break;
     case ui::Kind::Button:
-    case ui::Kind::RegionButton:
         cls = WC_BUTTONW;
         style |= BS_PUSHBUTTON;
         break;
@@ -151,11 +186,6 @@ void TfrmMain::CreateWindowed(const ui::ControlDef& def) {
         cls = WC_LISTVIEWW;
         style |= LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
         ex = WS_EX_CLIENTEDGE;
-        break;
-    case ui::Kind::ClickPanel:
-        cls = WC_STATICW;
-        style |= SS_NOTIFY;
-        ex = WS_EX_TRANSPARENT;
         break;
     default:
         return;

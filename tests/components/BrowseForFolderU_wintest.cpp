@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -101,6 +102,32 @@ BOOL CALLBACK ScanChildProc(HWND hwnd, LPARAM lp) {
     return TRUE;
 }
 
+// The text of the folder tree's selected item, or empty.
+std::wstring SelectedTreeText(HWND dialog) {
+    HWND tree = nullptr;
+    ::EnumChildWindows(
+        dialog,
+        [](HWND h, LPARAM lp) -> BOOL {
+            wchar_t cls[32] = {};
+            ::GetClassNameW(h, cls, 32);
+            if (_wcsicmp(cls, WC_TREEVIEWW) != 0) return TRUE;
+            *reinterpret_cast<HWND*>(lp) = h;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&tree));
+    if (!tree) return {};
+    auto item = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    if (!item) return {};
+    wchar_t text[MAX_PATH] = {};
+    TVITEMW tv{};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = item;
+    tv.pszText = text;
+    tv.cchTextMax = MAX_PATH;
+    ::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
+    return text;
+}
+
 // Runs BrowseForFolder while a helper thread waits for the dialog of this
 // thread, looks at it and then presses `button`.
 std::string Drive(const std::string& title, const std::string& initial, bool allowNewFolder, int button,
@@ -114,7 +141,11 @@ std::string Drive(const std::string& title, const std::string& initial, bool all
             ::EnumThreadWindows(uiThread, &FindDialogProc, reinterpret_cast<LPARAM>(&ctx));
         }
         if (!ctx.found) return;
-        ::Sleep(500);  // let the dialog fill its tree and apply the start folder
+        // The dialog applies the start folder after it is up; wait for that
+        // rather than for a fixed time, so a busy machine does not fail the test.
+        const std::wstring leaf = Widen(initial.substr(initial.find_last_of('\\') + 1));
+        while (!initial.empty() && SelectedTreeText(ctx.found) != leaf && ::GetTickCount64() < end) ::Sleep(50);
+        ::Sleep(100);
         ChildScan scan{Widen(title)};
         ::EnumChildWindows(ctx.found, &ScanChildProc, reinterpret_cast<LPARAM>(&scan));
         seen.dialog = ctx.found;

@@ -1,0 +1,772 @@
+// Drives a running Korvello from outside, the way a user would: through its
+// window's controls, found by their layout positions. Used by the end-to-end
+// scripts, the demo run and the benchmarks. Output is UTF-8; exit code 0 means
+// success, 1 failure, 2 a message box answered instead of the expected result.
+#include <windows.h>
+#include <commctrl.h>
+#include <psapi.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cwchar>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// ---- output ------------------------------------------------------------------
+
+std::string Utf8(std::wstring_view w) {
+    if (w.empty()) return {};
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+void Write(DWORD which, std::wstring_view text) {
+    const std::string bytes = Utf8(text);
+    DWORD done = 0;
+    ::WriteFile(::GetStdHandle(which), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+}
+
+void Out(const std::wstring& line) { Write(STD_OUTPUT_HANDLE, line + L"\n"); }
+void Err(const std::wstring& line) { Write(STD_ERROR_HANDLE, L"kv_drive: " + line + L"\n"); }
+
+int Fail(const std::wstring& why) {
+    Err(why);
+    return 1;
+}
+
+ULONGLONG Now() { return ::GetTickCount64(); }
+
+// Polls `done` every `stepMs` until it holds or `seconds` pass.
+bool WaitFor(double seconds, const std::function<bool()>& done, DWORD stepMs = 50) {
+    const ULONGLONG end = Now() + static_cast<ULONGLONG>(seconds * 1000.0);
+    for (;;) {
+        if (done()) return true;
+        if (Now() >= end) return false;
+        ::Sleep(stepMs);
+    }
+}
+
+// ---- windows -------------------------------------------------------------------
+
+std::wstring ClassOf(HWND w) {
+    wchar_t buf[256];
+    const int n = ::GetClassNameW(w, buf, 256);
+    return n > 0 ? std::wstring(buf, static_cast<size_t>(n)) : std::wstring();
+}
+
+// Text of a window of another process; WM_GETTEXT is marshalled by the system.
+std::wstring TextOf(HWND w) {
+    DWORD_PTR len = 0;
+    if (!::SendMessageTimeoutW(w, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &len)) return {};
+    std::wstring buf(len + 1, L'\0');
+    DWORD_PTR got = 0;
+    if (!::SendMessageTimeoutW(w, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), SMTO_NORMAL, 5000,
+                               &got))
+        return {};
+    buf.resize(std::min<size_t>(got, len));
+    return buf;
+}
+
+DWORD ProcessOf(HWND w) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(w, &pid);
+    return pid;
+}
+
+std::vector<HWND> TopLevel(const std::function<bool(HWND)>& match) {
+    struct Ctx {
+        const std::function<bool(HWND)>* match;
+        std::vector<HWND> found;
+    } ctx{&match, {}};
+    ::EnumWindows(
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto* c = reinterpret_cast<Ctx*>(lp);
+            if ((*c->match)(w)) c->found.push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&ctx));
+    return ctx.found;
+}
+
+std::vector<HWND> AppWindows() {
+    return TopLevel([](HWND w) { return ClassOf(w) == L"TApplication" && TextOf(w) == L"Korvello"; });
+}
+
+HWND MainWindow() {
+    const auto found = TopLevel([](HWND w) { return ClassOf(w) == L"TfrmMain" && ::IsWindowVisible(w); });
+    return found.empty() ? nullptr : found.front();
+}
+
+bool Responsive(HWND w, UINT timeoutMs = 5000) {
+    DWORD_PTR r = 0;
+    return ::SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &r) != 0;
+}
+
+// Visible dialog-class windows (file dialogs, message boxes) of one process.
+std::vector<HWND> Dialogs(DWORD pid) {
+    return TopLevel([pid](HWND w) { return ProcessOf(w) == pid && ::IsWindowVisible(w) && ClassOf(w) == L"#32770"; });
+}
+
+std::optional<HWND> NewDialog(DWORD pid, const std::vector<HWND>& known) {
+    for (HWND d : Dialogs(pid))
+        if (std::find(known.begin(), known.end(), d) == known.end()) return d;
+    return std::nullopt;
+}
+
+// The message of a message box: its non-empty static texts.
+std::wstring BoxText(HWND box) {
+    std::wstring text;
+    for (HWND c = ::GetWindow(box, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+        if (ClassOf(c) != L"Static") continue;
+        const std::wstring t = TextOf(c);
+        if (t.empty()) continue;
+        if (!text.empty()) text += L" ";
+        text += t;
+    }
+    return text;
+}
+
+bool PressOk(HWND dlg, double seconds) {
+    ::PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dlg, IDOK)));
+    return WaitFor(seconds, [&] { return !::IsWindow(dlg) || !::IsWindowVisible(dlg); });
+}
+
+// ---- the main window's controls --------------------------------------------------
+
+struct Place {
+    const wchar_t* name;
+    int left, top, width, height;
+};
+// Client positions of the main window's layout.
+constexpr Place kAddFile{L"Button1", 384, 77, 103, 25};
+constexpr Place kConvert{L"EzRgnBtn3", 436, 384, 41, 42};
+constexpr Place kClose{L"EzRgnBtn2", 464, 13, 23, 23};
+constexpr Place kList{L"ListView1", 15, 196, 473, 173};
+constexpr Place kEdit1{L"Edit1", 16, 79, 360, 21};
+constexpr Place kEdit2{L"Edit2", 16, 117, 360, 21};
+constexpr Place kEdit3{L"Edit3", 16, 155, 360, 21};
+
+POINT Middle(const Place& p) { return POINT{p.left + p.width / 2, p.top + p.height / 2}; }
+
+HWND ControlAt(HWND frm, const Place& p) {
+    HWND c = ::ChildWindowFromPointEx(frm, Middle(p), CWP_SKIPINVISIBLE);
+    return c == frm ? nullptr : c;
+}
+
+// Presses a control with the left button at its middle, as the pointer would.
+void ClickAt(HWND frm, HWND control, const Place& p) {
+    POINT pt = Middle(p);
+    ::MapWindowPoints(frm, control, &pt, 1);
+    const LPARAM lp = MAKELPARAM(pt.x, pt.y);
+    ::PostMessageW(control, WM_MOUSEMOVE, 0, lp);
+    ::PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, lp);
+    ::PostMessageW(control, WM_LBUTTONUP, 0, lp);
+}
+
+// ---- the job list, read across the process boundary ---------------------------------
+
+using Rows = std::vector<std::vector<std::wstring>>;
+
+class RemoteList {
+public:
+    explicit RemoteList(HWND list) : list_(list) {
+        process_ = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION,
+                                 FALSE, ProcessOf(list));
+        if (process_)
+            remote_ = static_cast<char*>(
+                ::VirtualAllocEx(process_, nullptr, kSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    }
+    ~RemoteList() {
+        if (remote_) ::VirtualFreeEx(process_, remote_, 0, MEM_RELEASE);
+        if (process_) ::CloseHandle(process_);
+    }
+    RemoteList(const RemoteList&) = delete;
+    RemoteList& operator=(const RemoteList&) = delete;
+
+    bool Ok() const { return remote_ != nullptr; }
+
+    std::optional<Rows> Read() {
+        DWORD_PTR count = 0, header = 0, columns = 0;
+        if (!::SendMessageTimeoutW(list_, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 5000, &count)) return std::nullopt;
+        if (!::SendMessageTimeoutW(list_, LVM_GETHEADER, 0, 0, SMTO_NORMAL, 5000, &header)) return std::nullopt;
+        if (!header || !::SendMessageTimeoutW(reinterpret_cast<HWND>(header), HDM_GETITEMCOUNT, 0, 0, SMTO_NORMAL,
+                                              5000, &columns))
+            return std::nullopt;
+        Rows rows;
+        for (DWORD_PTR r = 0; r < count; ++r) {
+            std::vector<std::wstring> cells;
+            for (DWORD_PTR c = 0; c < columns; ++c) {
+                auto cell = Cell(static_cast<int>(r), static_cast<int>(c));
+                if (!cell) return std::nullopt;
+                cells.push_back(*cell);
+            }
+            rows.push_back(std::move(cells));
+        }
+        return rows;
+    }
+
+private:
+    static constexpr SIZE_T kSize = 8192;
+    static constexpr SIZE_T kTextAt = 256;  // the text buffer follows the item record
+
+    std::optional<std::wstring> Cell(int row, int column) {
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = reinterpret_cast<LPWSTR>(remote_ + kTextAt);
+        item.cchTextMax = static_cast<int>((kSize - kTextAt) / sizeof(wchar_t));
+        const wchar_t zero = 0;
+        if (!::WriteProcessMemory(process_, remote_, &item, sizeof item, nullptr)) return std::nullopt;
+        if (!::WriteProcessMemory(process_, remote_ + kTextAt, &zero, sizeof zero, nullptr)) return std::nullopt;
+        DWORD_PTR n = 0;
+        if (!::SendMessageTimeoutW(list_, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                                   reinterpret_cast<LPARAM>(remote_), SMTO_NORMAL, 5000, &n))
+            return std::nullopt;
+        std::wstring text(static_cast<size_t>(item.cchTextMax), L'\0');
+        if (!::ReadProcessMemory(process_, remote_ + kTextAt, text.data(), text.size() * sizeof(wchar_t), nullptr))
+            return std::nullopt;
+        text.resize(std::wcslen(text.c_str()));
+        return text;
+    }
+
+    HWND list_;
+    HANDLE process_ = nullptr;
+    char* remote_ = nullptr;
+};
+
+constexpr int kProgressColumn = 2;
+
+std::wstring Progress(const std::vector<std::wstring>& row) {
+    return row.size() > kProgressColumn ? row[kProgressColumn] : std::wstring();
+}
+
+bool EndsWith(const std::wstring& s, std::wstring_view tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+bool Working(const std::wstring& progress) { return progress == L"Pending" || EndsWith(progress, L"% Done"); }
+
+std::wstring Joined(const std::vector<std::wstring>& row) {
+    std::wstring line;
+    for (size_t i = 0; i < row.size(); ++i) line += (i ? L"\t" : L"") + row[i];
+    return line;
+}
+
+void PrintRows(const Rows& rows) {
+    for (const auto& r : rows) Out(Joined(r));
+}
+
+// The main window and its list, or a message saying what is missing.
+struct Target {
+    HWND frm = nullptr;
+    HWND list = nullptr;
+    DWORD pid = 0;
+};
+
+std::optional<Target> FindTarget(std::wstring& why) {
+    Target t;
+    t.frm = MainWindow();
+    if (!t.frm) {
+        why = L"no visible Korvello main window (class TfrmMain)";
+        return std::nullopt;
+    }
+    t.pid = ProcessOf(t.frm);
+    t.list = ControlAt(t.frm, kList);
+    if (!t.list || ClassOf(t.list) != WC_LISTVIEWW) {
+        why = L"no list view at the job list's place in the main window";
+        return std::nullopt;
+    }
+    return t;
+}
+
+// ---- commands ----------------------------------------------------------------------
+
+int WaitWindow(double seconds) {
+    HWND frm = nullptr;
+    if (!WaitFor(seconds, [&] { return (frm = MainWindow()) && Responsive(frm, 1000); }))
+        return Fail(L"no responsive Korvello main window within " + std::to_wstring(seconds) + L" s");
+    Out(std::to_wstring(ProcessOf(frm)));
+    return 0;
+}
+
+int CountInstances() {
+    Out(std::to_wstring(AppWindows().size()));
+    return 0;
+}
+
+int CountProcesses(const std::wstring& exe) {
+    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return Fail(L"no process snapshot");
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    int n = 0;
+    for (BOOL ok = ::Process32FirstW(snap, &e); ok; ok = ::Process32NextW(snap, &e))
+        if (::lstrcmpiW(e.szExeFile, exe.c_str()) == 0) ++n;
+    ::CloseHandle(snap);
+    Out(std::to_wstring(n));
+    return 0;
+}
+
+int Attributes(const std::wstring& path) {
+    const DWORD a = ::GetFileAttributesW(path.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) {
+        Out(L"missing");
+        return 0;
+    }
+    std::wstring s;
+    auto add = [&](DWORD bit, const wchar_t* name) {
+        if (a & bit) s += (s.empty() ? L"" : L" ") + std::wstring(name);
+    };
+    add(FILE_ATTRIBUTE_READONLY, L"readonly");
+    add(FILE_ATTRIBUTE_HIDDEN, L"hidden");
+    add(FILE_ATTRIBUTE_SYSTEM, L"system");
+    add(FILE_ATTRIBUTE_DIRECTORY, L"directory");
+    add(FILE_ATTRIBUTE_ARCHIVE, L"archive");
+    add(FILE_ATTRIBUTE_NORMAL, L"normal");
+    Out(s.empty() ? L"none" : s);
+    return 0;
+}
+
+int PrintRowsCommand() {
+    std::wstring why;
+    auto t = FindTarget(why);
+    if (!t) return Fail(why);
+    RemoteList list(t->list);
+    if (!list.Ok()) return Fail(L"cannot reach the memory of the Korvello process");
+    auto rows = list.Read();
+    if (!rows) return Fail(L"cannot read the job list");
+    PrintRows(*rows);
+    return 0;
+}
+
+// Waits until no row is pending or running; prints the rows either way.
+int WaitIdleOn(RemoteList& list, double seconds, DWORD stepMs) {
+    Rows last;
+    bool readable = true;
+    const bool idle = WaitFor(
+        seconds,
+        [&] {
+            auto rows = list.Read();
+            if (!rows) return !(readable = false);
+            last = *rows;
+            return std::none_of(last.begin(), last.end(), [](const auto& r) { return Working(Progress(r)); });
+        },
+        stepMs);
+    PrintRows(last);
+    if (!readable) return Fail(L"cannot read the job list (did the program end?)");
+    if (!idle) return Fail(L"rows still pending or running after " + std::to_wstring(seconds) + L" s");
+    return 0;
+}
+
+int WaitIdle(double seconds) {
+    std::wstring why;
+    auto t = FindTarget(why);
+    if (!t) return Fail(why);
+    RemoteList list(t->list);
+    if (!list.Ok()) return Fail(L"cannot reach the memory of the Korvello process");
+    return WaitIdleOn(list, seconds, 100);
+}
+
+// Waits until the list shows a finished row and a running one at once.
+int WaitProgress(double seconds) {
+    std::wstring why;
+    auto t = FindTarget(why);
+    if (!t) return Fail(why);
+    RemoteList list(t->list);
+    if (!list.Ok()) return Fail(L"cannot reach the memory of the Korvello process");
+    Rows last;
+    const bool seen = WaitFor(seconds, [&] {
+        auto rows = list.Read();
+        if (!rows) return false;
+        last = *rows;
+        const bool done = std::any_of(last.begin(), last.end(), [](const auto& r) { return Progress(r) == L"Done"; });
+        const bool running = std::any_of(last.begin(), last.end(), [](const auto& r) {
+            const std::wstring p = Progress(r);
+            return EndsWith(p, L"% Done") && p != L"0% Done";
+        });
+        return done && running;
+    });
+    PrintRows(last);
+    return seen ? 0 : Fail(L"no moment with both a finished and a running row");
+}
+
+// One file through "Add MP4 File" and the system's file dialog.
+int AddOne(const Target& t, RemoteList& list, const std::wstring& path, bool timing) {
+    const auto before = list.Read();
+    if (!before) return Fail(L"cannot read the job list");
+    const auto known = Dialogs(t.pid);
+
+    HWND button = ControlAt(t.frm, kAddFile);
+    if (!button || ClassOf(button) != WC_BUTTONW) return Fail(L"no push button at the place of \"Add MP4 File\"");
+    ::PostMessageW(button, BM_CLICK, 0, 0);
+
+    HWND dlg = nullptr;
+    if (!WaitFor(30, [&] {
+            auto d = NewDialog(t.pid, known);
+            return d && (dlg = *d) != nullptr;
+        }))
+        return Fail(L"the file dialog did not open");
+    // Explorer-style dialogs name the file in a combo box, older ones in an edit box.
+    HWND field = nullptr;
+    WaitFor(10, [&] {
+        if (HWND cmb = ::GetDlgItem(dlg, 0x47C)) {
+            HWND edit = ::FindWindowExW(cmb, nullptr, L"Edit", nullptr);
+            field = edit ? edit : cmb;
+        } else {
+            field = ::GetDlgItem(dlg, 0x480);
+        }
+        return field != nullptr;
+    });
+    if (!field) return Fail(L"the file dialog has no file name field");
+    DWORD_PTR r = 0;
+    if (!::SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_NORMAL, 5000, &r) ||
+        TextOf(field) != path)
+        return Fail(L"cannot put the path into the file dialog");
+
+    auto withDialog = known;
+    withDialog.push_back(dlg);
+    ::PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dlg, IDOK)));
+    std::optional<HWND> complaint;
+    if (!WaitFor(15, [&] {
+            return !::IsWindow(dlg) || !::IsWindowVisible(dlg) ||
+                   (complaint = NewDialog(t.pid, withDialog)).has_value();
+        })) {
+        ::PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+        return Fail(L"the file dialog did not close");
+    }
+    if (complaint && ::IsWindow(dlg) && ::IsWindowVisible(dlg)) {
+        const std::wstring text = BoxText(*complaint);
+        PressOk(*complaint, 5);
+        ::PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+        return Fail(L"the file dialog refused the path: " + text);
+    }
+
+    // The probe runs now; it ends in a new row or in a message box.
+    const ULONGLONG start = Now();
+    Rows rows;
+    std::optional<HWND> box;
+    const bool settled = WaitFor(
+        120,
+        [&] {
+            if ((box = NewDialog(t.pid, withDialog))) return true;
+            auto now = list.Read();
+            if (now) rows = *now;
+            return now && now->size() > before->size();
+        },
+        10);
+    const ULONGLONG took = Now() - start;
+    if (!settled) return Fail(L"neither a new row nor a message after adding " + path);
+    if (box) {
+        const std::wstring title = TextOf(*box), text = BoxText(*box);
+        Out(L"MESSAGE\t" + title + L"\t" + text);
+        if (!PressOk(*box, 10)) return Fail(L"the message box did not close");
+        return 2;
+    }
+    for (size_t i = before->size(); i < rows.size(); ++i) Out(Joined(rows[i]));
+    if (timing) Out(L"probe_ms\t" + std::to_wstring(took));
+    return 0;
+}
+
+int AddFiles(const std::vector<std::wstring>& paths, bool timing) {
+    std::wstring why;
+    auto t = FindTarget(why);
+    if (!t) return Fail(why);
+    RemoteList list(t->list);
+    if (!list.Ok()) return Fail(L"cannot reach the memory of the Korvello process");
+    int result = 0;
+    for (const auto& p : paths) {
+        const int r = AddOne(*t, list, p, timing);
+        if (r == 1) return 1;
+        result = std::max(result, r);
+    }
+    return result;
+}
+
+// Presses the convert button; with a limit, also waits for the run to end and
+// reports how long it took from the press.
+int Convert(std::optional<double> waitSeconds) {
+    std::wstring why;
+    auto t = FindTarget(why);
+    if (!t) return Fail(why);
+    RemoteList list(t->list);
+    if (!list.Ok()) return Fail(L"cannot reach the memory of the Korvello process");
+    const auto before = list.Read();
+    if (!before) return Fail(L"cannot read the job list");
+    HWND button = ControlAt(t->frm, kConvert);
+    if (!button) return Fail(L"no control at the place of the convert button");
+    const ULONGLONG start = Now();
+    ClickAt(t->frm, button, kConvert);
+    const bool anyPending =
+        std::any_of(before->begin(), before->end(), [](const auto& r) { return Progress(r) == L"Pending"; });
+    if (anyPending && !WaitFor(
+                          15,
+                          [&] {
+                              auto now = list.Read();
+                              if (!now || now->size() != before->size()) return true;
+                              for (size_t i = 0; i < now->size(); ++i)
+                                  if (Progress((*now)[i]) != Progress((*before)[i])) return true;
+                              return false;
+                          },
+                          20))
+        return Fail(L"the convert button started nothing");
+    if (!waitSeconds) return 0;
+    const int r = WaitIdleOn(list, *waitSeconds, 20);
+    Out(L"elapsed_ms\t" + std::to_wstring(Now() - start));
+    return r;
+}
+
+int Close() {
+    HWND frm = MainWindow();
+    if (!frm) return Fail(L"no visible Korvello main window");
+    HWND button = ControlAt(frm, kClose);
+    if (!button) return Fail(L"no control at the place of the close button");
+    ClickAt(frm, button, kClose);
+    return 0;
+}
+
+int WaitExit(double seconds) {
+    HWND w = MainWindow();
+    if (!w) {
+        const auto apps = AppWindows();
+        if (apps.empty()) {
+            Out(L"not running");
+            return 0;
+        }
+        w = apps.front();
+    }
+    HANDLE p = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ProcessOf(w));
+    if (!p) return Fail(L"cannot open the Korvello process");
+    const DWORD r = ::WaitForSingleObject(p, static_cast<DWORD>(seconds * 1000.0));
+    DWORD code = 0;
+    ::GetExitCodeProcess(p, &code);
+    ::CloseHandle(p);
+    if (r != WAIT_OBJECT_0) return Fail(L"Korvello still runs after " + std::to_wstring(seconds) + L" s");
+    Out(L"exit code " + std::to_wstring(code));
+    return 0;
+}
+
+int ControlText(const std::wstring& name) {
+    HWND frm = MainWindow();
+    if (!frm) return Fail(L"no visible Korvello main window");
+    for (const Place* p : {&kEdit1, &kEdit2, &kEdit3}) {
+        if (name != p->name) continue;
+        HWND c = ControlAt(frm, *p);
+        if (!c) return Fail(L"no control at the place of " + name);
+        Out(TextOf(c));
+        return 0;
+    }
+    return Fail(L"unknown control " + name);
+}
+
+int WindowRect() {
+    HWND frm = MainWindow();
+    if (!frm) return Fail(L"no visible Korvello main window");
+    RECT r{};
+    ::GetWindowRect(frm, &r);
+    Out(std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " + std::to_wstring(r.right - r.left) + L" " +
+        std::to_wstring(r.bottom - r.top));
+    return 0;
+}
+
+// Memory of the running program as Windows reports it.
+int Memory() {
+    HWND frm = MainWindow();
+    if (!frm) return Fail(L"no visible Korvello main window");
+    HANDLE p = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ProcessOf(frm));
+    if (!p) return Fail(L"cannot open the Korvello process");
+    PROCESS_MEMORY_COUNTERS_EX m{};
+    m.cb = sizeof m;
+    const BOOL ok = ::GetProcessMemoryInfo(p, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m), sizeof m);
+    ::CloseHandle(p);
+    if (!ok) return Fail(L"no memory counters");
+    Out(L"private_kb\t" + std::to_wstring(m.PrivateUsage / 1024) + L"\nworking_set_kb\t" +
+        std::to_wstring(m.WorkingSetSize / 1024) + L"\npeak_working_set_kb\t" +
+        std::to_wstring(m.PeakWorkingSetSize / 1024));
+    return 0;
+}
+
+std::wstring Quoted(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+    std::wstring q = L"\"";
+    for (wchar_t c : arg) {
+        if (c == L'"') q += L'\\';
+        q += c;
+    }
+    return q + L"\"";
+}
+
+std::optional<HANDLE> Start(const std::wstring& line, DWORD flags) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::vector<wchar_t> buf(line.begin(), line.end());
+    buf.push_back(L'\0');
+    if (!::CreateProcessW(nullptr, buf.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi))
+        return std::nullopt;
+    ::CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+// Starts a program N times, each time measuring the time until its window of
+// the given class is shown and answers messages, then ends it.
+int LaunchTime(const std::wstring& exe, const std::wstring& cls, int runs, const std::wstring& how) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        const ULONGLONG start = Now();
+        auto p = Start(Quoted(exe), 0);
+        if (!p) return Fail(L"cannot start " + exe);
+        const DWORD pid = ::GetProcessId(*p);
+        HWND w = nullptr;
+        const bool shown = WaitFor(
+            30,
+            [&] {
+                const auto found = TopLevel(
+                    [&](HWND h) { return ProcessOf(h) == pid && ::IsWindowVisible(h) && ClassOf(h) == cls; });
+                return !found.empty() && Responsive(w = found.front(), 5000);
+            },
+            2);
+        const ULONGLONG took = Now() - start;
+        if (!shown) {
+            ::TerminateProcess(*p, 1);
+            ::CloseHandle(*p);
+            return Fail(L"no window of class " + cls + L" from " + exe);
+        }
+        if (how == L"close-button") {
+            HWND button = ControlAt(w, kClose);
+            if (button) ClickAt(w, button, kClose);
+        } else {
+            ::PostMessageW(w, WM_CLOSE, 0, 0);
+        }
+        if (::WaitForSingleObject(*p, 20000) != WAIT_OBJECT_0) {
+            ::TerminateProcess(*p, 1);
+            ::CloseHandle(*p);
+            return Fail(exe + L" did not end when asked");
+        }
+        ::CloseHandle(*p);
+        times.push_back(static_cast<double>(took));
+        Out(L"run_ms\t" + std::to_wstring(took));
+    }
+    return 0;
+}
+
+// Runs a command line N times one after another, each to its end.
+int TimeRun(int runs, const std::vector<std::wstring>& argv) {
+    std::wstring line;
+    for (const auto& a : argv) line += (line.empty() ? L"" : L" ") + Quoted(a);
+    for (int i = 0; i < runs; ++i) {
+        const ULONGLONG start = Now();
+        auto p = Start(line, CREATE_NO_WINDOW);
+        if (!p) return Fail(L"cannot start: " + line);
+        ::WaitForSingleObject(*p, INFINITE);
+        ::CloseHandle(*p);
+        Out(L"run_ms\t" + std::to_wstring(Now() - start));
+    }
+    return 0;
+}
+
+// Writes copies of files as hidden files and reports the time the writes took.
+int WriteFiles(const std::wstring& dir, const std::vector<std::wstring>& sources) {
+    std::vector<std::pair<std::wstring, std::string>> files;
+    for (const auto& s : sources) {
+        HANDLE f = ::CreateFileW(s.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (f == INVALID_HANDLE_VALUE) return Fail(L"cannot read " + s);
+        LARGE_INTEGER size{};
+        ::GetFileSizeEx(f, &size);
+        std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+        DWORD got = 0;
+        const BOOL ok = ::ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+        ::CloseHandle(f);
+        if (!ok || got != bytes.size()) return Fail(L"cannot read " + s);
+        const auto slash = s.find_last_of(L"\\/");
+        files.emplace_back(dir + L"\\" + s.substr(slash == std::wstring::npos ? 0 : slash + 1), std::move(bytes));
+    }
+    LARGE_INTEGER freq, t0, t1;
+    ::QueryPerformanceFrequency(&freq);
+    ::QueryPerformanceCounter(&t0);
+    for (const auto& [path, bytes] : files) {
+        const DWORD a = ::GetFileAttributesW(path.c_str());
+        const DWORD attrs = a == INVALID_FILE_ATTRIBUTES ? FILE_ATTRIBUTE_NORMAL : (a & FILE_ATTRIBUTE_HIDDEN);
+        HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                 attrs ? attrs : FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (f == INVALID_HANDLE_VALUE) return Fail(L"cannot write " + path);
+        DWORD put = 0;
+        const BOOL ok = ::WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
+        ::CloseHandle(f);
+        if (!ok || put != bytes.size()) return Fail(L"cannot write " + path);
+        ::SetFileAttributesW(path.c_str(), ::GetFileAttributesW(path.c_str()) | FILE_ATTRIBUTE_HIDDEN);
+    }
+    ::QueryPerformanceCounter(&t1);
+    const double ms = static_cast<double>(t1.QuadPart - t0.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
+    Out(L"write_ms\t" + std::to_wstring(ms));
+    return 0;
+}
+
+int Usage() {
+    Err(L"usage: kv_drive COMMAND [ARGS]\n"
+        L"  wait-window SECONDS       wait for the main window; prints the process id\n"
+        L"  count-instances           number of Korvello application windows\n"
+        L"  count-processes EXE       number of running processes with that file name\n"
+        L"  attrs PATH                file attributes, or \"missing\"\n"
+        L"  add-file [--timing] PATH...  add files through \"Add MP4 File\" and the file dialog\n"
+        L"  convert [--wait SECONDS]  press the convert button (and wait for the run to end)\n"
+        L"  rows                      the job list, one row a line, cells separated by tabs\n"
+        L"  wait-idle SECONDS         wait until no row is pending or running; prints the rows\n"
+        L"  wait-progress SECONDS     wait until one row is done while another runs\n"
+        L"  close                     press the close button\n"
+        L"  wait-exit SECONDS         wait for the program to end\n"
+        L"  text Edit1|Edit2|Edit3    the text of an edit box\n"
+        L"  window-rect               main window position and size on the screen\n"
+        L"  memory                    memory counters of the program\n"
+        L"  launch-time EXE CLASS N close-button|wm-close\n"
+        L"  time-run N PROGRAM [ARGS...]\n"
+        L"  write-files DIR FILE...");
+    return 1;
+}
+
+double Seconds(const wchar_t* s) { return std::wcstod(s, nullptr); }
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) return Usage();
+    const std::wstring cmd = argv[1];
+    std::vector<std::wstring> args(argv + 2, argv + argc);
+    auto need = [&](size_t n) { return args.size() >= n; };
+
+    if (cmd == L"wait-window" && need(1)) return WaitWindow(Seconds(argv[2]));
+    if (cmd == L"count-instances") return CountInstances();
+    if (cmd == L"count-processes" && need(1)) return CountProcesses(args[0]);
+    if (cmd == L"attrs" && need(1)) return Attributes(args[0]);
+    if (cmd == L"add-file" && need(1)) {
+        const bool timing = args[0] == L"--timing";
+        if (timing) args.erase(args.begin());
+        if (args.empty()) return Usage();
+        return AddFiles(args, timing);
+    }
+    if (cmd == L"convert") {
+        if (need(2) && args[0] == L"--wait") return Convert(Seconds(argv[3]));
+        return need(1) ? Usage() : Convert(std::nullopt);
+    }
+    if (cmd == L"rows") return PrintRowsCommand();
+    if (cmd == L"wait-idle" && need(1)) return WaitIdle(Seconds(argv[2]));
+    if (cmd == L"wait-progress" && need(1)) return WaitProgress(Seconds(argv[2]));
+    if (cmd == L"close") return Close();
+    if (cmd == L"wait-exit" && need(1)) return WaitExit(Seconds(argv[2]));
+    if (cmd == L"text" && need(1)) return ControlText(args[0]);
+    if (cmd == L"window-rect") return WindowRect();
+    if (cmd == L"memory") return Memory();
+    if (cmd == L"launch-time" && need(4))
+        return LaunchTime(args[0], args[1], static_cast<int>(std::wcstol(args[2].c_str(), nullptr, 10)), args[3]);
+    if (cmd == L"time-run" && need(2))
+        return TimeRun(static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10)),
+                       std::vector<std::wstring>(args.begin() + 1, args.end()));
+    if (cmd == L"write-files" && need(2))
+        return WriteFiles(args[0], std::vector<std::wstring>(args.begin() + 1, args.end()));
+    return Usage();
+}
