@@ -280,7 +280,7 @@ void TfrmMain::PaintGraphics(HDC dc) {
             ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
             const std::wstring w = win::Widen(def.caption);
             RECT r = g.rect;
-            ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+            ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
             ::SelectObject(dc, old);
         }
     }
