@@ -141,13 +141,15 @@ void TfrmMain::BuildControls() {
             [[fallthrough]];
         case ui::Kind::Label: {
             RECT r{def.left, def.top, def.left + def.width, def.top + def.height};
-            if (def.look & ui::lkAutoWidth) {
-                HGDIOBJ old = ::SelectObject(dc, (def.look & ui::lkBold) ? boldFont_.Get() : font_.Get());
+            if (def.kind == ui::Kind::Label) {
+                // As wide as the caption, at least as laid out: where the system
+                // lacks Tahoma the text runs wider than its place.
+                HGDIOBJ old = ::SelectObject(dc, (def.look & ui::lkBold) ? linkFont_.Get() : font_.Get());
                 const std::wstring w = win::Widen(def.caption);
                 SIZE sz{};
                 ::GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &sz);
                 ::SelectObject(dc, old);
-                r.right = r.left + sz.cx;
+                if ((def.look & ui::lkAutoWidth) || sz.cx > def.width) r.right = r.left + sz.cx;
             }
             graphics_.push_back({&def, r});
             break;
