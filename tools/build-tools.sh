@@ -311,6 +311,8 @@ build_mediainfo() { # MediaInfoLib ZenLib MediaInfo trees, side by side as the C
     local root b=$W/mediainfo
     root=$(dirname "$1")
     mkdir -p "$b"
+    # An unreadable file gets no output at all rather than an empty line.
+    patch -d "$3" -p1 --forward <"$HERE/patches/mediainfo-quiet-when-unreadable.patch"
     # GNU ld reads ordinals such as @08 as octal: drop the leading zeros.
     sed -i -E 's/@0+([0-9])/@\1/' "$1/Source/MediaInfoDLL/MediaInfoDLL.def"
     local lf="-static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections"

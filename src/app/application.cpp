@@ -52,6 +52,8 @@ void TApplication::ShowException(const std::string& message) {
 }
 
 void TApplication::Minimize() {
+    // The owned main window goes with its owner; not every system hides it by itself.
+    if (mainForm_) ::ShowWindow(mainForm_, SW_HIDE);
     if (Handle()) ::ShowWindow(Handle(), SW_MINIMIZE);
 }
 

@@ -200,6 +200,8 @@ for bad in text_file zero_bytes; do
     echo "  batch output for $bad.mp4: $(bytes "$T/$bad.txt" 2>&1)"
     check "batch: ran for $bad.mp4" "no duration_time.txt written" test -f "$T/$bad.txt"
     check "batch: no time for $bad.mp4" "got $(bytes "$T/$bad.txt" 2>&1)" has_no_time "$T/$bad.txt"
+    # Nothing at all, not even a line break: the program reads "no line" as "not a media file".
+    check "batch: empty answer for $bad.mp4" "got $(bytes "$T/$bad.txt" 2>&1)" test ! -s "$T/$bad.txt"
 done
 
 # ------------------------------------------------------------------ run-time DLLs
