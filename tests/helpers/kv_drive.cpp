@@ -388,12 +388,33 @@ int WaitProgress(double seconds) {
         const bool done = std::any_of(last.begin(), last.end(), [](const auto& r) { return Progress(r) == L"Done"; });
         const bool running = std::any_of(last.begin(), last.end(), [](const auto& r) {
             const std::wstring p = Progress(r);
-            return EndsWith(p, L"% Done") && p != L"0% Done";
+            return EndsWith(p, L"% Done") && std::wcstol(p.c_str(), nullptr, 10) > 0;
         });
         return done && running;
     });
     PrintRows(last);
     return seen ? 0 : Fail(L"no moment with both a finished and a running row");
+}
+
+// Waits until a row shows a conversion under way, past its start.
+int WaitRunning(double seconds) {
+    std::wstring why;
+    auto t = FindTarget(why);
+    if (!t) return Fail(why);
+    RemoteList list(t->list);
+    if (!list.Ok()) return Fail(L"cannot reach the memory of the Korvello process");
+    Rows last;
+    const bool seen = WaitFor(seconds, [&] {
+        auto rows = list.Read();
+        if (!rows) return false;
+        last = *rows;
+        return std::any_of(last.begin(), last.end(), [](const auto& r) {
+            const std::wstring p = Progress(r);
+            return EndsWith(p, L"% Done") && std::wcstol(p.c_str(), nullptr, 10) > 0;
+        });
+    });
+    PrintRows(last);
+    return seen ? 0 : Fail(L"no row under way within " + std::to_wstring(seconds) + L" s");
 }
 
 // One file through "Add MP4 File" and the system's file dialog.
@@ -718,6 +739,7 @@ int Usage() {
         L"  rows                      the job list, one row a line, cells separated by tabs\n"
         L"  wait-idle SECONDS         wait until no row is pending or running; prints the rows\n"
         L"  wait-progress SECONDS     wait until one row is done while another runs\n"
+        L"  wait-running SECONDS      wait until a row's conversion is under way\n"
         L"  close                     press the close button\n"
         L"  wait-exit SECONDS         wait for the program to end\n"
         L"  text Edit1|Edit2|Edit3    the text of an edit box\n"
@@ -756,6 +778,7 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"rows") return PrintRowsCommand();
     if (cmd == L"wait-idle" && need(1)) return WaitIdle(Seconds(argv[2]));
     if (cmd == L"wait-progress" && need(1)) return WaitProgress(Seconds(argv[2]));
+    if (cmd == L"wait-running" && need(1)) return WaitRunning(Seconds(argv[2]));
     if (cmd == L"close") return Close();
     if (cmd == L"wait-exit" && need(1)) return WaitExit(Seconds(argv[2]));
     if (cmd == L"text" && need(1)) return ControlText(args[0]);
