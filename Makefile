@@ -33,7 +33,8 @@ test-win: win
 	@cmake/with-xvfb.sh bash -c 'cd $(WIN) && ctest --output-on-failure'
 
 test-tools: tools
-	@cmake/with-xvfb.sh tests/tools/test_tools.sh $(abspath $(TOOLS_DIR))
+	@cmake/with-xvfb.sh bash -c 'source cmake/wine-env.sh && kv_wine_prefix_ready && \
+	    tests/tools/test_tools.sh $(abspath $(TOOLS_DIR))'
 
 test-e2e: win
 	@cmake/with-xvfb.sh tests/e2e/run_all.sh $(abspath $(WIN))
