@@ -77,11 +77,21 @@ bool TfrmMain::StartNextJob() {
     LastSize = 0;
 
     auto* timer = new TAdvancedTimer(this);
-    timer->SetBuddy(OutputPath);
-    timer->SetMessage(std::to_string(ExpectedSize));
-    timer->SetInterval(kTickMs);
-    timer->SetEnabled(true);
-    timer->OnTimer = [this](TAdvancedTimer* sender) { MyTimerEventHandlerConversion(sender); };
+    try {
+        timer->SetBuddy(OutputPath);
+        timer->SetMessage(std::to_string(ExpectedSize));
+        timer->SetInterval(kTickMs);
+        timer->SetEnabled(true);
+        timer->OnTimer = [this](TAdvancedTimer* sender) { MyTimerEventHandlerConversion(sender); };
+    } catch (...) {
+        // A job nobody can follow must not leave the window busy for good.
+        delete timer;
+        ::TerminateProcess(currentProcess_.Get(), 1);
+        currentProcess_.Reset();
+        Busy = false;
+        jobs_->SetProgress(CurrentJob, std::string(kFailed));
+        throw;
+    }
     return true;
 }
 
