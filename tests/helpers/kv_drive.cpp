@@ -468,20 +468,30 @@ int AddOne(const Target& t, RemoteList& list, const std::wstring& path, bool tim
         return Fail(L"the file dialog refused the path: " + text);
     }
 
-    // The probe runs now; it ends in a new row or in a message box.
+    // The probe runs now; it ends in a new row or in a message box. It begins
+    // when the program writes its batch file into the temporary folder (the
+    // same folder as ours): without a window manager, Wine may hold the
+    // program a while longer in hiding the file dialog.
     const ULONGLONG start = Now();
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD tn = ::GetTempPathW(MAX_PATH + 1, temp);
+    const std::wstring batch = std::wstring(temp, tn) + L"open.bat";
+    std::optional<ULONGLONG> batchSeen;
     Rows rows;
     std::optional<HWND> box;
+    int turn = 0;
     const bool settled = WaitFor(
         120,
         [&] {
+            if (!batchSeen && ::GetFileAttributesW(batch.c_str()) != INVALID_FILE_ATTRIBUTES) batchSeen = Now();
+            if (++turn % 10) return false;
             if ((box = NewDialog(t.pid, withDialog))) return true;
             auto now = list.Read();
             if (now) rows = *now;
             return now && now->size() > before->size();
         },
-        10);
-    const ULONGLONG took = Now() - start;
+        1);
+    const ULONGLONG end = Now();
     if (!settled) return Fail(L"neither a new row nor a message after adding " + path);
     if (box) {
         const std::wstring title = TextOf(*box), text = BoxText(*box);
@@ -490,7 +500,10 @@ int AddOne(const Target& t, RemoteList& list, const std::wstring& path, bool tim
         return 2;
     }
     for (size_t i = before->size(); i < rows.size(); ++i) Out(Joined(rows[i]));
-    if (timing) Out(L"probe_ms\t" + std::to_wstring(took));
+    if (timing) {
+        Out(L"add_ms\t" + std::to_wstring(end - start));
+        if (batchSeen) Out(L"probe_ms\t" + std::to_wstring(end - *batchSeen));
+    }
     return 0;
 }
 
@@ -622,14 +635,32 @@ std::wstring Quoted(const std::wstring& arg) {
     return q + L"\"";
 }
 
-std::optional<HANDLE> Start(const std::wstring& line, DWORD flags) {
+// How a process is started: by default quietly; or the way Korvello starts its
+// tools (a new console, shown hidden, optionally suspended inside a job).
+struct StartMode {
+    bool newConsole = false;
+    bool hidden = false;
+    HANDLE job = nullptr;
+};
+
+std::optional<HANDLE> Start(const std::wstring& line, DWORD flags, const StartMode& mode = {}) {
     STARTUPINFOW si{};
     si.cb = sizeof si;
+    if (mode.hidden) {
+        si.dwFlags = STARTF_USESHOWWINDOW;
+        si.wShowWindow = SW_HIDE;
+    }
+    if (mode.newConsole) flags = (flags & ~static_cast<DWORD>(CREATE_NO_WINDOW)) | CREATE_NEW_CONSOLE;
+    if (mode.job) flags |= CREATE_SUSPENDED;
     PROCESS_INFORMATION pi{};
     std::vector<wchar_t> buf(line.begin(), line.end());
     buf.push_back(L'\0');
     if (!::CreateProcessW(nullptr, buf.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi))
         return std::nullopt;
+    if (mode.job) {
+        ::AssignProcessToJobObject(mode.job, pi.hProcess);
+        ::ResumeThread(pi.hThread);
+    }
     ::CloseHandle(pi.hThread);
     return pi.hProcess;
 }
@@ -637,7 +668,6 @@ std::optional<HANDLE> Start(const std::wstring& line, DWORD flags) {
 // Starts a program N times, each time measuring the time until its window of
 // the given class is shown and answers messages, then ends it.
 int LaunchTime(const std::wstring& exe, const std::wstring& cls, int runs, const std::wstring& how) {
-    std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
         const ULONGLONG start = Now();
         auto p = Start(Quoted(exe), 0);
@@ -670,25 +700,43 @@ int LaunchTime(const std::wstring& exe, const std::wstring& cls, int runs, const
             return Fail(exe + L" did not end when asked");
         }
         ::CloseHandle(*p);
-        times.push_back(static_cast<double>(took));
         Out(L"run_ms\t" + std::to_wstring(took));
     }
     return 0;
 }
 
 // Runs a command line N times one after another, each to its end.
-int TimeRun(int runs, const std::vector<std::wstring>& argv) {
+int TimeRun(int runs, std::vector<std::wstring> argv) {
+    StartMode mode;
+    HANDLE job = nullptr;
+    while (!argv.empty() && argv.front().starts_with(L"--")) {
+        if (argv.front() == L"--new-console") mode.newConsole = true;
+        else if (argv.front() == L"--hidden") mode.hidden = true;
+        else if (argv.front() == L"--job") job = ::CreateJobObjectW(nullptr, nullptr);
+        else return Fail(L"unknown option " + argv.front());
+        argv.erase(argv.begin());
+    }
+    if (argv.empty()) return Fail(L"time-run: no program");
     std::wstring line;
     for (const auto& a : argv) line += (line.empty() ? L"" : L" ") + Quoted(a);
-    for (int i = 0; i < runs; ++i) {
+    int result = 0;
+    for (int i = 0; i < runs && result == 0; ++i) {
+        mode.job = job;
         const ULONGLONG start = Now();
-        auto p = Start(line, CREATE_NO_WINDOW);
-        if (!p) return Fail(L"cannot start: " + line);
+        auto p = Start(line, CREATE_NO_WINDOW, mode);
+        if (!p) {
+            result = Fail(L"cannot start: " + line);
+            break;
+        }
         ::WaitForSingleObject(*p, INFINITE);
+        const ULONGLONG took = Now() - start;
+        DWORD code = 0;
+        ::GetExitCodeProcess(*p, &code);
         ::CloseHandle(*p);
-        Out(L"run_ms\t" + std::to_wstring(Now() - start));
+        Out(L"run_ms\t" + std::to_wstring(took) + L"\texit\t" + std::to_wstring(code));
     }
-    return 0;
+    if (job) ::CloseHandle(job);
+    return result;
 }
 
 // Writes copies of files as hidden files and reports the time the writes took.
@@ -728,6 +776,23 @@ int WriteFiles(const std::wstring& dir, const std::vector<std::wstring>& sources
     return 0;
 }
 
+// Wine ends its desktop process a few seconds after the last window of the
+// session closes; a program starting in that moment may fail to start. A
+// hidden window held for the length of a script keeps the desktop up.
+int HoldDesktop(double seconds) {
+    HWND w = ::CreateWindowExW(0, L"STATIC", L"kv_drive desktop holder", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                               ::GetModuleHandleW(nullptr), nullptr);
+    if (!w) return Fail(L"cannot create a window");
+    ::SetTimer(w, 1, static_cast<UINT>(seconds * 1000.0), nullptr);
+    MSG m;
+    while (::GetMessageW(&m, nullptr, 0, 0) > 0) {
+        if (m.message == WM_TIMER && m.hwnd == w) break;
+        ::DispatchMessageW(&m);
+    }
+    ::DestroyWindow(w);
+    return 0;
+}
+
 int Usage() {
     Err(L"usage: kv_drive COMMAND [ARGS]\n"
         L"  wait-window SECONDS       wait for the main window; prints the process id\n"
@@ -746,8 +811,9 @@ int Usage() {
         L"  window-rect               main window position and size on the screen\n"
         L"  memory                    memory counters of the program\n"
         L"  launch-time EXE CLASS N close-button|wm-close\n"
-        L"  time-run N PROGRAM [ARGS...]\n"
-        L"  write-files DIR FILE...");
+        L"  time-run N [--new-console] [--hidden] [--job] PROGRAM [ARGS...]\n"
+        L"  write-files DIR FILE...\n"
+        L"  hold-desktop SECONDS      keep Wine's desktop process up (a hidden window)");
     return 1;
 }
 
@@ -789,6 +855,7 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"time-run" && need(2))
         return TimeRun(static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10)),
                        std::vector<std::wstring>(args.begin() + 1, args.end()));
+    if (cmd == L"hold-desktop" && need(1)) return HoldDesktop(Seconds(argv[2]));
     if (cmd == L"write-files" && need(2))
         return WriteFiles(args[0], std::vector<std::wstring>(args.begin() + 1, args.end()));
     return Usage();
