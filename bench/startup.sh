@@ -18,6 +18,20 @@ x86_64-w64-mingw32-windres "$BENCH/bare_window_libs.rc" -O coff -o "$BENCH/bare_
     "${CXX[@]}" -DKV_WITH_LIBS -o "$LIBS" "$ROOT/bench/bare_window.cpp" "$BENCH/bare_window_libs.res" \
         -lcomctl32 -lole32 -lcomdlg32 -lshell32 -lshlwapi -lgdi32 -luser32 -ladvapi32 ||
     die "cannot build the bare window program with libraries"
+# The third also carries the five tool files as resources, as korvello.exe does.
+BIG=$BENCH/bare_window_tools.exe
+{
+    printf '1 24 "%s"\n' "$ROOT/src/ui/resources/korvello.manifest"
+    n=0
+    for t in ffmpeg.exe cygwin1.dll cygz.dll mediainfo.exe mediainfo.dll; do
+        n=$((n + 1))
+        printf 'TOOL%d EXE "%s"\n' "$n" "$TOOLS/$t"
+    done
+} >"$BENCH/bare_window_tools.rc"
+x86_64-w64-mingw32-windres "$BENCH/bare_window_tools.rc" -O coff -o "$BENCH/bare_window_tools.res" &&
+    "${CXX[@]}" -DKV_WITH_LIBS -o "$BIG" "$ROOT/bench/bare_window.cpp" "$BENCH/bare_window_tools.res" \
+        -lcomctl32 -lole32 -lcomdlg32 -lshell32 -lshlwapi -lgdi32 -luser32 -ladvapi32 ||
+    die "cannot build the bare window program with the tool files"
 
 mkdir -p "$BENCH/out-start"
 wrun reg delete 'HKCU\Software\Korvello' /f >/dev/null 2>&1
@@ -27,16 +41,17 @@ launch() { # exe class how
 }
 # One start of each first, not counted: it fills the system's file cache. Then the
 # three in turn, so that the load of the machine falls on all alike.
-prog='' bare='' libs=''
+prog='' bare='' libs='' big=''
 for i in $(seq 0 "$RUNS"); do
     p=$(launch "$EXE" TfrmMain close-button)
     b=$(launch "$BARE" KvBareWindow wm-close)
     l=$(launch "$LIBS" KvBareWindow wm-close)
-    [[ -n $p && -n $b && -n $l ]] || die "start-up runs failed"
+    g=$(launch "$BIG" KvBareWindow wm-close)
+    [[ -n $p && -n $b && -n $l && -n $g ]] || die "start-up runs failed"
     ((i == 0)) && continue
-    prog+="$p"$'\n' bare+="$b"$'\n' libs+="$l"$'\n'
+    prog+="$p"$'\n' bare+="$b"$'\n' libs+="$l"$'\n' big+="$g"$'\n'
 done
-prog=${prog%$'\n'} bare=${bare%$'\n'} libs=${libs%$'\n'}
+prog=${prog%$'\n'} bare=${bare%$'\n'} libs=${libs%$'\n'} big=${big%$'\n'}
 
 # Writing the tool files: the same five files written hidden into an empty folder.
 W=$BENCH/write-test
@@ -54,6 +69,7 @@ total_kb=$(du -ck "${TOOLS}"/*.exe "${TOOLS}"/*.dll | tail -n 1 | cut -f1)
 P=$(median <<<"$prog")
 B=$(median <<<"$bare")
 L=$(median <<<"$libs")
+G=$(median <<<"$big")
 R=$(ratio "$P" "$B")
 WR=$(printf '%s\n' "${writes[@]}" | median)
 
@@ -72,12 +88,14 @@ one uncounted start of each.
 | korvello.exe | $(tr '\n' ' ' <<<"$prog") | $P |
 | bare window | $(tr '\n' ' ' <<<"$bare") | $B |
 | bare window, with Korvello's manifest and system libraries | $(tr '\n' ' ' <<<"$libs") | $L |
+| the same, also carrying the five tool files as resources ($(stat -c %s "$BIG") bytes) | $(tr '\n' ' ' <<<"$big") | $G |
 
 - Ratio Korvello / bare window: **$R** (target <= 1.5: **$(verdict "$R" 1.5)**).
 - Ratio Korvello / bare window with the same libraries: **$(ratio "$P" "$L")**. That baseline
   also initialises the themed common controls and OLE, maps the same system libraries and
-  makes one list view; what remains is the program's own start (its 18 MB image with the
-  tools inside, about 30 controls and their pictures, the settings, the tool files).
+  makes one list view; what remains is the program's own start (about 30 controls and
+  their pictures, the search for another copy, the settings, the tool files). The size of
+  the image is compared in the third row: $(ratio "$G" "$L") against the second.
 - Writing the five tool files (${total_kb} KiB) hidden into an empty folder, as the program
   does at every start, measured apart (same files, same calls, inside Wine): median **$WR ms**
   of 5 (${writes[*]}).

@@ -53,12 +53,12 @@ TEST(ShapeRuns, EdgeCases) {
 TEST(ShapeRuns, CoversExactlyTheNonKeyPixels) {
     // A deterministic scatter of key pixels, runs checked pixel by pixel.
     TPixmap p(37, 23, kInk);
-    std::uint32_t seed = 12345;
+    std::uint32_t state = 12345;
     int keyCount = 0;
     for (int y = 0; y < p.height; ++y) {
         for (int x = 0; x < p.width; ++x) {
-            seed = seed * 1103515245u + 12345u;
-            if ((seed >> 16) % 3 == 0) {
+            state = state * 1103515245u + 12345u;
+            if ((state >> 16) % 3 == 0) {
                 p.Set(x, y, kKey);
                 ++keyCount;
             }
