@@ -14,6 +14,12 @@ namespace {
 
 constexpr std::uint32_t kTickMs = 500;
 
+// Runs on a system wait thread: only hands the news to the window's thread.
+void CALLBACK TranscoderExited(PVOID context, BOOLEAN) {
+    auto* target = static_cast<std::pair<HWND, std::int64_t>*>(context);
+    ::PostMessageW(target->first, kv::TfrmMain::kJobExitedMessage, 0, static_cast<LPARAM>(target->second));
+}
+
 // The size of a file the transcoder is still writing; nothing when it does not
 // exist yet. Throws when it exists but cannot be opened.
 std::optional<std::int64_t> MeasureOutput(const std::string& path) {
@@ -77,6 +83,7 @@ bool TfrmMain::StartNextJob() {
     LastSize = 0;
 
     auto* timer = new TAdvancedTimer(this);
+    currentTimer_ = timer;
     try {
         timer->SetBuddy(OutputPath);
         timer->SetMessage(std::to_string(ExpectedSize));
@@ -86,12 +93,19 @@ bool TfrmMain::StartNextJob() {
     } catch (...) {
         // A job nobody can follow must not leave the window busy for good.
         delete timer;
+        currentTimer_ = nullptr;
         ::TerminateProcess(currentProcess_.Get(), 1);
         currentProcess_.Reset();
         Busy = false;
         jobs_->SetProgress(CurrentJob, std::string(kFailed));
         throw;
     }
+    // The tick would see the end within half a second; this makes it immediate,
+    // which matters over a batch of short files.
+    exitTarget_ = {Handle(), currentJobId_};
+    if (!::RegisterWaitForSingleObject(&exitWait_, currentProcess_.Get(), &TranscoderExited, &exitTarget_, INFINITE,
+                                       WT_EXECUTEONLYONCE))
+        exitWait_ = nullptr;
     return true;
 }
 
@@ -129,7 +143,18 @@ void TfrmMain::MyTimerEventHandlerConversion(TAdvancedTimer* sender) {
 
 // Ends the current job: its row reads "Done" with "MP3", or "Failed"; then the
 // next pending row starts and this job's timer goes.
+void TfrmMain::StopExitWait() {
+    // Waits for a running callback to finish, so exitTarget_ can be reused safely.
+    if (exitWait_) ::UnregisterWaitEx(exitWait_, INVALID_HANDLE_VALUE);
+    exitWait_ = nullptr;
+}
+
+void TfrmMain::OnJobExited(std::int64_t jobId) {
+    if (Busy && currentTimer_ && jobId == currentJobId_) MyTimerEventHandlerConversion(currentTimer_);
+}
+
 void TfrmMain::FinishJob(TAdvancedTimer* timer, bool ok, int row) {
+    StopExitWait();
     if (row >= 0) {
         if (ok) {
             jobs_->SetProgress(row, std::string(kDone));
@@ -140,6 +165,7 @@ void TfrmMain::FinishJob(TAdvancedTimer* timer, bool ok, int row) {
     }
     currentProcess_.Reset();
     currentJobId_ = 0;
+    currentTimer_ = nullptr;
     Busy = false;
     EzRgnBtn3Click();
     delete timer;

@@ -68,6 +68,7 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
 }
 
 TfrmMain::~TfrmMain() {
+    StopExitWait();
     if (!destroyed_) {
         destroyed_ = true;
         try {
@@ -410,6 +411,9 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         AddDroppedPaths(paths);
         return 0;
     }
+    case kJobExitedMessage:
+        OnJobExited(static_cast<std::int64_t>(lp));
+        return 0;
     case WM_CLOSE:
         ::DestroyWindow(Handle());
         return 0;

@@ -69,6 +69,8 @@ public:
     // Conversion run.
     void EzRgnBtn3Click();
     void MyTimerEventHandlerConversion(TAdvancedTimer* sender);
+    static constexpr UINT kJobExitedMessage = WM_APP + 1;
+    void OnJobExited(std::int64_t jobId);
 
     // The duration probe in its two halves: the tool's first answer line (none
     // when it gave no answer), then the stored duration (raises on a bad time).
@@ -152,6 +154,10 @@ private:
     std::unique_ptr<JobList> jobs_;
     // The running job: its row's id, its transcoder, and the outputs this run wrote.
     std::int64_t currentJobId_ = 0;
+    TAdvancedTimer* currentTimer_ = nullptr;
+    HANDLE exitWait_ = nullptr;  // tells the window the moment the transcoder ends
+    std::pair<HWND, std::int64_t> exitTarget_{};
+    void StopExitWait();
     std::int64_t currentDuration_ = 0;
     win::UniqueHandle currentProcess_;
     std::set<std::string> runOutputs_;
