@@ -46,7 +46,7 @@ run: win
 	@scripts/run.sh $(abspath $(WIN))
 
 bench: win
-	@bench/run_all.sh $(abspath $(WIN))
+	@cmake/with-xvfb.sh bench/run_all.sh $(abspath $(WIN))
 
 clean:
 	rm -rf $(BUILD)
