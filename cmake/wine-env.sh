@@ -35,3 +35,16 @@ kv_wine_prefix_ready() {
     # Start the prefix's services now, detached, rather than inside a caller's pipe.
     kv_detached wine cmd /c exit 0 || true
 }
+
+# Runs a wine command with its output going to files in $KV_IO (a folder the
+# caller made), then prints it without carriage returns. Wine may start
+# long-lived helpers (its desktop process) from any call; they inherit that
+# call's output, so files, not the caller's pipes, or nobody would see an end.
+kv_wrun() {
+    wine "$@" </dev/null >"$KV_IO/out" 2>"$KV_IO/err"
+    local rc=$?
+    tr -d '\r' <"$KV_IO/out"
+    grep -v -e '^it looks like wine32' -e '^multiarch needs' -e '^execute "dpkg' -e '^apt-get install wine32' \
+        "$KV_IO/err" | tr -d '\r' >&2
+    return $rc
+}

@@ -38,17 +38,9 @@ if [[ $MODE != --demo ]]; then
 fi
 
 die() { echo "run: $*" >&2; exit 1; }
-# Wine may start long-lived helpers (its desktop process) from any call; they
-# inherit that call's output. Files, not our pipes, so nobody waits on them.
 IO=$(mktemp -d "${TMPDIR:-/tmp}/korvello-io.XXXXXX")
-wrun() { # wine command...: its output, after it ended, without carriage returns
-    wine "$@" </dev/null >"$IO/out" 2>"$IO/err"
-    local rc=$?
-    tr -d '\r' <"$IO/out"
-    grep -v -e '^it looks like wine32' -e '^multiarch needs' -e '^execute "dpkg' -e '^apt-get install wine32' \
-        "$IO/err" | tr -d '\r' >&2
-    return $rc
-}
+KV_IO=$IO
+wrun() { kv_wrun "$@"; }
 drive() { wrun "$DRIVE" "$@"; }
 [[ -f $DRIVE ]] || die "missing $DRIVE"
 # Wine ends its desktop process a few seconds after the last window closes, and

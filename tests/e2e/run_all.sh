@@ -46,17 +46,9 @@ check() { # name detail command...
     if "$@"; then pass "$name"; else fail "$name" "$detail"; fi
 }
 
-# Wine may start long-lived helpers (its desktop process) from any call; they
-# inherit that call's output. Files, not our pipes, so nobody waits on them.
 IO=$(mktemp -d "${TMPDIR:-/tmp}/korvello-io.XXXXXX")
-wrun() { # wine command...: its output, after it ended, without carriage returns
-    wine "$@" </dev/null >"$IO/out" 2>"$IO/err"
-    local rc=$?
-    tr -d '\r' <"$IO/out"
-    grep -v -e '^it looks like wine32' -e '^multiarch needs' -e '^execute "dpkg' -e '^apt-get install wine32' \
-        "$IO/err" | tr -d '\r' >&2
-    return $rc
-}
+KV_IO=$IO
+wrun() { kv_wrun "$@"; }
 drive() { wrun "$DRIVE" "$@"; } # its answers on stdout, its complaints on stderr
 winpath() { wrun winepath -w "$1" 2>/dev/null; }
 unixpath() { wrun winepath -u "$1" 2>/dev/null; }
