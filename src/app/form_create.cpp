@@ -13,6 +13,7 @@ void TfrmMain::FormCreate() {
     Busy = false;
     LastFolder.clear();
     WorkDir = CollapseDoubleBackslashes(GetDocumentsFolder() + "\\Korvello\\");
+    const std::string defaultWorkDir = WorkDir;
     AppDir = CollapseDoubleBackslashes(GetAppDataFolder() + "\\Korvello\\");
 
     try {  // guarded: settings may be unwritable; the program still runs
@@ -25,8 +26,8 @@ void TfrmMain::FormCreate() {
     if (!DirectoryExists(WorkDir)) CreateDir(WorkDir);
     if (!DirectoryExists(AppDir)) CreateDir(AppDir);
 
-    try {  // guarded
-        RegistryKey key(kSettingsKey);
+    try {  // guarded; reading needs no write access, so a locked-down key still gives the folder
+        RegistryKey key(kSettingsKey, RegistryKey::Access::Read);
         if (key.ValueExists("WorkDir")) {
             SetControlText("Edit4", key.ReadString("WorkDir"));
             const std::string stored = ControlText("Edit4");
@@ -35,6 +36,9 @@ void TfrmMain::FormCreate() {
     } catch (...) {
     }
 
+    // Without a readable setting the MP3 files would go to the root of the
+    // current drive; the default folder made above is the one to use instead.
+    if (ControlText("Edit4").empty()) SetControlText("Edit4", defaultWorkDir);
     SetControlText("Edit3", ControlText("Edit4"));
     WorkDir = ControlText("Edit3");
 

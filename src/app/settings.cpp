@@ -30,9 +30,12 @@ std::string SpecialFolder(int csidl) {
 
 }  // namespace
 
-RegistryKey::RegistryKey(const std::string& subKey) {
-    const LSTATUS r = ::RegCreateKeyExW(HKEY_CURRENT_USER, SubKeyPath(subKey).c_str(), 0, nullptr,
-                                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key_.Put(), nullptr);
+RegistryKey::RegistryKey(const std::string& subKey, Access access) {
+    const LSTATUS r =
+        access == Access::Read
+            ? ::RegOpenKeyExW(HKEY_CURRENT_USER, SubKeyPath(subKey).c_str(), 0, KEY_READ, key_.Put())
+            : ::RegCreateKeyExW(HKEY_CURRENT_USER, SubKeyPath(subKey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                KEY_ALL_ACCESS, nullptr, key_.Put(), nullptr);
     if (r != ERROR_SUCCESS) throw Error("Failed to get data for '" + subKey + "'");
 }
 

@@ -9,11 +9,14 @@ namespace kv {
 
 inline constexpr const char* kSettingsKey = "\\Software\\Korvello";
 
-// A key of the current user's hive, opened with full access and created when
-// missing. Every failure raises kv::Error, so callers decide what a guarded step is.
+// A key of the current user's hive: for writing, opened with full access and
+// created when missing; for reading only, opened with read access, so that a
+// key the user may not change can still be read. Every failure raises
+// kv::Error, so callers decide what a guarded step is.
 class RegistryKey {
 public:
-    explicit RegistryKey(const std::string& subKey);
+    enum class Access { Full, Read };
+    explicit RegistryKey(const std::string& subKey, Access access = Access::Full);
     [[nodiscard]] bool ValueExists(const std::string& name) const;
     [[nodiscard]] std::string ReadString(const std::string& name) const;
     void WriteString(const std::string& name, const std::string& value);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <sddl.h>
+
 #include <filesystem>
 
 #include "app/application.h"
@@ -17,6 +20,22 @@ namespace fs = std::filesystem;
 using kvtest::Program;
 
 void DeleteSettings() { ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Korvello"); }
+
+// Replaces the settings key's access list; every list used keeps WRITE_DAC so
+// that the test can hand full access back.
+void SetSettingsAccess(const wchar_t* sddl) {
+    HKEY k = nullptr;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Korvello", 0, WRITE_DAC, &k), ERROR_SUCCESS);
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr));
+    EXPECT_EQ(::RegSetKeySecurity(k, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, sd),
+              ERROR_SUCCESS);
+    ::LocalFree(sd);
+    ::RegCloseKey(k);
+}
+constexpr const wchar_t* kReadOnly = L"D:P(A;OICI;KRWD;;;WD)";
+constexpr const wchar_t* kNoAccess = L"D:P(A;OICI;WD;;;WD)";
+constexpr const wchar_t* kFullAccess = L"D:P(A;OICI;KA;;;WD)";
 
 std::string ResourceBytes(const char* name) {
     HMODULE self = ::GetModuleHandleW(nullptr);
@@ -74,6 +93,39 @@ TEST(FormCreate, StoredOutputFolderIsShownAndRecreated) {
     // The default folder is still created, and AppDir is written at every start.
     EXPECT_TRUE(kv::DirectoryExists(kv::GetDocumentsFolder() + "\\Korvello\\"));
     EXPECT_EQ(kv::RegistryKey(kv::kSettingsKey).ReadString("AppDir"), p.form->AppDir);
+    DeleteSettings();
+}
+
+TEST(FormCreate, ReadOnlySettingsStillGiveTheStoredOutputFolder) {
+    kvtest::TempFolder dir;
+    const std::string stored = kvtest::Utf8(dir.Path());
+    DeleteSettings();
+    kv::RegistryKey(kv::kSettingsKey).WriteString("WorkDir", stored);
+    SetSettingsAccess(kReadOnly);
+    {
+        Program p;
+        EXPECT_EQ(p.form->WorkDir, stored);
+        EXPECT_EQ(p.form->ControlText("Edit3"), stored);
+        EXPECT_TRUE(p.dialogs->boxes.empty());
+    }
+    SetSettingsAccess(kFullAccess);
+    EXPECT_FALSE(kv::RegistryKey(kv::kSettingsKey).ValueExists("AppDir"));
+    DeleteSettings();
+}
+
+TEST(FormCreate, UnreadableSettingsFallBackToTheDefaultOutputFolder) {
+    DeleteSettings();
+    kv::RegistryKey(kv::kSettingsKey).WriteString("WorkDir", "C:\\stored\\");
+    SetSettingsAccess(kNoAccess);
+    {
+        Program p;
+        const std::string fallback = kv::CollapseDoubleBackslashes(kv::GetDocumentsFolder() + "\\Korvello\\");
+        EXPECT_EQ(p.form->WorkDir, fallback);
+        EXPECT_EQ(p.form->ControlText("Edit3"), fallback);
+        EXPECT_TRUE(kv::DirectoryExists(fallback));
+        EXPECT_TRUE(p.dialogs->boxes.empty());
+    }
+    SetSettingsAccess(kFullAccess);
     DeleteSettings();
 }
 

@@ -76,7 +76,9 @@ TEST_F(Convert, ProbeReadsDurationsOfRealFiles) {
 TEST_F(Convert, UnreadableFilesGiveNoTime) {
     for (const char* name : {"zero.mp4", "text.mp4", "no_index.mp4"}) {
         const auto answer = f->ProbeAnswer(kvtest::Utf8(kvtest::MediaFile(name)));
-        if (answer) EXPECT_THROW(kv::TfrmMain::ProbeDuration(*answer), kv::Error) << name << ": " << *answer;
+        if (answer) {
+            EXPECT_THROW(kv::TfrmMain::ProbeDuration(*answer), kv::Error) << name << ": " << *answer;
+        }
     }
     EXPECT_FALSE(f->ProbeAnswer("C:\\no such folder\\none.mp4").has_value());
 }
