@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # End-to-end tests of the real program: BUILD_WIN_DIR/korvello.exe under Wine,
 # driven through its window by kv_drive.exe the way a user would.
-# Usage: tests/e2e/run_all.sh BUILD_WIN_DIR   (DISPLAY must name an X server,
-# e.g. through cmake/with-xvfb.sh). Prints PASS/FAIL lines; exits 1 on any failure.
+# Usage: tests/e2e/run_all.sh BUILD_WIN_DIR [SCENARIO...]   (DISPLAY must name an
+# X server, e.g. through cmake/with-xvfb.sh). The scenarios are the files next to
+# this one: basics hostile faults soak (all of them by default). Prints
+# PASS/FAIL lines; exits 1 on any failure.
 set -uo pipefail
 
-if [[ $# -ne 1 || ! -f $1/korvello.exe ]]; then
-    echo "usage: $0 BUILD_WIN_DIR (holding korvello.exe)" >&2
+if [[ $# -lt 1 || ! -f $1/korvello.exe ]]; then
+    echo "usage: $0 BUILD_WIN_DIR (holding korvello.exe) [SCENARIO...]" >&2
     exit 2
 fi
 BUILD=$(cd "$1" && pwd)
+shift
+SCENARIOS=("$@")
+((${#SCENARIOS[@]})) || SCENARIOS=(basics hostile faults soak)
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 EXE=$BUILD/korvello.exe
 DRIVE=$BUILD/kv_drive.exe
@@ -116,18 +121,37 @@ set_workdir() { wine reg add 'HKCU\Software\Korvello' /v WorkDir /t REG_SZ /d "$
 
 "$ROOT/tests/make_media.sh" "$BUILD/media" || { echo "cannot make the test media" >&2; exit 2; }
 MEDIA=$E2E/media
-if [[ ! -f $MEDIA/.complete ]]; then
+MEDIA_VERSION=2 # raise when the files below change
+if [[ $(cat "$MEDIA/.complete" 2>/dev/null) != "$MEDIA_VERSION" ]]; then
     rm -rf "$MEDIA"
     mkdir -p "$MEDIA"
     ff() { ffmpeg -hide_banner -loglevel error -y "$@"; }
+    tone() { echo "sine=frequency=$1:sample_rate=$2:duration=$3"; }
     cp "$BUILD/media/aac_mono_48k.mp4" "$MEDIA/Лекция 1 — звук.mp4"
     cp "$BUILD/media/aac_stereo_video.mp4" "$MEDIA/two words.mp4"
     # Four minutes of sound: a file the user would call long.
-    ff -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=240" -c:a aac -b:a 96k "$MEDIA/long_240s.mp4"
+    ff -f lavfi -i "$(tone 440 44100 240)" -c:a aac -b:a 96k "$MEDIA/long_240s.mp4"
     # Fifteen minutes, cheap to make and long enough to close the program mid-way.
-    ff -f lavfi -i "sine=frequency=330:sample_rate=8000:duration=900" -ac 1 -c:a aac -b:a 16k "$MEDIA/long_900s.mp4"
-    touch "$MEDIA/.complete"
+    ff -f lavfi -i "$(tone 330 8000 900)" -ac 1 -c:a aac -b:a 16k "$MEDIA/long_900s.mp4"
+    # Two audio tracks of different rates.
+    ff -f lavfi -i "$(tone 440 44100 3)" -f lavfi -i "$(tone 880 22050 3)" -map 0:a -map 1:a \
+        -c:a aac -b:a 64k "$MEDIA/two_tracks.mp4"
+    # Fragmented: an empty index in front, the samples in movie fragments.
+    ff -f lavfi -i "$(tone 440 44100 3)" -c:a aac -b:a 64k \
+        -movflags frag_keyframe+empty_moov+default_base_moof -frag_duration 500000 "$MEDIA/fragmented.mp4"
+    # Longer than a day, made cheaply: an hour of silence at a very low rate, joined 25 times.
+    ff -f lavfi -i "anullsrc=r=8000:cl=mono" -t 3600 -c:a aac -b:a 8k "$MEDIA/hour.mp4"
+    for _ in $(seq 25); do echo "file 'hour.mp4'"; done >"$MEDIA/day.txt"
+    ff -f concat -safe 0 -i "$MEDIA/day.txt" -c copy "$MEDIA/day_long.mp4"
+    rm "$MEDIA/hour.mp4" "$MEDIA/day.txt"
+    # Short tones: one to share a name with another file, one for the many-files run.
+    ff -f lavfi -i "$(tone 600 44100 5)" -c:a aac -b:a 64k "$MEDIA/tone_5s.mp4"
+    ff -f lavfi -i "$(tone 700 44100 1)" -c:a aac -b:a 64k "$MEDIA/one_second.mp4"
+    echo "$MEDIA_VERSION" >"$MEDIA/.complete"
 fi
+# Nothing the tests hand to the program may be changed or deleted by it.
+media_fingerprint() { find "$BUILD/media" "$MEDIA" -type f -printf '%s %p\n' | sort | md5sum; }
+MEDIA_FINGERPRINT=$(media_fingerprint)
 
 APPDATA_WIN=$(wrun cmd /c echo %APPDATA% 2>/dev/null)
 APPDIR=$(unixpath "$APPDATA_WIN\\Korvello")
@@ -157,93 +181,9 @@ check_tools_gone() { # name; waits a little: an ended transcoder may hold its fi
     if ((${#left[@]} == 0)); then pass "$1"; else fail "$1" "left in $APPDIR: ${left[*]}"; fi
 }
 
-# ---- a. first start and the single-instance rule -----------------------------------------
+# ---- results ------------------------------------------------------------------------------
 
-echo "== first start"
-fresh_state
-rm -rf "$APPDIR"
-start_korvello
-check "first start shows the main window" "no window within 60 s" [ $? -eq 0 ]
-WORKDIR_VALUE=$(reg_value WorkDir)
-APPDIR_VALUE=$(reg_value AppDir)
-check "WorkDir is recorded" "got '$WORKDIR_VALUE'" [ -n "$WORKDIR_VALUE" ]
-check "AppDir is recorded as the Application Data tool folder" "got '$APPDIR_VALUE'" \
-    [ "${APPDIR_VALUE,,}" = "${APPDATA_WIN,,}\\korvello\\" ]
-check "the output folder exists" "$WORKDIR_VALUE" [ -d "$(unixpath "$WORKDIR_VALUE")" ]
-check "the tool folder exists" "$APPDIR" [ -d "$APPDIR" ]
-check "the five tool files are written hidden" "in $APPDIR" tools_present_hidden
-check "the tool files are the embedded ones" "compared with $TOOLS_SRC" tools_as_embedded
-check "the output folder shows in its box" "got '$(drive text Edit3)'" [ "$(drive text Edit3)" = "$WORKDIR_VALUE" ]
-
-# The second copy must end by itself; 124 means it was still running after a minute.
-timeout 60 wine "$EXE" </dev/null >>"$LOG" 2>&1
-second_rc=$?
-check "a second start ends by itself with code 0" "code $second_rc" [ "$second_rc" -eq 0 ]
-check "one copy runs after a second start" "$(drive count-instances) copies" [ "$(drive count-instances)" = 1 ]
-check "the first copy still answers" "window gone" quiet drive wait-window 5
-
-stop_korvello
-close_rc=$?
-check "the close button ends the program with code 0" "code $close_rc" [ "$close_rc" -eq 0 ]
-check_tools_gone "the tool files are deleted at exit"
-
-# ---- b. conversion ----------------------------------------------------------------------------
-
-echo "== conversion"
-fresh_state
-OUT=$RUN/out-b
-set_workdir "$OUT"
-start_korvello
-check "the program starts with a stored output folder" "no window within 60 s" [ $? -eq 0 ]
-check "a stored output folder that is missing is created" "$OUT" [ -d "$OUT" ]
-check "the stored output folder shows in its box" "got '$(drive text Edit3)'" \
-    [ "$(drive text Edit3)" = "$(winpath "$OUT")" ]
-
-# Each entry: the name the list shows | the file.
-GOOD=(
-    "aac_stereo_video|$BUILD/media/aac_stereo_video.mp4"
-    "aac_mono_48k|$BUILD/media/aac_mono_48k.mp4"
-    "aac_51|$BUILD/media/aac_51.mp4"
-    "long_240s|$MEDIA/long_240s.mp4"
-    "mp3_in_mp4|$BUILD/media/mp3_in_mp4.mp4"
-    "Лекция 1 — звук|$MEDIA/Лекция 1 — звук.mp4"
-    "two words|$MEDIA/two words.mp4"
-)
-BAD=(
-    "video_only|$BUILD/media/video_only.mp4"
-    "truncated|$BUILD/media/truncated.mp4"
-)
-paths=()
-for e in "${GOOD[@]}" "${BAD[@]}"; do paths+=("$(winpath "${e#*|}")"); done
-added=$(drive add-file "${paths[@]}")
-add_rc=$?
-check "every file is accepted" "code $add_rc: $added" [ "$add_rc" -eq 0 ]
-expected_rows=$(for e in "${GOOD[@]}" "${BAD[@]}"; do printf 'MP4\t%s\tPending\t\tX\n' "${e%%|*}"; done)
-check "each added file gets a pending row" "rows: $(drive rows)" [ "$(drive rows)" = "$expected_rows" ]
-
-# A file that is no video is refused with a message, and no row is added.
-refused=$(drive add-file "$(winpath "$BUILD/media/zero.mp4")")
-refuse_rc=$?
-refused_with_box() { [[ $refuse_rc -eq 2 && $refused == MESSAGE$'\t'Korvello$'\t'?* ]]; }
-check "an unreadable file is refused with a message box" "code $refuse_rc: $refused" refused_with_box
-check "a refused file adds no row" "rows: $(drive rows)" [ "$(drive rows)" = "$expected_rows" ]
-
-t0=$SECONDS
-check "the convert button starts the run" "" drive convert
-if drive wait-progress 300 >/dev/null; then
-    read -r wx wy ww wh < <(drive window-rect)
-    if command -v import >/dev/null && [[ -n ${wh:-} ]]; then
-        import -window root -crop "${ww}x${wh}+${wx}+${wy}" +repage "$E2E/window.png" 2>/dev/null
-    fi
-    pass "rows show Done and a percentage while the run goes on"
-else
-    fail "rows show Done and a percentage while the run goes on" "$(drive rows)"
-fi
-rows=$(drive wait-idle 600)
-idle_rc=$?
-echo "   conversion of ${#paths[@]} files: $((SECONDS - t0)) s"
-check "the run ends" "rows: $rows" [ "$idle_rc" -eq 0 ]
-
+row_of() { grep -F -- "$(printf '\t%s\t' "$1")" <<<"$2"; } # name rows
 duration_of_input() { ffprobe -v error -show_entries format=duration -of csv=p=0 "$1"; }
 # MP3 sound comes in frames of 1152 samples (26 ms): the encoder's delay, the
 # padded last frame and an MP3 input's own delay add up to three frames, more
@@ -251,64 +191,41 @@ duration_of_input() { ffprobe -v error -show_entries format=duration -of csv=p=0
 close_enough() { # seconds-in milliseconds-out
     awk -v a="$1" -v b="$2" 'BEGIN { a *= 1000; d = a - b; if (d < 0) d = -d; tol = a / 100; if (tol < 80) tol = 80; exit !(a > 0 && d <= tol) }'
 }
-for e in "${GOOD[@]}"; do
-    name=${e%%|*}
-    input=${e#*|}
-    row=$(grep -F -- "$(printf '\t%s\t' "$name")" <<<"$rows")
+mp3_format() { mediainfo --Inform='Audio;%Format% %SamplingRate% %Channel(s)% %BitRate% %BitRate_Mode%' "$1"; }
+# A row that reads Done with MP3, and its MP3: 44100 Hz stereo 128 kbit/s, as long as the input.
+check_converted() { # name rows mp3 input
+    local name=$1 row mp3=$3 input=$4 info din dout
+    row=$(row_of "$name" "$2")
     check "$name: row reads Done with MP3" "row: $row" [ "$row" = "$(printf 'MP4\t%s\tDone\tMP3\tX' "$name")" ]
-    mp3=$OUT/$name.mp3
     if [[ ! -s $mp3 ]]; then
         fail "$name: MP3 written" "missing $mp3"
-        continue
+        return
     fi
-    info=$(mediainfo --Inform='Audio;%Format% %SamplingRate% %Channel(s)% %BitRate% %BitRate_Mode%' "$mp3")
-    check "$name: MP3 is 44100 Hz, 2 channels, 128 kbit/s CBR" "got '$info'" \
-        [ "$info" = "MPEG Audio 44100 2 128000 CBR" ]
+    info=$(mp3_format "$mp3")
+    check "$name: MP3 is 44100 Hz, 2 channels, 128 kbit/s CBR" "got '$info'" [ "$info" = "MPEG Audio 44100 2 128000 CBR" ]
     din=$(duration_of_input "$input")
     dout=$(mediainfo --Inform='Audio;%Duration%' "$mp3")
     check "$name: MP3 lasts as long as the input" "input ${din} s, MP3 ${dout} ms" close_enough "$din" "$dout"
-done
-for e in "${BAD[@]}"; do
-    name=${e%%|*}
-    row=$(grep -F -- "$(printf '\t%s\t' "$name")" <<<"$rows")
-    check "$name: row reads Failed" "row: $row" [ "$row" = "$(printf 'MP4\t%s\tFailed\t\tX' "$name")" ]
-done
-stop_korvello
-close_rc=$?
-check "the program ends with code 0 after a run" "code $close_rc" [ "$close_rc" -eq 0 ]
+}
+check_failed() { # name rows
+    local row
+    row=$(row_of "$1" "$2")
+    check "$1: row reads Failed" "row: $row" [ "$row" = "$(printf 'MP4\t%s\tFailed\t\tX' "$1")" ]
+}
+# The window takes commands again: it answers, and no row is pending or running.
+check_idle() { # name
+    local rows
+    rows=$(drive wait-idle 5)
+    check "$1" "rows: $rows" [ $? -eq 0 ]
+}
 
-# ---- c. closing during a conversion ---------------------------------------------------------------
+for scenario in "${SCENARIOS[@]}"; do
+    [[ -f $ROOT/tests/e2e/$scenario.sh ]] || { echo "no scenario '$scenario'" >&2; exit 2; }
+    # shellcheck source=/dev/null
+    source "$ROOT/tests/e2e/$scenario.sh"
+done
 
-echo "== close during a conversion"
-fresh_state
-OUT=$RUN/out-c
-set_workdir "$OUT"
-start_korvello
-# A transcoder of the same name that the program did not start must survive its exit.
-mkdir -p "$RUN/other"
-cp "$CHILD" "$RUN/other/ffmpeg.exe"
-wine "$RUN/other/ffmpeg.exe" --sleep 300000 </dev/null >/dev/null 2>&1 &
-OPID=$!
-check "the unrelated ffmpeg.exe runs" "" bash -c "sleep 1; kill -0 $OPID"
-drive add-file "$(winpath "$MEDIA/long_900s.mp4")" >/dev/null
-drive convert >/dev/null
-check "the conversion is under way" "rows: $(drive rows)" quiet drive wait-running 120
-check "two ffmpeg.exe processes run" "$(drive count-processes ffmpeg.exe)" [ "$(drive count-processes ffmpeg.exe)" = 2 ]
-drive close >/dev/null
-wait_pid "$KPID" 30
-close_rc=$?
-KPID=
-check "closing mid-way ends the program with code 0" "code $close_rc" [ "$close_rc" -eq 0 ]
-check_tools_gone "the tool files are deleted"
-partial=$(stat -c %s "$OUT/long_900s.mp3" 2>/dev/null || echo 0)
-# Complete, the MP3 would hold 900 s at 16000 bytes a second.
-check "the half-written MP3 stays" "size $partial" [ "$partial" -gt 0 -a "$partial" -lt 14400000 ]
-check "the program's own transcoder is ended" "$(drive count-processes ffmpeg.exe) left" \
-    [ "$(drive count-processes ffmpeg.exe)" = 1 ]
-check "the unrelated ffmpeg.exe still runs" "" kill -0 "$OPID"
-kill "$OPID" 2>/dev/null
-wait "$OPID" 2>/dev/null
-OPID=
+check "the input files are all still there, unchanged in size" "" [ "$(media_fingerprint)" = "$MEDIA_FINGERPRINT" ]
 
 echo "e2e: $PASSED passed, $FAILED failed, $((SECONDS - START)) s"
 [[ -f $E2E/window.png ]] && echo "screenshot: $E2E/window.png"

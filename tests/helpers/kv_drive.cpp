@@ -5,7 +5,10 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
+#include <sddl.h>
+#include <shlobj.h>
 #include <tlhelp32.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -146,6 +149,7 @@ struct Place {
 };
 // Client positions of the main window's layout.
 constexpr Place kAddFile{L"Button1", 384, 77, 103, 25};
+constexpr Place kAddFolder{L"Button2", 384, 115, 103, 25};
 constexpr Place kConvert{L"EzRgnBtn3", 436, 384, 41, 42};
 constexpr Place kClose{L"EzRgnBtn2", 464, 13, 23, 23};
 constexpr Place kList{L"ListView1", 15, 196, 473, 173};
@@ -555,6 +559,266 @@ int Convert(std::optional<double> waitSeconds) {
     return r;
 }
 
+int Usage();
+
+// A block of memory inside another process, for messages that carry pointers.
+class RemoteBlock {
+public:
+    RemoteBlock(DWORD pid, SIZE_T size) : size_(size) {
+        process_ = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (process_) at_ = ::VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~RemoteBlock() {
+        if (at_) ::VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
+        if (process_) ::CloseHandle(process_);
+    }
+    RemoteBlock(const RemoteBlock&) = delete;
+    RemoteBlock& operator=(const RemoteBlock&) = delete;
+
+    bool Ok() const { return at_ != nullptr; }
+    char* At(SIZE_T offset = 0) const { return static_cast<char*>(at_) + offset; }
+    bool Put(SIZE_T offset, const void* data, SIZE_T n) const {
+        return offset + n <= size_ && ::WriteProcessMemory(process_, At(offset), data, n, nullptr);
+    }
+    bool Get(SIZE_T offset, void* data, SIZE_T n) const {
+        return offset + n <= size_ && ::ReadProcessMemory(process_, At(offset), data, n, nullptr);
+    }
+
+private:
+    HANDLE process_ = nullptr;
+    void* at_ = nullptr;
+    SIZE_T size_;
+};
+
+std::wstring LastPart(std::wstring path) {
+    while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// Text of the selected item of the folder picker's tree.
+std::wstring SelectedFolderName(HWND tree, const RemoteBlock& mem) {
+    DWORD_PTR item = 0;
+    if (!::SendMessageTimeoutW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, SMTO_NORMAL, 5000, &item) || !item) return {};
+    constexpr SIZE_T kTextAt = 256, kChars = 1024;
+    TVITEMW tv{};
+    tv.mask = TVIF_TEXT | TVIF_HANDLE;
+    tv.hItem = reinterpret_cast<HTREEITEM>(item);
+    tv.pszText = reinterpret_cast<LPWSTR>(mem.At(kTextAt));
+    tv.cchTextMax = static_cast<int>(kChars);
+    const wchar_t zero = 0;
+    if (!mem.Put(0, &tv, sizeof tv) || !mem.Put(kTextAt, &zero, sizeof zero)) return {};
+    DWORD_PTR r = 0;
+    if (!::SendMessageTimeoutW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(mem.At()), SMTO_NORMAL, 5000, &r) || !r)
+        return {};
+    std::wstring text(kChars, L'\0');
+    if (!mem.Get(kTextAt, text.data(), kChars * sizeof(wchar_t))) return {};
+    text.resize(std::wcslen(text.c_str()));
+    return text;
+}
+
+// The program's message loop is back when a message posted now has been
+// handled: messages posted during a command wait until the command ends (its
+// waits dispatch only painting). The message is an edit box's length limit,
+// which nothing else uses and which can be read back.
+class LoopMarker {
+public:
+    explicit LoopMarker(HWND edit) : edit_(edit) {}
+    void Post() {
+        value_ = 0x10000000u + static_cast<UINT>(Now() & 0xFFFFFF) + (++count_);
+        ::PostMessageW(edit_, EM_SETLIMITTEXT, value_, 0);
+    }
+    bool Seen() const {
+        DWORD_PTR limit = 0;
+        return ::SendMessageTimeoutW(edit_, EM_GETLIMITTEXT, 0, 0, SMTO_NORMAL, 500, &limit) && limit == value_;
+    }
+
+private:
+    HWND edit_;
+    UINT value_ = 0;
+    UINT count_ = 0;
+};
+
+// A folder through "Add Folder" and the system's folder picker. Message boxes
+// shown while the folder's files are probed are reported and answered; the
+// command ends when the program's message loop is back.
+int AddFolder(const std::wstring& folder, double seconds, bool timing) {
+    std::wstring why;
+    auto t = FindTarget(why);
+    if (!t) return Fail(why);
+    RemoteList list(t->list);
+    if (!list.Ok()) return Fail(L"cannot reach the memory of the Korvello process");
+    const auto before = list.Read();
+    if (!before) return Fail(L"cannot read the job list");
+    HWND edit1 = ControlAt(t->frm, kEdit1);
+    if (!edit1) return Fail(L"no control at the place of Edit1");
+    auto known = Dialogs(t->pid);
+
+    HWND button = ControlAt(t->frm, kAddFolder);
+    if (!button || ClassOf(button) != WC_BUTTONW) return Fail(L"no push button at the place of \"Add Folder\"");
+    ::PostMessageW(button, BM_CLICK, 0, 0);
+    HWND dlg = nullptr;
+    if (!WaitFor(30, [&] {
+            auto d = NewDialog(t->pid, known);
+            return d && (dlg = *d) != nullptr;
+        }))
+        return Fail(L"the folder picker did not open");
+    HWND tree = nullptr;
+    WaitFor(10, [&] { return (tree = ::FindWindowExW(dlg, nullptr, WC_TREEVIEWW, nullptr)) != nullptr; });
+    if (!tree) return Fail(L"the folder picker has no folder tree");
+    // The program selects its start folder once the picker is up; ours comes after.
+    ::Sleep(500);
+    RemoteBlock mem(t->pid, 8192);
+    if (!mem.Ok()) return Fail(L"cannot reach the memory of the Korvello process");
+    const std::wstring name = LastPart(folder);
+    bool selected = false;
+    for (int attempt = 0; attempt < 3 && !selected; ++attempt) {
+        if (!mem.Put(4096, folder.c_str(), (folder.size() + 1) * sizeof(wchar_t))) return Fail(L"path too long");
+        DWORD_PTR r = 0;
+        ::SendMessageTimeoutW(dlg, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(mem.At(4096)), SMTO_NORMAL,
+                              10000, &r);
+        selected = WaitFor(2, [&] { return ::lstrcmpiW(SelectedFolderName(tree, mem).c_str(), name.c_str()) == 0; });
+    }
+    if (!selected) {
+        ::PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+        return Fail(L"the folder picker did not select " + folder + L" (selected: " + SelectedFolderName(tree, mem) +
+                    L")");
+    }
+    const ULONGLONG start = Now();
+    if (!PressOk(dlg, 15)) return Fail(L"the folder picker did not close");
+    WaitFor(15, [&] { return !::IsWindow(dlg); });
+    known = Dialogs(t->pid);
+
+    LoopMarker marker(edit1);
+    marker.Post();
+    int result = 0;
+    std::wstring failure;
+    const bool ended = WaitFor(
+        seconds,
+        [&] {
+            if (auto box = NewDialog(t->pid, known)) {
+                Out(L"MESSAGE\t" + TextOf(*box) + L"\t" + BoxText(*box));
+                result = 2;
+                if (!PressOk(*box, 10)) {
+                    failure = L"a message box did not close";
+                    return true;
+                }
+                marker.Post();
+                return false;
+            }
+            return marker.Seen();
+        },
+        100);
+    const ULONGLONG end = Now();
+    if (!failure.empty()) return Fail(failure);
+    if (!ended) return Fail(L"the folder was still being added after " + std::to_wstring(seconds) + L" s");
+    const auto rows = list.Read();
+    if (!rows) return Fail(L"cannot read the job list");
+    for (size_t i = before->size(); i < rows->size(); ++i) Out(Joined((*rows)[i]));
+    if (timing) Out(L"add_ms\t" + std::to_wstring(end - start));
+    return result;
+}
+
+// Processes of that file name started by the Korvello process.
+std::vector<DWORD> ChildrenNamed(DWORD parent, const std::wstring& exe) {
+    std::vector<DWORD> found;
+    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return found;
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    for (BOOL ok = ::Process32FirstW(snap, &e); ok; ok = ::Process32NextW(snap, &e))
+        if (e.th32ParentProcessID == parent && ::lstrcmpiW(e.szExeFile, exe.c_str()) == 0)
+            found.push_back(e.th32ProcessID);
+    ::CloseHandle(snap);
+    return found;
+}
+
+// Ends the program's running transcoder the hard way, as a crash would.
+int KillChild(const std::wstring& exe) {
+    HWND frm = MainWindow();
+    if (!frm) return Fail(L"no visible Korvello main window");
+    int killed = 0;
+    for (DWORD pid : ChildrenNamed(ProcessOf(frm), exe)) {
+        HANDLE p = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        if (!p) continue;
+        if (::TerminateProcess(p, 9)) {
+            ::WaitForSingleObject(p, 10000);
+            ++killed;
+        }
+        ::CloseHandle(p);
+    }
+    Out(std::to_wstring(killed));
+    return killed > 0 ? 0 : Fail(L"no " + exe + L" started by Korvello runs");
+}
+
+// Open handles of the Korvello process, from the system's handle table.
+int Handles() {
+    HWND frm = MainWindow();
+    if (!frm) return Fail(L"no visible Korvello main window");
+    const ULONG_PTR pid = ProcessOf(frm);
+    using Query = NTSTATUS(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return Fail(L"no NtQuerySystemInformation");
+    struct Entry {  // SYSTEM_HANDLE_TABLE_ENTRY_INFO_EX
+        PVOID object;
+        ULONG_PTR pid;
+        ULONG_PTR handle;
+        ULONG access;
+        USHORT creatorBackTrace;
+        USHORT type;
+        ULONG attributes;
+        ULONG reserved;
+    };
+    constexpr ULONG kExtendedHandleInformation = 64;
+    constexpr NTSTATUS kTooSmall = static_cast<NTSTATUS>(0xC0000004L);
+    std::vector<char> buf(1 << 20);
+    NTSTATUS status;
+    ULONG len = 0;
+    while ((status = query(kExtendedHandleInformation, buf.data(), static_cast<ULONG>(buf.size()), &len)) == kTooSmall)
+        buf.resize(buf.size() * 2);
+    if (status != 0) return Fail(L"the handle table cannot be read");
+    const auto count = *reinterpret_cast<const ULONG_PTR*>(buf.data());
+    const auto* entries = reinterpret_cast<const Entry*>(buf.data() + 2 * sizeof(ULONG_PTR));
+    size_t mine = 0;
+    for (ULONG_PTR i = 0; i < count; ++i)
+        if (entries[i].pid == pid) ++mine;
+    Out(std::to_wstring(mine));
+    return 0;
+}
+
+// Gives a key of the current user's hive read-only access, no access, or full
+// access; each keeps WRITE_DAC so that full access can be given back.
+int RegistryAccess(const std::wstring& subKey, const std::wstring& how) {
+    const wchar_t* sddl = how == L"read" ? L"D:P(A;OICI;KRWD;;;WD)"
+                          : how == L"none" ? L"D:P(A;OICI;WD;;;WD)"
+                          : how == L"full" ? L"D:P(A;OICI;KA;;;WD)"
+                                           : nullptr;
+    if (!sddl) return Usage();
+    HKEY k = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, subKey.c_str(), 0, WRITE_DAC, &k) != ERROR_SUCCESS)
+        return Fail(L"cannot open HKCU\\" + subKey);
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    LSTATUS r = ERROR_INVALID_PARAMETER;
+    if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr)) {
+        r = ::RegSetKeySecurity(k, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, sd);
+        ::LocalFree(sd);
+    }
+    ::RegCloseKey(k);
+    return r == ERROR_SUCCESS ? 0 : Fail(L"cannot change the access to HKCU\\" + subKey);
+}
+
+// Holds a file open with no sharing, as a scanner or another program might;
+// creates it when missing. Prints "locked" once the file is held.
+int LockFile(const std::wstring& path, double seconds) {
+    HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return Fail(L"cannot open " + path);
+    Out(L"locked");
+    ::Sleep(static_cast<DWORD>(seconds * 1000.0));
+    ::CloseHandle(f);
+    return 0;
+}
+
 int Close() {
     HWND frm = MainWindow();
     if (!frm) return Fail(L"no visible Korvello main window");
@@ -800,6 +1064,7 @@ int Usage() {
         L"  count-processes EXE       number of running processes with that file name\n"
         L"  attrs PATH                file attributes, or \"missing\"\n"
         L"  add-file [--timing] PATH...  add files through \"Add MP4 File\" and the file dialog\n"
+        L"  add-folder [--timing] PATH SECONDS  add a folder through \"Add Folder\" and the folder picker\n"
         L"  convert [--wait SECONDS]  press the convert button (and wait for the run to end)\n"
         L"  rows                      the job list, one row a line, cells separated by tabs\n"
         L"  wait-idle SECONDS         wait until no row is pending or running; prints the rows\n"
@@ -813,7 +1078,11 @@ int Usage() {
         L"  launch-time EXE CLASS N close-button|wm-close\n"
         L"  time-run N [--new-console] [--hidden] [--job] PROGRAM [ARGS...]\n"
         L"  write-files DIR FILE...\n"
-        L"  hold-desktop SECONDS      keep Wine's desktop process up (a hidden window)");
+        L"  hold-desktop SECONDS      keep Wine's desktop process up (a hidden window)\n"
+        L"  kill-child EXE            end the program's own processes of that name\n"
+        L"  handles                   number of open handles of the program\n"
+        L"  registry-access SUBKEY read|none|full   change the access to a key of HKCU\n"
+        L"  lock-file PATH SECONDS    hold a file open with no sharing");
     return 1;
 }
 
@@ -837,6 +1106,12 @@ int wmain(int argc, wchar_t** argv) {
         if (args.empty()) return Usage();
         return AddFiles(args, timing);
     }
+    if (cmd == L"add-folder") {
+        const bool timing = need(1) && args[0] == L"--timing";
+        if (timing) args.erase(args.begin());
+        if (args.size() != 2) return Usage();
+        return AddFolder(args[0], std::wcstod(args[1].c_str(), nullptr), timing);
+    }
     if (cmd == L"convert") {
         if (need(2) && args[0] == L"--wait") return Convert(Seconds(argv[3]));
         return need(1) ? Usage() : Convert(std::nullopt);
@@ -858,5 +1133,9 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"hold-desktop" && need(1)) return HoldDesktop(Seconds(argv[2]));
     if (cmd == L"write-files" && need(2))
         return WriteFiles(args[0], std::vector<std::wstring>(args.begin() + 1, args.end()));
+    if (cmd == L"kill-child" && need(1)) return KillChild(args[0]);
+    if (cmd == L"handles") return Handles();
+    if (cmd == L"registry-access" && need(2)) return RegistryAccess(args[0], args[1]);
+    if (cmd == L"lock-file" && need(2)) return LockFile(args[0], std::wcstod(args[1].c_str(), nullptr));
     return Usage();
 }

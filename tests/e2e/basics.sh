@@ -1,0 +1,130 @@
+# shellcheck shell=bash
+# First start, single instance, conversion of good and damaged files, and
+# closing during a conversion. Sourced by run_all.sh.
+
+# ---- a. first start and the single-instance rule -----------------------------------------
+
+echo "== first start"
+fresh_state
+rm -rf "$APPDIR"
+start_korvello
+check "first start shows the main window" "no window within 60 s" [ $? -eq 0 ]
+WORKDIR_VALUE=$(reg_value WorkDir)
+APPDIR_VALUE=$(reg_value AppDir)
+check "WorkDir is recorded" "got '$WORKDIR_VALUE'" [ -n "$WORKDIR_VALUE" ]
+check "AppDir is recorded as the Application Data tool folder" "got '$APPDIR_VALUE'" \
+    [ "${APPDIR_VALUE,,}" = "${APPDATA_WIN,,}\\korvello\\" ]
+check "the output folder exists" "$WORKDIR_VALUE" [ -d "$(unixpath "$WORKDIR_VALUE")" ]
+check "the tool folder exists" "$APPDIR" [ -d "$APPDIR" ]
+check "the five tool files are written hidden" "in $APPDIR" tools_present_hidden
+check "the tool files are the embedded ones" "compared with $TOOLS_SRC" tools_as_embedded
+check "the output folder shows in its box" "got '$(drive text Edit3)'" [ "$(drive text Edit3)" = "$WORKDIR_VALUE" ]
+
+# The second copy must end by itself; 124 means it was still running after a minute.
+timeout 60 wine "$EXE" </dev/null >>"$LOG" 2>&1
+second_rc=$?
+check "a second start ends by itself with code 0" "code $second_rc" [ "$second_rc" -eq 0 ]
+check "one copy runs after a second start" "$(drive count-instances) copies" [ "$(drive count-instances)" = 1 ]
+check "the first copy still answers" "window gone" quiet drive wait-window 5
+
+stop_korvello
+close_rc=$?
+check "the close button ends the program with code 0" "code $close_rc" [ "$close_rc" -eq 0 ]
+check_tools_gone "the tool files are deleted at exit"
+
+# ---- b. conversion ----------------------------------------------------------------------------
+
+echo "== conversion"
+fresh_state
+OUT=$RUN/out-b
+set_workdir "$OUT"
+start_korvello
+check "the program starts with a stored output folder" "no window within 60 s" [ $? -eq 0 ]
+check "a stored output folder that is missing is created" "$OUT" [ -d "$OUT" ]
+check "the stored output folder shows in its box" "got '$(drive text Edit3)'" \
+    [ "$(drive text Edit3)" = "$(winpath "$OUT")" ]
+
+# Each entry: the name the list shows | the file.
+GOOD=(
+    "aac_stereo_video|$BUILD/media/aac_stereo_video.mp4"
+    "aac_mono_48k|$BUILD/media/aac_mono_48k.mp4"
+    "aac_51|$BUILD/media/aac_51.mp4"
+    "long_240s|$MEDIA/long_240s.mp4"
+    "mp3_in_mp4|$BUILD/media/mp3_in_mp4.mp4"
+    "Лекция 1 — звук|$MEDIA/Лекция 1 — звук.mp4"
+    "two words|$MEDIA/two words.mp4"
+)
+BAD=(
+    "video_only|$BUILD/media/video_only.mp4"
+    "truncated|$BUILD/media/truncated.mp4"
+)
+paths=()
+for e in "${GOOD[@]}" "${BAD[@]}"; do paths+=("$(winpath "${e#*|}")"); done
+added=$(drive add-file "${paths[@]}")
+add_rc=$?
+check "every file is accepted" "code $add_rc: $added" [ "$add_rc" -eq 0 ]
+expected_rows=$(for e in "${GOOD[@]}" "${BAD[@]}"; do printf 'MP4\t%s\tPending\t\tX\n' "${e%%|*}"; done)
+check "each added file gets a pending row" "rows: $(drive rows)" [ "$(drive rows)" = "$expected_rows" ]
+
+# A file that is no video is refused with a message, and no row is added.
+refused=$(drive add-file "$(winpath "$BUILD/media/zero.mp4")")
+refuse_rc=$?
+refused_with_box() { [[ $refuse_rc -eq 2 && $refused == MESSAGE$'\t'Korvello$'\t'?* ]]; }
+check "an unreadable file is refused with a message box" "code $refuse_rc: $refused" refused_with_box
+check "a refused file adds no row" "rows: $(drive rows)" [ "$(drive rows)" = "$expected_rows" ]
+
+t0=$SECONDS
+check "the convert button starts the run" "" drive convert
+if drive wait-progress 300 >/dev/null; then
+    read -r wx wy ww wh < <(drive window-rect)
+    if command -v import >/dev/null && [[ -n ${wh:-} ]]; then
+        import -window root -crop "${ww}x${wh}+${wx}+${wy}" +repage "$E2E/window.png" 2>/dev/null
+    fi
+    pass "rows show Done and a percentage while the run goes on"
+else
+    fail "rows show Done and a percentage while the run goes on" "$(drive rows)"
+fi
+rows=$(drive wait-idle 600)
+idle_rc=$?
+echo "   conversion of ${#paths[@]} files: $((SECONDS - t0)) s"
+check "the run ends" "rows: $rows" [ "$idle_rc" -eq 0 ]
+
+for e in "${GOOD[@]}"; do check_converted "${e%%|*}" "$rows" "$OUT/${e%%|*}.mp3" "${e#*|}"; done
+for e in "${BAD[@]}"; do check_failed "${e%%|*}" "$rows"; done
+stop_korvello
+close_rc=$?
+check "the program ends with code 0 after a run" "code $close_rc" [ "$close_rc" -eq 0 ]
+
+# ---- c. closing during a conversion ---------------------------------------------------------------
+
+echo "== close during a conversion"
+fresh_state
+OUT=$RUN/out-c
+set_workdir "$OUT"
+start_korvello
+# A transcoder of the same name that the program did not start must survive its exit.
+mkdir -p "$RUN/other"
+cp "$CHILD" "$RUN/other/ffmpeg.exe"
+wine "$RUN/other/ffmpeg.exe" --sleep 300000 </dev/null >/dev/null 2>&1 &
+OPID=$!
+check "the unrelated ffmpeg.exe runs" "" bash -c "sleep 1; kill -0 $OPID"
+drive add-file "$(winpath "$MEDIA/long_900s.mp4")" >/dev/null
+drive convert >/dev/null
+check "the conversion is under way" "rows: $(drive rows)" quiet drive wait-running 120
+check "two ffmpeg.exe processes run" "$(drive count-processes ffmpeg.exe)" [ "$(drive count-processes ffmpeg.exe)" = 2 ]
+drive close >/dev/null
+wait_pid "$KPID" 30
+close_rc=$?
+KPID=
+check "closing mid-way ends the program with code 0" "code $close_rc" [ "$close_rc" -eq 0 ]
+check_tools_gone "the tool files are deleted"
+partial=$(stat -c %s "$OUT/long_900s.mp3" 2>/dev/null || echo 0)
+# Complete, the MP3 would hold 900 s at 16000 bytes a second.
+check "the half-written MP3 stays" "size $partial" [ "$partial" -gt 0 -a "$partial" -lt 14400000 ]
+check "the program's own transcoder is ended" "$(drive count-processes ffmpeg.exe) left" \
+    [ "$(drive count-processes ffmpeg.exe)" = 1 ]
+check "the unrelated ffmpeg.exe still runs" "" kill -0 "$OPID"
+kill "$OPID" 2>/dev/null
+wait "$OPID" 2>/dev/null
+OPID=
+

@@ -1,0 +1,113 @@
+# shellcheck shell=bash
+# Hostile inputs: files the media reader cannot read, a file longer than a day,
+# awkward containers, names full of characters that shells and batch files
+# treat specially, paths over 260 characters, and two files of the same name.
+# Each ends in a message, a Done row with a good MP3, or a Failed row; the
+# window never stays busy. Sourced by run_all.sh.
+
+echo "== hostile inputs"
+fresh_state
+# Characters that mean something to cmd, to quoting rules or to printf-style formatting.
+ODD="a&b^c!d'(e),f;g=h 100% %PATH% Ωмир 音楽 🎵"
+OUT="$RUN/out $ODD"
+mkdir -p "$OUT"
+printf 'a file of the user\n' >"$OUT/keep me.txt"
+cp "$MEDIA/tone_5s.mp4" "$OUT/already here.mp4"
+set_workdir "$OUT"
+start_korvello
+check "the program starts with an output folder of odd characters" "got '$(drive text Edit3)'" \
+    [ "$(drive text Edit3)" = "$(winpath "$OUT")" ]
+
+# -- files the media reader cannot read: the single-file message, and no row.
+BAD_HEADER=$'MESSAGE\tKorvello\tCannot process this file! Bad file header! Please use different file.'
+for f in zero.mp4 text.mp4 no_index.mp4; do
+    said=$(drive add-file "$(winpath "$BUILD/media/$f")")
+    rc=$?
+    check "$f: refused with the bad-header message" "code $rc: $said" [ "$rc" -eq 2 -a "$said" = "$BAD_HEADER" ]
+done
+# Longer than a day is more than the time reader takes: its error, and no row.
+said=$(drive add-file "$(winpath "$MEDIA/day_long.mp4")")
+rc=$?
+check "a file of 25 hours is refused with the time reader's error" "code $rc: $said" \
+    [ "$rc" -eq 2 -a "$said" = $'MESSAGE\tKorvello\t\'25:00:00.128\' is not a valid time.' ]
+check "refused files add no row" "rows: $(drive rows)" [ -z "$(drive rows)" ]
+check_idle "the window takes commands after the refusals"
+
+# -- a folder of odd names and odd containers, through "Add Folder".
+IN="$RUN/in $ODD"
+mkdir -p "$IN"
+declare -A SOURCE=(
+    ["a b&c^!'(),;=x"]=$BUILD/media/aac_mono_48k.mp4
+    ["100% sure %PATH% %%"]=$BUILD/media/aac_stereo_video.mp4
+    ["音楽 🎵 ♫ Ωмир"]=$BUILD/media/mp3_in_mp4.mp4
+    ["two audio tracks"]=$MEDIA/two_tracks.mp4
+    ["fragmented"]=$MEDIA/fragmented.mp4
+    ["already here"]=$BUILD/media/aac_51.mp4
+)
+BROKEN=("video only" "cut short")
+cp "$BUILD/media/video_only.mp4" "$IN/video only.mp4"
+cp "$BUILD/media/truncated.mp4" "$IN/cut short.mp4"
+for name in "${!SOURCE[@]}"; do cp "${SOURCE[$name]}" "$IN/$name.mp4"; done
+# Not MP4 files: the folder command leaves them alone.
+cp "$BUILD/media/aac_mono_48k.mp4" "$IN/sound.m4a"
+mkdir -p "$IN/sub folder"
+cp "$BUILD/media/aac_mono_48k.mp4" "$IN/sub folder/nested.mp4"
+
+added=$(drive add-folder "$(winpath "$IN")" 120)
+rc=$?
+check "the folder is added without a message" "code $rc: $added" [ "$rc" -eq 0 ]
+check "the folder shows in its box" "got '$(drive text Edit2)'" [ "$(drive text Edit2)" = "$(winpath "$IN")" ]
+expected=$(for name in "${!SOURCE[@]}" "${BROKEN[@]}"; do printf 'MP4\t%s\tPending\t\tX\n' "$name"; done | sort)
+check "each MP4 file of the folder, and nothing else, gets a pending row" "rows: $added" \
+    [ "$(sort <<<"$added")" = "$expected" ]
+
+# -- two files of one name: the later one may not overwrite the earlier one's MP3.
+mkdir -p "$RUN/elsewhere"
+cp "$MEDIA/tone_5s.mp4" "$RUN/elsewhere/two audio tracks.mp4"
+check "a second file of the same name is added" "" quiet drive add-file "$(winpath "$RUN/elsewhere/two audio tracks.mp4")"
+SAME=$(drive rows | grep -c $'\ttwo audio tracks\t')
+check "both files of that name have a row" "$SAME rows" [ "$SAME" = 2 ]
+
+check "the convert button starts the run" "" drive convert
+rows=$(drive wait-idle 600)
+check "the run ends" "rows: $rows" [ $? -eq 0 ]
+for name in "${!SOURCE[@]}"; do
+    [[ $name == "two audio tracks" ]] && continue
+    check_converted "$name" "$rows" "$OUT/$name.mp3" "${SOURCE[$name]}"
+done
+for name in "${BROKEN[@]}"; do check_failed "$name" "$rows"; done
+check "a file of two audio tracks gives an MP3" "" \
+    [ "$(mp3_format "$OUT/two audio tracks.mp3")" = "MPEG Audio 44100 2 128000 CBR" ]
+check "the earlier file of a shared name keeps its MP3" "$(mediainfo --Inform='Audio;%Duration%' "$OUT/two audio tracks.mp3") ms" \
+    close_enough "$(duration_of_input "$MEDIA/two_tracks.mp4")" "$(mediainfo --Inform='Audio;%Duration%' "$OUT/two audio tracks.mp3")"
+check "the later file of a shared name gets a numbered MP3" "" \
+    close_enough 5 "$(mediainfo --Inform='Audio;%Duration%' "$OUT/two audio tracks (2).mp3")"
+check "other files in the output folder are left alone" "" \
+    [ "$(cat "$OUT/keep me.txt")" = "a file of the user" -a -s "$OUT/already here.mp4" ]
+check "files of subfolders are not converted" "" [ ! -e "$OUT/nested.mp3" ]
+stop_korvello
+check "the program ends with code 0" "code $?" [ $? -eq 0 ]
+
+# -- paths over 260 characters, for the input and for the MP3.
+echo "== paths over 260 characters"
+fresh_state
+segment=$(printf 'long folder name %.0s' 1 2 3 | tr ' ' _) # 51 characters
+LONG_IN=$RUN/$segment/$segment/$segment
+LONG_OUT=$RUN/$segment/$segment/$segment/out_$segment
+mkdir -p "$LONG_IN" "$LONG_OUT"
+LONG_NAME="a file name that on its own is long enough to take the whole path past two hundred and sixty characters"
+cp "$BUILD/media/aac_mono_48k.mp4" "$LONG_IN/$LONG_NAME.mp4"
+# In Wine's view the paths are Z: and the Unix path (winepath itself stops at 260).
+long_input="Z:$LONG_IN/$LONG_NAME.mp4" long_mp3="Z:$LONG_OUT/$LONG_NAME.mp3"
+check "the input path is over 260 characters" "${#long_input}" [ "${#long_input}" -gt 260 ]
+check "the MP3 path is over 260 characters" "${#long_mp3}" [ "${#long_mp3}" -gt 260 ]
+set_workdir "$LONG_OUT"
+start_korvello
+added=$(drive add-folder "$(winpath "$LONG_IN")" 60)
+check "a file with a long path is added" "code $?: $added" [ "$added" = "$(printf 'MP4\t%s\tPending\t\tX' "$LONG_NAME")" ]
+drive convert >/dev/null
+rows=$(drive wait-idle 120)
+check "the run ends" "rows: $rows" [ $? -eq 0 ]
+check_converted "$LONG_NAME" "$rows" "$LONG_OUT/$LONG_NAME.mp3" "$BUILD/media/aac_mono_48k.mp4"
+stop_korvello
+check "the program ends with code 0" "code $?" [ $? -eq 0 ]
