@@ -45,6 +45,9 @@ D=$(printf '%s\n' "${direct[@]}" | median)
 V=$(printf '%s\n' "${viabat[@]}" | median)
 E=$(printf '%s\n' "${empty[@]}" | median)
 
+cat >"$BENCH/summary-probe.md" <<MD
+| one duration probe | $P ms | $D ms, mediainfo.exe run directly | $(ratio "$P" "$D") | 1.3 |
+MD
 cat >"$BENCH/section-probe.md" <<MD
 ## (b) Duration probe
 

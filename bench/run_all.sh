@@ -18,7 +18,7 @@ done
 
 BENCH=$BUILD/bench
 mkdir -p "$BENCH"
-rm -f "$BENCH"/section-*.md "$BENCH/probe_program.txt" "$BENCH/add_program.txt" "$BENCH/report.md"
+rm -f "$BENCH"/section-*.md "$BENCH"/summary-*.md "$BENCH/probe_program.txt" "$BENCH/add_program.txt" "$BENCH/report.md"
 export BUILD BENCH ROOT
 source "$ROOT/bench/common.sh"
 trap bench_cleanup EXIT
@@ -34,7 +34,7 @@ trap 'kill $HPID 2>/dev/null; bench_cleanup' EXIT
 
 START=$SECONDS
 failed=()
-for part in batch probe startup sizes; do
+for part in batch probe startup addfolder sizes; do
     echo "== $part"
     "$ROOT/bench/$part.sh" || failed+=("$part")
 done
@@ -44,19 +44,21 @@ done
     echo
     echo "$(date -u '+%Y-%m-%d %H:%M UTC'); $(wine --version 2>/dev/null); $(nproc) CPU cores" \
         "($(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)); display $DISPLAY."
-    echo "Program: \`$EXE\`. Every figure is a wall-clock time inside Wine, compared with a"
+    echo "Program: \`$EXE\`. Every time is a wall-clock time inside Wine, compared with a"
     echo "baseline measured in the same run on the same machine."
     echo
-    for part in batch probe startup sizes; do
+    echo "## Summary"
+    echo
+    echo "| benchmark | Korvello | baseline (same run) | ratio | target |"
+    echo "|---|---|---|---|---|"
+    for part in batch probe startup addfolder sizes; do
+        if [[ -f $BENCH/summary-$part.md ]]; then cat "$BENCH/summary-$part.md"; else echo "| $part | failed | | | |"; fi
+    done
+    echo
+    for part in batch probe startup addfolder sizes; do
         if [[ -f $BENCH/section-$part.md ]]; then cat "$BENCH/section-$part.md"; else echo "## $part: failed"; fi
         echo
     done
-    echo "## (e) Add Folder"
-    echo
-    per=$(median <"$BENCH/probe_program.txt" 2>/dev/null)
-    echo "Not measured. The program probes a folder's files one after another, each as above,"
-    echo "so 200 files would hold the window for about 200 x ${per:-?} ms" \
-        "= $(awk -v p="${per:-0}" 'BEGIN { printf "%.0f", 200 * p / 1000 }') s (estimate)."
 } >"$BENCH/report.md"
 echo "report: $BENCH/report.md ($((SECONDS - START)) s)"
 ((${#failed[@]} == 0)) || { echo "failed parts: ${failed[*]}" >&2; exit 1; }

@@ -5,7 +5,7 @@ source "$ROOT/bench/common.sh"
 trap bench_cleanup EXIT
 ensure_tools
 {
-    echo "## (d) Sizes"
+    echo "## (e) Sizes"
     echo
     echo "| file | bytes |"
     echo "|---|---|"
@@ -20,3 +20,5 @@ ensure_tools
     echo
     echo "The tool files are the copies the program wrote into its tool folder at start."
 } >"$BENCH/section-sizes.md"
+echo "| the five tool files / korvello.exe | $total / $(stat -c %s "$EXE") bytes | | | 12 MB for the tools |" \
+    >"$BENCH/summary-sizes.md"

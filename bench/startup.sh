@@ -73,6 +73,9 @@ G=$(median <<<"$big")
 R=$(ratio "$P" "$B")
 WR=$(printf '%s\n' "${writes[@]}" | median)
 
+cat >"$BENCH/summary-startup.md" <<MD
+| start until the window answers | $P ms | $B ms, a bare Win32 window | $R | 1.5 |
+MD
 cat >"$BENCH/section-startup.md" <<MD
 ## (c) Start-up
 
