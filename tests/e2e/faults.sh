@@ -11,16 +11,19 @@ queue_three() {
         drive add-file "$(winpath "$f")" >/dev/null || return 1
     done
 }
-progress_of() { row_of "$1" "$2" | cut -f3; } # name rows
+# A new output folder, the three files queued and the first under way.
+run_three() { # output folder name
+    fresh_state
+    OUT=$RUN/$1
+    set_workdir "$OUT"
+    start_korvello
+    check "three files are queued" "" queue_three
+    drive convert >/dev/null
+    check "the first file is under way" "rows: $(drive rows)" quiet drive wait-running 60
+}
 
 echo "== the transcoder killed mid-file"
-fresh_state
-OUT=$RUN/out-killed
-set_workdir "$OUT"
-start_korvello
-check "three files are queued" "" queue_three
-drive convert >/dev/null
-check "the first file is under way" "rows: $(drive rows)" quiet drive wait-running 60
+run_three out-killed
 check "its transcoder is killed" "" quiet drive kill-child ffmpeg.exe
 rows=$(drive wait-idle 120)
 check "the run goes on to the end" "rows: $rows" [ $? -eq 0 ]
@@ -30,13 +33,7 @@ check_converted aac_stereo_video "$rows" "$OUT/aac_stereo_video.mp3" "$BUILD/med
 stop_korvello
 
 echo "== the output folder deleted mid-run"
-fresh_state
-OUT=$RUN/out-deleted
-set_workdir "$OUT"
-start_korvello
-check "three files are queued" "" queue_three
-drive convert >/dev/null
-check "the first file is under way" "rows: $(drive rows)" quiet drive wait-running 60
+run_three out-deleted
 rm -rf "$OUT"
 rows=$(drive wait-idle 180)
 check "the run ends" "rows: $rows" [ $? -eq 0 ]
@@ -46,13 +43,7 @@ check "the program still answers" "" quiet drive wait-window 5
 stop_korvello
 
 echo "== the output folder made unwritable mid-run"
-fresh_state
-OUT=$RUN/out-readonly
-set_workdir "$OUT"
-start_korvello
-check "three files are queued" "" queue_three
-drive convert >/dev/null
-check "the first file is under way" "rows: $(drive rows)" quiet drive wait-running 60
+run_three out-readonly
 # Root may write anywhere whatever the mode bits; the immutable flag holds even for root.
 locked_how=
 if [[ $(id -u) != 0 ]] && chmod a-w "$OUT"; then

@@ -33,6 +33,23 @@ check "a file of 25 hours is refused with the time reader's error" "code $rc: $s
 check "refused files add no row" "rows: $(drive rows)" [ -z "$(drive rows)" ]
 check_idle "the window takes commands after the refusals"
 
+# -- a folder with an unreadable file: the folder message names it, and adding stops there.
+STOPS="$RUN/stops here"
+mkdir -p "$STOPS"
+cp "$BUILD/media/aac_mono_48k.mp4" "$STOPS/good one.mp4"
+cp "$BUILD/media/aac_51.mp4" "$STOPS/good two.mp4"
+cp "$BUILD/media/text.mp4" "$STOPS/not a video.mp4"
+said=$(drive add-folder "$(winpath "$STOPS")" 60)
+rc=$?
+message=$(grep '^MESSAGE' <<<"$said")
+added_rows=$(grep -v '^MESSAGE' <<<"$said" | grep -c .)
+check "the folder's unreadable file is named in the folder message" "code $rc: $said" \
+    [ "$rc" -eq 2 -a "$message" = $'MESSAGE\tKorvello\tCannot process file not a video.mp4 Bad file header or bad characters in filename! Please use different file.' ]
+# The files found before it keep their rows; the order is the file system's.
+check "only readable files found before it have rows" "rows: $(drive rows)" \
+    bash -c '! grep -v "^MP4	good \(one\|two\)	Pending		X$" <<<"$1" | grep -q .' _ "$(drive rows)"
+check "the rows are those the command reported" "" [ "$(drive rows | grep -c .)" = "$added_rows" ]
+
 # -- a folder of odd names and odd containers, through "Add Folder".
 IN="$RUN/in $ODD"
 mkdir -p "$IN"
