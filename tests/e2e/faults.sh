@@ -4,10 +4,10 @@
 # user may not change, tool files locked or deleted. Each ends in a clear
 # state with no finished MP3 lost. Sourced by run_all.sh.
 
-# Three jobs: a two-minute file to interfere with, then two short ones.
+# Three jobs: a four-minute file to interfere with, then two short ones.
 queue_three() {
     local f
-    for f in "$BUILD/media/long_120s.mp4" "$BUILD/media/aac_mono_48k.mp4" "$BUILD/media/aac_stereo_video.mp4"; do
+    for f in "$MEDIA/long_240s.mp4" "$BUILD/media/aac_mono_48k.mp4" "$BUILD/media/aac_stereo_video.mp4"; do
         drive add-file "$(winpath "$f")" >/dev/null || return 1
     done
 }
@@ -27,7 +27,7 @@ run_three out-killed
 check "its transcoder is killed" "" quiet drive kill-child ffmpeg.exe
 rows=$(drive wait-idle 120)
 check "the run goes on to the end" "rows: $rows" [ $? -eq 0 ]
-check_failed long_120s "$rows"
+check_failed long_240s "$rows"
 check_converted aac_mono_48k "$rows" "$OUT/aac_mono_48k.mp3" "$BUILD/media/aac_mono_48k.mp4"
 check_converted aac_stereo_video "$rows" "$OUT/aac_stereo_video.mp3" "$BUILD/media/aac_stereo_video.mp4"
 stop_korvello
@@ -38,7 +38,7 @@ rm -rf "$OUT"
 rows=$(drive wait-idle 180)
 check "the run ends" "rows: $rows" [ $? -eq 0 ]
 # The file being written went with its folder; the later ones have nowhere to go.
-for name in long_120s aac_mono_48k aac_stereo_video; do check_failed "$name" "$rows"; done
+for name in long_240s aac_mono_48k aac_stereo_video; do check_failed "$name" "$rows"; done
 check "the program still answers" "" quiet drive wait-window 5
 stop_korvello
 
@@ -58,7 +58,7 @@ else
     rows=$(drive wait-idle 180)
     check "the run ends" "rows: $rows" [ $? -eq 0 ]
     # The first MP3 was already open; the others cannot be created.
-    check_converted long_120s "$rows" "$OUT/long_120s.mp3" "$BUILD/media/long_120s.mp4"
+    check_converted long_240s "$rows" "$OUT/long_240s.mp3" "$MEDIA/long_240s.mp4"
     check_failed aac_mono_48k "$rows"
     check_failed aac_stereo_video "$rows"
     if [[ $locked_how == mode ]]; then chmod u+w "$OUT"; else chattr -i "$OUT"; fi
