@@ -30,6 +30,7 @@ check "the run goes on to the end" "rows: $rows" [ $? -eq 0 ]
 check_failed long_240s "$rows"
 check_converted aac_mono_48k "$rows" "$OUT/aac_mono_48k.mp3" "$BUILD/media/aac_mono_48k.mp4"
 check_converted aac_stereo_video "$rows" "$OUT/aac_stereo_video.mp3" "$BUILD/media/aac_stereo_video.mp4"
+check_not_busy "the window is free again after the killed transcoder"
 stop_korvello
 
 echo "== the output folder deleted mid-run"
@@ -39,7 +40,7 @@ rows=$(drive wait-idle 180)
 check "the run ends" "rows: $rows" [ $? -eq 0 ]
 # The file being written went with its folder; the later ones have nowhere to go.
 for name in long_240s aac_mono_48k aac_stereo_video; do check_failed "$name" "$rows"; done
-check "the program still answers" "" quiet drive wait-window 5
+check_not_busy "the window is free again after losing its output folder"
 stop_korvello
 
 echo "== the output folder made unwritable mid-run"
@@ -62,6 +63,7 @@ else
     check_failed aac_mono_48k "$rows"
     check_failed aac_stereo_video "$rows"
     if [[ $locked_how == mode ]]; then chmod u+w "$OUT"; else chattr -i "$OUT"; fi
+    check_not_busy "the window is free again after the unwritable folder"
 fi
 stop_korvello
 
@@ -127,6 +129,7 @@ drive convert >/dev/null
 rows=$(drive wait-idle 60)
 check "the run ends" "rows: $rows" [ $? -eq 0 ]
 check_failed aac_mono_48k "$rows"
+check_not_busy "the window is free again after the transcoder could not start"
 stop_korvello
 check "the program ends with code 0" "code $?" [ $? -eq 0 ]
 kill "$LPID" 2>/dev/null

@@ -102,6 +102,7 @@ check "the later file of a shared name gets a numbered MP3" "" \
 check "other files in the output folder are left alone" "" \
     [ "$(cat "$OUT/keep me.txt")" = "a file of the user" -a -s "$OUT/already here.mp4" ]
 check "files of subfolders are not converted" "" [ ! -e "$OUT/nested.mp3" ]
+check_not_busy "the window is free again after the run"
 stop_korvello
 check "the program ends with code 0" "code $?" [ $? -eq 0 ]
 

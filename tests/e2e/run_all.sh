@@ -219,6 +219,14 @@ check_idle() { # name
     check "$1" "rows: $rows" [ $? -eq 0 ]
 }
 
+# Not Busy: "Add MP4 File" does nothing while the window is busy, so a file
+# that is added and shows as pending proves the window free again.
+check_not_busy() { # name
+    local added
+    added=$(drive add-file "$(winpath "$BUILD/media/aac_mono_48k.mp4")")
+    check "$1" "$added" [ "$added" = "$(printf 'MP4\taac_mono_48k\tPending\t\tX')" ]
+}
+
 for scenario in "${SCENARIOS[@]}"; do
     [[ -f $ROOT/tests/e2e/$scenario.sh ]] || { echo "no scenario '$scenario'" >&2; exit 2; }
     # shellcheck source=/dev/null
