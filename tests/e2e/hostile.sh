@@ -1,7 +1,7 @@
 # shellcheck shell=bash
 # Hostile inputs: files the media reader cannot read, a file longer than a day,
 # awkward containers, names full of characters that shells and batch files
-# treat specially, paths over 260 characters, and two files of the same name.
+# treat specially, and two files of the same name.
 # Each ends in a message, a Done row with a good MP3, or a Failed row; the
 # window never stays busy. Sourced by run_all.sh.
 
@@ -106,26 +106,3 @@ check_not_busy "the window is free again after the run"
 stop_korvello
 check "the program ends with code 0" "code $?" [ $? -eq 0 ]
 
-# -- paths over 260 characters, for the input and for the MP3.
-echo "== paths over 260 characters"
-fresh_state
-segment=$(printf 'long folder name %.0s' 1 2 3 | tr ' ' _) # 51 characters
-LONG_IN=$RUN/$segment/$segment/$segment
-LONG_OUT=$RUN/$segment/$segment/$segment/out_$segment
-mkdir -p "$LONG_IN" "$LONG_OUT"
-LONG_NAME="a file name that on its own is long enough to take the whole path past two hundred and sixty characters"
-cp "$BUILD/media/aac_mono_48k.mp4" "$LONG_IN/$LONG_NAME.mp4"
-# In Wine's view the paths are Z: and the Unix path (winepath itself stops at 260).
-long_input="Z:$LONG_IN/$LONG_NAME.mp4" long_mp3="Z:$LONG_OUT/$LONG_NAME.mp3"
-check "the input path is over 260 characters" "${#long_input}" [ "${#long_input}" -gt 260 ]
-check "the MP3 path is over 260 characters" "${#long_mp3}" [ "${#long_mp3}" -gt 260 ]
-set_workdir "$LONG_OUT"
-start_korvello
-added=$(drive add-folder "$(winpath "$LONG_IN")" 60)
-check "a file with a long path is added" "code $?: $added" [ "$added" = "$(printf 'MP4\t%s\tPending\t\tX' "$LONG_NAME")" ]
-drive convert >/dev/null
-rows=$(drive wait-idle 120)
-check "the run ends" "rows: $rows" [ $? -eq 0 ]
-check_converted "$LONG_NAME" "$rows" "$LONG_OUT/$LONG_NAME.mp3" "$BUILD/media/aac_mono_48k.mp4"
-stop_korvello
-check "the program ends with code 0" "code $?" [ $? -eq 0 ]
