@@ -178,23 +178,40 @@ void ClickAt(HWND frm, HWND control, const Place& p) {
 
 using Rows = std::vector<std::vector<std::wstring>>;
 
-class RemoteList {
+// A block of memory inside another process, for messages that carry pointers.
+class RemoteBlock {
 public:
-    explicit RemoteList(HWND list) : list_(list) {
-        process_ = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION,
-                                 FALSE, ProcessOf(list));
-        if (process_)
-            remote_ = static_cast<char*>(
-                ::VirtualAllocEx(process_, nullptr, kSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    RemoteBlock(DWORD pid, SIZE_T size) : size_(size) {
+        process_ = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (process_) at_ = ::VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     }
-    ~RemoteList() {
-        if (remote_) ::VirtualFreeEx(process_, remote_, 0, MEM_RELEASE);
+    ~RemoteBlock() {
+        if (at_) ::VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
         if (process_) ::CloseHandle(process_);
     }
-    RemoteList(const RemoteList&) = delete;
-    RemoteList& operator=(const RemoteList&) = delete;
+    RemoteBlock(const RemoteBlock&) = delete;
+    RemoteBlock& operator=(const RemoteBlock&) = delete;
 
-    bool Ok() const { return remote_ != nullptr; }
+    bool Ok() const { return at_ != nullptr; }
+    char* At(SIZE_T offset = 0) const { return static_cast<char*>(at_) + offset; }
+    bool Put(SIZE_T offset, const void* data, SIZE_T n) const {
+        return offset + n <= size_ && ::WriteProcessMemory(process_, At(offset), data, n, nullptr);
+    }
+    bool Get(SIZE_T offset, void* data, SIZE_T n) const {
+        return offset + n <= size_ && ::ReadProcessMemory(process_, At(offset), data, n, nullptr);
+    }
+
+private:
+    HANDLE process_ = nullptr;
+    void* at_ = nullptr;
+    SIZE_T size_;
+};
+
+class RemoteList {
+public:
+    explicit RemoteList(HWND list) : list_(list), mem_(ProcessOf(list), kSize) {}
+
+    bool Ok() const { return mem_.Ok(); }
 
     std::optional<Rows> Read() {
         DWORD_PTR count = 0, header = 0, columns = 0;
@@ -223,25 +240,23 @@ private:
     std::optional<std::wstring> Cell(int row, int column) {
         LVITEMW item{};
         item.iSubItem = column;
-        item.pszText = reinterpret_cast<LPWSTR>(remote_ + kTextAt);
+        item.pszText = reinterpret_cast<LPWSTR>(mem_.At(kTextAt));
         item.cchTextMax = static_cast<int>((kSize - kTextAt) / sizeof(wchar_t));
         const wchar_t zero = 0;
-        if (!::WriteProcessMemory(process_, remote_, &item, sizeof item, nullptr)) return std::nullopt;
-        if (!::WriteProcessMemory(process_, remote_ + kTextAt, &zero, sizeof zero, nullptr)) return std::nullopt;
+        if (!mem_.Put(0, &item, sizeof item) || !mem_.Put(kTextAt, &zero, sizeof zero)) return std::nullopt;
         DWORD_PTR n = 0;
         if (!::SendMessageTimeoutW(list_, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
-                                   reinterpret_cast<LPARAM>(remote_), SMTO_NORMAL, 5000, &n))
+                                   reinterpret_cast<LPARAM>(mem_.At()), SMTO_NORMAL, 5000, &n))
             return std::nullopt;
         std::wstring text(static_cast<size_t>(item.cchTextMax), L'\0');
-        if (!::ReadProcessMemory(process_, remote_ + kTextAt, text.data(), text.size() * sizeof(wchar_t), nullptr))
+        if (!mem_.Get(kTextAt, text.data(), text.size() * sizeof(wchar_t)))
             return std::nullopt;
         text.resize(std::wcslen(text.c_str()));
         return text;
     }
 
     HWND list_;
-    HANDLE process_ = nullptr;
-    char* remote_ = nullptr;
+    RemoteBlock mem_;
 };
 
 constexpr int kProgressColumn = 2;
@@ -337,16 +352,24 @@ int Attributes(const std::wstring& path) {
     return 0;
 }
 
-int PrintRowsCommand() {
+// Runs a command on the main window and its job list, or says what is missing.
+template <class F>
+int WithList(F&& command) {
     std::wstring why;
     auto t = FindTarget(why);
     if (!t) return Fail(why);
     RemoteList list(t->list);
     if (!list.Ok()) return Fail(L"cannot reach the memory of the Korvello process");
-    auto rows = list.Read();
-    if (!rows) return Fail(L"cannot read the job list");
-    PrintRows(*rows);
-    return 0;
+    return command(*t, list);
+}
+
+int PrintRowsCommand() {
+    return WithList([&](const Target&, RemoteList& list) {
+        auto rows = list.Read();
+        if (!rows) return Fail(L"cannot read the job list");
+        PrintRows(*rows);
+        return 0;
+    });
 }
 
 // Waits until no row is pending or running; prints the rows either way.
@@ -369,56 +392,66 @@ int WaitIdleOn(RemoteList& list, double seconds, DWORD stepMs) {
 }
 
 int WaitIdle(double seconds) {
-    std::wstring why;
-    auto t = FindTarget(why);
-    if (!t) return Fail(why);
-    RemoteList list(t->list);
-    if (!list.Ok()) return Fail(L"cannot reach the memory of the Korvello process");
-    return WaitIdleOn(list, seconds, 100);
+    return WithList([&](const Target&, RemoteList& list) {
+        return WaitIdleOn(list, seconds, 100);
+    });
+}
+
+// A row whose conversion is under way, past its start.
+bool UnderWay(const std::vector<std::wstring>& row) {
+    const std::wstring p = Progress(row);
+    return EndsWith(p, L"% Done") && std::wcstol(p.c_str(), nullptr, 10) > 0;
+}
+
+// Waits until the rows read satisfy `want`; prints the last rows read either way.
+bool WaitRows(RemoteList& list, double seconds, const std::function<bool(const Rows&)>& want) {
+    Rows last;
+    const bool seen = WaitFor(seconds, [&] {
+        auto rows = list.Read();
+        if (!rows) return false;
+        last = *rows;
+        return want(last);
+    });
+    PrintRows(last);
+    return seen;
 }
 
 // Waits until the list shows a finished row and a running one at once.
 int WaitProgress(double seconds) {
-    std::wstring why;
-    auto t = FindTarget(why);
-    if (!t) return Fail(why);
-    RemoteList list(t->list);
-    if (!list.Ok()) return Fail(L"cannot reach the memory of the Korvello process");
-    Rows last;
-    const bool seen = WaitFor(seconds, [&] {
-        auto rows = list.Read();
-        if (!rows) return false;
-        last = *rows;
-        const bool done = std::any_of(last.begin(), last.end(), [](const auto& r) { return Progress(r) == L"Done"; });
-        const bool running = std::any_of(last.begin(), last.end(), [](const auto& r) {
-            const std::wstring p = Progress(r);
-            return EndsWith(p, L"% Done") && std::wcstol(p.c_str(), nullptr, 10) > 0;
+    return WithList([&](const Target&, RemoteList& list) {
+        const bool seen = WaitRows(list, seconds, [](const Rows& rows) {
+            return std::any_of(rows.begin(), rows.end(), [](const auto& r) { return Progress(r) == L"Done"; }) &&
+                   std::any_of(rows.begin(), rows.end(), UnderWay);
         });
-        return done && running;
+        return seen ? 0 : Fail(L"no moment with both a finished and a running row");
     });
-    PrintRows(last);
-    return seen ? 0 : Fail(L"no moment with both a finished and a running row");
 }
 
 // Waits until a row shows a conversion under way, past its start.
 int WaitRunning(double seconds) {
-    std::wstring why;
-    auto t = FindTarget(why);
-    if (!t) return Fail(why);
-    RemoteList list(t->list);
-    if (!list.Ok()) return Fail(L"cannot reach the memory of the Korvello process");
-    Rows last;
-    const bool seen = WaitFor(seconds, [&] {
-        auto rows = list.Read();
-        if (!rows) return false;
-        last = *rows;
-        return std::any_of(last.begin(), last.end(), [](const auto& r) {
-            const std::wstring p = Progress(r);
-            return EndsWith(p, L"% Done") && std::wcstol(p.c_str(), nullptr, 10) > 0;
-        });
+    return WithList([&](const Target&, RemoteList& list) {
+        const bool seen =
+            WaitRows(list, seconds, [](const Rows& rows) { return std::any_of(rows.begin(), rows.end(), UnderWay); });
+        return seen ? 0 : Fail(L"no row under way within " + std::to_wstring(seconds) + L" s");
     });
-    PrintRows(last);
-    return seen ? 0 : Fail(L"no row under way within " + std::to_wstring(seconds) + L" s");
+}
+
+// Presses one of the main window's push buttons and waits for the dialog it
+// opens; null, with the reason in `why`, when there is none.
+HWND PressForDialog(const Target& t, const Place& place, const std::vector<HWND>& known, std::wstring& why) {
+    HWND button = ControlAt(t.frm, place);
+    if (!button || ClassOf(button) != WC_BUTTONW) {
+        why = L"no push button at the place of " + std::wstring(place.name);
+        return nullptr;
+    }
+    ::PostMessageW(button, BM_CLICK, 0, 0);
+    HWND dlg = nullptr;
+    if (!WaitFor(30, [&] {
+            auto d = NewDialog(t.pid, known);
+            return d && (dlg = *d) != nullptr;
+        }))
+        why = L"no dialog opened after pressing " + std::wstring(place.name);
+    return dlg;
 }
 
 // One file through "Add MP4 File" and the system's file dialog.
@@ -427,16 +460,9 @@ int AddOne(const Target& t, RemoteList& list, const std::wstring& path, bool tim
     if (!before) return Fail(L"cannot read the job list");
     const auto known = Dialogs(t.pid);
 
-    HWND button = ControlAt(t.frm, kAddFile);
-    if (!button || ClassOf(button) != WC_BUTTONW) return Fail(L"no push button at the place of \"Add MP4 File\"");
-    ::PostMessageW(button, BM_CLICK, 0, 0);
-
-    HWND dlg = nullptr;
-    if (!WaitFor(30, [&] {
-            auto d = NewDialog(t.pid, known);
-            return d && (dlg = *d) != nullptr;
-        }))
-        return Fail(L"the file dialog did not open");
+    std::wstring why;
+    HWND dlg = PressForDialog(t, kAddFile, known, why);
+    if (!dlg) return Fail(why);
     // Explorer-style dialogs name the file in a combo box, older ones in an edit box.
     HWND field = nullptr;
     WaitFor(10, [&] {
@@ -512,83 +538,48 @@ int AddOne(const Target& t, RemoteList& list, const std::wstring& path, bool tim
 }
 
 int AddFiles(const std::vector<std::wstring>& paths, bool timing) {
-    std::wstring why;
-    auto t = FindTarget(why);
-    if (!t) return Fail(why);
-    RemoteList list(t->list);
-    if (!list.Ok()) return Fail(L"cannot reach the memory of the Korvello process");
-    int result = 0;
-    for (const auto& p : paths) {
-        const int r = AddOne(*t, list, p, timing);
-        if (r == 1) return 1;
-        result = std::max(result, r);
-    }
-    return result;
+    return WithList([&](const Target& t, RemoteList& list) {
+        int result = 0;
+        for (const auto& p : paths) {
+            const int r = AddOne(t, list, p, timing);
+            if (r == 1) return 1;
+            result = std::max(result, r);
+        }
+        return result;
+    });
 }
 
 // Presses the convert button; with a limit, also waits for the run to end and
 // reports how long it took from the press.
 int Convert(std::optional<double> waitSeconds) {
-    std::wstring why;
-    auto t = FindTarget(why);
-    if (!t) return Fail(why);
-    RemoteList list(t->list);
-    if (!list.Ok()) return Fail(L"cannot reach the memory of the Korvello process");
-    const auto before = list.Read();
-    if (!before) return Fail(L"cannot read the job list");
-    HWND button = ControlAt(t->frm, kConvert);
-    if (!button) return Fail(L"no control at the place of the convert button");
-    const ULONGLONG start = Now();
-    ClickAt(t->frm, button, kConvert);
-    const bool anyPending =
-        std::any_of(before->begin(), before->end(), [](const auto& r) { return Progress(r) == L"Pending"; });
-    if (anyPending && !WaitFor(
-                          15,
-                          [&] {
-                              auto now = list.Read();
-                              if (!now || now->size() != before->size()) return true;
-                              for (size_t i = 0; i < now->size(); ++i)
-                                  if (Progress((*now)[i]) != Progress((*before)[i])) return true;
-                              return false;
-                          },
-                          20))
-        return Fail(L"the convert button started nothing");
-    if (!waitSeconds) return 0;
-    const int r = WaitIdleOn(list, *waitSeconds, 20);
-    Out(L"elapsed_ms\t" + std::to_wstring(Now() - start));
-    return r;
+    return WithList([&](const Target& t, RemoteList& list) {
+        const auto before = list.Read();
+        if (!before) return Fail(L"cannot read the job list");
+        HWND button = ControlAt(t.frm, kConvert);
+        if (!button) return Fail(L"no control at the place of the convert button");
+        const ULONGLONG start = Now();
+        ClickAt(t.frm, button, kConvert);
+        const bool anyPending =
+            std::any_of(before->begin(), before->end(), [](const auto& r) { return Progress(r) == L"Pending"; });
+        if (anyPending && !WaitFor(
+                              15,
+                              [&] {
+                                  auto now = list.Read();
+                                  if (!now || now->size() != before->size()) return true;
+                                  for (size_t i = 0; i < now->size(); ++i)
+                                      if (Progress((*now)[i]) != Progress((*before)[i])) return true;
+                                  return false;
+                              },
+                              20))
+            return Fail(L"the convert button started nothing");
+        if (!waitSeconds) return 0;
+        const int r = WaitIdleOn(list, *waitSeconds, 20);
+        Out(L"elapsed_ms\t" + std::to_wstring(Now() - start));
+        return r;
+    });
 }
 
 int Usage();
-
-// A block of memory inside another process, for messages that carry pointers.
-class RemoteBlock {
-public:
-    RemoteBlock(DWORD pid, SIZE_T size) : size_(size) {
-        process_ = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-        if (process_) at_ = ::VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    }
-    ~RemoteBlock() {
-        if (at_) ::VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
-        if (process_) ::CloseHandle(process_);
-    }
-    RemoteBlock(const RemoteBlock&) = delete;
-    RemoteBlock& operator=(const RemoteBlock&) = delete;
-
-    bool Ok() const { return at_ != nullptr; }
-    char* At(SIZE_T offset = 0) const { return static_cast<char*>(at_) + offset; }
-    bool Put(SIZE_T offset, const void* data, SIZE_T n) const {
-        return offset + n <= size_ && ::WriteProcessMemory(process_, At(offset), data, n, nullptr);
-    }
-    bool Get(SIZE_T offset, void* data, SIZE_T n) const {
-        return offset + n <= size_ && ::ReadProcessMemory(process_, At(offset), data, n, nullptr);
-    }
-
-private:
-    HANDLE process_ = nullptr;
-    void* at_ = nullptr;
-    SIZE_T size_;
-};
 
 std::wstring LastPart(std::wstring path) {
     while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
@@ -643,80 +634,78 @@ private:
 // shown while the folder's files are probed are reported and answered; the
 // command ends when the program's message loop is back.
 int AddFolder(const std::wstring& folder, double seconds, bool timing) {
-    std::wstring why;
-    auto t = FindTarget(why);
-    if (!t) return Fail(why);
-    RemoteList list(t->list);
-    if (!list.Ok()) return Fail(L"cannot reach the memory of the Korvello process");
-    const auto before = list.Read();
-    if (!before) return Fail(L"cannot read the job list");
-    HWND edit1 = ControlAt(t->frm, kEdit1);
-    if (!edit1) return Fail(L"no control at the place of Edit1");
-    auto known = Dialogs(t->pid);
+    return WithList([&](const Target& t, RemoteList& list) {
+        const auto before = list.Read();
+        if (!before) return Fail(L"cannot read the job list");
+        HWND edit1 = ControlAt(t.frm, kEdit1);
+        if (!edit1) return Fail(L"no control at the place of Edit1");
+        auto known = Dialogs(t.pid);
 
-    HWND button = ControlAt(t->frm, kAddFolder);
-    if (!button || ClassOf(button) != WC_BUTTONW) return Fail(L"no push button at the place of \"Add Folder\"");
-    ::PostMessageW(button, BM_CLICK, 0, 0);
-    HWND dlg = nullptr;
-    if (!WaitFor(30, [&] {
-            auto d = NewDialog(t->pid, known);
-            return d && (dlg = *d) != nullptr;
-        }))
-        return Fail(L"the folder picker did not open");
-    HWND tree = nullptr;
-    WaitFor(10, [&] { return (tree = ::FindWindowExW(dlg, nullptr, WC_TREEVIEWW, nullptr)) != nullptr; });
-    if (!tree) return Fail(L"the folder picker has no folder tree");
-    // The program selects its start folder once the picker is up; ours comes after.
-    ::Sleep(500);
-    RemoteBlock mem(t->pid, 8192);
-    if (!mem.Ok()) return Fail(L"cannot reach the memory of the Korvello process");
-    const std::wstring name = LastPart(folder);
-    bool selected = false;
-    for (int attempt = 0; attempt < 3 && !selected; ++attempt) {
-        if (!mem.Put(4096, folder.c_str(), (folder.size() + 1) * sizeof(wchar_t))) return Fail(L"path too long");
-        DWORD_PTR r = 0;
-        ::SendMessageTimeoutW(dlg, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(mem.At(4096)), SMTO_NORMAL,
-                              10000, &r);
-        selected = WaitFor(2, [&] { return ::lstrcmpiW(SelectedFolderName(tree, mem).c_str(), name.c_str()) == 0; });
-    }
-    if (!selected) {
-        ::PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
-        return Fail(L"the folder picker did not select " + folder + L" (selected: " + SelectedFolderName(tree, mem) +
-                    L")");
-    }
-    const ULONGLONG start = Now();
-    if (!PressOk(dlg, 15)) return Fail(L"the folder picker did not close");
-    WaitFor(15, [&] { return !::IsWindow(dlg); });
-    known = Dialogs(t->pid);
+        std::wstring why;
+        HWND dlg = PressForDialog(t, kAddFolder, known, why);
+        if (!dlg) return Fail(why);
+        HWND tree = nullptr;
+        WaitFor(10, [&] { return (tree = ::FindWindowExW(dlg, nullptr, WC_TREEVIEWW, nullptr)) != nullptr; });
+        if (!tree) return Fail(L"the folder picker has no folder tree");
+        RemoteBlock mem(t.pid, 8192);
+        if (!mem.Ok()) return Fail(L"cannot reach the memory of the Korvello process");
+        // The program selects its start folder once the picker is up, and the
+        // tree fills in as it goes; ours comes after the tree shows a selection.
+        WaitFor(15, [&] { return !SelectedFolderName(tree, mem).empty(); });
+        ::Sleep(300);
+        const std::wstring name = LastPart(folder);
+        bool selected = false;
+        for (int attempt = 0; attempt < 3 && !selected; ++attempt) {
+            if (!mem.Put(4096, folder.c_str(), (folder.size() + 1) * sizeof(wchar_t))) return Fail(L"path too long");
+            DWORD_PTR r = 0;
+            ::SendMessageTimeoutW(dlg, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(mem.At(4096)), SMTO_NORMAL,
+                                  10000, &r);
+            selected =
+                WaitFor(5, [&] { return ::lstrcmpiW(SelectedFolderName(tree, mem).c_str(), name.c_str()) == 0; });
+        }
+        if (!selected) {
+            DWORD_PTR count = 0, caret = 0;
+            ::SendMessageTimeoutW(tree, TVM_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &count);
+            ::SendMessageTimeoutW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, SMTO_NORMAL, 5000, &caret);
+            ::PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+            return Fail(L"the folder picker did not select " + folder + L" (selected: \"" +
+                        SelectedFolderName(tree, mem) + L"\"; tree items " + std::to_wstring(count) + L", caret " +
+                        std::to_wstring(caret) + L", tree " + std::to_wstring(::IsWindow(tree)) + L")");
+        }
+        const ULONGLONG start = Now();
+        if (!PressOk(dlg, 15)) return Fail(L"the folder picker did not close");
+        WaitFor(15, [&] { return !::IsWindow(dlg); });
+        known = Dialogs(t.pid);
 
-    LoopMarker marker(edit1);
-    marker.Post();
-    int result = 0;
-    std::wstring failure;
-    const bool ended = WaitFor(
-        seconds,
-        [&] {
-            if (auto box = NewDialog(t->pid, known)) {
-                Out(L"MESSAGE\t" + TextOf(*box) + L"\t" + BoxText(*box));
-                result = 2;
-                if (!PressOk(*box, 10)) {
-                    failure = L"a message box did not close";
-                    return true;
+        LoopMarker marker(edit1);
+        marker.Post();
+        int result = 0;
+        std::wstring failure;
+        const bool ended = WaitFor(
+            seconds,
+            [&] {
+                if (auto box = NewDialog(t.pid, known)) {
+                    Out(L"MESSAGE\t" + TextOf(*box) + L"\t" + BoxText(*box));
+                    result = 2;
+                    if (!PressOk(*box, 10)) {
+                        failure = L"a message box did not close";
+                        return true;
+                    }
+                    marker.Post();
+                    return false;
                 }
-                marker.Post();
-                return false;
-            }
-            return marker.Seen();
-        },
-        100);
-    const ULONGLONG end = Now();
-    if (!failure.empty()) return Fail(failure);
-    if (!ended) return Fail(L"the folder was still being added after " + std::to_wstring(seconds) + L" s");
-    const auto rows = list.Read();
-    if (!rows) return Fail(L"cannot read the job list");
-    for (size_t i = before->size(); i < rows->size(); ++i) Out(Joined((*rows)[i]));
-    if (timing) Out(L"add_ms\t" + std::to_wstring(end - start));
-    return result;
+                return marker.Seen();
+            },
+            100);
+        const ULONGLONG end = Now();
+        if (!failure.empty()) return Fail(failure);
+        if (!ended) return Fail(L"the folder was still being added after " + std::to_wstring(seconds) + L" s");
+        const auto rows = list.Read();
+        if (!rows) return Fail(L"cannot read the job list");
+        for (size_t i = before->size(); i < rows->size(); ++i) Out(Joined((*rows)[i]));
+        if (timing) Out(L"add_ms\t" + std::to_wstring(end - start));
+        return result;
+    });
 }
 
 // Processes of that file name started by the Korvello process.
@@ -989,7 +978,7 @@ int TimeRun(int runs, std::vector<std::wstring> argv) {
         const ULONGLONG start = Now();
         auto p = Start(line, CREATE_NO_WINDOW, mode);
         if (!p) {
-            result = Fail(L"cannot start: " + line);
+            result = Fail(L"cannot start (error " + std::to_wstring(::GetLastError()) + L"): " + line);
             break;
         }
         ::WaitForSingleObject(*p, INFINITE);
