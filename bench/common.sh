@@ -14,8 +14,8 @@ IO=$(mktemp -d "${TMPDIR:-/tmp}/korvello-bench-io.XXXXXX")
 KV_IO=$IO
 wrun() { kv_wrun "$@"; }
 drive() { wrun "$DRIVE" "$@"; }
-winpath() { wrun winepath -w "$1" 2>/dev/null; }
-unixpath() { wrun winepath -u "$1" 2>/dev/null; }
+winpath() { kv_winpath "$1"; }
+unixpath() { kv_unixpath "$1"; }
 die() { echo "bench: $*" >&2; exit 1; }
 
 KPID=

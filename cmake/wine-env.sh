@@ -48,3 +48,20 @@ kv_wrun() {
         "$KV_IO/err" | tr -d '\r' >&2
     return $rc
 }
+
+# Path forms without starting Wine: every start is a chance for Wine's own
+# start-up to stumble, and these answers follow from the prefix's drive table.
+# A Unix path is Z: (the whole file system) in Wine's view.
+kv_winpath() {
+    local p
+    p=$(realpath -ms -- "$1")
+    printf 'Z:%s\n' "${p//\//\\}"
+}
+# A drive path back to Unix, through the prefix's drive links.
+kv_unixpath() {
+    local p=$1 letter base
+    letter=$(printf '%s' "${p:0:1}" | tr '[:upper:]' '[:lower:]')
+    base=$(readlink -f "$WINEPREFIX/dosdevices/$letter:") || return 1
+    p=${p:2}
+    printf '%s%s\n' "${base%/}" "${p//\\//}"
+}

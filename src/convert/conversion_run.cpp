@@ -75,6 +75,7 @@ bool TfrmMain::StartNextJob() {
     runOutputs_.insert(LowerAscii(OutputPath));
 
     currentProcess_.Reset();
+    secondStartLeft_ = true;
     if (!ShellExec(FfmpegPath, FfmpegArgs, SW_HIDE, currentProcess_)) {
         jobs_->SetProgress(CurrentJob, std::string(kFailed));
         return false;
@@ -100,13 +101,17 @@ bool TfrmMain::StartNextJob() {
         jobs_->SetProgress(CurrentJob, std::string(kFailed));
         throw;
     }
-    // The tick would see the end within half a second; this makes it immediate,
-    // which matters over a batch of short files.
+    WatchTranscoder();
+    return true;
+}
+
+// The tick would see the transcoder's end within half a second; this makes it
+// immediate, which matters over a batch of short files.
+void TfrmMain::WatchTranscoder() {
     exitTarget_ = {Handle(), currentJobId_};
     if (!::RegisterWaitForSingleObject(&exitWait_, currentProcess_.Get(), &TranscoderExited, &exitTarget_, INFINITE,
                                        WT_EXECUTEONLYONCE))
         exitWait_ = nullptr;
-    return true;
 }
 
 void TfrmMain::MyTimerEventHandlerConversion(TAdvancedTimer* sender) {
@@ -135,6 +140,18 @@ void TfrmMain::MyTimerEventHandlerConversion(TAdvancedTimer* sender) {
     if (exited) {
         DWORD code = 1;
         if (currentProcess_) ::GetExitCodeProcess(currentProcess_.Get(), &code);
+        // Now and then a transcoder fails before it has written a byte, and the
+        // same file converts on a second start; a file that cannot be converted
+        // fails twice, at the cost of one more short run.
+        if (code != 0 && (!size || *size == 0) && secondStartLeft_ && currentProcess_) {
+            secondStartLeft_ = false;
+            StopExitWait();
+            currentProcess_.Reset();
+            if (ShellExec(FfmpegPath, FfmpegArgs, SW_HIDE, currentProcess_)) {
+                WatchTranscoder();
+                return;
+            }
+        }
         FinishJob(sender, code == 0 && size && OutputComplete(*size, currentDuration_), row);
         return;
     }

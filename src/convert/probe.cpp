@@ -14,6 +14,8 @@ namespace kv {
 
 namespace {
 
+constexpr int kProbeAttempts = 2;
+
 std::string SystemErrorText(DWORD code) {
     wchar_t* buf = nullptr;
     const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
@@ -88,20 +90,36 @@ std::optional<std::string> TfrmMain::ProbeAnswer(const std::string& path) {
     }
 
     // A path the console code page cannot spell would reach the tool altered: no answer.
-    if (exact) ShellExecWaitLimited(batPath, "", SW_HIDE, ProbeTimeLimitMs);
-    else DeleteFileUtf8(answerPath);
+    if (!exact) {
+        DeleteFileUtf8(answerPath);
+        DeleteFileUtf8(batPath);
+        SetControlText("Memo3", "");
+        return std::nullopt;
+    }
 
+    // Now and then the media reader starts and answers nothing for a file it
+    // reads fine a moment later; a second run tells a passing failure from an
+    // unreadable file. A run that had to be ended for its time is not repeated.
     std::string answer;
-    {
+    for (int attempt = 0; attempt < kProbeAttempts; ++attempt) {
+        const bool last = attempt + 1 == kProbeAttempts;
+        DeleteFileUtf8(answerPath);
+        const ULONGLONG started = ::GetTickCount64();
+        const bool ended = ShellExecWaitLimited(batPath, "", SW_HIDE, ProbeTimeLimitMs);
+        const bool timedOut = !ended && ::GetTickCount64() - started >= ProbeTimeLimitMs;
+        answer.clear();
         const std::wstring w = win::Widen(answerPath);
         win::UniqueFile f(::CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_EXISTING, 0, nullptr));
-        if (!f && exact) throw Error("Cannot open file \"" + answerPath + "\". " + SystemErrorText(::GetLastError()));
-        if (f) {
-            char buf[4096];
-            DWORD got = 0;
-            while (::ReadFile(f.Get(), buf, sizeof buf, &got, nullptr) && got > 0) answer.append(buf, got);
+        if (!f) {
+            if (last || timedOut)
+                throw Error("Cannot open file \"" + answerPath + "\". " + SystemErrorText(::GetLastError()));
+            continue;
         }
+        char buf[4096];
+        DWORD got = 0;
+        while (::ReadFile(f.Get(), buf, sizeof buf, &got, nullptr) && got > 0) answer.append(buf, got);
+        if (FirstLine(answer) || timedOut) break;
     }
     SetControlText("Memo3", answer);
     DeleteFileUtf8(batPath);

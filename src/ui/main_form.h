@@ -135,6 +135,7 @@ private:
     bool AddFolder(const std::string& folder);
     std::string ProbePathForm(const std::string& path) const;
     bool StartNextJob();
+    void WatchTranscoder();
     void FinishJob(TAdvancedTimer* timer, bool ok, int row);
     void SignalRunFinished();
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
@@ -160,6 +161,7 @@ private:
     void StopExitWait();
     std::int64_t currentDuration_ = 0;
     win::UniqueHandle currentProcess_;
+    bool secondStartLeft_ = false;  // the current job may start its transcoder once more
     std::set<std::string> runOutputs_;
     bool runActive_ = false;
 };

@@ -4,6 +4,7 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/error.h"
@@ -81,6 +82,63 @@ TEST_F(Convert, UnreadableFilesGiveNoTime) {
         }
     }
     EXPECT_FALSE(f->ProbeAnswer("C:\\no such folder\\none.mp4").has_value());
+}
+
+// A stand-in media reader: a batch file that notes each run in runs.txt and
+// answers with `answer` from its n-th run on (never when n is 0).
+fs::path FakeReader(const fs::path& dir, int answersFrom, const char* answer = "00:00:05.000") {
+    std::string t = "@echo off\r\necho run>>\"%~dp0runs.txt\"\r\n";
+    if (answersFrom > 0) {
+        t += "set /a n=0\r\nfor /f %%l in ('type \"%~dp0runs.txt\"') do set /a n+=1\r\n";
+        t += "if %n% GEQ " + std::to_string(answersFrom) + " echo " + answer + "\r\n";
+    }
+    const fs::path bat = dir / L"reader.bat";
+    kvtest::WriteBytes(bat, t);
+    return bat;
+}
+int Runs(const fs::path& dir) {
+    const std::string log = kvtest::ReadBytes(dir / L"runs.txt");
+    return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
+}
+
+TEST_F(Convert, ProbeAsksOnceMoreWhenTheReaderAnswersNothing) {
+    TempFolder dir(L"kv reader");
+    const std::string input = kvtest::Utf8(kvtest::MediaFile("aac_mono_48k.mp4"));
+    {
+        // Silent once, then answering: the second answer counts.
+        f->MediaInfoPath = kvtest::Utf8(FakeReader(dir.Path(), 2));
+        const auto answer = f->ProbeAnswer(input);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(*answer, "00:00:05.000");
+        EXPECT_EQ(Runs(dir.Path()), 2);
+    }
+    {
+        // An answer at once: one run only.
+        fs::remove(dir.Path() / L"runs.txt");
+        f->MediaInfoPath = kvtest::Utf8(FakeReader(dir.Path(), 1));
+        EXPECT_EQ(f->ProbeAnswer(input).value_or("none"), "00:00:05.000");
+        EXPECT_EQ(Runs(dir.Path()), 1);
+    }
+    {
+        // Never an answer: no time after two runs, and no third.
+        fs::remove(dir.Path() / L"runs.txt");
+        f->MediaInfoPath = kvtest::Utf8(FakeReader(dir.Path(), 0));
+        EXPECT_FALSE(f->ProbeAnswer(input).has_value());
+        EXPECT_EQ(Runs(dir.Path()), 2);
+    }
+    EXPECT_FALSE(kv::FileExists(f->TempDir + "open.bat"));
+    EXPECT_FALSE(kv::FileExists(f->TempDir + "duration_time.txt"));
+}
+
+TEST_F(Convert, ProbeEndedForItsTimeIsNotRepeated) {
+    TempFolder dir(L"kv reader");
+    const fs::path bat = dir.Path() / L"reader.bat";
+    kvtest::WriteBytes(bat, "@echo off\r\necho run>>\"%~dp0runs.txt\"\r\n\"" +
+                                kvtest::Utf8(kvtest::ProgramFolder() / L"kv_child.exe") + "\" --sleep 30000\r\n");
+    f->MediaInfoPath = kvtest::Utf8(bat);
+    f->ProbeTimeLimitMs = 1500;
+    EXPECT_FALSE(f->ProbeAnswer(kvtest::Utf8(kvtest::MediaFile("aac_mono_48k.mp4"))).has_value());
+    EXPECT_EQ(Runs(dir.Path()), 1);
 }
 
 TEST_F(Convert, AddFileTakesAwkwardNamesUnchanged) {
@@ -326,6 +384,46 @@ TEST_F(Convert, RunConvertsInListOrderAndFailsWhatCannotBeConverted) {
     // A finished run does nothing more.
     f->EzRgnBtn3Click();
     EXPECT_FALSE(f->Busy);
+}
+
+// A stand-in transcoder: notes each run in runs.txt; its first `failures`
+// runs end with code 7 before writing anything, later ones run the real one.
+fs::path FlakyTranscoder(const fs::path& dir, int failures, const std::string& realOne) {
+    std::string t = "@echo off\r\necho run>>\"%~dp0runs.txt\"\r\n";
+    t += "set /a n=0\r\nfor /f %%l in ('type \"%~dp0runs.txt\"') do set /a n+=1\r\n";
+    t += "if %n% LEQ " + std::to_string(failures) + " exit /b 7\r\n";
+    t += "\"" + realOne + "\" %*\r\n";
+    const fs::path bat = dir / L"transcoder.bat";
+    kvtest::WriteBytes(bat, t);
+    return bat;
+}
+
+TEST_F(Convert, TranscoderThatFailsBeforeWritingStartsOnceMore) {
+    TempFolder in, out, tool(L"kvtool");  // the tool path has no blank, as the real one
+    f->WorkDir = kvtest::Utf8(out.Path());
+    const std::string real = f->FfmpegPath;
+    AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"once.mp4");
+    AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"never.mp4");
+    ASSERT_EQ(Jobs().Count(), 2);
+
+    // Failing once: the second start converts the file.
+    f->FfmpegPath = kvtest::Utf8(FlakyTranscoder(tool.Path(), 1, real));
+    Jobs().SetProgress(1, "Done");  // kept out of this run
+    f->EzRgnBtn3Click();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Runs(tool.Path()), 2);
+    EXPECT_EQ(Jobs().Progress(0), "Done");
+    EXPECT_TRUE(fs::exists(out.Path() / L"once.mp3") && fs::file_size(out.Path() / L"once.mp3") > 50000u);
+
+    // Failing every time: the row fails after two starts, not more.
+    fs::remove(tool.Path() / L"runs.txt");
+    f->FfmpegPath = kvtest::Utf8(FlakyTranscoder(tool.Path(), 100, real));
+    Jobs().SetProgress(1, "Pending");
+    f->EzRgnBtn3Click();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Jobs().Progress(1), "Failed");
+    EXPECT_FALSE(fs::exists(out.Path() / L"never.mp3"));
+    EXPECT_EQ(Runs(tool.Path()), 2);
 }
 
 TEST_F(Convert, RunFollowsItsOwnRowWhenRowsAboveGo) {

@@ -1,7 +1,5 @@
 # shellcheck shell=bash
-# Paths over 260 characters, for the input and for the MP3. Not in the default
-# set yet: with some clone locations the probe of such a file finds no
-# duration (under investigation). Sourced by run_all.sh.
+# Paths over 260 characters, for the input and for the MP3. Sourced by run_all.sh.
 
 # -- paths over 260 characters, for the input and for the MP3.
 echo "== paths over 260 characters"
@@ -12,8 +10,7 @@ LONG_OUT=$RUN/$segment/$segment/$segment/out_$segment
 mkdir -p "$LONG_IN" "$LONG_OUT"
 LONG_NAME="a file name that on its own is long enough to take the whole path past two hundred and sixty characters"
 cp "$BUILD/media/aac_mono_48k.mp4" "$LONG_IN/$LONG_NAME.mp4"
-# In Wine's view the paths are Z: and the Unix path (winepath itself stops at 260).
-long_input="Z:$LONG_IN/$LONG_NAME.mp4" long_mp3="Z:$LONG_OUT/$LONG_NAME.mp3"
+long_input=$(winpath "$LONG_IN/$LONG_NAME.mp4") long_mp3=$(winpath "$LONG_OUT/$LONG_NAME.mp3")
 check "the input path is over 260 characters" "${#long_input}" [ "${#long_input}" -gt 260 ]
 check "the MP3 path is over 260 characters" "${#long_mp3}" [ "${#long_mp3}" -gt 260 ]
 set_workdir "$LONG_OUT"
