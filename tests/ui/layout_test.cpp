@@ -34,7 +34,9 @@ TEST(Layout, EveryLinkControlHasAnAddressAndEveryLinkAControl) {
         ASSERT_NE(link, nullptr) << c.name;
         EXPECT_TRUE(link->address.starts_with("https://")) << c.name;
         EXPECT_FALSE(c.on.click.empty()) << c.name;
-        if (!link->caption.empty()) EXPECT_EQ(link->caption, c.caption) << c.name;
+        if (!link->caption.empty()) {
+            EXPECT_EQ(link->caption, c.caption) << c.name;
+        }
     }
     for (const auto& l : Links()) EXPECT_NE(FindControl(l.control), nullptr) << l.control;
 }
@@ -43,9 +45,13 @@ TEST(Layout, PicturesPressDragAndWindowedControlsSitAbove) {
     bool seenWindowed = false;
     for (const auto& c : MainLayout()) {
         const bool graphic = c.kind == Kind::Picture || c.kind == Kind::Label;
-        if (c.kind == Kind::Picture) EXPECT_EQ(c.on.mouseDown, "Image1MouseDown") << c.name;
+        if (c.kind == Kind::Picture) {
+            EXPECT_EQ(c.on.mouseDown, "Image1MouseDown") << c.name;
+        }
         if (!graphic) seenWindowed = true;
-        if (graphic && seenWindowed) EXPECT_TRUE(c.look & lkHiddenStore) << c.name << " after windowed controls";
+        if (graphic && seenWindowed) {
+            EXPECT_TRUE(c.look & lkHiddenStore) << c.name << " after windowed controls";
+        }
     }
     int total = 0;
     for (const auto& col : ListColumns()) total += col.width;
