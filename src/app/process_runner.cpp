@@ -83,13 +83,15 @@ bool ShellExecWait(const std::string& program, const std::string& params, int vi
 }
 
 bool ShellExecWaitLimited(const std::string& program, const std::string& params, int visibility,
-                          DWORD timeoutMs) {
+                          DWORD timeoutMs, bool* timedOut) {
+    if (timedOut) *timedOut = false;
     // A batch file runs the tool as a child of the interpreter: ending the whole
     // job ends both when the limit passes.
     win::UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
     win::UniqueHandle process;
     if (!Launch(program, params, visibility, &process, job.Get())) return false;
     if (WaitForProcess(process.Get(), timeoutMs)) return true;
+    if (timedOut) *timedOut = true;
     if (job) ::TerminateJobObject(job.Get(), 1);
     ::TerminateProcess(process.Get(), 1);
     ::WaitForSingleObject(process.Get(), 5000);

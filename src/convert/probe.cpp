@@ -89,30 +89,20 @@ std::optional<std::string> TfrmMain::ProbeAnswer(const std::string& path) {
             throw Error("Cannot create file \"" + batPath + "\". " + SystemErrorText(::GetLastError()));
     }
 
-    // A path the console code page cannot spell would reach the tool altered: no answer.
-    if (!exact) {
-        DeleteFileUtf8(answerPath);
-        DeleteFileUtf8(batPath);
-        SetControlText("Memo3", "");
-        return std::nullopt;
-    }
-
-    // Now and then the media reader starts and answers nothing for a file it
-    // reads fine a moment later; a second run tells a passing failure from an
+    // A path the console code page cannot spell would reach the tool altered: no
+    // answer. Now and then the media reader answers nothing for a file it reads
+    // fine a moment later; a second run tells a passing failure from an
     // unreadable file. A run that had to be ended for its time is not repeated.
     std::string answer;
-    for (int attempt = 0; attempt < kProbeAttempts; ++attempt) {
-        const bool last = attempt + 1 == kProbeAttempts;
+    for (int attempt = 0; exact && attempt < kProbeAttempts; ++attempt) {
         DeleteFileUtf8(answerPath);
-        const ULONGLONG started = ::GetTickCount64();
-        const bool ended = ShellExecWaitLimited(batPath, "", SW_HIDE, ProbeTimeLimitMs);
-        const bool timedOut = !ended && ::GetTickCount64() - started >= ProbeTimeLimitMs;
-        answer.clear();
+        bool timedOut = false;
+        ShellExecWaitLimited(batPath, "", SW_HIDE, ProbeTimeLimitMs, &timedOut);
         const std::wstring w = win::Widen(answerPath);
         win::UniqueFile f(::CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_EXISTING, 0, nullptr));
         if (!f) {
-            if (last || timedOut)
+            if (timedOut || attempt + 1 == kProbeAttempts)
                 throw Error("Cannot open file \"" + answerPath + "\". " + SystemErrorText(::GetLastError()));
             continue;
         }

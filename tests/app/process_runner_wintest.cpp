@@ -51,13 +51,19 @@ TEST(ProcessRunner, LongCommandLinesAreNeitherCutNorOverflowing) {
 TEST(ProcessRunner, CreationFailureGivesFalse) {
     EXPECT_FALSE(kv::ShellExec("C:\\no\\such\\program.exe", "", SW_HIDE));
     EXPECT_FALSE(kv::ShellExecWait("C:\\no\\such\\program.exe", "", SW_HIDE));
+    bool timedOut = true;
+    EXPECT_FALSE(kv::ShellExecWaitLimited("C:\\no\\such\\program.exe", "", SW_HIDE, 300, &timedOut));
+    EXPECT_FALSE(timedOut);  // not started is not the same as ended for its time
 }
 
 TEST(ProcessRunner, TimeLimitEndsAProcessThatOutlivesIt) {
     const ULONGLONG t0 = ::GetTickCount64();
-    EXPECT_FALSE(kv::ShellExecWaitLimited(kvtest::Utf8(Child()), "--sleep 30000", SW_HIDE, 300));
+    bool timedOut = false;
+    EXPECT_FALSE(kv::ShellExecWaitLimited(kvtest::Utf8(Child()), "--sleep 30000", SW_HIDE, 300, &timedOut));
+    EXPECT_TRUE(timedOut);
     EXPECT_LT(::GetTickCount64() - t0, 20000u);
-    EXPECT_TRUE(kv::ShellExecWaitLimited(kvtest::Utf8(Child()), "--sleep 10", SW_HIDE, 20000));
+    EXPECT_TRUE(kv::ShellExecWaitLimited(kvtest::Utf8(Child()), "--sleep 10", SW_HIDE, 20000, &timedOut));
+    EXPECT_FALSE(timedOut);
 }
 
 TEST(ProcessRunner, WaitKeepsPaintingButHoldsInputBack) {

@@ -630,6 +630,52 @@ private:
     UINT count_ = 0;
 };
 
+// Presses "Add Folder" and has the folder picker select `folder`; null, with
+// the reason in `why`, when it does not. Wine's picker now and then ignores a
+// selection request while its tree is still settling; a picker that never
+// takes it is cancelled and opened again.
+HWND OpenPickerAt(const Target& t, const std::wstring& folder, const std::vector<HWND>& known, std::wstring& why) {
+    RemoteBlock mem(t.pid, 8192);
+    constexpr SIZE_T kPathAt = 4096;
+    if (!mem.Ok() || !mem.Put(kPathAt, folder.c_str(), (folder.size() + 1) * sizeof(wchar_t))) {
+        why = L"cannot hand the path to the Korvello process";
+        return nullptr;
+    }
+    const std::wstring name = LastPart(folder);
+    for (int opening = 0; opening < 3; ++opening) {
+        HWND dlg = PressForDialog(t, kAddFolder, known, why);
+        if (!dlg) return nullptr;
+        HWND tree = nullptr;
+        WaitFor(10, [&] { return (tree = ::FindWindowExW(dlg, nullptr, WC_TREEVIEWW, nullptr)) != nullptr; });
+        if (!tree) {
+            why = L"the folder picker has no folder tree";
+            return nullptr;
+        }
+        // The program selects its start folder once the picker is up, and the
+        // tree fills in as it goes; ours comes after the tree shows a selection.
+        WaitFor(15, [&] { return !SelectedFolderName(tree, mem).empty(); });
+        ::Sleep(300);
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            DWORD_PTR r = 0;
+            ::SendMessageTimeoutW(dlg, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(mem.At(kPathAt)),
+                                  SMTO_NORMAL, 10000, &r);
+            if (WaitFor(5, [&] { return ::lstrcmpiW(SelectedFolderName(tree, mem).c_str(), name.c_str()) == 0; }))
+                return dlg;
+        }
+        DWORD_PTR count = 0;
+        ::SendMessageTimeoutW(tree, TVM_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &count);
+        why = L"the folder picker did not select " + folder + L" (selected: \"" + SelectedFolderName(tree, mem) +
+              L"\"; tree items " + std::to_wstring(count) + L")";
+        ::PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+        if (!WaitFor(15, [&] { return !::IsWindow(dlg); })) {
+            why = L"the folder picker did not close";
+            return nullptr;
+        }
+        ::Sleep(500);  // the cancelled command returns to the message loop
+    }
+    return nullptr;
+}
+
 // A folder through "Add Folder" and the system's folder picker. Message boxes
 // shown while the folder's files are probed are reported and answered; the
 // command ends when the program's message loop is back.
@@ -641,48 +687,9 @@ int AddFolder(const std::wstring& folder, double seconds, bool timing) {
         if (!edit1) return Fail(L"no control at the place of Edit1");
         auto known = Dialogs(t.pid);
 
-        RemoteBlock mem(t.pid, 8192);
-        if (!mem.Ok()) return Fail(L"cannot reach the memory of the Korvello process");
-        if ((folder.size() + 1) * sizeof(wchar_t) > 4096) return Fail(L"path too long");
-        const std::wstring name = LastPart(folder);
-        // Wine's picker now and then ignores a selection request while its tree
-        // is still settling; a picker that never takes it is cancelled and opened again.
-        HWND dlg = nullptr;
-        std::wstring notSelected;
-        for (int opening = 0; opening < 3 && !dlg; ++opening) {
-            std::wstring why;
-            HWND d = PressForDialog(t, kAddFolder, known, why);
-            if (!d) return Fail(why);
-            HWND tree = nullptr;
-            WaitFor(10, [&] { return (tree = ::FindWindowExW(d, nullptr, WC_TREEVIEWW, nullptr)) != nullptr; });
-            if (!tree) return Fail(L"the folder picker has no folder tree");
-            // The program selects its start folder once the picker is up, and the
-            // tree fills in as it goes; ours comes after the tree shows a selection.
-            WaitFor(15, [&] { return !SelectedFolderName(tree, mem).empty(); });
-            ::Sleep(300);
-            bool selected = false;
-            for (int attempt = 0; attempt < 3 && !selected; ++attempt) {
-                if (!mem.Put(4096, folder.c_str(), (folder.size() + 1) * sizeof(wchar_t)))
-                    return Fail(L"cannot reach the memory of the Korvello process");
-                DWORD_PTR r = 0;
-                ::SendMessageTimeoutW(d, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(mem.At(4096)),
-                                      SMTO_NORMAL, 10000, &r);
-                selected =
-                    WaitFor(5, [&] { return ::lstrcmpiW(SelectedFolderName(tree, mem).c_str(), name.c_str()) == 0; });
-            }
-            if (selected) {
-                dlg = d;
-                break;
-            }
-            DWORD_PTR count = 0;
-            ::SendMessageTimeoutW(tree, TVM_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &count);
-            notSelected = L"the folder picker did not select " + folder + L" (selected: \"" +
-                          SelectedFolderName(tree, mem) + L"\"; tree items " + std::to_wstring(count) + L")";
-            ::PostMessageW(d, WM_COMMAND, IDCANCEL, 0);
-            if (!WaitFor(15, [&] { return !::IsWindow(d); })) return Fail(L"the folder picker did not close");
-            ::Sleep(500);  // the cancelled command returns to the message loop
-        }
-        if (!dlg) return Fail(notSelected);
+        std::wstring why;
+        HWND dlg = OpenPickerAt(t, folder, known, why);
+        if (!dlg) return Fail(why);
         const ULONGLONG start = Now();
         if (!PressOk(dlg, 15)) return Fail(L"the folder picker did not close");
         WaitFor(15, [&] { return !::IsWindow(dlg); });
