@@ -1,17 +1,26 @@
 #!/usr/bin/env bash
 # Benchmarks of korvello.exe under Wine, each against a baseline measured in the
 # same run; one Markdown report: BUILD_WIN_DIR/bench/report.md.
-# Usage: bench/run_all.sh BUILD_WIN_DIR   (uses a virtual display when DISPLAY is unset)
-# Knobs: BENCH_ROUNDS (batch rounds, 3), BENCH_PROBE_RUNS (10), BENCH_START_RUNS (10).
+# Usage: bench/run_all.sh BUILD_WIN_DIR [PART...]   (uses a virtual display when DISPLAY is unset)
+# Parts: tools batch probe startup addfolder sizes (all by default).
+# Knobs: BENCH_ROUNDS (batch rounds, 5), BENCH_PROBE_RUNS (20), BENCH_START_RUNS (10),
+# BENCH_TOOL_ROUNDS (5), BENCH_READER_RUNS (10), BENCH_FOLDER_FILES (200).
 set -uo pipefail
 
-if [[ $# -ne 1 || ! -f $1/korvello.exe || ! -f $1/kv_drive.exe ]]; then
-    echo "usage: $0 BUILD_WIN_DIR (holding korvello.exe and kv_drive.exe)" >&2
+ALL_PARTS=(tools batch probe startup addfolder sizes)
+if [[ $# -lt 1 || ! -f $1/korvello.exe || ! -f $1/kv_drive.exe ]]; then
+    echo "usage: $0 BUILD_WIN_DIR [PART...] (the folder holding korvello.exe and kv_drive.exe)" >&2
     exit 2
 fi
 BUILD=$(cd "$1" && pwd)
+shift
+PARTS=("$@")
+((${#PARTS[@]})) || PARTS=("${ALL_PARTS[@]}")
+for part in "${PARTS[@]}"; do
+    [[ " ${ALL_PARTS[*]} " == *" $part "* ]] || { echo "unknown part '$part' (parts: ${ALL_PARTS[*]})" >&2; exit 2; }
+done
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-if [[ -z ${DISPLAY:-} ]]; then exec "$ROOT/cmake/with-xvfb.sh" "$0" "$BUILD"; fi
+if [[ -z ${DISPLAY:-} ]]; then exec "$ROOT/cmake/with-xvfb.sh" "$0" "$BUILD" "${PARTS[@]}"; fi
 for tool in wine winepath ffmpeg x86_64-w64-mingw32-g++-posix; do
     command -v "$tool" >/dev/null || { echo "missing '$tool'" >&2; exit 2; }
 done
@@ -34,7 +43,7 @@ trap 'kill $HPID 2>/dev/null; bench_cleanup' EXIT
 
 START=$SECONDS
 failed=()
-for part in batch probe startup addfolder sizes; do
+for part in "${PARTS[@]}"; do
     echo "== $part"
     "$ROOT/bench/$part.sh" || failed+=("$part")
 done
@@ -51,11 +60,11 @@ done
     echo
     echo "| benchmark | Korvello | baseline (same run) | ratio | target |"
     echo "|---|---|---|---|---|"
-    for part in batch probe startup addfolder sizes; do
+    for part in "${PARTS[@]}"; do
         if [[ -f $BENCH/summary-$part.md ]]; then cat "$BENCH/summary-$part.md"; else echo "| $part | failed | | | |"; fi
     done
     echo
-    for part in batch probe startup addfolder sizes; do
+    for part in "${PARTS[@]}"; do
         if [[ -f $BENCH/section-$part.md ]]; then cat "$BENCH/section-$part.md"; else echo "## $part: failed"; fi
         echo
     done

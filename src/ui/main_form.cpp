@@ -193,6 +193,10 @@ void TfrmMain::CreateWindowed(const ui::ControlDef& def) {
     default:
         return;
     }
+    // The stores lie outside the window's shape, so nobody sees them either way;
+    // shown, each change of their contents would still cost a repaint and, for
+    // the memo, a scroll bar update.
+    if (def.look & ui::lkHiddenStore) style &= ~static_cast<DWORD>(WS_VISIBLE);
     HWND h = ::CreateWindowExW(ex, cls, win::Widen(def.caption).c_str(), style, def.left, def.top, def.width,
                                def.height, Handle(), nullptr, ::GetModuleHandleW(nullptr), nullptr);
     if (!h) return;

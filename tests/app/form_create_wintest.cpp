@@ -222,6 +222,10 @@ TEST(MainWindow, LayoutAndShape) {
     ::GetWindowRect(f.Control("ListBox1"), &store);
     ::MapWindowPoints(nullptr, f.Handle(), reinterpret_cast<POINT*>(&store), 2);
     EXPECT_GE(store.left, 503);
+    // Hidden too: a shown store would repaint at every change of its contents.
+    for (const char* name : {"Edit4", "ListBox1", "ListBox2", "Memo3"})
+        EXPECT_FALSE(::IsWindowVisible(f.Control(name))) << name;
+    EXPECT_TRUE(::IsWindowVisible(f.Control("ListView1")));
 }
 
 }  // namespace

@@ -98,6 +98,11 @@ done
 total=0
 for f in "${FILES[@]}"; do [[ -f $TOOLS/$f ]] && total=$((total + $(stat -c %s "$TOOLS/$f"))); done
 echo "  total size: $total bytes"
+check "the five files within 12 MB together" "$total bytes" test "$total" -le 12000000
+# Size-over-speed builds halve the transcoder's speed; the configuration line tells.
+conf=$(wine "$TOOLS/ffmpeg.exe" -hide_banner -buildconf </dev/null 2>/dev/null | tr -d '\r')
+check "ffmpeg.exe reports its build configuration" "got nothing" grep -q -- '--enable-libmp3lame' <<<"$conf"
+check "ffmpeg.exe is built for speed, not size" "configured with --enable-small" absent grep -q -- '--enable-small' <<<"$conf"
 
 # ------------------------------------------------------------------ test media
 
