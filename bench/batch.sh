@@ -27,12 +27,14 @@ BATWIN=$(winpath "$BAT")
 CLIPS_WIN=()
 for c in "${CLIPS[@]}"; do CLIPS_WIN+=("$(winpath "$c")"); done
 
-# Peak memory of the program's process from /proc, sampled until stopped.
+# Peak memory of the program's process from /proc, sampled until stopped. Only
+# /proc/PID/status: smaps_rollup walks every mapping of the Wine process, and
+# reading it five times a second slows the very run being measured.
 sample_memory() { # pid file
     local rss=0 priv=0 r p
     while kill -0 "$1" 2>/dev/null; do
         r=$(awk '/^VmRSS:/ { print $2 }' "/proc/$1/status" 2>/dev/null)
-        p=$(awk '/^Private_(Clean|Dirty):/ { s += $2 } END { print s + 0 }' "/proc/$1/smaps_rollup" 2>/dev/null)
+        p=$(awk '/^RssAnon:/ { print $2 }' "/proc/$1/status" 2>/dev/null)
         ((${r:-0} > rss)) && rss=$r
         ((${p:-0} > priv)) && priv=$p
         echo "$rss $priv" >"$2"
@@ -68,7 +70,7 @@ for round in $(seq 1 "$ROUNDS"); do
     mkdir -p "$PROG_OUT"
     start_korvello "$PROG_OUT"
     idle=$(awk '/^VmRSS:/ { r = $2 } END { print r }' "/proc/$KPID/status")
-    idle_priv=$(awk '/^Private_(Clean|Dirty):/ { s += $2 } END { print s + 0 }' "/proc/$KPID/smaps_rollup")
+    idle_priv=$(awk '/^RssAnon:/ { print $2 }' "/proc/$KPID/status")
     drive add-file "${CLIPS_WIN[@]}" >/dev/null || die "the program did not take the files"
     sample_memory "$KPID" "$BENCH/memory.txt" &
     SAMPLER=$!
@@ -131,14 +133,16 @@ $ROUNDS rounds, alternating; medians.
   transcoder start must have: **$RC** (target <= 1.10: **$(verdict "$RC" 1.10)**).
 - Extra time per file over the bare loop: about **$per_file ms**. Of that, **$per_console ms** is
   the new hidden console every transcoder start gets (second row against the first:
-  $(ratio "$C" "$B")), and **$per_own ms** is the program's own: from one file's end to the next
-  one's start the system's wait on the transcoder's process tells the window, which measures
-  the MP3, updates the row and starts the next file; kv_drive sees the end within 20 ms.
+  $(ratio "$C" "$B")), and **$per_own ms** is the rest: the gap between one file's end and the
+  next one's start (the system's wait on the transcoder's process tells the window, which
+  measures the MP3, updates the row and starts the next file), any difference in the
+  transcoder runs themselves, and kv_drive's view of the end (it polls every 20 ms). It moves
+  widely between rounds.
 - The program's MP3 files equal the baseline's byte for byte: **$same**.
 
 Memory of the \`korvello.exe\` process (Wine process, from /proc):
 
-| | VmRSS (KiB) | private, clean + dirty (KiB) |
+| | VmRSS (KiB) | anonymous, RssAnon (KiB) |
 |---|---|---|
 | window shown, list empty (median) | $idle_rss | $idle_priv |
 | peak while converting (of all rounds) | $peak_rss | $peak_priv |
