@@ -77,7 +77,7 @@ public:
 
 #ifdef _WIN32
     // Ticks through a hidden message window of the calling (UI) thread.
-    explicit TAdvancedTimer(TComponent* owner);
+    explicit TAdvancedTimer(TComponent* owner);  // on a message-only window (Windows)
 #endif
     // Ticks through the given port; the timer owns it.
     TAdvancedTimer(TComponent* owner, std::unique_ptr<TimerPort> port);
@@ -142,5 +142,8 @@ private:
     // through a copy held by the running tick (also by nested ticks).
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
+
+// The Windows port: SetTimer on a hidden message window of its own.
+std::unique_ptr<TimerPort> MakeWindowTimerPort();
 
 }  // namespace kv

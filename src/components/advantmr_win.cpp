@@ -39,7 +39,8 @@ private:
 
 }  // namespace
 
-TAdvancedTimer::TAdvancedTimer(TComponent* owner)
-    : TAdvancedTimer(owner, std::make_unique<MessageWindowPort>()) {}
+std::unique_ptr<TimerPort> MakeWindowTimerPort() { return std::make_unique<MessageWindowPort>(); }
+
+TAdvancedTimer::TAdvancedTimer(TComponent* owner) : TAdvancedTimer(owner, MakeWindowTimerPort()) {}
 
 }  // namespace kv

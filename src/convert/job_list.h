@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <string>
 
+#include "convert/conversion_run.h"
+
 namespace kv {
 
-class JobList {
+class JobList final : public IJobTable {
 public:
     JobList(HWND listView, HWND pathsList, HWND durationsList);
 
@@ -18,19 +20,19 @@ public:
     // Removes one index from all three: durations, paths, then the row.
     void Remove(int index);
 
-    [[nodiscard]] int Count() const;
+    [[nodiscard]] int Count() const override;
     [[nodiscard]] int Selected() const;  // -1 when no row is selected
-    [[nodiscard]] std::string Progress(int index) const;
-    void SetProgress(int index, const std::string& text);
+    [[nodiscard]] std::string Progress(int index) const override;
+    void SetProgress(int index, const std::string& text) override;
     [[nodiscard]] std::string Converted(int index) const;
-    void SetConverted(int index, const std::string& text);
-    [[nodiscard]] std::string Path(int index) const;
-    [[nodiscard]] std::string Duration(int index) const;
+    void SetConverted(int index, const std::string& text) override;
+    [[nodiscard]] std::string Path(int index) const override;
+    [[nodiscard]] std::string Duration(int index) const override;
     [[nodiscard]] std::string Cell(int index, int column) const;
 
     // Rows keep an id for life, so a run can follow its own row when rows above it go.
-    [[nodiscard]] std::int64_t IdAt(int index) const;
-    [[nodiscard]] int IndexOf(std::int64_t id) const;  // -1 when the row is gone
+    [[nodiscard]] std::int64_t IdAt(int index) const override;
+    [[nodiscard]] int IndexOf(std::int64_t id) const override;  // -1 when the row is gone
 
     [[nodiscard]] HWND ListView() const noexcept { return list_; }
 

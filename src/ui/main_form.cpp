@@ -52,6 +52,10 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
     app_.SetMainForm(Handle());
     BuildControls();
     jobs_ = std::make_unique<JobList>(Control("ListView1"), Control("ListBox1"), Control("ListBox2"));
+    runPlatform_ = std::make_unique<WinRunPlatform>(Handle(), kJobExitedMessage, WorkDir, FfmpegPath,
+                                                    [this] { SignalRunFinished(); });
+    run_ = std::make_unique<ConversionRun>(*this, *jobs_, *runPlatform_, this);
+    run_->OnTick = [this](TAdvancedTimer* sender) { MyTimerEventHandlerConversion(sender); };
 
     // Components without a face, in layout order: the single-instance check first.
     new TMainInstance(this, app_.Handle(), options_.parameters);
@@ -68,7 +72,7 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
 }
 
 TfrmMain::~TfrmMain() {
-    StopExitWait();
+    if (run_) run_->Release();
     if (!destroyed_) {
         destroyed_ = true;
         try {

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "app/application.h"
+#include "convert/conversion_run.h"
+#include "convert/conversion_run_win.h"
 #include "convert/job_list.h"
 #include "components/component.h"
 #include "ui/layout.h"
@@ -32,21 +34,15 @@ struct FormOptions {
     std::function<void()> terminateSelf;    // the close button's last step; null: end the process
 };
 
-class TfrmMain : public win::Window, public TComponent {
+class TfrmMain : public win::Window, public TComponent, public RunState {
 public:
     TfrmMain(TApplication& app, FormOptions options = {});
     ~TfrmMain() override;
 
     void Show();
 
-    // Main-window state.
-    bool Busy = false;
+    // Main-window state (besides what the conversion run keeps in RunState).
     std::string TempDir, WorkDir, AppDir, FfmpegPath, MediaInfoPath, LastFolder;
-    double OutputRateKB = 0.0;
-    std::int64_t ExpectedSize = 0;
-    int CurrentJob = 0;
-    std::int64_t LastSize = 0;
-    std::string OutputPath, InputPath, FfmpegArgs;
 
     // Handlers.
     void FormCreate();
@@ -134,9 +130,6 @@ private:
     bool AddOneFile(const std::string& path);
     bool AddFolder(const std::string& folder);
     std::string ProbePathForm(const std::string& path) const;
-    bool StartNextJob();
-    void WatchTranscoder();
-    void FinishJob(TAdvancedTimer* timer, bool ok, int row);
     void SignalRunFinished();
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
@@ -153,17 +146,8 @@ private:
     bool trackingLeave_ = false;
     win::UniqueFont linkFont_, listUnderlineFont_;
     std::unique_ptr<JobList> jobs_;
-    // The running job: its row's id, its transcoder, and the outputs this run wrote.
-    std::int64_t currentJobId_ = 0;
-    TAdvancedTimer* currentTimer_ = nullptr;
-    HANDLE exitWait_ = nullptr;  // tells the window the moment the transcoder ends
-    std::pair<HWND, std::int64_t> exitTarget_{};
-    void StopExitWait();
-    std::int64_t currentDuration_ = 0;
-    win::UniqueHandle currentProcess_;
-    bool secondStartLeft_ = false;  // the current job may start its transcoder once more
-    std::set<std::string> runOutputs_;
-    bool runActive_ = false;
+    std::unique_ptr<WinRunPlatform> runPlatform_;
+    std::unique_ptr<ConversionRun> run_;
 };
 
 }  // namespace kv

@@ -6,6 +6,7 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
 )
 list(APPEND KORVELLO_WIN_SOURCES
   src/ui/main_form.cpp
+  src/ui/main_form_run.cpp
   src/ui/links.cpp
   src/ui/EzRgnBtn.cpp
   src/ui/Picture.cpp

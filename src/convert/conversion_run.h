@@ -1,0 +1,114 @@
+#pragma once
+// The conversion run: one transcoder at a time, in list order, each followed by
+// a timer that shows the MP3 file's growth against the size its duration
+// predicts. Plain logic: the job list, the processes, the file system and the
+// timers are reached through the small interfaces below.
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "components/advantmr.h"
+
+namespace kv {
+
+// The main window's state that the run sets and the other commands read.
+struct RunState {
+    bool Busy = false;
+    double OutputRateKB = 0.0;
+    std::int64_t ExpectedSize = 0;
+    int CurrentJob = 0;
+    std::int64_t LastSize = 0;
+    std::string OutputPath, InputPath, FfmpegArgs;
+};
+
+// What the run needs of the job list.
+class IJobTable {
+public:
+    virtual ~IJobTable() = default;
+    [[nodiscard]] virtual int Count() const = 0;
+    [[nodiscard]] virtual std::string Progress(int index) const = 0;
+    virtual void SetProgress(int index, const std::string& text) = 0;
+    virtual void SetConverted(int index, const std::string& text) = 0;
+    [[nodiscard]] virtual std::string Path(int index) const = 0;
+    [[nodiscard]] virtual std::string Duration(int index) const = 0;
+    [[nodiscard]] virtual std::int64_t IdAt(int index) const = 0;
+    [[nodiscard]] virtual int IndexOf(std::int64_t id) const = 0;  // -1 when the row is gone
+};
+
+// A started transcoder. Its owner ends the watch on it when it lets it go.
+class ITranscoder {
+public:
+    virtual ~ITranscoder() = default;
+    [[nodiscard]] virtual bool Exited() = 0;
+    [[nodiscard]] virtual std::uint32_t ExitCode() = 0;  // meaningful once Exited()
+    virtual void Terminate() noexcept = 0;
+};
+
+// The size of an output file as the run sees it.
+struct OutputSize {
+    bool exists = false;
+    bool readable = true;  // it exists but cannot be opened: the job cannot be followed
+    std::int64_t bytes = 0;
+};
+
+// Processes, files, timers and signals, as the platform provides them.
+class IRunPlatform {
+public:
+    virtual ~IRunPlatform() = default;
+    // Starts the transcoder hidden; null when it could not be started. When it
+    // ends, the platform calls ConversionRun::OnJobExited(jobId) on the run's thread.
+    virtual std::unique_ptr<ITranscoder> StartTranscoder(const std::string& program, const std::string& args,
+                                                         std::int64_t jobId) = 0;
+    virtual OutputSize MeasureOutput(const std::string& path) = 0;
+    virtual std::unique_ptr<TimerPort> NewTimerPort() = 0;
+    // The run has ended (every pending row done or failed): tell the user.
+    virtual void RunFinished() = 0;
+    [[nodiscard]] virtual std::string WorkDir() const = 0;
+    [[nodiscard]] virtual std::string FfmpegPath() const = 0;
+};
+
+class ConversionRun {
+public:
+    static constexpr std::uint32_t kTickMs = 500;
+
+    // `timerOwner` owns each job's timer; the run deletes it when the job ends.
+    ConversionRun(RunState& state, IJobTable& jobs, IRunPlatform& platform, TComponent* timerOwner);
+    ~ConversionRun();
+    ConversionRun(const ConversionRun&) = delete;
+    ConversionRun& operator=(const ConversionRun&) = delete;
+
+    // The convert command: starts the first pending row unless one runs.
+    void Convert();
+    // One tick of the running job's timer.
+    void Tick(TAdvancedTimer* sender);
+    // The transcoder of the job with this id has ended.
+    void OnJobExited(std::int64_t jobId);
+    // Lets the running transcoder go without ending it (the window is closing).
+    void Release() noexcept;
+
+    [[nodiscard]] TAdvancedTimer* CurrentTimer() const noexcept { return currentTimer_; }
+
+    // What each job's timer calls; the run's own Tick when not set.
+    TTimerEvent OnTick;
+
+private:
+    bool StartNextJob();
+    bool StartTranscoder();
+    void FinishJob(TAdvancedTimer* timer, bool ok, int row);
+
+    RunState& state_;
+    IJobTable& jobs_;
+    IRunPlatform& platform_;
+    TComponent* timerOwner_;
+    // The running job: its row's id, its transcoder, and the outputs this run wrote.
+    std::int64_t currentJobId_ = 0;
+    TAdvancedTimer* currentTimer_ = nullptr;
+    std::unique_ptr<ITranscoder> transcoder_;
+    std::int64_t currentDuration_ = 0;
+    bool secondStartLeft_ = false;  // the current job may start its transcoder once more
+    std::set<std::string> runOutputs_;
+    bool runActive_ = false;
+};
+
+}  // namespace kv

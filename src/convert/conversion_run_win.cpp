@@ -1,0 +1,88 @@
+#include "convert/conversion_run_win.h"
+
+#include "app/process_runner.h"
+#include "win/handle.h"
+#include "win/text.h"
+
+namespace kv {
+
+namespace {
+
+// A transcoder process and the system's wait on it, which tells the window the
+// moment it ends: the run need not wait for its next tick, which matters over
+// a batch of short files.
+class WinTranscoder final : public ITranscoder {
+public:
+    WinTranscoder(win::UniqueHandle process, HWND notify, UINT message, std::int64_t jobId)
+        : process_(std::move(process)), target_{notify, message, jobId} {
+        if (!::RegisterWaitForSingleObject(&wait_, process_.Get(), &Exited, &target_, INFINITE,
+                                           WT_EXECUTEONLYONCE))
+            wait_ = nullptr;
+    }
+    ~WinTranscoder() override {
+        // Waits for a running callback to finish: it reads target_.
+        if (wait_) ::UnregisterWaitEx(wait_, INVALID_HANDLE_VALUE);
+    }
+    WinTranscoder(const WinTranscoder&) = delete;
+    WinTranscoder& operator=(const WinTranscoder&) = delete;
+
+    bool Exited() override { return ::WaitForSingleObject(process_.Get(), 0) == WAIT_OBJECT_0; }
+    std::uint32_t ExitCode() override {
+        DWORD code = 1;
+        ::GetExitCodeProcess(process_.Get(), &code);
+        return code;
+    }
+    void Terminate() noexcept override { ::TerminateProcess(process_.Get(), 1); }
+
+private:
+    struct Target {
+        HWND window;
+        UINT message;
+        std::int64_t jobId;
+    };
+    // Runs on a system wait thread: only hands the news to the window's thread.
+    static void CALLBACK Exited(PVOID context, BOOLEAN) {
+        const auto* t = static_cast<const Target*>(context);
+        ::PostMessageW(t->window, t->message, 0, static_cast<LPARAM>(t->jobId));
+    }
+
+    win::UniqueHandle process_;
+    Target target_;
+    HANDLE wait_ = nullptr;
+};
+
+}  // namespace
+
+WinRunPlatform::WinRunPlatform(HWND notify, UINT exitMessage, const std::string& workDir,
+                               const std::string& ffmpegPath, std::function<void()> runFinished)
+    : notify_(notify),
+      exitMessage_(exitMessage),
+      workDir_(workDir),
+      ffmpegPath_(ffmpegPath),
+      runFinished_(std::move(runFinished)) {}
+
+std::unique_ptr<ITranscoder> WinRunPlatform::StartTranscoder(const std::string& program, const std::string& args,
+                                                             std::int64_t jobId) {
+    win::UniqueHandle process;
+    if (!ShellExec(program, args, SW_HIDE, process)) return nullptr;
+    return std::make_unique<WinTranscoder>(std::move(process), notify_, exitMessage_, jobId);
+}
+
+// The size of a file the transcoder is still writing.
+OutputSize WinRunPlatform::MeasureOutput(const std::string& path) {
+    const std::wstring w = win::Widen(path);
+    if (::GetFileAttributesW(w.c_str()) == INVALID_FILE_ATTRIBUTES) return {};
+    win::UniqueFile f(::CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    LARGE_INTEGER size{};
+    if (!f || !::GetFileSizeEx(f.Get(), &size)) return {true, false, 0};
+    return {true, true, static_cast<std::int64_t>(size.QuadPart)};
+}
+
+std::unique_ptr<TimerPort> WinRunPlatform::NewTimerPort() { return MakeWindowTimerPort(); }
+
+void WinRunPlatform::RunFinished() {
+    if (runFinished_) runFinished_();
+}
+
+}  // namespace kv

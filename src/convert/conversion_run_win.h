@@ -1,0 +1,37 @@
+#pragma once
+// The conversion run's platform on Windows: the transcoder as a hidden process
+// whose end is posted to a window, the output measured on disk, timers on
+// message-only windows.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "convert/conversion_run.h"
+
+namespace kv {
+
+class WinRunPlatform final : public IRunPlatform {
+public:
+    // `exitMessage` reaches `notify` with the job's id as its LPARAM when a
+    // transcoder ends. The folder and program paths are read at each start.
+    WinRunPlatform(HWND notify, UINT exitMessage, const std::string& workDir, const std::string& ffmpegPath,
+                   std::function<void()> runFinished);
+
+    std::unique_ptr<ITranscoder> StartTranscoder(const std::string& program, const std::string& args,
+                                                 std::int64_t jobId) override;
+    OutputSize MeasureOutput(const std::string& path) override;
+    std::unique_ptr<TimerPort> NewTimerPort() override;
+    void RunFinished() override;
+    [[nodiscard]] std::string WorkDir() const override { return workDir_; }
+    [[nodiscard]] std::string FfmpegPath() const override { return ffmpegPath_; }
+
+private:
+    HWND notify_;
+    UINT exitMessage_;
+    const std::string& workDir_;
+    const std::string& ffmpegPath_;
+    std::function<void()> runFinished_;
+};
+
+}  // namespace kv

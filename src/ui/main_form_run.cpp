@@ -1,0 +1,19 @@
+// The conversion run's handlers: each hands over to the run.
+#include "ui/main_form.h"
+
+namespace kv {
+
+void TfrmMain::EzRgnBtn3Click() { run_->Convert(); }
+
+void TfrmMain::MyTimerEventHandlerConversion(TAdvancedTimer* sender) { run_->Tick(sender); }
+
+void TfrmMain::OnJobExited(std::int64_t jobId) { run_->OnJobExited(jobId); }
+
+// The end of a run: the taskbar button flashes unless the window is in front.
+void TfrmMain::SignalRunFinished() {
+    if (::GetForegroundWindow() == Handle()) return;
+    FLASHWINFO fi{sizeof fi, app_.Handle(), FLASHW_TRAY | FLASHW_TIMERNOFG, 0, 0};
+    ::FlashWindowEx(&fi);
+}
+
+}  // namespace kv

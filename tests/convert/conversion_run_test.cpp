@@ -1,0 +1,381 @@
+// The conversion run against fakes: a job table, transcoders that end when the
+// test says so, output files of a chosen size and timers fired by hand.
+#include "convert/conversion_run.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/error.h"
+#include "convert/job_rules.h"
+
+namespace {
+
+using kv::ConversionRun;
+using kv::OutputSize;
+
+class FakeJobs : public kv::IJobTable {
+public:
+    struct Row {
+        std::int64_t id;
+        std::string path, duration, progress, converted;
+    };
+    std::vector<Row> rows;
+
+    void Add(const std::string& path, const std::string& duration = "61") {
+        rows.push_back({nextId_++, path, duration, "Pending", ""});
+    }
+    void RemoveAt(int i) { rows.erase(rows.begin() + i); }
+
+    int Count() const override { return static_cast<int>(rows.size()); }
+    std::string Progress(int i) const override { return rows.at(i).progress; }
+    void SetProgress(int i, const std::string& t) override { rows.at(i).progress = t; }
+    void SetConverted(int i, const std::string& t) override { rows.at(i).converted = t; }
+    std::string Path(int i) const override { return rows.at(i).path; }
+    std::string Duration(int i) const override { return rows.at(i).duration; }
+    std::int64_t IdAt(int i) const override { return rows.at(i).id; }
+    int IndexOf(std::int64_t id) const override {
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].id == id) return static_cast<int>(i);
+        return -1;
+    }
+
+private:
+    std::int64_t nextId_ = 1;
+};
+
+// What the test sees of one transcoder start; outlives the transcoder object.
+struct Process {
+    std::string args;
+    std::int64_t jobId = 0;
+    bool exited = false;
+    std::uint32_t code = 0;
+    bool terminated = false;
+    bool released = false;
+};
+
+class FakeTranscoder : public kv::ITranscoder {
+public:
+    explicit FakeTranscoder(std::shared_ptr<Process> p) : p_(std::move(p)) {}
+    ~FakeTranscoder() override { p_->released = true; }
+    bool Exited() override { return p_->exited; }
+    std::uint32_t ExitCode() override { return p_->code; }
+    void Terminate() noexcept override {
+        p_->terminated = true;
+        p_->exited = true;
+        p_->code = 1;
+    }
+
+private:
+    std::shared_ptr<Process> p_;
+};
+
+class FakePlatform;
+
+class FakePort : public kv::TimerPort {
+public:
+    explicit FakePort(std::vector<FakePort*>& live) : live_(live) { live_.push_back(this); }
+    ~FakePort() override { std::erase(live_, this); }
+    bool Arm(std::uint32_t ms) override {
+        interval = ms;
+        return !refuse;
+    }
+    void Disarm() noexcept override {}
+    void Fire() { Deliver(); }
+    std::uint32_t interval = 0;
+    bool refuse = false;
+
+private:
+    std::vector<FakePort*>& live_;
+};
+
+class FakePlatform : public kv::IRunPlatform {
+public:
+    std::vector<std::shared_ptr<Process>> starts;
+    std::vector<bool> refuseStart;  // by start attempt; missing entries start fine
+    std::map<std::string, OutputSize> files;
+    std::vector<FakePort*> ports;
+    bool refuseTimers = false;
+    int finished = 0;
+
+    std::unique_ptr<kv::ITranscoder> StartTranscoder(const std::string& program, const std::string& args,
+                                                     std::int64_t jobId) override {
+        const size_t attempt = attempts_++;
+        EXPECT_EQ(program, "C:\\Tools\\ffmpeg.exe");
+        if (attempt < refuseStart.size() && refuseStart[attempt]) return nullptr;
+        auto p = std::make_shared<Process>();
+        p->args = args;
+        p->jobId = jobId;
+        starts.push_back(p);
+        return std::make_unique<FakeTranscoder>(p);
+    }
+    OutputSize MeasureOutput(const std::string& path) override {
+        const auto it = files.find(path);
+        return it == files.end() ? OutputSize{} : it->second;
+    }
+    std::unique_ptr<kv::TimerPort> NewTimerPort() override {
+        auto port = std::make_unique<FakePort>(ports);
+        port->refuse = refuseTimers;
+        return port;
+    }
+    void RunFinished() override { ++finished; }
+    std::string WorkDir() const override { return "C:\\Out"; }
+    std::string FfmpegPath() const override { return "C:\\Tools\\ffmpeg.exe"; }
+
+private:
+    size_t attempts_ = 0;
+};
+
+// 61 stored seconds: the input lasts at least 60 s, so a complete MP3 holds at
+// least 60 x 16000 x 0.9 bytes.
+constexpr std::int64_t kComplete = 60 * 16000 * 9 / 10;
+
+class Run : public ::testing::Test {
+protected:
+    kv::RunState state;
+    FakeJobs jobs;
+    FakePlatform platform;
+    kv::TComponent owner{nullptr};
+    ConversionRun run{state, jobs, platform, &owner};
+
+    std::shared_ptr<Process> Last() { return platform.starts.back(); }
+    // The running transcoder writes `bytes` into the current output and ends with `code`.
+    void End(std::uint32_t code, std::int64_t bytes, bool written = true) {
+        if (written) platform.files[state.OutputPath] = {true, true, bytes};
+        Last()->exited = true;
+        Last()->code = code;
+        run.OnJobExited(Last()->jobId);
+    }
+    std::vector<std::string> Progress() const {
+        std::vector<std::string> out;
+        for (const auto& r : jobs.rows) out.push_back(r.progress);
+        return out;
+    }
+};
+
+TEST_F(Run, ConvertsPendingRowsInListOrderAndSignalsTheEndOnce) {
+    jobs.Add("D:\\in\\a.mp4");
+    jobs.Add("D:\\in\\b.mp4");
+    jobs.Add("D:\\in\\c.mp4");
+    jobs.rows[1].progress = "Done";  // converted in an earlier run: not again
+    run.Convert();
+    ASSERT_EQ(platform.starts.size(), 1u);
+    EXPECT_TRUE(state.Busy);
+    EXPECT_EQ(state.CurrentJob, 0);
+    EXPECT_EQ(state.OutputRateKB, 16.0);
+    EXPECT_EQ(Last()->args, kv::FfmpegArgsFor("D:\\in\\a.mp4", "C:\\Out\\a.mp3"));
+    EXPECT_EQ(state.ExpectedSize, 61 * 16 * 1024);
+    ASSERT_EQ(platform.ports.size(), 1u);
+    EXPECT_EQ(platform.ports[0]->interval, ConversionRun::kTickMs);
+
+    End(0, kComplete);
+    ASSERT_EQ(platform.starts.size(), 2u);
+    EXPECT_EQ(Last()->args, kv::FfmpegArgsFor("D:\\in\\c.mp4", "C:\\Out\\c.mp3"));
+    EXPECT_EQ(state.CurrentJob, 2);
+    EXPECT_EQ(platform.finished, 0);
+    EXPECT_EQ(platform.ports.size(), 1u) << "the first job's timer went with it";
+    End(0, kComplete);
+
+    EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Done", "Done"}));
+    EXPECT_EQ(jobs.rows[0].converted, "MP3");
+    EXPECT_EQ(jobs.rows[2].converted, "MP3");
+    EXPECT_FALSE(state.Busy);
+    EXPECT_EQ(state.CurrentJob, -1);
+    EXPECT_EQ(platform.finished, 1);
+    EXPECT_TRUE(platform.ports.empty());
+    EXPECT_EQ(platform.starts.size(), 2u) << "each healthy file starts its transcoder exactly once";
+    EXPECT_TRUE(platform.starts[0]->released && platform.starts[1]->released);
+
+    run.Convert();  // nothing pending: no second end signal
+    EXPECT_EQ(platform.finished, 1);
+}
+
+TEST_F(Run, TicksShowProgressAndCommandsWaitWhileBusy) {
+    jobs.Add("D:\\in\\a.mp4");
+    jobs.Add("D:\\in\\b.mp4");
+    run.Convert();
+    run.Convert();  // busy: nothing more starts
+    EXPECT_EQ(platform.starts.size(), 1u);
+    platform.ports[0]->Fire();  // no output yet
+    EXPECT_EQ(jobs.rows[0].progress, "Pending");
+    platform.files[state.OutputPath] = {true, true, state.ExpectedSize / 2};
+    platform.ports[0]->Fire();
+    EXPECT_EQ(jobs.rows[0].progress, "50% Done");
+    EXPECT_EQ(state.LastSize, state.ExpectedSize / 2);
+    EXPECT_TRUE(state.Busy);
+}
+
+TEST_F(Run, CompletenessIsJudgedAtItsBoundary) {
+    jobs.Add("D:\\in\\a.mp4");
+    jobs.Add("D:\\in\\b.mp4");
+    run.Convert();
+    End(0, kComplete);
+    End(0, kComplete - 1);  // cut short: the transcoder ends normally, yet it is no success
+    EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Failed"}));
+    EXPECT_EQ(jobs.rows[1].converted, "");
+}
+
+TEST_F(Run, AFailedTranscoderFailsItsRowAndTheRunGoesOn) {
+    jobs.Add("D:\\in\\a.mp4");
+    jobs.Add("D:\\in\\b.mp4");
+    run.Convert();
+    End(1, kComplete);  // wrote everything, yet reported an error
+    EXPECT_EQ(platform.starts.size(), 2u) << "a transcoder that wrote something is not started again";
+    End(0, kComplete);
+    EXPECT_EQ(Progress(), (std::vector<std::string>{"Failed", "Done"}));
+    EXPECT_EQ(platform.finished, 1);
+}
+
+TEST_F(Run, ATranscoderThatFailsBeforeWritingGetsOneSecondStart) {
+    jobs.Add("D:\\in\\flaky.mp4");
+    jobs.Add("D:\\in\\broken.mp4");
+    run.Convert();
+    End(1, 0, false);  // nothing written
+    ASSERT_EQ(platform.starts.size(), 2u);
+    EXPECT_EQ(platform.starts[1]->args, platform.starts[0]->args);
+    EXPECT_EQ(platform.starts[1]->jobId, platform.starts[0]->jobId);
+    EXPECT_TRUE(platform.starts[0]->released);
+    EXPECT_TRUE(state.Busy);
+    End(0, kComplete);
+    EXPECT_EQ(jobs.rows[0].progress, "Done");
+
+    End(1, 0);  // an empty file counts as nothing written
+    ASSERT_EQ(platform.starts.size(), 4u);
+    End(1, 0);  // fails twice: no third start
+    EXPECT_EQ(platform.starts.size(), 4u);
+    EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Failed"}));
+    EXPECT_FALSE(state.Busy);
+}
+
+TEST_F(Run, ATranscoderThatCannotStartFailsItsRowMidQueue) {
+    jobs.Add("D:\\in\\a.mp4");
+    jobs.Add("D:\\in\\b.mp4");
+    jobs.Add("D:\\in\\c.mp4");
+    platform.refuseStart = {false, true};
+    run.Convert();
+    End(0, kComplete);  // b cannot start; c follows at once
+    EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Failed", "Pending"}));
+    EXPECT_EQ(Last()->args, kv::FfmpegArgsFor("D:\\in\\c.mp4", "C:\\Out\\c.mp3"));
+    End(0, kComplete);
+    EXPECT_EQ(platform.finished, 1);
+}
+
+TEST_F(Run, EveryRowFailingToStartLeavesTheWindowIdle) {
+    jobs.Add("D:\\in\\a.mp4");
+    jobs.Add("D:\\in\\b.mp4");
+    platform.refuseStart = {true, true};
+    run.Convert();
+    EXPECT_EQ(Progress(), (std::vector<std::string>{"Failed", "Failed"}));
+    EXPECT_FALSE(state.Busy);
+    EXPECT_EQ(state.CurrentJob, -1);
+    EXPECT_EQ(platform.finished, 1);
+    EXPECT_TRUE(platform.ports.empty());
+}
+
+TEST_F(Run, RemovingTheRunningRowEndsItsTranscoderAndTheRunGoesOn) {
+    jobs.Add("D:\\in\\a.mp4");
+    jobs.Add("D:\\in\\b.mp4");
+    run.Convert();
+    const auto first = Last();
+    jobs.RemoveAt(0);
+    platform.ports[0]->Fire();
+    EXPECT_TRUE(first->terminated);
+    ASSERT_EQ(platform.starts.size(), 2u);
+    EXPECT_EQ(Last()->args, kv::FfmpegArgsFor("D:\\in\\b.mp4", "C:\\Out\\b.mp3"));
+    EXPECT_EQ(state.CurrentJob, 0);
+    run.OnJobExited(first->jobId);  // the ended transcoder's late notice changes nothing
+    EXPECT_EQ(platform.starts.size(), 2u);
+    EXPECT_EQ(jobs.rows[0].progress, "Pending");
+}
+
+TEST_F(Run, TheRunFollowsItsOwnRowWhenRowsAboveItGo) {
+    jobs.Add("D:\\in\\first.mp4");
+    jobs.Add("D:\\in\\second.mp4");
+    jobs.Add("D:\\in\\third.mp4");
+    run.Convert();
+    End(0, kComplete);  // second runs now
+    jobs.RemoveAt(0);   // it moves up to index 0
+    End(0, kComplete);
+    EXPECT_EQ(state.CurrentJob, 1);
+    End(0, kComplete);
+    EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Done"}));
+    EXPECT_EQ(jobs.rows[0].path, "D:\\in\\second.mp4");
+    ASSERT_EQ(platform.starts.size(), 3u);
+    EXPECT_EQ(platform.starts[1]->args, kv::FfmpegArgsFor("D:\\in\\second.mp4", "C:\\Out\\second.mp3"));
+    EXPECT_EQ(platform.starts[2]->args, kv::FfmpegArgsFor("D:\\in\\third.mp4", "C:\\Out\\third.mp3"))
+        << "a stale index would have converted second again";
+}
+
+TEST_F(Run, EveryRowRemovedDuringARunEndsItAndTheNextRunStartsAfresh) {
+    jobs.Add("D:\\one\\x.mp4");
+    jobs.Add("D:\\two\\y.mp4");
+    run.Convert();
+    const auto first = Last();
+    jobs.RemoveAt(0);
+    jobs.RemoveAt(0);
+    platform.ports[0]->Fire();
+    EXPECT_TRUE(first->terminated);
+    EXPECT_FALSE(state.Busy);
+    EXPECT_EQ(platform.finished, 1);
+    // A new run: the names taken by the old one are free again.
+    jobs.Add("D:\\one\\x.mp4");
+    run.Convert();
+    EXPECT_EQ(state.OutputPath, "C:\\Out\\x.mp3");
+}
+
+TEST_F(Run, SameNamedInputsOfOneRunGetTheirOwnOutputs) {
+    jobs.Add("D:\\one\\clip.mp4");
+    jobs.Add("D:\\two\\Clip.MP4");
+    jobs.Add("D:\\three\\clip.mp4");
+    run.Convert();
+    EXPECT_EQ(state.OutputPath, "C:\\Out\\clip.mp3");
+    End(0, kComplete);
+    EXPECT_EQ(state.OutputPath, "C:\\Out\\Clip (2).mp3");
+    End(0, kComplete);
+    EXPECT_EQ(state.OutputPath, "C:\\Out\\clip (3).mp3");
+    End(0, kComplete);
+    EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Done", "Done"}));
+    // The next run may overwrite its own earlier files, as the user expects.
+    jobs.Add("D:\\one\\clip.mp4");
+    run.Convert();
+    EXPECT_EQ(state.OutputPath, "C:\\Out\\clip.mp3");
+}
+
+TEST_F(Run, AnOutputThatCannotBeMeasuredFailsTheJob) {
+    jobs.Add("D:\\in\\a.mp4");
+    jobs.Add("D:\\in\\b.mp4");
+    run.Convert();
+    const auto first = Last();
+    platform.files[state.OutputPath] = {true, false, 0};
+    platform.ports[0]->Fire();
+    EXPECT_TRUE(first->terminated);
+    EXPECT_EQ(jobs.rows[0].progress, "Failed");
+    EXPECT_EQ(platform.starts.size(), 2u);
+}
+
+TEST_F(Run, ATimerThatCannotBeHadFailsTheJobAndLeavesTheWindowIdle) {
+    jobs.Add("D:\\in\\a.mp4");
+    platform.refuseTimers = true;
+    EXPECT_THROW(run.Convert(), kv::Error);
+    EXPECT_TRUE(Last()->terminated);
+    EXPECT_EQ(jobs.rows[0].progress, "Failed");
+    EXPECT_FALSE(state.Busy);
+    EXPECT_TRUE(platform.ports.empty());
+}
+
+TEST_F(Run, ALateNoticeFromAFinishedJobIsIgnored) {
+    jobs.Add("D:\\in\\a.mp4");
+    jobs.Add("D:\\in\\b.mp4");
+    run.Convert();
+    const auto first = Last();
+    End(0, kComplete);
+    run.OnJobExited(first->jobId);
+    EXPECT_EQ(platform.starts.size(), 2u);
+    EXPECT_EQ(jobs.rows[1].progress, "Pending");
+    EXPECT_TRUE(state.Busy);
+}
+
+}  // namespace
