@@ -13,6 +13,13 @@ target_include_directories(korvello_native_tests PRIVATE ${CMAKE_SOURCE_DIR}/src
 target_compile_options(korvello_native_tests PRIVATE ${KORVELLO_WARNINGS} ${KV_SAN})
 target_link_libraries(korvello_native_tests PRIVATE korvello_portable GTest::gtest_main)
 add_test(NAME native_tests COMMAND korvello_native_tests)
+# Source folders are layers; no include may point upward. The fixture holds one
+# upward include, so the check is seen to fail where it must.
+add_test(NAME include_layers COMMAND ${CMAKE_SOURCE_DIR}/tests/layers_test.sh ${CMAKE_SOURCE_DIR}/src)
+add_test(NAME include_layers_refuses_upward
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/layers_test.sh ${CMAKE_SOURCE_DIR}/tests/support/layers_fixture)
+set_tests_properties(include_layers_refuses_upward PROPERTIES
+                     PASS_REGULAR_EXPRESSION "upward include: components/timer.h -> app/settings.h")
 
 file(GLOB KV_NATIVE_BENCH CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*_bench.cpp)
 foreach(b ${KV_NATIVE_BENCH})

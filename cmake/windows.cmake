@@ -52,7 +52,7 @@ set_source_files_properties(${KV_RC} PROPERTIES OBJECT_DEPENDS "${KV_TOOL_PATHS}
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} --codepage=65001 -I${KORVELLO_TOOLS_DIR} -I${CMAKE_SOURCE_DIR}/src/ui/resources -I${CMAKE_BINARY_DIR}/art")
 enable_language(RC)
 
-add_executable(korvello WIN32 ${CMAKE_SOURCE_DIR}/src/app/main.cpp ${KV_RC})
+add_executable(korvello WIN32 ${CMAKE_SOURCE_DIR}/src/main.cpp ${KV_RC})
 target_link_libraries(korvello PRIVATE korvello_core)
 # Page-aligned sections let the loader map the 18 MB image instead of reading it whole.
 target_link_options(korvello PRIVATE -municode -s -Wl,--file-alignment,4096)

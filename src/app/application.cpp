@@ -1,6 +1,6 @@
 #include "app/application.h"
 
-#include "app/error.h"
+#include "win/error.h"
 #include "win/text.h"
 
 namespace kv {

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "app/error.h"
+#include "win/error.h"
 
 namespace kv {
 

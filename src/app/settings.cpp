@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "app/error.h"
+#include "win/error.h"
 #include "win/text.h"
 
 namespace kv {

@@ -1,6 +1,6 @@
 #include "app/tool_install.h"
 
-#include "app/error.h"
+#include "win/error.h"
 #include "win/handle.h"
 #include "win/text.h"
 
@@ -9,11 +9,11 @@ namespace kv {
 void WriteResourceFile(HMODULE module, const char* resource, const std::string& target) {
     const std::wstring name = win::Widen(resource);
     HRSRC res = ::FindResourceW(module, name.c_str(), L"EXE");
-    if (!res) throw Error(std::string("Resource ") + resource + " not found");
+    if (!res) throw ResourceNotFound(resource);
     HGLOBAL mem = ::LoadResource(module, res);
     const void* data = mem ? ::LockResource(mem) : nullptr;
     const DWORD size = ::SizeofResource(module, res);
-    if (!data) throw Error(std::string("Resource ") + resource + " not found");
+    if (!data) throw ResourceNotFound(resource);
 
     const std::wstring path = win::Widen(target);
     // A hidden or system file can only be replaced by a create call that names

@@ -5,6 +5,8 @@
 #include <array>
 #include <string>
 
+#include "win/error.h"
+
 namespace kv {
 
 struct ToolFile {
@@ -21,9 +23,15 @@ inline constexpr std::array<ToolFile, 5> kToolFiles{{
     {"MYEX1", "ffmpeg.exe"},
 }};
 
+// A tool file the executable does not carry: the program cannot run without it.
+class ResourceNotFound : public Error {
+public:
+    explicit ResourceNotFound(const std::string& resource) : Error("Resource " + resource + " not found") {}
+};
+
 // Writes one resource's bytes to `target`, replacing the file's contents. A
-// missing resource raises kv::Error "Resource <name> not found"; a file that
-// cannot be written raises kv::Error too (the caller ignores that one).
+// missing resource raises ResourceNotFound; a file that cannot be written
+// raises kv::Error (the caller ignores that one).
 void WriteResourceFile(HMODULE module, const char* resource, const std::string& target);
 
 }  // namespace kv

@@ -1,6 +1,6 @@
 #include "components/advantmr.h"
 
-#include "app/error.h"
+#include "win/error.h"
 
 namespace kv {
 

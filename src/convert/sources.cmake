@@ -3,10 +3,6 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
   src/convert/job_rules.cpp
 )
 list(APPEND KORVELLO_WIN_SOURCES
-  src/convert/add_commands.cpp
   src/convert/conversion_run_win.cpp
   src/convert/job_list.cpp
-  src/convert/list_commands.cpp
-  src/convert/output_folder.cpp
-  src/convert/probe.cpp
 )

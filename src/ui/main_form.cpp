@@ -12,6 +12,7 @@
 #include "ui/Picture.h"
 #include "ui/TranPanel.h"
 #include "ui/art_ids.h"
+#include "win/error.h"
 #include "win/text.h"
 
 namespace kv {
@@ -75,10 +76,7 @@ TfrmMain::~TfrmMain() {
     if (run_) run_->Release();
     if (!destroyed_) {
         destroyed_ = true;
-        try {
-            FormDestroy();
-        } catch (...) {
-        }
+        GuardedStep([this] { FormDestroy(); });
     }
     if (app_.MainForm() == Handle()) app_.SetMainForm(nullptr);
 }
@@ -428,10 +426,7 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DESTROY:
         if (!destroyed_) {
             destroyed_ = true;
-            try {
-                FormDestroy();
-            } catch (...) {
-            }
+            GuardedStep([this] { FormDestroy(); });
         }
         return 0;
     default:

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: its controls built from the layout table, its state, and
-// the handlers of every command. Handler bodies live with their subsystems.
+// the handlers of every command. Handler bodies live in main_form_*.cpp, by
+// subsystem; the conversion run itself is plain logic in convert/.
 #include <windows.h>
 #include <commctrl.h>
 

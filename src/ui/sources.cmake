@@ -6,7 +6,13 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
 )
 list(APPEND KORVELLO_WIN_SOURCES
   src/ui/main_form.cpp
+  src/ui/main_form_add.cpp
+  src/ui/main_form_create.cpp
+  src/ui/main_form_list.cpp
+  src/ui/main_form_output_folder.cpp
+  src/ui/main_form_probe.cpp
   src/ui/main_form_run.cpp
+  src/ui/main_form_shutdown.cpp
   src/ui/links.cpp
   src/ui/EzRgnBtn.cpp
   src/ui/Picture.cpp

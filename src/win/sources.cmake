@@ -1,3 +1,6 @@
+list(APPEND KORVELLO_PORTABLE_SOURCES
+  src/win/error.cpp
+)
 list(APPEND KORVELLO_WIN_SOURCES
   src/win/text.cpp
   src/win/window.cpp

@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "app/error.h"
+#include "win/error.h"
 
 namespace {
 

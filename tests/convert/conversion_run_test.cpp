@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/error.h"
+#include "win/error.h"
 #include "convert/job_rules.h"
 
 namespace {

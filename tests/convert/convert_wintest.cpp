@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/error.h"
+#include "win/error.h"
 #include "app/runner_text.h"
 #include "app/settings.h"
 #include "components/FindFile.h"

@@ -1,4 +1,4 @@
-#include "app/error.h"
+#include "win/error.h"
 
 namespace kv {
 

@@ -2,7 +2,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/error.h"
+#include "win/error.h"
 #include "app/process_runner.h"
 #include "app/runner_text.h"
 #include "app/settings.h"

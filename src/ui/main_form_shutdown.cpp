@@ -3,6 +3,7 @@
 #include "app/process_runner.h"
 #include "app/settings.h"
 #include "ui/main_form.h"
+#include "win/error.h"
 
 namespace kv {
 
@@ -18,11 +19,8 @@ void TfrmMain::DeleteToolFiles(bool batchFileFourth) {
 }
 
 void TfrmMain::EzRgnBtn2Click() {
-    try {
-        EndProcessesByName("ffmpeg.exe");
-    } catch (...) {
-    }
-    try {
+    GuardedStep([] { EndProcessesByName("ffmpeg.exe"); });
+    GuardedStep([this] {
         // A transcoder asked to end may still hold its files for a moment.
         for (int i = 0; i < 20 && FileExists(FfmpegPath); ++i) {
             DeleteToolFiles(true);
@@ -30,8 +28,7 @@ void TfrmMain::EzRgnBtn2Click() {
             ::Sleep(50);
         }
         DeleteToolFiles(true);
-    } catch (...) {
-    }
+    });
     destroyed_ = true;  // ending this way runs no destruction handler
     if (options_.terminateSelf) {
         options_.terminateSelf();

@@ -1,6 +1,7 @@
 // Choosing the output folder; the choice is saved at once for later runs.
 #include "app/settings.h"
 #include "ui/main_form.h"
+#include "win/error.h"
 
 namespace kv {
 
@@ -8,14 +9,13 @@ void TfrmMain::Button3Click() {
     if (Busy) return;
     const std::string folder = Dialogs().BrowseForFolder(Handle(), "Select Output Folder", LastFolder, false);
     if (folder.empty()) return;
-    try {  // guarded: an unwritable setting leaves everything as it was
+    GuardedStep([&] {  // an unwritable setting leaves everything as it was
         RegistryKey key(kSettingsKey);
         key.WriteString("WorkDir", folder);
         SetControlText("Edit4", folder);
         SetControlText("Edit3", ControlText("Edit4"));
         WorkDir = ControlText("Edit3");
-    } catch (...) {
-    }
+    });
 }
 
 }  // namespace kv

@@ -1,5 +1,5 @@
 // Start-up of the main window: folders, settings and the tool files.
-#include "app/error.h"
+#include "win/error.h"
 #include "app/runner_text.h"
 #include "app/process_runner.h"
 #include "app/settings.h"
@@ -16,25 +16,23 @@ void TfrmMain::FormCreate() {
     const std::string defaultWorkDir = WorkDir;
     AppDir = CollapseDoubleBackslashes(GetAppDataFolder() + "\\Korvello\\");
 
-    try {  // guarded: settings may be unwritable; the program still runs
+    GuardedStep([this] {  // settings may be unwritable; the program still runs
         RegistryKey key(kSettingsKey);
         if (!key.ValueExists("WorkDir")) key.WriteString("WorkDir", WorkDir);
         key.WriteString("AppDir", AppDir);
-    } catch (...) {
-    }
+    });
 
     if (!DirectoryExists(WorkDir)) CreateDir(WorkDir);
     if (!DirectoryExists(AppDir)) CreateDir(AppDir);
 
-    try {  // guarded; reading needs no write access, so a locked-down key still gives the folder
+    GuardedStep([this] {  // reading needs no write access, so a locked-down key still gives the folder
         RegistryKey key(kSettingsKey, RegistryKey::Access::Read);
         if (key.ValueExists("WorkDir")) {
             SetControlText("Edit4", key.ReadString("WorkDir"));
             const std::string stored = ControlText("Edit4");
             if (!DirectoryExists(stored)) CreateDir(stored);
         }
-    } catch (...) {
-    }
+    });
 
     // Without a readable setting the MP3 files would go to the root of the
     // current drive; the default folder made above is the one to use instead.
@@ -44,10 +42,12 @@ void TfrmMain::FormCreate() {
 
     for (const auto& tool : kToolFiles) {
         const std::string target = AppDir + tool.fileName;
-        try {  // guarded: a file in use keeps its old contents; a missing resource is not guarded
+        try {
             WriteResourceFile(options_.resourceModule, tool.resource, target);
-        } catch (const Error& e) {
-            if (std::string(e.what()).starts_with("Resource ")) throw;
+        } catch (const ResourceNotFound&) {
+            throw;  // a program without its tools cannot run: not a guarded step
+        } catch (const Error&) {
+            // Guarded: a file in use keeps its old contents.
         }
         if (std::string_view(tool.fileName) == "mediainfo.exe") MediaInfoPath = ShortName(target);
         AddFileAttributes(target, FILE_ATTRIBUTE_HIDDEN);
