@@ -17,7 +17,7 @@ ensure_tools
 CLIP=$BENCH/long-240s.mp4
 if [[ ! -s $CLIP ]]; then
     ffmpeg -hide_banner -loglevel error -y \
-        -f lavfi -i "anoisesrc=color=pink:amplitude=0.25:sample_rate=44100:seed=7:duration=240" \
+        -f lavfi -i "anoisesrc=c=pink:a=1/4:r=44100:s=7:d=240" \
         -f lavfi -i "aevalsrc=0.2*sin(2*PI*220*t)+0.15*sin(2*PI*277*t):s=44100:d=240" \
         -f lavfi -i "aevalsrc=0.2*sin(2*PI*330*t)+0.1*sin(2*PI*415*t):s=44100:d=240" \
         -f lavfi -i "testsrc=size=160x120:rate=10:duration=240" \

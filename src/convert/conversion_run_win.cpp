@@ -68,14 +68,19 @@ std::unique_ptr<ITranscoder> WinRunPlatform::StartTranscoder(const std::string& 
     return std::make_unique<WinTranscoder>(std::move(process), notify_, exitMessage_, jobId);
 }
 
-// The size of a file the transcoder is still writing.
+// The size of a file the transcoder is still writing: one open per tick, which
+// also tells a file not yet written from one that cannot be read.
 OutputSize WinRunPlatform::MeasureOutput(const std::string& path) {
     const std::wstring w = win::Widen(path);
-    if (::GetFileAttributesW(w.c_str()) == INVALID_FILE_ATTRIBUTES) return {};
     win::UniqueFile f(::CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!f) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
+        return {true, false, 0};
+    }
     LARGE_INTEGER size{};
-    if (!f || !::GetFileSizeEx(f.Get(), &size)) return {true, false, 0};
+    if (!::GetFileSizeEx(f.Get(), &size)) return {true, false, 0};
     return {true, true, static_cast<std::int64_t>(size.QuadPart)};
 }
 

@@ -214,17 +214,18 @@ public:
     bool Ok() const { return mem_.Ok(); }
 
     std::optional<Rows> Read() {
-        DWORD_PTR count = 0, header = 0, columns = 0;
-        if (!::SendMessageTimeoutW(list_, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 5000, &count)) return std::nullopt;
+        const auto count = Count();
+        if (!count) return std::nullopt;
+        DWORD_PTR header = 0, columns = 0;
         if (!::SendMessageTimeoutW(list_, LVM_GETHEADER, 0, 0, SMTO_NORMAL, 5000, &header)) return std::nullopt;
         if (!header || !::SendMessageTimeoutW(reinterpret_cast<HWND>(header), HDM_GETITEMCOUNT, 0, 0, SMTO_NORMAL,
                                               5000, &columns))
             return std::nullopt;
         Rows rows;
-        for (DWORD_PTR r = 0; r < count; ++r) {
+        for (int r = 0; r < *count; ++r) {
             std::vector<std::wstring> cells;
             for (DWORD_PTR c = 0; c < columns; ++c) {
-                auto cell = Cell(static_cast<int>(r), static_cast<int>(c));
+                auto cell = Cell(r, static_cast<int>(c));
                 if (!cell) return std::nullopt;
                 cells.push_back(*cell);
             }
