@@ -6,11 +6,12 @@
 #include "app/application.h"
 #include "app/main_instance.h"
 #include "ui/main_form.h"
+#include "win/gdi.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);
-    ::OleInitialize(nullptr);  // the folder picker and the shell's open verb need COM
+    const kv::win::OleScope ole;  // the folder picker and the shell's open verb need COM
     {
         kv::TApplication app;
         app.SetTitle("Korvello");
@@ -21,6 +22,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         form.Show();
         app.Run();
     }
-    ::OleUninitialize();
     return 0;
 }

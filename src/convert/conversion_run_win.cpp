@@ -15,14 +15,12 @@ class WinTranscoder final : public ITranscoder {
 public:
     WinTranscoder(win::UniqueHandle process, HWND notify, UINT message, std::int64_t jobId)
         : process_(std::move(process)), target_{notify, message, jobId} {
-        if (!::RegisterWaitForSingleObject(&wait_, process_.Get(), &Exited, &target_, INFINITE,
-                                           WT_EXECUTEONLYONCE))
-            wait_ = nullptr;
+        HANDLE wait = nullptr;
+        if (::RegisterWaitForSingleObject(&wait, process_.Get(), &Exited, &target_, INFINITE, WT_EXECUTEONLYONCE))
+            wait_.Reset(wait);
     }
-    ~WinTranscoder() override {
-        // Waits for a running callback to finish: it reads target_.
-        if (wait_) ::UnregisterWaitEx(wait_, INVALID_HANDLE_VALUE);
-    }
+    // The wait goes first (declared last): its callback reads target_.
+    ~WinTranscoder() override = default;
     WinTranscoder(const WinTranscoder&) = delete;
     WinTranscoder& operator=(const WinTranscoder&) = delete;
 
@@ -48,7 +46,7 @@ private:
 
     win::UniqueHandle process_;
     Target target_;
-    HANDLE wait_ = nullptr;
+    win::UniqueWait wait_;
 };
 
 }  // namespace

@@ -6,17 +6,18 @@
 #include <cstdint>
 #include <string>
 
+#include "convert/add_commands.h"
 #include "convert/conversion_run.h"
 
 namespace kv {
 
-class JobList final : public IJobTable {
+class JobList final : public IJobTable, public IJobSink {
 public:
     JobList(HWND listView, HWND pathsList, HWND durationsList);
 
     // Appends to all three lists: path, duration, then the row
     // "MP4" | display name | "Pending" | "" | "X". Gives the row's id.
-    std::int64_t Append(const std::string& path, const std::string& displayName, int duration);
+    std::int64_t Append(const std::string& path, const std::string& displayName, int duration) override;
     // Removes one index from all three: durations, paths, then the row.
     void Remove(int index);
 

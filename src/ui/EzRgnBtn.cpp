@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ui/ArtNames.h"
+#include "win/gdi.h"
 #include "win/text.h"
 
 namespace kv::ui {
@@ -31,27 +32,6 @@ public:
 private:
     HANDLE event_;
     bool taken_;
-};
-
-// A memory DC with one bitmap selected, put back on the way out.
-class MemDc {
-public:
-    MemDc(HDC like, HBITMAP bmp) : dc_(::CreateCompatibleDC(like)) {
-        if (dc_) old_ = ::SelectObject(dc_, bmp);
-    }
-    ~MemDc() {
-        if (dc_) {
-            ::SelectObject(dc_, old_);
-            ::DeleteDC(dc_);
-        }
-    }
-    MemDc(const MemDc&) = delete;
-    MemDc& operator=(const MemDc&) = delete;
-    [[nodiscard]] HDC Get() const noexcept { return dc_; }
-
-private:
-    HDC dc_;
-    HGDIOBJ old_ = nullptr;
 };
 
 template <typename F>
@@ -213,10 +193,8 @@ TPicPresence TEzRgnBtn::Presence() const noexcept {
 
 void TEzRgnBtn::Paint() {
     if (!Handle()) return;
-    HDC dc = ::GetDC(Handle());
-    if (!dc) return;
-    PaintTo(dc);
-    ::ReleaseDC(Handle(), dc);
+    win::WindowDc dc(Handle());
+    if (dc) PaintTo(dc.Get());
 }
 
 void TEzRgnBtn::PaintTo(HDC dc) {
@@ -238,7 +216,7 @@ void TEzRgnBtn::PaintTo(HDC dc) {
         DrawKeyed(dc, pic);
         return;
     }
-    MemDc src(dc, pic.Bitmap());
+    win::MemoryDc src(dc, pic.Bitmap());
     if (src.Get()) ::BitBlt(dc, 0, 0, pic.Width(), pic.Height(), src.Get(), 0, 0, SRCCOPY);
 }
 
@@ -249,8 +227,8 @@ void TEzRgnBtn::DrawKeyed(HDC dc, const TBitmapPicture& pic) {
     // without its key colour, then one copy to the screen, so nothing flickers.
     win::UniqueBitmap canvas(::CreateCompatibleBitmap(dc, w, h));
     if (!canvas) return;
-    MemDc out(dc, canvas.Get());
-    MemDc src(dc, pic.Bitmap());
+    win::MemoryDc out(dc, canvas.Get());
+    win::MemoryDc src(dc, pic.Bitmap());
     if (!out.Get() || !src.Get()) return;
     RECT all{0, 0, w, h};
     ::FillRect(out.Get(), &all, ::GetSysColorBrush(COLOR_BTNFACE));
@@ -353,11 +331,8 @@ LRESULT TEzRgnBtn::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 
     switch (msg) {
     case WM_PAINT: {
-        PAINTSTRUCT ps{};
-        if (HDC dc = ::BeginPaint(Handle(), &ps)) {
-            PaintTo(dc);
-            ::EndPaint(Handle(), &ps);
-        }
+        win::PaintDc dc(Handle());
+        if (dc) PaintTo(dc.Get());
         return 0;
     }
     case WM_PRINTCLIENT:

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "win/gdi.h"
 #include "win/text.h"
 
 namespace kv::ui {
@@ -19,19 +20,6 @@ BITMAPINFO TopDown32(int w, int h) {
     return bi;
 }
 
-class ScreenDc {
-public:
-    ScreenDc() : dc_(::GetDC(nullptr)) {}
-    ~ScreenDc() {
-        if (dc_) ::ReleaseDC(nullptr, dc_);
-    }
-    ScreenDc(const ScreenDc&) = delete;
-    ScreenDc& operator=(const ScreenDc&) = delete;
-    [[nodiscard]] HDC Get() const noexcept { return dc_; }
-
-private:
-    HDC dc_;
-};
 
 }  // namespace
 
@@ -43,7 +31,7 @@ TPixmap PixmapFromBitmap(HBITMAP bmp) {
     const int h = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
     TPixmap pic(w, h);
     BITMAPINFO bi = TopDown32(w, h);
-    ScreenDc screen;
+    win::WindowDc screen(nullptr);
     if (::GetDIBits(screen.Get(), bmp, 0, static_cast<UINT>(h), pic.pixels.data(), &bi, DIB_RGB_COLORS) != h) {
         return {};
     }

@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include "win/gdi.h"
+
 namespace kv::ui {
 
 namespace {
@@ -82,11 +84,8 @@ void TTranPanel::MouseButton(TMouseButton button, bool down, bool doubleClick, W
 LRESULT TTranPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_PAINT: {
-        PAINTSTRUCT ps{};
-        if (HDC dc = ::BeginPaint(Handle(), &ps)) {
-            Paint(dc);
-            ::EndPaint(Handle(), &ps);
-        }
+        win::PaintDc dc(Handle());
+        if (dc) Paint(dc.Get());
         return 0;
     }
     case WM_PRINTCLIENT:

@@ -38,6 +38,7 @@ LRESULT TfrmMain::d4_ListViewCustomDrawSubItem(NMLVCUSTOMDRAW& draw) {
     case CDDS_ITEMPREPAINT:
         return CDRF_NOTIFYSUBITEMDRAW;
     case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
+        // Selected for the list to draw with (CDRF_NEWFONT); the list puts its own back.
         HFONT own = reinterpret_cast<HFONT>(::SendMessageW(draw.nmcd.hdr.hwndFrom, WM_GETFONT, 0, 0));
         switch (draw.iSubItem) {
         case 0:

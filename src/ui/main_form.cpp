@@ -13,6 +13,7 @@
 #include "ui/TranPanel.h"
 #include "ui/art_ids.h"
 #include "win/error.h"
+#include "win/gdi.h"
 #include "win/text.h"
 
 namespace kv {
@@ -55,7 +56,7 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
     jobs_ = std::make_unique<JobList>(Control("ListView1"), Control("ListBox1"), Control("ListBox2"));
     runPlatform_ = std::make_unique<WinRunPlatform>(Handle(), kJobExitedMessage, WorkDir, FfmpegPath,
                                                     [this] { SignalRunFinished(); });
-    run_ = std::make_unique<ConversionRun>(*this, *jobs_, *runPlatform_, this);
+    run_ = std::make_unique<ConversionRun>(static_cast<RunState&>(*this), *jobs_, *runPlatform_, this);
     run_->OnTick = [this](TAdvancedTimer* sender) { MyTimerEventHandlerConversion(sender); };
 
     // Components without a face, in layout order: the single-instance check first.
@@ -63,6 +64,10 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
     FindFile1 = new TFindFile(this);
     FindFile1->SetName("FindFile1");
     FindFile1->SetFilter("*.mp4");
+    probePlatform_ = std::make_unique<WinProbePlatform>(Control("Memo3"));
+    probe_ = std::make_unique<DurationProbe>(*probePlatform_, TempDir, MediaInfoPath);
+    addHost_ = std::make_unique<AddHost>(*this);
+    adder_ = std::make_unique<AddCommands>(*addHost_, *probe_, *jobs_, *FindFile1);
     ::DragAcceptFiles(Handle(), TRUE);
 
     try {
@@ -112,7 +117,7 @@ void TfrmMain::BuildControls() {
         ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
         ::SendMessageW(app_.Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     }
-    HDC dc = ::GetDC(Handle());
+    win::WindowDc dc(Handle());
     for (const auto& def : ui::MainLayout()) {
         switch (def.kind) {
         case ui::Kind::RegionButton: {
@@ -147,11 +152,10 @@ void TfrmMain::BuildControls() {
             if (def.kind == ui::Kind::Label) {
                 // As wide as the caption, at least as laid out: where the system
                 // lacks Tahoma the text runs wider than its place.
-                HGDIOBJ old = ::SelectObject(dc, (def.look & ui::lkBold) ? linkFont_.Get() : font_.Get());
+                win::Selection font(dc.Get(), (def.look & ui::lkBold) ? linkFont_.Get() : font_.Get());
                 const std::wstring w = win::Widen(def.caption);
                 SIZE sz{};
-                ::GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &sz);
-                ::SelectObject(dc, old);
+                ::GetTextExtentPoint32W(dc.Get(), w.c_str(), static_cast<int>(w.size()), &sz);
                 if ((def.look & ui::lkAutoWidth) || sz.cx > def.width) r.right = r.left + sz.cx;
             }
             graphics_.push_back({&def, r});
@@ -162,7 +166,6 @@ void TfrmMain::BuildControls() {
             break;
         }
     }
-    ::ReleaseDC(Handle(), dc);
 }
 
 void TfrmMain::CreateWindowed(const ui::ControlDef& def) {
@@ -243,10 +246,29 @@ void TfrmMain::RegisterHandlers() {
     RegisterLinkHandlers();
 }
 
-void TfrmMain::RunClick(std::string_view handler) {
-    if (handler.empty()) return;
+bool TfrmMain::RunClick(std::string_view handler) {
+    if (handler.empty()) return false;
     auto it = ClickHandlers.find(handler);
-    if (it != ClickHandlers.end() && it->second) it->second();
+    if (it == ClickHandlers.end() || !it->second) return false;
+    it->second();
+    return true;
+}
+
+std::vector<std::string> TfrmMain::UnboundHandlers() const {
+    std::vector<std::string> unbound;
+    auto check = [&unbound](const auto& table, std::string_view name) {
+        if (!name.empty() && !table.count(name)) unbound.emplace_back(name);
+    };
+    for (const auto& def : ui::MainLayout()) {
+        check(ClickHandlers, def.on.click);
+        check(ClickHandlers, def.on.mouseEnter);
+        check(ClickHandlers, def.on.mouseLeave);
+        check(MouseDownHandlers, def.on.mouseDown);
+        check(KeyDownHandlers, def.on.keyDown);
+        check(KeyPressHandlers, def.on.keyPress);
+        check(CustomDrawHandlers, def.on.customDraw);
+    }
+    return unbound;
 }
 
 void TfrmMain::FormShow() {
@@ -272,12 +294,9 @@ void TfrmMain::PaintGraphics(HDC dc) {
         if (def.kind == ui::Kind::Picture) {
             auto it = pictures_.find(def.picture);
             if (it != pictures_.end() && it->second) {
-                HDC mem = ::CreateCompatibleDC(dc);
-                HGDIOBJ old = ::SelectObject(mem, it->second.Get());
-                ::BitBlt(dc, g.rect.left, g.rect.top, g.rect.right - g.rect.left, g.rect.bottom - g.rect.top, mem, 0,
-                         0, SRCCOPY);
-                ::SelectObject(mem, old);
-                ::DeleteDC(mem);
+                win::MemoryDc mem(dc, it->second.Get());
+                ::BitBlt(dc, g.rect.left, g.rect.top, g.rect.right - g.rect.left, g.rect.bottom - g.rect.top,
+                         mem.Get(), 0, 0, SRCCOPY);
             } else if (def.name == "Image1") {
                 win::UniqueBrush face(::CreateSolidBrush(kFaceColour));
                 ::FillRect(dc, &g.rect, face.Get());
@@ -285,12 +304,11 @@ void TfrmMain::PaintGraphics(HDC dc) {
         } else {
             HFONT font = (def.look & ui::lkBold) ? boldFont_.Get() : font_.Get();
             if (LinkUnderlined(def.name)) font = linkFont_.Get();
-            HGDIOBJ old = ::SelectObject(dc, font);
+            win::Selection selected(dc, font);
             ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
             const std::wstring w = win::Widen(def.caption);
             RECT r = g.rect;
             ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
-            ::SelectObject(dc, old);
         }
     }
 }
@@ -327,10 +345,8 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = ::BeginPaint(Handle(), &ps);
-        PaintGraphics(dc);
-        ::EndPaint(Handle(), &ps);
+        win::PaintDc dc(Handle());
+        if (dc) PaintGraphics(dc.Get());
         return 0;
     }
     case WM_LBUTTONDOWN:

@@ -18,11 +18,18 @@
 #include "app/application.h"
 #include "convert/conversion_run.h"
 #include "convert/conversion_run_win.h"
+#include "convert/add_commands.h"
+#include "convert/duration_probe.h"
+#include "convert/duration_probe_win.h"
 #include "convert/job_list.h"
 #include "components/component.h"
 #include "ui/layout.h"
 #include "win/handle.h"
 #include "win/window.h"
+
+namespace kvtest {
+struct FormAccess;  // the in-process tests' view of the window's state
+}
 
 namespace kv {
 
@@ -35,15 +42,12 @@ struct FormOptions {
     std::function<void()> terminateSelf;    // the close button's last step; null: end the process
 };
 
-class TfrmMain : public win::Window, public TComponent, public RunState {
+class TfrmMain : public win::Window, public TComponent, private RunState {
 public:
     TfrmMain(TApplication& app, FormOptions options = {});
     ~TfrmMain() override;
 
     void Show();
-
-    // Main-window state (besides what the conversion run keeps in RunState).
-    std::string TempDir, WorkDir, AppDir, FfmpegPath, MediaInfoPath, LastFolder;
 
     // Handlers.
     void FormCreate();
@@ -85,9 +89,11 @@ public:
     void AddDroppedPaths(const std::vector<std::string>& paths);
 
     JobList& Jobs() { return *jobs_; }
-    TFindFile* FindFile1 = nullptr;
-    // The time a probe may take before its tool is ended and the file taken as unusable.
-    DWORD ProbeTimeLimitMs = 60000;
+
+    // Runs the click handler of this name; false when there is none.
+    bool RunClick(std::string_view handler);
+    // Handler names of the layout table that name no handler of the window.
+    [[nodiscard]] std::vector<std::string> UnboundHandlers() const;
 
     // Controls by name.
     [[nodiscard]] HWND Control(std::string_view name) const;
@@ -96,6 +102,13 @@ public:
 
     TApplication& Application() noexcept { return app_; }
     IDialogs& Dialogs() noexcept { return app_.Dialogs(); }
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    friend struct kvtest::FormAccess;
+    class AddHost;
 
     // Event tables filled by each subsystem; the layout names what to bind.
     using ClickHandler = std::function<void()>;
@@ -109,10 +122,11 @@ public:
     std::map<std::string, MouseDownHandler, std::less<>> MouseDownHandlers;
     std::map<std::string, CustomDrawHandler, std::less<>> CustomDrawHandlers;
 
-protected:
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    // Main-window state (besides what the conversion run keeps in RunState and
+    // the add commands in their last folder).
+    std::string TempDir, WorkDir, AppDir, FfmpegPath, MediaInfoPath;
+    TFindFile* FindFile1 = nullptr;
 
-private:
     struct Graphic {
         const ui::ControlDef* def;
         RECT rect;
@@ -126,11 +140,7 @@ private:
     void CreateWindowed(const ui::ControlDef& def);
     void PaintGraphics(HDC dc);
     const Graphic* GraphicAt(POINT pt) const;
-    void RunClick(std::string_view handler);
     void DeleteToolFiles(bool batchFileFourth);
-    bool AddOneFile(const std::string& path);
-    bool AddFolder(const std::string& folder);
-    std::string ProbePathForm(const std::string& path) const;
     void SignalRunFinished();
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
@@ -149,6 +159,26 @@ private:
     std::unique_ptr<JobList> jobs_;
     std::unique_ptr<WinRunPlatform> runPlatform_;
     std::unique_ptr<ConversionRun> run_;
+    std::unique_ptr<WinProbePlatform> probePlatform_;
+    std::unique_ptr<DurationProbe> probe_;
+    std::unique_ptr<AddHost> addHost_;
+    std::unique_ptr<AddCommands> adder_;
+};
+
+// The window as the add commands see it.
+class TfrmMain::AddHost final : public IAddHost {
+public:
+    explicit AddHost(TfrmMain& form) : form_(form) {}
+    [[nodiscard]] bool Busy() const override { return form_.Busy; }
+    std::optional<std::string> AskForFile() override;
+    std::string AskForFolder(const std::string& initial) override;
+    void Tell(const std::string& text) override;
+    void ShowFile(const std::string& path) override { form_.SetControlText("Edit1", path); }
+    void ShowFolder(const std::string& folder) override { form_.SetControlText("Edit2", folder); }
+    [[nodiscard]] bool IsFolder(const std::string& path) const override;
+
+private:
+    TfrmMain& form_;
 };
 
 }  // namespace kv

@@ -11,7 +11,7 @@ namespace kv {
 void TfrmMain::FormCreate() {
     TempDir = GetTempFolder();
     Busy = false;
-    LastFolder.clear();
+    adder_->SetLastFolder("");
     WorkDir = CollapseDoubleBackslashes(GetDocumentsFolder() + "\\Korvello\\");
     const std::string defaultWorkDir = WorkDir;
     AppDir = CollapseDoubleBackslashes(GetAppDataFolder() + "\\Korvello\\");

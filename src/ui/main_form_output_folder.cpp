@@ -7,7 +7,7 @@ namespace kv {
 
 void TfrmMain::Button3Click() {
     if (Busy) return;
-    const std::string folder = Dialogs().BrowseForFolder(Handle(), "Select Output Folder", LastFolder, false);
+    const std::string folder = Dialogs().BrowseForFolder(Handle(), "Select Output Folder", adder_->LastFolder(), false);
     if (folder.empty()) return;
     GuardedStep([&] {  // an unwritable setting leaves everything as it was
         RegistryKey key(kSettingsKey);

@@ -85,7 +85,15 @@ struct IconTraits {
     static void Close(Type h) noexcept { ::DestroyIcon(h); }
 };
 
+// A thread-pool wait; closing it waits for a callback still running.
+struct WaitTraits {
+    using Type = HANDLE;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::UnregisterWaitEx(h, INVALID_HANDLE_VALUE); }
+};
+
 using UniqueHandle = Unique<KernelTraits>;
+using UniqueWait = Unique<WaitTraits>;
 using UniqueFile = Unique<FileTraits>;
 using UniqueFind = Unique<FindTraits>;
 using UniqueKey = Unique<RegKeyTraits>;

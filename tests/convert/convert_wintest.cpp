@@ -13,6 +13,7 @@
 #include "components/FindFile.h"
 #include "convert/job_rules.h"
 #include "support/program.h"
+#include "support/form_access.h"
 #include "win/text.h"
 
 namespace {
@@ -52,7 +53,7 @@ protected:
         ListView_SetItemState(Jobs().ListView(), row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     }
     bool RunToEnd(DWORD ms = 180000) {
-        return kvtest::PumpUntil([&] { return !f->Busy; }, ms);
+        return kvtest::PumpUntil([&] { return !kvtest::FormAccess::Run(*f).Busy; }, ms);
     }
 
     std::unique_ptr<Program> p;
@@ -70,8 +71,8 @@ TEST_F(Convert, ProbeReadsDurationsOfRealFiles) {
         ASSERT_TRUE(answer) << c.file;
         EXPECT_EQ(kv::TfrmMain::ProbeDuration(*answer), c.stored) << c.file << ": " << *answer;
     }
-    EXPECT_FALSE(kv::FileExists(f->TempDir + "open.bat"));
-    EXPECT_FALSE(kv::FileExists(f->TempDir + "duration_time.txt"));
+    EXPECT_FALSE(kv::FileExists(kvtest::FormAccess::TempDir(*f) + "open.bat"));
+    EXPECT_FALSE(kv::FileExists(kvtest::FormAccess::TempDir(*f) + "duration_time.txt"));
 }
 
 TEST_F(Convert, UnreadableFilesGiveNoTime) {
@@ -106,7 +107,7 @@ TEST_F(Convert, ProbeAsksOnceMoreWhenTheReaderAnswersNothing) {
     const std::string input = kvtest::Utf8(kvtest::MediaFile("aac_mono_48k.mp4"));
     {
         // Silent once, then answering: the second answer counts.
-        f->MediaInfoPath = kvtest::Utf8(FakeReader(dir.Path(), 2));
+        kvtest::FormAccess::MediaInfoPath(*f) = kvtest::Utf8(FakeReader(dir.Path(), 2));
         const auto answer = f->ProbeAnswer(input);
         ASSERT_TRUE(answer);
         EXPECT_EQ(*answer, "00:00:05.000");
@@ -115,19 +116,19 @@ TEST_F(Convert, ProbeAsksOnceMoreWhenTheReaderAnswersNothing) {
     {
         // An answer at once: one run only.
         fs::remove(dir.Path() / L"runs.txt");
-        f->MediaInfoPath = kvtest::Utf8(FakeReader(dir.Path(), 1));
+        kvtest::FormAccess::MediaInfoPath(*f) = kvtest::Utf8(FakeReader(dir.Path(), 1));
         EXPECT_EQ(f->ProbeAnswer(input).value_or("none"), "00:00:05.000");
         EXPECT_EQ(Runs(dir.Path()), 1);
     }
     {
         // Never an answer: no time after two runs, and no third.
         fs::remove(dir.Path() / L"runs.txt");
-        f->MediaInfoPath = kvtest::Utf8(FakeReader(dir.Path(), 0));
+        kvtest::FormAccess::MediaInfoPath(*f) = kvtest::Utf8(FakeReader(dir.Path(), 0));
         EXPECT_FALSE(f->ProbeAnswer(input).has_value());
         EXPECT_EQ(Runs(dir.Path()), 2);
     }
-    EXPECT_FALSE(kv::FileExists(f->TempDir + "open.bat"));
-    EXPECT_FALSE(kv::FileExists(f->TempDir + "duration_time.txt"));
+    EXPECT_FALSE(kv::FileExists(kvtest::FormAccess::TempDir(*f) + "open.bat"));
+    EXPECT_FALSE(kv::FileExists(kvtest::FormAccess::TempDir(*f) + "duration_time.txt"));
 }
 
 TEST_F(Convert, ProbeEndedForItsTimeIsNotRepeated) {
@@ -135,8 +136,8 @@ TEST_F(Convert, ProbeEndedForItsTimeIsNotRepeated) {
     const fs::path bat = dir.Path() / L"reader.bat";
     kvtest::WriteBytes(bat, "@echo off\r\necho run>>\"%~dp0runs.txt\"\r\n\"" +
                                 kvtest::Utf8(kvtest::ProgramFolder() / L"kv_child.exe") + "\" --sleep 30000\r\n");
-    f->MediaInfoPath = kvtest::Utf8(bat);
-    f->ProbeTimeLimitMs = 1500;
+    kvtest::FormAccess::MediaInfoPath(*f) = kvtest::Utf8(bat);
+    kvtest::FormAccess::Probe(*f).TimeLimitMs = 1500;
     EXPECT_FALSE(f->ProbeAnswer(kvtest::Utf8(kvtest::MediaFile("aac_mono_48k.mp4"))).has_value());
     EXPECT_EQ(Runs(dir.Path()), 1);
 }
@@ -199,11 +200,11 @@ TEST_F(Convert, AddFolderStopsAtTheFirstUnusableFile) {
     EXPECT_EQ(p->dialogs->folderAsks[0].title, "Select Output Folder");
     EXPECT_EQ(p->dialogs->folderAsks[0].initial, "");
     EXPECT_FALSE(p->dialogs->folderAsks[0].allowNew);
-    EXPECT_EQ(f->LastFolder, folder);
+    EXPECT_EQ(kvtest::FormAccess::Adder(*f).LastFolder(), folder);
     EXPECT_EQ(f->ControlText("Edit2"), folder);
 
     // Rows for the files found before the bad one, in the finder's order.
-    const auto& found = f->FindFile1->Files();
+    const auto& found = kvtest::FormAccess::FindFile1(*f).Files();
     ASSERT_EQ(found.size(), 4u);
     size_t before = 0;
     while (before < found.size() && kv::FileNamePart(found[before]) != "3 bad.mp4") ++before;
@@ -226,7 +227,7 @@ TEST_F(Convert, FolderWithoutMp4FilesAddsNothingSilently) {
     f->Button2Click();
     EXPECT_EQ(Jobs().Count(), 0);
     EXPECT_TRUE(p->dialogs->boxes.empty());
-    EXPECT_EQ(f->LastFolder, kvtest::Utf8(dir.Path()));
+    EXPECT_EQ(kvtest::FormAccess::Adder(*f).LastFolder(), kvtest::Utf8(dir.Path()));
 }
 
 TEST_F(Convert, DroppedFilesAndFoldersAreAddedLikeTheButtonsDo) {
@@ -241,20 +242,20 @@ TEST_F(Convert, DroppedFilesAndFoldersAreAddedLikeTheButtonsDo) {
     ASSERT_EQ(Jobs().Count(), 2);
     EXPECT_EQ(Jobs().Cell(0, 1), "single");
     EXPECT_EQ(Jobs().Cell(1, 1), "in folder");
-    f->Busy = true;
+    kvtest::FormAccess::Run(*f).Busy = true;
     f->AddDroppedPaths({kvtest::Utf8(dir.Path() / L"single.MP4")});
     EXPECT_EQ(Jobs().Count(), 2);
-    f->Busy = false;
+    kvtest::FormAccess::Run(*f).Busy = false;
 }
 
 TEST_F(Convert, CommandsDoNothingWhileBusy) {
-    f->Busy = true;
+    kvtest::FormAccess::Run(*f).Busy = true;
     f->Button1Click();
     f->Button2Click();
     f->Button3Click();
     EXPECT_TRUE(p->dialogs->openRequests.empty());
     EXPECT_TRUE(p->dialogs->folderAsks.empty());
-    f->Busy = false;
+    kvtest::FormAccess::Run(*f).Busy = false;
 }
 
 TEST_F(Convert, EditBoxesDropTypedCharacters) {
@@ -315,38 +316,38 @@ TEST_F(Convert, RowClicksFollowTheColumnsAndTheStatus) {
     Jobs().SetProgress(0, "Done");
     clickAt(0, 300);
     ASSERT_EQ(p->dialogs->opened.size(), 2u);
-    EXPECT_EQ(p->dialogs->opened[1], kv::TrimText(f->WorkDir + "\\"));
+    EXPECT_EQ(p->dialogs->opened[1], kv::TrimText(kvtest::FormAccess::WorkDir(*f) + "\\"));
     clickAt(0, 430);  // DEL on a finished row: stays
     EXPECT_EQ(Jobs().Count(), 2);
     clickAt(1, 430);  // DEL on a pending row: goes
     EXPECT_EQ(Jobs().Count(), 1);
     ExpectAligned();
-    f->Busy = true;
+    kvtest::FormAccess::Run(*f).Busy = true;
     clickAt(0, 100);
     EXPECT_EQ(p->dialogs->opened.size(), 2u);
-    f->Busy = false;
+    kvtest::FormAccess::Run(*f).Busy = false;
 }
 
 TEST_F(Convert, BrowseSavesTheOutputFolder) {
     TempFolder dir(L"kv out");
     const std::string chosen = kvtest::Utf8(dir.Path());
-    f->LastFolder = "C:\\from add folder";
+    kvtest::FormAccess::Adder(*f).SetLastFolder("C:\\from add folder");
     p->dialogs->folderAnswers.push_back(chosen);
     f->Button3Click();
     EXPECT_EQ(p->dialogs->folderAsks[0].initial, "C:\\from add folder");
-    EXPECT_EQ(f->WorkDir, chosen);
+    EXPECT_EQ(kvtest::FormAccess::WorkDir(*f), chosen);
     EXPECT_EQ(f->ControlText("Edit3"), chosen);
     EXPECT_EQ(f->ControlText("Edit4"), chosen);
     EXPECT_EQ(kv::RegistryKey(kv::kSettingsKey).ReadString("WorkDir"), chosen);
     f->Button3Click();  // cancelled
-    EXPECT_EQ(f->WorkDir, chosen);
+    EXPECT_EQ(kvtest::FormAccess::WorkDir(*f), chosen);
 }
 
 TEST_F(Convert, RunConvertsInListOrderAndFailsWhatCannotBeConverted) {
     TempFolder in(L"kv in"), out(L"kv out");
-    f->WorkDir = kvtest::Utf8(out.Path());
+    kvtest::FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
     f->EzRgnBtn3Click();  // no rows: nothing happens
-    EXPECT_FALSE(f->Busy);
+    EXPECT_FALSE(kvtest::FormAccess::Run(*f).Busy);
     AddFile(kvtest::MediaFile("aac_stereo_video.mp4"), in.Path() / L"one.mp4");
     AddFile(kvtest::MediaFile("video_only.mp4"), in.Path() / L"two.mp4");
     AddFile(kvtest::MediaFile("truncated.mp4"), in.Path() / L"three.mp4");
@@ -356,19 +357,19 @@ TEST_F(Convert, RunConvertsInListOrderAndFailsWhatCannotBeConverted) {
     kvtest::WriteBytes(out.Path() / L"one.mp3", "old");
 
     f->EzRgnBtn3Click();
-    EXPECT_TRUE(f->Busy);
-    EXPECT_EQ(f->CurrentJob, 0);
-    EXPECT_EQ(f->OutputRateKB, 16.0);
-    EXPECT_EQ(f->FfmpegArgs, kv::FfmpegArgsFor(Jobs().Path(0), f->WorkDir + "\\one.mp3"));
-    const auto firstArgs = f->FfmpegArgs;
+    EXPECT_TRUE(kvtest::FormAccess::Run(*f).Busy);
+    EXPECT_EQ(kvtest::FormAccess::Run(*f).CurrentJob, 0);
+    EXPECT_EQ(kvtest::FormAccess::Run(*f).OutputRateKB, 16.0);
+    EXPECT_EQ(kvtest::FormAccess::Run(*f).FfmpegArgs, kv::FfmpegArgsFor(Jobs().Path(0), kvtest::FormAccess::WorkDir(*f) + "\\one.mp3"));
+    const auto firstArgs = kvtest::FormAccess::Run(*f).FfmpegArgs;
     f->EzRgnBtn3Click();  // pressing again while running changes nothing
-    EXPECT_EQ(f->FfmpegArgs, firstArgs);
+    EXPECT_EQ(kvtest::FormAccess::Run(*f).FfmpegArgs, firstArgs);
 
     ASSERT_TRUE(kvtest::PumpUntil(
         [&] {
             for (int i = 0; i < 4; ++i)
                 if (Jobs().Progress(i) == "Pending" || Jobs().Progress(i).ends_with("% Done")) return false;
-            return !f->Busy;
+            return !kvtest::FormAccess::Run(*f).Busy;
         },
         180000));
     EXPECT_EQ(Jobs().Progress(0), "Done");
@@ -380,10 +381,10 @@ TEST_F(Convert, RunConvertsInListOrderAndFailsWhatCannotBeConverted) {
     EXPECT_GT(fs::file_size(out.Path() / L"one.mp3"), 50000u);
     EXPECT_GT(fs::file_size(out.Path() / L"one (2).mp3"), 30000u);
     EXPECT_FALSE(fs::exists(out.Path() / L"two.mp3"));
-    EXPECT_EQ(f->CurrentJob, -1);
+    EXPECT_EQ(kvtest::FormAccess::Run(*f).CurrentJob, -1);
     // A finished run does nothing more.
     f->EzRgnBtn3Click();
-    EXPECT_FALSE(f->Busy);
+    EXPECT_FALSE(kvtest::FormAccess::Run(*f).Busy);
 }
 
 // A stand-in transcoder: notes each run in runs.txt; its first `failures`
@@ -400,14 +401,14 @@ fs::path FlakyTranscoder(const fs::path& dir, int failures, const std::string& r
 
 TEST_F(Convert, TranscoderThatFailsBeforeWritingStartsOnceMore) {
     TempFolder in, out, tool(L"kvtool");  // the tool path has no blank, as the real one
-    f->WorkDir = kvtest::Utf8(out.Path());
-    const std::string real = f->FfmpegPath;
+    kvtest::FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    const std::string real = kvtest::FormAccess::FfmpegPath(*f);
     AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"once.mp4");
     AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"never.mp4");
     ASSERT_EQ(Jobs().Count(), 2);
 
     // Failing once: the second start converts the file.
-    f->FfmpegPath = kvtest::Utf8(FlakyTranscoder(tool.Path(), 1, real));
+    kvtest::FormAccess::FfmpegPath(*f) = kvtest::Utf8(FlakyTranscoder(tool.Path(), 1, real));
     Jobs().SetProgress(1, "Done");  // kept out of this run
     f->EzRgnBtn3Click();
     ASSERT_TRUE(RunToEnd());
@@ -417,7 +418,7 @@ TEST_F(Convert, TranscoderThatFailsBeforeWritingStartsOnceMore) {
 
     // Failing every time: the row fails after two starts, not more.
     fs::remove(tool.Path() / L"runs.txt");
-    f->FfmpegPath = kvtest::Utf8(FlakyTranscoder(tool.Path(), 100, real));
+    kvtest::FormAccess::FfmpegPath(*f) = kvtest::Utf8(FlakyTranscoder(tool.Path(), 100, real));
     Jobs().SetProgress(1, "Pending");
     f->EzRgnBtn3Click();
     ASSERT_TRUE(RunToEnd());
@@ -428,13 +429,13 @@ TEST_F(Convert, TranscoderThatFailsBeforeWritingStartsOnceMore) {
 
 TEST_F(Convert, RunFollowsItsOwnRowWhenRowsAboveGo) {
     TempFolder in, out;
-    f->WorkDir = kvtest::Utf8(out.Path());
+    kvtest::FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
     AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"first.mp4");
     AddFile(kvtest::MediaFile("long_120s.mp4"), in.Path() / L"second.mp4");
     AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"third.mp4");
     Jobs().SetProgress(0, "Done");  // skipped by the run
     f->EzRgnBtn3Click();
-    EXPECT_EQ(f->CurrentJob, 1);
+    EXPECT_EQ(kvtest::FormAccess::Run(*f).CurrentJob, 1);
     Select(0);
     WORD key = VK_DELETE;
     f->ListView1KeyDown(key, 0);  // the row above the running one goes
@@ -448,7 +449,7 @@ TEST_F(Convert, RunFollowsItsOwnRowWhenRowsAboveGo) {
 
 TEST_F(Convert, RemovingTheRunningRowEndsItsTranscoder) {
     TempFolder in, out;
-    f->WorkDir = kvtest::Utf8(out.Path());
+    kvtest::FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
     AddFile(kvtest::MediaFile("long_120s.mp4"), in.Path() / L"long.mp4");
     AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"next.mp4");
     f->EzRgnBtn3Click();

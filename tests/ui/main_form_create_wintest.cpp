@@ -4,12 +4,17 @@
 #include <sddl.h>
 
 #include <filesystem>
+#include <set>
+#include <string_view>
+#include <vector>
 
 #include "app/application.h"
 #include "app/runner_text.h"
 #include "app/settings.h"
 #include "app/tool_install.h"
 #include "support/program.h"
+#include "support/form_access.h"
+#include "ui/layout.h"
 #include "ui/main_form.h"
 #include "win/text.h"
 
@@ -50,30 +55,30 @@ TEST(FormCreate, FirstStartRecordsFoldersAndWritesHiddenToolFiles) {
     Program p;
     auto& f = *p.form;
     const std::string docs = kv::GetDocumentsFolder(), appData = kv::GetAppDataFolder();
-    EXPECT_EQ(f.WorkDir, kv::CollapseDoubleBackslashes(docs + "\\Korvello\\"));
-    EXPECT_EQ(f.AppDir, kv::CollapseDoubleBackslashes(appData + "\\Korvello\\"));
-    EXPECT_EQ(f.ControlText("Edit3"), f.WorkDir);
-    EXPECT_EQ(f.ControlText("Edit4"), f.WorkDir);
-    EXPECT_TRUE(kv::DirectoryExists(f.WorkDir));
-    EXPECT_TRUE(kv::DirectoryExists(f.AppDir));
-    EXPECT_FALSE(f.TempDir.empty());
-    EXPECT_EQ(f.TempDir.back(), '\\');
-    EXPECT_FALSE(f.Busy);
+    EXPECT_EQ(kvtest::FormAccess::WorkDir(f), kv::CollapseDoubleBackslashes(docs + "\\Korvello\\"));
+    EXPECT_EQ(kvtest::FormAccess::AppDir(f), kv::CollapseDoubleBackslashes(appData + "\\Korvello\\"));
+    EXPECT_EQ(f.ControlText("Edit3"), kvtest::FormAccess::WorkDir(f));
+    EXPECT_EQ(f.ControlText("Edit4"), kvtest::FormAccess::WorkDir(f));
+    EXPECT_TRUE(kv::DirectoryExists(kvtest::FormAccess::WorkDir(f)));
+    EXPECT_TRUE(kv::DirectoryExists(kvtest::FormAccess::AppDir(f)));
+    EXPECT_FALSE(kvtest::FormAccess::TempDir(f).empty());
+    EXPECT_EQ(kvtest::FormAccess::TempDir(f).back(), '\\');
+    EXPECT_FALSE(kvtest::FormAccess::Run(f).Busy);
 
     kv::RegistryKey key(kv::kSettingsKey);
-    EXPECT_EQ(key.ReadString("WorkDir"), f.WorkDir);
-    EXPECT_EQ(key.ReadString("AppDir"), f.AppDir);
+    EXPECT_EQ(key.ReadString("WorkDir"), kvtest::FormAccess::WorkDir(f));
+    EXPECT_EQ(key.ReadString("AppDir"), kvtest::FormAccess::AppDir(f));
 
     for (const auto& tool : kv::kToolFiles) {
-        const std::string path = f.AppDir + tool.fileName;
+        const std::string path = kvtest::FormAccess::AppDir(f) + tool.fileName;
         const DWORD attrs = ::GetFileAttributesW(kv::win::Widen(path).c_str());
         ASSERT_NE(attrs, INVALID_FILE_ATTRIBUTES) << path;
         EXPECT_TRUE(attrs & FILE_ATTRIBUTE_HIDDEN) << path;
         EXPECT_EQ(kvtest::ReadBytes(kvtest::FromUtf8(path)), ResourceBytes(tool.resource)) << path;
     }
-    EXPECT_EQ(kv::win::Widen(f.MediaInfoPath).find(L' '), std::wstring::npos);
-    EXPECT_TRUE(kv::FileExists(f.MediaInfoPath));
-    EXPECT_TRUE(kv::FileExists(f.FfmpegPath));
+    EXPECT_EQ(kv::win::Widen(kvtest::FormAccess::MediaInfoPath(f)).find(L' '), std::wstring::npos);
+    EXPECT_TRUE(kv::FileExists(kvtest::FormAccess::MediaInfoPath(f)));
+    EXPECT_TRUE(kv::FileExists(kvtest::FormAccess::FfmpegPath(f)));
     EXPECT_TRUE(p.dialogs->boxes.empty());
 }
 
@@ -87,12 +92,12 @@ TEST(FormCreate, StoredOutputFolderIsShownAndRecreated) {
         key.WriteString("AppDir", "C:\\stale\\");
     }
     Program p;
-    EXPECT_EQ(p.form->WorkDir, stored);
+    EXPECT_EQ(kvtest::FormAccess::WorkDir(*p.form), stored);
     EXPECT_EQ(p.form->ControlText("Edit3"), stored);
     EXPECT_TRUE(kv::DirectoryExists(stored));
     // The default folder is still created, and AppDir is written at every start.
     EXPECT_TRUE(kv::DirectoryExists(kv::GetDocumentsFolder() + "\\Korvello\\"));
-    EXPECT_EQ(kv::RegistryKey(kv::kSettingsKey).ReadString("AppDir"), p.form->AppDir);
+    EXPECT_EQ(kv::RegistryKey(kv::kSettingsKey).ReadString("AppDir"), kvtest::FormAccess::AppDir(*p.form));
     DeleteSettings();
 }
 
@@ -104,7 +109,7 @@ TEST(FormCreate, ReadOnlySettingsStillGiveTheStoredOutputFolder) {
     SetSettingsAccess(kReadOnly);
     {
         Program p;
-        EXPECT_EQ(p.form->WorkDir, stored);
+        EXPECT_EQ(kvtest::FormAccess::WorkDir(*p.form), stored);
         EXPECT_EQ(p.form->ControlText("Edit3"), stored);
         EXPECT_TRUE(p.dialogs->boxes.empty());
     }
@@ -120,7 +125,7 @@ TEST(FormCreate, UnreadableSettingsFallBackToTheDefaultOutputFolder) {
     {
         Program p;
         const std::string fallback = kv::CollapseDoubleBackslashes(kv::GetDocumentsFolder() + "\\Korvello\\");
-        EXPECT_EQ(p.form->WorkDir, fallback);
+        EXPECT_EQ(kvtest::FormAccess::WorkDir(*p.form), fallback);
         EXPECT_EQ(p.form->ControlText("Edit3"), fallback);
         EXPECT_TRUE(kv::DirectoryExists(fallback));
         EXPECT_TRUE(p.dialogs->boxes.empty());
@@ -152,8 +157,8 @@ TEST(FormCreate, MissingResourceIsReportedAndTheWindowStillOpens) {
     EXPECT_EQ(p.dialogs->boxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
     EXPECT_TRUE(::IsWindow(p.form->Handle()));
     // The steps before the failed one are done.
-    EXPECT_FALSE(p.form->WorkDir.empty());
-    EXPECT_TRUE(p.form->FfmpegPath.empty());
+    EXPECT_FALSE(kvtest::FormAccess::WorkDir(*p.form).empty());
+    EXPECT_TRUE(kvtest::FormAccess::FfmpegPath(*p.form).empty());
 }
 
 TEST(Shutdown, DestroyingTheWindowDeletesToolFilesAndBatchFile) {
@@ -161,8 +166,8 @@ TEST(Shutdown, DestroyingTheWindowDeletesToolFilesAndBatchFile) {
     std::string appDir, tempDir;
     {
         Program p;
-        appDir = p.form->AppDir;
-        tempDir = p.form->TempDir;
+        appDir = kvtest::FormAccess::AppDir(*p.form);
+        tempDir = kvtest::FormAccess::TempDir(*p.form);
         kvtest::WriteBytes(kvtest::FromUtf8(tempDir + "open.bat"), "@echo off\r\n");
         ASSERT_TRUE(kv::FileExists(appDir + "ffmpeg.exe"));
     }
@@ -177,7 +182,7 @@ TEST(Shutdown, CloseButtonDeletesFilesAndEndsWithoutDestructionHandler) {
     kv::FormOptions o;
     o.terminateSelf = [&] { ++terminated; };
     Program p(std::move(o));
-    const std::string appDir = p.form->AppDir;
+    const std::string appDir = kvtest::FormAccess::AppDir(*p.form);
     p.form->EzRgnBtn2Click();
     EXPECT_EQ(terminated, 1);
     for (const auto& tool : kv::kToolFiles) EXPECT_FALSE(kv::FileExists(appDir + tool.fileName)) << tool.fileName;
@@ -226,6 +231,23 @@ TEST(MainWindow, LayoutAndShape) {
     for (const char* name : {"Edit4", "ListBox1", "ListBox2", "Memo3"})
         EXPECT_FALSE(::IsWindowVisible(f.Control(name))) << name;
     EXPECT_TRUE(::IsWindowVisible(f.Control("ListView1")));
+}
+
+TEST(MainWindow, EveryHandlerTheLayoutNamesIsBound) {
+    DeleteSettings();
+    Program p;
+    // The layout does name handlers of every kind, so an empty answer means bound, not unread.
+    std::set<std::string_view> named;
+    for (const auto& def : kv::ui::MainLayout())
+        for (std::string_view h : {def.on.click, def.on.keyPress, def.on.keyDown, def.on.mouseDown, def.on.customDraw,
+                                   def.on.mouseEnter, def.on.mouseLeave})
+            if (!h.empty()) named.insert(h);
+    EXPECT_GE(named.size(), 20u);
+    for (const char* h : {"Button1Click", "EzRgnBtn3Click", "ListView1KeyDown", "Edit1KeyPress", "Image1MouseDown",
+                          "d4_ListViewCustomDrawSubItem", "Label1MouseEnter"})
+        EXPECT_TRUE(named.count(h)) << h;
+    EXPECT_EQ(p.form->UnboundHandlers(), std::vector<std::string>{});
+    EXPECT_FALSE(p.form->RunClick("NoSuchHandlerClick"));
 }
 
 }  // namespace

@@ -101,7 +101,7 @@ TEST_F(ShownWindow, ClickPanelsOverTheLogoOpenTheHomePage) {
 }
 
 TEST_F(ShownWindow, MinimizeButtonMinimizesTheApplication) {
-    p->form->ClickHandlers.at("EzRgnBtn1Click")();
+    ASSERT_TRUE(p->form->RunClick("EzRgnBtn1Click"));
     kvtest::PumpFor(300);
     EXPECT_TRUE(::IsIconic(p->app.Handle()));
     EXPECT_FALSE(::IsWindowVisible(p->form->Handle()));

@@ -1,0 +1,78 @@
+#include "convert/duration_probe.h"
+
+#include "convert/job_rules.h"
+#include "win/error.h"
+
+namespace kv {
+
+namespace {
+
+constexpr std::size_t kClassicPathLimit = 260;
+
+bool IsPlainAscii(const std::string& s) {
+    for (unsigned char c : s)
+        if (c >= 0x80) return false;
+    return true;
+}
+
+// Other letters, more than the classic length and "%" signs (doubled in the
+// batch text, yet expanded again by some interpreters when a value holds
+// several) all put a path at risk; the higher, the worse.
+int Risk(const std::string& p) {
+    int r = IsPlainAscii(p) ? 0 : 1000;
+    if (p.size() >= kClassicPathLimit) r += 100;
+    for (char c : p) r += c == '%' ? 1 : 0;
+    return r;
+}
+
+}  // namespace
+
+DurationProbe::DurationProbe(IProbePlatform& platform, const std::string& tempDir, const std::string& mediaInfoPath)
+    : platform_(platform), tempDir_(tempDir), mediaInfoPath_(mediaInfoPath) {}
+
+// Paths reach the tool through the batch file (console code page) and the
+// tool's own ANSI command line; the short form, which the system keeps in plain
+// ASCII, is used whenever it is the safer of the two.
+std::string DurationProbe::PathForm(const std::string& path) const {
+    const int pathRisk = Risk(path);
+    if (pathRisk == 0) return path;
+    std::string shortForm = platform_.ShortName(path);
+    return Risk(shortForm) < pathRisk ? shortForm : path;
+}
+
+std::optional<std::string> DurationProbe::Answer(const std::string& path) {
+    const std::string batPath = tempDir_ + "open.bat";
+    const std::string answerPath = tempDir_ + "duration_time.txt";
+    platform_.ShowProbeText("");
+    const std::string text = ProbeBatchText(PathForm(path), PathForm(tempDir_) + "duration_time.txt", mediaInfoPath_);
+    platform_.ShowProbeText(text);
+
+    std::string bytes;
+    const bool exact = platform_.ToConsoleCodePage(text, bytes);
+    platform_.WriteFile(batPath, bytes);
+
+    // A path the console code page cannot spell would reach the tool altered: no
+    // answer. Now and then the media reader answers nothing for a file it reads
+    // fine a moment later; a second run tells a passing failure from an
+    // unreadable file. A run that had to be ended for its time is not repeated.
+    std::string answer;
+    for (int attempt = 0; exact && attempt < kAttempts; ++attempt) {
+        platform_.DeleteFile(answerPath);
+        const bool timedOut = platform_.RunBatch(batPath, TimeLimitMs);
+        std::string why;
+        std::optional<std::string> read = platform_.ReadFile(answerPath, why);
+        if (!read) {
+            if (timedOut || attempt + 1 == kAttempts)
+                throw Error("Cannot open file \"" + answerPath + "\". " + why);
+            continue;
+        }
+        answer = std::move(*read);
+        if (FirstLine(answer) || timedOut) break;
+    }
+    platform_.ShowProbeText(answer);
+    platform_.DeleteFile(batPath);
+    platform_.DeleteFile(answerPath);
+    return FirstLine(answer);
+}
+
+}  // namespace kv

@@ -1,0 +1,61 @@
+#pragma once
+// The duration probe: the media reader run through a four-line batch file that
+// writes its answer to a text file. Plain logic; files, the console code page
+// and processes are reached through IProbePlatform.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace kv {
+
+class IProbePlatform {
+public:
+    virtual ~IProbePlatform() = default;
+    // The path's short (8.3) form, or the path itself when the volume keeps none.
+    virtual std::string ShortName(const std::string& path) = 0;
+    // The text in the console code page; false when a character has no exact form there.
+    virtual bool ToConsoleCodePage(const std::string& utf8, std::string& bytes) = 0;
+    // Creates or replaces the file; raises Error("Cannot create file ...") when it cannot.
+    virtual void WriteFile(const std::string& path, const std::string& bytes) = 0;
+    // Runs the batch file hidden and waits for it; true when it was ended for outliving the limit.
+    virtual bool RunBatch(const std::string& batPath, std::uint32_t limitMs) = 0;
+    // The file's contents; nothing when it cannot be opened, with the system's reason in `why`.
+    virtual std::optional<std::string> ReadFile(const std::string& path, std::string& why) = 0;
+    virtual void DeleteFile(const std::string& path) = 0;
+    // The hidden store that holds the batch text, then the answer.
+    virtual void ShowProbeText(const std::string& text) = 0;
+};
+
+// What the add commands ask of a probe.
+class IProbe {
+public:
+    virtual ~IProbe() = default;
+    // The reader's first answer line; nothing when it gave none. Raises Error
+    // when no answer file appeared at all.
+    virtual std::optional<std::string> Answer(const std::string& path) = 0;
+};
+
+class DurationProbe final : public IProbe {
+public:
+    static constexpr int kAttempts = 2;
+
+    // The folder strings are the window's own, read at each probe: they are
+    // known only once the window has started.
+    DurationProbe(IProbePlatform& platform, const std::string& tempDir, const std::string& mediaInfoPath);
+
+    std::optional<std::string> Answer(const std::string& path) override;
+
+    // The form of a path the batch file carries best: the path itself, or its
+    // short form when that is safer.
+    [[nodiscard]] std::string PathForm(const std::string& path) const;
+
+    // The time a probe may take before its tool is ended and the file taken as unusable.
+    std::uint32_t TimeLimitMs = 60000;
+
+private:
+    IProbePlatform& platform_;
+    const std::string& tempDir_;
+    const std::string& mediaInfoPath_;
+};
+
+}  // namespace kv

@@ -1,0 +1,77 @@
+#include "convert/duration_probe_win.h"
+
+#include "app/process_runner.h"
+#include "app/runner_text.h"
+#include "app/settings.h"
+#include "win/error.h"
+#include "win/handle.h"
+#include "win/text.h"
+
+namespace kv {
+
+std::string SystemErrorText(DWORD code) {
+    wchar_t* buf = nullptr;
+    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, code, 0, reinterpret_cast<LPWSTR>(&buf), 0, nullptr);
+    std::string text = n ? TrimText(win::Narrow(std::wstring_view(buf, n))) : "Error " + std::to_string(code);
+    if (buf) ::LocalFree(buf);
+    return text;
+}
+
+std::string WinProbePlatform::ShortName(const std::string& path) { return kv::ShortName(path); }
+
+// The interpreter reads a batch file in the console code page.
+bool WinProbePlatform::ToConsoleCodePage(const std::string& utf8, std::string& bytes) {
+    const std::wstring w = win::Widen(utf8);
+    if (w.empty()) {
+        bytes.clear();
+        return true;
+    }
+    const UINT cp = ::GetOEMCP();
+    BOOL lossy = FALSE;
+    const int n = ::WideCharToMultiByte(cp, WC_NO_BEST_FIT_CHARS, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                        nullptr, &lossy);
+    bytes.assign(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(cp, WC_NO_BEST_FIT_CHARS, w.data(), static_cast<int>(w.size()), bytes.data(), n, nullptr,
+                          &lossy);
+    return !lossy;
+}
+
+void WinProbePlatform::WriteFile(const std::string& path, const std::string& bytes) {
+    const std::wstring w = win::Widen(path);
+    win::UniqueFile f(
+        ::CreateFileW(w.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!f || !::WriteFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+        throw Error("Cannot create file \"" + path + "\". " + SystemErrorText(::GetLastError()));
+}
+
+bool WinProbePlatform::RunBatch(const std::string& batPath, std::uint32_t limitMs) {
+    bool timedOut = false;
+    ShellExecWaitLimited(batPath, "", SW_HIDE, limitMs, &timedOut);
+    return timedOut;
+}
+
+std::optional<std::string> WinProbePlatform::ReadFile(const std::string& path, std::string& why) {
+    const std::wstring w = win::Widen(path);
+    win::UniqueFile f(::CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+    if (!f) {
+        why = SystemErrorText(::GetLastError());
+        return std::nullopt;
+    }
+    std::string contents;
+    char buf[4096];
+    DWORD got = 0;
+    while (::ReadFile(f.Get(), buf, sizeof buf, &got, nullptr) && got > 0) contents.append(buf, got);
+    return contents;
+}
+
+void WinProbePlatform::DeleteFile(const std::string& path) { DeleteFileUtf8(path); }
+
+void WinProbePlatform::ShowProbeText(const std::string& text) {
+    if (store_) ::SetWindowTextW(store_, win::Widen(text).c_str());
+}
+
+}  // namespace kv

@@ -1,0 +1,198 @@
+// The add commands against fakes: a window that answers its dialogs from a
+// script, a probe that knows which files are readable, and a folder lister.
+#include "convert/add_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "components/FindFile.h"
+#include "convert/duration_probe.h"
+#include "convert/job_rules.h"
+#include "win/error.h"
+
+namespace {
+
+class FakeHost : public kv::IAddHost {
+public:
+    bool busy = false;
+    std::deque<std::optional<std::string>> fileAnswers;
+    std::deque<std::string> folderAnswers;
+    std::vector<std::string> folderAsks;  // the initial folder of each picker shown
+    int fileAsks = 0;
+    std::vector<std::string> told;
+    std::string shownFile, shownFolder;
+    std::set<std::string> folders;
+
+    bool Busy() const override { return busy; }
+    std::optional<std::string> AskForFile() override {
+        ++fileAsks;
+        if (fileAnswers.empty()) return std::nullopt;
+        auto a = fileAnswers.front();
+        fileAnswers.pop_front();
+        return a;
+    }
+    std::string AskForFolder(const std::string& initial) override {
+        folderAsks.push_back(initial);
+        if (folderAnswers.empty()) return {};
+        auto a = folderAnswers.front();
+        folderAnswers.pop_front();
+        return a;
+    }
+    void Tell(const std::string& text) override { told.push_back(text); }
+    void ShowFile(const std::string& path) override { shownFile = path; }
+    void ShowFolder(const std::string& folder) override { shownFolder = folder; }
+    bool IsFolder(const std::string& path) const override { return folders.count(path) != 0; }
+};
+
+// Readable files answer with their duration; every other path gives no answer.
+class FakeProbe : public kv::IProbe {
+public:
+    std::map<std::string, std::string> durations;
+    std::set<std::string> raising;  // no answer file at all
+    std::vector<std::string> asked;
+
+    std::optional<std::string> Answer(const std::string& path) override {
+        asked.push_back(path);
+        if (raising.count(path)) throw kv::Error("Cannot open file \"C:\\Temp\\duration_time.txt\".");
+        auto it = durations.find(path);
+        if (it == durations.end()) return std::nullopt;
+        return it->second;
+    }
+};
+
+struct Row {
+    std::string path, name;
+    int duration;
+    bool operator==(const Row&) const = default;
+};
+
+class FakeSink : public kv::IJobSink {
+public:
+    std::vector<Row> rows;
+    std::int64_t Append(const std::string& path, const std::string& name, int duration) override {
+        rows.push_back({path, name, duration});
+        return static_cast<std::int64_t>(rows.size());
+    }
+};
+
+void PrintTo(const Row& r, std::ostream* os) { *os << r.path << " | " << r.name << " | " << r.duration; }
+
+class Add : public ::testing::Test {
+protected:
+    FakeHost host;
+    FakeProbe probe;
+    FakeSink jobs;
+    // Folders and their entries, in the order the platform lists them.
+    std::map<std::string, std::vector<std::string>> tree;
+    kv::TFindFile finder{nullptr, [this](const std::string& folder, const std::string&) {
+                             std::vector<kv::FoundEntry> out;
+                             auto it = tree.find(folder);
+                             if (it != tree.end())
+                                 for (const auto& n : it->second) out.push_back({n, 0x20});
+                             return out;
+                         }};
+    kv::AddCommands add{host, probe, jobs, finder};
+
+    void Readable(const std::string& path, const std::string& time = "00:00:04.200") { probe.durations[path] = time; }
+};
+
+TEST_F(Add, AFileBecomesAPendingRowWithItsNameAndDuration) {
+    Readable("C:\\in\\Talk one.mp4", "00:01:30.999");
+    host.fileAnswers = {std::string("C:\\in\\Talk one.mp4")};
+    add.AddFileCommand();
+    EXPECT_EQ(jobs.rows, (std::vector<Row>{{"C:\\in\\Talk one.mp4", "Talk one", 91}}));
+    EXPECT_EQ(host.shownFile, "C:\\in\\Talk one.mp4");
+    EXPECT_TRUE(host.told.empty());
+}
+
+TEST_F(Add, AnUnreadableFileIsRefusedWithTheBadHeaderMessage) {
+    host.fileAnswers = {std::string("C:\\in\\broken.mp4")};
+    add.AddFileCommand();
+    EXPECT_TRUE(jobs.rows.empty());
+    EXPECT_EQ(host.told, std::vector<std::string>{std::string(kv::kBadFileMessage)});
+    EXPECT_EQ(host.shownFile, "") << "only an added file is shown";
+}
+
+TEST_F(Add, NothingIsAskedOrAddedWhileBusyOrWhenTheDialogIsCancelled) {
+    host.busy = true;
+    add.AddFileCommand();
+    add.AddFolderCommand();
+    add.AddDropped({"C:\\in\\a.mp4"});
+    EXPECT_EQ(host.fileAsks, 0);
+    EXPECT_TRUE(host.folderAsks.empty());
+    EXPECT_TRUE(probe.asked.empty());
+
+    host.busy = false;
+    add.AddFileCommand();   // cancelled
+    add.AddFolderCommand();  // cancelled
+    EXPECT_EQ(host.fileAsks, 1);
+    EXPECT_EQ(host.folderAsks.size(), 1u);
+    EXPECT_TRUE(probe.asked.empty());
+    EXPECT_EQ(add.LastFolder(), "");
+}
+
+TEST_F(Add, AFolderAddsItsFilesInListingOrderAndStopsAtTheFirstUnreadable) {
+    tree["C:\\clips\\"] = {"b.mp4", "a.mp4", "c bad.mp4", "d.mp4"};
+    for (const char* n : {"b.mp4", "a.mp4", "d.mp4"}) Readable(std::string("C:\\clips\\") + n);
+    host.folderAnswers = {"C:\\clips"};
+    add.AddFolderCommand();
+    EXPECT_EQ(jobs.rows, (std::vector<Row>{{"C:\\clips\\b.mp4", "b", 5}, {"C:\\clips\\a.mp4", "a", 5}}));
+    EXPECT_EQ(host.told, std::vector<std::string>{kv::BadFolderFileMessage("c bad.mp4")});
+    EXPECT_EQ(probe.asked.size(), 3u) << "no file after the unreadable one is probed";
+    EXPECT_EQ(host.shownFolder, "C:\\clips");
+    EXPECT_EQ(add.LastFolder(), "C:\\clips");
+}
+
+TEST_F(Add, EachFolderPickerStartsAtTheFolderLastAdded) {
+    tree["C:\\one\\"] = {"x.mp4"};
+    tree["C:\\two\\"] = {"y.mp4"};
+    Readable("C:\\one\\x.mp4");
+    Readable("C:\\two\\y.mp4");
+    add.SetLastFolder("C:\\start");
+    host.folderAnswers = {"C:\\one", "C:\\two"};
+    add.AddFolderCommand();
+    add.AddFolderCommand();
+    EXPECT_EQ(host.folderAsks, (std::vector<std::string>{"C:\\start", "C:\\one"}));
+    // The second folder's rows hold only its own files: the finder's earlier results are gone.
+    ASSERT_EQ(jobs.rows.size(), 2u);
+    EXPECT_EQ(jobs.rows[1].path, "C:\\two\\y.mp4");
+}
+
+TEST_F(Add, DroppedPathsKeepTheirOrderTakeOnlyMp4FilesAndStopAtTheFirstUnreadable) {
+    host.folders = {"C:\\drop"};
+    tree["C:\\drop\\"] = {"in folder.mp4"};
+    Readable("C:\\drop\\in folder.mp4");
+    Readable("C:\\a.MP4");
+    Readable("C:\\z.mp4");
+    add.AddDropped({"C:\\a.MP4", "C:\\notes.txt", "C:\\clip.mp4.txt", "C:\\mp4", "C:\\drop", "C:\\bad.mp4",
+                    "C:\\z.mp4"});
+    EXPECT_EQ(jobs.rows, (std::vector<Row>{{"C:\\a.MP4", "a", 5}, {"C:\\drop\\in folder.mp4", "in folder", 5}}));
+    EXPECT_EQ(probe.asked, (std::vector<std::string>{"C:\\a.MP4", "C:\\drop\\in folder.mp4", "C:\\bad.mp4"}));
+    EXPECT_EQ(host.told, std::vector<std::string>{std::string(kv::kBadFileMessage)});
+    EXPECT_EQ(add.LastFolder(), "C:\\drop");
+}
+
+TEST_F(Add, AnUnreadableFileInADroppedFolderStopsTheWholeDrop) {
+    host.folders = {"C:\\f"};
+    tree["C:\\f\\"] = {"bad.mp4"};
+    Readable("C:\\after.mp4");
+    add.AddDropped({"C:\\f", "C:\\after.mp4"});
+    EXPECT_TRUE(jobs.rows.empty());
+    EXPECT_EQ(host.told, std::vector<std::string>{kv::BadFolderFileMessage("bad.mp4")});
+}
+
+TEST_F(Add, AProbeErrorLeavesTheCommandWithoutARow) {
+    probe.raising = {"C:\\gone.mp4"};
+    host.fileAnswers = {std::string("C:\\gone.mp4")};
+    EXPECT_THROW(add.AddFileCommand(), kv::Error);
+    EXPECT_TRUE(jobs.rows.empty());
+    EXPECT_TRUE(host.told.empty()) << "the window's error handler reports it, not the bad-file message";
+}
+
+}  // namespace

@@ -1,0 +1,20 @@
+#pragma once
+// The in-process tests' view of the main window's state: what they set up
+// (tool paths, folders, a busy window) and read back.
+#include "ui/main_form.h"
+
+namespace kvtest {
+
+struct FormAccess {
+    static kv::RunState& Run(kv::TfrmMain& f) { return f; }
+    static std::string& TempDir(kv::TfrmMain& f) { return f.TempDir; }
+    static std::string& WorkDir(kv::TfrmMain& f) { return f.WorkDir; }
+    static std::string& AppDir(kv::TfrmMain& f) { return f.AppDir; }
+    static std::string& FfmpegPath(kv::TfrmMain& f) { return f.FfmpegPath; }
+    static std::string& MediaInfoPath(kv::TfrmMain& f) { return f.MediaInfoPath; }
+    static kv::AddCommands& Adder(kv::TfrmMain& f) { return *f.adder_; }
+    static kv::DurationProbe& Probe(kv::TfrmMain& f) { return *f.probe_; }
+    static kv::TFindFile& FindFile1(kv::TfrmMain& f) { return *f.FindFile1; }
+};
+
+}  // namespace kvtest
