@@ -1,8 +1,8 @@
 list(APPEND KORVELLO_PORTABLE_SOURCES
   src/ui/layout.cpp
-  src/ui/ArtNames.cpp
-  src/ui/EzRgnBtnRules.cpp
-  src/ui/Pixmap.cpp
+  src/ui/art_names.cpp
+  src/ui/region_button.cpp
+  src/ui/pixmap.cpp
 )
 list(APPEND KORVELLO_WIN_SOURCES
   src/ui/main_form.cpp
@@ -14,7 +14,7 @@ list(APPEND KORVELLO_WIN_SOURCES
   src/ui/main_form_run.cpp
   src/ui/main_form_shutdown.cpp
   src/ui/links.cpp
-  src/ui/EzRgnBtn.cpp
-  src/ui/Picture.cpp
-  src/ui/TranPanel.cpp
+  src/ui/region_button_win.cpp
+  src/ui/picture.cpp
+  src/ui/click_panel.cpp
 )

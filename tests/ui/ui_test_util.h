@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/Pixmap.h"
+#include "ui/pixmap.h"
 #include "win/handle.h"
 
 namespace kvuitest {

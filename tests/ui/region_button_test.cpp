@@ -1,4 +1,4 @@
-#include "ui/EzRgnBtnRules.h"
+#include "ui/region_button.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui/Pixmap.h"
+#include "ui/pixmap.h"
 
 #include <stdexcept>
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "ui/ArtNames.h"
-#include "ui/EzRgnBtn.h"
-#include "ui/Picture.h"
+#include "ui/art_names.h"
+#include "ui/region_button_win.h"
+#include "ui/picture.h"
 #include "ui/art_ids.h"
 #include "ui_test_util.h"
 

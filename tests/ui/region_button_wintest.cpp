@@ -1,4 +1,4 @@
-#include "ui/EzRgnBtn.h"
+#include "ui/region_button_win.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>

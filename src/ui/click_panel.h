@@ -11,7 +11,7 @@
 #include <windows.h>
 
 #include "components/component.h"
-#include "ui/Events.h"
+#include "ui/control_events.h"
 #include "win/window.h"
 
 namespace kv::ui {

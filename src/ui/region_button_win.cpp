@@ -1,4 +1,4 @@
-#include "ui/EzRgnBtn.h"
+#include "ui/region_button_win.h"
 
 #include <windowsx.h>
 
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "ui/ArtNames.h"
+#include "ui/art_names.h"
 #include "win/gdi.h"
 #include "win/text.h"
 

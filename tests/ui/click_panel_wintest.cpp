@@ -1,4 +1,4 @@
-#include "ui/TranPanel.h"
+#include "ui/click_panel.h"
 
 #include <gtest/gtest.h>
 

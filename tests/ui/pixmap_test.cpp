@@ -1,11 +1,11 @@
-#include "ui/Pixmap.h"
+#include "ui/pixmap.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 #include <stdexcept>
 
-#include "ui/ArtNames.h"
+#include "ui/art_names.h"
 #include "ui/art_ids.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/ArtNames.h"
+#include "ui/art_names.h"
 
 #include <array>
 #include <utility>

@@ -18,9 +18,9 @@
 #include <string_view>
 
 #include "components/component.h"
-#include "ui/Events.h"
-#include "ui/EzRgnBtnRules.h"
-#include "ui/Picture.h"
+#include "ui/control_events.h"
+#include "ui/region_button.h"
+#include "ui/picture.h"
 #include "win/handle.h"
 #include "win/window.h"
 

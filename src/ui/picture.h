@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "ui/Pixmap.h"
+#include "ui/pixmap.h"
 #include "win/handle.h"
 
 namespace kv::ui {
