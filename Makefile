@@ -5,7 +5,8 @@ NATIVE     := $(BUILD)/native
 WIN        := $(BUILD)/win
 TOOLS_DIR  := $(BUILD)/tools
 JOBS       ?= $(shell nproc)
-CMAKE_GEN  := -G Ninja
+# The tests' Wine prefix lives in the build folder, so two build folders never share one.
+export WINEPREFIX ?= $(abspath $(BUILD))/wineprefix
 
 .PHONY: all prereqs native win tools test test-native test-win test-tools test-e2e run bench clean
 
@@ -17,27 +18,33 @@ prereqs:
 tools: prereqs
 	@tools/build-tools.sh $(abspath $(TOOLS_DIR))
 
+# The presets of CMakePresets.json, in the folders of $(BUILD).
 native: prereqs
-	@cmake -S . -B $(NATIVE) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --preset native -B $(NATIVE) >/dev/null
 	@cmake --build $(NATIVE) -j $(JOBS)
 
+# A build folder configured with another toolchain file is configured afresh.
+TOOLCHAIN  := $(abspath tools/cmake/mingw-w64-x86_64.cmake)
 win: prereqs tools
-	@cmake -S . -B $(WIN) $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-	    -DKORVELLO_TOOLS_DIR=$(abspath $(TOOLS_DIR)) -DKORVELLO_BUILD_TOOLS=OFF >/dev/null
+	@fresh=; grep -qsF 'include("$(TOOLCHAIN)")' $(WIN)/CMakeFiles/*/CMakeSystem.cmake || fresh=--fresh; \
+	    cmake --preset win $$fresh -B $(WIN) -DKORVELLO_TOOLS_DIR=$(abspath $(TOOLS_DIR)) >/dev/null
 	@cmake --build $(WIN) -j $(JOBS)
 
 test-native: native
 	@cd $(NATIVE) && ctest --output-on-failure
 
+# The Win32 tests; the end-to-end scenarios (label e2e) are test-e2e's.
 test-win: win
-	@cmake/with-xvfb.sh bash -c 'cd $(WIN) && ctest --output-on-failure'
+	@cmake/with-xvfb.sh bash -c 'cd $(WIN) && ctest --output-on-failure -LE e2e'
 
 test-tools: tools
-	@cmake/with-xvfb.sh bash -c 'source cmake/wine-env.sh && kv_wine_prefix_ready && \
+	@cmake/with-xvfb.sh bash -c 'source scripts/lib/kv.sh && kv_wine_prefix_ready && \
 	    tests/tools/test_tools.sh $(abspath $(TOOLS_DIR))'
 
+# One ctest test a scenario; then each scenario's count of passed, failed and skipped checks.
 test-e2e: win
-	@cmake/with-xvfb.sh tests/e2e/run_all.sh $(abspath $(WIN))
+	@cmake/with-xvfb.sh bash -c 'cd $(WIN) && ctest --output-on-failure -L e2e; rc=$$?; \
+	    cat e2e/summary.txt 2>/dev/null; exit $$rc'
 
 test: test-native test-win test-tools test-e2e
 	@echo "All tests passed."
@@ -46,6 +53,7 @@ run: win
 	@scripts/run.sh $(abspath $(WIN))
 
 bench: win
+	@cmake --build $(WIN) -j $(JOBS) --target korvello_bench
 	@cmake/with-xvfb.sh bench/run_all.sh $(abspath $(WIN))
 
 clean:

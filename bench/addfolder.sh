@@ -4,7 +4,6 @@
 # Writes $BENCH/section-addfolder.md.
 set -uo pipefail
 source "$ROOT/bench/common.sh"
-trap bench_cleanup EXIT
 FILES=${BENCH_FOLDER_FILES:-200}
 ensure_tools
 ensure_batch_media
@@ -18,7 +17,7 @@ fi
 MI=$(winpath "$TOOLS/mediainfo.exe")
 
 mkdir -p "$BENCH/out-folder"
-start_korvello "$BENCH/out-folder"
+bench_start "$BENCH/out-folder"
 added=$(drive add-folder --timing "$(winpath "$DIR")" 1800) || die "the program did not take the folder"
 rows=$(grep -c $'\tPending\t' <<<"$added")
 [[ $rows == "$FILES" ]] || die "the folder gave $rows rows, not $FILES"

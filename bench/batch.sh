@@ -4,7 +4,6 @@
 # a batch file; and the program's memory during its runs. Writes $BENCH/section-batch.md.
 set -uo pipefail
 source "$ROOT/bench/common.sh"
-trap bench_cleanup EXIT
 ROUNDS=${BENCH_ROUNDS:-5}
 ensure_tools
 ensure_batch_media
@@ -68,7 +67,7 @@ for round in $(seq 1 "$ROUNDS"); do
     PROG_OUT=$BENCH/out-program
     rm -rf "$PROG_OUT"
     mkdir -p "$PROG_OUT"
-    start_korvello "$PROG_OUT"
+    bench_start "$PROG_OUT"
     idle=$(awk '/^VmRSS:/ { r = $2 } END { print r }' "/proc/$KPID/status")
     idle_priv=$(awk '/^RssAnon:/ { print $2 }' "/proc/$KPID/status")
     drive add-file "${CLIPS_WIN[@]}" >/dev/null || die "the program did not take the files"

@@ -4,41 +4,20 @@
 # folder) and BENCH (the benchmark's work folder) to be set.
 ROOT=${ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 export LC_ALL=C.UTF-8
-# shellcheck source=cmake/wine-env.sh disable=SC1091
-source "$ROOT/cmake/wine-env.sh"
+KV_WHO=bench
+# shellcheck source=scripts/lib/kv.sh disable=SC1091
+source "$ROOT/scripts/lib/kv.sh"
 EXE=$BUILD/korvello.exe
 DRIVE=$BUILD/kv_drive.exe
 LOG=$BENCH/korvello.log
+kv_io_dir
+kv_at_exit kv_kill_korvello
 
-IO=$(mktemp -d "${TMPDIR:-/tmp}/korvello-bench-io.XXXXXX")
-KV_IO=$IO
-wrun() { kv_wrun "$@"; }
-drive() { wrun "$DRIVE" "$@"; }
-winpath() { kv_winpath "$1"; }
-unixpath() { kv_unixpath "$1"; }
-die() { echo "bench: $*" >&2; exit 1; }
-
-KPID=
-start_korvello() { # output-folder
+# The program started with no settings but an output folder.
+bench_start() { # output-folder
     wrun reg delete 'HKCU\Software\Korvello' /f >/dev/null 2>&1
     wrun reg add 'HKCU\Software\Korvello' /v WorkDir /t REG_SZ /d "$(winpath "$1")" /f >/dev/null 2>&1
-    wine "$EXE" </dev/null >>"$LOG" 2>&1 &
-    KPID=$!
-    drive wait-window 60 >/dev/null || die "Korvello's window did not appear"
-}
-stop_korvello() {
-    [[ -n $KPID ]] || return 0
-    drive close >/dev/null
-    local i
-    for i in $(seq 1 300); do kill -0 "$KPID" 2>/dev/null || break; sleep 0.1; done
-    kill -9 "$KPID" 2>/dev/null
-    wait "$KPID" 2>/dev/null
-    KPID=
-}
-bench_cleanup() {
-    [[ -n $KPID ]] && kill -9 "$KPID" 2>/dev/null
-    wait 2>/dev/null
-    rm -rf "$IO"
+    start_korvello || die "Korvello's window did not appear"
 }
 
 # Statistics over numbers on standard input, one a line.
@@ -54,7 +33,7 @@ TOOLS=$BENCH/tools
 ensure_tools() {
     [[ -f $TOOLS/.complete ]] && return 0
     mkdir -p "$TOOLS" "$BENCH/out-tools"
-    start_korvello "$BENCH/out-tools"
+    bench_start "$BENCH/out-tools"
     local appdir t
     appdir=$(unixpath "$(wrun reg query 'HKCU\Software\Korvello' /v AppDir 2>/dev/null |
         awk '$1 == "AppDir" { sub(/^[ \t]*AppDir[ \t]+REG_SZ[ \t]+/, ""); print }')")

@@ -5,7 +5,6 @@
 # the machine falls on all alike. Writes $BENCH/section-probe.md.
 set -uo pipefail
 source "$ROOT/bench/common.sh"
-trap bench_cleanup EXIT
 RUNS=${BENCH_PROBE_RUNS:-20}
 ensure_tools
 ensure_batch_media
@@ -20,7 +19,7 @@ printf 'set filein="%s"\r\nset fileout="%s"\r\nset mediainfo="%s"\r\n%%mediainfo
 BATWIN=$(winpath "$BAT")
 
 mkdir -p "$BENCH/out-probe"
-start_korvello "$BENCH/out-probe"
+bench_start "$BENCH/out-probe"
 : >"$BENCH/probe_program.txt"
 : >"$BENCH/add_program.txt"
 : >"$BENCH/probe_run.txt"

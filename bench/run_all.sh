@@ -21,7 +21,7 @@ for part in "${PARTS[@]}"; do
 done
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 if [[ -z ${DISPLAY:-} ]]; then exec "$ROOT/cmake/with-xvfb.sh" "$0" "$BUILD" "${PARTS[@]}"; fi
-for tool in wine winepath ffmpeg x86_64-w64-mingw32-g++-posix; do
+for tool in wine winepath ffmpeg; do
     command -v "$tool" >/dev/null || { echo "missing '$tool'" >&2; exit 2; }
 done
 
@@ -30,13 +30,8 @@ mkdir -p "$BENCH"
 rm -f "$BENCH"/section-*.md "$BENCH"/summary-*.md "$BENCH/probe_program.txt" "$BENCH/add_program.txt" "$BENCH/report.md"
 export BUILD BENCH ROOT
 source "$ROOT/bench/common.sh"
-trap bench_cleanup EXIT
 kv_wine_prefix_ready
-# Wine ends its desktop process a few seconds after the last window closes, and
-# a program starting in that moment can fail: a hidden window holds it up.
-wine "$DRIVE" hold-desktop 7200 </dev/null >/dev/null 2>&1 &
-HPID=$!
-trap 'kill $HPID 2>/dev/null; bench_cleanup' EXIT
+kv_hold_desktop 7200
 [[ $(drive count-instances) == 0 ]] || die "a Korvello is already running in $WINEPREFIX"
 # The tool copies follow the program that is measured.
 [[ $TOOLS/.complete -nt $EXE ]] || rm -rf "$TOOLS"

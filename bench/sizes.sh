@@ -2,7 +2,6 @@
 # Sizes of the program and of the five tool files it carries. Writes $BENCH/section-sizes.md.
 set -uo pipefail
 source "$ROOT/bench/common.sh"
-trap bench_cleanup EXIT
 ensure_tools
 {
     echo "## (e) Sizes"

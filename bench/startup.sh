@@ -1,37 +1,21 @@
 #!/usr/bin/env bash
 # Start-up: process start to a shown, answering main window, for korvello.exe
-# and for a bare Win32 window program built here; plus the time that writing
-# the five tool files costs. Writes $BENCH/section-startup.md.
+# and for a bare Win32 window program; plus the time that writing the five
+# tool files costs. Writes $BENCH/section-startup.md.
 set -uo pipefail
 source "$ROOT/bench/common.sh"
-trap bench_cleanup EXIT
 RUNS=${BENCH_START_RUNS:-10}
 ensure_tools
 
-CXX=(x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -municode -mwindows -static -DUNICODE -D_UNICODE)
-BARE=$BENCH/bare_window.exe
-"${CXX[@]}" -o "$BARE" "$ROOT/bench/bare_window.cpp" || die "cannot build the bare window program"
-# The second baseline carries the program's manifest and maps its system libraries.
-LIBS=$BENCH/bare_window_libs.exe
-printf '1 24 "%s"\n' "$ROOT/src/ui/resources/korvello.manifest" >"$BENCH/bare_window_libs.rc"
-x86_64-w64-mingw32-windres "$BENCH/bare_window_libs.rc" -O coff -o "$BENCH/bare_window_libs.res" &&
-    "${CXX[@]}" -DKV_WITH_LIBS -o "$LIBS" "$ROOT/bench/bare_window.cpp" "$BENCH/bare_window_libs.res" \
-        -lcomctl32 -lole32 -lcomdlg32 -lshell32 -lshlwapi -lgdi32 -luser32 -ladvapi32 ||
-    die "cannot build the bare window program with libraries"
-# The third also carries the five tool files as resources, as korvello.exe does.
-BIG=$BENCH/bare_window_tools.exe
-{
-    printf '1 24 "%s"\n' "$ROOT/src/ui/resources/korvello.manifest"
-    n=0
-    for t in ffmpeg.exe cygwin1.dll cygz.dll mediainfo.exe mediainfo.dll; do
-        n=$((n + 1))
-        printf 'TOOL%d EXE "%s"\n' "$n" "$TOOLS/$t"
-    done
-} >"$BENCH/bare_window_tools.rc"
-x86_64-w64-mingw32-windres "$BENCH/bare_window_tools.rc" -O coff -o "$BENCH/bare_window_tools.res" &&
-    "${CXX[@]}" -DKV_WITH_LIBS -o "$BIG" "$ROOT/bench/bare_window.cpp" "$BENCH/bare_window_tools.res" \
-        -lcomctl32 -lole32 -lcomdlg32 -lshell32 -lshlwapi -lgdi32 -luser32 -ladvapi32 ||
-    die "cannot build the bare window program with the tool files"
+# The baselines are targets of the Windows build (korvello_bench): a bare
+# window; the same with the program's manifest and system libraries; and that
+# also carrying the five tool files as resources, as korvello.exe does.
+BARE=$BUILD/bare_window.exe
+LIBS=$BUILD/bare_window_libs.exe
+BIG=$BUILD/bare_window_tools.exe
+for f in "$BARE" "$LIBS" "$BIG"; do
+    [[ -f $f ]] || die "missing $f (make bench builds it: cmake --build $BUILD --target korvello_bench)"
+done
 
 mkdir -p "$BENCH/out-start"
 wrun reg delete 'HKCU\Software\Korvello' /f >/dev/null 2>&1
@@ -82,9 +66,9 @@ cat >"$BENCH/section-startup.md" <<MD
 From process creation (\`CreateProcess\` inside Wine, by kv_drive) until the program's main
 window is visible and answers a message; the program is then closed (Korvello by its close
 button, which also deletes the tool files, so every start writes them anew; the bare program
-by \`WM_CLOSE\`). The bare program (\`bench/bare_window.cpp\`, built here with MinGW-w64,
-static) registers a class and shows one 503x479 window. $RUNS starts each, in turn, after
-one uncounted start of each.
+by \`WM_CLOSE\`). The bare program (\`bench/bare_window.cpp\`, a static target of the Windows
+build) registers a class and shows one 503x479 window. $RUNS starts each, in turn, after one
+uncounted start of each.
 
 | | runs (ms) | median (ms) |
 |---|---|---|

@@ -5,7 +5,6 @@
 # the fair floor. Writes $BENCH/section-tools.md.
 set -uo pipefail
 source "$ROOT/bench/common.sh"
-trap bench_cleanup EXIT
 ROUNDS=${BENCH_TOOL_ROUNDS:-5}
 READER_RUNS=${BENCH_READER_RUNS:-10}
 command -v mediainfo >/dev/null || die "missing Debian's mediainfo"

@@ -20,12 +20,3 @@ add_test(NAME include_layers_refuses_upward
          COMMAND ${CMAKE_SOURCE_DIR}/tests/layers_test.sh ${CMAKE_SOURCE_DIR}/tests/support/layers_fixture)
 set_tests_properties(include_layers_refuses_upward PROPERTIES
                      PASS_REGULAR_EXPRESSION "upward include: components/timer.h -> app/settings.h")
-
-file(GLOB KV_NATIVE_BENCH CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*_bench.cpp)
-foreach(b ${KV_NATIVE_BENCH})
-  get_filename_component(n ${b} NAME_WE)
-  add_executable(${n} ${b})
-  target_include_directories(${n} PRIVATE ${CMAKE_SOURCE_DIR}/src)
-  target_compile_options(${n} PRIVATE -O2)
-  target_link_libraries(${n} PRIVATE korvello_portable)
-endforeach()

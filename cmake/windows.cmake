@@ -1,5 +1,9 @@
 # Cross build: korvello.exe and the Win32 test program, both linked statically
 # so that no MinGW DLL has to sit beside them.
+# Under Linux the Win32 tests run under Wine; the wrapper sets the prefix up.
+if(CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh)
+endif()
 set(KV_WIN_DEFS UNICODE _UNICODE NOMINMAX WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0800)
 set(KV_WIN_LIBS comctl32 comdlg32 shell32 shlwapi ole32 oleaut32 uuid gdi32 user32 advapi32 kernel32 psapi)
 set(KV_STATIC -static -static-libgcc -static-libstdc++)
@@ -60,18 +64,36 @@ target_compile_options(korvello PRIVATE ${KORVELLO_WARNINGS})
 add_dependencies(korvello korvello_tools korvello_art)
 set_target_properties(korvello PROPERTIES OUTPUT_NAME korvello)
 
-# GoogleTest built from Debian's sources for the cross target.
-set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
-set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# GoogleTest: an installed build for the target when there is one (MSYS2 has
+# it), else Debian's sources built here. A cross build looks for packages only
+# under the target's root, or it would take the host's Linux build.
+if(CMAKE_CROSSCOMPILING)
+  set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+endif()
+find_package(GTest QUIET)
+if(NOT TARGET GTest::gtest)
+  set(KV_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources, when no installed build is found")
+  if(NOT EXISTS ${KV_GTEST_SOURCE}/CMakeLists.txt)
+    message(FATAL_ERROR "No GoogleTest for the target and no sources in ${KV_GTEST_SOURCE}")
+  endif()
+  message(STATUS "GoogleTest: building ${KV_GTEST_SOURCE}")
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${KV_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  if(NOT TARGET GTest::gtest)
+    add_library(GTest::gtest ALIAS gtest)
+  endif()
+else()
+  message(STATUS "GoogleTest: ${GTest_DIR}")
+endif()
 
 file(GLOB_RECURSE KV_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_wintest.cpp)
 add_executable(korvello_win_tests ${KV_WIN_TESTS} ${CMAKE_SOURCE_DIR}/tests/win_test_main.cpp
   ${CMAKE_SOURCE_DIR}/tests/support/win_test_util.cpp ${KV_RC})
 target_include_directories(korvello_win_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_compile_options(korvello_win_tests PRIVATE ${KORVELLO_WARNINGS})
-target_link_libraries(korvello_win_tests PRIVATE korvello_core gtest)
+target_link_libraries(korvello_win_tests PRIVATE korvello_core GTest::gtest)
 add_dependencies(korvello_win_tests korvello_tools korvello_art)
 # One run of the whole program: Wine's start-up is the slow part.
 add_test(NAME program_imports COMMAND ${CMAKE_SOURCE_DIR}/tests/app/imports_test.sh $<TARGET_FILE:korvello>)
@@ -91,3 +113,57 @@ foreach(h ${KV_TEST_HELPERS})
   target_link_libraries(${n} PRIVATE ${KV_WIN_LIBS})
   add_dependencies(korvello_win_tests ${n})
 endforeach()
+
+# End-to-end scenarios under Wine and a display, each a test of its own
+# (ctest -L e2e -R basics). The fixture makes their media and holds Wine's
+# desktop up from the first scenario to the last; all share one prefix and the
+# single-instance rule, so they run one at a time. Only the cross build has
+# them: they drive the program through Wine.
+if(CMAKE_CROSSCOMPILING)
+  set(KV_E2E ${CMAKE_SOURCE_DIR}/tests/e2e/run_all.sh)
+  add_test(NAME e2e_setup COMMAND ${KV_E2E} --setup ${CMAKE_BINARY_DIR})
+  add_test(NAME e2e_teardown COMMAND ${KV_E2E} --teardown ${CMAKE_BINARY_DIR})
+  set_tests_properties(e2e_setup PROPERTIES LABELS e2e FIXTURES_SETUP e2e FIXTURES_REQUIRED media TIMEOUT 900)
+  set_tests_properties(e2e_teardown PROPERTIES LABELS e2e FIXTURES_CLEANUP e2e)
+  set(KV_E2E_SCENARIOS basics 900 hostile 900 faults 1200 longpaths 600 soak 3000)
+  while(KV_E2E_SCENARIOS)
+    list(POP_FRONT KV_E2E_SCENARIOS name limit)
+    add_test(NAME e2e_${name} COMMAND ${KV_E2E} ${CMAKE_BINARY_DIR} ${name})
+    set_tests_properties(e2e_${name} PROPERTIES LABELS e2e FIXTURES_REQUIRED e2e RUN_SERIAL ON TIMEOUT ${limit})
+  endwhile()
+endif()
+
+# Benchmark programs (make bench): a bare Win32 window, then the same with the
+# program's manifest and system libraries, then also carrying the five tool
+# files as resources, as korvello.exe does.
+set(KV_BENCH_DIR ${CMAKE_BINARY_DIR}/bench-src)
+file(MAKE_DIRECTORY ${KV_BENCH_DIR})
+set(KV_MANIFEST ${CMAKE_SOURCE_DIR}/src/ui/resources/korvello.manifest)
+file(CONFIGURE OUTPUT ${KV_BENCH_DIR}/bare_window_libs.rc CONTENT "1 24 \"${KV_MANIFEST}\"\n")
+set(KV_BENCH_TOOLS_RC "1 24 \"${KV_MANIFEST}\"\n")
+set(n 0)
+foreach(p ${KV_TOOL_PATHS})
+  math(EXPR n "${n} + 1")
+  string(APPEND KV_BENCH_TOOLS_RC "TOOL${n} EXE \"${p}\"\n")
+endforeach()
+file(CONFIGURE OUTPUT ${KV_BENCH_DIR}/bare_window_tools.rc CONTENT "${KV_BENCH_TOOLS_RC}")
+set_source_files_properties(${KV_BENCH_DIR}/bare_window_libs.rc PROPERTIES OBJECT_DEPENDS ${KV_MANIFEST})
+set_source_files_properties(${KV_BENCH_DIR}/bare_window_tools.rc PROPERTIES
+  OBJECT_DEPENDS "${KV_MANIFEST};${KV_TOOL_PATHS}")
+set(KV_BENCH_LIBS comctl32 ole32 comdlg32 shell32 shlwapi gdi32 user32 advapi32)
+add_executable(bare_window WIN32 EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/bare_window.cpp)
+add_executable(bare_window_libs WIN32 EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/bare_window.cpp
+  ${KV_BENCH_DIR}/bare_window_libs.rc)
+add_executable(bare_window_tools WIN32 EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/bare_window.cpp
+  ${KV_BENCH_DIR}/bare_window_tools.rc)
+foreach(b bare_window bare_window_libs bare_window_tools)
+  target_compile_definitions(${b} PRIVATE UNICODE _UNICODE)
+  target_compile_options(${b} PRIVATE -O2 ${KORVELLO_WARNINGS})
+  target_link_options(${b} PRIVATE ${KV_STATIC} -municode)
+endforeach()
+foreach(b bare_window_libs bare_window_tools)
+  target_compile_definitions(${b} PRIVATE KV_WITH_LIBS)
+  target_link_libraries(${b} PRIVATE ${KV_BENCH_LIBS})
+endforeach()
+add_dependencies(bare_window_tools korvello_tools)
+add_custom_target(korvello_bench DEPENDS bare_window bare_window_libs bare_window_tools korvello kv_drive)

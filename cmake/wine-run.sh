@@ -3,7 +3,7 @@
 # the cross-compiling emulator; scripts use it too.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# shellcheck source=wine-env.sh
-source "$here/wine-env.sh"
+# shellcheck source=../scripts/lib/kv.sh
+source "$here/../scripts/lib/kv.sh"
 kv_wine_prefix_ready
 exec wine "$@"

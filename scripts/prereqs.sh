@@ -3,10 +3,16 @@
 # only those that are missing.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-pkgs=(build-essential cmake ninja-build make pkg-config git xz-utils bzip2 ca-certificates
-      mingw-w64 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-      wine wine64 xvfb xauth x11-utils xdotool imagemagick
-      libgtest-dev googletest ffmpeg mediainfo python3 hyperfine procps)
+# Each for a command the scripts run or a file the build reads: the native
+# compilers and CMake; the certificates apt's https sources need; the cross
+# compilers; Wine and a virtual display; ImageMagick's import for screenshots;
+# GoogleTest (the native package and the sources the cross build compiles);
+# Debian's ffmpeg, ffprobe and mediainfo for the test media and their checks;
+# Python for the window art; chattr for the unwritable-folder fault as root.
+pkgs=(build-essential cmake ninja-build make xz-utils bzip2 ca-certificates
+      gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+      wine wine64 xvfb imagemagick
+      libgtest-dev googletest ffmpeg mediainfo python3 e2fsprogs)
 for list in "$here/tools/prereqs.txt" "$here/tests/tools/prereqs.txt"; do
     [ -f "$list" ] || continue
     while read -r p; do

@@ -15,8 +15,9 @@ BUILD=$(cd "$1" && pwd)
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 MODE=${2:-}
 export LC_ALL=C.UTF-8
-# shellcheck source=cmake/wine-env.sh disable=SC1091
-source "$ROOT/cmake/wine-env.sh"
+KV_WHO=run
+# shellcheck source=scripts/lib/kv.sh disable=SC1091
+source "$ROOT/scripts/lib/kv.sh"
 OUT=$BUILD/run
 mkdir -p "$OUT"
 LOG=$OUT/korvello.log
@@ -37,17 +38,9 @@ if [[ $MODE != --demo ]]; then
     exit $rc
 fi
 
-die() { echo "run: $*" >&2; exit 1; }
-IO=$(mktemp -d "${TMPDIR:-/tmp}/korvello-io.XXXXXX")
-KV_IO=$IO
-wrun() { kv_wrun "$@"; }
-drive() { wrun "$DRIVE" "$@"; }
+kv_io_dir
 [[ -f $DRIVE ]] || die "missing $DRIVE"
-# Wine ends its desktop process a few seconds after the last window closes, and
-# a program starting in that moment can fail: a hidden window holds it up.
-wine "$DRIVE" hold-desktop 3600 </dev/null >/dev/null 2>&1 &
-HPID=$!
-trap 'kill $HPID 2>/dev/null; rm -rf "$IO"' EXIT
+kv_hold_desktop 3600
 command -v ffmpeg >/dev/null || die "missing Debian's ffmpeg"
 [[ $(drive count-instances) == 0 ]] || die "a Korvello is already running in $WINEPREFIX"
 
@@ -64,10 +57,9 @@ mkdir -p "$MP3DIR"
 rm -f "$MP3DIR/korvello-demo.mp3"
 wrun reg add 'HKCU\Software\Korvello' /v WorkDir /t REG_SZ /d "$(wrun winepath -w "$MP3DIR")" /f >/dev/null 2>&1
 
-wine "$BUILD/korvello.exe" </dev/null >>"$LOG" 2>&1 &
-KPID=$!
-trap 'kill -9 $KPID $HPID 2>/dev/null; rm -rf "$IO"' EXIT
-drive wait-window 60 >/dev/null || die "the window did not appear"
+EXE=$BUILD/korvello.exe
+kv_at_exit kv_kill_korvello
+start_korvello || die "the window did not appear"
 echo "Korvello started; adding $DEMO"
 drive add-file "$(wrun winepath -w "$DEMO")" || die "the file was not added"
 echo "Converting..."
@@ -79,11 +71,8 @@ if command -v import >/dev/null; then
 else
     SHOT=
 fi
-drive close >/dev/null
-for _ in $(seq 1 300); do kill -0 "$KPID" 2>/dev/null || break; sleep 0.1; done
-wait "$KPID"
+stop_korvello
 rc=$?
-trap 'kill $HPID 2>/dev/null; rm -rf "$IO"' EXIT
 MP3=$MP3DIR/korvello-demo.mp3
 [[ -s $MP3 ]] || die "no MP3 was written"
 echo "MP3:        $MP3 ($(stat -c %s "$MP3") bytes$(command -v mediainfo >/dev/null &&

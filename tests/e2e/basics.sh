@@ -113,7 +113,7 @@ drive convert >/dev/null
 check "the conversion is under way" "rows: $(drive rows)" quiet drive wait-running 120
 check "two ffmpeg.exe processes run" "$(drive count-processes ffmpeg.exe)" [ "$(drive count-processes ffmpeg.exe)" = 2 ]
 drive close >/dev/null
-wait_pid "$KPID" 30
+kv_wait_pid "$KPID" 30
 close_rc=$?
 KPID=
 check "closing mid-way ends the program with code 0" "code $close_rc" [ "$close_rc" -eq 0 ]

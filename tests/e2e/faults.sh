@@ -44,27 +44,56 @@ check_not_busy "the window is free again after losing its output folder"
 stop_korvello
 
 echo "== the output folder made unwritable mid-run"
+# A user is locked out of a folder by its mode bits. Root writes anywhere
+# whatever the mode bits; the immutable flag holds even for root but needs
+# CAP_LINUX_IMMUTABLE. Root without it (some containers) has no lock that
+# holds, and only there may this case be skipped.
+LOCKED_HOW=
+lock_folder() { # folder
+    if [[ $(id -u) != 0 ]]; then
+        chmod a-w "$1" && LOCKED_HOW=mode
+    else
+        chattr +i "$1" && LOCKED_HOW=immutable
+    fi
+}
+unlock_folder() { # folder
+    case $LOCKED_HOW in
+        mode) chmod u+w "$1" ;;
+        immutable) chattr -i "$1" ;;
+    esac
+    LOCKED_HOW=
+}
+refuses_new_files() { # folder
+    if (: >"$1/lock probe") 2>/dev/null; then
+        rm -f "$1/lock probe"
+        return 1
+    fi
+}
+may_lock_out_root() { # CAP_LINUX_IMMUTABLE (bit 9) in the effective set
+    local caps
+    caps=$(awk '$1 == "CapEff:" { print $2 }' /proc/self/status)
+    (((0x${caps:-0} >> 9) & 1))
+}
 run_three out-readonly
-# Root may write anywhere whatever the mode bits; the immutable flag holds even for root.
-locked_how=
-if [[ $(id -u) != 0 ]] && chmod a-w "$OUT"; then
-    locked_how=mode
-elif chattr +i "$OUT" 2>/dev/null; then
-    locked_how=immutable
-fi
-if [[ -z $locked_how ]]; then
-    echo "SKIP: the output folder made unwritable (neither the mode bits nor the immutable flag can lock it here)"
-    drive wait-idle 180 >/dev/null
-else
+kv_at_exit 'unlock_folder "$RUN/out-readonly"'
+if lock_folder "$OUT"; then
+    check "the output folder refuses new files" "a file could still be created in $OUT" refuses_new_files "$OUT"
     rows=$(drive wait-idle 180)
     check "the run ends" "rows: $rows" [ $? -eq 0 ]
     # The first MP3 was already open; the others cannot be created.
     check_converted long_240s "$rows" "$OUT/long_240s.mp3" "$MEDIA/long_240s.mp4"
     check_failed aac_mono_48k "$rows"
     check_failed aac_stereo_video "$rows"
-    if [[ $locked_how == mode ]]; then chmod u+w "$OUT"; else chattr -i "$OUT"; fi
+    unlock_folder "$OUT"
     check_not_busy "the window is free again after the unwritable folder"
+elif [[ $(id -u) == 0 ]] && ! may_lock_out_root; then
+    skip "the output folder made unwritable mid-run" "root without CAP_LINUX_IMMUTABLE: no lock holds against it here"
+    drive wait-idle 180 >/dev/null
+else
+    fail "the output folder is made unwritable" "neither the mode bits nor the immutable flag could be set on $OUT"
+    drive wait-idle 180 >/dev/null
 fi
+kv_cancel_at_exit 'unlock_folder "$RUN/out-readonly"'
 stop_korvello
 
 echo "== no writable temporary folder"
@@ -84,17 +113,18 @@ restore_temp() {
     done
 }
 # The prefix is shared with the other tests: give the folder back even if this script is stopped.
-trap 'restore_temp; cleanup' EXIT
+kv_at_exit restore_temp
 for v in TEMP TMP; do wine reg add "$ENV_KEY" /v "$v" /t REG_SZ /d "$NO_TEMP" /f >/dev/null 2>&1; done
 start_korvello
 said=$(drive add-file "$(winpath "$BUILD/media/aac_mono_48k.mp4")")
 rc=$?
 restore_temp
-trap cleanup EXIT
+kv_cancel_at_exit restore_temp
 check "adding a file reports that the batch file cannot be made" "code $rc: $said" \
     [ "$rc" -eq 2 -a "${said%%\". *}" = "$(printf 'MESSAGE\tKorvello\tCannot create file "%s\\open.bat' "$NO_TEMP")" ]
 check "no row is added" "rows: $(drive rows)" [ -z "$(drive rows)" ]
-check_idle "the window takes commands afterwards"
+# The program keeps the temporary folder it started with: the same refusal again.
+check_takes_files "the window takes commands afterwards" "$BUILD/media/aac_mono_48k.mp4" "$said"
 stop_korvello
 check "the program ends with code 0" "code $?" [ $? -eq 0 ]
 
@@ -103,6 +133,10 @@ fresh_state
 OUT=$RUN/out-locked-settings
 set_workdir "$OUT"
 quiet drive registry-access 'Software\Korvello' read
+kv_at_exit "quiet drive registry-access 'Software\\Korvello' full"
+# The lock holds: another program cannot write into the key either.
+wine reg add 'HKCU\Software\Korvello' /v LockProbe /t REG_SZ /d x /f >/dev/null 2>&1
+check "the settings key refuses writing" "reg add could write a value" [ -z "$(reg_value LockProbe)" ]
 start_korvello
 check "the stored output folder is used" "got '$(drive text Edit3)'" [ "$(drive text Edit3)" = "$(winpath "$OUT")" ]
 drive add-file "$(winpath "$BUILD/media/aac_mono_48k.mp4")" >/dev/null
@@ -111,6 +145,9 @@ rows=$(drive wait-idle 60)
 check_converted aac_mono_48k "$rows" "$OUT/aac_mono_48k.mp3" "$BUILD/media/aac_mono_48k.mp4"
 stop_korvello
 quiet drive registry-access 'Software\Korvello' full
+kv_cancel_at_exit "quiet drive registry-access 'Software\\Korvello' full"
+# With write access the program would have recorded its tool folder at start.
+check "the program wrote nothing into the key" "AppDir reads '$(reg_value AppDir)'" [ -z "$(reg_value AppDir)" ]
 check "the stored setting is unchanged" "got '$(reg_value WorkDir)'" [ "$(reg_value WorkDir)" = "$(winpath "$OUT")" ]
 
 echo "== a tool file locked at start"

@@ -4,11 +4,16 @@
 # Usage: tests/e2e/run_all.sh BUILD_WIN_DIR [SCENARIO...]   (DISPLAY must name an
 # X server, e.g. through cmake/with-xvfb.sh). The scenarios are the files next to
 # this one: basics hostile faults longpaths soak (all by default). Prints
-# PASS/FAIL lines; exits 1 on any failure.
+# PASS/FAIL/SKIP lines and a summary; exits 1 on any failure.
+# ctest runs each scenario as a test of its own (label e2e), with a fixture of
+# two more calls: --setup BUILD_WIN_DIR makes the media and starts one hidden
+# desktop holder for all the scenarios, --teardown BUILD_WIN_DIR ends it.
 set -uo pipefail
 
+MODE=run
+case ${1:-} in --setup | --teardown) MODE=${1#--} && shift ;; esac
 if [[ $# -lt 1 || ! -f $1/korvello.exe ]]; then
-    echo "usage: $0 BUILD_WIN_DIR (holding korvello.exe) [SCENARIO...]" >&2
+    echo "usage: $0 [--setup|--teardown] BUILD_WIN_DIR (holding korvello.exe) [SCENARIO...]" >&2
     exit 2
 fi
 BUILD=$(cd "$1" && pwd)
@@ -19,6 +24,20 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 EXE=$BUILD/korvello.exe
 DRIVE=$BUILD/kv_drive.exe
 CHILD=$BUILD/kv_child.exe
+E2E=$BUILD/e2e
+HOLDER_PID=$E2E/holder.pid
+SUMMARY=$E2E/summary.txt
+KV_WHO=e2e
+# shellcheck source=scripts/lib/kv.sh disable=SC1091
+source "$ROOT/scripts/lib/kv.sh"
+
+for scenario in "${SCENARIOS[@]}"; do
+    [[ -f $ROOT/tests/e2e/$scenario.sh ]] || { echo "no scenario '$scenario'" >&2; exit 2; }
+done
+if [[ $MODE == teardown ]]; then
+    kv_release_desktop "$HOLDER_PID"
+    exit 0
+fi
 for f in "$DRIVE" "$CHILD"; do
     [[ -f $f ]] || { echo "missing $f (build the Windows targets first)" >&2; exit 2; }
 done
@@ -29,93 +48,9 @@ done
 # Wine turns the Unix arguments into UTF-16 by the locale: non-Latin paths need UTF-8.
 export LC_ALL=C.UTF-8
 
-# shellcheck source=cmake/wine-env.sh disable=SC1091
-source "$ROOT/cmake/wine-env.sh"
 kv_wine_prefix_ready
-
-E2E=$BUILD/e2e
-RUN=$E2E/run
-rm -rf "$RUN"
-mkdir -p "$RUN"
-LOG=$RUN/korvello.log
-START=$SECONDS
-
-PASSED=0
-FAILED=0
-pass() { echo "PASS: $1"; PASSED=$((PASSED + 1)); }
-fail() { echo "FAIL: $1${2:+ -- $2}"; FAILED=$((FAILED + 1)); }
-quiet() { "$@" >/dev/null; }
-check() { # name detail command...
-    local name=$1 detail=$2
-    shift 2
-    if "$@"; then pass "$name"; else fail "$name" "$detail"; fi
-}
-
-IO=$(mktemp -d "${TMPDIR:-/tmp}/korvello-io.XXXXXX")
-KV_IO=$IO
-wrun() { kv_wrun "$@"; }
-drive() { wrun "$DRIVE" "$@"; } # its answers on stdout, its complaints on stderr
-winpath() { kv_winpath "$1"; }
-unixpath() { kv_unixpath "$1"; }
-reg_value() { # name -> data of HKCU\Software\Korvello\name, or nothing
-    wrun reg query 'HKCU\Software\Korvello' /v "$1" 2>/dev/null |
-        awk -v n="$1" '$1 == n && $2 == "REG_SZ" { sub(/^[ \t]*[^ \t]+[ \t]+REG_SZ[ \t]+/, ""); print; exit }'
-}
-
-# Wine ends its desktop process a few seconds after the last window closes, and
-# a program starting in that moment can fail: a hidden window holds it up.
-wine "$DRIVE" hold-desktop 3600 </dev/null >/dev/null 2>&1 &
-HPID=$!
-
-# A crashing program would wait for a debugger that never comes: let it end instead.
-wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d '' /f \
-    >/dev/null 2>&1
-
-# ---- the program's process ------------------------------------------------------------
-
-KPID=
-start_korvello() {
-    wine "$EXE" </dev/null >>"$LOG" 2>&1 &
-    KPID=$!
-    drive wait-window 60 >/dev/null
-}
-# Waits for a background process; 124 when it outlives the limit (it is then killed).
-wait_pid() { # pid seconds
-    local pid=$1 end=$((SECONDS + $2))
-    while kill -0 "$pid" 2>/dev/null; do
-        if ((SECONDS >= end)); then
-            kill -9 "$pid" 2>/dev/null
-            wait "$pid" 2>/dev/null
-            return 124
-        fi
-        sleep 0.1
-    done
-    wait "$pid"
-}
-stop_korvello() {
-    [[ -n $KPID ]] || return 0
-    if kill -0 "$KPID" 2>/dev/null; then drive close >/dev/null; fi
-    wait_pid "$KPID" 30
-    local rc=$?
-    KPID=
-    return $rc
-}
-OPID=
-cleanup() {
-    [[ -n $KPID ]] && kill -9 "$KPID" 2>/dev/null
-    [[ -n $OPID ]] && kill -9 "$OPID" 2>/dev/null
-    kill "$HPID" 2>/dev/null
-    wait 2>/dev/null
-    rm -rf "$IO"
-}
-trap cleanup EXIT
-
-# Each scenario starts without settings and without a running copy.
-fresh_state() {
-    wine reg delete 'HKCU\Software\Korvello' /f >/dev/null 2>&1
-    [[ $(drive count-instances) == 0 ]] || { echo "a Korvello is already running in $WINEPREFIX" >&2; exit 2; }
-}
-set_workdir() { wine reg add 'HKCU\Software\Korvello' /v WorkDir /t REG_SZ /d "$(winpath "$1")" /f >/dev/null 2>&1; }
+kv_io_dir
+mkdir -p "$E2E"
 
 # ---- media ------------------------------------------------------------------------------
 
@@ -149,6 +84,58 @@ if [[ $(cat "$MEDIA/.complete" 2>/dev/null) != "$MEDIA_VERSION" ]]; then
     ff -f lavfi -i "$(tone 700 44100 1)" -c:a aac -b:a 64k "$MEDIA/one_second.mp4"
     echo "$MEDIA_VERSION" >"$MEDIA/.complete"
 fi
+
+# A crashing program would wait for a debugger that never comes: let it end instead.
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d '' /f \
+    >/dev/null 2>&1
+
+if [[ $MODE == setup ]]; then
+    kv_hold_desktop 7200 "$HOLDER_PID"
+    : >"$SUMMARY"
+    echo "e2e: media in $E2E/media, desktop holder $(cat "$HOLDER_PID")"
+    exit 0
+fi
+# The fixture's holder when ctest runs the scenarios, else one of this run's own.
+kv_holder_alive "$HOLDER_PID" || kv_hold_desktop 3600
+
+RUN=$E2E/run/$(IFS=-; echo "${SCENARIOS[*]}")
+rm -rf "$RUN"
+mkdir -p "$RUN"
+LOG=$RUN/korvello.log
+START=$SECONDS
+
+PASSED=0
+FAILED=0
+SKIPPED=()
+pass() { echo "PASS: $1"; PASSED=$((PASSED + 1)); }
+fail() { echo "FAIL: $1${2:+ -- $2}"; FAILED=$((FAILED + 1)); }
+# Only for a fault this machine cannot make at all; the summary names each one.
+skip() { echo "SKIP: $1${2:+ -- $2}"; SKIPPED+=("$1${2:+ ($2)}"); }
+quiet() { "$@" >/dev/null; }
+check() { # name detail command...
+    local name=$1 detail=$2
+    shift 2
+    if "$@"; then pass "$name"; else fail "$name" "$detail"; fi
+}
+
+reg_value() { # name -> data of HKCU\Software\Korvello\name, or nothing
+    wrun reg query 'HKCU\Software\Korvello' /v "$1" 2>/dev/null |
+        awk -v n="$1" '$1 == n && $2 == "REG_SZ" { sub(/^[ \t]*[^ \t]+[ \t]+REG_SZ[ \t]+/, ""); print; exit }'
+}
+
+# ---- the program's process ------------------------------------------------------------
+
+OPID=
+kv_at_exit kv_kill_korvello
+kv_at_exit '[[ -n $OPID ]] && kill -9 "$OPID" 2>/dev/null; true'
+
+# Each scenario starts without settings and without a running copy.
+fresh_state() {
+    wine reg delete 'HKCU\Software\Korvello' /f >/dev/null 2>&1
+    [[ $(drive count-instances) == 0 ]] || { echo "a Korvello is already running in $WINEPREFIX" >&2; exit 2; }
+}
+set_workdir() { wine reg add 'HKCU\Software\Korvello' /v WorkDir /t REG_SZ /d "$(winpath "$1")" /f >/dev/null 2>&1; }
+
 # Nothing the tests hand to the program may be changed or deleted by it.
 media_fingerprint() { find "$BUILD/media" "$MEDIA" -type f -printf '%s %p\n' | sort | md5sum; }
 MEDIA_FINGERPRINT=$(media_fingerprint)
@@ -166,7 +153,7 @@ tools_present_hidden() {
     done
 }
 tools_as_embedded() {
-    [[ -d $TOOLS_SRC ]] || return 0
+    [[ -d $TOOLS_SRC ]] || return 1
     local t
     for t in "${TOOLS[@]}"; do cmp -s "$TOOLS_SRC/$t" "$APPDIR/$t" || return 1; done
 }
@@ -212,29 +199,29 @@ check_failed() { # name rows
     row=$(row_of "$1" "$2")
     check "$1: row reads Failed" "row: $row" [ "$row" = "$(printf 'MP4\t%s\tFailed\t\tX' "$1")" ]
 }
-# The window takes commands again: it answers, and no row is pending or running.
-check_idle() { # name
-    local rows
-    rows=$(drive wait-idle 5)
-    check "$1" "rows: $rows" [ $? -eq 0 ]
+# Not busy: "Add MP4 File" does nothing while the window is busy, so an answer
+# to adding a file proves it free: a new pending row, or, where adding cannot
+# succeed, the same message box as before.
+check_takes_files() { # name file expected-answer
+    local said rc
+    said=$(drive add-file "$(winpath "$2")")
+    rc=$?
+    check "$1" "code $rc: $said" [ "$said" = "$3" ]
 }
-
-# Not Busy: "Add MP4 File" does nothing while the window is busy, so a file
-# that is added and shows as pending proves the window free again.
 check_not_busy() { # name
-    local added
-    added=$(drive add-file "$(winpath "$BUILD/media/aac_mono_48k.mp4")")
-    check "$1" "$added" [ "$added" = "$(printf 'MP4\taac_mono_48k\tPending\t\tX')" ]
+    check_takes_files "$1" "$BUILD/media/aac_mono_48k.mp4" "$(printf 'MP4\taac_mono_48k\tPending\t\tX')"
 }
 
 for scenario in "${SCENARIOS[@]}"; do
-    [[ -f $ROOT/tests/e2e/$scenario.sh ]] || { echo "no scenario '$scenario'" >&2; exit 2; }
     # shellcheck source=/dev/null
     source "$ROOT/tests/e2e/$scenario.sh"
 done
 
 check "the input files are all still there, unchanged in size" "" [ "$(media_fingerprint)" = "$MEDIA_FINGERPRINT" ]
 
-echo "e2e: $PASSED passed, $FAILED failed, $((SECONDS - START)) s"
+{
+    echo "e2e ${SCENARIOS[*]}: $PASSED passed, $FAILED failed, ${#SKIPPED[@]} skipped, $((SECONDS - START)) s"
+    for s in "${SKIPPED[@]}"; do echo "  skipped: $s"; done
+} | tee -a "$SUMMARY"
 [[ -f $E2E/window.png ]] && echo "screenshot: $E2E/window.png"
 ((FAILED == 0))

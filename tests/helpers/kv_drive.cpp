@@ -875,6 +875,19 @@ int RegistryAccess(const std::wstring& subKey, const std::wstring& how) {
     return r == ERROR_SUCCESS ? 0 : Fail(L"cannot change the access to HKCU\\" + subKey);
 }
 
+// The names a folder listing gives for PATTERN, in the listing's order: the
+// order in which the program's folder command meets the files.
+int ListFiles(const std::wstring& pattern) {
+    WIN32_FIND_DATAW fd{};
+    HANDLE find = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) return Fail(L"nothing matches " + pattern);
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) Out(fd.cFileName);
+    } while (::FindNextFileW(find, &fd));
+    ::FindClose(find);
+    return 0;
+}
+
 // Holds a file open with no sharing, as a scanner or another program might;
 // creates it when missing. Prints "locked" once the file is held.
 int LockFile(const std::wstring& path, double seconds) {
@@ -1149,7 +1162,8 @@ int Usage() {
         L"  kill-child EXE            end the program's own processes of that name\n"
         L"  handles                   number of open handles of the program\n"
         L"  registry-access SUBKEY read|none|full   change the access to a key of HKCU\n"
-        L"  lock-file PATH SECONDS    hold a file open with no sharing");
+        L"  lock-file PATH SECONDS    hold a file open with no sharing\n"
+        L"  list-files PATTERN        the files a folder listing gives, in its order");
     return 1;
 }
 
@@ -1203,6 +1217,7 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"kill-child" && need(1)) return KillChild(args[0]);
     if (cmd == L"handles") return Handles();
     if (cmd == L"registry-access" && need(2)) return RegistryAccess(args[0], args[1]);
+    if (cmd == L"list-files" && need(1)) return ListFiles(args[0]);
     if (cmd == L"lock-file" && need(2)) return LockFile(args[0], std::wcstod(args[1].c_str(), nullptr));
     return Usage();
 }
