@@ -82,8 +82,8 @@ bool ShellExecWait(const std::string& program, const std::string& params, int vi
     return true;
 }
 
-bool ShellExecWaitLimited(const std::string& program, const std::string& params, int visibility,
-                          DWORD timeoutMs, bool* timedOut) {
+bool ShellExecWaitLimited(const std::string& program, const std::string& params, int visibility, DWORD timeoutMs,
+                          bool* timedOut) {
     if (timedOut) *timedOut = false;
     // A batch file runs the tool as a child of the interpreter: ending the whole
     // job ends both when the limit passes.

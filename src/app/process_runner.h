@@ -22,8 +22,8 @@ bool ShellExecWait(const std::string& program, const std::string& params, int vi
 // As ShellExecWait with a time limit: a process that outlives it is ended.
 // Gives false when the process could not be started or had to be ended;
 // `timedOut`, when given, tells the second case from the first.
-bool ShellExecWaitLimited(const std::string& program, const std::string& params, int visibility,
-                          DWORD timeoutMs, bool* timedOut = nullptr);
+bool ShellExecWaitLimited(const std::string& program, const std::string& params, int visibility, DWORD timeoutMs,
+                          bool* timedOut = nullptr);
 
 // Waits until the process has ended (or the wait fails), dispatching only paint
 // messages: the window repaints but input stays queued until afterwards.

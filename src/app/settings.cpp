@@ -31,11 +31,10 @@ std::string SpecialFolder(int csidl) {
 }  // namespace
 
 RegistryKey::RegistryKey(const std::string& subKey, Access access) {
-    const LSTATUS r =
-        access == Access::Read
-            ? ::RegOpenKeyExW(HKEY_CURRENT_USER, SubKeyPath(subKey).c_str(), 0, KEY_READ, key_.Put())
-            : ::RegCreateKeyExW(HKEY_CURRENT_USER, SubKeyPath(subKey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                KEY_ALL_ACCESS, nullptr, key_.Put(), nullptr);
+    const LSTATUS r = access == Access::Read
+                          ? ::RegOpenKeyExW(HKEY_CURRENT_USER, SubKeyPath(subKey).c_str(), 0, KEY_READ, key_.Put())
+                          : ::RegCreateKeyExW(HKEY_CURRENT_USER, SubKeyPath(subKey).c_str(), 0, nullptr,
+                                              REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key_.Put(), nullptr);
     if (r != ERROR_SUCCESS) throw Error("Failed to get data for '" + subKey + "'");
 }
 
@@ -51,8 +50,8 @@ std::string RegistryKey::ReadString(const std::string& name) const {
         (type != REG_SZ && type != REG_EXPAND_SZ))
         throw Error("Invalid data type for '" + name + "'");
     std::vector<wchar_t> buf(bytes / sizeof(wchar_t) + 1, L'\0');
-    if (::RegQueryValueExW(key_.Get(), wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
-                           &bytes) != ERROR_SUCCESS)
+    if (::RegQueryValueExW(key_.Get(), wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &bytes) !=
+        ERROR_SUCCESS)
         throw Error("Failed to get data for '" + name + "'");
     return win::Narrow(buf.data());
 }

@@ -76,8 +76,7 @@ std::string BrowseForFolder(const std::string& title, const std::string& initial
     if (!chosen) return {};
     // Long enough for any path, not only those below MAX_PATH.
     std::wstring path(32768, L'\0');
-    if (!::SHGetPathFromIDListEx(chosen.get(), path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT))
-        return {};
+    if (!::SHGetPathFromIDListEx(chosen.get(), path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT)) return {};
     path.resize(std::wcslen(path.c_str()));
     return win::Narrow(path);
 }

@@ -58,8 +58,7 @@ public:
     public:
         TimerEventProperty(const TimerEventProperty&) = delete;
         template <typename F>
-            requires std::constructible_from<TTimerEvent, F>
-        TimerEventProperty& operator=(F&& handler) {
+        requires std::constructible_from<TTimerEvent, F> TimerEventProperty& operator=(F&& handler) {
             fn_ = std::forward<F>(handler);
             owner_.RestartTimer();
             return *this;

@@ -51,8 +51,8 @@ private:
 
 }  // namespace
 
-WinRunPlatform::WinRunPlatform(HWND notify, UINT exitMessage, const std::string& workDir,
-                               const std::string& ffmpegPath, std::function<void()> runFinished)
+WinRunPlatform::WinRunPlatform(HWND notify, UINT exitMessage, const std::string& workDir, const std::string& ffmpegPath,
+                               std::function<void()> runFinished)
     : notify_(notify),
       exitMessage_(exitMessage),
       workDir_(workDir),

@@ -62,8 +62,7 @@ std::optional<std::string> DurationProbe::Answer(const std::string& path) {
         std::string why;
         std::optional<std::string> read = platform_.ReadFile(answerPath, why);
         if (!read) {
-            if (timedOut || attempt + 1 == kAttempts)
-                throw Error("Cannot open file \"" + answerPath + "\". " + why);
+            if (timedOut || attempt + 1 == kAttempts) throw Error("Cannot open file \"" + answerPath + "\". " + why);
             continue;
         }
         answer = std::move(*read);

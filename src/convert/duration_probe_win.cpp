@@ -11,9 +11,9 @@ namespace kv {
 
 std::string SystemErrorText(DWORD code) {
     wchar_t* buf = nullptr;
-    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, code, 0, reinterpret_cast<LPWSTR>(&buf), 0, nullptr);
+    const DWORD n =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<LPWSTR>(&buf), 0, nullptr);
     std::string text = n ? TrimText(win::Narrow(std::wstring_view(buf, n))) : "Error " + std::to_string(code);
     if (buf) ::LocalFree(buf);
     return text;
@@ -55,8 +55,8 @@ bool WinProbePlatform::RunBatch(const std::string& batPath, std::uint32_t limitM
 
 std::optional<std::string> WinProbePlatform::ReadFile(const std::string& path, std::string& why) {
     const std::wstring w = win::Widen(path);
-    win::UniqueFile f(::CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
+    win::UniqueFile f(
+        ::CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!f) {
         why = SystemErrorText(::GetLastError());
         return std::nullopt;

@@ -12,7 +12,8 @@ std::string ListBoxText(HWND box, int index) {
     const LRESULT len = ::SendMessageW(box, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
     if (len == LB_ERR) return {};
     std::wstring buf(static_cast<size_t>(len) + 1, L'\0');
-    const LRESULT got = ::SendMessageW(box, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buf.data()));
+    const LRESULT got =
+        ::SendMessageW(box, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buf.data()));
     buf.resize(got == LB_ERR ? 0 : static_cast<size_t>(got));
     return win::Narrow(buf);
 }
@@ -108,7 +109,8 @@ int JobList::IndexOf(std::int64_t id) const {
     LVFINDINFOW find{};
     find.flags = LVFI_PARAM;
     find.lParam = static_cast<LPARAM>(id);
-    return static_cast<int>(::SendMessageW(list_, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+    return static_cast<int>(
+        ::SendMessageW(list_, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
 }
 
 }  // namespace kv

@@ -32,8 +32,7 @@ std::string DoublePercents(std::string_view s) {
 
 }  // namespace
 
-std::string ProbeBatchText(std::string_view inputPath, std::string_view answerPath,
-                           std::string_view mediaInfoPath) {
+std::string ProbeBatchText(std::string_view inputPath, std::string_view answerPath, std::string_view mediaInfoPath) {
     std::string t;
     t += "set filein=\"" + DoublePercents(inputPath) + "\"\r\n";
     t += "set fileout=\"" + DoublePercents(answerPath) + "\"\r\n";

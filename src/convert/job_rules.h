@@ -32,8 +32,7 @@ ListClick ListClickRule(int x, const std::array<int, 4>& widths, std::string_vie
 
 // The probe's batch file, four CR LF lines. Percent signs in the paths are
 // doubled so that the interpreter hands them to the tool unchanged.
-std::string ProbeBatchText(std::string_view inputPath, std::string_view answerPath,
-                           std::string_view mediaInfoPath);
+std::string ProbeBatchText(std::string_view inputPath, std::string_view answerPath, std::string_view mediaInfoPath);
 
 // The first line of a text file's contents, or nothing when it has no line
 // (a line break at the very end does not begin another line).

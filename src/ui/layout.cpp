@@ -6,6 +6,8 @@ namespace {
 
 constexpr Bindings kDrag{.mouseDown = "Image1MouseDown"};
 
+// One control per line, as a table reads.
+// clang-format off
 constexpr std::array kLayout{
     // Pictures and labels, drawn on the window itself.
     ControlDef{Kind::Picture, "Image1", 0, 0, 503, 480, "", lkNone, "background", "", kDrag},
@@ -68,6 +70,7 @@ constexpr std::array kColumns{
     ColumnDef{"Converted File (click to open)", 156},
     ColumnDef{"DEL", 34},
 };
+// clang-format on
 
 // The publisher's pages. The addresses live under a reserved domain until the
 // publisher's site exists.

@@ -15,7 +15,8 @@ void TfrmMain::RegisterLinkHandlers() {
 }
 
 void TfrmMain::OpenLink(std::string_view control) {
-    if (const ui::LinkDef* link = ui::FindLink(control)) Dialogs().ShellOpen(Handle(), std::string(link->address), SW_SHOW);
+    if (const ui::LinkDef* link = ui::FindLink(control))
+        Dialogs().ShellOpen(Handle(), std::string(link->address), SW_SHOW);
 }
 
 // Under the pointer a link label is bold and underlined, otherwise bold alone.

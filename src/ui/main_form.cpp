@@ -49,8 +49,7 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
     const int x = (::GetSystemMetrics(SM_CXSCREEN) - ui::kClientWidth) / 2;
     const int y = (::GetSystemMetrics(SM_CYSCREEN) - ui::kClientHeight) / 2;
     Create(kFormClass, 0, WS_POPUP | WS_CLIPCHILDREN | WS_MINIMIZEBOX | WS_SYSMENU, win::Widen(app_.Title()), x, y,
-           ui::kClientWidth, ui::kClientHeight, app_.Handle(), nullptr, CS_DBLCLKS,
-           ::GetSysColorBrush(COLOR_BTNFACE));
+           ui::kClientWidth, ui::kClientHeight, app_.Handle(), nullptr, CS_DBLCLKS, ::GetSysColorBrush(COLOR_BTNFACE));
     app_.SetMainForm(Handle());
     BuildControls();
     jobs_ = std::make_unique<JobList>(Control("ListView1"), Control("ListBox1"), Control("ListBox2"));
@@ -272,8 +271,8 @@ std::vector<std::string> TfrmMain::UnboundHandlers() const {
 }
 
 void TfrmMain::FormShow() {
-    win::UniqueRgn rgn(::CreateRoundRectRgn(0, 0, ui::kClientWidth, ui::kClientHeight, ui::kRoundCorner,
-                                            ui::kRoundCorner));
+    win::UniqueRgn rgn(
+        ::CreateRoundRectRgn(0, 0, ui::kClientWidth, ui::kClientHeight, ui::kRoundCorner, ui::kRoundCorner));
     if (::SetWindowRgn(Handle(), rgn.Get(), TRUE)) (void)rgn.Release();  // the system owns the region now
     for (const char* name : {"TranPanel1", "TranPanel2", "EzRgnBtn1", "EzRgnBtn2", "EzRgnBtn3"})
         if (HWND h = Control(name)) ::InvalidateRect(h, nullptr, TRUE);
@@ -295,8 +294,8 @@ void TfrmMain::PaintGraphics(HDC dc) {
             auto it = pictures_.find(def.picture);
             if (it != pictures_.end() && it->second) {
                 win::MemoryDc mem(dc, it->second.Get());
-                ::BitBlt(dc, g.rect.left, g.rect.top, g.rect.right - g.rect.left, g.rect.bottom - g.rect.top,
-                         mem.Get(), 0, 0, SRCCOPY);
+                ::BitBlt(dc, g.rect.left, g.rect.top, g.rect.right - g.rect.left, g.rect.bottom - g.rect.top, mem.Get(),
+                         0, 0, SRCCOPY);
             } else if (def.name == "Image1") {
                 win::UniqueBrush face(::CreateSolidBrush(kFaceColour));
                 ::FillRect(dc, &g.rect, face.Get());
@@ -308,7 +307,8 @@ void TfrmMain::PaintGraphics(HDC dc) {
             ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
             const std::wstring w = win::Widen(def.caption);
             RECT r = g.rect;
-            ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
+            ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r,
+                        DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
         }
     }
 }
@@ -467,8 +467,7 @@ LRESULT CALLBACK TfrmMain::SubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, 
             }
         } else if (msg == WM_SETCURSOR) {
             auto it = self->defsByHwnd_.find(h);
-            if (it != self->defsByHwnd_.end() && (it->second->look & ui::lkHandPointer) &&
-                LOWORD(lp) == HTCLIENT) {
+            if (it != self->defsByHwnd_.end() && (it->second->look & ui::lkHandPointer) && LOWORD(lp) == HTCLIENT) {
                 ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
                 return TRUE;
             }

@@ -37,9 +37,9 @@ class TAdvancedTimer;
 class TFindFile;
 
 struct FormOptions {
-    HMODULE resourceModule = nullptr;       // where the tool files and art are; null: the program itself
-    std::vector<std::string> parameters;    // the command-line parameters, for a second copy to pass on
-    std::function<void()> terminateSelf;    // the close button's last step; null: end the process
+    HMODULE resourceModule = nullptr;     // where the tool files and art are; null: the program itself
+    std::vector<std::string> parameters;  // the command-line parameters, for a second copy to pass on
+    std::function<void()> terminateSelf;  // the close button's last step; null: end the process
 };
 
 class TfrmMain : public win::Window, public TComponent, private RunState {

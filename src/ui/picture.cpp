@@ -20,7 +20,6 @@ BITMAPINFO TopDown32(int w, int h) {
     return bi;
 }
 
-
 }  // namespace
 
 TPixmap PixmapFromBitmap(HBITMAP bmp) {
@@ -56,8 +55,8 @@ TPixmap PixmapFromImageList(HIMAGELIST list, int index) {
     // The list keeps its images side by side in one bitmap; rcImage is this one's place.
     const TPixmap all = PixmapFromBitmap(ii.hbmImage);
     const RECT r = ii.rcImage;
-    if (all.Empty() || r.left < 0 || r.top < 0 || r.right > all.width || r.bottom > all.height ||
-        r.right <= r.left || r.bottom <= r.top) {
+    if (all.Empty() || r.left < 0 || r.top < 0 || r.right > all.width || r.bottom > all.height || r.right <= r.left ||
+        r.bottom <= r.top) {
         return {};
     }
     TPixmap pic(r.right - r.left, r.bottom - r.top);
@@ -69,9 +68,8 @@ TPixmap PixmapFromImageList(HIMAGELIST list, int index) {
 
 win::UniqueBitmap LoadArtBitmap(int id, HMODULE module) {
     // LR_CREATEDIBSECTION keeps the 24-bit pixels exact on any display depth.
-    return win::UniqueBitmap(static_cast<HBITMAP>(::LoadImageW(module ? module : ::GetModuleHandleW(nullptr),
-                                                                MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0,
-                                                                LR_CREATEDIBSECTION)));
+    return win::UniqueBitmap(static_cast<HBITMAP>(::LoadImageW(
+        module ? module : ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
 }
 
 win::UniqueBitmap LoadBitmapFile(const std::string& path) {

@@ -17,8 +17,7 @@ using TPicPresence = std::array<bool, kPicSlots>;
 
 // The picture to draw. The result may itself be empty (only when psIdle is):
 // the button then draws nothing.
-[[nodiscard]] TPicSlot SelectPicture(bool pressed, bool mouseInside, bool enabled,
-                                     const TPicPresence& has) noexcept;
+[[nodiscard]] TPicSlot SelectPicture(bool pressed, bool mouseInside, bool enabled, const TPicPresence& has) noexcept;
 
 // What the state machine asks of its window, in the order it asks.
 class IRgnBtnHost {

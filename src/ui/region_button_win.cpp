@@ -66,9 +66,7 @@ win::UniqueRgn RegionFromRuns(const std::vector<TPixelRun>& runs) {
     return win::UniqueRgn(::ExtCreateRegion(nullptr, static_cast<DWORD>(buf.size()), data));
 }
 
-COLORREF ToColorRef(std::uint32_t rgb) noexcept {
-    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-}
+COLORREF ToColorRef(std::uint32_t rgb) noexcept { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
 
 }  // namespace
 
@@ -209,8 +207,7 @@ void TEzRgnBtn::PaintTo(HDC dc) {
     ::GetClientRect(Handle(), &rc);
     if (rc.right != pic.Width() || rc.bottom != pic.Height()) {
         // Only schedules painting: no paint runs inside this call.
-        ::SetWindowPos(Handle(), nullptr, 0, 0, pic.Width(), pic.Height(),
-                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SetWindowPos(Handle(), nullptr, 0, 0, pic.Width(), pic.Height(), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (mode_ == pmTransparent) {
         DrawKeyed(dc, pic);

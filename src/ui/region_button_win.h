@@ -42,8 +42,7 @@ public:
 
     // The button's window, a child of parent. Pictures, mode and hint set
     // before take effect now; the size follows the shown picture from here on.
-    bool Create(HWND parent, int left, int top, int width = kInitialSize, int height = kInitialSize,
-                int id = 0);
+    bool Create(HWND parent, int left, int top, int width = kInitialSize, int height = kInitialSize, int id = 0);
 
     // Pictures are copied; an invalid or null bitmap empties the picture.
     void SetPicIdle(HBITMAP bmp) { SetPicture(psIdle, PixmapFromBitmap(bmp)); }

@@ -52,8 +52,7 @@ bool Window::Create(const wchar_t* className, DWORD exStyle, DWORD style, const 
         wc.lpszClassName = className;
         if (!::RegisterClassExW(&wc)) return false;
     }
-    return ::CreateWindowExW(exStyle, className, title.c_str(), style, x, y, w, h, parent, id, inst, this) !=
-           nullptr;
+    return ::CreateWindowExW(exStyle, className, title.c_str(), style, x, y, w, h, parent, id, inst, this) != nullptr;
 }
 
 LRESULT Window::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) { return Default(msg, wp, lp); }

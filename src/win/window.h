@@ -24,8 +24,8 @@ public:
     [[nodiscard]] HWND Handle() const noexcept { return hwnd_; }
 
     // Registers the class once per process (idempotent) and creates the window.
-    bool Create(const wchar_t* className, DWORD exStyle, DWORD style, const std::wstring& title, int x, int y,
-                int w, int h, HWND parent, HMENU id = nullptr, UINT classStyle = 0, HBRUSH background = nullptr,
+    bool Create(const wchar_t* className, DWORD exStyle, DWORD style, const std::wstring& title, int x, int y, int w,
+                int h, HWND parent, HMENU id = nullptr, UINT classStyle = 0, HBRUSH background = nullptr,
                 HCURSOR cursor = nullptr);
 
 protected:

@@ -36,9 +36,8 @@ TEST(LocateProgram, CurrentFolderFirstThenPathInOrder) {
     EXPECT_EQ(kv::LocateProgram("tool.exe", "C:\\a;;C:\\b\\;C:\\c", "C:\\cur", exists), "C:\\b\\tool.exe");
     EXPECT_EQ(kv::LocateProgram("none.exe", "C:\\a;C:\\b", "C:\\cur", exists), "");
     files.insert("tool.exe");
-    EXPECT_EQ(kv::LocateProgram("TOOL.EXE", "C:\\b", "C:\\cur\\", [&](const std::string& p) {
-                  return kv::SameTextAscii(p, "tool.exe");
-              }),
+    EXPECT_EQ(kv::LocateProgram("TOOL.EXE", "C:\\b", "C:\\cur\\",
+                                [&](const std::string& p) { return kv::SameTextAscii(p, "tool.exe"); }),
               "C:\\cur\\TOOL.EXE");
     EXPECT_EQ(kv::LocateProgram("tool.exe", "D:", "C:\\", [](const std::string& p) { return p == "D:tool.exe"; }),
               "D:tool.exe");

@@ -14,8 +14,8 @@ using kv::FoundEntry;
 using kv::TFindFile;
 using Paths = std::vector<std::string>;
 
-constexpr std::uint32_t kReadOnly = 0x01, kHidden = 0x02, kSystem = 0x04, kVolume = 0x08, kDir = 0x10,
-                        kArchive = 0x20, kReparse = 0x400;
+constexpr std::uint32_t kReadOnly = 0x01, kHidden = 0x02, kSystem = 0x04, kVolume = 0x08, kDir = 0x10, kArchive = 0x20,
+                        kReparse = 0x400;
 
 // Folders keyed by their path with a trailing backslash. Patterns: "*.*" or "*.ext".
 class FakeDisk {
@@ -139,8 +139,7 @@ TEST_F(FindTreeTest, WalksBreadthFirstIntoEveryRealFolder) {
     // Each folder's subfolders are queued before it is announced and listed.
     EXPECT_EQ(disk.calls, (Paths{R"(R:\*.*)", R"(R:\*.mp4)", R"(R:\z\*.*)", R"(R:\z\*.mp4)", R"(R:\a\*.*)",
                                  R"(R:\a\*.mp4)", R"(R:\z\z1\*.*)", R"(R:\z\z1\*.mp4)"}));
-    EXPECT_EQ(events, (Paths{"before", R"(path R:\)", R"(path R:\z\)", R"(path R:\a\)", R"(path R:\z\z1\)",
-                             "after"}));
+    EXPECT_EQ(events, (Paths{"before", R"(path R:\)", R"(path R:\z\)", R"(path R:\a\)", R"(path R:\z\z1\)", "after"}));
 }
 
 TEST_F(FindTreeTest, AbortAtTheRootEndsTheSearch) {

@@ -129,7 +129,7 @@ TEST_F(Add, NothingIsAskedOrAddedWhileBusyOrWhenTheDialogIsCancelled) {
     EXPECT_TRUE(probe.asked.empty());
 
     host.busy = false;
-    add.AddFileCommand();   // cancelled
+    add.AddFileCommand();    // cancelled
     add.AddFolderCommand();  // cancelled
     EXPECT_EQ(host.fileAsks, 1);
     EXPECT_EQ(host.folderAsks.size(), 1u);
@@ -170,8 +170,8 @@ TEST_F(Add, DroppedPathsKeepTheirOrderTakeOnlyMp4FilesAndStopAtTheFirstUnreadabl
     Readable("C:\\drop\\in folder.mp4");
     Readable("C:\\a.MP4");
     Readable("C:\\z.mp4");
-    add.AddDropped({"C:\\a.MP4", "C:\\notes.txt", "C:\\clip.mp4.txt", "C:\\mp4", "C:\\drop", "C:\\bad.mp4",
-                    "C:\\z.mp4"});
+    add.AddDropped(
+        {"C:\\a.MP4", "C:\\notes.txt", "C:\\clip.mp4.txt", "C:\\mp4", "C:\\drop", "C:\\bad.mp4", "C:\\z.mp4"});
     EXPECT_EQ(jobs.rows, (std::vector<Row>{{"C:\\a.MP4", "a", 5}, {"C:\\drop\\in folder.mp4", "in folder", 5}}));
     EXPECT_EQ(probe.asked, (std::vector<std::string>{"C:\\a.MP4", "C:\\drop\\in folder.mp4", "C:\\bad.mp4"}));
     EXPECT_EQ(host.told, std::vector<std::string>{std::string(kv::kBadFileMessage)});

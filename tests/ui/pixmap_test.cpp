@@ -81,9 +81,9 @@ TEST(ShapeRuns, CoversExactlyTheNonKeyPixels) {
 }
 
 TEST(ArtNames, EveryPictureHasItsOwnId) {
-    const char* names[] = {"background",    "logo",          "banner",         "close_idle",
-                           "close_down",     "close_hover",   "minimize_idle",  "minimize_down",
-                           "minimize_hover", "convert_idle",  "convert_down",   "convert_hover"};
+    const char* names[] = {"background",     "logo",         "banner",        "close_idle",
+                           "close_down",     "close_hover",  "minimize_idle", "minimize_down",
+                           "minimize_hover", "convert_idle", "convert_down",  "convert_hover"};
     std::set<int> ids;
     for (const char* n : names) {
         const int id = kv::ui::ArtId(n);
