@@ -25,6 +25,10 @@ int Risk(const std::string& p) {
     return r;
 }
 
+Error CannotOpen(const std::string& path, const std::string& why) {
+    return Error("Cannot open file \"" + path + "\". " + why);
+}
+
 }  // namespace
 
 DurationProbe::DurationProbe(IProbePlatform& platform, const std::string& tempDir, const std::string& mediaInfoPath)
@@ -62,7 +66,7 @@ std::optional<std::string> DurationProbe::Answer(const std::string& path) {
         std::string why;
         std::optional<std::string> read = platform_.ReadFile(answerPath, why);
         if (!read) {
-            if (timedOut || attempt + 1 == kAttempts) throw Error("Cannot open file \"" + answerPath + "\". " + why);
+            if (timedOut || attempt + 1 == kAttempts) throw CannotOpen(answerPath, why);
             continue;
         }
         answer = std::move(*read);

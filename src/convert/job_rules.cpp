@@ -92,7 +92,8 @@ std::string FreeOutputPath(const std::string& candidate, const std::set<std::str
     const auto dot = candidate.rfind('.');
     const std::string stem = candidate.substr(0, dot), ext = candidate.substr(dot);
     for (int n = 2;; ++n) {
-        std::string next = stem + " (" + std::to_string(n) + ")" + ext;
+        std::string next = stem;
+        next.append(" (").append(std::to_string(n)).append(")").append(ext);
         if (!taken.count(LowerAscii(next))) return next;
     }
 }
