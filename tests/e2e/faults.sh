@@ -53,7 +53,7 @@ lock_folder() { # folder
     if [[ $(id -u) != 0 ]]; then
         chmod a-w "$1" && LOCKED_HOW=mode
     else
-        chattr +i "$1" && LOCKED_HOW=immutable
+        chattr +i "$1" 2>/dev/null && LOCKED_HOW=immutable
     fi
 }
 unlock_folder() { # folder
