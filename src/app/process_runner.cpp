@@ -29,7 +29,7 @@ void PruneEnded() {
 }
 
 bool Launch(const std::string& program, const std::string& params, int visibility, win::UniqueHandle* processOut,
-            HANDLE job = nullptr) {
+            HANDLE job = nullptr, HANDLE output = nullptr) {
     const std::string line = BuildCommandLine(program, params);
     std::wstring wline = win::Widen(line);
     if (wline.size() > kMaxCommandLine) return false;
@@ -40,13 +40,20 @@ bool Launch(const std::string& program, const std::string& params, int visibilit
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = static_cast<WORD>(visibility & 0xFFFF);
+    if (output) {
+        // Its output goes to a file: it needs no console at all.
+        si.dwFlags |= STARTF_USESTDHANDLES;
+        si.hStdOutput = output;
+        si.hStdError = output;
+    }
     PROCESS_INFORMATION pi{};
     // CreateProcessW may write into the command line, so it gets its own buffer.
     std::vector<wchar_t> buf(wline.begin(), wline.end());
     buf.push_back(L'\0');
     // In a job, the process starts suspended so that its children are born inside the job too.
-    const DWORD flags = CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | (job ? CREATE_SUSPENDED : 0);
-    if (!::CreateProcessW(nullptr, buf.data(), nullptr, nullptr, FALSE, flags, nullptr,
+    const DWORD flags =
+        (output ? DETACHED_PROCESS : CREATE_NEW_CONSOLE) | NORMAL_PRIORITY_CLASS | (job ? CREATE_SUSPENDED : 0);
+    if (!::CreateProcessW(nullptr, buf.data(), nullptr, nullptr, output ? TRUE : FALSE, flags, nullptr,
                           dir.empty() ? nullptr : dir.c_str(), &si, &pi))
         return false;
     win::UniqueHandle process(pi.hProcess);
@@ -82,20 +89,41 @@ bool ShellExecWait(const std::string& program, const std::string& params, int vi
     return true;
 }
 
-bool ShellExecWaitLimited(const std::string& program, const std::string& params, int visibility, DWORD timeoutMs,
-                          bool* timedOut) {
+namespace {
+
+bool WaitLimited(const std::string& program, const std::string& params, int visibility, DWORD timeoutMs,
+                 bool* timedOut, HANDLE output) {
     if (timedOut) *timedOut = false;
     // A batch file runs the tool as a child of the interpreter: ending the whole
     // job ends both when the limit passes.
     win::UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
     win::UniqueHandle process;
-    if (!Launch(program, params, visibility, &process, job.Get())) return false;
+    if (!Launch(program, params, visibility, &process, job.Get(), output)) return false;
     if (WaitForProcess(process.Get(), timeoutMs)) return true;
     if (timedOut) *timedOut = true;
     if (job) ::TerminateJobObject(job.Get(), 1);
     ::TerminateProcess(process.Get(), 1);
     ::WaitForSingleObject(process.Get(), 5000);
     return false;
+}
+
+}  // namespace
+
+bool ShellExecWaitLimited(const std::string& program, const std::string& params, int visibility, DWORD timeoutMs,
+                          bool* timedOut) {
+    return WaitLimited(program, params, visibility, timeoutMs, timedOut, nullptr);
+}
+
+bool RunToFileLimited(const std::string& program, const std::string& params, const std::string& outputFile,
+                      DWORD timeoutMs, bool* timedOut) {
+    if (timedOut) *timedOut = false;
+    // Inherited by the child alone: the handle is made inheritable only here,
+    // and this program starts no other process with inheritance.
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    win::UniqueFile out(::CreateFileW(win::FilePath(outputFile).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out) return false;
+    return WaitLimited(program, params, SW_HIDE, timeoutMs, timedOut, out.Get());
 }
 
 bool WaitForProcess(HANDLE process, DWORD timeoutMs) {

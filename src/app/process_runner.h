@@ -25,6 +25,12 @@ bool ShellExecWait(const std::string& program, const std::string& params, int vi
 bool ShellExecWaitLimited(const std::string& program, const std::string& params, int visibility, DWORD timeoutMs,
                           bool* timedOut = nullptr);
 
+// As ShellExecWaitLimited, hidden and without a console, with the program's
+// standard output and error written to `outputFile` (created or replaced).
+// The command line is UTF-16 throughout, so any file name reaches the program.
+bool RunToFileLimited(const std::string& program, const std::string& params, const std::string& outputFile,
+                      DWORD timeoutMs, bool* timedOut = nullptr);
+
 // Waits until the process has ended (or the wait fails), dispatching only paint
 // messages: the window repaints but input stays queued until afterwards.
 // Gives false when the time limit passed first.

@@ -1,5 +1,7 @@
 #include "app/runner_text.h"
 
+#include <limits>
+
 #include <cctype>
 
 #include "win/error.h"
@@ -191,7 +193,11 @@ int TimeTextToSeconds(std::string_view text) {
         if (hours == 12) hours = 0;
         if (marker == 2) hours += 12;
     }
-    if (hours >= 24 || m >= 60 || sec >= 60 || ms >= 1000) throw invalid();
+    // A duration counts its hours on (the media reader writes "25:00:00.128"
+    // for a day and an hour); only a clock time with AM or PM stops at 12.
+    // The bound keeps the seconds, plus one, within an int.
+    constexpr int kMaxHours = (std::numeric_limits<int>::max() - 3600) / 3600;
+    if (hours > kMaxHours || m >= 60 || sec >= 60 || ms >= 1000) throw invalid();
     return hours * 3600 + m * 60 + sec;
 }
 

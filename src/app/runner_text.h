@@ -34,7 +34,8 @@ std::string FileNamePart(std::string_view path);
 // Every run of "\\" becomes "\" (one pass, left to right).
 std::string CollapseDoubleBackslashes(std::string_view path);
 
-// Whole seconds of a time text H[:MM[:SS[.mmm]]], with optional AM/PM markers;
+// Whole seconds of a time text H[:MM[:SS[.mmm]]], with optional AM/PM markers
+// (hours without a marker are a duration's: 24 and more are fine);
 // the separators are always ":" and "." whatever the user's regional settings,
 // since the media reader always writes them so. Throws kv::Error
 // "'<text>' is not a valid time" for anything else.

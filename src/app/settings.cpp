@@ -73,21 +73,21 @@ std::string GetTempFolder() {
 }
 
 bool DirectoryExists(const std::string& path) {
-    const DWORD a = ::GetFileAttributesW(win::Widen(path).c_str());
+    const DWORD a = ::GetFileAttributesW(win::FilePath(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool FileExists(const std::string& path) {
-    const DWORD a = ::GetFileAttributesW(win::Widen(path).c_str());
+    const DWORD a = ::GetFileAttributesW(win::FilePath(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool CreateDir(const std::string& path) { return ::CreateDirectoryW(win::Widen(path).c_str(), nullptr) != FALSE; }
+bool CreateDir(const std::string& path) { return ::CreateDirectoryW(win::FilePath(path).c_str(), nullptr) != FALSE; }
 
-bool DeleteFileUtf8(const std::string& path) { return ::DeleteFileW(win::Widen(path).c_str()) != FALSE; }
+bool DeleteFileUtf8(const std::string& path) { return ::DeleteFileW(win::FilePath(path).c_str()) != FALSE; }
 
 void AddFileAttributes(const std::string& path, unsigned long bits) {
-    const std::wstring w = win::Widen(path);
+    const std::wstring w = win::FilePath(path);
     const DWORD a = ::GetFileAttributesW(w.c_str());
     if (a == INVALID_FILE_ATTRIBUTES) return;
     ::SetFileAttributesW(w.c_str(), a | bits);

@@ -15,7 +15,7 @@ void WriteResourceFile(HMODULE module, const char* resource, const std::string& 
     const DWORD size = ::SizeofResource(module, res);
     if (!data) throw ResourceNotFound(resource);
 
-    const std::wstring path = win::Widen(target);
+    const std::wstring path = win::FilePath(target);
     // A hidden or system file can only be replaced by a create call that names
     // those attributes too; without them the old file would silently stay.
     DWORD attrs = ::GetFileAttributesW(path.c_str());

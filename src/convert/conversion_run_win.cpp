@@ -69,7 +69,7 @@ std::unique_ptr<ITranscoder> WinRunPlatform::StartTranscoder(const std::string& 
 // The size of a file the transcoder is still writing: one open per tick, which
 // also tells a file not yet written from one that cannot be read.
 OutputSize WinRunPlatform::MeasureOutput(const std::string& path) {
-    const std::wstring w = win::Widen(path);
+    const std::wstring w = win::FilePath(path);
     win::UniqueFile f(::CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, 0, nullptr));
     if (!f) {

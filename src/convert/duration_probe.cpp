@@ -1,6 +1,7 @@
 #include "convert/duration_probe.h"
 
 #include "convert/job_rules.h"
+#include "win/long_path.h"
 #include "win/error.h"
 
 namespace kv {
@@ -44,25 +45,19 @@ std::string DurationProbe::PathForm(const std::string& path) const {
     return Risk(shortForm) < pathRisk ? shortForm : path;
 }
 
-std::optional<std::string> DurationProbe::Answer(const std::string& path) {
-    const std::string batPath = tempDir_ + "open.bat";
-    const std::string answerPath = tempDir_ + "duration_time.txt";
-    platform_.ShowProbeText("");
-    const std::string text = ProbeBatchText(PathForm(path), PathForm(tempDir_) + "duration_time.txt", mediaInfoPath_);
-    platform_.ShowProbeText(text);
+std::string DurationProbe::DirectArgs(const std::string& path) {
+    return "--Inform=General;%Duration/String3% \"" + ExtendedLengthPath(path) + "\"";
+}
 
-    std::string bytes;
-    const bool exact = platform_.ToConsoleCodePage(text, bytes);
-    platform_.WriteFile(batPath, bytes);
-
-    // A path the console code page cannot spell would reach the tool altered: no
-    // answer. Now and then the media reader answers nothing for a file it reads
-    // fine a moment later; a second run tells a passing failure from an
-    // unreadable file. A run that had to be ended for its time is not repeated.
+// Now and then the media reader answers nothing for a file it reads fine a
+// moment later; a second run tells a passing failure from an unreadable file.
+// A run that had to be ended for its time is not repeated.
+template <class RunOnce>
+std::string DurationProbe::Ask(const std::string& answerPath, RunOnce run) {
     std::string answer;
-    for (int attempt = 0; exact && attempt < kAttempts; ++attempt) {
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
         platform_.DeleteFile(answerPath);
-        const bool timedOut = platform_.RunBatch(batPath, TimeLimitMs);
+        const bool timedOut = run();
         std::string why;
         std::optional<std::string> read = platform_.ReadFile(answerPath, why);
         if (!read) {
@@ -72,8 +67,31 @@ std::optional<std::string> DurationProbe::Answer(const std::string& path) {
         answer = std::move(*read);
         if (FirstLine(answer) || timedOut) break;
     }
+    return answer;
+}
+
+std::optional<std::string> DurationProbe::Answer(const std::string& path) {
+    const std::string batPath = tempDir_ + "open.bat";
+    const std::string answerPath = tempDir_ + "duration_time.txt";
+    platform_.ShowProbeText("");
+
+    const std::string input = PathForm(path), folder = PathForm(tempDir_);
+    const std::string text = ProbeBatchText(input, folder + "duration_time.txt", mediaInfoPath_);
+    std::string bytes;
+    const bool viaBatch = Risk(input) == 0 && Risk(folder) == 0 && platform_.ToConsoleCodePage(text, bytes);
+
+    std::string answer;
+    if (viaBatch) {
+        platform_.ShowProbeText(text);
+        platform_.WriteFile(batPath, bytes);
+        answer = Ask(answerPath, [&] { return platform_.RunBatch(batPath, TimeLimitMs); });
+        platform_.DeleteFile(batPath);
+    } else {
+        const std::string args = DirectArgs(path);
+        platform_.ShowProbeText(mediaInfoPath_ + " " + args);
+        answer = Ask(answerPath, [&] { return platform_.RunReader(mediaInfoPath_, args, answerPath, TimeLimitMs); });
+    }
     platform_.ShowProbeText(answer);
-    platform_.DeleteFile(batPath);
     platform_.DeleteFile(answerPath);
     return FirstLine(answer);
 }

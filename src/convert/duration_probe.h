@@ -1,7 +1,10 @@
 #pragma once
 // The duration probe: the media reader run through a four-line batch file that
-// writes its answer to a text file. Plain logic; files, the console code page
-// and processes are reached through IProbePlatform.
+// writes its answer to a text file. A path the batch file cannot carry exactly
+// (letters outside the console code page with no short form, "%" signs, more
+// than the classic length) goes to the reader directly on a UTF-16 command
+// line instead. Plain logic; files, the console code page and processes are
+// reached through IProbePlatform.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,6 +22,10 @@ public:
     virtual void WriteFile(const std::string& path, const std::string& bytes) = 0;
     // Runs the batch file hidden and waits for it; true when it was ended for outliving the limit.
     virtual bool RunBatch(const std::string& batPath, std::uint32_t limitMs) = 0;
+    // Runs the reader itself, hidden, with a UTF-16 command line and its output
+    // written to `outputPath`; true when it was ended for outliving the limit.
+    virtual bool RunReader(const std::string& reader, const std::string& args, const std::string& outputPath,
+                           std::uint32_t limitMs) = 0;
     // The file's contents; nothing when it cannot be opened, with the system's reason in `why`.
     virtual std::optional<std::string> ReadFile(const std::string& path, std::string& why) = 0;
     virtual void DeleteFile(const std::string& path) = 0;
@@ -48,11 +55,17 @@ public:
     // The form of a path the batch file carries best: the path itself, or its
     // short form when that is safer.
     [[nodiscard]] std::string PathForm(const std::string& path) const;
+    // The reader's arguments when it is run directly.
+    static std::string DirectArgs(const std::string& path);
 
     // The time a probe may take before its tool is ended and the file taken as unusable.
     std::uint32_t TimeLimitMs = 60000;
 
 private:
+    // Runs the reader up to twice; the answer file's text.
+    template <class RunOnce>
+    std::string Ask(const std::string& answerPath, RunOnce run);
+
     IProbePlatform& platform_;
     const std::string& tempDir_;
     const std::string& mediaInfoPath_;

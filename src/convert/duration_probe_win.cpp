@@ -21,25 +21,30 @@ std::string SystemErrorText(DWORD code) {
 
 std::string WinProbePlatform::ShortName(const std::string& path) { return kv::ShortName(path); }
 
+bool EncodeForCodePage(const std::string& utf8, UINT codePage, std::string& bytes) {
+    bytes.clear();
+    const std::wstring w = win::Widen(utf8);
+    if (w.empty()) return true;
+    // No conversion flags: several code pages (UTF-8 among them) refuse every
+    // flag, and the round trip below tells an exact text from an altered one.
+    const int n = ::WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return false;
+    bytes.assign(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), bytes.data(), n, nullptr, nullptr);
+    const int back = ::MultiByteToWideChar(codePage, 0, bytes.data(), n, nullptr, 0);
+    if (back <= 0) return false;
+    std::wstring again(static_cast<size_t>(back), L'\0');
+    ::MultiByteToWideChar(codePage, 0, bytes.data(), n, again.data(), back);
+    return again == w;
+}
+
 // The interpreter reads a batch file in the console code page.
 bool WinProbePlatform::ToConsoleCodePage(const std::string& utf8, std::string& bytes) {
-    const std::wstring w = win::Widen(utf8);
-    if (w.empty()) {
-        bytes.clear();
-        return true;
-    }
-    const UINT cp = ::GetOEMCP();
-    BOOL lossy = FALSE;
-    const int n = ::WideCharToMultiByte(cp, WC_NO_BEST_FIT_CHARS, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                        nullptr, &lossy);
-    bytes.assign(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(cp, WC_NO_BEST_FIT_CHARS, w.data(), static_cast<int>(w.size()), bytes.data(), n, nullptr,
-                          &lossy);
-    return !lossy;
+    return EncodeForCodePage(utf8, codePage_ ? codePage_ : ::GetOEMCP(), bytes);
 }
 
 void WinProbePlatform::WriteFile(const std::string& path, const std::string& bytes) {
-    const std::wstring w = win::Widen(path);
+    const std::wstring w = win::FilePath(path);
     win::UniqueFile f(
         ::CreateFileW(w.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
@@ -53,8 +58,15 @@ bool WinProbePlatform::RunBatch(const std::string& batPath, std::uint32_t limitM
     return timedOut;
 }
 
+bool WinProbePlatform::RunReader(const std::string& reader, const std::string& args, const std::string& outputPath,
+                                 std::uint32_t limitMs) {
+    bool timedOut = false;
+    RunToFileLimited(reader, args, outputPath, limitMs, &timedOut);
+    return timedOut;
+}
+
 std::optional<std::string> WinProbePlatform::ReadFile(const std::string& path, std::string& why) {
-    const std::wstring w = win::Widen(path);
+    const std::wstring w = win::FilePath(path);
     win::UniqueFile f(
         ::CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!f) {

@@ -9,19 +9,28 @@ namespace kv {
 
 class WinProbePlatform final : public IProbePlatform {
 public:
-    explicit WinProbePlatform(HWND store) : store_(store) {}
+    // `codePage`: the console code page batch files are read in (0: the system's OEM code page).
+    explicit WinProbePlatform(HWND store, UINT codePage = 0) : store_(store), codePage_(codePage) {}
 
     std::string ShortName(const std::string& path) override;
     bool ToConsoleCodePage(const std::string& utf8, std::string& bytes) override;
     void WriteFile(const std::string& path, const std::string& bytes) override;
     bool RunBatch(const std::string& batPath, std::uint32_t limitMs) override;
+    bool RunReader(const std::string& reader, const std::string& args, const std::string& outputPath,
+                   std::uint32_t limitMs) override;
     std::optional<std::string> ReadFile(const std::string& path, std::string& why) override;
     void DeleteFile(const std::string& path) override;
     void ShowProbeText(const std::string& text) override;
 
 private:
     HWND store_;
+    UINT codePage_;
 };
+
+// UTF-8 text in a code page; false when it does not come back unchanged (a
+// letter the code page lacks, or one only a look-alike stands for). Works for
+// every code page, UTF-8 (65001) included.
+bool EncodeForCodePage(const std::string& utf8, UINT codePage, std::string& bytes);
 
 // The system's text for an error code, or "Error N".
 std::string SystemErrorText(DWORD code);

@@ -1,5 +1,6 @@
 list(APPEND KORVELLO_PORTABLE_SOURCES
   src/win/error.cpp
+  src/win/long_path.cpp
 )
 list(APPEND KORVELLO_WIN_SOURCES
   src/win/text.cpp

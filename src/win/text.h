@@ -8,4 +8,8 @@ namespace kv::win {
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view utf16);
 
+// A file path for the W file functions: in the extended form when it is too
+// long for the plain one (relative paths resolved against the current folder).
+std::wstring FilePath(std::string_view utf8);
+
 }  // namespace kv::win

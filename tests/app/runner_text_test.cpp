@@ -77,8 +77,18 @@ TEST(TimeText, MorningAndAfternoonMarkers) {
     EXPECT_THROW(TimeTextToSeconds("AM 1:00 PM"), kv::Error);
 }
 
+TEST(TimeText, ADurationCountsItsHoursPastADay) {
+    EXPECT_EQ(TimeTextToSeconds("24:00:00.000"), 86400);
+    EXPECT_EQ(TimeTextToSeconds("25:00:00.128"), 90000);
+    EXPECT_EQ(TimeTextToSeconds("100:30:15.999"), 361815);
+    // The largest count of hours whose seconds, plus one, still fit; one more is no time.
+    EXPECT_EQ(TimeTextToSeconds("596522:59:59.999"), 596522 * 3600 + 3599);
+    EXPECT_THROW(TimeTextToSeconds("596523:00:00.000"), kv::Error);
+    EXPECT_THROW(TimeTextToSeconds("999999999:00:00"), kv::Error);
+}
+
 TEST(TimeText, InvalidTextsRaiseTheConversionError) {
-    for (const char* bad : {"", "24:00:00.000", "00:60:00.000", "00:00:60.000", "00:00:01.1000", "01,02",
+    for (const char* bad : {"", "24:00 PM", "00:60:00.000", "00:00:60.000", "00:00:01.1000", "01,02",
                             "00:00:07,000", "abc", "1:", "1::2", "00:00:07.000x", "9999999999"}) {
         EXPECT_THROW(TimeTextToSeconds(bad), kv::Error) << bad;
     }

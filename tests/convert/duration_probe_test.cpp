@@ -31,6 +31,7 @@ public:
 
     std::map<std::string, std::string> files;
     std::vector<std::string> batchesRun;
+    std::vector<std::string> directRuns;  // the reader's arguments
     std::vector<std::uint32_t> limits;
     std::vector<std::string> shown;
 
@@ -52,6 +53,18 @@ public:
         if (run.answer) files[AnswerPathIn(files.at(batPath))] = *run.answer;
         return run.timedOut;
     }
+    bool RunReader(const std::string& reader, const std::string& args, const std::string& outputPath,
+                   std::uint32_t limitMs) override {
+        EXPECT_EQ(reader, readerPath);
+        directRuns.push_back(args);
+        limits.push_back(limitMs);
+        if (script.empty()) ADD_FAILURE() << "the reader ran more often than scripted";
+        const Run run = script.empty() ? Run{} : script.front();
+        if (!script.empty()) script.pop_front();
+        if (run.answer) files[outputPath] = *run.answer;
+        return run.timedOut;
+    }
+    std::string readerPath;
     std::optional<std::string> ReadFile(const std::string& path, std::string& why) override {
         auto it = files.find(path);
         if (it == files.end()) {
@@ -82,6 +95,8 @@ protected:
     std::string tempDir = kTemp;
     std::string reader = "C:\\Users\\Ann\\AppData\\Roaming\\Korvello\\MEDIAI~1.EXE";
     DurationProbe probe{platform, tempDir, reader};
+
+    void SetUp() override { platform.readerPath = reader; }
 };
 
 TEST_F(Probe, AGoodFileIsReadOnceAndLeavesNoFilesBehind) {
@@ -146,11 +161,53 @@ TEST_F(Probe, AReaderEndedForItsTimeIsNotRunAgain) {
     EXPECT_EQ(platform.batchesRun.size(), 2u);
 }
 
-TEST_F(Probe, APathTheConsoleCodePageCannotSpellIsNeverRun) {
-    platform.codePageExact = false;
-    EXPECT_EQ(probe.Answer("C:\\in\\\xE6\x97\xA5\xE6\x9C\xAC.mp4"), std::nullopt);
+TEST_F(Probe, APathTheBatchFileCannotCarryGoesToTheReaderDirectly) {
+    // Outside the console code page with no short form (a volume without 8.3 names).
+    const std::string cjk = "E:\\clips\\\xE6\x97\xA5\xE6\x9C\xAC.mp4";
+    platform.script = {{false, "00:00:04.000\r\n"}};
+    EXPECT_EQ(probe.Answer(cjk), "00:00:04.000");
     EXPECT_TRUE(platform.batchesRun.empty());
-    EXPECT_TRUE(platform.files.empty()) << "the batch file must not be left";
+    ASSERT_EQ(platform.directRuns.size(), 1u);
+    EXPECT_EQ(platform.directRuns[0], "--Inform=General;%Duration/String3% \"" + cjk + "\"");
+    EXPECT_TRUE(platform.files.empty()) << "the answer file must not be left";
+
+    // A "%" that even the short form keeps, as a short-name lookup that finds the same name.
+    const std::string odd = "C:\\in\\odd\\a b%c&d^e!f'(g).mp4";
+    platform.shortNames = {{odd, "C:\\in\\odd\\A_B%~SLA.MP4"}};
+    platform.script = {{false, "00:00:05.000"}};
+    EXPECT_EQ(probe.Answer(odd), "00:00:05.000");
+    EXPECT_EQ(platform.directRuns.at(1), "--Inform=General;%Duration/String3% \"" + odd + "\"");
+}
+
+TEST_F(Probe, TheDirectRouteRetriesAsTheBatchRouteDoes) {
+    const std::string name = "C:\\in\\100%.mp4";
+    platform.script = {{false, ""}, {false, "00:00:02.000"}};
+    EXPECT_EQ(probe.Answer(name), "00:00:02.000");
+    EXPECT_EQ(platform.directRuns.size(), 2u);
+    platform.script = {{true, std::nullopt}};
+    EXPECT_THROW((void)probe.Answer(name), kv::Error);
+    EXPECT_EQ(platform.directRuns.size(), 3u) << "a reader ended for its time is not run again";
+}
+
+TEST_F(Probe, AnExactCodePageKeepsTheBatchRouteAndAnInexactOneLeavesIt) {
+    // The reader's own path holds a letter: fine while the code page spells it.
+    reader = "C:\\Users\\\xC3\x85sa\\AppData\\Roaming\\Korvello\\mediainfo.exe";
+    platform.readerPath = reader;
+    platform.script = {{false, "00:00:01.000"}};
+    EXPECT_EQ(probe.Answer("C:\\a.mp4"), "00:00:01.000");
+    EXPECT_EQ(platform.batchesRun.size(), 1u);
+    platform.codePageExact = false;
+    platform.script = {{false, "00:00:01.000"}};
+    EXPECT_EQ(probe.Answer("C:\\a.mp4"), "00:00:01.000");
+    EXPECT_EQ(platform.batchesRun.size(), 1u);
+    EXPECT_EQ(platform.directRuns.size(), 1u);
+}
+
+TEST_F(Probe, APathBeyondTheClassicLengthReachesTheReaderInItsExtendedForm) {
+    const std::string deep = "C:\\" + std::string(270, 'x') + ".mp4";  // no short form either
+    platform.script = {{false, "00:00:03.000"}};
+    EXPECT_EQ(probe.Answer(deep), "00:00:03.000");
+    EXPECT_EQ(platform.directRuns.at(0), "--Inform=General;%Duration/String3% \"\\\\?\\" + deep + "\"");
 }
 
 TEST_F(Probe, TheShortFormIsUsedOnlyWhenItIsSafer) {

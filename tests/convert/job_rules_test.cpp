@@ -63,7 +63,8 @@ TEST(ProbeAnswer, StoredDurationIsWholeSecondsPlusOne) {
     EXPECT_EQ(kv::StoredDuration("00:00:00.000"), 1);
     EXPECT_EQ(kv::StoredDuration("00:00:59.999"), 60);
     EXPECT_EQ(kv::StoredDuration("00:03:25.123"), 206);
-    EXPECT_THROW(kv::StoredDuration("24:00:00.000"), kv::Error);
+    EXPECT_EQ(kv::StoredDuration("25:00:00.128"), 90001);  // a recording of a day and an hour
+    EXPECT_THROW(kv::StoredDuration("00:00:07,000"), kv::Error);
     EXPECT_THROW(kv::StoredDuration(""), kv::Error);
 }
 

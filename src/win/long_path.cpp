@@ -1,0 +1,88 @@
+#include "win/long_path.h"
+
+#include <vector>
+
+namespace kv {
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool IsDriveAbsolute(std::string_view p) {
+    return p.size() >= 3 && ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z')) && p[1] == ':' &&
+           IsSeparator(p[2]);
+}
+
+bool IsUnc(std::string_view p) { return p.size() >= 3 && IsSeparator(p[0]) && IsSeparator(p[1]) && !IsSeparator(p[2]); }
+
+// The parts after the root, cleaned as the system cleans a path: empty and "."
+// parts dropped, ".." taking away the part before it (never the root's), and
+// trailing dots and blanks removed.
+std::vector<std::string> CleanParts(std::string_view rest, std::size_t keep) {
+    std::vector<std::string> parts;
+    std::size_t i = 0;
+    while (i <= rest.size()) {
+        std::size_t j = i;
+        while (j < rest.size() && !IsSeparator(rest[j])) ++j;
+        std::string part(rest.substr(i, j - i));
+        i = j + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (parts.size() > keep) parts.pop_back();
+            continue;
+        }
+        while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+        if (!part.empty()) parts.push_back(std::move(part));
+    }
+    return parts;
+}
+
+std::string Join(std::string root, const std::vector<std::string>& parts, bool trailingSeparator) {
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        if (k) root += '\\';
+        root += parts[k];
+    }
+    if (trailingSeparator && !parts.empty()) root += '\\';
+    return root;
+}
+
+}  // namespace
+
+std::size_t Utf16Length(std::string_view utf8) {
+    std::size_t n = 0;
+    for (unsigned char c : utf8) {
+        if ((c & 0xC0) == 0x80) continue;  // a continuation byte
+        n += c >= 0xF0 ? 2 : 1;            // four-byte sequences need a surrogate pair
+    }
+    return n;
+}
+
+std::string ExtendedLengthPath(std::string_view path, std::string_view currentDir) {
+    if (Utf16Length(path) < kLongPathFrom) return std::string(path);
+    if (path.starts_with("\\\\?\\") || path.starts_with("\\\\.\\") || path.starts_with("//?/") ||
+        path.starts_with("//./"))
+        return std::string(path);
+    std::string full;
+    if (IsDriveAbsolute(path) || IsUnc(path)) {
+        full = std::string(path);
+    } else if (!currentDir.empty() && (IsDriveAbsolute(currentDir) || IsUnc(currentDir)) && !path.empty() &&
+               !IsSeparator(path[0]) && !(path.size() >= 2 && path[1] == ':')) {
+        full = std::string(currentDir);
+        if (!IsSeparator(full.back())) full += '\\';
+        full += path;
+    } else {
+        return std::string(path);  // rooted at the current drive or drive-relative: left to the system
+    }
+    const bool trailing = IsSeparator(full.back());
+    if (IsUnc(full)) {
+        // \\server\share stays the root: ".." never climbs above the share.
+        std::vector<std::string> parts = CleanParts(std::string_view(full).substr(2), 2);
+        return Join("\\\\?\\UNC\\", parts, trailing);
+    }
+    std::string root = "\\\\?\\";
+    root += full.substr(0, 2);
+    root += '\\';
+    return Join(root, CleanParts(std::string_view(full).substr(3), 0), trailing);
+}
+
+}  // namespace kv

@@ -1,0 +1,84 @@
+// The extended form of long paths: when it is given, and that it names the
+// same file the system would have found with the plain form.
+#include "win/long_path.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using kv::ExtendedLengthPath;
+
+// A folder name of n letters.
+std::string Part(std::size_t n, char c = 'a') { return std::string(n, c); }
+
+TEST(LongPath, ShortPathsAreLeftAsTheyAre) {
+    EXPECT_EQ(ExtendedLengthPath("C:\\music\\a.mp3"), "C:\\music\\a.mp3");
+    EXPECT_EQ(ExtendedLengthPath("C:/music/../a.mp3"), "C:/music/../a.mp3");
+    EXPECT_EQ(ExtendedLengthPath(""), "");
+    // The threshold is counted in UTF-16 units, not bytes: 200 Cyrillic letters
+    // are 400 bytes but 200 units.
+    const std::string cyrillic = "C:\\" + [] {
+        std::string s;
+        for (int i = 0; i < 200; ++i) s += "\xD0\x96";
+        return s;
+    }();
+    EXPECT_EQ(ExtendedLengthPath(cyrillic), cyrillic);
+}
+
+TEST(LongPath, TheBoundaryIsTheLongestFolderPathTheSystemTakes) {
+    const std::string below = "C:\\" + Part(kv::kLongPathFrom - 4);  // 247 units
+    ASSERT_EQ(below.size(), kv::kLongPathFrom - 1);
+    EXPECT_EQ(ExtendedLengthPath(below), below);
+    const std::string at = below + "b";
+    EXPECT_EQ(ExtendedLengthPath(at), "\\\\?\\" + at);
+}
+
+TEST(LongPath, DrivePathsGetTheExtendedFormCleanedAsTheSystemWould) {
+    const std::string deep = Part(250);
+    EXPECT_EQ(ExtendedLengthPath("C:\\out\\" + deep + "\\x.mp3"), "\\\\?\\C:\\out\\" + deep + "\\x.mp3");
+    EXPECT_EQ(ExtendedLengthPath("d:/out//" + deep + "/./x.mp3"), "\\\\?\\d:\\out\\" + deep + "\\x.mp3");
+    EXPECT_EQ(ExtendedLengthPath("C:\\out\\skip\\..\\" + deep + "\\x.mp3"), "\\\\?\\C:\\out\\" + deep + "\\x.mp3");
+    // ".." never climbs above the drive.
+    EXPECT_EQ(ExtendedLengthPath("C:\\..\\..\\" + deep), "\\\\?\\C:\\" + deep);
+    // Trailing dots and blanks of a part are dropped, as the plain form does.
+    EXPECT_EQ(ExtendedLengthPath("C:\\" + deep + "\\clip. .mp3. "), "\\\\?\\C:\\" + deep + "\\clip. .mp3");
+    // A folder keeps its closing separator.
+    EXPECT_EQ(ExtendedLengthPath("C:\\" + deep + "\\"), "\\\\?\\C:\\" + deep + "\\");
+}
+
+TEST(LongPath, ServerPathsGetTheUncFormAndKeepTheirShare) {
+    const std::string deep = Part(250);
+    EXPECT_EQ(ExtendedLengthPath("\\\\server\\share\\" + deep + "\\x.mp3"),
+              "\\\\?\\UNC\\server\\share\\" + deep + "\\x.mp3");
+    EXPECT_EQ(ExtendedLengthPath("\\\\server\\share\\..\\..\\" + deep), "\\\\?\\UNC\\server\\share\\" + deep);
+    EXPECT_EQ(ExtendedLengthPath("//server/share/" + deep), "\\\\?\\UNC\\server\\share\\" + deep);
+}
+
+TEST(LongPath, RelativePathsAreResolvedOnlyAgainstAKnownFolder) {
+    const std::string deep = Part(250);
+    EXPECT_EQ(ExtendedLengthPath(deep + "\\x.mp3"), deep + "\\x.mp3");
+    EXPECT_EQ(ExtendedLengthPath(deep + "\\x.mp3", "C:\\work"), "\\\\?\\C:\\work\\" + deep + "\\x.mp3");
+    EXPECT_EQ(ExtendedLengthPath("..\\" + deep, "C:\\work\\sub\\"), "\\\\?\\C:\\work\\" + deep);
+    EXPECT_EQ(ExtendedLengthPath(deep, "\\\\srv\\docs\\me"), "\\\\?\\UNC\\srv\\docs\\me\\" + deep);
+    // Rooted at the current drive, or relative to a drive's own current folder: the system's to resolve.
+    EXPECT_EQ(ExtendedLengthPath("\\" + deep, "C:\\work"), "\\" + deep);
+    EXPECT_EQ(ExtendedLengthPath("C:" + deep, "C:\\work"), "C:" + deep);
+}
+
+TEST(LongPath, ExtendedAndDevicePathsAreNotTouched) {
+    const std::string deep = Part(260);
+    EXPECT_EQ(ExtendedLengthPath("\\\\?\\C:\\" + deep), "\\\\?\\C:\\" + deep);
+    EXPECT_EQ(ExtendedLengthPath("\\\\?\\UNC\\s\\h\\" + deep), "\\\\?\\UNC\\s\\h\\" + deep);
+    EXPECT_EQ(ExtendedLengthPath("\\\\.\\pipe\\" + deep), "\\\\.\\pipe\\" + deep);
+}
+
+TEST(LongPath, Utf16LengthCountsSurrogatePairsTwice) {
+    EXPECT_EQ(kv::Utf16Length("abc"), 3u);
+    EXPECT_EQ(kv::Utf16Length("\xD0\x96"), 1u);          // Ж
+    EXPECT_EQ(kv::Utf16Length("\xE9\x9F\xB3"), 1u);      // 音
+    EXPECT_EQ(kv::Utf16Length("\xF0\x9F\x8E\xB5"), 2u);  // 🎵
+}
+
+}  // namespace
