@@ -1,12 +1,47 @@
 // A child process for the runner's tests: records how it was started, sleeps,
-// or exits with a given code.
+// or exits with a given code. Started with the transcoder's argument line
+// (-i IN ... OUT) it stands in for the transcoder, doing what IN says.
 #include <windows.h>
 
 #include <cstdio>
 #include <cwchar>
+#include <fstream>
 #include <string>
 
+namespace {
+
+// IN holds words in pairs: "size N" writes N bytes to OUT, "sleep MS" then
+// waits, "exit CODE" is the exit code. OUT is opened with full sharing, as the
+// real transcoder opens it.
+int StandInTranscoder(const wchar_t* in, const wchar_t* out) {
+    std::ifstream f(in, std::ios::binary);
+    std::string word;
+    long long size = -1;
+    unsigned long sleepMs = 0;
+    int code = 0;
+    long long value = 0;
+    while (f >> word >> value) {
+        if (word == "size") size = value;
+        if (word == "sleep") sleepMs = static_cast<unsigned long>(value);
+        if (word == "exit") code = static_cast<int>(value);
+    }
+    if (size >= 0) {
+        HANDLE h = ::CreateFileW(out, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 CREATE_ALWAYS, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return 3;
+        const std::string bytes(static_cast<size_t>(size), '\xAA');
+        DWORD n = 0;
+        ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+        ::CloseHandle(h);
+    }
+    ::Sleep(sleepMs);
+    return code;
+}
+
+}  // namespace
+
 int wmain(int argc, wchar_t** argv) {
+    if (argc >= 4 && !std::wcscmp(argv[1], L"-i")) return StandInTranscoder(argv[2], argv[argc - 1]);
     int code = 0;
     for (int i = 1; i < argc; ++i) {
         if (!std::wcscmp(argv[i], L"--write") && i + 1 < argc) {

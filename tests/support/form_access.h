@@ -15,6 +15,7 @@ struct FormAccess {
     static kv::AddCommands& Adder(kv::TfrmMain& f) { return *f.adder_; }
     static kv::DurationProbe& Probe(kv::TfrmMain& f) { return *f.probe_; }
     static kv::TFindFile& FindFile1(kv::TfrmMain& f) { return *f.FindFile1; }
+    static auto& Pictures(kv::TfrmMain& f) { return f.pictures_; }
 };
 
 }  // namespace kvtest

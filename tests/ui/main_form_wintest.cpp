@@ -1,7 +1,13 @@
 // The assembled skinned window, shown under the X server and read back by pixels.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
+#include "support/form_access.h"
 #include "support/program.h"
+#include "ui/picture.h"
+#include "ui/pixmap.h"
 #include "ui/layout.h"
 
 namespace {
@@ -47,10 +53,22 @@ TEST_F(ShownWindow, RoundedCornersAndButtonCornersShowWhatLiesBehind) {
                   ::ClientToScreen(w, &pt);
                   return pt;
               }()));
+    // The buttons' corners are in their key colour, which is the skin's face:
+    // to tell the skin from an uncut corner, the skin and the banner beneath
+    // the convert button become magenta.
+    const COLORREF magenta = RGB(255, 0, 255);
+    auto& pictures = kvtest::FormAccess::Pictures(*p->form);
+    ASSERT_TRUE(pictures.count("background") && pictures.count("banner"));
+    pictures["background"] = kv::ui::BitmapFromPixmap(kv::ui::TPixmap(503, 480, kv::ui::Rgb(255, 0, 255)));
+    pictures["banner"] = kv::ui::BitmapFromPixmap(kv::ui::TPixmap(198, 45, kv::ui::Rgb(255, 0, 255)));
+    ::RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    kvtest::PumpFor(200);
     // The corner pixels of each button are cut away, so the skin beneath shows.
     for (const char* name : {"EzRgnBtn1", "EzRgnBtn2", "EzRgnBtn3"}) {
         const auto* def = kv::ui::FindControl(name);
-        EXPECT_EQ(ScreenPixel(w, def->left, def->top), face) << name;
+        EXPECT_EQ(ScreenPixel(w, def->left, def->top), magenta) << name;
+        EXPECT_EQ(ScreenPixel(w, def->left + 1, def->top), magenta) << name;
+        EXPECT_NE(ScreenPixel(w, def->left + def->width / 2, def->top + def->height / 2), magenta) << name;
         HWND b = p->form->Control(name);
         POINT corner{def->left, def->top};
         ::ClientToScreen(w, &corner);
@@ -81,14 +99,29 @@ TEST_F(ShownWindow, ClickableCellsAreBlue) {
     EXPECT_EQ(blueInProgress, 0) << "progress cell";
 }
 
-TEST_F(ShownWindow, RightPressOnTheSkinDoesNotMoveTheWindow) {
+// Records the window's move commands instead of running the system's move
+// loop, which without a real pointer would have nothing to follow.
+LRESULT CALLBACK CatchMoves(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+    if (msg == WM_SYSCOMMAND && (wp & 0xFFF0) == SC_MOVE) {
+        ++*reinterpret_cast<int*>(data);
+        return 0;
+    }
+    return ::DefSubclassProc(h, msg, wp, lp);
+}
+
+TEST_F(ShownWindow, OnlyALeftPressOnTheSkinMovesTheWindow) {
     HWND w = p->form->Handle();
-    RECT before, after;
-    ::GetWindowRect(w, &before);
-    ::SendMessageW(w, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(250, 300 + 100));
-    ::SendMessageW(w, WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(250, 300 + 100));
-    ::GetWindowRect(w, &after);
-    EXPECT_TRUE(::EqualRect(&before, &after));
+    int moves = 0;
+    ASSERT_TRUE(::SetWindowSubclass(w, &CatchMoves, 7, reinterpret_cast<DWORD_PTR>(&moves)));
+    const LPARAM onSkin = MAKELPARAM(250, 400);
+    ::SendMessageW(w, WM_RBUTTONDOWN, MK_RBUTTON, onSkin);
+    ::SendMessageW(w, WM_RBUTTONUP, 0, onSkin);
+    ::SendMessageW(w, WM_MBUTTONDOWN, MK_MBUTTON, onSkin);
+    ::SendMessageW(w, WM_MBUTTONUP, 0, onSkin);
+    EXPECT_EQ(moves, 0) << "a right or middle press moves the window";
+    ::SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, onSkin);
+    EXPECT_EQ(moves, 1) << "a left press must start the move";
+    ::RemoveWindowSubclass(w, &CatchMoves, 7);
 }
 
 TEST_F(ShownWindow, ClickPanelsOverTheLogoOpenTheHomePage) {

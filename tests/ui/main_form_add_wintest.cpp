@@ -1,0 +1,146 @@
+// Adding files and folders (main_form_add.cpp): the buttons, dropping, and the
+// boxes that show what was added.
+#include <gtest/gtest.h>
+
+#include "app/runner_text.h"
+#include "components/FindFile.h"
+#include "support/form_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kvtest::FormAccess;
+using kvtest::TempFolder;
+
+using MainFormAdd = kvtest::FormTest;
+
+TEST_F(MainFormAdd, AddFileTakesAwkwardNamesUnchanged) {
+    TempFolder dir(L"kv add");
+    const fs::path src = kvtest::MediaFile("aac_mono_48k.mp4");
+    const std::vector<fs::path> names{
+        dir.Path() / L"a b&c^!'(),;=x.mp4",
+        dir.Path() / L"100% sure %PATH%.mp4",
+        dir.Path() / L"Привет мир.mp4",
+        dir.Path() / L"Ελληνικά 日本語 🎵.mp4",
+        dir.Path() / std::wstring(120, L'd') / std::wstring(120, L'e') / L"long name past the old limit.mp4",
+    };
+    const std::vector<std::string> shown{"a b&c^!'(),;=x", "100% sure %PATH%", "Привет мир", "Ελληνικά 日本語 🎵",
+                                         "long name past the old limit"};
+    for (const auto& n : names) AddFile(src, n);
+    EXPECT_TRUE(p->dialogs->boxes.empty()) << p->dialogs->boxes[0].text;
+    ASSERT_EQ(Jobs().Count(), static_cast<int>(names.size()));
+    for (int i = 0; i < Jobs().Count(); ++i) {
+        EXPECT_EQ(Jobs().Path(i), kvtest::Utf8(names[static_cast<size_t>(i)]));
+        EXPECT_EQ(Jobs().Duration(i), "5");
+        EXPECT_EQ(Jobs().Cell(i, 0), "MP4");
+        EXPECT_EQ(Jobs().Cell(i, 1), shown[static_cast<size_t>(i)]);
+        EXPECT_EQ(Jobs().Progress(i), "Pending");
+        EXPECT_EQ(Jobs().Converted(i), "");
+        EXPECT_EQ(Jobs().Cell(i, 4), "X");
+    }
+    EXPECT_EQ(f->ControlText("Edit1"), kvtest::Utf8(names.back()));
+    EXPECT_EQ(p->dialogs->openRequests[0].filter, "MP4 Files|*.mp4");
+    EXPECT_EQ(p->dialogs->openRequests[0].defaultExtension, "mp4");
+}
+
+TEST_F(MainFormAdd, AddFileReportsUnusableFilesAndAddsNothing) {
+    p->dialogs->openAnswers.push_back(kvtest::Utf8(kvtest::MediaFile("zero.mp4")));
+    f->Button1Click();
+    ASSERT_EQ(p->dialogs->boxes.size(), 1u);
+    EXPECT_EQ(p->dialogs->boxes[0].text, "Cannot process this file! Bad file header! Please use different file.");
+    EXPECT_EQ(p->dialogs->boxes[0].caption, "Korvello");
+    EXPECT_EQ(p->dialogs->boxes[0].flags, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(Jobs().Count(), 0);
+    EXPECT_EQ(f->ControlText("Edit1"), "");
+    // Cancelling the dialog changes nothing.
+    f->Button1Click();
+    EXPECT_EQ(Jobs().Count(), 0);
+    ExpectAligned();
+}
+
+TEST_F(MainFormAdd, AddFolderStopsAtTheFirstUnusableFile) {
+    TempFolder dir(L"kv folder");
+    const fs::path good = kvtest::MediaFile("aac_mono_48k.mp4");
+    for (const wchar_t* n : {L"1.mp4", L"2.mp4", L"4.mp4"}) fs::copy_file(good, dir.Path() / n);
+    fs::copy_file(kvtest::MediaFile("zero.mp4"), dir.Path() / L"3 bad.mp4");
+    fs::create_directories(dir.Path() / L"sub");
+    fs::copy_file(good, dir.Path() / L"sub" / L"5.mp4");
+    kvtest::WriteBytes(dir.Path() / L"notes.txt", "x");
+
+    const std::string folder = kvtest::Utf8(dir.Path());
+    p->dialogs->folderAnswers.push_back(folder);
+    f->Button2Click();
+    ASSERT_EQ(p->dialogs->folderAsks.size(), 1u);
+    EXPECT_EQ(p->dialogs->folderAsks[0].title, "Select Output Folder");
+    EXPECT_EQ(p->dialogs->folderAsks[0].initial, "");
+    EXPECT_FALSE(p->dialogs->folderAsks[0].allowNew);
+    EXPECT_EQ(FormAccess::Adder(*f).LastFolder(), folder);
+    EXPECT_EQ(f->ControlText("Edit2"), folder);
+
+    // Rows for the files found before the bad one, in the finder's order.
+    const auto& found = FormAccess::FindFile1(*f).Files();
+    ASSERT_EQ(found.size(), 4u);
+    size_t before = 0;
+    while (before < found.size() && kv::FileNamePart(found[before]) != "3 bad.mp4") ++before;
+    ASSERT_LT(before, found.size());
+    EXPECT_EQ(Jobs().Count(), static_cast<int>(before));
+    for (size_t i = 0; i < before; ++i) EXPECT_EQ(Jobs().Path(static_cast<int>(i)), found[i]);
+    ASSERT_EQ(p->dialogs->boxes.size(), 1u);
+    EXPECT_EQ(p->dialogs->boxes[0].text,
+              "Cannot process file 3 bad.mp4 Bad file header or bad characters in filename! Please use different file.");
+    ExpectAligned();
+
+    // The next picker starts at the folder added last.
+    f->Button2Click();
+    EXPECT_EQ(p->dialogs->folderAsks.back().initial, folder);
+}
+
+TEST_F(MainFormAdd, FolderWithoutMp4FilesAddsNothingSilently) {
+    TempFolder dir;
+    kvtest::WriteBytes(dir.Path() / L"a.txt", "x");
+    p->dialogs->folderAnswers.push_back(kvtest::Utf8(dir.Path()));
+    f->Button2Click();
+    EXPECT_EQ(Jobs().Count(), 0);
+    EXPECT_TRUE(p->dialogs->boxes.empty());
+    EXPECT_EQ(FormAccess::Adder(*f).LastFolder(), kvtest::Utf8(dir.Path()));
+}
+
+TEST_F(MainFormAdd, DroppedFilesAndFoldersAreAddedLikeTheButtonsDo) {
+    TempFolder dir;
+    const fs::path good = kvtest::MediaFile("aac_mono_48k.mp4");
+    fs::copy_file(good, dir.Path() / L"single.MP4");
+    fs::create_directories(dir.Path() / L"folder");
+    fs::copy_file(good, dir.Path() / L"folder" / L"in folder.mp4");
+    kvtest::WriteBytes(dir.Path() / L"ignored.txt", "x");
+    f->AddDroppedPaths({kvtest::Utf8(dir.Path() / L"ignored.txt"), kvtest::Utf8(dir.Path() / L"single.MP4"),
+                        kvtest::Utf8(dir.Path() / L"folder")});
+    ASSERT_EQ(Jobs().Count(), 2);
+    EXPECT_EQ(Jobs().Cell(0, 1), "single");
+    EXPECT_EQ(Jobs().Cell(1, 1), "in folder");
+    FormAccess::Run(*f).Busy = true;
+    f->AddDroppedPaths({kvtest::Utf8(dir.Path() / L"single.MP4")});
+    EXPECT_EQ(Jobs().Count(), 2);
+    FormAccess::Run(*f).Busy = false;
+}
+
+TEST_F(MainFormAdd, CommandsDoNothingWhileBusy) {
+    FormAccess::Run(*f).Busy = true;
+    f->Button1Click();
+    f->Button2Click();
+    f->Button3Click();
+    EXPECT_TRUE(p->dialogs->openRequests.empty());
+    EXPECT_TRUE(p->dialogs->folderAsks.empty());
+    FormAccess::Run(*f).Busy = false;
+}
+
+TEST_F(MainFormAdd, EditBoxesDropTypedCharacters) {
+    f->SetControlText("Edit3", "C:\\out");
+    for (const char* name : {"Edit1", "Edit2", "Edit3"}) {
+        const std::string before = f->ControlText(name);
+        ::SendMessageW(f->Control(name), WM_CHAR, 'a', 0);
+        ::SendMessageW(f->Control(name), WM_CHAR, VK_BACK, 0);
+        EXPECT_EQ(f->ControlText(name), before) << name;
+    }
+}
+
+}  // namespace

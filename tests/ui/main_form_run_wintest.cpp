@@ -1,0 +1,269 @@
+// The conversion run as the window drives it (main_form_run.cpp and the run it
+// hands over to), against the real embedded transcoder and real MP4 files, or a
+// stand-in where a fault must be made on purpose.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "convert/job_rules.h"
+#include "support/form_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kvtest::FormAccess;
+using kvtest::Mp3Lasting;
+using kvtest::Mp3Names;
+using kvtest::Runs;
+using kvtest::TempFolder;
+using Strings = std::vector<std::string>;
+
+using MainFormRun = kvtest::FormTest;
+
+// A path no command line can hold: the transcoder cannot even be started for it.
+std::string UnstartablePath() { return "C:\\" + std::string(33000, 'x') + ".mp4"; }
+
+TEST_F(MainFormRun, ConvertsInListOrderAndFailsWhatCannotBeConverted) {
+    TempFolder in(L"kv in"), out(L"kv out");
+    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    f->EzRgnBtn3Click();  // no rows: nothing happens
+    EXPECT_FALSE(Run().Busy);
+    AddFile(kvtest::MediaFile("aac_stereo_video.mp4"), in.Path() / L"one.mp4");
+    AddFile(kvtest::MediaFile("video_only.mp4"), in.Path() / L"two.mp4");
+    AddFile(kvtest::MediaFile("truncated.mp4"), in.Path() / L"three.mp4");
+    AddFile(kvtest::MediaFile("mp3_in_mp4.mp4"), in.Path() / L"sub" / L"one.mp4");  // same name as row 0
+    ASSERT_EQ(Jobs().Count(), 4);
+    // An MP3 from before the run is overwritten.
+    kvtest::WriteBytes(out.Path() / L"one.mp3", "old");
+
+    f->EzRgnBtn3Click();
+    EXPECT_TRUE(Run().Busy);
+    EXPECT_EQ(Run().CurrentJob, 0);
+    EXPECT_EQ(Run().OutputRateKB, 16.0);
+    const std::string firstArgs = " -i \"" + kvtest::Utf8(in.Path() / L"one.mp4") +
+                                  "\" -y -deinterlace -ar 44100 -ab 128 -ac 2 \"" +
+                                  kvtest::Utf8(out.Path() / L"one.mp3") + "\"";
+    EXPECT_EQ(Run().FfmpegArgs, firstArgs);
+    f->EzRgnBtn3Click();  // pressing again while running changes nothing
+    EXPECT_EQ(Run().FfmpegArgs, firstArgs);
+
+    ASSERT_TRUE(kvtest::PumpUntil(
+        [&] {
+            for (int i = 0; i < 4; ++i)
+                if (Jobs().Progress(i) == "Pending" || Jobs().Progress(i).ends_with("% Done")) return false;
+            return !Run().Busy;
+        },
+        180000));
+    EXPECT_EQ(Jobs().Progress(0), "Done");
+    EXPECT_EQ(Jobs().Converted(0), "MP3");
+    EXPECT_EQ(Jobs().Progress(1), "Failed");
+    EXPECT_EQ(Jobs().Converted(1), "");
+    EXPECT_EQ(Jobs().Progress(2), "Failed");
+    EXPECT_EQ(Jobs().Progress(3), "Done");
+    // Each MP3 carries its own input: six seconds of stereo, four of the MP3 track.
+    EXPECT_TRUE(Mp3Lasting(out.Path() / L"one.mp3", 6.0));
+    EXPECT_TRUE(Mp3Lasting(out.Path() / L"one (2).mp3", 4.0));
+    EXPECT_EQ(Run().CurrentJob, -1);
+    // A finished run does nothing more.
+    f->EzRgnBtn3Click();
+    EXPECT_FALSE(Run().Busy);
+}
+
+TEST_F(MainFormRun, TranscoderThatFailsBeforeWritingStartsOnceMore) {
+    TempFolder in, out, tool(L"kvtool");  // the tool path has no blank, as the real one
+    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    const std::string real = FormAccess::FfmpegPath(*f);
+    AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"once.mp4");
+    AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"never.mp4");
+    ASSERT_EQ(Jobs().Count(), 2);
+
+    // Failing once: the second start converts the file.
+    FormAccess::FfmpegPath(*f) = kvtest::Utf8(kvtest::FlakyTranscoder(tool.Path(), 1, real));
+    Jobs().SetProgress(1, "Done");  // kept out of this run
+    f->EzRgnBtn3Click();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Runs(tool.Path()), 2);
+    EXPECT_EQ(Jobs().Progress(0), "Done");
+    EXPECT_TRUE(Mp3Lasting(out.Path() / L"once.mp3", 4.0));
+
+    // Failing every time: the row fails after two starts, not more.
+    fs::remove(tool.Path() / L"runs.txt");
+    FormAccess::FfmpegPath(*f) = kvtest::Utf8(kvtest::FlakyTranscoder(tool.Path(), 100, real));
+    Jobs().SetProgress(1, "Pending");
+    f->EzRgnBtn3Click();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Jobs().Progress(1), "Failed");
+    EXPECT_FALSE(fs::exists(out.Path() / L"never.mp3"));
+    EXPECT_EQ(Runs(tool.Path()), 2);
+}
+
+TEST_F(MainFormRun, HealthyFilesStartTheTranscoderOnceEach) {
+    TempFolder in, out, tool(L"kvtool");
+    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"four.mp4");
+    AddFile(kvtest::MediaFile("aac_stereo_video.mp4"), in.Path() / L"six.mp4");
+    // Counts the starts, runs the real transcoder every time.
+    FormAccess::FfmpegPath(*f) = kvtest::Utf8(kvtest::FlakyTranscoder(tool.Path(), 0, FormAccess::FfmpegPath(*f)));
+    f->EzRgnBtn3Click();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Jobs().Progress(0), "Done");
+    EXPECT_EQ(Jobs().Progress(1), "Done");
+    EXPECT_EQ(Runs(tool.Path()), 2) << "a second start must be for a first that failed";
+    EXPECT_TRUE(Mp3Lasting(out.Path() / L"four.mp3", 4.0));
+    EXPECT_TRUE(Mp3Lasting(out.Path() / L"six.mp3", 6.0));
+}
+
+TEST_F(MainFormRun, RunFollowsItsOwnRowWhenRowsAboveGo) {
+    TempFolder in, out;
+    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"first.mp4");
+    AddFile(kvtest::MediaFile("long_120s.mp4"), in.Path() / L"second.mp4");
+    AddFile(kvtest::MediaFile("aac_stereo_video.mp4"), in.Path() / L"third.mp4");
+    Jobs().SetProgress(0, "Done");  // skipped by the run
+    f->EzRgnBtn3Click();
+    EXPECT_EQ(Run().CurrentJob, 1);
+    Select(0);
+    WORD key = VK_DELETE;
+    f->ListView1KeyDown(key, 0);  // the row above the running one goes
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_EQ(Jobs().Count(), 2);
+    EXPECT_EQ(Jobs().Cell(0, 1), "second");
+    EXPECT_EQ(Jobs().Progress(0), "Done");
+    EXPECT_EQ(Jobs().Cell(1, 1), "third");
+    EXPECT_EQ(Jobs().Progress(1), "Done");
+    // One MP3 a row, each from its own input: a run that lost its row would
+    // convert "second" twice and leave "third" unconverted.
+    EXPECT_EQ(Mp3Names(out.Path()), (Strings{"second.mp3", "third.mp3"}));
+    EXPECT_TRUE(Mp3Lasting(out.Path() / L"second.mp3", 120.0));
+    EXPECT_TRUE(Mp3Lasting(out.Path() / L"third.mp3", 6.0));
+}
+
+TEST_F(MainFormRun, RemovingTheRunningRowEndsItsTranscoder) {
+    TempFolder in, out, tool(L"kvtool");
+    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    const fs::path exe = kvtest::StandInTranscoder(tool.Path());
+    FormAccess::FfmpegPath(*f) = kvtest::Utf8(exe);
+    // The first writes a little, then would run for a minute; the second is quick and whole.
+    kvtest::StandInRow(Jobs(), in.Path(), L"long", "size 1000 sleep 60000", 120);
+    kvtest::StandInRow(Jobs(), in.Path(), L"next", "size 20000", 2);
+    f->EzRgnBtn3Click();
+    ASSERT_TRUE(Run().Busy);
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return Jobs().Progress(0).ends_with("% Done"); }, 30000));
+    const std::vector<DWORD> running = kvtest::ProcessesOf(exe);
+    ASSERT_EQ(running.size(), 1u);
+    kv::win::UniqueHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, running[0]));
+    ASSERT_TRUE(process);
+
+    Select(0);
+    WORD key = VK_DELETE;
+    f->ListView1KeyDown(key, 0);
+    ASSERT_TRUE(RunToEnd(30000));
+    ASSERT_EQ(Jobs().Count(), 1);
+    EXPECT_EQ(Jobs().Progress(0), "Done");
+    // Ended, not left to run out its minute: a few seconds allow for Wine.
+    ASSERT_EQ(::WaitForSingleObject(process.Get(), 5000), WAIT_OBJECT_0) << "the removed row's transcoder still runs";
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.Get(), &code);
+    EXPECT_EQ(code, 1u);  // terminated, not its own end
+    EXPECT_TRUE(kvtest::ProcessesOf(exe).empty());
+    EXPECT_EQ(fs::file_size(out.Path() / L"next.mp3"), 20000u);
+}
+
+TEST_F(MainFormRun, CompletenessIsNinetyPercentOfTheStoredDurationLessOne) {
+    TempFolder in, out, tool(L"kvtool");
+    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    FormAccess::FfmpegPath(*f) = kvtest::Utf8(kvtest::StandInTranscoder(tool.Path()));
+    // Stored 11 s: the input lasts at least 10 s, 160000 bytes at 128 kbit/s;
+    // nine tenths of that is 144000 bytes.
+    kvtest::StandInRow(Jobs(), in.Path(), L"short by one", "size 143999", 11);
+    kvtest::StandInRow(Jobs(), in.Path(), L"just enough", "size 144000", 11);
+    kvtest::StandInRow(Jobs(), in.Path(), L"whole", "size 160000", 11);
+    kvtest::StandInRow(Jobs(), in.Path(), L"whole but failing", "size 160000 exit 1", 11);
+    f->EzRgnBtn3Click();
+    ASSERT_TRUE(RunToEnd(60000));
+    EXPECT_EQ(Jobs().Progress(0), "Failed");
+    EXPECT_EQ(Jobs().Converted(0), "");
+    EXPECT_EQ(Jobs().Progress(1), "Done");
+    EXPECT_EQ(Jobs().Converted(1), "MP3");
+    EXPECT_EQ(Jobs().Progress(2), "Done");
+    EXPECT_EQ(Jobs().Progress(3), "Failed");
+}
+
+TEST_F(MainFormRun, TranscoderThatCannotStartMidQueueFailsItsRowAndTheRunGoesOn) {
+    TempFolder in, out;
+    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"before.mp4");
+    Jobs().Append(UnstartablePath(), "unstartable", 5);
+    AddFile(kvtest::MediaFile("aac_stereo_video.mp4"), in.Path() / L"after.mp4");
+    f->EzRgnBtn3Click();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Jobs().Progress(0), "Done");
+    EXPECT_EQ(Jobs().Progress(1), "Failed");
+    EXPECT_EQ(Jobs().Converted(1), "");
+    EXPECT_EQ(Jobs().Progress(2), "Done");
+    EXPECT_EQ(Mp3Names(out.Path()), (Strings{"after.mp3", "before.mp3"}));
+    EXPECT_TRUE(Mp3Lasting(out.Path() / L"before.mp3", 4.0));
+    EXPECT_TRUE(Mp3Lasting(out.Path() / L"after.mp3", 6.0));
+    EXPECT_EQ(Run().CurrentJob, -1);
+}
+
+TEST_F(MainFormRun, EveryRowFailingLeavesTheWindowIdle) {
+    TempFolder in, out;
+    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    AddFile(kvtest::MediaFile("video_only.mp4"), in.Path() / L"silent.mp4");
+    Jobs().Append(UnstartablePath(), "unstartable", 5);
+    f->EzRgnBtn3Click();
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return Jobs().Progress(1) != "Pending"; }, 60000));
+    kvtest::PumpFor(300);
+    EXPECT_EQ(Jobs().Progress(0), "Failed");
+    EXPECT_EQ(Jobs().Progress(1), "Failed");
+    EXPECT_FALSE(Run().Busy);
+    EXPECT_TRUE(Mp3Names(out.Path()).empty());
+    // Adding works again, and so does the next run.
+    AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"later.mp4");
+    ASSERT_EQ(Jobs().Count(), 3);
+    EXPECT_EQ(Jobs().Progress(2), "Pending");
+    f->EzRgnBtn3Click();
+    EXPECT_TRUE(Run().Busy);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Jobs().Progress(2), "Done");
+    EXPECT_TRUE(Mp3Lasting(out.Path() / L"later.mp3", 4.0));
+}
+
+TEST_F(MainFormRun, LateExitNoticeOfAFinishedJobChangesNothing) {
+    TempFolder in, out, tool(L"kvtool");
+    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"early.mp4");
+    AddFile(kvtest::MediaFile("long_120s.mp4"), in.Path() / L"long.mp4");
+    FormAccess::FfmpegPath(*f) = kvtest::Utf8(kvtest::FlakyTranscoder(tool.Path(), 0, FormAccess::FfmpegPath(*f)));
+    const std::int64_t early = Jobs().IdAt(0), longer = Jobs().IdAt(1);
+    auto lateNotice = [&](std::int64_t id) {
+        ::PostMessageW(f->Handle(), kv::TfrmMain::kJobExitedMessage, 0, static_cast<LPARAM>(id));
+    };
+    f->EzRgnBtn3Click();
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return Run().CurrentJob == 1; }, 60000));
+    // While the second job runs: the first's notice, again.
+    lateNotice(early);
+    kvtest::PumpFor(200);
+    EXPECT_TRUE(Run().Busy);
+    EXPECT_EQ(Run().CurrentJob, 1);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Jobs().Progress(0), "Done");
+    EXPECT_EQ(Jobs().Progress(1), "Done");
+    EXPECT_TRUE(Mp3Lasting(out.Path() / L"long.mp3", 120.0));
+    EXPECT_EQ(Runs(tool.Path()), 2);
+
+    // After the run, with a new row waiting: neither notice starts anything.
+    AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"waiting.mp4");
+    ASSERT_EQ(Jobs().Count(), 3);
+    lateNotice(early);
+    lateNotice(longer);
+    kvtest::PumpFor(1500);
+    EXPECT_FALSE(Run().Busy);
+    EXPECT_EQ(Jobs().Progress(2), "Pending");
+    EXPECT_EQ(Runs(tool.Path()), 2);
+    EXPECT_FALSE(fs::exists(out.Path() / L"waiting.mp3"));
+}
+
+}  // namespace
