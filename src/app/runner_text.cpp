@@ -99,7 +99,15 @@ std::string FileNamePart(std::string_view path) {
 std::string CollapseDoubleBackslashes(std::string_view path) {
     std::string out;
     out.reserve(path.size());
-    for (std::size_t i = 0; i < path.size(); ++i) {
+    std::size_t i = 0;
+    // A server path (a redirected Documents folder: \\server\share\...) keeps
+    // the two backslashes it starts with; collapsed, it would name a folder on
+    // the current drive.
+    if (path.starts_with("\\\\") && !path.starts_with("\\\\\\")) {
+        out = "\\\\";
+        i = 2;
+    }
+    for (; i < path.size(); ++i) {
         if (path[i] == '\\' && i + 1 < path.size() && path[i + 1] == '\\') {
             out += '\\';
             ++i;

@@ -31,7 +31,8 @@ std::string NamePart(std::string_view name);
 // The file-name part of a path (after the last "\", "/" or ":").
 std::string FileNamePart(std::string_view path);
 
-// Every run of "\\" becomes "\" (one pass, left to right).
+// Every run of "\\" becomes "\" (one pass, left to right), except the two
+// that begin a server path ("\\server\share").
 std::string CollapseDoubleBackslashes(std::string_view path);
 
 // Whole seconds of a time text H[:MM[:SS[.mmm]]], with optional AM/PM markers

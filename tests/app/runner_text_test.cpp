@@ -57,6 +57,17 @@ TEST(CollapseDoubleBackslashes, OnePassLeftToRight) {
     EXPECT_EQ(kv::CollapseDoubleBackslashes("a\\\\\\\\b"), "a\\\\b");
 }
 
+TEST(CollapseDoubleBackslashes, AServerPathKeepsItsLeadingPair) {
+    // A Documents folder redirected to a server, with the folder name appended as the window does.
+    EXPECT_EQ(kv::CollapseDoubleBackslashes("\\\\server\\share\\Documents\\\\Korvello\\"),
+              "\\\\server\\share\\Documents\\Korvello\\");
+    EXPECT_EQ(kv::CollapseDoubleBackslashes("\\\\srv\\h\\\\x"), "\\\\srv\\h\\x");
+    // Three or four at the start are no server path: collapsed as before.
+    EXPECT_EQ(kv::CollapseDoubleBackslashes("\\\\\\\\x"), "\\\\x");
+    EXPECT_EQ(kv::CollapseDoubleBackslashes("\\\\\\x"), "\\\\x");
+    EXPECT_EQ(kv::CollapseDoubleBackslashes("\\\\"), "\\\\");
+}
+
 TEST(TimeText, MediaReaderFormGivesWholeSeconds) {
     EXPECT_EQ(TimeTextToSeconds("01:02:03.500"), 3723);
     EXPECT_EQ(TimeTextToSeconds("00:03:25.123"), 205);
