@@ -91,6 +91,8 @@ bool ConversionRun::StartNextJob() {
 
 bool ConversionRun::StartTranscoder() {
     transcoder_.reset();
+    grownTo_ = -1;
+    grownAtMs_ = platform_.NowMs();
     transcoder_ = platform_.StartTranscoder(platform_.FfmpegPath(), state_.FfmpegArgs, currentJobId_);
     return transcoder_ != nullptr;
 }
@@ -129,6 +131,16 @@ void ConversionRun::Tick(TAdvancedTimer* sender) {
         return;
     }
     if (size.exists) state_.LastSize = size.bytes;
+    // A transcoder that stops writing and never ends would keep the window busy
+    // for good: one whose output has not grown for a minute is ended.
+    const std::int64_t now = size.exists ? size.bytes : -1;
+    if (now > grownTo_) {
+        grownTo_ = now;
+        grownAtMs_ = platform_.NowMs();
+    } else if (platform_.NowMs() - grownAtMs_ >= StallMs) {
+        if (transcoder_) transcoder_->Terminate();
+        FinishJob(sender, false, row);
+    }
 }
 
 void ConversionRun::OnJobExited(std::int64_t jobId) {

@@ -66,11 +66,15 @@ public:
     virtual void RunFinished() = 0;
     [[nodiscard]] virtual std::string WorkDir() const = 0;
     [[nodiscard]] virtual std::string FfmpegPath() const = 0;
+    // A clock that only goes forward, in milliseconds.
+    [[nodiscard]] virtual std::uint64_t NowMs() const = 0;
 };
 
 class ConversionRun {
 public:
     static constexpr std::uint32_t kTickMs = 500;
+    // A running transcoder whose MP3 has not grown for this long has hung: it is ended.
+    static constexpr std::uint64_t kStallMs = 60000;
 
     // `timerOwner` owns each job's timer; the run deletes it when the job ends.
     ConversionRun(RunState& state, IJobTable& jobs, IRunPlatform& platform, TComponent* timerOwner);
@@ -91,6 +95,7 @@ public:
 
     // What each job's timer calls; the run's own Tick when not set.
     TTimerEvent OnTick;
+    std::uint64_t StallMs = kStallMs;
 
 private:
     bool StartNextJob();
@@ -107,6 +112,9 @@ private:
     std::unique_ptr<ITranscoder> transcoder_;
     std::int64_t currentDuration_ = 0;
     bool secondStartLeft_ = false;  // the current job may start its transcoder once more
+    // The output's size when it last grew, and when that was.
+    std::int64_t grownTo_ = -1;
+    std::uint64_t grownAtMs_ = 0;
     std::set<std::string> runOutputs_;
     bool runActive_ = false;
 };

@@ -25,6 +25,7 @@ public:
     void RunFinished() override;
     [[nodiscard]] std::string WorkDir() const override { return workDir_; }
     [[nodiscard]] std::string FfmpegPath() const override { return ffmpegPath_; }
+    [[nodiscard]] std::uint64_t NowMs() const override { return ::GetTickCount64(); }
 
 private:
     HWND notify_;

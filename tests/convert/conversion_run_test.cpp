@@ -124,6 +124,8 @@ public:
     void RunFinished() override { ++finished; }
     std::string WorkDir() const override { return "C:\\Out"; }
     std::string FfmpegPath() const override { return "C:\\Tools\\ffmpeg.exe"; }
+    std::uint64_t NowMs() const override { return now; }
+    std::uint64_t now = 1000;
 
 private:
     size_t attempts_ = 0;
@@ -376,6 +378,51 @@ TEST_F(Run, ALateNoticeFromAFinishedJobIsIgnored) {
     EXPECT_EQ(platform.starts.size(), 2u);
     EXPECT_EQ(jobs.rows[1].progress, "Pending");
     EXPECT_TRUE(state.Busy);
+}
+
+// A transcoder that stops writing and never ends: after a minute without
+// growth it is ended, its row fails and the run goes on.
+TEST_F(Run, AHungTranscoderIsEndedAfterAMinuteWithoutGrowth) {
+    jobs.Add("D:\\in\\hangs.mp4");
+    jobs.Add("D:\\in\\next.mp4");
+    run.Convert();
+    const auto hung = Last();
+    platform.files[state.OutputPath] = {true, true, 1000};
+    platform.ports.back()->Fire();  // grew to 1000 bytes
+    platform.now += 59999;
+    platform.ports.back()->Fire();
+    EXPECT_FALSE(hung->terminated) << "59.999 s without growth is not yet a hang";
+    EXPECT_TRUE(state.Busy);
+    platform.now += 1;
+    platform.ports.back()->Fire();
+    EXPECT_TRUE(hung->terminated);
+    EXPECT_EQ(jobs.rows[0].progress, "Failed");
+    ASSERT_EQ(platform.starts.size(), 2u) << "the run goes on with the next row";
+    EXPECT_EQ(state.CurrentJob, 1);
+}
+
+TEST_F(Run, GrowthOrASlowStartIsNoHang) {
+    jobs.Add("D:\\in\\slow.mp4");
+    run.Convert();
+    // No output yet for 50 s (reading a long video before the sound), then slow growth.
+    platform.now += 50000;
+    platform.ports.back()->Fire();
+    for (int i = 1; i <= 10; ++i) {
+        platform.files[state.OutputPath] = {true, true, i * 100};
+        platform.now += 30000;
+        platform.ports.back()->Fire();
+    }
+    EXPECT_FALSE(Last()->terminated);
+    EXPECT_TRUE(state.Busy);
+    // No file for a whole minute from the start is a hang too.
+    jobs.Add("D:\\in\\silent.mp4");
+    End(0, kComplete);
+    ASSERT_EQ(platform.starts.size(), 2u);
+    platform.now += 60000;
+    platform.ports.back()->Fire();
+    EXPECT_TRUE(Last()->terminated);
+    EXPECT_EQ(jobs.rows[1].progress, "Failed");
+    EXPECT_FALSE(state.Busy);
 }
 
 }  // namespace
