@@ -28,8 +28,11 @@ void PruneEnded() {
     std::erase_if(list, [](const Started& s) { return ::WaitForSingleObject(s.handle.Get(), 0) == WAIT_OBJECT_0; });
 }
 
+// Where a started program's console and output go.
+enum class Console { New, NewWithOutput, NoneWithOutput };
+
 bool Launch(const std::string& program, const std::string& params, int visibility, win::UniqueHandle* processOut,
-            HANDLE job = nullptr, HANDLE output = nullptr) {
+            HANDLE job = nullptr, HANDLE output = nullptr, Console console = Console::New) {
     const std::string line = BuildCommandLine(program, params);
     std::wstring wline = win::Widen(line);
     if (wline.size() > kMaxCommandLine) return false;
@@ -41,7 +44,6 @@ bool Launch(const std::string& program, const std::string& params, int visibilit
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = static_cast<WORD>(visibility & 0xFFFF);
     if (output) {
-        // Its output goes to a file: it needs no console at all.
         si.dwFlags |= STARTF_USESTDHANDLES;
         si.hStdOutput = output;
         si.hStdError = output;
@@ -51,8 +53,10 @@ bool Launch(const std::string& program, const std::string& params, int visibilit
     std::vector<wchar_t> buf(wline.begin(), wline.end());
     buf.push_back(L'\0');
     // In a job, the process starts suspended so that its children are born inside the job too.
-    const DWORD flags =
-        (output ? DETACHED_PROCESS : CREATE_NEW_CONSOLE) | NORMAL_PRIORITY_CLASS | (job ? CREATE_SUSPENDED : 0);
+    // Without a console nothing else of the child's (a console host) can hold
+    // its output file once it ends; a batch file's commands need one, though.
+    const DWORD flags = (console == Console::NoneWithOutput ? DETACHED_PROCESS : CREATE_NEW_CONSOLE) |
+                        NORMAL_PRIORITY_CLASS | (job ? CREATE_SUSPENDED : 0);
     if (!::CreateProcessW(nullptr, buf.data(), nullptr, nullptr, output ? TRUE : FALSE, flags, nullptr,
                           dir.empty() ? nullptr : dir.c_str(), &si, &pi))
         return false;
@@ -82,6 +86,10 @@ bool ShellExec(const std::string& program, const std::string& params, int visibi
     return Launch(program, params, visibility, &process);
 }
 
+bool ShellExecToFile(const std::string& program, const std::string& params, HANDLE output, win::UniqueHandle& process) {
+    return Launch(program, params, SW_HIDE, &process, nullptr, output, Console::NewWithOutput);
+}
+
 bool ShellExecWait(const std::string& program, const std::string& params, int visibility) {
     win::UniqueHandle process;
     if (!Launch(program, params, visibility, &process)) return false;
@@ -91,14 +99,15 @@ bool ShellExecWait(const std::string& program, const std::string& params, int vi
 
 namespace {
 
-bool WaitLimited(const std::string& program, const std::string& params, int visibility, DWORD timeoutMs,
-                 bool* timedOut, HANDLE output) {
+bool WaitLimited(const std::string& program, const std::string& params, int visibility, DWORD timeoutMs, bool* timedOut,
+                 HANDLE output) {
+    const Console console = output ? Console::NoneWithOutput : Console::New;
     if (timedOut) *timedOut = false;
     // A batch file runs the tool as a child of the interpreter: ending the whole
     // job ends both when the limit passes.
     win::UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
     win::UniqueHandle process;
-    if (!Launch(program, params, visibility, &process, job.Get(), output)) return false;
+    if (!Launch(program, params, visibility, &process, job.Get(), output, console)) return false;
     if (WaitForProcess(process.Get(), timeoutMs)) return true;
     if (timedOut) *timedOut = true;
     if (job) ::TerminateJobObject(job.Get(), 1);
@@ -172,6 +181,32 @@ bool EndProcessesByName(const std::string& exeFileName) {
         }
     }
     return result;
+}
+
+bool EndProcessesOfProgram(const std::string& programPath) {
+    const std::wstring wanted = win::Widen(programPath);
+    const std::string exeName = FileNamePart(programPath);
+    bool ended = false;
+    win::UniqueFile snap(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snap) return false;
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    for (BOOL ok = ::Process32FirstW(snap.Get(), &e); ok; ok = ::Process32NextW(snap.Get(), &e)) {
+        if (!SameTextAscii(FileNamePart(win::Narrow(e.szExeFile)), exeName)) continue;
+        win::UniqueHandle p(
+            ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, e.th32ProcessID));
+        if (!p) continue;  // another user's, or gone
+        std::wstring image(32768, L'\0');
+        DWORD size = static_cast<DWORD>(image.size());
+        if (!::QueryFullProcessImageNameW(p.Get(), 0, image.data(), &size)) continue;
+        image.resize(size);
+        // The same file by its full path, in any case; a program of the same name elsewhere is not ours.
+        if (::CompareStringOrdinal(image.c_str(), static_cast<int>(image.size()), wanted.c_str(),
+                                   static_cast<int>(wanted.size()), TRUE) != CSTR_EQUAL)
+            continue;
+        if (::TerminateProcess(p.Get(), 0)) ended = true;
+    }
+    return ended;
 }
 
 std::string ShortName(const std::string& path) {

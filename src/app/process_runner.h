@@ -16,6 +16,10 @@ bool ShellExec(const std::string& program, const std::string& params, int visibi
 // As ShellExec, and hands back the process handle (for following a transcoder).
 bool ShellExec(const std::string& program, const std::string& params, int visibility, win::UniqueHandle& process);
 
+// As ShellExec, hidden, with the program's standard output and error going to
+// `output` (an inheritable file handle).
+bool ShellExecToFile(const std::string& program, const std::string& params, HANDLE output, win::UniqueHandle& process);
+
 // As ShellExec, then waits for the process to end while painting goes on.
 bool ShellExecWait(const std::string& program, const std::string& params, int visibility);
 
@@ -43,6 +47,11 @@ std::string LocateProgram(const std::string& exeName);
 // started itself; other programs' processes of the same name are left alone.
 // Gives the result of the last termination request, false when none matched.
 bool EndProcessesByName(const std::string& exeFileName);
+
+// Ends every running process of this user whose program is the file at
+// `programPath` (its full, long path), whoever started it: a transcoder left by
+// an earlier copy holds the tool files. True when one was ended.
+bool EndProcessesOfProgram(const std::string& programPath);
 
 // The short (8.3) form of a path; the path itself where the system has none.
 std::string ShortName(const std::string& path);

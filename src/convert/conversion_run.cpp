@@ -65,6 +65,7 @@ bool ConversionRun::StartNextJob() {
     secondStartLeft_ = true;
     if (!StartTranscoder()) {
         jobs_.SetProgress(state_.CurrentJob, std::string(kFailed));
+        jobs_.SetFailure(state_.CurrentJob, Failure::NotStarted);
         return false;
     }
     state_.Busy = true;
@@ -83,6 +84,7 @@ bool ConversionRun::StartNextJob() {
         transcoder_.reset();
         state_.Busy = false;
         jobs_.SetProgress(state_.CurrentJob, std::string(kFailed));
+        jobs_.SetFailure(state_.CurrentJob, Failure::Unknown);
         throw;
     }
     currentTimer_ = timer.release();
@@ -103,7 +105,7 @@ void ConversionRun::Tick(TAdvancedTimer* sender) {
     if (row < 0) {
         // The running row was removed: its transcoder goes with it.
         if (transcoder_) transcoder_->Terminate();
-        FinishJob(sender, false, -1);
+        FinishJob(sender, Failure::Unknown, -1);
         return;
     }
     state_.CurrentJob = row;
@@ -113,7 +115,7 @@ void ConversionRun::Tick(TAdvancedTimer* sender) {
     if (!size.readable) {
         // A file that cannot be measured cannot be followed: fail this job, go on.
         if (transcoder_ && !exited) transcoder_->Terminate();
-        FinishJob(sender, false, row);
+        FinishJob(sender, Failure::Unknown, row);
         return;
     }
     if (size.exists) jobs_.SetProgress(row, PercentText(PercentOf(size.bytes, state_.ExpectedSize)));
@@ -127,7 +129,7 @@ void ConversionRun::Tick(TAdvancedTimer* sender) {
             secondStartLeft_ = false;
             if (StartTranscoder()) return;
         }
-        FinishJob(sender, code == 0 && size.exists && OutputComplete(size.bytes, currentDuration_), row);
+        FinishJob(sender, Verdict(code, size), row);
         return;
     }
     if (size.exists) state_.LastSize = size.bytes;
@@ -139,8 +141,22 @@ void ConversionRun::Tick(TAdvancedTimer* sender) {
         grownAtMs_ = platform_.NowMs();
     } else if (platform_.NowMs() - grownAtMs_ >= StallMs) {
         if (transcoder_) transcoder_->Terminate();
-        FinishJob(sender, false, row);
+        FinishJob(sender, Failure::Stalled, row);
     }
+}
+
+// Whether the MP3 holds the whole sound, judged by what the transcoder itself
+// reported: a container can last longer than its sound (a video with a short
+// audio track), so its duration alone cannot tell. Without a report the size
+// against the stored duration decides.
+Failure ConversionRun::Verdict(std::uint32_t code, const OutputSize& size) {
+    const std::optional<std::string> log = transcoder_ ? transcoder_->ErrorOutput() : std::nullopt;
+    if (code == 0 && size.exists && size.bytes > 0) {
+        if (log ? !DamageReported(*log) : OutputComplete(size.bytes, currentDuration_)) return Failure::None;
+        return Failure::Damaged;
+    }
+    if (code == 0) return Failure::Unknown;  // ended well, yet no MP3
+    return ClassifyFailure(code, log.value_or(""), state_.InputPath, state_.OutputPath);
 }
 
 void ConversionRun::OnJobExited(std::int64_t jobId) {
@@ -150,13 +166,14 @@ void ConversionRun::OnJobExited(std::int64_t jobId) {
 
 // Ends the current job: its row reads "Done" with "MP3", or "Failed"; then the
 // next pending row starts and this job's timer goes.
-void ConversionRun::FinishJob(TAdvancedTimer* timer, bool ok, int row) {
+void ConversionRun::FinishJob(TAdvancedTimer* timer, Failure failure, int row) {
     if (row >= 0) {
-        if (ok) {
+        if (failure == Failure::None) {
             jobs_.SetProgress(row, std::string(kDone));
             jobs_.SetConverted(row, std::string(kConvertedMark));
         } else {
             jobs_.SetProgress(row, std::string(kFailed));
+            jobs_.SetFailure(row, failure);
         }
     }
     transcoder_.reset();

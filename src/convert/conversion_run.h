@@ -5,10 +5,12 @@
 // timers are reached through the small interfaces below.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
 #include "components/advantmr.h"
+#include "convert/transcoder_log.h"
 
 namespace kv {
 
@@ -34,6 +36,8 @@ public:
     [[nodiscard]] virtual std::string Duration(int index) const = 0;
     [[nodiscard]] virtual std::int64_t IdAt(int index) const = 0;
     [[nodiscard]] virtual int IndexOf(std::int64_t id) const = 0;  // -1 when the row is gone
+    // Why the row's job failed, for the user who asks.
+    virtual void SetFailure(int index, Failure failure) = 0;
 };
 
 // A started transcoder. Its owner ends the watch on it when it lets it go.
@@ -42,6 +46,8 @@ public:
     virtual ~ITranscoder() = default;
     [[nodiscard]] virtual bool Exited() = 0;
     [[nodiscard]] virtual std::uint32_t ExitCode() = 0;  // meaningful once Exited()
+    // What it wrote to its error output, once Exited(); nothing when that was not captured.
+    [[nodiscard]] virtual std::optional<std::string> ErrorOutput() = 0;
     virtual void Terminate() noexcept = 0;
 };
 
@@ -100,7 +106,8 @@ public:
 private:
     bool StartNextJob();
     bool StartTranscoder();
-    void FinishJob(TAdvancedTimer* timer, bool ok, int row);
+    void FinishJob(TAdvancedTimer* timer, Failure failure, int row);
+    Failure Verdict(std::uint32_t code, const OutputSize& size);
 
     RunState& state_;
     IJobTable& jobs_;

@@ -13,8 +13,8 @@ namespace {
 // a batch of short files.
 class WinTranscoder final : public ITranscoder {
 public:
-    WinTranscoder(win::UniqueHandle process, HWND notify, UINT message, std::int64_t jobId)
-        : process_(std::move(process)), target_{notify, message, jobId} {
+    WinTranscoder(win::UniqueHandle process, win::UniqueFile log, HWND notify, UINT message, std::int64_t jobId)
+        : process_(std::move(process)), log_(std::move(log)), target_{notify, message, jobId} {
         HANDLE wait = nullptr;
         if (::RegisterWaitForSingleObject(&wait, process_.Get(), &Exited, &target_, INFINITE, WT_EXECUTEONLYONCE))
             wait_.Reset(wait);
@@ -31,6 +31,17 @@ public:
         return code;
     }
     void Terminate() noexcept override { ::TerminateProcess(process_.Get(), 1); }
+    std::optional<std::string> ErrorOutput() override {
+        if (!log_) return std::nullopt;
+        // The transcoder wrote through its copy of this handle: read from the start.
+        LARGE_INTEGER zero{};
+        if (!::SetFilePointerEx(log_.Get(), zero, nullptr, FILE_BEGIN)) return std::nullopt;
+        std::string text;
+        char buf[8192];
+        DWORD got = 0;
+        while (::ReadFile(log_.Get(), buf, sizeof buf, &got, nullptr) && got > 0) text.append(buf, got);
+        return text;
+    }
 
 private:
     struct Target {
@@ -45,9 +56,24 @@ private:
     }
 
     win::UniqueHandle process_;
+    win::UniqueFile log_;  // deleted by the system when closed
     Target target_;
     win::UniqueWait wait_;
 };
+
+// A temporary file for the transcoder's error output, which the child inherits;
+// it goes when the last handle to it closes, so nothing is left behind.
+win::UniqueFile NewLogFile(std::int64_t jobId) {
+    wchar_t folder[MAX_PATH + 1] = {};
+    const DWORD n = ::GetTempPathW(MAX_PATH + 1, folder);
+    if (n == 0 || n > MAX_PATH) return {};
+    const std::wstring path = std::wstring(folder, n) + L"korvello-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(jobId) + L"-" + std::to_wstring(::GetTickCount64()) + L".log";
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    return win::UniqueFile(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &sa, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+}
 
 }  // namespace
 
@@ -61,9 +87,13 @@ WinRunPlatform::WinRunPlatform(HWND notify, UINT exitMessage, const std::string&
 
 std::unique_ptr<ITranscoder> WinRunPlatform::StartTranscoder(const std::string& program, const std::string& args,
                                                              std::int64_t jobId) {
+    win::UniqueFile log = NewLogFile(jobId);
     win::UniqueHandle process;
-    if (!ShellExec(program, args, SW_HIDE, process)) return nullptr;
-    return std::make_unique<WinTranscoder>(std::move(process), notify_, exitMessage_, jobId);
+    // Without a log the job is still run; its result is then judged by size alone.
+    const bool started =
+        log ? ShellExecToFile(program, args, log.Get(), process) : ShellExec(program, args, SW_HIDE, process);
+    if (!started) return nullptr;
+    return std::make_unique<WinTranscoder>(std::move(process), std::move(log), notify_, exitMessage_, jobId);
 }
 
 // The size of a file the transcoder is still writing: one open per tick, which

@@ -113,4 +113,11 @@ int JobList::IndexOf(std::int64_t id) const {
         ::SendMessageW(list_, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
 }
 
+void JobList::SetFailure(int index, Failure failure) { failures_[IdAt(index)] = failure; }
+
+Failure JobList::FailureAt(int index) const {
+    const auto it = failures_.find(IdAt(index));
+    return it == failures_.end() ? Failure::None : it->second;
+}
+
 }  // namespace kv

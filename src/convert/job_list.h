@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "convert/add_commands.h"
@@ -34,12 +35,16 @@ public:
     // Rows keep an id for life, so a run can follow its own row when rows above it go.
     [[nodiscard]] std::int64_t IdAt(int index) const override;
     [[nodiscard]] int IndexOf(std::int64_t id) const override;  // -1 when the row is gone
+    void SetFailure(int index, Failure failure) override;
+    // Why the row failed; Failure::None for a row that has not.
+    [[nodiscard]] Failure FailureAt(int index) const;
 
     [[nodiscard]] HWND ListView() const noexcept { return list_; }
 
 private:
     HWND list_, paths_, durations_;
     std::int64_t nextId_ = 1;
+    std::map<std::int64_t, Failure> failures_;
 };
 
 }  // namespace kv

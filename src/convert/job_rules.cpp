@@ -15,6 +15,7 @@ ListClick ListClickRule(int x, const std::array<int, 4>& w, std::string_view pro
     const int c1 = w[0], c2 = w[0] + w[1], c3 = c2 + w[2], c4 = c3 + w[3];
     if (x > c4 && progress == kPending) return ListClick::RemovePending;
     if (c3 < x && x < c4 && progress == kDone) return ListClick::OpenOutputFolder;
+    if (c2 < x && x < c3 && progress == kFailed) return ListClick::ShowFailure;
     if (c1 < x && x < c2) return ListClick::OpenInputFile;
     return ListClick::None;
 }

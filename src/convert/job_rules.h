@@ -23,7 +23,7 @@ std::string BadFolderFileMessage(std::string_view fileNameWithExtension);
 // The name a row shows: the file name without folder and last extension.
 std::string DisplayName(std::string_view path);
 
-enum class ListClick { None, RemovePending, OpenOutputFolder, OpenInputFile };
+enum class ListClick { None, RemovePending, OpenOutputFolder, OpenInputFile, ShowFailure };
 
 // What a click at x (list client coordinates) on a row does, given the widths of
 // columns 0 to 3 and the row's progress text. All comparisons are strict, so a

@@ -350,10 +350,13 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN: {
         const POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-        const int button = msg == WM_LBUTTONDOWN ? VK_LBUTTON : msg == WM_RBUTTONDOWN ? VK_RBUTTON : VK_MBUTTON;
+        const bool left = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK;
+        const int button = left ? VK_LBUTTON : msg == WM_RBUTTONDOWN ? VK_RBUTTON : VK_MBUTTON;
+        if (left) pressed_ = GraphicAt(pt);
         if (const Graphic* g = GraphicAt(pt)) {
             if (g->def->on.mouseDown.empty()) return 0;
             auto it = MouseDownHandlers.find(g->def->on.mouseDown);
@@ -363,10 +366,22 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     case WM_LBUTTONUP: {
+        // A click is a press and a release on the same control: a release that
+        // ends a press elsewhere (or a window drag) opens nothing.
         const POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-        if (const Graphic* g = GraphicAt(pt)) RunClick(g->def->on.click);
+        const Graphic* g = GraphicAt(pt);
+        const Graphic* pressed = std::exchange(pressed_, nullptr);
+        if (g && g == pressed) RunClick(g->def->on.click);
         return 0;
     }
+    case WM_SYSCOMMAND:
+        // Minimizing by the system menu (Alt+Space) or Win+Down goes where the
+        // minimize button goes: the application's taskbar button.
+        if ((wp & 0xFFF0) == SC_MINIMIZE) {
+            app_.Minimize();
+            return 0;
+        }
+        break;
     case WM_MOUSEMOVE: {
         if (!trackingLeave_) {
             TRACKMOUSEEVENT tme{sizeof tme, TME_LEAVE, Handle(), 0};

@@ -155,6 +155,7 @@ private:
     std::string hoveredLink_;
     std::string pointerOver_;
     bool trackingLeave_ = false;
+    const Graphic* pressed_ = nullptr;  // where the left button went down
     win::UniqueFont linkFont_, listUnderlineFont_;
     std::unique_ptr<JobList> jobs_;
     std::unique_ptr<WinRunPlatform> runPlatform_;

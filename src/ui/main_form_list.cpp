@@ -16,7 +16,6 @@ void TfrmMain::ListView1KeyDown(WORD& key, UINT) {
 }
 
 void TfrmMain::ListView1Click() {
-    if (Busy) return;
     const int i = jobs_->Selected();
     if (i < 0) return;
     HWND list = jobs_->ListView();
@@ -25,7 +24,14 @@ void TfrmMain::ListView1Click() {
     ::ScreenToClient(list, &pt);
     std::array<int, 4> widths{};
     for (int c = 0; c < 4; ++c) widths[static_cast<size_t>(c)] = ListView_GetColumnWidth(list, c);
-    switch (ListClickRule(pt.x, widths, jobs_->Progress(i))) {
+    const ListClick click = ListClickRule(pt.x, widths, jobs_->Progress(i));
+    // Why a row failed may be asked at any time, also while the run goes on.
+    if (click == ListClick::ShowFailure) {
+        Dialogs().MessageBox(Handle(), FailureMessage(jobs_->Path(i), jobs_->FailureAt(i)), app_.Title(), MB_OK);
+        return;
+    }
+    if (Busy) return;
+    switch (click) {
     case ListClick::RemovePending:
         jobs_->Remove(i);
         break;
@@ -36,6 +42,7 @@ void TfrmMain::ListView1Click() {
         Dialogs().ShellOpen(Handle(), jobs_->Path(i));
         break;
     case ListClick::None:
+    case ListClick::ShowFailure:
         break;
     }
 }

@@ -20,6 +20,8 @@ void TfrmMain::DeleteToolFiles(bool batchFileFourth) {
 
 void TfrmMain::EzRgnBtn2Click() {
     GuardedStep([] { EndProcessesByName("ffmpeg.exe"); });
+    // Transcoders of an earlier copy (closed another way mid-run, or crashed) lock the tool files.
+    GuardedStep([this] { EndProcessesOfProgram(AppDir + "ffmpeg.exe"); });
     GuardedStep([this] {
         // A transcoder asked to end may still hold its files for a moment.
         for (int i = 0; i < 20 && FileExists(FfmpegPath); ++i) {

@@ -93,8 +93,8 @@ TEST(ProcessRunner, WaitKeepsPaintingButHoldsInputBack) {
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = L"KvRunnerPaintCounter";
     ::RegisterClassW(&wc);
-    HWND wnd = ::CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 40, 40, nullptr, nullptr, wc.hInstance,
-                                 nullptr);
+    HWND wnd =
+        ::CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 40, 40, nullptr, nullptr, wc.hInstance, nullptr);
     ASSERT_TRUE(wnd);
     ::SetWindowPos(wnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     ::UpdateWindow(wnd);
@@ -139,7 +139,8 @@ TEST(ProcessRunner, EndsOnlyTheTranscodersThisProgramStarted) {
     DWORD code = 1;
     ::GetExitCodeProcess(mine.Get(), &code);
     EXPECT_EQ(code, 0u);
-    EXPECT_EQ(::WaitForSingleObject(other.Get(), 300), static_cast<DWORD>(WAIT_TIMEOUT)) << "another program's ffmpeg was ended";
+    EXPECT_EQ(::WaitForSingleObject(other.Get(), 300), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "another program's ffmpeg was ended";
     ::TerminateProcess(other.Get(), 0);
 }
 
@@ -158,6 +159,40 @@ TEST(ProcessRunner, LocateProgramFindsSystemPrograms) {
     ASSERT_FALSE(cmd.empty());
     EXPECT_TRUE(fs::exists(kvtest::FromUtf8(cmd)));
     EXPECT_EQ(kv::LocateProgram("surely-not-here-4711.exe"), "");
+}
+
+// Transcoders an earlier copy left running are ended by their program's full
+// path, whoever started them; a program of the same name elsewhere is not.
+TEST(ProcessRunner, EndsEveryProcessOfOurOwnInstalledProgramAndNoOther) {
+    TempFolder dir;
+    const fs::path ours = dir.Path() / L"ffmpeg.exe";
+    const fs::path theirsDir = dir.Path() / L"other";
+    fs::create_directories(theirsDir);
+    const fs::path theirs = theirsDir / L"ffmpeg.exe";
+    fs::copy_file(Child(), ours);
+    fs::copy_file(Child(), theirs);
+    auto startDirectly = [](const fs::path& exe) {
+        STARTUPINFOW si{sizeof si};
+        PROCESS_INFORMATION pi{};
+        std::wstring cmd = L"\"" + exe.wstring() + L"\" --sleep 20000";
+        EXPECT_TRUE(::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        ::CloseHandle(pi.hThread);
+        return kv::win::UniqueHandle(pi.hProcess);
+    };
+    // Two left by an earlier copy (not started through the runner), one of another program.
+    kv::win::UniqueHandle left1 = startDirectly(ours), left2 = startDirectly(ours), other = startDirectly(theirs);
+    ::Sleep(200);
+    EXPECT_FALSE(kv::EndProcessesByName("ffmpeg.exe")) << "none of them was started by this copy";
+    // The path in another case is still the same file.
+    std::string path = kvtest::Utf8(ours);
+    for (char& c : path) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    EXPECT_TRUE(kv::EndProcessesOfProgram(path));
+    EXPECT_EQ(::WaitForSingleObject(left1.Get(), 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(::WaitForSingleObject(left2.Get(), 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(::WaitForSingleObject(other.Get(), 300), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "another program's was ended";
+    EXPECT_FALSE(kv::EndProcessesOfProgram(kvtest::Utf8(ours))) << "nothing of ours is left";
+    ::TerminateProcess(other.Get(), 0);
 }
 
 }  // namespace

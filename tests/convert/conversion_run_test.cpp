@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,11 +23,12 @@ public:
     struct Row {
         std::int64_t id;
         std::string path, duration, progress, converted;
+        kv::Failure failure = kv::Failure::None;
     };
     std::vector<Row> rows;
 
     void Add(const std::string& path, const std::string& duration = "61") {
-        rows.push_back({nextId_++, path, duration, "Pending", ""});
+        rows.push_back({nextId_++, path, duration, "Pending", "", kv::Failure::None});
     }
     void RemoveAt(int i) { rows.erase(rows.begin() + i); }
 
@@ -37,6 +39,7 @@ public:
     std::string Path(int i) const override { return rows.at(i).path; }
     std::string Duration(int i) const override { return rows.at(i).duration; }
     std::int64_t IdAt(int i) const override { return rows.at(i).id; }
+    void SetFailure(int i, kv::Failure f) override { rows.at(i).failure = f; }
     int IndexOf(std::int64_t id) const override {
         for (size_t i = 0; i < rows.size(); ++i)
             if (rows[i].id == id) return static_cast<int>(i);
@@ -55,6 +58,7 @@ struct Process {
     std::uint32_t code = 0;
     bool terminated = false;
     bool released = false;
+    std::optional<std::string> log;  // its error output; nothing: not captured
 };
 
 class FakeTranscoder : public kv::ITranscoder {
@@ -63,6 +67,7 @@ public:
     ~FakeTranscoder() override { p_->released = true; }
     bool Exited() override { return p_->exited; }
     std::uint32_t ExitCode() override { return p_->code; }
+    std::optional<std::string> ErrorOutput() override { return p_->log; }
     void Terminate() noexcept override {
         p_->terminated = true;
         p_->exited = true;
@@ -422,6 +427,41 @@ TEST_F(Run, GrowthOrASlowStartIsNoHang) {
     platform.ports.back()->Fire();
     EXPECT_TRUE(Last()->terminated);
     EXPECT_EQ(jobs.rows[1].progress, "Failed");
+    EXPECT_FALSE(state.Busy);
+}
+
+// With the transcoder's own report, a container longer than its sound is no
+// fault, and a file cut short is one whatever its size.
+TEST_F(Run, TheTranscodersReportDecidesCompleteness) {
+    jobs.Add("D:\\in\\video longer than sound.mp4", "21");
+    jobs.Add("D:\\in\\cut.mp4", "21");
+    run.Convert();
+    Last()->log = "size=     126kB time=00:00:08.02 bitrate= 128.8kbits/s\r\n";
+    End(0, 8 * 16000);  // 8 s of sound in a 20 s container
+    Last()->log = "stream 0, offset 0x182ef: partial file\r\n";
+    End(0, kComplete);  // long enough by size, yet reported cut
+    EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Failed"}));
+    EXPECT_EQ(jobs.rows[0].failure, kv::Failure::None);
+    EXPECT_EQ(jobs.rows[1].failure, kv::Failure::Damaged);
+}
+
+TEST_F(Run, AFailedRowKnowsWhy) {
+    for (const char* n : {"a", "b", "c", "d"}) jobs.Add(std::string("D:\\in\\") + n + ".mp4");
+    platform.refuseStart = {false, false, false, true, true};
+    run.Convert();
+    Last()->log = "Output file #0 does not contain any stream\r\n";
+    End(1, 0, false);
+    // Failing before writing gets a second start, which fails the same way.
+    Last()->log = "Output file #0 does not contain any stream\r\n";
+    End(1, 0, false);
+    platform.now += ConversionRun::kStallMs;  // b hangs without writing
+    platform.ports.back()->Fire();
+    Last()->log = "C:\\Out\\c.mp3: Permission denied\r\n";
+    End(1, 0, false);  // c: its second start cannot be made, d: cannot start at all
+    EXPECT_EQ(Progress(), (std::vector<std::string>{"Failed", "Failed", "Failed", "Failed"}));
+    EXPECT_EQ(jobs.rows[0].failure, kv::Failure::NoAudio);
+    EXPECT_EQ(jobs.rows[1].failure, kv::Failure::Stalled);
+    EXPECT_EQ(jobs.rows[3].failure, kv::Failure::NotStarted);
     EXPECT_FALSE(state.Busy);
 }
 

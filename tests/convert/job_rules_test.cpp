@@ -29,11 +29,21 @@ TEST(ListClickRule, StatusDecidesRemovalAndOpeningTheFolder) {
     EXPECT_EQ(ListClickRule(420, kWidths, "Done"), ListClick::None);
     EXPECT_EQ(ListClickRule(420, kWidths, "pending"), ListClick::None);  // case matters
     EXPECT_EQ(ListClickRule(300, kWidths, "Pending"), ListClick::None);
-    EXPECT_EQ(ListClickRule(300, kWidths, "Failed"), ListClick::None);
+    EXPECT_EQ(ListClickRule(300, kWidths, "Failed"), ListClick::None);   // the converted-file column
     EXPECT_EQ(ListClickRule(20, kWidths, "Pending"), ListClick::None);   // Type column
     EXPECT_EQ(ListClickRule(220, kWidths, "Pending"), ListClick::None);  // Progress column
     // Columns resized by the user move the boundaries.
     EXPECT_EQ(ListClickRule(30, {10, 30, 65, 156}, "Done"), ListClick::OpenInputFile);
+}
+
+TEST(ListClickRule, AFailedProgressCellTellsWhy) {
+    EXPECT_EQ(ListClickRule(220, kWidths, "Failed"), ListClick::ShowFailure);
+    EXPECT_EQ(ListClickRule(195, kWidths, "Failed"), ListClick::ShowFailure);
+    EXPECT_EQ(ListClickRule(258, kWidths, "Failed"), ListClick::ShowFailure);
+    EXPECT_EQ(ListClickRule(194, kWidths, "Failed"), ListClick::None);
+    EXPECT_EQ(ListClickRule(259, kWidths, "Failed"), ListClick::None);
+    EXPECT_EQ(ListClickRule(220, kWidths, "Done"), ListClick::None);
+    EXPECT_EQ(ListClickRule(100, kWidths, "Failed"), ListClick::OpenInputFile);
 }
 
 TEST(ProbeBatch, FourCrLfLinesWithQuotedPaths) {

@@ -38,6 +38,30 @@ TEST(Links, LabelsUnderlineUnderThePointerAndOpenTheirPages) {
     EXPECT_EQ(p.dialogs->opened.size(), 1u);
 }
 
+// A click is a press and a release on the same label: one page per click, and
+// none for a press on one label released on another.
+TEST(Links, APageOpensOnlyForAPressAndReleaseOnTheSameLabel) {
+    Program p;
+    HWND w = p.form->Handle();
+    const auto* l3 = kv::ui::FindControl("Label3");
+    const auto* l5 = kv::ui::FindControl("Label5");
+    ::SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, At(l3->left + 5, l3->top + 5));
+    ::SendMessageW(w, WM_LBUTTONUP, 0, At(l5->left + 2, l5->top + 2));
+    EXPECT_TRUE(p.dialogs->opened.empty()) << "released on another label";
+    ::SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, At(l5->left + 2, l5->top + 2));
+    ::SendMessageW(w, WM_LBUTTONUP, 0, At(l3->left + 5, l3->top + 5));
+    EXPECT_TRUE(p.dialogs->opened.empty()) << "pressed on another label";
+    ::SendMessageW(w, WM_LBUTTONUP, 0, At(l3->left + 5, l3->top + 5));
+    EXPECT_TRUE(p.dialogs->opened.empty()) << "a release with no press";
+    ::SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, At(l3->left + 5, l3->top + 5));
+    ::SendMessageW(w, WM_LBUTTONUP, 0, At(l3->left + 6, l3->top + 6));
+    EXPECT_EQ(p.dialogs->opened.size(), 1u);
+    // A double click is two clicks: the second press arrives as a double-click message.
+    ::SendMessageW(w, WM_LBUTTONDBLCLK, MK_LBUTTON, At(l3->left + 5, l3->top + 5));
+    ::SendMessageW(w, WM_LBUTTONUP, 0, At(l3->left + 5, l3->top + 5));
+    EXPECT_EQ(p.dialogs->opened.size(), 2u);
+}
+
 TEST(Links, EveryLinkHasItsOwnPageAndThePanelsShareTheHomePage) {
     Program p;
     for (const char* panel : {"TranPanel1Click", "TranPanel2Click"}) ASSERT_TRUE(p.form->RunClick(panel));

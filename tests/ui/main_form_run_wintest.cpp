@@ -170,24 +170,51 @@ TEST_F(MainFormRun, RemovingTheRunningRowEndsItsTranscoder) {
     EXPECT_EQ(fs::file_size(out.Path() / L"next.mp3"), 20000u);
 }
 
-TEST_F(MainFormRun, CompletenessIsNinetyPercentOfTheStoredDurationLessOne) {
+// Whether an MP3 holds all the sound is what the transcoder reports: an MP3
+// much shorter than the container is right when the sound itself is shorter
+// (a video with a short audio track), and a file the transcoder reports cut
+// short fails whatever its size. A click on a failed row's progress says why.
+TEST_F(MainFormRun, CompletenessIsWhatTheTranscoderReportsAndAFailedRowSaysWhy) {
     TempFolder in, out, tool(L"kvtool");
     FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
     FormAccess::FfmpegPath(*f) = kvtest::Utf8(kvtest::StandInTranscoder(tool.Path()));
-    // Stored 11 s: the input lasts at least 10 s, 160000 bytes at 128 kbit/s;
-    // nine tenths of that is 144000 bytes.
-    kvtest::StandInRow(Jobs(), in.Path(), L"short by one", "size 143999", 11);
-    kvtest::StandInRow(Jobs(), in.Path(), L"just enough", "size 144000", 11);
-    kvtest::StandInRow(Jobs(), in.Path(), L"whole", "size 160000", 11);
-    kvtest::StandInRow(Jobs(), in.Path(), L"whole but failing", "size 160000 exit 1", 11);
+    // Stored 21 s: a 20 s container. 8 s of sound is 128000 bytes.
+    kvtest::StandInRow(Jobs(), in.Path(), L"short sound", "size 128000", 21);
+    kvtest::StandInRow(Jobs(), in.Path(), L"cut short", "size 336000 damage 1", 21);
+    kvtest::StandInRow(Jobs(), in.Path(), L"whole but failing", "size 336000 exit 1", 21);
+    kvtest::StandInRow(Jobs(), in.Path(), L"no sound", "noaudio 1 exit 1", 21);
     f->EzRgnBtn3Click();
     ASSERT_TRUE(RunToEnd(60000));
-    EXPECT_EQ(Jobs().Progress(0), "Failed");
-    EXPECT_EQ(Jobs().Converted(0), "");
-    EXPECT_EQ(Jobs().Progress(1), "Done");
-    EXPECT_EQ(Jobs().Converted(1), "MP3");
-    EXPECT_EQ(Jobs().Progress(2), "Done");
+    EXPECT_EQ(Jobs().Progress(0), "Done");
+    EXPECT_EQ(Jobs().Converted(0), "MP3");
+    EXPECT_EQ(Jobs().Progress(1), "Failed");
+    EXPECT_EQ(Jobs().Converted(1), "");
+    EXPECT_EQ(Jobs().Progress(2), "Failed");
     EXPECT_EQ(Jobs().Progress(3), "Failed");
+
+    f->Show();
+    HWND list = Jobs().ListView();
+    auto clickProgress = [&](int row) {
+        ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        RECT item{};
+        ListView_GetItemRect(list, row, &item, LVIR_BOUNDS);
+        POINT screen{220, (item.top + item.bottom) / 2};  // the progress column
+        ::ClientToScreen(list, &screen);
+        ::SetCursorPos(screen.x, screen.y);
+        kvtest::PumpFor(50);
+        f->ListView1Click();
+    };
+    clickProgress(0);  // a Done row: nothing to tell
+    EXPECT_TRUE(p->dialogs->boxes.empty());
+    clickProgress(1);
+    clickProgress(3);
+    ASSERT_EQ(p->dialogs->boxes.size(), 2u);
+    EXPECT_EQ(p->dialogs->boxes[0].text,
+              "\"cut short.mp4\" could not be converted.\n\nThe file is damaged or cut short.");
+    EXPECT_EQ(p->dialogs->boxes[0].caption, "Korvello");
+    EXPECT_EQ(p->dialogs->boxes[0].flags, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(p->dialogs->boxes[1].text,
+              "\"no sound.mp4\" could not be converted.\n\nThe file has no audio track: there is no sound to convert.");
 }
 
 TEST_F(MainFormRun, TranscoderThatCannotStartMidQueueFailsItsRowAndTheRunGoesOn) {
@@ -218,7 +245,7 @@ TEST_F(MainFormRun, EveryRowFailingLeavesTheWindowIdle) {
     kvtest::PumpFor(300);
     EXPECT_EQ(Jobs().Progress(0), "Failed");
     EXPECT_EQ(Jobs().Progress(1), "Failed");
-    EXPECT_FALSE(Run().Busy);
+    ASSERT_FALSE(Run().Busy) << "the window stays busy with nothing running";
     EXPECT_TRUE(Mp3Names(out.Path()).empty());
     // Adding works again, and so does the next run.
     AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"later.mp4");

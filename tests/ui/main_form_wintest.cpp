@@ -143,4 +143,18 @@ TEST_F(ShownWindow, MinimizeButtonMinimizesTheApplication) {
     EXPECT_TRUE(::IsWindowVisible(p->form->Handle()));
 }
 
+// The system menu's Minimize (Alt+Space) and Win+Down send the window a minimize
+// command: it must go where the minimize button goes, not leave the window
+// iconic on its own beside the application's taskbar button.
+TEST_F(ShownWindow, TheSystemMenusMinimizeMinimizesTheApplication) {
+    ::SendMessageW(p->form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    kvtest::PumpFor(300);
+    EXPECT_TRUE(::IsIconic(p->app.Handle()));
+    EXPECT_FALSE(::IsIconic(p->form->Handle())) << "the window minimized on its own";
+    EXPECT_FALSE(::IsWindowVisible(p->form->Handle()));
+    ::SendMessageW(p->app.Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    kvtest::PumpFor(300);
+    EXPECT_TRUE(::IsWindowVisible(p->form->Handle()));
+}
+
 }  // namespace

@@ -1,0 +1,73 @@
+// Reading the transcoder's error output, with lines as the embedded FFmpeg
+// writes them for real files.
+#include "convert/transcoder_log.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using kv::Failure;
+
+const char* const kClean =
+    "-deinterlace is deprecated, use -filter:v yadif instead\r\n"
+    "The bitrate parameter is set too low. It takes bits/s as argument, not kbits/s\r\n"
+    "size=       0kB time=00:00:00.00 bitrate=N/A speed=   0x    \r"
+    "size=     126kB time=00:00:08.02 bitrate= 128.8kbits/s speed=43.7x    \r\n"
+    "video:0kB audio:126kB subtitle:0kB other streams:0kB global headers:0kB muxing overhead: 0.276546%\r\n";
+
+// An MP4 with its index in front, cut at 60 %: FFmpeg ends normally with 11 of 20 seconds.
+const char* const kCut =
+    "size=       0kB time=00:00:00.00 bitrate=N/A speed=   0x    "
+    "[mov,mp4,m4a,3gp,3g2,mj2 @ 0000000000c81cc0] Packet corrupt (stream = 0, dts = 518144).\r\n"
+    "cut_fs.mp4: corrupt input packet in stream 0\r\n"
+    "[aac @ 0000000000c84980] Input buffer exhausted before END element found\r\n"
+    "Error while decoding stream #0:0: Invalid data found when processing input\r\n"
+    "[mov,mp4,m4a,3gp,3g2,mj2 @ 0000000000c81cc0] stream 0, offset 0x182ef: partial file\r\n"
+    "size=     184kB time=00:00:11.75 bitrate= 128.5kbits/s speed=48.8x    \r\n";
+
+TEST(TranscoderLog, DamageIsTheReaderComplainingNotTheUsualNotices) {
+    EXPECT_FALSE(kv::DamageReported(kClean));
+    EXPECT_FALSE(kv::DamageReported(""));
+    EXPECT_TRUE(kv::DamageReported(kCut));
+    EXPECT_TRUE(kv::DamageReported("[mov @ 0] stream 0, offset 0x1: partial file\n"));
+    EXPECT_TRUE(kv::DamageReported("Error while decoding stream #0:0: Invalid data found when processing input\n"));
+}
+
+TEST(TranscoderLog, EachFailureIsToldByWhatTheTranscoderSaid) {
+    const std::string in = "C:\\in\\clip.mp4", out = "D:\\music\\clip.mp3";
+    EXPECT_EQ(
+        kv::ClassifyFailure(1, "Output #0, mp3, to 'x':\r\nOutput file #0 does not contain any stream\r\n", in, out),
+        Failure::NoAudio);
+    EXPECT_EQ(kv::ClassifyFailure(1,
+                                  "[mov,mp4,m4a,3gp,3g2,mj2 @ 0] moov atom not found\r\n"
+                                  "C:\\in\\clip.mp4: Invalid data found when processing input\r\n",
+                                  in, out),
+              Failure::Damaged);
+    EXPECT_EQ(kv::ClassifyFailure(0, kCut, in, out), Failure::Damaged);
+    EXPECT_EQ(kv::ClassifyFailure(1, "D:\\music\\clip.mp3: No such file or directory\r\n", in, out),
+              Failure::OutputFolder);
+    EXPECT_EQ(kv::ClassifyFailure(1, "D:\\music\\clip.mp3: Permission denied\r\n", in, out), Failure::OutputFolder);
+    EXPECT_EQ(kv::ClassifyFailure(1, "C:\\in\\clip.mp4: No such file or directory\r\n", in, out),
+              Failure::InputMissing);
+    EXPECT_EQ(kv::ClassifyFailure(1, "av_interleaved_write_frame(): No space left on device\r\n", in, out),
+              Failure::DiskFull);
+    EXPECT_EQ(kv::ClassifyFailure(1, "", in, out), Failure::Unknown);
+    EXPECT_EQ(kv::ClassifyFailure(0, kClean, in, out), Failure::Damaged) << "short yet silent: the sound ends early";
+}
+
+TEST(TranscoderLog, APathIsJudgedOnlyByItsOwnLine) {
+    // The input's name on one line, the complaint on another: no missing input.
+    const std::string log = "Input #0, mov, from 'C:\\in\\clip.mp4':\r\nX: No such file or directory\r\n";
+    EXPECT_EQ(kv::ClassifyFailure(1, log, "C:\\in\\clip.mp4", "D:\\o.mp3"), Failure::Unknown);
+}
+
+TEST(TranscoderLog, TheMessageNamesTheFileAndTheReason) {
+    EXPECT_EQ(kv::FailureMessage("C:\\in\\Talk one.mp4", Failure::NoAudio),
+              "\"Talk one.mp4\" could not be converted.\n\nThe file has no audio track: there is no sound to convert.");
+    for (Failure f : {Failure::NotStarted, Failure::Stalled, Failure::NoAudio, Failure::Damaged, Failure::InputMissing,
+                      Failure::OutputFolder, Failure::DiskFull, Failure::Unknown})
+        EXPECT_NE(kv::FailureReason(f), kv::FailureReason(Failure::None));
+    EXPECT_NE(kv::FailureReason(Failure::Stalled), kv::FailureReason(Failure::Unknown));
+}
+
+}  // namespace
