@@ -1,5 +1,7 @@
 # Native build: portable logic only, tested with GoogleTest under ASan/UBSan.
 find_package(GTest REQUIRED)
+# clang-tidy reads the compile commands.
+set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
 set(KV_SAN -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
 
 add_library(korvello_portable STATIC ${KORVELLO_PORTABLE_SOURCES})
@@ -20,3 +22,7 @@ add_test(NAME include_layers_refuses_upward
          COMMAND ${CMAKE_SOURCE_DIR}/tests/layers_test.sh ${CMAKE_SOURCE_DIR}/tests/support/layers_fixture)
 set_tests_properties(include_layers_refuses_upward PROPERTIES
                      PASS_REGULAR_EXPRESSION "upward include: components/timer.h -> app/settings.h")
+# Habits: every C++ file formatted as .clang-format says, and the portable
+# sources clean under clang-tidy (.clang-tidy).
+add_test(NAME format COMMAND ${CMAKE_SOURCE_DIR}/tests/format_test.sh ${CMAKE_SOURCE_DIR})
+add_test(NAME tidy COMMAND ${CMAKE_SOURCE_DIR}/tests/tidy_test.sh ${CMAKE_BINARY_DIR})

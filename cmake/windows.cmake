@@ -97,6 +97,7 @@ target_link_libraries(korvello_win_tests PRIVATE korvello_core GTest::gtest)
 add_dependencies(korvello_win_tests korvello_tools korvello_art)
 # One run of the whole program: Wine's start-up is the slow part.
 add_test(NAME program_imports COMMAND ${CMAKE_SOURCE_DIR}/tests/app/imports_test.sh $<TARGET_FILE:korvello>)
+add_test(NAME program_manifest COMMAND ${CMAKE_SOURCE_DIR}/tests/ui/manifest_test.sh $<TARGET_FILE:korvello>)
 add_test(NAME make_media COMMAND ${CMAKE_SOURCE_DIR}/tests/make_media.sh ${CMAKE_BINARY_DIR}/media)
 set_tests_properties(make_media PROPERTIES FIXTURES_SETUP media)
 add_test(NAME win_tests COMMAND korvello_win_tests)

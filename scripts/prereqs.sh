@@ -12,7 +12,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 pkgs=(build-essential cmake ninja-build make xz-utils bzip2 ca-certificates
       gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
       wine wine64 xvfb imagemagick
-      libgtest-dev googletest ffmpeg mediainfo python3 e2fsprogs)
+      libgtest-dev googletest ffmpeg mediainfo python3 e2fsprogs clang-format clang-tidy)
 for list in "$here/tools/prereqs.txt" "$here/tests/tools/prereqs.txt"; do
     [ -f "$list" ] || continue
     while read -r p; do

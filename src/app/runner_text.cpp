@@ -103,8 +103,8 @@ std::string CollapseDoubleBackslashes(std::string_view path) {
     // A server path (a redirected Documents folder: \\server\share\...) keeps
     // the two backslashes it starts with; collapsed, it would name a folder on
     // the current drive.
-    if (path.starts_with("\\\\") && !path.starts_with("\\\\\\")) {
-        out = "\\\\";
+    if (path.starts_with(R"(\\)") && !path.starts_with(R"(\\\)")) {
+        out = R"(\\)";
         i = 2;
     }
     for (; i < path.size(); ++i) {

@@ -27,7 +27,8 @@ bool EncodeForCodePage(const std::string& utf8, UINT codePage, std::string& byte
     if (w.empty()) return true;
     // No conversion flags: several code pages (UTF-8 among them) refuse every
     // flag, and the round trip below tells an exact text from an altered one.
-    const int n = ::WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    const int n =
+        ::WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
     if (n <= 0) return false;
     bytes.assign(static_cast<size_t>(n), '\0');
     ::WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), bytes.data(), n, nullptr, nullptr);

@@ -59,7 +59,7 @@ std::size_t Utf16Length(std::string_view utf8) {
 
 std::string ExtendedLengthPath(std::string_view path, std::string_view currentDir) {
     if (Utf16Length(path) < kLongPathFrom) return std::string(path);
-    if (path.starts_with("\\\\?\\") || path.starts_with("\\\\.\\") || path.starts_with("//?/") ||
+    if (path.starts_with(R"(\\?\)") || path.starts_with(R"(\\.\)") || path.starts_with("//?/") ||
         path.starts_with("//./"))
         return std::string(path);
     std::string full;
@@ -77,9 +77,9 @@ std::string ExtendedLengthPath(std::string_view path, std::string_view currentDi
     if (IsUnc(full)) {
         // \\server\share stays the root: ".." never climbs above the share.
         std::vector<std::string> parts = CleanParts(std::string_view(full).substr(2), 2);
-        return Join("\\\\?\\UNC\\", parts, trailing);
+        return Join(R"(\\?\UNC\)", parts, trailing);
     }
-    std::string root = "\\\\?\\";
+    std::string root = R"(\\?\)";
     root += full.substr(0, 2);
     root += '\\';
     return Join(root, CleanParts(std::string_view(full).substr(3), 0), trailing);

@@ -27,8 +27,8 @@ struct Receiver {
         wc.hInstance = ::GetModuleHandleW(nullptr);
         wc.lpszClassName = L"KvTestReceiver";
         ::RegisterClassW(&wc);
-        hwnd = ::CreateWindowExW(0, L"KvTestReceiver", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance,
-                                 nullptr);
+        hwnd =
+            ::CreateWindowExW(0, L"KvTestReceiver", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
         lastText.clear();
         messages = 0;
     }

@@ -99,8 +99,8 @@ TEST(TimeText, ADurationCountsItsHoursPastADay) {
 }
 
 TEST(TimeText, InvalidTextsRaiseTheConversionError) {
-    for (const char* bad : {"", "24:00 PM", "00:60:00.000", "00:00:60.000", "00:00:01.1000", "01,02",
-                            "00:00:07,000", "abc", "1:", "1::2", "00:00:07.000x", "9999999999"}) {
+    for (const char* bad : {"", "24:00 PM", "00:60:00.000", "00:00:60.000", "00:00:01.1000", "01,02", "00:00:07,000",
+                            "abc", "1:", "1::2", "00:00:07.000x", "9999999999"}) {
         EXPECT_THROW(TimeTextToSeconds(bad), kv::Error) << bad;
     }
     try {

@@ -43,8 +43,8 @@ kv::win::UniqueWindow MakeWindow(const wchar_t* className, WNDPROC proc) {
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = className;
     ::RegisterClassW(&wc);  // fails harmlessly when already registered
-    return kv::win::UniqueWindow(::CreateWindowExW(0, className, L"", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                                                   nullptr, nullptr, wc.hInstance, nullptr));
+    return kv::win::UniqueWindow(::CreateWindowExW(0, className, L"", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                                                   nullptr, wc.hInstance, nullptr));
 }
 
 TEST(BrowseForFolder, CallbackSelectsTheStartFolderOnceTheDialogIsUp) {
@@ -97,8 +97,7 @@ BOOL CALLBACK ScanChildProc(HWND hwnd, LPARAM lp) {
     ::GetWindowTextW(hwnd, text, 256);
     if (scan->title == text) scan->hasTitle = true;
     const int id = ::GetDlgCtrlID(hwnd);
-    if (_wcsicmp(cls, L"Button") == 0 && ::IsWindowVisible(hwnd) && id != IDOK && id != IDCANCEL)
-        ++scan->extraButtons;
+    if (_wcsicmp(cls, L"Button") == 0 && ::IsWindowVisible(hwnd) && id != IDOK && id != IDCANCEL) ++scan->extraButtons;
     return TRUE;
 }
 
@@ -182,8 +181,7 @@ protected:
 TEST_F(BrowseDialogTest, OkReturnsTheStartFolderAndEachCallUsesItsOwn) {
     auto owner = MakeWindow(L"KvBrowseOwner", &::DefWindowProcW);
     DialogSeen seen;
-    EXPECT_EQ(Drive("Select Output Folder", Folder(L"Вихід ü"), false, IDOK, seen, owner.Get()),
-              Folder(L"Вихід ü"));
+    EXPECT_EQ(Drive("Select Output Folder", Folder(L"Вихід ü"), false, IDOK, seen, owner.Get()), Folder(L"Вихід ü"));
     ASSERT_TRUE(seen.dialog);
     EXPECT_EQ(seen.owner, owner.Get());
     EXPECT_TRUE(seen.hasTitle);

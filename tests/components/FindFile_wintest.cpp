@@ -65,8 +65,8 @@ public:
     }
     std::string File(const std::string& rel, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
         const std::wstring path = root_ + L"\\" + Widen(rel);
-        kv::win::UniqueFile f(::CreateFileW(Ext(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes,
-                                            nullptr));
+        kv::win::UniqueFile f(
+            ::CreateFileW(Ext(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
         EXPECT_TRUE(f.Valid()) << rel;
         return Root() + "\\" + rel;
     }

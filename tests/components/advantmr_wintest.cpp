@@ -32,7 +32,9 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
     }
     return true;
 }
-void Pump(DWORD ms) { (void)PumpUntil([] { return false; }, ms); }
+void Pump(DWORD ms) {
+    (void)PumpUntil([] { return false; }, ms);
+}
 
 std::vector<std::string> g_reported;
 void Record(const std::string& message) { g_reported.push_back(message); }

@@ -96,7 +96,8 @@ TEST_F(RealReader, UnderUnicodeUtf8APlainNameStillGoesThroughTheBatchFile) {
 TEST_F(RealReader, NamesTheBatchFileCannotCarryAreReadDirectly) {
     NoShortNames platform(437);
     kv::DurationProbe probe(platform, temp, reader);
-    for (const wchar_t* name : {L"\u97f3\u697d \U0001F3B5.mp4", L"a b%c&d^e!f'(g).mp4", L"\u041b\u0435\u043a 100%%.mp4"}) {
+    for (const wchar_t* name :
+         {L"\u97f3\u697d \U0001F3B5.mp4", L"a b%c&d^e!f'(g).mp4", L"\u041b\u0435\u043a 100%%.mp4"}) {
         EXPECT_EQ(probe.Answer(Copy(name)), "00:00:04.000") << kvtest::Utf8(name);
     }
     EXPECT_EQ(platform.batches, 0);

@@ -58,12 +58,17 @@ BAD=(
     "video_only|$BUILD/media/video_only.mp4"
     "truncated|$BUILD/media/truncated.mp4"
 )
+# A video of 20 s whose sound stops after 8 s: a whole MP3 of 8 s, no failure.
+ffmpeg -hide_banner -loglevel error -y -f lavfi -i "testsrc=size=160x120:rate=10:duration=20" \
+    -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=8" -c:v mpeg4 -c:a aac -b:a 64k \
+    "$RUN/short_sound.mp4"
+SHORT=("short_sound|$RUN/short_sound.mp4")
 paths=()
-for e in "${GOOD[@]}" "${BAD[@]}"; do paths+=("$(winpath "${e#*|}")"); done
+for e in "${GOOD[@]}" "${BAD[@]}" "${SHORT[@]}"; do paths+=("$(winpath "${e#*|}")"); done
 added=$(drive add-file "${paths[@]}")
 add_rc=$?
 check "every file is accepted" "code $add_rc: $added" [ "$add_rc" -eq 0 ]
-expected_rows=$(for e in "${GOOD[@]}" "${BAD[@]}"; do printf 'MP4\t%s\tPending\t\tX\n' "${e%%|*}"; done)
+expected_rows=$(for e in "${GOOD[@]}" "${BAD[@]}" "${SHORT[@]}"; do printf 'MP4\t%s\tPending\t\tX\n' "${e%%|*}"; done)
 check "each added file gets a pending row" "rows: $(drive rows)" [ "$(drive rows)" = "$expected_rows" ]
 
 # A file that is no video is refused with a message, and no row is added.
@@ -91,6 +96,22 @@ check "the run ends" "rows: $rows" [ "$idle_rc" -eq 0 ]
 
 for e in "${GOOD[@]}"; do check_converted "${e%%|*}" "$rows" "$OUT/${e%%|*}.mp3" "${e#*|}"; done
 for e in "${BAD[@]}"; do check_failed "${e%%|*}" "$rows"; done
+row=$(row_of short_sound "$rows")
+check "short_sound: a video longer than its sound converts as Done" "row: $row" \
+    [ "$row" = $'MP4\tshort_sound\tDone\tMP3\tX' ]
+dout=$(mediainfo --Inform='Audio;%Duration%' "$OUT/short_sound.mp3")
+check "short_sound: the MP3 holds the 8 s of sound" "MP3 ${dout:-missing} ms" close_enough 8 "${dout:-0}"
+# A click on a failed row's progress says why, in words (rows 7 and 8: after the good ones).
+reason_says() { # row file-name words
+    local said
+    said=$(drive click-cell "$1" 220)
+    [[ $said == MESSAGE$'\t'Korvello$'\t'"\"$2\" could not be converted."* && $said == *"$3"* ]] ||
+        { echo "   said: $said"; return 1; }
+}
+check "video_only: the reason names the missing audio track" "" \
+    reason_says "${#GOOD[@]}" video_only.mp4 'no audio track'
+check "truncated: the reason says damaged or cut short" "" \
+    reason_says "$((${#GOOD[@]} + 1))" truncated.mp4 'damaged or cut short'
 stop_korvello
 close_rc=$?
 check "the program ends with code 0 after a run" "code $close_rc" [ "$close_rc" -eq 0 ]

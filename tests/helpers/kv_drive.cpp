@@ -218,8 +218,8 @@ public:
         if (!count) return std::nullopt;
         DWORD_PTR header = 0, columns = 0;
         if (!::SendMessageTimeoutW(list_, LVM_GETHEADER, 0, 0, SMTO_NORMAL, 5000, &header)) return std::nullopt;
-        if (!header || !::SendMessageTimeoutW(reinterpret_cast<HWND>(header), HDM_GETITEMCOUNT, 0, 0, SMTO_NORMAL,
-                                              5000, &columns))
+        if (!header ||
+            !::SendMessageTimeoutW(reinterpret_cast<HWND>(header), HDM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 5000, &columns))
             return std::nullopt;
         Rows rows;
         for (int r = 0; r < *count; ++r) {
@@ -254,8 +254,7 @@ public:
                                    reinterpret_cast<LPARAM>(mem_.At()), SMTO_NORMAL, 5000, &n))
             return std::nullopt;
         std::wstring text(static_cast<size_t>(item.cchTextMax), L'\0');
-        if (!mem_.Get(kTextAt, text.data(), text.size() * sizeof(wchar_t)))
-            return std::nullopt;
+        if (!mem_.Get(kTextAt, text.data(), text.size() * sizeof(wchar_t))) return std::nullopt;
         text.resize(std::wcslen(text.c_str()));
         return text;
     }
@@ -434,10 +433,45 @@ int WaitRunEndOn(RemoteList& list, double seconds, DWORD stepMs, ULONGLONG& end)
     return 0;
 }
 
-int WaitIdle(double seconds) {
-    return WithList([&](const Target&, RemoteList& list) {
-        return WaitIdleOn(list, seconds, 100);
+// A left click on a row's cell at x (list client coordinates), through the list
+// itself, with the pointer there as the window reads it. Prints the message box
+// it brings up ("MESSAGE\ttitle\ttext", exit 2, the box then closed) or NONE.
+int ClickCell(int row, int x) {
+    return WithList([&](const Target& t, RemoteList&) {
+        RemoteBlock mem(t.pid, sizeof(RECT));
+        RECT r{LVIR_BOUNDS, 0, 0, 0};
+        DWORD_PTR ok = 0;
+        if (!mem.Ok() || !mem.Put(0, &r, sizeof r) ||
+            !::SendMessageTimeoutW(t.list, LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                                   reinterpret_cast<LPARAM>(mem.At()), SMTO_NORMAL, 5000, &ok) ||
+            !ok || !mem.Get(0, &r, sizeof r))
+            return Fail(L"no row " + std::to_wstring(row));
+        const POINT pt{x, (r.top + r.bottom) / 2};
+        POINT screen = pt;
+        ::ClientToScreen(t.list, &screen);
+        ::SetCursorPos(screen.x, screen.y);
+        const auto known = Dialogs(t.pid);
+        const LPARAM lp = MAKELPARAM(pt.x, pt.y);
+        // As a hand would: onto the cell, a pause, press, a pause, release.
+        ::PostMessageW(t.list, WM_MOUSEMOVE, 0, lp);
+        ::Sleep(100);
+        ::PostMessageW(t.list, WM_LBUTTONDOWN, MK_LBUTTON, lp);
+        ::Sleep(100);
+        ::PostMessageW(t.list, WM_LBUTTONUP, 0, lp);
+        std::optional<HWND> box;
+        WaitFor(5, [&] { return (box = NewDialog(t.pid, known)).has_value(); });
+        if (!box) {
+            Out(L"NONE");
+            return 0;
+        }
+        Out(L"MESSAGE\t" + TextOf(*box) + L"\t" + BoxText(*box));
+        if (!PressOk(*box, 10)) return Fail(L"the message box did not close");
+        return 2;
     });
+}
+
+int WaitIdle(double seconds) {
+    return WithList([&](const Target&, RemoteList& list) { return WaitIdleOn(list, seconds, 100); });
 }
 
 // A row whose conversion is under way, past its start.
@@ -717,8 +751,8 @@ HWND OpenPickerAt(const Target& t, const std::wstring& folder, const std::vector
         ::Sleep(300);
         for (int attempt = 0; attempt < 3; ++attempt) {
             DWORD_PTR r = 0;
-            ::SendMessageTimeoutW(dlg, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(mem.At(kPathAt)),
-                                  SMTO_NORMAL, 10000, &r);
+            ::SendMessageTimeoutW(dlg, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(mem.At(kPathAt)), SMTO_NORMAL,
+                                  10000, &r);
             if (WaitFor(5, [&] { return ::lstrcmpiW(SelectedFolderName(tree, mem).c_str(), name.c_str()) == 0; }))
                 return dlg;
         }
@@ -857,7 +891,7 @@ int Handles() {
 // Gives a key of the current user's hive read-only access, no access, or full
 // access; each keeps WRITE_DAC so that full access can be given back.
 int RegistryAccess(const std::wstring& subKey, const std::wstring& how) {
-    const wchar_t* sddl = how == L"read" ? L"D:P(A;OICI;KRWD;;;WD)"
+    const wchar_t* sddl = how == L"read"   ? L"D:P(A;OICI;KRWD;;;WD)"
                           : how == L"none" ? L"D:P(A;OICI;WD;;;WD)"
                           : how == L"full" ? L"D:P(A;OICI;KA;;;WD)"
                                            : nullptr;
@@ -1021,8 +1055,8 @@ int LaunchTime(const std::wstring& exe, const std::wstring& cls, int runs, const
         const bool shown = WaitFor(
             30,
             [&] {
-                const auto found = TopLevel(
-                    [&](HWND h) { return ProcessOf(h) == pid && ::IsWindowVisible(h) && ClassOf(h) == cls; });
+                const auto found =
+                    TopLevel([&](HWND h) { return ProcessOf(h) == pid && ::IsWindowVisible(h) && ClassOf(h) == cls; });
                 return !found.empty() && Responsive(w = found.front(), 5000);
             },
             2);
@@ -1054,10 +1088,14 @@ int TimeRun(int runs, std::vector<std::wstring> argv) {
     StartMode mode;
     HANDLE job = nullptr;
     while (!argv.empty() && argv.front().starts_with(L"--")) {
-        if (argv.front() == L"--new-console") mode.newConsole = true;
-        else if (argv.front() == L"--hidden") mode.hidden = true;
-        else if (argv.front() == L"--job") job = ::CreateJobObjectW(nullptr, nullptr);
-        else return Fail(L"unknown option " + argv.front());
+        if (argv.front() == L"--new-console")
+            mode.newConsole = true;
+        else if (argv.front() == L"--hidden")
+            mode.hidden = true;
+        else if (argv.front() == L"--job")
+            job = ::CreateJobObjectW(nullptr, nullptr);
+        else
+            return Fail(L"unknown option " + argv.front());
         argv.erase(argv.begin());
     }
     if (argv.empty()) return Fail(L"time-run: no program");
@@ -1147,6 +1185,7 @@ int Usage() {
         L"  add-folder [--timing] PATH SECONDS  add a folder through \"Add Folder\" and the folder picker\n"
         L"  convert [--wait SECONDS]  press the convert button (and wait for the run to end)\n"
         L"  rows                      the job list, one row a line, cells separated by tabs\n"
+        L"  click-cell ROW X          click a row's cell at x; prints the message box it shows, or NONE\n"
         L"  wait-idle SECONDS         wait until no row is pending or running; prints the rows\n"
         L"  wait-progress SECONDS     wait until one row is done while another runs\n"
         L"  wait-running SECONDS      wait until a row's conversion is under way\n"
@@ -1198,6 +1237,9 @@ int wmain(int argc, wchar_t** argv) {
         return need(1) ? Usage() : Convert(std::nullopt);
     }
     if (cmd == L"rows") return PrintRowsCommand();
+    if (cmd == L"click-cell" && need(2))
+        return ClickCell(static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10)),
+                         static_cast<int>(std::wcstol(args[1].c_str(), nullptr, 10)));
     if (cmd == L"wait-idle" && need(1)) return WaitIdle(Seconds(argv[2]));
     if (cmd == L"wait-progress" && need(1)) return WaitProgress(Seconds(argv[2]));
     if (cmd == L"wait-running" && need(1)) return WaitRunning(Seconds(argv[2]));

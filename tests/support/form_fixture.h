@@ -110,8 +110,8 @@ inline void StandInRow(kv::JobList& jobs, const fs::path& dir, const std::wstrin
 
 // What the MPEG audio frames of an MP3 file say, read frame by frame.
 struct Mp3Facts {
-    int frames = 0;          // audio frames, the encoder's information frame not counted
-    bool uniform = true;     // every frame MPEG-1 layer III, 44100 Hz, 128 kbit/s, stereo
+    int frames = 0;             // audio frames, the encoder's information frame not counted
+    bool uniform = true;        // every frame MPEG-1 layer III, 44100 Hz, 128 kbit/s, stereo
     std::int64_t trailing = 0;  // bytes after the last frame that are no ID3v1 tag
     [[nodiscard]] double Seconds() const { return frames * 1152.0 / 44100.0; }
 };
@@ -161,7 +161,8 @@ inline ::testing::AssertionResult Mp3Lasting(const fs::path& file, double second
     if (!fs::exists(file)) return ::testing::AssertionFailure() << Utf8(file) << " does not exist";
     const Mp3Facts m = ReadMp3(file);
     if (!m.uniform) return ::testing::AssertionFailure() << Utf8(file) << " has frames not 44100 Hz stereo 128 kbit/s";
-    if (m.trailing != 0) return ::testing::AssertionFailure() << Utf8(file) << " ends in " << m.trailing << " stray bytes";
+    if (m.trailing != 0)
+        return ::testing::AssertionFailure() << Utf8(file) << " ends in " << m.trailing << " stray bytes";
     if (m.Seconds() < seconds - 0.05 || m.Seconds() > seconds + 0.2)
         return ::testing::AssertionFailure() << Utf8(file) << " lasts " << m.Seconds() << " s, not " << seconds << " s";
     return ::testing::AssertionSuccess();

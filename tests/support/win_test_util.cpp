@@ -15,8 +15,8 @@ TempFolder::TempFolder(const std::wstring& hint) {
     static int counter = 0;
     wchar_t tmp[MAX_PATH + 1];
     ::GetTempPathW(MAX_PATH + 1, tmp);
-    path_ = fs::path(tmp) / (hint + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                             std::to_wstring(++counter));
+    path_ =
+        fs::path(tmp) / (hint + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter));
     std::error_code ec;
     fs::remove_all(path_, ec);
     fs::create_directories(path_);

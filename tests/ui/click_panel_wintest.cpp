@@ -76,11 +76,11 @@ TEST_F(TranPanelTest, ParentShowsThroughAndTheFrameComesAndGoes) {
 
     panel->SetBorder(true);
     EXPECT_TRUE(panel->Border());
-    EXPECT_EQ(ParentPixel(30, 30), shadow);    // top-left corner of the frame
-    EXPECT_EQ(ParentPixel(109, 69), shadow);   // bottom-right corner
-    EXPECT_EQ(ParentPixel(60, 30), shadow);    // top edge
-    EXPECT_EQ(ParentPixel(60, 50), under);     // inside: still see-through
-    EXPECT_EQ(ParentPixel(29, 29), under);     // just outside
+    EXPECT_EQ(ParentPixel(30, 30), shadow);   // top-left corner of the frame
+    EXPECT_EQ(ParentPixel(109, 69), shadow);  // bottom-right corner
+    EXPECT_EQ(ParentPixel(60, 30), shadow);   // top edge
+    EXPECT_EQ(ParentPixel(60, 50), under);    // inside: still see-through
+    EXPECT_EQ(ParentPixel(29, 29), under);    // just outside
 
     panel->SetBorder(false);
     EXPECT_EQ(ParentPixel(30, 30), under);

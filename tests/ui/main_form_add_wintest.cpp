@@ -2,6 +2,11 @@
 // boxes that show what was added.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstring>
+
 #include "app/runner_text.h"
 #include "components/FindFile.h"
 #include "support/form_fixture.h"
@@ -86,8 +91,9 @@ TEST_F(MainFormAdd, AddFolderStopsAtTheFirstUnusableFile) {
     EXPECT_EQ(Jobs().Count(), static_cast<int>(before));
     for (size_t i = 0; i < before; ++i) EXPECT_EQ(Jobs().Path(static_cast<int>(i)), found[i]);
     ASSERT_EQ(p->dialogs->boxes.size(), 1u);
-    EXPECT_EQ(p->dialogs->boxes[0].text,
-              "Cannot process file 3 bad.mp4 Bad file header or bad characters in filename! Please use different file.");
+    EXPECT_EQ(
+        p->dialogs->boxes[0].text,
+        "Cannot process file 3 bad.mp4 Bad file header or bad characters in filename! Please use different file.");
     ExpectAligned();
 
     // The next picker starts at the folder added last.
@@ -121,6 +127,32 @@ TEST_F(MainFormAdd, DroppedFilesAndFoldersAreAddedLikeTheButtonsDo) {
     f->AddDroppedPaths({kvtest::Utf8(dir.Path() / L"single.MP4")});
     EXPECT_EQ(Jobs().Count(), 2);
     FormAccess::Run(*f).Busy = false;
+}
+
+// A name whose short form keeps its "%", on the C: drive, dropped on the window
+// through the system's own drop message.
+TEST_F(MainFormAdd, ADroppedNameTheBatchFileCannotCarryIsAdded) {
+    const fs::path folder = L"C:\\kv odd drop";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const fs::path file = folder / L"a b%c&d^e!f'(g).mp4";
+    fs::copy_file(kvtest::MediaFile("aac_mono_48k.mp4"), file);
+    const std::wstring name = file.wstring();
+    // DROPFILES, then the wide names, each ended by a null, and one more null.
+    const SIZE_T bytes = sizeof(DROPFILES) + (name.size() + 2) * sizeof(wchar_t);
+    HGLOBAL drop = ::GlobalAlloc(GHND, bytes);
+    ASSERT_TRUE(drop);
+    auto* df = static_cast<DROPFILES*>(::GlobalLock(drop));
+    df->pFiles = sizeof(DROPFILES);
+    df->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(df) + sizeof(DROPFILES), name.c_str(), name.size() * sizeof(wchar_t));
+    ::GlobalUnlock(drop);
+    ::SendMessageW(f->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);  // the window frees it
+    EXPECT_TRUE(p->dialogs->boxes.empty()) << (p->dialogs->boxes.empty() ? "" : p->dialogs->boxes[0].text);
+    ASSERT_EQ(Jobs().Count(), 1);
+    EXPECT_EQ(Jobs().Cell(0, 1), "a b%c&d^e!f'(g)");
+    EXPECT_EQ(Jobs().Duration(0), "5");
+    fs::remove_all(folder);
 }
 
 TEST_F(MainFormAdd, CommandsDoNothingWhileBusy) {

@@ -10,8 +10,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using kvtest::FormAccess;
 using kvtest::FakeReader;
+using kvtest::FormAccess;
 using kvtest::Runs;
 using kvtest::TempFolder;
 
@@ -21,7 +21,10 @@ TEST_F(MainFormProbe, ProbeReadsDurationsOfRealFiles) {
     struct Case {
         const char* file;
         int stored;
-    } cases[] = {{"aac_stereo_video.mp4", 7}, {"aac_mono_48k.mp4", 5}, {"aac_51.mp4", 5}, {"mp3_in_mp4.mp4", 5},
+    } cases[] = {{"aac_stereo_video.mp4", 7},
+                 {"aac_mono_48k.mp4", 5},
+                 {"aac_51.mp4", 5},
+                 {"mp3_in_mp4.mp4", 5},
                  {"long_120s.mp4", 121}};
     for (const auto& c : cases) {
         const auto answer = f->ProbeAnswer(kvtest::Utf8(kvtest::MediaFile(c.file)));

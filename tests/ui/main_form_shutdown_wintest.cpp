@@ -114,7 +114,8 @@ void ToolFilesIn(kv::TfrmMain& f, const TempFolder& dir) {
     FormAccess::AppDir(f) = dir.Utf8();
     FormAccess::TempDir(f) = dir.Utf8();
     FormAccess::FfmpegPath(f) = dir.Utf8() + "ffmpeg.exe";
-    for (const wchar_t* n : {L"ffmpeg.exe", L"cygwin1.dll", L"cygz.dll", L"open.bat", L"mediainfo.dll", L"mediainfo.exe"})
+    for (const wchar_t* n :
+         {L"ffmpeg.exe", L"cygwin1.dll", L"cygz.dll", L"open.bat", L"mediainfo.dll", L"mediainfo.exe"})
         kvtest::WriteBytes(dir.Path() / n, "x");
 }
 

@@ -49,10 +49,10 @@ TEST_F(ArtTest, PicturesHaveTheirLayoutSizes) {
     const struct {
         const char* name;
         int w, h;
-    } sizes[] = {{"background", 503, 480},   {"logo", 214, 53},          {"banner", 198, 45},
-                 {"close_idle", 23, 23},     {"close_down", 23, 23},     {"close_hover", 23, 23},
-                 {"minimize_idle", 23, 23},  {"minimize_down", 23, 23},  {"minimize_hover", 23, 23},
-                 {"convert_idle", 41, 42},   {"convert_down", 41, 42},   {"convert_hover", 41, 42}};
+    } sizes[] = {{"background", 503, 480},  {"logo", 214, 53},         {"banner", 198, 45},
+                 {"close_idle", 23, 23},    {"close_down", 23, 23},    {"close_hover", 23, 23},
+                 {"minimize_idle", 23, 23}, {"minimize_down", 23, 23}, {"minimize_hover", 23, 23},
+                 {"convert_idle", 41, 42},  {"convert_down", 41, 42},  {"convert_hover", 41, 42}};
     for (const auto& s : sizes) {
         const TPixmap p = LoadArt(s.name);
         EXPECT_EQ(p.width, s.w) << s.name;

@@ -16,8 +16,7 @@ inline constexpr std::uint32_t kKey = kv::ui::Rgb(220, 220, 220);
 inline constexpr COLORREF kParentColour = RGB(12, 150, 60);
 
 // Rows of text: '.' key colour, '#' ink; every row the same length.
-inline kv::ui::TPixmap FromRows(const std::vector<std::string>& rows, std::uint32_t ink,
-                                std::uint32_t key = kKey) {
+inline kv::ui::TPixmap FromRows(const std::vector<std::string>& rows, std::uint32_t ink, std::uint32_t key = kKey) {
     kv::ui::TPixmap p(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()));
     for (int y = 0; y < p.height; ++y) {
         for (int x = 0; x < p.width; ++x) p.Set(x, y, rows[y][x] == '.' ? key : ink);
@@ -28,16 +27,8 @@ inline kv::ui::TPixmap FromRows(const std::vector<std::string>& rows, std::uint3
 // A 12 x 10 rounded shape with a key-coloured hole at (6, 5).
 inline std::vector<std::string> ShapeRows() {
     return {
-        "..########..",
-        ".##########.",
-        "############",
-        "############",
-        "############",
-        "######.#####",
-        "############",
-        "############",
-        ".##########.",
-        "............",
+        "..########..", ".##########.", "############", "############", "############",
+        "######.#####", "############", "############", ".##########.", "............",
     };
 }
 
@@ -57,8 +48,8 @@ public:
         wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
         wc.lpszClassName = kClass;
         ::RegisterClassExW(&wc);  // fails harmlessly when already registered
-        hwnd_.Reset(::CreateWindowExW(0, kClass, L"test", WS_POPUP | WS_CLIPCHILDREN, x, y, w, h, nullptr, nullptr, wc.hInstance,
-                                      nullptr));
+        hwnd_.Reset(::CreateWindowExW(0, kClass, L"test", WS_POPUP | WS_CLIPCHILDREN, x, y, w, h, nullptr, nullptr,
+                                      wc.hInstance, nullptr));
         // Shown without activation: Wine then leaves the window to itself rather
         // than to a window manager, which the test display does not have (and
         // whose absence costs seconds at every destruction).
@@ -71,7 +62,9 @@ private:
     kv::win::UniqueWindow hwnd_;
 };
 
-inline LPARAM At(int x, int y) { return MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(x)), static_cast<WORD>(static_cast<SHORT>(y))); }
+inline LPARAM At(int x, int y) {
+    return MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(x)), static_cast<WORD>(static_cast<SHORT>(y)));
+}
 
 inline void Move(HWND h, int x, int y) { ::SendMessageW(h, WM_MOUSEMOVE, 0, At(x, y)); }
 inline void Down(HWND h, int x, int y) { ::SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, At(x, y)); }
