@@ -139,6 +139,25 @@ TEST_F(MainFormRun, RunFollowsItsOwnRowWhenRowsAboveGo) {
     EXPECT_TRUE(Mp3Lasting(out.Path() / L"third.mp3", 6.0));
 }
 
+// A stand-in transcoder that writes a little and then hangs: with the wait for
+// growth cut from a minute to two seconds, it is ended, its row fails and says
+// why, and the run goes on.
+TEST_F(MainFormRun, AHungTranscoderIsEndedAndTheRunGoesOn) {
+    TempFolder in, out, tool(L"kvtool");
+    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    const fs::path exe = kvtest::StandInTranscoder(tool.Path());
+    FormAccess::FfmpegPath(*f) = kvtest::Utf8(exe);
+    FormAccess::Conversion(*f).StallMs = 2000;
+    kvtest::StandInRow(Jobs(), in.Path(), L"hangs", "size 1000 sleep 600000", 120);
+    kvtest::StandInRow(Jobs(), in.Path(), L"next", "size 20000", 2);
+    f->EzRgnBtn3Click();
+    ASSERT_TRUE(RunToEnd(30000)) << "the window stayed busy";
+    EXPECT_EQ(Jobs().Progress(0), "Failed");
+    EXPECT_EQ(Jobs().FailureAt(0), kv::Failure::Stalled);
+    EXPECT_EQ(Jobs().Progress(1), "Done");
+    EXPECT_TRUE(kvtest::PumpUntil([&] { return kvtest::ProcessesOf(exe).empty(); }, 5000)) << "it still runs";
+}
+
 TEST_F(MainFormRun, RemovingTheRunningRowEndsItsTranscoder) {
     TempFolder in, out, tool(L"kvtool");
     FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
