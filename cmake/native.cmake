@@ -26,3 +26,5 @@ set_tests_properties(include_layers_refuses_upward PROPERTIES
 # sources clean under clang-tidy (.clang-tidy).
 add_test(NAME format COMMAND ${CMAKE_SOURCE_DIR}/tests/format_test.sh ${CMAKE_SOURCE_DIR})
 add_test(NAME tidy COMMAND ${CMAKE_SOURCE_DIR}/tests/tidy_test.sh ${CMAKE_BINARY_DIR})
+# The README states the version the project is built as.
+add_test(NAME readme_version COMMAND grep -qF "Version: ${PROJECT_VERSION} " ${CMAKE_SOURCE_DIR}/README.md)

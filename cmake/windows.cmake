@@ -38,6 +38,10 @@ target_link_options(korvello_core PUBLIC ${KV_STATIC})
 # Resources: manifest, art, icon and the tool files. windres finds the tool
 # files through the include path.
 set(KV_RC ${CMAKE_SOURCE_DIR}/src/ui/resources/korvello.rc)
+# The version, kept once in the project's VERSION, reaches the manifest and the version resource.
+set(KV_GENERATED ${CMAKE_BINARY_DIR}/generated)
+configure_file(${CMAKE_SOURCE_DIR}/src/ui/resources/korvello.manifest.in ${KV_GENERATED}/korvello.manifest @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/src/ui/resources/version.h.in ${KV_GENERATED}/version.h @ONLY)
 file(GLOB KV_RES_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/ui/resources/*)
 # The window art, drawn by our own script at build time.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
@@ -52,8 +56,9 @@ add_custom_command(OUTPUT ${KV_ART_FILES}
   DEPENDS ${CMAKE_SOURCE_DIR}/tools/art/make_art.py
   COMMENT "Drawing the window art" VERBATIM)
 add_custom_target(korvello_art DEPENDS ${KV_ART_FILES})
-set_source_files_properties(${KV_RC} PROPERTIES OBJECT_DEPENDS "${KV_TOOL_PATHS};${KV_RES_FILES};${KV_ART_FILES}")
-set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} --codepage=65001 -I${KORVELLO_TOOLS_DIR} -I${CMAKE_SOURCE_DIR}/src/ui/resources -I${CMAKE_BINARY_DIR}/art")
+set_source_files_properties(${KV_RC} PROPERTIES OBJECT_DEPENDS
+  "${KV_TOOL_PATHS};${KV_RES_FILES};${KV_ART_FILES};${KV_GENERATED}/korvello.manifest;${KV_GENERATED}/version.h")
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} --codepage=65001 -I${KV_GENERATED} -I${KORVELLO_TOOLS_DIR} -I${CMAKE_SOURCE_DIR}/src/ui/resources -I${CMAKE_BINARY_DIR}/art")
 enable_language(RC)
 
 add_executable(korvello WIN32 ${CMAKE_SOURCE_DIR}/src/main.cpp ${KV_RC})
@@ -94,6 +99,9 @@ add_executable(korvello_win_tests ${KV_WIN_TESTS} ${CMAKE_SOURCE_DIR}/tests/win_
 target_include_directories(korvello_win_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_compile_options(korvello_win_tests PRIVATE ${KORVELLO_WARNINGS})
 target_link_libraries(korvello_win_tests PRIVATE korvello_core GTest::gtest)
+# The version resource is read as Explorer reads it; the version expected is the project's.
+target_link_libraries(korvello_win_tests PRIVATE version)
+target_compile_definitions(korvello_win_tests PRIVATE KV_EXPECTED_VERSION=L"${PROJECT_VERSION}.0")
 add_dependencies(korvello_win_tests korvello_tools korvello_art)
 # One run of the whole program: Wine's start-up is the slow part.
 add_test(NAME program_imports COMMAND ${CMAKE_SOURCE_DIR}/tests/app/imports_test.sh $<TARGET_FILE:korvello>)
@@ -139,7 +147,7 @@ endif()
 # files as resources, as korvello.exe does.
 set(KV_BENCH_DIR ${CMAKE_BINARY_DIR}/bench-src)
 file(MAKE_DIRECTORY ${KV_BENCH_DIR})
-set(KV_MANIFEST ${CMAKE_SOURCE_DIR}/src/ui/resources/korvello.manifest)
+set(KV_MANIFEST ${KV_GENERATED}/korvello.manifest)
 file(CONFIGURE OUTPUT ${KV_BENCH_DIR}/bare_window_libs.rc CONTENT "1 24 \"${KV_MANIFEST}\"\n")
 set(KV_BENCH_TOOLS_RC "1 24 \"${KV_MANIFEST}\"\n")
 set(n 0)

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The manifest built into the program: version 6 of the common controls, and
-# long paths declared (without it Windows refuses paths of 260 characters or
-# more even where the system allows them).
+# The manifest built into the program: version 6 of the common controls, the
+# Windows versions it is written for (without them Windows 8.1 and later
+# report themselves as 8 and apply old compatibility shims), and long paths
+# declared (without it Windows refuses paths of 260 characters or more even
+# where the system allows them).
 set -euo pipefail
 exe=${1:?program}
 manifest=$(python3 - "$exe" <<'PY'
@@ -17,5 +19,9 @@ expect() { # description regex
     if grep -Pzq -- "$2" <<<"$manifest"; then echo "ok: $1"; else echo "FAIL: $1"; status=1; fi
 }
 expect "common controls 6" 'name="Microsoft\.Windows\.Common-Controls"\s+version="6\.0\.0\.0"'
+expect "Windows 7" 'supportedOS Id="\{35138b9a-5d96-4fbd-8e2d-a2440225f93a\}"'
+expect "Windows 8" 'supportedOS Id="\{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38\}"'
+expect "Windows 8.1" 'supportedOS Id="\{1f676c76-80e1-4239-95bb-83d0f6d0da78\}"'
+expect "Windows 10 and 11" 'supportedOS Id="\{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a\}"'
 expect "long paths" '<longPathAware xmlns="http://schemas\.microsoft\.com/SMI/2016/WindowsSettings">true</longPathAware>'
 exit $status
