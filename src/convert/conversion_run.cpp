@@ -29,6 +29,7 @@ void ConversionRun::Convert() {
             if (runActive_) {
                 runActive_ = false;
                 runOutputs_.clear();
+                platform_.ShowProgress({});
                 platform_.RunFinished();
             }
             return;
@@ -50,6 +51,8 @@ bool ConversionRun::StartNextJob() {
     if (!runActive_) {
         runActive_ = true;
         runOutputs_.clear();
+        finishedInRun_ = 0;
+        failedInRun_ = false;
     }
 
     state_.InputPath = jobs_.Path(state_.CurrentJob);
@@ -66,6 +69,8 @@ bool ConversionRun::StartNextJob() {
     if (!StartTranscoder()) {
         jobs_.SetProgress(state_.CurrentJob, std::string(kFailed));
         jobs_.SetFailure(state_.CurrentJob, Failure::NotStarted);
+        ++finishedInRun_;
+        failedInRun_ = true;
         return false;
     }
     state_.Busy = true;
@@ -88,6 +93,7 @@ bool ConversionRun::StartNextJob() {
         throw;
     }
     currentTimer_ = timer.release();
+    ReportProgress(0);
     return true;
 }
 
@@ -118,7 +124,11 @@ void ConversionRun::Tick(TAdvancedTimer* sender) {
         FinishJob(sender, Failure::Unknown, row);
         return;
     }
-    if (size.exists) jobs_.SetProgress(row, PercentText(PercentOf(size.bytes, state_.ExpectedSize)));
+    if (size.exists) {
+        const std::int64_t percent = PercentOf(size.bytes, state_.ExpectedSize);
+        jobs_.SetProgress(row, PercentText(percent));
+        ReportProgress(percent);
+    }
 
     if (exited) {
         const std::uint32_t code = transcoder_ ? transcoder_->ExitCode() : 1;
@@ -168,6 +178,8 @@ void ConversionRun::OnJobExited(std::int64_t jobId) {
 // next pending row starts and this job's timer goes.
 void ConversionRun::FinishJob(TAdvancedTimer* timer, Failure failure, int row) {
     if (row >= 0) {
+        ++finishedInRun_;
+        if (failure != Failure::None) failedInRun_ = true;
         if (failure == Failure::None) {
             jobs_.SetProgress(row, std::string(kDone));
             jobs_.SetConverted(row, std::string(kConvertedMark));
@@ -183,6 +195,23 @@ void ConversionRun::FinishJob(TAdvancedTimer* timer, Failure failure, int row) {
     // The timer goes even when starting the next job throws.
     const std::unique_ptr<TAdvancedTimer> done(timer);
     Convert();
+}
+
+// The rows of the run are those it finished and those still to do, the
+// running one included; rows removed on the way leave it.
+void ConversionRun::ReportProgress(std::int64_t runningPercent) {
+    const int current = jobs_.IndexOf(currentJobId_);
+    const bool running = current >= 0;
+    std::uint64_t pending = 0;  // the running row reads "Pending" until its first tick
+    for (int i = 0; i < jobs_.Count(); ++i)
+        if (i != current && jobs_.Progress(i) == kPending) ++pending;
+    const std::uint64_t rows = static_cast<std::uint64_t>(finishedInRun_) + pending + (running ? 1 : 0);
+    const std::uint64_t percent = running ? static_cast<std::uint64_t>(runningPercent < 0     ? 0
+                                                                       : runningPercent > 100 ? 100
+                                                                                              : runningPercent)
+                                          : 0;
+    platform_.ShowProgress({failedInRun_ ? RunProgress::State::Error : RunProgress::State::Normal,
+                            static_cast<std::uint64_t>(finishedInRun_) * 100 + percent, rows * 100});
 }
 
 }  // namespace kv

@@ -58,6 +58,16 @@ struct OutputSize {
     std::int64_t bytes = 0;
 };
 
+// The run's progress as the taskbar button shows it: finished rows and the
+// running row's percent, in hundredths of a row, over the rows of the run.
+struct RunProgress {
+    enum class State : std::uint8_t { None, Normal, Error };
+    State state = State::None;  // None: no run, the button shows no progress
+    std::uint64_t completed = 0;
+    std::uint64_t total = 0;
+    bool operator==(const RunProgress&) const = default;
+};
+
 // Processes, files, timers and signals, as the platform provides them.
 class IRunPlatform {
 public:
@@ -72,6 +82,8 @@ public:
     virtual void RunFinished() = 0;
     [[nodiscard]] virtual std::string WorkDir() const = 0;
     [[nodiscard]] virtual std::string FfmpegPath() const = 0;
+    // The run's progress changed (shown on the taskbar button).
+    virtual void ShowProgress(const RunProgress& progress) = 0;
     // A clock that only goes forward, in milliseconds.
     [[nodiscard]] virtual std::uint64_t NowMs() const = 0;
 };
@@ -108,6 +120,7 @@ private:
     bool StartTranscoder();
     void FinishJob(TAdvancedTimer* timer, Failure failure, int row);
     Failure Verdict(std::uint32_t code, const OutputSize& size);
+    void ReportProgress(std::int64_t runningPercent);
 
     RunState& state_;
     IJobTable& jobs_;
@@ -124,6 +137,8 @@ private:
     std::uint64_t grownAtMs_ = 0;
     std::set<std::string> runOutputs_;
     bool runActive_ = false;
+    int finishedInRun_ = 0;  // rows of this run done or failed
+    bool failedInRun_ = false;
 };
 
 }  // namespace kv

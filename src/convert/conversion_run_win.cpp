@@ -1,5 +1,7 @@
 #include "convert/conversion_run_win.h"
 
+#include <shobjidl.h>
+
 #include "app/process_runner.h"
 #include "win/handle.h"
 #include "win/text.h"
@@ -78,12 +80,46 @@ win::UniqueFile NewLogFile(std::int64_t jobId) {
 }  // namespace
 
 WinRunPlatform::WinRunPlatform(HWND notify, UINT exitMessage, const std::string& workDir, const std::string& ffmpegPath,
-                               std::function<void()> runFinished)
+                               std::function<void()> runFinished, HWND taskbarWindow)
     : notify_(notify),
       exitMessage_(exitMessage),
       workDir_(workDir),
       ffmpegPath_(ffmpegPath),
-      runFinished_(std::move(runFinished)) {}
+      runFinished_(std::move(runFinished)),
+      taskbarWindow_(taskbarWindow) {}
+
+WinRunPlatform::~WinRunPlatform() {
+    if (taskbar_) taskbar_->Release();
+}
+
+// The taskbar's interface is asked for at the first report: by then the button
+// exists. Where there is none (no shell, no COM), progress is simply not shown.
+void WinRunPlatform::ShowProgress(const RunProgress& progress) {
+    if (!taskbarWindow_) return;
+    if (!taskbarTried_) {
+        taskbarTried_ = true;
+        void* list = nullptr;
+        if (SUCCEEDED(::CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3, &list))) {
+            taskbar_ = static_cast<ITaskbarList3*>(list);
+            if (FAILED(taskbar_->HrInit())) {
+                taskbar_->Release();
+                taskbar_ = nullptr;
+            }
+        }
+    }
+    if (!taskbar_) return;
+    switch (progress.state) {
+    case RunProgress::State::None:
+        taskbar_->SetProgressState(taskbarWindow_, TBPF_NOPROGRESS);
+        return;
+    case RunProgress::State::Normal:
+    case RunProgress::State::Error:
+        taskbar_->SetProgressValue(taskbarWindow_, progress.completed, progress.total);
+        taskbar_->SetProgressState(taskbarWindow_,
+                                   progress.state == RunProgress::State::Error ? TBPF_ERROR : TBPF_NORMAL);
+        return;
+    }
+}
 
 std::unique_ptr<ITranscoder> WinRunPlatform::StartTranscoder(const std::string& program, const std::string& args,
                                                              std::int64_t jobId) {

@@ -9,20 +9,27 @@
 
 #include "convert/conversion_run.h"
 
+struct ITaskbarList3;
+
 namespace kv {
 
 class WinRunPlatform final : public IRunPlatform {
 public:
     // `exitMessage` reaches `notify` with the job's id as its LPARAM when a
     // transcoder ends. The folder and program paths are read at each start.
+    // `taskbarWindow` owns the taskbar button that shows the run's progress.
     WinRunPlatform(HWND notify, UINT exitMessage, const std::string& workDir, const std::string& ffmpegPath,
-                   std::function<void()> runFinished);
+                   std::function<void()> runFinished, HWND taskbarWindow = nullptr);
+    ~WinRunPlatform() override;
+    WinRunPlatform(const WinRunPlatform&) = delete;
+    WinRunPlatform& operator=(const WinRunPlatform&) = delete;
 
     std::unique_ptr<ITranscoder> StartTranscoder(const std::string& program, const std::string& args,
                                                  std::int64_t jobId) override;
     OutputSize MeasureOutput(const std::string& path) override;
     std::unique_ptr<TimerPort> NewTimerPort() override;
     void RunFinished() override;
+    void ShowProgress(const RunProgress& progress) override;
     [[nodiscard]] std::string WorkDir() const override { return workDir_; }
     [[nodiscard]] std::string FfmpegPath() const override { return ffmpegPath_; }
     [[nodiscard]] std::uint64_t NowMs() const override { return ::GetTickCount64(); }
@@ -33,6 +40,9 @@ private:
     const std::string& workDir_;
     const std::string& ffmpegPath_;
     std::function<void()> runFinished_;
+    HWND taskbarWindow_;
+    ::ITaskbarList3* taskbar_ = nullptr;  // released with the platform
+    bool taskbarTried_ = false;
 };
 
 }  // namespace kv

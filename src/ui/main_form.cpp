@@ -53,8 +53,8 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
     app_.SetMainForm(Handle());
     BuildControls();
     jobs_ = std::make_unique<JobList>(Control("ListView1"), Control("ListBox1"), Control("ListBox2"));
-    runPlatform_ = std::make_unique<WinRunPlatform>(Handle(), kJobExitedMessage, WorkDir, FfmpegPath,
-                                                    [this] { SignalRunFinished(); });
+    runPlatform_ = std::make_unique<WinRunPlatform>(
+        Handle(), kJobExitedMessage, WorkDir, FfmpegPath, [this] { SignalRunFinished(); }, app_.Handle());
     run_ = std::make_unique<ConversionRun>(static_cast<RunState&>(*this), *jobs_, *runPlatform_, this);
     run_->OnTick = [this](TAdvancedTimer* sender) { MyTimerEventHandlerConversion(sender); };
 

@@ -127,6 +127,10 @@ public:
         return port;
     }
     void RunFinished() override { ++finished; }
+    std::vector<kv::RunProgress> progress;
+    void ShowProgress(const kv::RunProgress& p) override {
+        if (progress.empty() || !(progress.back() == p)) progress.push_back(p);
+    }
     std::string WorkDir() const override { return "C:\\Out"; }
     std::string FfmpegPath() const override { return "C:\\Tools\\ffmpeg.exe"; }
     std::uint64_t NowMs() const override { return now; }
@@ -463,6 +467,46 @@ TEST_F(Run, AFailedRowKnowsWhy) {
     EXPECT_EQ(jobs.rows[1].failure, kv::Failure::Stalled);
     EXPECT_EQ(jobs.rows[3].failure, kv::Failure::NotStarted);
     EXPECT_FALSE(state.Busy);
+}
+
+void PrintTo(const kv::RunProgress& p, std::ostream* os) {
+    *os << "{" << static_cast<int>(p.state) << ", " << p.completed << ", " << p.total << "}";
+}
+
+// The taskbar button through a run of three files, the second failing: finished
+// rows and the running row's percent over the rows of the run, the error state
+// from the failure on, and nothing once the run has ended.
+TEST_F(Run, TheTaskbarFollowsTheRunAndItsFailure) {
+    using S = kv::RunProgress::State;
+    for (const char* n : {"a", "b", "c"}) jobs.Add(std::string("D:\\in\\") + n + ".mp4");
+    run.Convert();
+    platform.files[state.OutputPath] = {true, true, state.ExpectedSize / 2};
+    platform.ports.back()->Fire();
+    End(0, kComplete);
+    End(1, kComplete);  // b fails after writing: no second start
+    platform.files[state.OutputPath] = {true, true, state.ExpectedSize / 4};
+    platform.ports.back()->Fire();
+    End(0, kComplete);
+    // A finished job's last tick shows its MP3's share (86 %) before the next row starts.
+    EXPECT_EQ(platform.progress, (std::vector<kv::RunProgress>{{S::Normal, 0, 300},
+                                                               {S::Normal, 50, 300},
+                                                               {S::Normal, 86, 300},
+                                                               {S::Normal, 100, 300},
+                                                               {S::Normal, 186, 300},
+                                                               {S::Error, 200, 300},
+                                                               {S::Error, 225, 300},
+                                                               {S::Error, 286, 300},
+                                                               {S::None, 0, 0}}));
+}
+
+TEST_F(Run, RowsRemovedLeaveTheRunsCount) {
+    using S = kv::RunProgress::State;
+    for (const char* n : {"a", "b", "c"}) jobs.Add(std::string("D:\\in\\") + n + ".mp4");
+    run.Convert();
+    jobs.RemoveAt(2);  // a row still to do goes
+    platform.files[state.OutputPath] = {true, true, state.ExpectedSize};
+    platform.ports.back()->Fire();
+    EXPECT_EQ(platform.progress.back(), (kv::RunProgress{S::Normal, 100, 200}));
 }
 
 }  // namespace
