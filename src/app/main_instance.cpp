@@ -34,6 +34,26 @@ bool PassParameters(HWND target, const std::vector<std::string>& params) {
     return true;
 }
 
+HWND ParameterTarget(HWND otherAppWindow, std::wstring_view mainFormClass) {
+    struct Search {
+        HWND owner;
+        std::wstring_view cls;
+        HWND found = nullptr;
+    } search{otherAppWindow, mainFormClass};
+    ::EnumWindows(
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            if (::GetWindow(w, GW_OWNER) != s->owner) return TRUE;
+            wchar_t buf[256];
+            const int n = ::GetClassNameW(w, buf, 256);
+            if (n <= 0 || s->cls != std::wstring_view(buf, static_cast<size_t>(n))) return TRUE;
+            s->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 void FindOtherInstance(HWND ownAppWindow) {
     auto& s = InstanceState();
     s.MatchCount = 0;
@@ -47,14 +67,15 @@ void FindOtherInstance(HWND ownAppWindow) {
     ::EnumWindows(&MatchInstanceWindow, 0);
 }
 
-TMainInstance::TMainInstance(TComponent* owner, HWND appWindow, const std::vector<std::string>& params)
+TMainInstance::TMainInstance(TComponent* owner, HWND appWindow, const std::vector<std::string>& params,
+                             std::wstring_view mainFormClass)
     : TComponent(owner) {
     SetName("MainInstance1");
     FindOtherInstance(appWindow);
     auto& s = InstanceState();
     if (s.MatchCount <= 1 || !s.OtherAppWindow) return;
     s.OtherPopup = ::GetLastActivePopup(s.OtherAppWindow);
-    PassParameters(s.OtherPopup, params);
+    if (HWND form = ParameterTarget(s.OtherAppWindow, mainFormClass)) PassParameters(form, params);
     ::BringWindowToTop(s.OtherAppWindow);
     if (::IsIconic(s.OtherPopup))
         ::ShowWindow(s.OtherPopup, SW_RESTORE);

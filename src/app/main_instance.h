@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "components/component.h"
@@ -29,6 +30,12 @@ BOOL CALLBACK MatchInstanceWindow(HWND wnd, LPARAM);
 // Hands this copy's parameters to the running copy; true when a message was sent.
 bool PassParameters(HWND target, const std::vector<std::string>& params);
 
+// The running copy's main window (a top-level window of class `mainFormClass`
+// owned by its application window), which alone may take the parameters:
+// its last active popup may be a dialog for which the same message number
+// means something else (the folder picker's "enable OK"). Null when none.
+HWND ParameterTarget(HWND otherAppWindow, std::wstring_view mainFormClass);
+
 // Counts the windows that identify a running copy (the application window's
 // class and title); the last match other than our own is the other copy.
 void FindOtherInstance(HWND ownAppWindow);
@@ -36,7 +43,8 @@ void FindOtherInstance(HWND ownAppWindow);
 class TMainInstance : public TComponent {
 public:
     // Returns only when no other copy runs; otherwise ends the process with code 0.
-    TMainInstance(TComponent* owner, HWND appWindow, const std::vector<std::string>& params);
+    TMainInstance(TComponent* owner, HWND appWindow, const std::vector<std::string>& params,
+                  std::wstring_view mainFormClass);
 };
 
 // The program's parameters as UTF-8 (without the program itself).

@@ -59,7 +59,7 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
     run_->OnTick = [this](TAdvancedTimer* sender) { MyTimerEventHandlerConversion(sender); };
 
     // Components without a face, in layout order: the single-instance check first.
-    new TMainInstance(this, app_.Handle(), options_.parameters);
+    new TMainInstance(this, app_.Handle(), options_.parameters, kFormClass);
     FindFile1 = new TFindFile(this);
     FindFile1->SetName("FindFile1");
     FindFile1->SetFilter("*.mp4");

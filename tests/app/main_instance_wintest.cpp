@@ -49,6 +49,25 @@ TEST(PassParameters, SendsCollectedTextInAnAtomAndDeletesIt) {
     EXPECT_EQ(Receiver::messages, 2);
 }
 
+// The parameters go to the other copy's main window, found by its class among
+// the windows its application window owns, and never to a popup of that copy.
+TEST(PassParameters, OnlyTheOtherCopysMainWindowIsTheTarget) {
+    HWND app = ::CreateWindowExW(0, L"STATIC", L"other copy", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(app);
+    Receiver form;
+    ::SetWindowLongPtrW(form.hwnd, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(app));  // owned by the other copy
+    Receiver stray;  // the main window's class, but not the other copy's; newer, so listed first
+    // A popup of the other copy, the last one it activated (as a folder picker would be).
+    HWND popup = ::CreateWindowExW(0, L"STATIC", L"picker", WS_POPUP, 0, 0, 1, 1, app, nullptr,
+                                   ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(popup);
+    EXPECT_EQ(kv::ParameterTarget(app, L"KvTestReceiver"), form.hwnd);
+    EXPECT_EQ(kv::ParameterTarget(app, L"NoSuchMainWindowClass"), nullptr);
+    ::DestroyWindow(popup);
+    ::DestroyWindow(app);
+}
+
 TEST(InstanceCheck, CountsWindowsWithTheApplicationsClassAndTitle) {
     const std::string title = "KvInstanceTest-" + std::to_string(::GetCurrentProcessId());
     kv::TApplication own;
