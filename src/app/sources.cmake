@@ -1,4 +1,5 @@
 list(APPEND KORVELLO_PORTABLE_SOURCES
+  src/app/handover.cpp
   src/app/runner_text.cpp
 )
 list(APPEND KORVELLO_WIN_SOURCES

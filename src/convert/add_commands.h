@@ -30,6 +30,9 @@ public:
     virtual void ShowFile(const std::string& path) = 0;
     virtual void ShowFolder(const std::string& folder) = 0;
     [[nodiscard]] virtual bool IsFolder(const std::string& path) const = 0;
+    // Asks for AddHandedOver() to be called once the window is back in its
+    // message loop (never from inside the call that asks).
+    virtual void ScheduleHandedOver() = 0;
 };
 
 // Where added files go: a new row with its path, display name and stored duration.
@@ -52,6 +55,16 @@ public:
     // them, MP4 files as "Add MP4 File" does, anything else skipped.
     void AddDropped(const std::vector<std::string>& paths);
 
+    // Paths handed over from outside (the command line, a second copy), taken
+    // as dropped ones. They may arrive at any moment, even inside a probe's
+    // wait, so they are only kept here and the host schedules their adding.
+    void HandOver(const std::vector<std::string>& paths);
+    // Adds what was handed over, unless a run or another command goes on: then
+    // it stays kept, and the end of that command (or the host, at the end of
+    // the run) schedules it again.
+    void AddHandedOver();
+    [[nodiscard]] std::size_t HandedOverCount() const noexcept { return handedOver_.size(); }
+
     // The folder last added, where the folder pickers start.
     [[nodiscard]] const std::string& LastFolder() const noexcept { return lastFolder_; }
     void SetLastFolder(const std::string& folder) { lastFolder_ = folder; }
@@ -59,12 +72,17 @@ public:
 private:
     bool AddOneFile(const std::string& path);
     bool AddFolder(const std::string& folder);
+    void AddDroppedNow(const std::vector<std::string>& paths);
+    // Marks a command as running for its lifetime; at its end, kept paths are scheduled.
+    class Active;
 
     IAddHost& host_;
     IProbe& probe_;
     IJobSink& jobs_;
     TFindFile& finder_;
     std::string lastFolder_;
+    std::vector<std::string> handedOver_;
+    bool active_ = false;
 };
 
 }  // namespace kv

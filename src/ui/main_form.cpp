@@ -91,6 +91,8 @@ void TfrmMain::Show() {
     ::SetForegroundWindow(Handle());
     FormShow();
     ::UpdateWindow(Handle());
+    // Files given on the command line ("Open with", "Send to", a drop on the program's icon).
+    HandOverPaths(FullPaths(options_.parameters));
 }
 
 HWND TfrmMain::Control(std::string_view name) const {
@@ -448,6 +450,15 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         AddDroppedPaths(paths);
         return 0;
     }
+    case WM_COPYDATA:
+        return TakeCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lp)) ? TRUE : FALSE;
+    case kAddHandedOverMessage:
+        AddHandedOver();
+        return 0;
+    case WM_TIMER:
+        if (wp != kHandOverRetryTimer) break;
+        AddHandedOver();
+        return 0;
     case kJobExitedMessage:
         OnJobExited(static_cast<std::int64_t>(lp));
         return 0;

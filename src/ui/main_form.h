@@ -87,6 +87,10 @@ public:
 
     // Adds dropped files and folders as the two add commands do.
     void AddDroppedPaths(const std::vector<std::string>& paths);
+    // Paths from the command line or a second copy: added as dropped ones once
+    // the window is free (no run, no command, no dialog open).
+    void HandOverPaths(const std::vector<std::string>& paths);
+    static constexpr UINT kAddHandedOverMessage = WM_APP + 2;
 
     JobList& Jobs() { return *jobs_; }
 
@@ -142,6 +146,9 @@ private:
     const Graphic* GraphicAt(POINT pt) const;
     void DeleteToolFiles(bool batchFileFourth);
     void SignalRunFinished();
+    void AddHandedOver();
+    static constexpr UINT_PTR kHandOverRetryTimer = 1;
+    bool TakeCopyData(const COPYDATASTRUCT& data);
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
     TApplication& app_;
@@ -177,6 +184,7 @@ public:
     void ShowFile(const std::string& path) override { form_.SetControlText("Edit1", path); }
     void ShowFolder(const std::string& folder) override { form_.SetControlText("Edit2", folder); }
     [[nodiscard]] bool IsFolder(const std::string& path) const override;
+    void ScheduleHandedOver() override;
 
 private:
     TfrmMain& form_;

@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "app/application.h"
+#include "app/handover.h"
+#include "components/BrowseForFolderU.h"
+#include "support/win_test_util.h"
+#include "win/handle.h"
 #include "win/text.h"
 
 namespace {
@@ -11,10 +18,17 @@ namespace {
 struct Receiver {
     static inline std::wstring lastText;
     static inline int messages = 0;
+    static inline std::vector<std::u16string> handedOver;
     HWND hwnd = nullptr;
     Receiver() {
         WNDCLASSW wc{};
         wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+            if (m == WM_COPYDATA) {
+                const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(l);
+                if (data->dwData != kv::kHandOverTag) return FALSE;
+                handedOver = kv::UnpackHandOver(data->lpData, data->cbData);
+                return TRUE;
+            }
             if (m == kv::kPassParametersMessage) {
                 ++messages;
                 wchar_t buf[512] = {};
@@ -31,6 +45,7 @@ struct Receiver {
             ::CreateWindowExW(0, L"KvTestReceiver", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
         lastText.clear();
         messages = 0;
+        handedOver.clear();
     }
     ~Receiver() { ::DestroyWindow(hwnd); }
 };
@@ -107,6 +122,103 @@ TEST(InstanceCheck, CountsWindowsWithTheApplicationsClassAndTitle) {
     ASSERT_NE(last, nullptr);
     EXPECT_TRUE(last == other.Handle() || last == third.Handle());
     EXPECT_EQ(kv::InstanceState().OtherAppWindow, last);
+}
+
+std::u16string U16(const std::wstring& w) { return {w.begin(), w.end()}; }
+
+TEST(HandOver, RelativePathsBecomeFullOnesOfThisCopysFolder) {
+    kvtest::TempFolder dir(L"kv full Лекция");
+    wchar_t before[MAX_PATH * 4];
+    ::GetCurrentDirectoryW(MAX_PATH * 4, before);
+    ASSERT_TRUE(::SetCurrentDirectoryW(dir.Path().c_str()));
+    const std::string deep = "C:\\" + std::string(150, 'a') + "\\" + std::string(150, 'b') + "\\c.mp4";
+    const auto full = kv::FullPaths({"clip.mp4", "sub\\..\\Видео.mp4", "C:\\x\\.\\y.mp4", deep, ""});
+    ::SetCurrentDirectoryW(before);
+    const std::string base = kv::win::Narrow(dir.Path().wstring());
+    EXPECT_EQ(full, (std::vector<std::string>{base + "\\clip.mp4", base + "\\Видео.mp4", "C:\\x\\y.mp4", deep}));
+}
+
+TEST(HandOver, EveryPathReachesTheWindowWhole) {
+    Receiver r;
+    const std::string longPath = "C:\\" + std::string(200, 'l') + "\\" + std::string(120, 'm') + "\\clip.mp4";
+    ASSERT_GT(longPath.size(), 300u);
+    std::vector<std::string> paths{longPath, "C:\\Видео\\Лекция 1.mp4", "D:\\Clips"};
+    for (int i = 0; i < 2000; ++i) paths.push_back("C:\\many\\" + std::to_string(i) + ".mp4");
+    EXPECT_TRUE(kv::HandOverPaths(r.hwnd, nullptr, paths));
+    ASSERT_EQ(Receiver::handedOver.size(), paths.size());
+    EXPECT_EQ(Receiver::handedOver[0], U16(kv::win::Widen(longPath)));
+    EXPECT_EQ(Receiver::handedOver[1], u"C:\\Видео\\Лекция 1.mp4");
+    EXPECT_EQ(Receiver::handedOver.back(), u"C:\\many\\1999.mp4");
+    EXPECT_FALSE(kv::HandOverPaths(r.hwnd, nullptr, {})) << "nothing to hand over sends nothing";
+}
+
+TEST(HandOver, AWindowThatDoesNotTakeItOrHangsIsAFailureNotAWait) {
+    kv::win::UniqueWindow plain(::CreateWindowExW(0, L"STATIC", L"not a copy", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                                  ::GetModuleHandleW(nullptr), nullptr));
+    EXPECT_FALSE(kv::HandOverPaths(plain.Get(), nullptr, {"C:\\a.mp4"})) << "a window that answers 0 took nothing";
+
+    // A window whose thread stops taking messages, as a hung copy's would.
+    std::atomic<HWND> hung{nullptr};
+    HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread owner([&] {
+        HWND w = ::CreateWindowExW(0, L"STATIC", L"hung", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                   ::GetModuleHandleW(nullptr), nullptr);
+        hung = w;
+        ::WaitForSingleObject(release, 20000);
+        ::DestroyWindow(w);
+    });
+    while (!hung) ::Sleep(10);
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_FALSE(kv::HandOverPaths(hung, nullptr, {"C:\\a.mp4"}, 1000));
+    EXPECT_LT(::GetTickCount64() - start, 10000u) << "the send gave up at its limit";
+    ::SetEvent(release);
+    owner.join();
+    ::CloseHandle(release);
+}
+
+// A second copy starting while the running one shows its folder picker: the
+// picker's OK button stays enabled (the parameter message's number is the
+// picker's own "enable OK"), and the paths still reach the main window.
+TEST(HandOver, TheFolderPickersOkStaysEnabledWhenASecondCopyStarts) {
+    HWND app = ::CreateWindowExW(0, L"STATIC", L"other copy", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(app);
+    Receiver form;
+    ::SetWindowLongPtrW(form.hwnd, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(app));
+    const DWORD uiThread = ::GetCurrentThreadId();
+    bool handed = false, okEnabled = false, pickerFound = false;
+    HWND picker = nullptr;
+    std::thread second([&] {
+        for (int i = 0; i < 300 && !picker; ++i) {
+            ::Sleep(50);
+            ::EnumThreadWindows(
+                uiThread,
+                [](HWND h, LPARAM lp) -> BOOL {
+                    wchar_t cls[16] = {};
+                    ::GetClassNameW(h, cls, 16);
+                    if (std::wstring(cls) != L"#32770" || !::IsWindowVisible(h)) return TRUE;
+                    *reinterpret_cast<HWND*>(lp) = h;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&picker));
+        }
+        if (!picker) return;
+        pickerFound = true;
+        ::Sleep(300);  // the picker enables OK once its start folder is selected
+        handed = kv::HandToRunningCopy(app, nullptr, {"C:\\a.mp4"}, L"KvTestReceiver");
+        okEnabled = ::IsWindowEnabled(::GetDlgItem(picker, IDOK)) != FALSE;
+        ::PostMessageW(picker, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    wchar_t temp[MAX_PATH + 1];
+    ::GetTempPathW(MAX_PATH + 1, temp);
+    (void)kv::BrowseForFolder("Select Output Folder", kv::win::Narrow(temp), false, form.hwnd);
+    second.join();
+    ::DestroyWindow(app);
+    ASSERT_TRUE(pickerFound);
+    EXPECT_TRUE(handed);
+    EXPECT_EQ(Receiver::handedOver, std::vector<std::u16string>{u"C:\\a.mp4"});
+    EXPECT_EQ(Receiver::messages, 1) << "the parameter message went to the main window";
+    EXPECT_TRUE(okEnabled);
 }
 
 }  // namespace

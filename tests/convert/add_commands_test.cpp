@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "components/FindFile.h"
@@ -32,6 +34,7 @@ public:
     bool Busy() const override { return busy; }
     std::optional<std::string> AskForFile() override {
         ++fileAsks;
+        if (duringAsk) std::exchange(duringAsk, nullptr)();
         if (fileAnswers.empty()) return std::nullopt;
         auto a = fileAnswers.front();
         fileAnswers.pop_front();
@@ -48,6 +51,9 @@ public:
     void ShowFile(const std::string& path) override { shownFile = path; }
     void ShowFolder(const std::string& folder) override { shownFolder = folder; }
     bool IsFolder(const std::string& path) const override { return folders.count(path) != 0; }
+    int scheduled = 0;
+    std::function<void()> duringAsk;  // runs inside the next dialog, as a sent message would
+    void ScheduleHandedOver() override { ++scheduled; }
 };
 
 // Readable files answer with their duration; every other path gives no answer.
@@ -193,6 +199,68 @@ TEST_F(Add, AProbeErrorLeavesTheCommandWithoutARow) {
     EXPECT_THROW(add.AddFileCommand(), kv::Error);
     EXPECT_TRUE(jobs.rows.empty());
     EXPECT_TRUE(host.told.empty()) << "the window's error handler reports it, not the bad-file message";
+}
+
+// Paths from the command line or a second copy: kept, then added as dropped
+// ones once the window asks, never while a run or another command goes on.
+TEST_F(Add, HandedOverPathsAreAddedAsDroppedOnesOnlyWhenScheduled) {
+    host.folders = {"D:\\Clips"};
+    tree["D:\\Clips\\"] = {"one.mp4", "two.mp4"};
+    for (const char* p : {"C:\\a.mp4", "D:\\Clips\\one.mp4", "D:\\Clips\\two.mp4"}) Readable(p);
+    add.HandOver({"C:\\a.mp4", "C:\\readme.txt", "D:\\Clips"});
+    EXPECT_EQ(host.scheduled, 1);
+    EXPECT_TRUE(probe.asked.empty()) << "handing over must not add inside the sender's message";
+    EXPECT_EQ(add.HandedOverCount(), 3u);
+    add.AddHandedOver();
+    EXPECT_EQ(
+        jobs.rows,
+        (std::vector<Row>{{"C:\\a.mp4", "a", 5}, {"D:\\Clips\\one.mp4", "one", 5}, {"D:\\Clips\\two.mp4", "two", 5}}));
+    EXPECT_EQ(add.HandedOverCount(), 0u);
+    add.AddHandedOver();
+    EXPECT_EQ(jobs.rows.size(), 3u) << "what was added is not added twice";
+    EXPECT_EQ(host.scheduled, 1);
+}
+
+TEST_F(Add, HandedOverPathsWaitForTheRunAndKeepTheirOrder) {
+    Readable("C:\\first.mp4");
+    Readable("C:\\second.mp4");
+    host.busy = true;
+    add.HandOver({"C:\\first.mp4"});
+    add.AddHandedOver();
+    add.HandOver({"C:\\second.mp4"});
+    add.AddHandedOver();
+    EXPECT_TRUE(probe.asked.empty());
+    EXPECT_EQ(add.HandedOverCount(), 2u);
+    host.busy = false;  // the run ended; the window schedules once more
+    add.AddHandedOver();
+    EXPECT_EQ(jobs.rows, (std::vector<Row>{{"C:\\first.mp4", "first", 5}, {"C:\\second.mp4", "second", 5}}));
+}
+
+TEST_F(Add, PathsHandedOverDuringACommandWaitForItsEnd) {
+    Readable("C:\\picked.mp4");
+    Readable("C:\\sent.mp4");
+    host.fileAnswers = {std::string("C:\\picked.mp4")};
+    // A second copy hands a file over while the file dialog is open, and the
+    // scheduled adding comes round inside the dialog's own message loop.
+    host.duringAsk = [this] {
+        add.HandOver({"C:\\sent.mp4"});
+        add.AddHandedOver();
+    };
+    add.AddFileCommand();
+    EXPECT_EQ(jobs.rows, (std::vector<Row>{{"C:\\picked.mp4", "picked", 5}}));
+    EXPECT_EQ(host.scheduled, 1) << "the end of the command schedules what was kept";
+    add.AddHandedOver();
+    EXPECT_EQ(jobs.rows.size(), 2u);
+    EXPECT_EQ(jobs.rows[1].path, "C:\\sent.mp4");
+}
+
+TEST_F(Add, AnUnreadableHandedOverFileStopsTheRestAsADropDoes) {
+    Readable("C:\\after.mp4");
+    add.HandOver({"C:\\bad.mp4", "C:\\after.mp4"});
+    add.AddHandedOver();
+    EXPECT_TRUE(jobs.rows.empty());
+    EXPECT_EQ(host.told, std::vector<std::string>{std::string(kv::kBadFileMessage)});
+    EXPECT_EQ(add.HandedOverCount(), 0u) << "the rest is dropped with the message, not offered again";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "app/main_instance.h"
 #include "app/runner_text.h"
 #include "components/FindFile.h"
 #include "support/form_fixture.h"
@@ -173,6 +174,96 @@ TEST_F(MainFormAdd, EditBoxesDropTypedCharacters) {
         ::SendMessageW(f->Control(name), WM_CHAR, VK_BACK, 0);
         EXPECT_EQ(f->ControlText(name), before) << name;
     }
+}
+
+}  // namespace
+
+namespace {
+
+using kvtest::FormAccess;
+using kvtest::TempFolder;
+namespace fs = std::filesystem;
+
+// Paths from outside: the command line of the first start, and what a second
+// copy hands over, as the window receives it (WM_COPYDATA).
+class MainFormHandOver : public kvtest::FormTest {
+protected:
+    void Copy(const fs::path& target, const char* media = "aac_mono_48k.mp4") {
+        fs::create_directories(target.parent_path());
+        fs::copy_file(kvtest::MediaFile(media), target, fs::copy_options::overwrite_existing);
+    }
+    std::vector<std::string> Paths() {
+        std::vector<std::string> out;
+        for (int i = 0; i < Jobs().Count(); ++i) out.push_back(Jobs().Path(i));
+        return out;
+    }
+};
+
+TEST_F(MainFormHandOver, TheFirstStartsFilesAndFoldersAreAddedOnceTheWindowShows) {
+    TempFolder dir(L"kv start");
+    Copy(dir.Path() / L"one.mp4");
+    Copy(dir.Path() / L"Clips" / L"a.mp4");
+    Copy(dir.Path() / L"Clips" / L"b.MP4");
+    kvtest::WriteBytes(dir.Path() / L"Clips" / L"notes.txt", "not a video");
+    kvtest::WriteBytes(dir.Path() / L"list.txt", "not a video");
+    p.reset();
+    kv::FormOptions options;
+    options.parameters = {kvtest::Utf8(dir.Path() / L"one.mp4"), kvtest::Utf8(dir.Path() / L"list.txt"),
+                          kvtest::Utf8(dir.Path() / L"Clips")};
+    p = std::make_unique<kvtest::Program>(std::move(options));
+    f = p->form.get();
+    EXPECT_EQ(Jobs().Count(), 0) << "nothing is added before the window shows";
+    f->Show();
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return Jobs().Count() == 3; }, 30000)) << Jobs().Count();
+    kvtest::PumpFor(200);
+    const auto d = kvtest::Utf8(dir.Path());
+    EXPECT_EQ(Paths(), (std::vector<std::string>{d + "\\one.mp4", d + "\\Clips\\a.mp4", d + "\\Clips\\b.MP4"}));
+    EXPECT_EQ(Jobs().Duration(0), "5");
+    EXPECT_TRUE(p->dialogs->boxes.empty());
+}
+
+TEST_F(MainFormHandOver, ASecondCopysPathsWaitForAnOpenDialogAndForTheRun) {
+    TempFolder dir(L"kv hand"), out(L"kv hand out");
+    const fs::path longFile = dir.Path() / std::wstring(150, L'l') / std::wstring(120, L'm') / L"long one.mp4";
+    const fs::path cyrillic = dir.Path() / L"Лекция 2 — звук.mp4";
+    Copy(longFile);
+    Copy(cyrillic);
+    Copy(dir.Path() / L"Clips" / L"a.mp4");
+    kvtest::WriteBytes(dir.Path() / L"Clips" / L"notes.txt", "not a video");
+    const std::vector<std::string> three{kvtest::Utf8(longFile), kvtest::Utf8(cyrillic),
+                                         kvtest::Utf8(dir.Path() / L"Clips")};
+    ASSERT_GT(three[0].size(), 300u);
+    f->Show();
+
+    // A message box or picker of the window is open: the paths wait for it.
+    ::EnableWindow(f->Handle(), FALSE);
+    ASSERT_TRUE(kv::HandOverPaths(f->Handle(), nullptr, three));
+    kvtest::PumpFor(800);
+    EXPECT_EQ(Jobs().Count(), 0);
+    ::EnableWindow(f->Handle(), TRUE);
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return Jobs().Count() == 3; }, 30000)) << Jobs().Count();
+    EXPECT_EQ(Paths(), (std::vector<std::string>{three[0], three[1], three[2] + "\\a.mp4"}));
+    EXPECT_EQ(Jobs().Cell(1, 1), "Лекция 2 — звук");
+
+    // While converting, handed-over paths are kept and added when the run ends.
+    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    f->EzRgnBtn3Click();
+    ASSERT_TRUE(Run().Busy);
+    const fs::path later = dir.Path() / L"later.mp4";
+    Copy(later);
+    ASSERT_TRUE(kv::HandOverPaths(f->Handle(), nullptr, {kvtest::Utf8(later)}));
+    bool addedDuringRun = false;
+    ASSERT_TRUE(kvtest::PumpUntil(
+        [&] {
+            if (Run().Busy && Jobs().Count() != 3) addedDuringRun = true;
+            return !Run().Busy;
+        },
+        180000));
+    EXPECT_FALSE(addedDuringRun);
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return Jobs().Count() == 4; }, 30000));
+    EXPECT_EQ(Jobs().Path(3), kvtest::Utf8(later));
+    EXPECT_EQ(Jobs().Progress(3), "Pending");
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Jobs().Progress(i), "Done") << i;
 }
 
 }  // namespace
