@@ -8,7 +8,7 @@ JOBS       ?= $(shell nproc)
 # The tests' Wine prefix lives in the build folder, so two build folders never share one.
 export WINEPREFIX ?= $(abspath $(BUILD))/wineprefix
 
-.PHONY: all prereqs native win tools test test-native test-win test-tools test-e2e run bench clean
+.PHONY: all prereqs native win tools dist test test-native test-win test-tools test-e2e run bench clean
 
 all: win
 
@@ -29,6 +29,16 @@ win: prereqs tools
 	@fresh=; grep -qsF 'include("$(TOOLCHAIN)")' $(WIN)/CMakeFiles/*/CMakeSystem.cmake || fresh=--fresh; \
 	    cmake --preset win $$fresh -B $(WIN) -DKORVELLO_TOOLS_DIR=$(abspath $(TOOLS_DIR)) >/dev/null
 	@cmake --build $(WIN) -j $(JOBS)
+
+# The release zip and its SHA-256 file, made by the Windows build (target korvello_dist).
+VERSION    := $(shell sed -nE 's/^project.Korvello VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
+DIST_NAME  := korvello-$(VERSION)-win64.zip
+dist: win
+	@cmake --build $(WIN) -j $(JOBS) --target korvello_dist
+	@mkdir -p $(BUILD)/dist
+	@cp -f $(WIN)/dist/$(DIST_NAME) $(WIN)/dist/$(DIST_NAME).sha256 $(BUILD)/dist/
+	@cd $(BUILD)/dist && sha256sum -c --quiet $(DIST_NAME).sha256
+	@echo "$(BUILD)/dist/$(DIST_NAME)"; echo "$(BUILD)/dist/$(DIST_NAME).sha256"
 
 test-native: native
 	@cd $(NATIVE) && ctest --output-on-failure

@@ -19,7 +19,7 @@ endforeach()
 option(KORVELLO_BUILD_TOOLS "Run the tools recipe (off: use the files already in KORVELLO_TOOLS_DIR)" ON)
 if(KORVELLO_BUILD_TOOLS)
   file(GLOB_RECURSE KV_TOOL_RECIPE CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/*)
-  add_custom_command(OUTPUT ${KV_TOOL_PATHS}
+  add_custom_command(OUTPUT ${KV_TOOL_PATHS} ${KORVELLO_TOOLS_DIR}/manifest.txt
     COMMAND ${CMAKE_SOURCE_DIR}/tools/build-tools.sh ${KORVELLO_TOOLS_DIR}
     DEPENDS ${KV_TOOL_RECIPE}
     COMMENT "Embedded tools (cached)" USES_TERMINAL VERBATIM)
@@ -68,6 +68,26 @@ target_link_options(korvello PRIVATE -municode -s -Wl,--file-alignment,4096)
 target_compile_options(korvello PRIVATE ${KORVELLO_WARNINGS})
 add_dependencies(korvello korvello_tools korvello_art)
 set_target_properties(korvello PROPERTIES OUTPUT_NAME korvello)
+
+# The release (make dist): korvello.exe, the user's README, THIRD-PARTY.md with
+# the versions the tools recipe built and its licence texts, zipped, with the
+# zip's SHA-256 beside it. Built by default: the e2e scenario "dist" unpacks it.
+set(KV_DIST_NAME korvello-${PROJECT_VERSION}-win64)
+set(KV_DIST_ZIP ${CMAKE_BINARY_DIR}/dist/${KV_DIST_NAME}.zip)
+file(GLOB KV_DIST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/dist/*)
+if(KORVELLO_BUILD_TOOLS OR EXISTS ${KORVELLO_TOOLS_DIR}/manifest.txt)
+  add_custom_command(OUTPUT ${KV_DIST_ZIP} ${KV_DIST_ZIP}.sha256
+    COMMAND ${CMAKE_SOURCE_DIR}/dist/make-dist.sh $<TARGET_FILE:korvello> ${KORVELLO_TOOLS_DIR}
+      ${PROJECT_VERSION} ${CMAKE_BINARY_DIR}/dist
+    DEPENDS korvello ${KV_DIST_SOURCES} ${KORVELLO_TOOLS_DIR}/manifest.txt
+    COMMENT "Release zip ${KV_DIST_NAME}.zip" VERBATIM)
+  add_custom_target(korvello_dist ALL DEPENDS ${KV_DIST_ZIP})
+else()
+  # Tool files copied by hand, without the recipe's manifest and licence texts.
+  add_custom_target(korvello_dist
+    COMMAND ${CMAKE_COMMAND} -E echo "no manifest.txt in ${KORVELLO_TOOLS_DIR}: run tools/build-tools.sh there"
+    COMMAND ${CMAKE_COMMAND} -E false VERBATIM)
+endif()
 
 # GoogleTest: an installed build for the target when there is one (MSYS2 has
 # it), else Debian's sources built here. A cross build looks for packages only
@@ -134,7 +154,7 @@ if(CMAKE_CROSSCOMPILING)
   add_test(NAME e2e_teardown COMMAND ${KV_E2E} --teardown ${CMAKE_BINARY_DIR})
   set_tests_properties(e2e_setup PROPERTIES LABELS e2e FIXTURES_SETUP e2e FIXTURES_REQUIRED media TIMEOUT 900)
   set_tests_properties(e2e_teardown PROPERTIES LABELS e2e FIXTURES_CLEANUP e2e)
-  set(KV_E2E_SCENARIOS basics 900 hostile 900 faults 1200 longpaths 600 soak 3000)
+  set(KV_E2E_SCENARIOS basics 900 hostile 900 faults 1200 longpaths 600 dist 600 soak 3000)
   while(KV_E2E_SCENARIOS)
     list(POP_FRONT KV_E2E_SCENARIOS name limit)
     add_test(NAME e2e_${name} COMMAND ${KV_E2E} ${CMAKE_BINARY_DIR} ${name})

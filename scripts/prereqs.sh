@@ -8,8 +8,9 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # compilers; Wine and a virtual display; ImageMagick's import for screenshots;
 # GoogleTest (the native package and the sources the cross build compiles);
 # Debian's ffmpeg, ffprobe and mediainfo for the test media and their checks;
-# Python for the window art; chattr for the unwritable-folder fault as root.
-pkgs=(build-essential cmake ninja-build make xz-utils bzip2 ca-certificates
+# Python for the window art; chattr for the unwritable-folder fault as root;
+# zip for the release and unzip for its test.
+pkgs=(build-essential cmake ninja-build make xz-utils bzip2 ca-certificates zip unzip
       gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
       wine wine64 xvfb imagemagick
       libgtest-dev googletest ffmpeg mediainfo python3 e2fsprogs clang-format clang-tidy)

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the five Windows files Korvello ships beside its executable:
 #   ffmpeg.exe, cygwin1.dll (winpthreads), cygz.dll (zlib), mediainfo.exe, mediainfo.dll
-# from Debian source packages, cross-compiled with MinGW-w64.
+# from Debian source packages, cross-compiled with MinGW-w64; beside them
+# licenses/ (each component's licence text, from its source tree) and
+# manifest.txt (the versions built), which the release carries.
 # Usage: tools/build-tools.sh OUTDIR
 # Results are cached; see tools/README.md.
 set -euo pipefail
@@ -19,6 +21,11 @@ CC=$HOST-gcc-posix
 CXX=$HOST-g++-posix
 PACKAGES=(ffmpeg lame zlib mingw-w64 libzen libmediainfo mediainfo)
 RESULTS=(ffmpeg.exe cygwin1.dll cygz.dll mediainfo.exe mediainfo.dll)
+# The cross compiler's runtime (libgcc, libstdc++) and the MinGW-w64 runtime are
+# linked into every file; their packages name their versions and terms.
+TOOLCHAIN_PACKAGES=(gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev)
+GCC_COPYRIGHT=/usr/share/doc/gcc-mingw-w64-base/copyright
+GPL3_TEXT=/usr/share/common-licenses/GPL-3
 # Each library is optimised as its own build system or Debian's packaging does it,
 # for the x86-64 baseline only (no -march), so the tools run on every 64-bit PC:
 # - zlib: -O3, what its configure and Debian's rules both use.
@@ -40,8 +47,11 @@ log() { printf '[build-tools] %s\n' "$*" >&2; }
 die() { log "ERROR: $*"; exit 1; }
 
 for tool in "$CC" "$CXX" "$HOST-objdump" "$HOST-windres" "$HOST-ar" "$HOST-nm" \
-            nasm cmake ninja make patch tar xz bzip2 sha256sum flock apt-get apt-cache dpkg; do
+            nasm cmake ninja make patch tar xz bzip2 sha256sum flock apt-get apt-cache dpkg dpkg-query; do
     command -v "$tool" >/dev/null || die "missing '$tool' (install the packages in tools/prereqs.txt)"
+done
+for f in "$GCC_COPYRIGHT" "$GPL3_TEXT"; do
+    [[ -s $f ]] || die "missing $f (install the packages in tools/prereqs.txt)"
 done
 
 # ---------------------------------------------------------------- apt sources
@@ -198,8 +208,13 @@ install_results() {
     mkdir -p "$OUT"
     local f
     for f in "${RESULTS[@]}"; do cp -f "$BUILD/bin/$f" "$OUT/$f.tmp" && mv -f "$OUT/$f.tmp" "$OUT/$f"; done
+    cp -f "$BUILD/manifest.txt" "$OUT/manifest.txt.tmp" && mv -f "$OUT/manifest.txt.tmp" "$OUT/manifest.txt"
+    # The whole folder anew: a licence an older build had must not linger.
+    rm -rf "$OUT/licenses.tmp" && cp -r "$BUILD/licenses" "$OUT/licenses.tmp"
+    rm -rf "$OUT/licenses" && mv "$OUT/licenses.tmp" "$OUT/licenses"
     local extra
-    extra=$(find "$OUT" -mindepth 1 -maxdepth 1 | grep -vE '/(ffmpeg\.exe|cygwin1\.dll|cygz\.dll|mediainfo\.exe|mediainfo\.dll)$' || true)
+    extra=$(find "$OUT" -mindepth 1 -maxdepth 1 |
+        grep -vE '/(ffmpeg\.exe|cygwin1\.dll|cygz\.dll|mediainfo\.exe|mediainfo\.dll|manifest\.txt|licenses)$' || true)
     [[ -z $extra ]] || log "warning: $OUT holds other files too: $(echo "$extra" | tr '\n' ' ')"
     log "tools in $OUT (key $key)"
 }
@@ -359,6 +374,41 @@ S_MI=$(unpack mediainfo "$W/src/mi")
 [[ $(basename "$S_ZEN") == ZenLib ]] || die "ZenLib tree not found"
 SECS[unpack-sources]=$((SECONDS - t_all))
 
+# Each component's licence as its own source tree words it, under the name the
+# release's THIRD-PARTY.md gives it (dist/THIRD-PARTY.md.in).
+collect_licenses() {
+    local L=$BUILD/licenses f
+    mkdir -p "$L"
+    cp "$S_FFMPEG/COPYING.LGPLv2.1" "$L/ffmpeg-COPYING.LGPLv2.1"
+    cp "$S_FFMPEG/LICENSE.md" "$L/ffmpeg-LICENSE.md"
+    cp "$S_LAME/COPYING" "$L/lame-COPYING"
+    cp "$S_LAME/LICENSE" "$L/lame-LICENSE"
+    cp "$S_ZLIB/LICENSE" "$L/zlib-LICENSE"
+    cp "$S_MINGW/COPYING" "$L/mingw-w64-COPYING"
+    cp "$S_MINGW/COPYING.MinGW-w64-runtime/COPYING.MinGW-w64-runtime.txt" "$L/mingw-w64-runtime-COPYING.txt"
+    cp "$S_MINGW/mingw-w64-libraries/winpthreads/COPYING" "$L/winpthreads-COPYING"
+    cp "$S_ZEN/License.txt" "$L/zenlib-License.txt"
+    cp "$S_MIL/LICENSE" "$L/mediainfolib-LICENSE"
+    cp "$S_MI/LICENSE" "$L/mediainfo-LICENSE"
+    # The code MediaInfoLib bundles states its terms in each file's leading comment;
+    # the Gladman files ask for them in a binary's documentation.
+    for f in tinyxml2/tinyxml2.h tfsxml/tfsxml.c md5/md5.c aes-gladman/aescrypt.c \
+             sha1-gladman/sha1.c sha2-gladman/sha2.c hmac-gladman/hmac.c; do
+        printf '==> MediaInfoLib/Source/ThirdParty/%s <==\n' "$f"
+        awk '{ print } /\*\// { exit }' "$S_MIL/Source/ThirdParty/$f"
+        echo
+    done >"$L/mediainfolib-thirdparty-notices.txt"
+    # libgcc and libstdc++: GPLv3 with the GCC Runtime Library Exception, whose
+    # text the cross compiler's package carries in its copyright file.
+    awk '/^GCC is Copyright/ { on = 1 } on { print } on && /requirements of the license of GCC\./ { exit }' \
+        "$GCC_COPYRIGHT" >"$L/gcc-runtime-library-exception.txt"
+    grep -q '^GCC RUNTIME LIBRARY EXCEPTION' "$L/gcc-runtime-library-exception.txt"
+    grep -q 'No Weakening of GCC Copyleft' "$L/gcc-runtime-library-exception.txt"
+    cp "$GPL3_TEXT" "$L/gcc-GPL-3"
+    for f in "$L"/*; do [[ -s $f ]] || { echo "empty: $f"; return 1; }; done
+}
+timed licenses collect_licenses
+
 timed winpthreads build_winpthreads "$S_MINGW"
 timed zlib build_zlib "$S_ZLIB"
 timed lame build_lame "$S_LAME"
@@ -394,8 +444,12 @@ for f in "${RESULTS[@]}"; do total_bytes=$((total_bytes + $(stat -c %s "$BUILD/b
 SECS[total]=$((SECONDS - t_all))
 {
     for p in "${PACKAGES[@]}"; do echo "source $p ${VER[$p]}"; done
+    # toolchain SOURCE-PACKAGE SOURCE-VERSION BINARY-PACKAGE BINARY-VERSION
+    for p in "${TOOLCHAIN_PACKAGES[@]}"; do
+        dpkg-query -W -f='toolchain ${source:Package} ${source:Version} ${Package} ${Version}\n' "$p"
+    done
     echo "seconds download $SECS_DOWNLOAD"
-    for n in unpack-sources winpthreads zlib lame ffmpeg mediainfo total; do echo "seconds $n ${SECS[$n]}"; done
+    for n in unpack-sources licenses winpthreads zlib lame ffmpeg mediainfo total; do echo "seconds $n ${SECS[$n]}"; done
     (cd "$BUILD/bin" && for f in "${RESULTS[@]}"; do echo "bytes $f $(stat -c %s "$f")"; done)
     echo "bytes total $total_bytes"
     echo "cflags zlib $ZLIB_CFLAGS"

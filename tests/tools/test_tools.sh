@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the five Windows tool files (tools/build-tools.sh OUTDIR) under Wine:
 # the conversion line Korvello runs, the duration query through a batch file,
-# the import tables and the run-time DLL dependencies.
+# the import tables and the run-time DLL dependencies; and what the release
+# takes from beside them: manifest.txt and each component's licence text.
 # Usage: tests/tools/test_tools.sh TOOLSDIR
 # Needs: wine (64-bit), Debian's ffmpeg and mediainfo, x86_64-w64-mingw32-objdump.
 set -uo pipefail
@@ -103,6 +104,50 @@ check "the five files within 12 MB together" "$total bytes" test "$total" -le 12
 conf=$(wine "$TOOLS/ffmpeg.exe" -hide_banner -buildconf </dev/null 2>/dev/null | tr -d '\r')
 check "ffmpeg.exe reports its build configuration" "got nothing" grep -q -- '--enable-libmp3lame' <<<"$conf"
 check "ffmpeg.exe is built for speed, not size" "configured with --enable-small" absent grep -q -- '--enable-small' <<<"$conf"
+
+# ------------------------------------------------------------------ manifest and licence texts
+
+# The versions built, which the release's THIRD-PARTY.md names.
+M_FILE=$TOOLS/manifest.txt
+check "manifest.txt present" "not found in $TOOLS" test -s "$M_FILE"
+for p in ffmpeg lame zlib mingw-w64 libzen libmediainfo mediainfo; do
+    check "manifest names the $p source version" "$(grep "^source $p " "$M_FILE" 2>&1)" \
+        grep -qE "^source $p [0-9]+:?[^ ]*$" "$M_FILE"
+done
+for p in gcc-mingw-w64 mingw-w64; do
+    check "manifest names the toolchain's $p version" "$(grep "^toolchain $p " "$M_FILE" 2>&1)" \
+        grep -qE "^toolchain $p [^ ]+ [^ ]+ [^ ]+$" "$M_FILE"
+done
+# Each text by a phrase only the right one holds: a wrong file copied, an empty one,
+# or a cut-short extract fails here.
+declare -A LICENSE_PHRASE=(
+    [ffmpeg-COPYING.LGPLv2.1]="GNU LESSER GENERAL PUBLIC LICENSE|Version 2.1, February 1999"
+    [ffmpeg-LICENSE.md]="Most files in FFmpeg are under the GNU Lesser General Public License"
+    [lame-COPYING]="GNU LIBRARY GENERAL PUBLIC LICENSE|Version 2, June 1991"
+    [lame-LICENSE]="Can I use LAME in my commercial program"
+    [zlib-LICENSE]="Jean-loup Gailly and Mark Adler"
+    [mingw-w64-COPYING]="Zope Public License (ZPL) Version 2.1"
+    [mingw-w64-runtime-COPYING.txt]="MinGW-w64 runtime licensing"
+    [winpthreads-COPYING]="Posix Threads library for Microsoft Windows"
+    [zenlib-License.txt]="MediaArea.net SARL"
+    [mediainfolib-LICENSE]="BSD 2-Clause License"
+    [mediainfo-LICENSE]="BSD 2-Clause License"
+    [mediainfolib-thirdparty-notices.txt]="Original code by Lee Thomason|Brian Gladman|Colin Plumb|tfsxml"
+    [gcc-runtime-library-exception.txt]="GCC RUNTIME LIBRARY EXCEPTION|No Weakening of GCC Copyleft"
+    [gcc-GPL-3]="GNU GENERAL PUBLIC LICENSE|Version 3, 29 June 2007"
+)
+has_phrases() { # file phrase|phrase...
+    local phrase phrases
+    [[ -s $1 ]] || return 1
+    IFS='|' read -ra phrases <<<"$2"
+    for phrase in "${phrases[@]}"; do grep -qF -- "$phrase" "$1" || return 1; done
+}
+for f in "${!LICENSE_PHRASE[@]}"; do
+    check "licenses/$f holds its licence" "missing, empty or not saying '${LICENSE_PHRASE[$f]}'" \
+        has_phrases "$TOOLS/licenses/$f" "${LICENSE_PHRASE[$f]}"
+done
+unknown=$(cd "$TOOLS/licenses" 2>/dev/null && for f in *; do [[ -n ${LICENSE_PHRASE[$f]:-} ]] || echo "$f"; done)
+check "licenses/ holds no other file" "also: $(echo $unknown)" test -z "$unknown"
 
 # ------------------------------------------------------------------ test media
 
