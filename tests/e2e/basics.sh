@@ -149,3 +149,81 @@ kill "$OPID" 2>/dev/null
 wait "$OPID" 2>/dev/null
 OPID=
 
+
+# ---- d. files from outside: the command line and a second start ---------------------------
+
+echo "== files from outside"
+fresh_state
+OUT=$RUN/out-d
+set_workdir "$OUT"
+IN=$RUN/outside
+LONGDIR=$IN/$(printf 'l%.0s' {1..150})/$(printf 'm%.0s' {1..120})
+mkdir -p "$IN/Clips" "$LONGDIR"
+cp "$BUILD/media/aac_mono_48k.mp4" "$IN/first.mp4"
+cp "$BUILD/media/aac_mono_48k.mp4" "$IN/Clips/a.mp4"
+cp "$BUILD/media/aac_stereo_video.mp4" "$IN/Clips/b.mp4"
+echo "not a video" >"$IN/Clips/notes.txt"
+cp "$BUILD/media/aac_stereo_video.mp4" "$LONGDIR/long one.mp4"
+cp "$BUILD/media/aac_mono_48k.mp4" "$IN/Лекция 2 — звук.mp4"
+cp "$BUILD/media/aac_mono_48k.mp4" "$IN/relative.mp4"
+LONGFILE=$(winpath "$LONGDIR/long one.mp4")
+
+# The rows once there are at least `count` of them, or after `seconds`.
+wait_rows() { # count seconds
+    local rows n
+    for ((n = 0; n < $2 * 4; n++)); do
+        rows=$(drive rows)
+        (($(grep -c . <<<"$rows") >= $1)) && break
+        sleep 0.25
+    done
+    printf '%s\n' "$rows"
+}
+names_of() { cut -f2 <<<"$1"; }
+# A second start given paths: it must hand them over and end by itself. The
+# third path is relative to the folder it is started in.
+second_start() {
+    (cd "$IN" && timeout 60 wine "$EXE" "$LONGFILE" "$(winpath "$IN/Лекция 2 — звук.mp4")" relative.mp4 \
+        </dev/null >>"$LOG" 2>&1)
+}
+
+wine "$EXE" "$(winpath "$IN/first.mp4")" "$(winpath "$IN/Clips")" </dev/null >>"$LOG" 2>&1 &
+KPID=$!
+check "a first start with a file and a folder shows its window" "no window within 60 s" quiet drive wait-window 60
+rows=$(wait_rows 3 60)
+check "it adds the file, then the folder's MP4 files and nothing else" "rows: $rows" \
+    [ "$(names_of "$rows" | head -1)" = first -a "$(names_of "$rows" | tail -n +2 | sort | tr '\n' ' ')" = "a b " ]
+check "the added files are pending" "rows: $rows" [ "$(cut -f3 <<<"$rows" | sort -u)" = Pending ]
+
+second_start
+rc=$?
+check "a second start with three paths ends by itself with code 0" "code $rc" [ "$rc" -eq 0 ]
+check "one copy runs" "$(drive count-instances) copies" [ "$(drive count-instances)" = 1 ]
+rows=$(wait_rows 6 60)
+check "the idle copy adds a path over 300 characters, a Cyrillic one and a relative one" "rows: $rows" \
+    [ "$(names_of "$rows" | tail -n 3 | tr '\n' '|')" = "long one|Лекция 2 — звук|relative|" ]
+
+# While converting, handed-over paths wait for the end of the run.
+drive add-file "$(winpath "$MEDIA/long_900s.mp4")" >/dev/null
+drive convert >/dev/null
+check "the run is under way" "rows: $(drive rows)" quiet drive wait-running 120
+second_start
+rc=$?
+check "a second start during the run ends by itself with code 0" "code $rc" [ "$rc" -eq 0 ]
+during=$(drive rows)
+check "nothing is added while the run goes on" "rows: $during" \
+    [ "$(grep -c . <<<"$during")" = 7 -a "$(row_of long_900s "$during" | cut -f3)" != Done ]
+rows=$(drive wait-idle 600)
+idle_rc=$?
+check "the run ends" "rows: $rows" [ "$idle_rc" -eq 0 ]
+rows=$(wait_rows 10 60)
+check "the paths handed over during the run are added after it, pending" "rows: $rows" \
+    [ "$(tail -n 3 <<<"$rows" | cut -f2,3 | tr '\t\n' ':|')" = "long one:Pending|Лекция 2 — звук:Pending|relative:Pending|" ]
+rows=$(head -n 7 <<<"$rows")  # the converted ones; the names repeat below
+check_converted first "$rows" "$OUT/first.mp3" "$IN/first.mp4"
+check_converted "long one" "$rows" "$OUT/long one.mp3" "$LONGDIR/long one.mp4"
+check_converted "Лекция 2 — звук" "$rows" "$OUT/Лекция 2 — звук.mp3" "$IN/Лекция 2 — звук.mp4"
+check_converted relative "$rows" "$OUT/relative.mp3" "$IN/relative.mp4"
+check_converted long_900s "$rows" "$OUT/long_900s.mp3" "$MEDIA/long_900s.mp4"
+stop_korvello
+close_rc=$?
+check "the program ends with code 0" "code $close_rc" [ "$close_rc" -eq 0 ]
