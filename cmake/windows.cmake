@@ -5,7 +5,7 @@ if(CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh)
 endif()
 set(KV_WIN_DEFS UNICODE _UNICODE NOMINMAX WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0800)
-set(KV_WIN_LIBS comctl32 comdlg32 shell32 shlwapi ole32 oleaut32 uuid gdi32 user32 advapi32 kernel32 psapi)
+set(KV_WIN_LIBS comctl32 comdlg32 shell32 shlwapi ole32 oleaut32 uuid oleacc gdi32 user32 advapi32 kernel32 psapi)
 set(KV_STATIC -static -static-libgcc -static-libstdc++)
 
 # The five tool files: built from Debian's sources by the tools recipe, cached

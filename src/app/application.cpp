@@ -59,11 +59,14 @@ void TApplication::Minimize() {
 
 int TApplication::Run() {
     MSG msg;
-    while (mainForm_ && ::IsWindow(mainForm_) && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
+    while (mainForm_ && ::IsWindow(mainForm_) && ::GetMessageW(&msg, nullptr, 0, 0) > 0) ProcessMessage(msg);
     return 0;
+}
+
+void TApplication::ProcessMessage(MSG& msg) {
+    if (mainForm_ && ::IsDialogMessageW(mainForm_, &msg)) return;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
 }
 
 LRESULT TApplication::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {

@@ -39,6 +39,10 @@ public:
 
     // Runs the message loop until the main window is gone or WM_QUIT arrives.
     int Run();
+    // One message as the loop handles it: the main window's keyboard
+    // navigation first (Tab, Shift+Tab, Enter, Esc, access keys), then the
+    // ordinary translation and dispatch.
+    void ProcessMessage(MSG& msg);
 
     static TApplication* Instance() noexcept;
 

@@ -2,13 +2,18 @@
 
 #include <windowsx.h>
 
+#include <oleacc.h>
+
+#include "ui/accessible.h"
 #include "win/gdi.h"
+#include "win/text.h"
 
 namespace kv::ui {
 
 namespace {
 
 constexpr wchar_t kClassName[] = L"KorvelloTranPanel";
+constexpr UINT kAccessibleClick = WM_USER + 1;  // a screen reader's "jump"
 
 template <typename F>
 void Guarded(F&& f) noexcept {
@@ -124,6 +129,18 @@ LRESULT TTranPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_CAPTURECHANGED:
         if (reinterpret_cast<HWND>(lp) != Handle()) clickBegun_ = false;
+        return 0;
+    case WM_GETOBJECT: {
+        const AccessibleFace face{
+            win::Widen(accessibleName_), ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, L"", L"Jump", kAccessibleClick};
+        if (const LRESULT r = AnswerGetObject(Handle(), wp, lp, face)) return r;
+        break;
+    }
+    case kAccessibleClick:
+        if (OnClick) {
+            TNotifyEvent handler = OnClick;
+            Guarded([&] { handler(this); });
+        }
         return 0;
     case WM_MOUSEMOVE:
         if (OnMouseMove) {

@@ -10,6 +10,9 @@
 //   panel->OnClick = [this](TComponent* sender) { ... };
 #include <windows.h>
 
+#include <string>
+#include <utility>
+
 #include "components/component.h"
 #include "ui/control_events.h"
 #include "win/window.h"
@@ -36,6 +39,10 @@ public:
     // The pointer shape over the panel: the hand unless set otherwise (not owned).
     void SetCursor(HCURSOR cursor) noexcept { cursor_ = cursor; }
 
+    // What a screen reader calls the panel, a link.
+    void SetAccessibleName(std::string utf8) { accessibleName_ = std::move(utf8); }
+    [[nodiscard]] const std::string& AccessibleName() const noexcept { return accessibleName_; }
+
     TNotifyEvent OnClick;
     TMouseEvent OnMouseDown;
     TMouseEvent OnMouseUp;
@@ -51,6 +58,7 @@ private:
     bool border_ = false;
     bool clickBegun_ = false;
     HCURSOR cursor_ = nullptr;
+    std::string accessibleName_;
 };
 
 }  // namespace kv::ui

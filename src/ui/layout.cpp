@@ -36,22 +36,22 @@ constexpr std::array kLayout{
     ControlDef{Kind::Edit, "Edit1", 16, 79, 360, 21, "", lkNone, "", "", {.keyPress = "Edit1KeyPress"}},
     ControlDef{Kind::Edit, "Edit2", 16, 117, 360, 21, "", lkNone, "", "", {.keyPress = "Edit2KeyPress"}},
     ControlDef{Kind::Edit, "Edit3", 16, 155, 360, 21, "", lkNone, "", "", {.keyPress = "Edit3KeyPress"}},
-    ControlDef{Kind::Button, "Button1", 384, 77, 103, 25, "Add MP4 File", lkNone, "", "", {.click = "Button1Click"}},
-    ControlDef{Kind::Button, "Button2", 384, 115, 103, 25, "Add Folder", lkNone, "", "", {.click = "Button2Click"}},
-    ControlDef{Kind::Button, "Button3", 384, 153, 103, 25, "Browse", lkNone, "", "", {.click = "Button3Click"}},
+    ControlDef{Kind::Button, "Button1", 384, 77, 103, 25, "&Add MP4 File", lkNone, "", "", {.click = "Button1Click"}},
+    ControlDef{Kind::Button, "Button2", 384, 115, 103, 25, "Add &Folder", lkNone, "", "", {.click = "Button2Click"}},
+    ControlDef{Kind::Button, "Button3", 384, 153, 103, 25, "&Browse", lkNone, "", "", {.click = "Button3Click"}},
     ControlDef{Kind::RegionButton, "EzRgnBtn2", 464, 13, 23, 23, "", lkCrop | lkHandPointer, "close", "Close",
-               {.click = "EzRgnBtn2Click"}},
+               {.click = "EzRgnBtn2Click"}, "Close"},
     ControlDef{Kind::RegionButton, "EzRgnBtn1", 437, 13, 23, 23, "", lkCrop | lkHandPointer, "minimize", "Minimize",
-               {.click = "EzRgnBtn1Click"}},
+               {.click = "EzRgnBtn1Click"}, "Minimize"},
     ControlDef{Kind::RegionButton, "EzRgnBtn3", 436, 384, 41, 42, "", lkCrop | lkHandPointer, "convert",
-               "Convert the pending files to MP3", {.click = "EzRgnBtn3Click"}},
+               "Convert the pending files to MP3", {.click = "EzRgnBtn3Click"}, "Convert to MP3"},
     ControlDef{Kind::ListView, "ListView1", 15, 196, 473, 173, "", lkHandPointer, "", "",
                {.click = "ListView1Click", .keyDown = "ListView1KeyDown",
                 .customDraw = "d4_ListViewCustomDrawSubItem"}},
     ControlDef{Kind::ClickPanel, "TranPanel1", 16, 12, 137, 30, "", lkHandPointer | lkLink, "", "",
-               {.click = "TranPanel1Click"}},
+               {.click = "TranPanel1Click"}, "Korvello Labs"},
     ControlDef{Kind::ClickPanel, "TranPanel2", 16, 40, 216, 23, "", lkHandPointer | lkLink, "", "",
-               {.click = "TranPanel2Click"}},
+               {.click = "TranPanel2Click"}, "Korvello home page"},
     // Working stores, right of the client area and outside the window's shape.
     ControlDef{Kind::Label, "Label17", 544, 56, 0, 13, "Keep WorkDir Name", lkHiddenStore | lkAutoWidth},
     ControlDef{Kind::Edit, "Edit4", 544, 72, 201, 21, "", lkHiddenStore},
@@ -62,6 +62,9 @@ constexpr std::array kLayout{
     ControlDef{Kind::Label, "Label15", 696, 216, 0, 13, "Duration (sec)", lkHiddenStore | lkAutoWidth},
     ControlDef{Kind::ListBox, "ListBox2", 696, 232, 96, 97, "", lkHiddenStore},
 };
+
+constexpr std::array<std::string_view, 7> kTabOrder{"Button1",   "Button2",   "Button3",  "ListView1",
+                                                    "EzRgnBtn3", "EzRgnBtn1", "EzRgnBtn2"};
 
 constexpr std::array kColumns{
     ColumnDef{"Type", 40},
@@ -91,6 +94,7 @@ constexpr std::array kLinks{
 std::span<const ControlDef> MainLayout() { return kLayout; }
 std::span<const ColumnDef> ListColumns() { return kColumns; }
 std::span<const LinkDef> Links() { return kLinks; }
+std::span<const std::string_view> TabOrder() { return kTabOrder; }
 
 const LinkDef* FindLink(std::string_view control) {
     for (const auto& l : kLinks)

@@ -40,6 +40,7 @@ struct ControlDef {
     std::string_view picture;  // art name (picture set for region buttons)
     std::string_view hint;
     Bindings on;
+    std::string_view accessibleName;  // what a screen reader says for a control without a caption
 };
 
 struct ColumnDef {
@@ -62,6 +63,8 @@ inline constexpr int kRoundCorner = 30;
 std::span<const ControlDef> MainLayout();
 std::span<const ColumnDef> ListColumns();
 std::span<const LinkDef> Links();
+// The controls Tab reaches, in the order it reaches them.
+std::span<const std::string_view> TabOrder();
 
 const ControlDef* FindControl(std::string_view name);
 const LinkDef* FindLink(std::string_view control);

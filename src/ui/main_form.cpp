@@ -52,6 +52,7 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
            ui::kClientWidth, ui::kClientHeight, app_.Handle(), nullptr, CS_DBLCLKS, ::GetSysColorBrush(COLOR_BTNFACE));
     app_.SetMainForm(Handle());
     BuildControls();
+    ApplyTabOrder();
     jobs_ = std::make_unique<JobList>(Control("ListView1"), Control("ListBox1"), Control("ListBox2"));
     runPlatform_ = std::make_unique<WinRunPlatform>(
         Handle(), kJobExitedMessage, WorkDir, FfmpegPath, [this] { SignalRunFinished(); }, app_.Handle());
@@ -90,6 +91,8 @@ void TfrmMain::Show() {
     ::ShowWindow(Handle(), SW_SHOW);
     ::SetForegroundWindow(Handle());
     FormShow();
+    // The keyboard starts at the first control Tab reaches.
+    if (HWND first = Control(ui::TabOrder().front()); first && !::IsChild(Handle(), ::GetFocus())) ::SetFocus(first);
     ::UpdateWindow(Handle());
     // Files given on the command line ("Open with", "Send to", a drop on the program's icon).
     HandOverPaths(FullPaths(options_.parameters));
@@ -128,6 +131,7 @@ void TfrmMain::BuildControls() {
             b->LoadPictureSet(def.picture);
             if (def.look & ui::lkCrop) b->SetPaintMode(ui::pmCrop);
             b->SetHint(std::string(def.hint));
+            b->SetAccessibleName(std::string(def.accessibleName));
             const std::string_view click = def.on.click;
             b->OnClick = [this, click](TComponent*) { RunClick(click); };
             controls_.emplace(std::string(def.name), b->Handle());
@@ -137,6 +141,7 @@ void TfrmMain::BuildControls() {
             auto* panel = new ui::TTranPanel(this);
             panel->SetName(std::string(def.name));
             if (!panel->Create(Handle(), def.left, def.top, def.width, def.height)) break;
+            panel->SetAccessibleName(std::string(def.accessibleName));
             const std::string_view click = def.on.click;
             panel->OnClick = [this, click](TComponent*) { RunClick(click); };
             controls_.emplace(std::string(def.name), panel->Handle());
@@ -167,6 +172,28 @@ void TfrmMain::BuildControls() {
             break;
         }
     }
+}
+
+// Tab follows the order of sibling windows: the controls Tab reaches go on
+// top in their order. Each is a group of its own, so the arrow keys never
+// wander into the path boxes.
+void TfrmMain::ApplyTabOrder() {
+    HWND after = HWND_TOP;
+    for (std::string_view name : ui::TabOrder()) {
+        HWND h = Control(name);
+        if (!h) continue;
+        const LONG_PTR style = ::GetWindowLongPtrW(h, GWL_STYLE);
+        ::SetWindowLongPtrW(h, GWL_STYLE, style | WS_TABSTOP | WS_GROUP);
+        ::SetWindowPos(h, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = h;
+    }
+}
+
+// Enter on a push button: the dialog manager asks the window for its default
+// action, since the window has no default button; the focused button is it.
+void TfrmMain::PressFocusedButton() {
+    auto it = defsByHwnd_.find(::GetFocus());
+    if (it != defsByHwnd_.end() && it->second->kind == ui::Kind::Button) RunClick(it->second->on.click);
 }
 
 void TfrmMain::CreateWindowed(const ui::ControlDef& def) {
@@ -376,6 +403,16 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         if (g && g == pressed) RunClick(g->def->on.click);
         return 0;
     }
+    case WM_ACTIVATE:
+        // The focus leaves and comes back with the window, to the same control.
+        if (LOWORD(wp) == WA_INACTIVE) {
+            HWND focus = ::GetFocus();
+            if (focus && ::IsChild(Handle(), focus)) lastFocus_ = focus;
+        } else if (lastFocus_ && ::IsWindow(lastFocus_) && ::IsWindowVisible(lastFocus_)) {
+            ::SetFocus(lastFocus_);
+            return 0;
+        }
+        break;
     case WM_SYSCOMMAND:
         // Minimizing by the system menu (Alt+Space) or Win+Down goes where the
         // minimize button goes: the application's taskbar button.
@@ -410,6 +447,8 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         break;
     case WM_COMMAND: {
         HWND from = reinterpret_cast<HWND>(lp);
+        // From the dialog manager: Enter (IDOK) presses the focused button; Esc (IDCANCEL) does nothing.
+        if (!from && LOWORD(wp) == IDOK) PressFocusedButton();
         auto it = defsByHwnd_.find(from);
         if (it != defsByHwnd_.end() && (HIWORD(wp) == BN_CLICKED || HIWORD(wp) == STN_CLICKED))
             RunClick(it->second->on.click);

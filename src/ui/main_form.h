@@ -141,6 +141,8 @@ private:
     void PointerOverGraphic(const Graphic* g);
     void InvalidateGraphic(std::string_view name);
     void BuildControls();
+    void ApplyTabOrder();
+    void PressFocusedButton();
     void CreateWindowed(const ui::ControlDef& def);
     void PaintGraphics(HDC dc);
     const Graphic* GraphicAt(POINT pt) const;
@@ -163,6 +165,7 @@ private:
     std::string pointerOver_;
     bool trackingLeave_ = false;
     const Graphic* pressed_ = nullptr;  // where the left button went down
+    HWND lastFocus_ = nullptr;          // the control to give the focus back to on activation
     win::UniqueFont linkFont_, listUnderlineFont_;
     std::unique_ptr<JobList> jobs_;
     std::unique_ptr<WinRunPlatform> runPlatform_;

@@ -59,6 +59,30 @@ void TRgnBtnState::RepeatTick() {
     if (repeating_) Click();
 }
 
+void TRgnBtnState::KeyDown() {
+    if (pressed_) return;
+    keyHeld_ = true;
+    pressed_ = true;
+    host_.Repaint();
+    host_.RaiseMouseDown();
+}
+
+void TRgnBtnState::KeyUp() {
+    if (!keyHeld_) return;
+    Click();  // while the pressed picture still shows, as a pointer click
+    keyHeld_ = false;
+    pressed_ = false;
+    host_.Repaint();
+    host_.RaiseMouseUp();
+}
+
+void TRgnBtnState::KeyCancel() {
+    if (!keyHeld_) return;
+    keyHeld_ = false;
+    pressed_ = false;
+    host_.Repaint();
+}
+
 void TRgnBtnState::Click() {
     if (enabled_) host_.RaiseClick();
 }

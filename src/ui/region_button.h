@@ -44,8 +44,10 @@ public:
     [[nodiscard]] bool Enabled() const noexcept { return enabled_; }
     [[nodiscard]] bool AutoRepeat() const noexcept { return autoRepeat_; }
     [[nodiscard]] bool Repeating() const noexcept { return repeating_; }
+    [[nodiscard]] bool KeyHeld() const noexcept { return keyHeld_; }
     [[nodiscard]] TPicSlot Picture(const TPicPresence& has) const noexcept {
-        return SelectPicture(pressed_, mouseInside_, enabled_, has);
+        // A key press shows the pressed picture wherever the pointer is.
+        return SelectPicture(pressed_, mouseInside_ || keyHeld_, enabled_, has);
     }
 
     void PointerEntered();
@@ -59,6 +61,14 @@ public:
     // task switch): no release will come, so the press ends here, without a click.
     void CaptureLost();
     void RepeatTick();
+    // The keyboard's press (Space down, or Enter) and release (Space up): the
+    // same events as a pointer click, in the same order: down, click, up.
+    // Ignored while the pointer holds the button, and a key's own repeat
+    // presses nothing more.
+    void KeyDown();
+    void KeyUp();
+    // The focus went elsewhere while the key was held: no click.
+    void KeyCancel();
     // The click operation: reaches the program only while enabled.
     void Click();
 
@@ -76,6 +86,7 @@ private:
     bool autoRepeat_ = false;
     bool clickBegun_ = false;
     bool repeating_ = false;
+    bool keyHeld_ = false;
 };
 
 }  // namespace kv::ui

@@ -6,6 +6,9 @@
 #include <utility>
 #include <vector>
 
+#include <oleacc.h>
+
+#include "ui/accessible.h"
 #include "ui/art_names.h"
 #include "win/gdi.h"
 #include "win/text.h"
@@ -15,6 +18,7 @@ namespace kv::ui {
 namespace {
 
 constexpr UINT_PTR kRepeatTimerId = 1;
+constexpr UINT kAccessibleClick = WM_USER + 1;  // a screen reader's "press"
 constexpr wchar_t kClassName[] = L"KorvelloEzRgnBtn";
 
 // Tried, never waited for: see paintLock_.
@@ -64,6 +68,13 @@ win::UniqueRgn RegionFromRuns(const std::vector<TPixelRun>& runs) {
     }
     data->rdh.rcBound = bound;
     return win::UniqueRgn(::ExtCreateRegion(nullptr, static_cast<DWORD>(buf.size()), data));
+}
+
+// Every other pixel, as the system's focus rectangles: seen on any art.
+win::UniqueBrush DottedBrush() {
+    static const WORD kDots[8] = {0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA};
+    win::UniqueBitmap pattern(::CreateBitmap(8, 8, 1, 1, kDots));
+    return win::UniqueBrush(pattern ? ::CreatePatternBrush(pattern.Get()) : nullptr);
 }
 
 COLORREF ToColorRef(std::uint32_t rgb) noexcept { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
@@ -211,10 +222,44 @@ void TEzRgnBtn::PaintTo(HDC dc) {
     }
     if (mode_ == pmTransparent) {
         DrawKeyed(dc, pic);
-        return;
+    } else {
+        win::MemoryDc src(dc, pic.Bitmap());
+        if (src.Get()) ::BitBlt(dc, 0, 0, pic.Width(), pic.Height(), src.Get(), 0, 0, SRCCOPY);
     }
-    win::MemoryDc src(dc, pic.Bitmap());
-    if (src.Get()) ::BitBlt(dc, 0, 0, pic.Width(), pic.Height(), src.Get(), 0, 0, SRCCOPY);
+    if (FocusCueShown()) DrawFocusCue(dc);
+}
+
+bool TEzRgnBtn::FocusCueShown() const {
+    if (!Handle() || ::GetFocus() != Handle()) return false;
+    // Hidden until the keyboard is used, as the system's own controls do.
+    return (::SendMessageW(Handle(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
+}
+
+// A dotted line just inside the button's own shape, so the cue follows the art.
+void TEzRgnBtn::DrawFocusCue(HDC dc) {
+    win::UniqueRgn shape(::CreateRectRgn(0, 0, 0, 0));
+    if (!shape) return;
+    if (::GetWindowRgn(Handle(), shape.Get()) == ERROR) {
+        RECT rc{};
+        ::GetClientRect(Handle(), &rc);
+        ::SetRectRgn(shape.Get(), rc.left, rc.top, rc.right, rc.bottom);
+    }
+    win::UniqueBrush dots = DottedBrush();
+    if (!dots) return;
+    const COLORREF text = ::SetTextColor(dc, RGB(0, 0, 0));
+    const COLORREF back = ::SetBkColor(dc, RGB(255, 255, 255));
+    ::FrameRgn(dc, shape.Get(), dots.Get(), 1, 1);
+    ::SetTextColor(dc, text);
+    ::SetBkColor(dc, back);
+}
+
+// Enter reaches the button rather than the window's default action; Tab and
+// the arrows stay the dialog manager's.
+LRESULT TEzRgnBtn::KeyboardCode(LPARAM lp) const {
+    const auto* m = reinterpret_cast<const MSG*>(lp);
+    if (m && (m->message == WM_KEYDOWN || m->message == WM_CHAR) && m->wParam == VK_RETURN)
+        return DLGC_BUTTON | DLGC_WANTMESSAGE;
+    return DLGC_BUTTON;
 }
 
 void TEzRgnBtn::DrawKeyed(HDC dc, const TBitmapPicture& pic) {
@@ -393,6 +438,50 @@ LRESULT TEzRgnBtn::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_CAPTURECHANGED:
         if (!releasing_ && reinterpret_cast<HWND>(lp) != Handle()) state_.CaptureLost();
+        return 0;
+    case WM_GETDLGCODE:
+        return KeyboardCode(lp);
+    case WM_KEYDOWN:
+        if (wp == VK_SPACE) {
+            state_.KeyDown();  // the key's own repeat is ignored by the state
+            return 0;
+        }
+        if (wp == VK_RETURN) {
+            state_.KeyDown();
+            state_.KeyUp();
+            return 0;
+        }
+        break;
+    case WM_KEYUP:
+        if (wp == VK_SPACE) {
+            state_.KeyUp();
+            return 0;
+        }
+        break;
+    case WM_SETFOCUS:
+        Invalidate();
+        return 0;
+    case WM_KILLFOCUS:
+        state_.KeyCancel();
+        Invalidate();
+        return 0;
+    case WM_UPDATEUISTATE: {
+        const LRESULT r = Default(msg, wp, lp);
+        Invalidate();
+        return r;
+    }
+    case WM_GETOBJECT: {
+        AccessibleFace face{win::Widen(accessibleName_.empty() ? hint_ : accessibleName_),
+                            ROLE_SYSTEM_PUSHBUTTON,
+                            0,
+                            win::Widen(hint_),
+                            L"Press",
+                            kAccessibleClick};
+        if (const LRESULT r = AnswerGetObject(Handle(), wp, lp, face)) return r;
+        break;
+    }
+    case kAccessibleClick:
+        state_.Click();
         return 0;
     case WM_TIMER:
         if (wp == kRepeatTimerId) {

@@ -75,6 +75,12 @@ public:
     void SetImageList(HIMAGELIST list);
     [[nodiscard]] HIMAGELIST ImageList() const noexcept { return imageList_; }
 
+    // What a screen reader calls the button (the hint describes it).
+    void SetAccessibleName(std::string utf8) { accessibleName_ = std::move(utf8); }
+    [[nodiscard]] const std::string& AccessibleName() const noexcept { return accessibleName_; }
+    // The focus cue shows: the button has the focus and the keyboard is in use.
+    [[nodiscard]] bool FocusCueShown() const;
+
     void SetHint(std::string utf8);
     [[nodiscard]] const std::string& Hint() const noexcept { return hint_; }
     void SetShowHint(bool show);
@@ -127,6 +133,8 @@ private:
     [[nodiscard]] TPicPresence Presence() const noexcept;
     void PaintTo(HDC dc);
     void DrawKeyed(HDC dc, const TBitmapPicture& pic);
+    void DrawFocusCue(HDC dc);
+    LRESULT KeyboardCode(LPARAM lp) const;
     void BuildCropRegion();
     [[nodiscard]] bool IsOverButton(POINT pt) const;
     void TrackLeave();
@@ -137,6 +145,7 @@ private:
     TPaintMode mode_ = pmNormal;
     HIMAGELIST imageList_ = nullptr;
     std::string hint_;
+    std::string accessibleName_;
     bool showHint_ = true;
     HCURSOR cursor_ = nullptr;
     win::UniqueWindow tip_;

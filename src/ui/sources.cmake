@@ -17,4 +17,5 @@ list(APPEND KORVELLO_WIN_SOURCES
   src/ui/region_button_win.cpp
   src/ui/picture.cpp
   src/ui/click_panel.cpp
+  src/ui/accessible.cpp
 )

@@ -4,7 +4,7 @@
 set -euo pipefail
 exe=${1:?program}
 system=" kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll comctl32.dll comdlg32.dll "
-system+="ole32.dll oleaut32.dll shlwapi.dll msvcrt.dll psapi.dll uxtheme.dll "
+system+="ole32.dll oleaut32.dll oleacc.dll shlwapi.dll msvcrt.dll psapi.dll uxtheme.dll "
 mapfile -t dlls < <(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print tolower($3)}')
 [ ${#dlls[@]} -gt 0 ] || { echo "FAIL: no imports read from $exe"; exit 1; }
 status=0

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <set>
 #include <string>
 
@@ -57,6 +58,37 @@ TEST(Layout, PicturesPressDragAndWindowedControlsSitAbove) {
     for (const auto& col : ListColumns()) total += col.width;
     EXPECT_EQ(total, 40 + 154 + 65 + 156 + 34);
     EXPECT_EQ(ListColumns()[4].caption, "DEL");
+}
+
+// Tab reaches only visible controls that take the keyboard, each once; every
+// control a screen reader cannot name from a caption has a name of its own.
+TEST(Layout, TabReachesEachKeyboardControlOnceAndCaptionlessOnesAreNamed) {
+    std::set<std::string_view> seen;
+    for (std::string_view name : TabOrder()) {
+        const ControlDef* c = FindControl(name);
+        ASSERT_NE(c, nullptr) << name;
+        EXPECT_TRUE(seen.insert(name).second) << name << " twice";
+        EXPECT_FALSE(c->look & lkHiddenStore) << name;
+        EXPECT_TRUE(c->kind == Kind::Button || c->kind == Kind::ListView || c->kind == Kind::RegionButton) << name;
+    }
+    for (const auto& c : MainLayout()) {
+        if (c.kind == Kind::RegionButton || c.kind == Kind::ClickPanel) {
+            EXPECT_FALSE(c.accessibleName.empty()) << c.name;
+        }
+        if (c.kind == Kind::RegionButton || c.kind == Kind::Button) {
+            EXPECT_TRUE(seen.count(c.name)) << c.name << " cannot be reached by Tab";
+        }
+    }
+    // Access keys: one "&" a button, no two buttons on the same letter.
+    std::set<char> keys;
+    for (const auto& c : MainLayout()) {
+        if (c.kind != Kind::Button) continue;
+        const auto amp = c.caption.find('&');
+        ASSERT_NE(amp, std::string_view::npos) << c.name;
+        ASSERT_LT(amp + 1, c.caption.size()) << c.name;
+        EXPECT_EQ(c.caption.find('&', amp + 1), std::string_view::npos) << c.name;
+        EXPECT_TRUE(keys.insert(static_cast<char>(std::tolower(c.caption[amp + 1]))).second) << c.name;
+    }
 }
 
 }  // namespace

@@ -4,11 +4,20 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <filesystem>
+#include <initializer_list>
+#include <iterator>
+#include <string>
+#include <vector>
+
 #include "support/form_access.h"
 #include "support/program.h"
 #include "ui/picture.h"
 #include "ui/pixmap.h"
 #include "ui/layout.h"
+#include "support/win_test_util.h"
+#include "win/gdi.h"
+#include "win/handle.h"
 
 namespace {
 
@@ -155,6 +164,152 @@ TEST_F(ShownWindow, TheSystemMenusMinimizeMinimizesTheApplication) {
     ::SendMessageW(p->app.Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
     kvtest::PumpFor(300);
     EXPECT_TRUE(::IsWindowVisible(p->form->Handle()));
+}
+
+// ---- the keyboard -------------------------------------------------------------------------
+
+// Real key strokes through the system's input queue, handled by the program's
+// own loop (its keyboard navigation included).
+class Keyboard : public ShownWindow {
+protected:
+    void SetUp() override {
+        ShownWindow::SetUp();
+        ::SetForegroundWindow(p->form->Handle());
+        Pump(200);
+    }
+    void Pump(DWORD ms) {
+        const ULONGLONG end = ::GetTickCount64() + ms;
+        MSG msg;
+        while (::GetTickCount64() < end) {
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) p->app.ProcessMessage(msg);
+            ::Sleep(5);
+        }
+    }
+    // Presses the keys in order, then lets them go in reverse (Shift+Tab: {VK_SHIFT, VK_TAB}).
+    void Keys(std::initializer_list<WORD> keys) {
+        std::vector<INPUT> in;
+        for (WORD k : keys) {
+            INPUT i{};
+            i.type = INPUT_KEYBOARD;
+            i.ki.wVk = k;
+            in.push_back(i);
+        }
+        for (auto it = std::rbegin(keys); it != std::rend(keys); ++it) {
+            INPUT i{};
+            i.type = INPUT_KEYBOARD;
+            i.ki.wVk = *it;
+            i.ki.dwFlags = KEYEVENTF_KEYUP;
+            in.push_back(i);
+        }
+        ASSERT_EQ(::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)), in.size());
+        Pump(150);
+    }
+    std::string Focused() {
+        HWND f = ::GetFocus();
+        for (const auto& c : kv::ui::MainLayout())
+            if (f && p->form->Control(c.name) == f) return std::string(c.name);
+        return f ? "(other)" : "(none)";
+    }
+};
+
+TEST_F(Keyboard, TabAndShiftTabGoRoundTheControlsInOrder) {
+    EXPECT_EQ(Focused(), "Button1") << "the keyboard starts at the first control";
+    std::vector<std::string> forward{Focused()};
+    for (int i = 0; i < 7; ++i) {
+        Keys({VK_TAB});
+        forward.push_back(Focused());
+    }
+    EXPECT_EQ(forward, (std::vector<std::string>{"Button1", "Button2", "Button3", "ListView1", "EzRgnBtn3", "EzRgnBtn1",
+                                                 "EzRgnBtn2", "Button1"}));
+    std::vector<std::string> back;
+    for (int i = 0; i < 3; ++i) {
+        Keys({VK_SHIFT, VK_TAB});
+        back.push_back(Focused());
+    }
+    EXPECT_EQ(back, (std::vector<std::string>{"EzRgnBtn2", "EzRgnBtn1", "EzRgnBtn3"}));
+    // Arrows on a button go nowhere else: each control is a group of its own.
+    Keys({VK_DOWN});
+    EXPECT_EQ(Focused(), "EzRgnBtn3");
+}
+
+TEST_F(Keyboard, EnterSpaceAndAccessKeysPressTheButtonsEscDoesNothing) {
+    auto& d = *p->dialogs;
+    Keys({VK_RETURN});  // "Add MP4 File" has the focus: its file dialog (answered: cancelled)
+    EXPECT_EQ(d.openRequests.size(), 1u);
+    Keys({VK_TAB});
+    Keys({VK_SPACE});  // "Add Folder"
+    EXPECT_EQ(d.folderAsks.size(), 1u);
+    Keys({VK_MENU, 'B'});  // Alt+B: "Browse", the output folder's picker
+    ASSERT_EQ(d.folderAsks.size(), 2u);
+    EXPECT_EQ(d.folderAsks[1].title, "Select Output Folder");
+    Keys({VK_MENU, 'A'});
+    EXPECT_EQ(d.openRequests.size(), 2u);
+    Keys({VK_ESCAPE});
+    EXPECT_TRUE(::IsWindowVisible(p->form->Handle()));
+    EXPECT_EQ(d.openRequests.size(), 2u);
+    EXPECT_EQ(d.folderAsks.size(), 2u);
+    EXPECT_TRUE(d.boxes.empty());
+}
+
+TEST_F(Keyboard, APictureButtonPressedByKeyShowsItsCueAndClicks) {
+    HWND minimize = p->form->Control("EzRgnBtn1");
+    auto paint = [&] {
+        RECT rc{};
+        ::GetClientRect(minimize, &rc);
+        kv::ui::TPixmap out(rc.right, rc.bottom);
+        const kv::win::WindowDc screen(nullptr);
+        const kv::win::UniqueBitmap bmp(::CreateCompatibleBitmap(screen.Get(), rc.right, rc.bottom));
+        const kv::win::MemoryDc mem(screen.Get(), bmp.Get());
+        ::SendMessageW(minimize, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem.Get()), PRF_CLIENT);
+        for (int y = 0; y < rc.bottom; ++y)
+            for (int x = 0; x < rc.right; ++x) {
+                const COLORREF c = ::GetPixel(mem.Get(), x, y);
+                out.Set(x, y, (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c));
+            }
+        return out;
+    };
+    const kv::ui::TPixmap plain = paint();
+    Keys({VK_SHIFT, VK_TAB});  // from "Add MP4 File" back round to Close, then to Minimize
+    Keys({VK_SHIFT, VK_TAB});
+    ASSERT_EQ(Focused(), "EzRgnBtn1");
+    const kv::ui::TPixmap cued = paint();
+    // The cue is drawn on the button's own shape: it changes pixels, and only
+    // pixels inside the shape's edge, never the middle of the art.
+    const kv::win::UniqueRgn region(::CreateRectRgn(0, 0, 0, 0));
+    HRGN shape = region.Get();
+    ASSERT_NE(::GetWindowRgn(minimize, shape), ERROR);
+    int changed = 0, changedInMiddle = 0;
+    for (int y = 0; y < plain.height; ++y)
+        for (int x = 0; x < plain.width; ++x) {
+            if (plain.At(x, y) == cued.At(x, y)) continue;
+            ++changed;
+            EXPECT_TRUE(::PtInRegion(shape, x, y)) << x << "," << y << " outside the shape";
+            const bool edge = !::PtInRegion(shape, x - 1, y) || !::PtInRegion(shape, x + 1, y) ||
+                              !::PtInRegion(shape, x, y - 1) || !::PtInRegion(shape, x, y + 1);
+            if (!edge) ++changedInMiddle;
+        }
+    EXPECT_GT(changed, 10);
+    EXPECT_EQ(changedInMiddle, 0);
+
+    Keys({VK_SPACE});
+    EXPECT_TRUE(::IsIconic(p->app.Handle())) << "Space on Minimize minimizes";
+}
+
+TEST_F(Keyboard, DeleteStillRemovesTheSelectedRow) {
+    kvtest::TempFolder dir(L"kv keys");
+    for (const wchar_t* n : {L"a.mp4", L"b.mp4"}) {
+        std::filesystem::copy_file(kvtest::MediaFile("aac_mono_48k.mp4"), dir.Path() / n);
+        p->dialogs->openAnswers.push_back(kvtest::Utf8(dir.Path() / n));
+        p->form->Button1Click();
+    }
+    auto& jobs = p->form->Jobs();
+    ASSERT_EQ(jobs.Count(), 2);
+    for (int i = 0; i < 3; ++i) Keys({VK_TAB});
+    ASSERT_EQ(Focused(), "ListView1");
+    ListView_SetItemState(jobs.ListView(), 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    Keys({VK_DELETE});
+    ASSERT_EQ(jobs.Count(), 1);
+    EXPECT_EQ(jobs.Path(0), kvtest::Utf8(dir.Path() / L"a.mp4"));
 }
 
 }  // namespace

@@ -205,4 +205,47 @@ TEST(EzRgnBtnEvents, LostCaptureEndsThePressWithoutClick) {
     EXPECT_EQ(r.Take(), (Log{"release", kUp, "up"}));
 }
 
+// The keyboard presses as the pointer does: down, click while the pressed
+// picture shows, up; the pointer being elsewhere does not matter.
+TEST(EzRgnBtnEvents, AKeyPressIsAClickInTheSameOrder) {
+    Recorder r;
+    r.state.KeyDown();
+    EXPECT_EQ(r.Take(), (Log{kDown, "down"}));
+    r.state.KeyDown();  // the key's own repeat
+    EXPECT_TRUE(r.Take().empty());
+    r.state.KeyUp();
+    EXPECT_EQ(r.Take(), (Log{"click", kIdle, "up"}));
+    EXPECT_EQ(r.clickPictures, std::vector<TPicSlot>{psDown});
+    r.state.KeyUp();  // a release without a press
+    EXPECT_TRUE(r.Take().empty());
+    EXPECT_EQ(r.clicks, 1);
+}
+
+TEST(EzRgnBtnEvents, AKeyPressLostOrDisabledClicksNothing) {
+    Recorder r;
+    r.state.KeyDown();
+    r.state.KeyCancel();  // the focus moved on while Space was held
+    r.state.KeyUp();
+    EXPECT_EQ(r.Take(), (Log{kDown, "down", kIdle}));
+    EXPECT_FALSE(r.state.Pressed());
+
+    r.state.SetEnabled(false);
+    (void)r.Take();
+    r.state.KeyDown();
+    r.state.KeyUp();
+    EXPECT_EQ(r.clicks, 0);
+
+    // A pointer press in progress is not pressed again, nor ended, by a key.
+    r.state.SetEnabled(true);
+    r.state.PointerEntered();
+    r.state.ButtonDown();
+    (void)r.Take();
+    r.state.KeyDown();
+    r.state.KeyUp();
+    EXPECT_TRUE(r.Take().empty());
+    EXPECT_TRUE(r.state.Pressed());
+    r.state.ButtonUp(true);
+    EXPECT_EQ(r.clicks, 1);
+}
+
 }  // namespace

@@ -1,0 +1,26 @@
+#pragma once
+// What a screen reader is told of a control the system cannot describe: its
+// name, role and action, answered to WM_GETOBJECT. Place, parent, focus and
+// the rest come from the system's own object for the window.
+#include <windows.h>
+
+#include <string>
+
+namespace kv::ui {
+
+struct AccessibleFace {
+    std::wstring name;
+    long role = 0;        // ROLE_SYSTEM_PUSHBUTTON, ROLE_SYSTEM_LINK ...
+    long extraState = 0;  // STATE_SYSTEM_ flags added to the system's (STATE_SYSTEM_LINKED ...)
+    std::wstring description;
+    std::wstring defaultAction;  // "Press", "Jump"
+    // Posted to the control for the default action: the reader's call
+    // returns at once, and a control gone by then receives nothing.
+    UINT actionMessage = 0;
+};
+
+// The answer to WM_GETOBJECT: the face for the client object, 0 for every
+// other object (the system answers those).
+LRESULT AnswerGetObject(HWND hwnd, WPARAM wp, LPARAM lp, const AccessibleFace& face);
+
+}  // namespace kv::ui

@@ -1,0 +1,158 @@
+// What a screen reader finds in the window: names, roles and actions of the
+// picture buttons and click panels, and the job list as the system's list.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <oleacc.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "support/program.h"
+#include "support/win_test_util.h"
+#include "ui/layout.h"
+
+namespace {
+
+using kvtest::Program;
+
+struct Release {
+    void operator()(IUnknown* p) const { p->Release(); }
+};
+using Accessible = std::unique_ptr<IAccessible, Release>;
+
+Accessible Of(HWND h) {
+    IAccessible* acc = nullptr;
+    if (FAILED(::AccessibleObjectFromWindow(h, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&acc))))
+        return nullptr;
+    return Accessible(acc);
+}
+
+VARIANT Self() {
+    VARIANT v;
+    ::VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = CHILDID_SELF;
+    return v;
+}
+
+std::wstring Text(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*), IAccessible& acc) {
+    BSTR b = nullptr;
+    if (FAILED((acc.*get)(Self(), &b)) || !b) return L"(none)";
+    std::wstring s(b, ::SysStringLen(b));
+    ::SysFreeString(b);
+    return s;
+}
+
+long Role(IAccessible& acc) {
+    VARIANT v;
+    ::VariantInit(&v);
+    if (FAILED(acc.get_accRole(Self(), &v)) || v.vt != VT_I4) return -1;
+    return v.lVal;
+}
+
+long State(IAccessible& acc) {
+    VARIANT v;
+    ::VariantInit(&v);
+    if (FAILED(acc.get_accState(Self(), &v)) || v.vt != VT_I4) return -1;
+    return v.lVal;
+}
+
+class ScreenReader : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Korvello");
+        p = std::make_unique<Program>();
+        p->form->Show();
+        kvtest::PumpFor(200);
+    }
+    std::unique_ptr<Program> p;
+};
+
+TEST_F(ScreenReader, PictureButtonsAndPanelsSayWhatTheyAreAndWhereTheyAre) {
+    struct Expected {
+        const char* control;
+        const wchar_t* name;
+        long role;
+        const wchar_t* action;
+    };
+    for (const Expected& e : {Expected{"EzRgnBtn3", L"Convert to MP3", ROLE_SYSTEM_PUSHBUTTON, L"Press"},
+                              Expected{"EzRgnBtn1", L"Minimize", ROLE_SYSTEM_PUSHBUTTON, L"Press"},
+                              Expected{"EzRgnBtn2", L"Close", ROLE_SYSTEM_PUSHBUTTON, L"Press"},
+                              Expected{"TranPanel1", L"Korvello Labs", ROLE_SYSTEM_LINK, L"Jump"},
+                              Expected{"TranPanel2", L"Korvello home page", ROLE_SYSTEM_LINK, L"Jump"}}) {
+        SCOPED_TRACE(e.control);
+        HWND h = p->form->Control(e.control);
+        Accessible acc = Of(h);
+        ASSERT_TRUE(acc);
+        EXPECT_EQ(Text(&IAccessible::get_accName, *acc), e.name);
+        EXPECT_EQ(Role(*acc), e.role);
+        EXPECT_EQ(Text(&IAccessible::get_accDefaultAction, *acc), e.action);
+        // Where it is comes from the system's own object: the control's place on screen.
+        long x = 0, y = 0, w = 0, hgt = 0;
+        ASSERT_EQ(acc->accLocation(&x, &y, &w, &hgt, Self()), S_OK);
+        RECT rc{};
+        ::GetWindowRect(h, &rc);
+        EXPECT_EQ(x, rc.left);
+        EXPECT_EQ(y, rc.top);
+        EXPECT_EQ(w, rc.right - rc.left);
+        if (e.role == ROLE_SYSTEM_LINK) {
+            EXPECT_TRUE(State(*acc) & STATE_SYSTEM_LINKED);
+        }
+    }
+    Accessible convert = Of(p->form->Control("EzRgnBtn3"));
+    EXPECT_EQ(Text(&IAccessible::get_accDescription, *convert), L"Convert the pending files to MP3");
+    // A control the system describes itself keeps the system's answer.
+    Accessible add = Of(p->form->Control("Button1"));
+    ASSERT_TRUE(add);
+    EXPECT_NE(Text(&IAccessible::get_accName, *add), L"Convert to MP3");
+}
+
+TEST_F(ScreenReader, TheDefaultActionClicks) {
+    Accessible link = Of(p->form->Control("TranPanel2"));
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->accDoDefaultAction(Self()), S_OK);
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return !p->dialogs->opened.empty(); }, 5000));
+    EXPECT_EQ(p->dialogs->opened[0], std::string(kv::ui::FindLink("TranPanel2")->address));
+
+    Accessible minimize = Of(p->form->Control("EzRgnBtn1"));
+    ASSERT_TRUE(minimize);
+    EXPECT_EQ(minimize->accDoDefaultAction(Self()), S_OK);
+    EXPECT_TRUE(kvtest::PumpUntil([&] { return ::IsIconic(p->app.Handle()) != FALSE; }, 5000));
+}
+
+TEST_F(ScreenReader, TheJobListIsTheSystemsList) {
+    kvtest::TempFolder dir(L"kv reader");
+    for (const wchar_t* n : {L"first.mp4", L"second.mp4", L"third.mp4"}) {
+        std::filesystem::copy_file(kvtest::MediaFile("aac_mono_48k.mp4"), dir.Path() / n);
+        p->dialogs->openAnswers.push_back(kvtest::Utf8(dir.Path() / n));
+        p->form->Button1Click();
+    }
+    // On Windows the system's own list proxy describes rows and cells: it
+    // serves windows of the list class that answer nothing themselves, and
+    // reads rows and cells through the list's messages. (Wine has no such
+    // proxy, so what it would read is checked here.)
+    HWND list = p->form->Control("ListView1");
+    wchar_t cls[64] = {};
+    ::GetClassNameW(list, cls, 64);
+    EXPECT_STREQ(cls, WC_LISTVIEWW);
+    EXPECT_EQ(::SendMessageW(list, WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT)), 0);
+    EXPECT_EQ(::GetWindowLongPtrW(list, GWL_STYLE) & LVS_TYPEMASK, LVS_REPORT);
+    ASSERT_EQ(ListView_GetItemCount(list), 3);
+    wchar_t cell[64] = {};
+    ListView_GetItemText(list, 1, 1, cell, 64);
+    EXPECT_STREQ(cell, L"second");
+    ListView_GetItemText(list, 1, 2, cell, 64);
+    EXPECT_STREQ(cell, L"Pending");
+    wchar_t header[64] = {};
+    LVCOLUMNW col{};
+    col.mask = LVCF_TEXT;
+    col.pszText = header;
+    col.cchTextMax = 64;
+    ASSERT_TRUE(ListView_GetColumn(list, 2, &col));
+    EXPECT_STREQ(header, L"Progress");
+}
+
+}  // namespace
