@@ -227,3 +227,34 @@ check_converted long_900s "$rows" "$OUT/long_900s.mp3" "$MEDIA/long_900s.mp4"
 stop_korvello
 close_rc=$?
 check "the program ends with code 0" "code $close_rc" [ "$close_rc" -eq 0 ]
+
+# ---- e. the keyboard alone ----------------------------------------------------------------
+
+echo "== keyboard"
+fresh_state
+OUT=$RUN/out-e
+set_workdir "$OUT"
+start_korvello
+check "the program starts" "no window within 60 s" [ $? -eq 0 ]
+focus=$(drive keys tab)
+check "Tab from the first button reaches Add Folder" "focus: $focus" [ "$focus" = $'Button\t384,115' ]
+focus=$(drive keys shift+tab)
+check "Shift+Tab goes back to Add MP4 File" "focus: $focus" [ "$focus" = $'Button\t384,77' ]
+drive add-file "$(winpath "$IN/first.mp4")" >/dev/null
+focus=$(drive keys tab tab tab tab)
+check "four Tabs from Add MP4 File reach the convert button" "focus: $focus" \
+    [ "$focus" = $'KorvelloEzRgnBtn\t436,384' ]
+focus=$(drive keys esc)
+check "Esc changes nothing" "focus: $focus, rows: $(drive rows)" \
+    [ "$focus" = $'KorvelloEzRgnBtn\t436,384' -a "$(drive rows)" = $'MP4\tfirst\tPending\t\tX' ]
+drive keys enter >/dev/null
+rows=$(drive wait-idle 120)
+idle_rc=$?
+check "Enter on the convert button runs the conversion" "code $idle_rc, rows: $rows" [ "$idle_rc" -eq 0 ]
+check_converted first "$rows" "$OUT/first.mp3" "$IN/first.mp4"
+focus=$(drive keys tab tab tab tab tab)
+check "Tab from convert goes round past minimize and close to Browse" "focus: $focus" \
+    [ "$focus" = $'Button\t384,153' ]
+stop_korvello
+close_rc=$?
+check "the program ends with code 0" "code $close_rc" [ "$close_rc" -eq 0 ]

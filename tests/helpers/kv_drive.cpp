@@ -942,6 +942,58 @@ int Close() {
     return 0;
 }
 
+// Key strokes through the system's input queue, to the main window brought
+// to the front; then the control that has the focus: its class and its
+// place in the main window's client area.
+int Keys(const std::vector<std::wstring>& names) {
+    HWND frm = MainWindow();
+    if (!frm) return Fail(L"no visible Korvello main window");
+    ::SetForegroundWindow(frm);
+    ::Sleep(200);
+    for (const auto& name : names) {
+        std::vector<WORD> keys;
+        if (name == L"tab")
+            keys = {VK_TAB};
+        else if (name == L"shift+tab")
+            keys = {VK_SHIFT, VK_TAB};
+        else if (name == L"enter")
+            keys = {VK_RETURN};
+        else if (name == L"space")
+            keys = {VK_SPACE};
+        else if (name == L"esc")
+            keys = {VK_ESCAPE};
+        else
+            return Fail(L"unknown key " + name);
+        std::vector<INPUT> in;
+        for (WORD k : keys) {
+            INPUT i{};
+            i.type = INPUT_KEYBOARD;
+            i.ki.wVk = k;
+            in.push_back(i);
+        }
+        for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
+            INPUT i{};
+            i.type = INPUT_KEYBOARD;
+            i.ki.wVk = *it;
+            i.ki.dwFlags = KEYEVENTF_KEYUP;
+            in.push_back(i);
+        }
+        if (::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)) != in.size())
+            return Fail(L"SendInput refused " + name);
+        ::Sleep(150);
+    }
+    GUITHREADINFO gui{sizeof gui};
+    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(frm, nullptr), &gui) || !gui.hwndFocus) {
+        Out(L"(no focus)");
+        return 0;
+    }
+    RECT rc{};
+    ::GetWindowRect(gui.hwndFocus, &rc);
+    ::MapWindowPoints(HWND_DESKTOP, frm, reinterpret_cast<POINT*>(&rc), 2);
+    Out(ClassOf(gui.hwndFocus) + L"\t" + std::to_wstring(rc.left) + L"," + std::to_wstring(rc.top));
+    return 0;
+}
+
 int WaitExit(double seconds) {
     HWND w = MainWindow();
     if (!w) {
@@ -1181,6 +1233,8 @@ int Usage() {
         L"  count-instances           number of Korvello application windows\n"
         L"  count-processes EXE       number of running processes with that file name\n"
         L"  attrs PATH                file attributes, or \"missing\"\n"
+        L"  keys KEY...               tab, shift+tab, enter, space, esc to the main window; prints the focused "
+        L"control\n"
         L"  add-file [--timing] PATH...  add files through \"Add MP4 File\" and the file dialog\n"
         L"  add-folder [--timing] PATH SECONDS  add a folder through \"Add Folder\" and the folder picker\n"
         L"  convert [--wait SECONDS]  press the convert button (and wait for the run to end)\n"
@@ -1244,6 +1298,7 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"wait-progress" && need(1)) return WaitProgress(Seconds(argv[2]));
     if (cmd == L"wait-running" && need(1)) return WaitRunning(Seconds(argv[2]));
     if (cmd == L"close") return Close();
+    if (cmd == L"keys" && need(1)) return Keys(args);
     if (cmd == L"wait-exit" && need(1)) return WaitExit(Seconds(argv[2]));
     if (cmd == L"text" && need(1)) return ControlText(args[0]);
     if (cmd == L"window-rect") return WindowRect();
