@@ -183,11 +183,16 @@ TEST(MainWindow, LayoutAndShape) {
     EXPECT_EQ(rc.bottom, 479);
     EXPECT_EQ(::GetWindowLongW(f.Handle(), GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME), 0);
     EXPECT_EQ(::GetWindow(f.Handle(), GW_OWNER), p.app.Handle());
-    for (const char* name : {"Edit1", "Edit2", "Edit3", "Edit4", "Button1", "Button2", "Button3", "ListView1",
-                             "ListBox1", "ListBox2", "Memo3"}) {
+    // Tab passes over the path boxes and the hidden stores.
+    for (const char* name : {"Edit1", "Edit2", "Edit3", "Edit4", "ListBox1", "ListBox2", "Memo3"}) {
         HWND h = f.Control(name);
         ASSERT_TRUE(h) << name;
         EXPECT_FALSE(::GetWindowLongW(h, GWL_STYLE) & WS_TABSTOP) << name;
+    }
+    for (const char* name : {"Button1", "Button2", "Button3", "ListView1", "EzRgnBtn1", "EzRgnBtn2", "EzRgnBtn3"}) {
+        HWND h = f.Control(name);
+        ASSERT_TRUE(h) << name;
+        EXPECT_TRUE(::GetWindowLongW(h, GWL_STYLE) & WS_TABSTOP) << name;
     }
     HWND list = f.Control("ListView1");
     EXPECT_EQ(Header_GetItemCount(ListView_GetHeader(list)), 5);
