@@ -65,10 +65,12 @@ public:
         return IsSelf(child) ? Text(face_.name, name) : system_->get_accName(child, name);
     }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override {
-        return IsSelf(child) ? Text(face_.description, text) : system_->get_accDescription(child, text);
+        return IsSelf(child) && !face_.description.empty() ? Text(face_.description, text)
+                                                           : system_->get_accDescription(child, text);
     }
     HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override {
-        return IsSelf(child) ? Text(face_.defaultAction, action) : system_->get_accDefaultAction(child, action);
+        return IsSelf(child) && !face_.defaultAction.empty() ? Text(face_.defaultAction, action)
+                                                             : system_->get_accDefaultAction(child, action);
     }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
         if (!IsSelf(child)) return system_->get_accRole(child, role);
@@ -84,8 +86,7 @@ public:
         return hr;
     }
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
-        if (!IsSelf(child)) return system_->accDoDefaultAction(child);
-        if (!face_.actionMessage) return DISP_E_MEMBERNOTFOUND;
+        if (!IsSelf(child) || !face_.actionMessage) return system_->accDoDefaultAction(child);
         return ::PostMessageW(hwnd_, face_.actionMessage, 0, 0) ? S_OK : HRESULT_FROM_WIN32(::GetLastError());
     }
 

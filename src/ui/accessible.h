@@ -10,12 +10,13 @@ namespace kv::ui {
 
 struct AccessibleFace {
     std::wstring name;
-    long role = 0;        // ROLE_SYSTEM_PUSHBUTTON, ROLE_SYSTEM_LINK ...
-    long extraState = 0;  // STATE_SYSTEM_ flags added to the system's (STATE_SYSTEM_LINKED ...)
-    std::wstring description;
-    std::wstring defaultAction;  // "Press", "Jump"
+    long role = 0;               // ROLE_SYSTEM_PUSHBUTTON, ROLE_SYSTEM_LINK ...
+    long extraState = 0;         // STATE_SYSTEM_ flags added to the system's (STATE_SYSTEM_LINKED ...)
+    std::wstring description;    // empty: the system's
+    std::wstring defaultAction;  // "Press", "Jump"; empty: the system's
     // Posted to the control for the default action: the reader's call
-    // returns at once, and a control gone by then receives nothing.
+    // returns at once, and a control gone by then receives nothing. 0: the
+    // system's action.
     UINT actionMessage = 0;
 };
 

@@ -2,11 +2,13 @@
 
 #include <windowsx.h>
 
+#include <oleacc.h>
 #include <shellapi.h>
 
 #include "app/main_instance.h"
 #include "components/FindFile.h"
 #include "components/advantmr.h"
+#include "ui/accessible.h"
 #include "ui/art_names.h"
 #include "ui/region_button_win.h"
 #include "ui/picture.h"
@@ -535,6 +537,17 @@ LRESULT CALLBACK TfrmMain::SubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, 
             if (it != self->defsByHwnd_.end() && (it->second->look & ui::lkHandPointer) && LOWORD(lp) == HTCLIENT) {
                 ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
                 return TRUE;
+            }
+        } else if (msg == WM_GETOBJECT) {
+            // The boxes' and the list's captions are painted, not label windows
+            // the system could name them from: their names come from the layout.
+            auto it = self->defsByHwnd_.find(h);
+            if (it != self->defsByHwnd_.end() && !it->second->accessibleName.empty()) {
+                const bool box = it->second->kind == ui::Kind::Edit;
+                const ui::AccessibleFace face{win::Widen(it->second->accessibleName),
+                                              box ? ROLE_SYSTEM_TEXT : ROLE_SYSTEM_LIST,
+                                              box ? STATE_SYSTEM_READONLY : 0};
+                if (const LRESULT r = ui::AnswerGetObject(h, wp, lp, face)) return r;
             }
         } else if (msg == WM_NCDESTROY) {
             ::RemoveWindowSubclass(h, &TfrmMain::SubclassProc, 1);

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "support/program.h"
 #include "support/win_test_util.h"
@@ -110,6 +111,19 @@ TEST_F(ScreenReader, PictureButtonsAndPanelsSayWhatTheyAreAndWhereTheyAre) {
     EXPECT_NE(Text(&IAccessible::get_accName, *add), L"Convert to MP3");
 }
 
+TEST_F(ScreenReader, ThePathBoxesAreNamedByTheirPaintedCaptions) {
+    const std::pair<const char*, const wchar_t*> boxes[] = {{"Edit1", L"Select single MP4 file"},
+                                                            {"Edit2", L"Select folder containing MP4 files"},
+                                                            {"Edit3", L"Select output folder"}};
+    for (const auto& [control, name] : boxes) {
+        Accessible acc = Of(p->form->Control(control));
+        ASSERT_TRUE(acc) << control;
+        EXPECT_EQ(Text(&IAccessible::get_accName, *acc), name);
+        EXPECT_EQ(Role(*acc), ROLE_SYSTEM_TEXT);
+        EXPECT_TRUE(State(*acc) & STATE_SYSTEM_READONLY) << control << ": the boxes take no typing";
+    }
+}
+
 TEST_F(ScreenReader, TheDefaultActionClicks) {
     Accessible link = Of(p->form->Control("TranPanel2"));
     ASSERT_TRUE(link);
@@ -130,15 +144,18 @@ TEST_F(ScreenReader, TheJobListIsTheSystemsList) {
         p->dialogs->openAnswers.push_back(kvtest::Utf8(dir.Path() / n));
         p->form->Button1Click();
     }
-    // On Windows the system's own list proxy describes rows and cells: it
-    // serves windows of the list class that answer nothing themselves, and
-    // reads rows and cells through the list's messages. (Wine has no such
-    // proxy, so what it would read is checked here.)
+    // The list's name comes from the layout (its caption is painted); rows and
+    // cells come from the system's own object for the list class, which on
+    // Windows reads them through the list's messages. Wine has no such proxy,
+    // so what it would read is checked here.
     HWND list = p->form->Control("ListView1");
+    Accessible acc = Of(list);
+    ASSERT_TRUE(acc);
+    EXPECT_EQ(Text(&IAccessible::get_accName, *acc), L"Files to convert");
+    EXPECT_EQ(Role(*acc), ROLE_SYSTEM_LIST);
     wchar_t cls[64] = {};
     ::GetClassNameW(list, cls, 64);
     EXPECT_STREQ(cls, WC_LISTVIEWW);
-    EXPECT_EQ(::SendMessageW(list, WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT)), 0);
     EXPECT_EQ(::GetWindowLongPtrW(list, GWL_STYLE) & LVS_TYPEMASK, LVS_REPORT);
     ASSERT_EQ(ListView_GetItemCount(list), 3);
     wchar_t cell[64] = {};
