@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace kv::ui {
 
@@ -23,5 +24,20 @@ struct AccessibleFace {
 // The answer to WM_GETOBJECT: the face for the client object, 0 for every
 // other object (the system answers those).
 LRESULT AnswerGetObject(HWND hwnd, WPARAM wp, LPARAM lp, const AccessibleFace& face);
+
+// A part a window paints itself (a link label): shown to a reader as a simple
+// child, after the window's own child windows.
+struct AccessiblePart {
+    std::wstring name;
+    long role = 0;
+    long state = 0;
+    RECT rect{};  // client coordinates
+    std::wstring defaultAction;
+    UINT actionMessage = 0;  // posted with the part's index as WPARAM
+};
+
+// The answer to WM_GETOBJECT for a window with painted parts: the system's
+// object for it, and the parts as further children.
+LRESULT AnswerGetObject(HWND hwnd, WPARAM wp, LPARAM lp, std::vector<AccessiblePart> parts);
 
 }  // namespace kv::ui

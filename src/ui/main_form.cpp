@@ -491,6 +491,14 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         AddDroppedPaths(paths);
         return 0;
     }
+    case WM_GETOBJECT:
+        if (const LRESULT r = AnswerReader(wp, lp)) return r;
+        break;
+    case kReaderLinkMessage: {
+        const auto links = LinkLabels();
+        if (wp < links.size()) RunClick(links[wp]->def->on.click);
+        return 0;
+    }
     case WM_COPYDATA:
         return TakeCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lp)) ? TRUE : FALSE;
     case kAddHandedOverMessage:
@@ -516,6 +524,23 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         break;
     }
     return Default(msg, wp, lp);
+}
+
+// The link labels are painted, not windows: a screen reader finds them as
+// parts of the window, after its child windows.
+std::vector<const TfrmMain::Graphic*> TfrmMain::LinkLabels() const {
+    std::vector<const Graphic*> links;
+    for (const auto& g : graphics_)
+        if (g.def->kind == ui::Kind::Label && (g.def->look & ui::lkLink)) links.push_back(&g);
+    return links;
+}
+
+LRESULT TfrmMain::AnswerReader(WPARAM wp, LPARAM lp) {
+    std::vector<ui::AccessiblePart> parts;
+    for (const Graphic* g : LinkLabels())
+        parts.push_back(
+            {win::Widen(g->def->caption), ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, g->rect, L"Jump", kReaderLinkMessage});
+    return ui::AnswerGetObject(Handle(), wp, lp, std::move(parts));
 }
 
 LRESULT CALLBACK TfrmMain::SubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {

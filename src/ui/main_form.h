@@ -150,6 +150,10 @@ private:
     void SignalRunFinished();
     void AddHandedOver();
     static constexpr UINT_PTR kHandOverRetryTimer = 1;
+    // A screen reader's "jump" on a link label; WPARAM: the label's index among the parts.
+    static constexpr UINT kReaderLinkMessage = WM_APP + 3;
+    LRESULT AnswerReader(WPARAM wp, LPARAM lp);
+    std::vector<const Graphic*> LinkLabels() const;
     bool TakeCopyData(const COPYDATASTRUCT& data);
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 

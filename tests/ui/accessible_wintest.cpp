@@ -6,14 +6,17 @@
 #include <commctrl.h>
 #include <oleacc.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 #include <utility>
 
 #include "support/program.h"
 #include "support/win_test_util.h"
 #include "ui/layout.h"
+#include "win/text.h"
 
 namespace {
 
@@ -122,6 +125,64 @@ TEST_F(ScreenReader, ThePathBoxesAreNamedByTheirPaintedCaptions) {
         EXPECT_EQ(Role(*acc), ROLE_SYSTEM_TEXT);
         EXPECT_TRUE(State(*acc) & STATE_SYSTEM_READONLY) << control << ": the boxes take no typing";
     }
+}
+
+VARIANT Id(long id) {
+    VARIANT v;
+    ::VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = id;
+    return v;
+}
+
+// The link labels are painted on the window: a reader finds them as its
+// children after the child windows, each with its caption, place and action.
+TEST_F(ScreenReader, ThePaintedLinksArePartsOfTheWindow) {
+    Accessible window = Of(p->form->Handle());
+    ASSERT_TRUE(window);
+    long count = 0;
+    ASSERT_EQ(window->get_accChildCount(&count), S_OK);
+    int windows = 0;
+    for (HWND c = ::GetWindow(p->form->Handle(), GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) ++windows;
+    std::vector<std::wstring> links;
+    for (const auto& c : kv::ui::MainLayout())
+        if (c.kind == kv::ui::Kind::Label && (c.look & kv::ui::lkLink))
+            links.push_back(kv::win::Widen(std::string(c.caption)));
+    ASSERT_EQ(links.size(), 7u);
+    ASSERT_EQ(count, windows + 7) << "the child windows, then one part a link";
+    for (long i = 0; i < 7; ++i) {
+        const long id = windows + 1 + i;
+        SCOPED_TRACE(id);
+        BSTR name = nullptr;
+        ASSERT_EQ(window->get_accName(Id(id), &name), S_OK);
+        EXPECT_EQ(std::wstring(name), links[static_cast<size_t>(i)]);
+        ::SysFreeString(name);
+        VARIANT role;
+        ::VariantInit(&role);
+        ASSERT_EQ(window->get_accRole(Id(id), &role), S_OK);
+        EXPECT_EQ(role.lVal, ROLE_SYSTEM_LINK);
+        IDispatch* child = reinterpret_cast<IDispatch*>(1);
+        EXPECT_EQ(window->get_accChild(Id(id), &child), S_FALSE) << "a simple element";
+        EXPECT_EQ(child, nullptr);
+        // Its place is where it is painted: a hit test at its middle finds it.
+        long x = 0, y = 0, w = 0, h = 0;
+        ASSERT_EQ(window->accLocation(&x, &y, &w, &h, Id(id)), S_OK);
+        EXPECT_GT(w, 10);
+        VARIANT hit;
+        ::VariantInit(&hit);
+        ASSERT_EQ(window->accHitTest(x + w / 2, y + h / 2, &hit), S_OK);
+        EXPECT_EQ(hit.vt, VT_I4);
+        EXPECT_EQ(hit.lVal, id);
+    }
+    // "Support" opens its page.
+    const auto support = std::find(links.begin(), links.end(), L"Support") - links.begin();
+    ASSERT_LT(support, 7);
+    EXPECT_EQ(window->accDoDefaultAction(Id(windows + 1 + static_cast<long>(support))), S_OK);
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return !p->dialogs->opened.empty(); }, 5000));
+    EXPECT_EQ(p->dialogs->opened[0], std::string(kv::ui::FindLink("Label3")->address));
+    VARIANT none;
+    ::VariantInit(&none);
+    EXPECT_NE(window->get_accRole(Id(count + 1), &none), S_OK) << "no part past the last";
 }
 
 TEST_F(ScreenReader, TheDefaultActionClicks) {
