@@ -1,6 +1,7 @@
 list(APPEND KORVELLO_PORTABLE_SOURCES
   src/ui/layout.cpp
   src/ui/art_names.cpp
+  src/ui/dpi.cpp
   src/ui/region_button.cpp
   src/ui/pixmap.cpp
 )
