@@ -118,6 +118,13 @@ set_tests_properties(make_media PROPERTIES FIXTURES_SETUP media)
 add_test(NAME win_tests COMMAND korvello_win_tests)
 set_tests_properties(win_tests PROPERTIES TIMEOUT 1200 FIXTURES_REQUIRED media
   ENVIRONMENT "KV_MEDIA_DIR=${CMAKE_BINARY_DIR}/media;KORVELLO_ART_DIR=${KV_ART_DIR}")
+# The window's DPI tests again on displays of 150 and 200 %: each in a Wine
+# prefix of its own made with that DPI (KV_DPI, see kv_use_dpi in scripts/lib/kv.sh).
+foreach(dpi 144 192)
+  add_test(NAME win_dpi_${dpi} COMMAND korvello_win_tests --gtest_filter=Dpi*)
+  set_tests_properties(win_dpi_${dpi} PROPERTIES TIMEOUT 600 FIXTURES_REQUIRED media
+    ENVIRONMENT "KV_DPI=${dpi};KV_MEDIA_DIR=${CMAKE_BINARY_DIR}/media")
+endforeach()
 
 # Small helper programs that tests start as child processes.
 file(GLOB KV_TEST_HELPERS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/helpers/*.cpp)

@@ -18,4 +18,5 @@ list(APPEND KORVELLO_WIN_SOURCES
   src/ui/region_button_win.cpp
   src/ui/picture.cpp
   src/ui/click_panel.cpp
+  src/ui/dpi_win.cpp
 )
