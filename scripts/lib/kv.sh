@@ -61,7 +61,8 @@ kv_detached() {
 KV_PREFIX_DPI=
 kv_use_dpi() { # dpi
     [[ $1 =~ ^[0-9]+$ ]] && (($1 >= 96 && $1 <= 480)) || die "no DPI: '$1'"
-    WINEPREFIX=${WINEPREFIX%-dpi*}-dpi$1
+    [[ $WINEPREFIX =~ ^(.*)-dpi[0-9]+$ ]] && WINEPREFIX=${BASH_REMATCH[1]}
+    WINEPREFIX=$WINEPREFIX-dpi$1
     export WINEPREFIX
     KV_PREFIX_DPI=$1
 }

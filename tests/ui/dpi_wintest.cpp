@@ -250,6 +250,19 @@ TEST(DpiClicks, ButtonsAndLinksAnswerThePointerAtTheirScaledPlaces) {
     ClickAt(f.Handle(), MiddleOf(f, "Label3", dpi));
     ASSERT_EQ(p.dialogs->opened.size(), 1u);
     EXPECT_EQ(p.dialogs->opened[0], "https://www.korvello.example/support");
+    // A row's file name, in the middle of the list's scaled second column,
+    // opens the file: the click rule reads the list's own column widths.
+    const std::string clip = R"(C:\kvdpi\clip.mp4)";
+    f.Jobs().Append(clip, "clip", 5);
+    HWND list = f.Control("ListView1");
+    RECT row{LVIR_BOUNDS};
+    ASSERT_TRUE(ListView_GetItemRect(list, 0, &row, LVIR_BOUNDS));
+    const auto& columns = kv::ui::ListColumns();
+    POINT name{Scale(columns[0].width + columns[1].width / 2, dpi), (row.top + row.bottom) / 2};
+    ::MapWindowPoints(list, f.Handle(), &name, 1);
+    ClickAt(f.Handle(), name);
+    ASSERT_EQ(p.dialogs->opened.size(), 2u);
+    EXPECT_EQ(p.dialogs->opened[1], clip);
     // The picture buttons (their shapes are DpiArt's).
     ClickAt(f.Handle(), MiddleOf(f, "EzRgnBtn3", dpi));
     EXPECT_EQ(converts, 1);
