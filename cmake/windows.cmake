@@ -125,6 +125,9 @@ foreach(dpi 144 192)
   set_tests_properties(win_dpi_${dpi} PROPERTIES TIMEOUT 600 FIXTURES_REQUIRED media
     ENVIRONMENT "KV_DPI=${dpi};KV_MEDIA_DIR=${CMAKE_BINARY_DIR}/media")
 endforeach()
+# The real program at 150 %, driven through its window (it shares the 144-dpi prefix).
+add_test(NAME program_dpi_144 COMMAND ${CMAKE_SOURCE_DIR}/tests/ui/dpi_program_test.sh ${CMAKE_BINARY_DIR} 144)
+set_tests_properties(program_dpi_144 PROPERTIES TIMEOUT 600 FIXTURES_REQUIRED media DEPENDS win_dpi_144)
 
 # Small helper programs that tests start as child processes.
 file(GLOB KV_TEST_HELPERS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/helpers/*.cpp)
