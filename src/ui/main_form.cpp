@@ -57,8 +57,9 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
     app_.SetMainForm(Handle());
     if (const int own = ui::WindowDpi(Handle()); own != dpi_) {
         dpi_ = own;
-        ::SetWindowPos(Handle(), nullptr, 0, 0, ui::Scale(ui::kClientWidth, dpi_), ui::Scale(ui::kClientHeight, dpi_),
-                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        const int ownW = ui::Scale(ui::kClientWidth, dpi_), ownH = ui::Scale(ui::kClientHeight, dpi_);
+        ::SetWindowPos(Handle(), nullptr, x + (w - ownW) / 2, y + (h - ownH) / 2, ownW, ownH,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
     }
     MakeFonts();
     BuildControls();
