@@ -12,6 +12,7 @@
 
 #include "support/form_access.h"
 #include "support/program.h"
+#include "ui_test_util.h"
 #include "ui/art_names.h"
 #include "ui/dpi.h"
 #include "ui/dpi_win.h"
@@ -219,12 +220,12 @@ POINT MiddleOf(kv::TfrmMain& f, std::string_view name, int dpi) {
     const kv::ui::ControlDef* def = kv::ui::FindControl(name);
     EXPECT_TRUE(def) << name;
     if (!def) return {};
-    int w = def->width;
-    if (def->look & kv::ui::lkAutoWidth) {  // as wide as its text: the first few pixels are text
+    if (def->look & kv::ui::lkAutoWidth) {  // as wide as its caption: the middle of what it takes
         const RECT g = FormAccess::GraphicRect(f, name);
         return POINT{(g.left + g.right) / 2, (g.top + g.bottom) / 2};
     }
-    return POINT{Scale(def->left + w / 2, dpi), Scale(def->top + def->height / 2, dpi)};
+    // The middle of its place in the layout table, scaled.
+    return POINT{Scale(def->left + def->width / 2, dpi), Scale(def->top + def->height / 2, dpi)};
 }
 
 TEST(DpiClicks, ButtonsAndLinksAnswerThePointerAtTheirScaledPlaces) {
@@ -292,12 +293,48 @@ TEST(DpiChange, AMoveToAnotherDpiRescalesEverythingAndBackAgain) {
     ExpectLaidOutAt(f, to);
     ExpectArtOfScale(f, ExpectedArtScale(to));
 
+    // 125 %, the one scale between the prefixes' two.
+    RECT small{at.left, at.top, at.left + Scale(kv::ui::kClientWidth, 120), at.top + Scale(kv::ui::kClientHeight, 120)};
+    ::SendMessageW(f.Handle(), WM_DPICHANGED, MAKEWPARAM(120, 120), reinterpret_cast<LPARAM>(&small));
+    kvtest::PumpFor(100);
+    ExpectLaidOutAt(f, 120);
+    ExpectArtOfScale(f, ExpectedArtScale(120));
+
     RECT back{at.left, at.top, at.left + Scale(kv::ui::kClientWidth, from),
               at.top + Scale(kv::ui::kClientHeight, from)};
     ::SendMessageW(f.Handle(), WM_DPICHANGED, MAKEWPARAM(from, from), reinterpret_cast<LPARAM>(&back));
     kvtest::PumpFor(100);
     ExpectLaidOutAt(f, from);
     ExpectArtOfScale(f, ExpectedArtScale(from));
+}
+
+// Between two art scales the larger art is shown reduced to the layout, never
+// cut: the skin's rim lies at the window's scaled edges.
+TEST(DpiChange, BetweenTwoArtScalesTheLargerArtIsReducedToFit) {
+    Program p;
+    kv::TfrmMain& f = *p.form;
+    f.Show();
+    constexpr int kBetween = 110;  // 114.6 %
+    RECT now{};
+    ::GetWindowRect(f.Handle(), &now);
+    RECT to{now.left, now.top, now.left + Scale(kv::ui::kClientWidth, kBetween),
+            now.top + Scale(kv::ui::kClientHeight, kBetween)};
+    ::SendMessageW(f.Handle(), WM_DPICHANGED, MAKEWPARAM(kBetween, kBetween), reinterpret_cast<LPARAM>(&to));
+    ::UpdateWindow(f.Handle());
+    kvtest::PumpFor(200);
+    EXPECT_EQ(f.ArtScale(), 125);
+    BITMAP bm{};
+    ASSERT_TRUE(::GetObjectW(FormAccess::Pictures(f).at("background").Get(), sizeof bm, &bm));
+    EXPECT_EQ(bm.bmWidth, Scale(503, 120));
+    const RECT g = FormAccess::GraphicRect(f, "Image1");
+    EXPECT_EQ(g.right - g.left, Scale(503, kBetween));
+    // Right of the controls, the rim a pixel inside the right edge; the
+    // face a little further in. A background cut to fit would show the face
+    // at both.
+    const int w = Scale(kv::ui::kClientWidth, kBetween), y = Scale(187, kBetween);  // between the buttons and the list
+    constexpr std::uint32_t kFace = kv::ui::Rgb(220, 220, 220);
+    EXPECT_NE(kvuitest::OnScreen(f.Handle(), w - 2, y), kFace);
+    EXPECT_EQ(kvuitest::OnScreen(f.Handle(), w - Scale(20, kBetween), y), kFace);
 }
 
 }  // namespace
