@@ -47,7 +47,7 @@ std::vector<TPixelRun> ShapeRuns(const TPixmap& pic, std::uint32_t key);
 // height as 16-bit little-endian numbers, then records of the pixels row by
 // row from the top. A record byte n below 128 is followed by n + 1 pixels, from
 // 128 on by one pixel repeated n - 126 times; a pixel is blue, green, red. The
-// art above 100 % is kept so: the five scales' backgrounds as bitmaps would
+// art above 100 % is kept so: the four larger backgrounds as bitmaps would
 // weigh 8 MB, packed they weigh 0.2 MB. Data that is cut short, runs past the
 // picture or ends early gives an empty pixmap.
 [[nodiscard]] TPixmap UnpackPixels(std::span<const std::uint8_t> data);
