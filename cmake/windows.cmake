@@ -46,14 +46,21 @@ file(GLOB KV_RES_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/ui/resources/*)
 # The window art, drawn by our own script at build time.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(KV_ART_DIR ${CMAKE_BINARY_DIR}/art)
-set(KV_ART_FILES background logo banner close_idle close_down close_hover minimize_idle minimize_down
+set(KV_ART_NAMES background logo banner close_idle close_down close_hover minimize_idle minimize_down
   minimize_hover convert_idle convert_down convert_hover)
-list(TRANSFORM KV_ART_FILES PREPEND ${KV_ART_DIR}/)
-list(TRANSFORM KV_ART_FILES APPEND .bmp)
-list(APPEND KV_ART_FILES ${KV_ART_DIR}/korvello.ico)
+# Each picture at 100 % as a bitmap; at the larger scales packed as well, with
+# the resource lines that embed them.
+set(KV_ART_FILES)
+foreach(n ${KV_ART_NAMES})
+  list(APPEND KV_ART_FILES ${KV_ART_DIR}/${n}.bmp)
+  foreach(pct 125 150 175 200)
+    list(APPEND KV_ART_FILES ${KV_ART_DIR}/${n}@${pct}.bmp ${KV_ART_DIR}/${n}@${pct}.kvp)
+  endforeach()
+endforeach()
+list(APPEND KV_ART_FILES ${KV_ART_DIR}/korvello.ico ${KV_ART_DIR}/art_scaled.rc)
 add_custom_command(OUTPUT ${KV_ART_FILES}
   COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/art/make_art.py ${KV_ART_DIR}
-  DEPENDS ${CMAKE_SOURCE_DIR}/tools/art/make_art.py
+  DEPENDS ${CMAKE_SOURCE_DIR}/tools/art/make_art.py ${CMAKE_SOURCE_DIR}/src/ui/art_ids.h
   COMMENT "Drawing the window art" VERBATIM)
 add_custom_target(korvello_art DEPENDS ${KV_ART_FILES})
 set_source_files_properties(${KV_RC} PROPERTIES OBJECT_DEPENDS
@@ -130,7 +137,17 @@ add_test(NAME make_media COMMAND ${CMAKE_SOURCE_DIR}/tests/make_media.sh ${CMAKE
 set_tests_properties(make_media PROPERTIES FIXTURES_SETUP media)
 add_test(NAME win_tests COMMAND korvello_win_tests)
 set_tests_properties(win_tests PROPERTIES TIMEOUT 1200 FIXTURES_REQUIRED media
-  ENVIRONMENT "KV_MEDIA_DIR=${CMAKE_BINARY_DIR}/media")
+  ENVIRONMENT "KV_MEDIA_DIR=${CMAKE_BINARY_DIR}/media;KORVELLO_ART_DIR=${KV_ART_DIR}")
+# The window's DPI tests again on displays of 150 and 200 %: each in a Wine
+# prefix of its own made with that DPI (KV_DPI, see kv_use_dpi in scripts/lib/kv.sh).
+foreach(dpi 144 192)
+  add_test(NAME win_dpi_${dpi} COMMAND korvello_win_tests --gtest_filter=Dpi*)
+  set_tests_properties(win_dpi_${dpi} PROPERTIES TIMEOUT 600 FIXTURES_REQUIRED media
+    ENVIRONMENT "KV_DPI=${dpi};KV_MEDIA_DIR=${CMAKE_BINARY_DIR}/media")
+endforeach()
+# The real program at 150 %, driven through its window (it shares the 144-dpi prefix).
+add_test(NAME program_dpi_144 COMMAND ${CMAKE_SOURCE_DIR}/tests/ui/dpi_program_test.sh ${CMAKE_BINARY_DIR} 144)
+set_tests_properties(program_dpi_144 PROPERTIES TIMEOUT 600 FIXTURES_REQUIRED media DEPENDS win_dpi_144)
 
 # Small helper programs that tests start as child processes.
 file(GLOB KV_TEST_HELPERS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/helpers/*.cpp)

@@ -54,6 +54,19 @@ kv_detached() {
     )
 }
 
+# A display of another DPI: a prefix of its own beside the build's (wineprefix-dpi144),
+# whose LogPixels is set once, when it is made, before any program of it starts.
+# Wine reads the DPI when a process starts, so one prefix keeps one DPI; the
+# build's own prefix stays at Wine's default, 96.
+KV_PREFIX_DPI=
+kv_use_dpi() { # dpi
+    [[ $1 =~ ^[0-9]+$ ]] && (($1 >= 96 && $1 <= 480)) || die "no DPI: '$1'"
+    [[ $WINEPREFIX =~ ^(.*)-dpi[0-9]+$ ]] && WINEPREFIX=${BASH_REMATCH[1]}
+    WINEPREFIX=$WINEPREFIX-dpi$1
+    export WINEPREFIX
+    KV_PREFIX_DPI=$1
+}
+
 kv_wine_prefix_ready() {
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
@@ -62,9 +75,20 @@ kv_wine_prefix_ready() {
             rm -rf "$WINEPREFIX"
             kv_detached wineboot -i || true
             kv_detached wineserver -w || true
+            if [[ -n $KV_PREFIX_DPI ]]; then
+                # Both places Wine has read it from; then the server ends, so that
+                # every process of the prefix starts with the new value.
+                kv_detached wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+                    /d "$KV_PREFIX_DPI" /f || true
+                kv_detached wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+                    /v LogPixels /t REG_DWORD /d "$KV_PREFIX_DPI" /f || true
+                kv_detached wineserver -w || true
+                grep -qi '"LogPixels"=dword:0*'"$(printf '%x' "$KV_PREFIX_DPI")" "$WINEPREFIX/user.reg" ||
+                    die "LogPixels $KV_PREFIX_DPI not set in $WINEPREFIX"
+            fi
             touch "$WINEPREFIX/.korvello-ready"
         fi
-    ) 9>"$WINEPREFIX.lock"
+    ) 9>"$WINEPREFIX.lock" || exit 1
     # Persistent server: later wine calls attach to it instead of starting one.
     kv_detached wineserver -p || true
     # Start the prefix's services now, detached, rather than inside a caller's pipe.

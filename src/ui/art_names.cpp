@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "ui/art_ids.h"
+#include "ui/dpi.h"
 
 namespace kv::ui {
 
@@ -26,6 +27,13 @@ int ArtId(std::string_view name) noexcept {
         if (n == name) return id;
     }
     return 0;
+}
+
+int ArtId(std::string_view name, int scalePercent) noexcept {
+    const int base = ArtId(name);
+    const int index = ArtScaleIndex(scalePercent);
+    if (base == 0 || index < 0) return 0;
+    return base + index * KV_ART_SCALE_STEP;
 }
 
 }  // namespace kv::ui

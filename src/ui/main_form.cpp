@@ -5,6 +5,8 @@
 #include <oleacc.h>
 #include <shellapi.h>
 
+#include <cstdlib>
+
 #include "app/main_instance.h"
 #include "components/FindFile.h"
 #include "components/advantmr.h"
@@ -14,6 +16,8 @@
 #include "ui/picture.h"
 #include "ui/click_panel.h"
 #include "ui/art_ids.h"
+#include "ui/dpi.h"
+#include "ui/dpi_win.h"
 #include "win/error.h"
 #include "win/gdi.h"
 #include "win/text.h"
@@ -25,9 +29,9 @@ namespace {
 constexpr wchar_t kFormClass[] = L"TfrmMain";
 constexpr COLORREF kFaceColour = RGB(220, 220, 220);
 
-win::UniqueFont MakeFont(bool bold, bool underline = false) {
+win::UniqueFont MakeFont(int dpi, bool bold, bool underline = false) {
     LOGFONTW lf{};
-    lf.lfHeight = -11;  // 8 points at 96 dpi
+    lf.lfHeight = -ui::Scale(11, dpi);  // 8 points
     lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     lf.lfUnderline = underline ? TRUE : FALSE;
     lf.lfCharSet = DEFAULT_CHARSET;
@@ -41,18 +45,25 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
     : TComponent(nullptr), app_(app), options_(std::move(options)) {
     SetName("frmMain");
     if (!options_.resourceModule) options_.resourceModule = ::GetModuleHandleW(nullptr);
-    font_ = MakeFont(false);
-    boldFont_ = MakeFont(true);
-    linkFont_ = MakeFont(true, true);
-    listUnderlineFont_ = MakeFont(false, true);
     RegisterHandlers();
 
-    // No frame: the window is its client area, centred on the screen.
-    const int x = (::GetSystemMetrics(SM_CXSCREEN) - ui::kClientWidth) / 2;
-    const int y = (::GetSystemMetrics(SM_CYSCREEN) - ui::kClientHeight) / 2;
-    Create(kFormClass, 0, WS_POPUP | WS_CLIPCHILDREN | WS_MINIMIZEBOX | WS_SYSMENU, win::Widen(app_.Title()), x, y,
-           ui::kClientWidth, ui::kClientHeight, app_.Handle(), nullptr, CS_DBLCLKS, ::GetSysColorBrush(COLOR_BTNFACE));
+    // No frame: the window is its client area, centred on the screen, at the
+    // system's DPI until the window can tell its own (its monitor's).
+    dpi_ = ui::SystemDpi();
+    const int w = ui::Scale(ui::kClientWidth, dpi_);
+    const int h = ui::Scale(ui::kClientHeight, dpi_);
+    const int x = (::GetSystemMetrics(SM_CXSCREEN) - w) / 2;
+    const int y = (::GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+    Create(kFormClass, 0, WS_POPUP | WS_CLIPCHILDREN | WS_MINIMIZEBOX | WS_SYSMENU, win::Widen(app_.Title()), x, y, w,
+           h, app_.Handle(), nullptr, CS_DBLCLKS, ::GetSysColorBrush(COLOR_BTNFACE));
     app_.SetMainForm(Handle());
+    if (const int own = ui::WindowDpi(Handle()); own != dpi_) {
+        dpi_ = own;
+        const int ownW = ui::Scale(ui::kClientWidth, dpi_), ownH = ui::Scale(ui::kClientHeight, dpi_);
+        ::SetWindowPos(Handle(), nullptr, x + (w - ownW) / 2, y + (h - ownH) / 2, ownW, ownH,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    MakeFonts();
     BuildControls();
     ApplyTabOrder();
     jobs_ = std::make_unique<JobList>(Control("ListView1"), Control("ListBox1"), Control("ListBox2"));
@@ -125,12 +136,13 @@ void TfrmMain::BuildControls() {
     }
     win::WindowDc dc(Handle());
     for (const auto& def : ui::MainLayout()) {
+        const RECT place = Placed(def);
         switch (def.kind) {
         case ui::Kind::RegionButton: {
             auto* b = new ui::TEzRgnBtn(this);
             b->SetName(std::string(def.name));
-            if (!b->Create(Handle(), def.left, def.top, def.width, def.height)) break;
-            b->LoadPictureSet(def.picture);
+            if (!b->Create(Handle(), place.left, place.top, place.right - place.left, place.bottom - place.top)) break;
+            b->LoadPictureSet(def.picture, nullptr, ArtScale());
             if (def.look & ui::lkCrop) b->SetPaintMode(ui::pmCrop);
             b->SetHint(std::string(def.hint));
             b->SetAccessibleName(std::string(def.accessibleName));
@@ -142,7 +154,8 @@ void TfrmMain::BuildControls() {
         case ui::Kind::ClickPanel: {
             auto* panel = new ui::TTranPanel(this);
             panel->SetName(std::string(def.name));
-            if (!panel->Create(Handle(), def.left, def.top, def.width, def.height)) break;
+            if (!panel->Create(Handle(), place.left, place.top, place.right - place.left, place.bottom - place.top))
+                break;
             panel->SetAccessibleName(std::string(def.accessibleName));
             const std::string_view click = def.on.click;
             panel->OnClick = [this, click](TComponent*) { RunClick(click); };
@@ -150,25 +163,9 @@ void TfrmMain::BuildControls() {
             break;
         }
         case ui::Kind::Picture:
-            if (!pictures_.count(def.picture)) {
-                if (auto bmp = ui::LoadArtBitmap(ui::ArtId(def.picture), self))
-                    pictures_.emplace(std::string(def.picture), std::move(bmp));
-            }
-            [[fallthrough]];
-        case ui::Kind::Label: {
-            RECT r{def.left, def.top, def.left + def.width, def.top + def.height};
-            if (def.kind == ui::Kind::Label) {
-                // As wide as the caption, at least as laid out: where the system
-                // lacks Tahoma the text runs wider than its place.
-                win::Selection font(dc.Get(), (def.look & ui::lkBold) ? linkFont_.Get() : font_.Get());
-                const std::wstring w = win::Widen(def.caption);
-                SIZE sz{};
-                ::GetTextExtentPoint32W(dc.Get(), w.c_str(), static_cast<int>(w.size()), &sz);
-                if ((def.look & ui::lkAutoWidth) || sz.cx > def.width) r.right = r.left + sz.cx;
-            }
-            graphics_.push_back({&def, r});
+        case ui::Kind::Label:
+            AddGraphic(dc.Get(), def);
             break;
-        }
         default:
             CreateWindowed(def);
             break;
@@ -232,12 +229,14 @@ void TfrmMain::CreateWindowed(const ui::ControlDef& def) {
     // shown, each change of their contents would still cost a repaint and, for
     // the memo, a scroll bar update.
     if (def.look & ui::lkHiddenStore) style &= ~static_cast<DWORD>(WS_VISIBLE);
-    HWND h = ::CreateWindowExW(ex, cls, win::Widen(def.caption).c_str(), style, def.left, def.top, def.width,
-                               def.height, Handle(), nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    const RECT place = Placed(def);
+    HWND h = ::CreateWindowExW(ex, cls, win::Widen(def.caption).c_str(), style, place.left, place.top,
+                               place.right - place.left, place.bottom - place.top, Handle(), nullptr,
+                               ::GetModuleHandleW(nullptr), nullptr);
     if (!h) return;
     ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>((def.look & ui::lkBold) ? boldFont_.Get() : font_.Get()),
                    FALSE);
-    if (def.kind == ui::Kind::ListBox) ::SendMessageW(h, LB_SETITEMHEIGHT, 0, 13);
+    if (def.kind == ui::Kind::ListBox) ::SendMessageW(h, LB_SETITEMHEIGHT, 0, ui::Scale(13, dpi_));
     if (def.kind == ui::Kind::ListView) {
         ListView_SetExtendedListViewStyle(h, LVS_EX_FULLROWSELECT);
         int i = 0;
@@ -246,7 +245,7 @@ void TfrmMain::CreateWindowed(const ui::ControlDef& def) {
             LVCOLUMNW c{};
             c.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
             c.pszText = text.data();
-            c.cx = col.width;
+            c.cx = ui::Scale(col.width, dpi_);
             c.iSubItem = i;
             ListView_InsertColumn(h, i, &c);
             ++i;
@@ -301,10 +300,95 @@ std::vector<std::string> TfrmMain::UnboundHandlers() const {
     return unbound;
 }
 
-void TfrmMain::FormShow() {
-    win::UniqueRgn rgn(
-        ::CreateRoundRectRgn(0, 0, ui::kClientWidth, ui::kClientHeight, ui::kRoundCorner, ui::kRoundCorner));
+int TfrmMain::ArtScale() const noexcept { return ui::ArtScaleFor(dpi_); }
+
+RECT TfrmMain::Placed(const ui::ControlDef& def) const {
+    const ui::ScaledRect r = ui::ScaleRect(def.left, def.top, def.width, def.height, dpi_);
+    return RECT{r.left, r.top, r.left + r.width, r.top + r.height};
+}
+
+void TfrmMain::MakeFonts() {
+    font_ = MakeFont(dpi_, false);
+    boldFont_ = MakeFont(dpi_, true);
+    linkFont_ = MakeFont(dpi_, true, true);
+    listUnderlineFont_ = MakeFont(dpi_, false, true);
+}
+
+void TfrmMain::AddGraphic(HDC dc, const ui::ControlDef& def) {
+    if (def.kind == ui::Kind::Picture && !pictures_.count(def.picture)) {
+        if (auto bmp = ui::LoadArtBitmap(ui::ArtId(def.picture, ArtScale()), ::GetModuleHandleW(nullptr)))
+            pictures_.emplace(std::string(def.picture), std::move(bmp));
+    }
+    RECT r = Placed(def);
+    if (def.kind == ui::Kind::Label) {
+        // As wide as the caption, at least as laid out: where the system
+        // lacks Tahoma the text runs wider than its place.
+        win::Selection font(dc, (def.look & ui::lkBold) ? linkFont_.Get() : font_.Get());
+        const std::wstring w = win::Widen(def.caption);
+        SIZE sz{};
+        ::GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &sz);
+        if ((def.look & ui::lkAutoWidth) || sz.cx > r.right - r.left) r.right = r.left + sz.cx;
+    }
+    graphics_.push_back({&def, r});
+}
+
+void TfrmMain::ApplyShape() {
+    const int corner = ui::Scale(ui::kRoundCorner, dpi_);
+    win::UniqueRgn rgn(::CreateRoundRectRgn(0, 0, ui::Scale(ui::kClientWidth, dpi_), ui::Scale(ui::kClientHeight, dpi_),
+                                            corner, corner));
     if (::SetWindowRgn(Handle(), rgn.Get(), TRUE)) (void)rgn.Release();  // the system owns the region now
+}
+
+void TfrmMain::ApplyDpi(int dpi, const RECT* suggested) {
+    if (dpi <= 0 || !Handle()) return;
+    dpi_ = dpi;
+    // The controls still hold the old fonts: those go once the new ones are set.
+    win::UniqueFont oldFont = std::move(font_), oldBold = std::move(boldFont_);
+    win::UniqueFont oldLink = std::move(linkFont_), oldUnderline = std::move(listUnderlineFont_);
+    MakeFonts();
+    // The suggested place, at the size the layout takes at this DPI: the
+    // suggested size is the old one scaled, which may be a pixel off.
+    RECT now{};
+    ::GetWindowRect(Handle(), &now);
+    const RECT at = suggested ? *suggested : now;
+    ::SetWindowPos(Handle(), nullptr, at.left, at.top, ui::Scale(ui::kClientWidth, dpi_),
+                   ui::Scale(ui::kClientHeight, dpi_), SWP_NOZORDER | SWP_NOACTIVATE);
+    for (TComponent* c : Components()) {
+        auto* b = dynamic_cast<ui::TEzRgnBtn*>(c);
+        const ui::ControlDef* def = b ? ui::FindControl(b->Name()) : nullptr;
+        if (def) b->LoadPictureSet(def->picture, nullptr, ArtScale());
+    }
+    for (const auto& [name, h] : controls_) {
+        const ui::ControlDef* def = ui::FindControl(name);
+        if (!def) continue;
+        const RECT r = Placed(*def);
+        RECT size = r;
+        if (def->kind == ui::Kind::RegionButton) ::GetClientRect(h, &size);  // its picture's size
+        ::SetWindowPos(h, nullptr, r.left, r.top, size.right - size.left, size.bottom - size.top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        if (!defsByHwnd_.count(h)) continue;  // no text of its own
+        HFONT font = (def->look & ui::lkBold) ? boldFont_.Get() : font_.Get();
+        ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        if (def->kind == ui::Kind::ListBox) ::SendMessageW(h, LB_SETITEMHEIGHT, 0, ui::Scale(13, dpi_));
+        if (def->kind == ui::Kind::ListView) {
+            int i = 0;
+            for (const auto& col : ui::ListColumns()) ListView_SetColumnWidth(h, i++, ui::Scale(col.width, dpi_));
+        }
+    }
+    pressed_ = nullptr;
+    graphics_.clear();
+    pictures_.clear();
+    {
+        win::WindowDc dc(Handle());
+        for (const auto& def : ui::MainLayout())
+            if (def.kind == ui::Kind::Picture || def.kind == ui::Kind::Label) AddGraphic(dc.Get(), def);
+    }
+    ApplyShape();
+    ::RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void TfrmMain::FormShow() {
+    ApplyShape();
     for (const char* name : {"TranPanel1", "TranPanel2", "EzRgnBtn1", "EzRgnBtn2", "EzRgnBtn3"})
         if (HWND h = Control(name)) ::InvalidateRect(h, nullptr, TRUE);
 }
@@ -325,8 +409,19 @@ void TfrmMain::PaintGraphics(HDC dc) {
             auto it = pictures_.find(def.picture);
             if (it != pictures_.end() && it->second) {
                 win::MemoryDc mem(dc, it->second.Get());
-                ::BitBlt(dc, g.rect.left, g.rect.top, g.rect.right - g.rect.left, g.rect.bottom - g.rect.top, mem.Get(),
-                         0, 0, SRCCOPY);
+                const int w = g.rect.right - g.rect.left, h = g.rect.bottom - g.rect.top;
+                BITMAP bm{};
+                ::GetObjectW(it->second.Get(), sizeof bm, &bm);
+                if (bm.bmWidth > w && std::abs(bm.bmHeight) > h) {
+                    // A DPI between two art scales shows the larger art, reduced.
+                    const int oldMode = ::SetStretchBltMode(dc, HALFTONE);
+                    ::SetBrushOrgEx(dc, 0, 0, nullptr);
+                    ::StretchBlt(dc, g.rect.left, g.rect.top, w, h, mem.Get(), 0, 0, bm.bmWidth, std::abs(bm.bmHeight),
+                                 SRCCOPY);
+                    ::SetStretchBltMode(dc, oldMode);
+                } else {
+                    ::BitBlt(dc, g.rect.left, g.rect.top, w, h, mem.Get(), 0, 0, SRCCOPY);
+                }
             } else if (def.name == "Image1") {
                 win::UniqueBrush face(::CreateSolidBrush(kFaceColour));
                 ::FillRect(dc, &g.rect, face.Get());
@@ -373,6 +468,10 @@ const TfrmMain::Graphic* TfrmMain::GraphicAt(POINT pt) const {
 
 LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
+    case WM_DPICHANGED:
+        // Moved to a monitor of another DPI (the Y value; both are the same).
+        ApplyDpi(HIWORD(wp), reinterpret_cast<const RECT*>(lp));
+        return 0;
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT: {

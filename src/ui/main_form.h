@@ -104,6 +104,10 @@ public:
     [[nodiscard]] std::string ControlText(std::string_view name) const;
     void SetControlText(std::string_view name, const std::string& text);
 
+    // The DPI the window is laid out for, and the scale of the art it shows.
+    [[nodiscard]] int Dpi() const noexcept { return dpi_; }
+    [[nodiscard]] int ArtScale() const noexcept;
+
     TApplication& Application() noexcept { return app_; }
     IDialogs& Dialogs() noexcept { return app_.Dialogs(); }
 
@@ -144,6 +148,13 @@ private:
     void ApplyTabOrder();
     void PressFocusedButton();
     void CreateWindowed(const ui::ControlDef& def);
+    // Layout at the window's DPI: a control's place, the fonts, the pictures
+    // and labels, the window's shape; ApplyDpi redoes them all for another DPI.
+    [[nodiscard]] RECT Placed(const ui::ControlDef& def) const;
+    void MakeFonts();
+    void AddGraphic(HDC dc, const ui::ControlDef& def);
+    void ApplyShape();
+    void ApplyDpi(int dpi, const RECT* suggested);
     void PaintGraphics(HDC dc);
     const Graphic* GraphicAt(POINT pt) const;
     void DeleteToolFiles(bool batchFileFourth);
@@ -164,6 +175,7 @@ private:
     std::map<HWND, const ui::ControlDef*> defsByHwnd_;
     std::vector<Graphic> graphics_;
     std::map<std::string, win::UniqueBitmap, std::less<>> pictures_;
+    int dpi_ = 96;
     bool destroyed_ = false;
     std::string hoveredLink_;
     std::string pointerOver_;

@@ -1,6 +1,7 @@
 #include "ui/picture.h"
 
 #include <cstring>
+#include <span>
 
 #include "win/gdi.h"
 #include "win/text.h"
@@ -67,9 +68,18 @@ TPixmap PixmapFromImageList(HIMAGELIST list, int index) {
 }
 
 win::UniqueBitmap LoadArtBitmap(int id, HMODULE module) {
+    if (!module) module = ::GetModuleHandleW(nullptr);
     // LR_CREATEDIBSECTION keeps the 24-bit pixels exact on any display depth.
-    return win::UniqueBitmap(static_cast<HBITMAP>(::LoadImageW(
-        module ? module : ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    win::UniqueBitmap bmp(
+        static_cast<HBITMAP>(::LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    if (bmp) return bmp;
+    // The art above 100 % is packed (ui/pixmap.h, UnpackPixels).
+    HRSRC res = ::FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10));  // RT_RCDATA
+    HGLOBAL loaded = res ? ::LoadResource(module, res) : nullptr;
+    const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
+    if (!bytes) return {};
+    return BitmapFromPixmap(
+        UnpackPixels(std::span(static_cast<const std::uint8_t*>(bytes), ::SizeofResource(module, res))));
 }
 
 win::UniqueBitmap LoadBitmapFile(const std::string& path) {

@@ -19,7 +19,8 @@ win::UniqueBitmap BitmapFromPixmap(const TPixmap& pic);
 // Image index of an image list, copied exactly (no mask or blending applied).
 TPixmap PixmapFromImageList(HIMAGELIST list, int index);
 
-// A bitmap resource (ids in ui/art_ids.h) of module, or of the program itself.
+// A picture resource (ids in ui/art_ids.h) of module, or of the program
+// itself: a bitmap, or for the larger scales the packed pixels.
 win::UniqueBitmap LoadArtBitmap(int id, HMODULE module = nullptr);
 // A .bmp file; the path is UTF-8.
 win::UniqueBitmap LoadBitmapFile(const std::string& path);

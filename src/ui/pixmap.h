@@ -2,6 +2,7 @@
 // A picture's pixels, kept apart from any GDI object so that the rules that
 // read them (the button's key-colour shape) build and test without Windows.
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace kv::ui {
@@ -41,6 +42,15 @@ std::vector<TPixelRun> ShapeRuns(const TPixmap& pic, std::uint32_t key);
 
 // The key colour of a picture: its top-left pixel.
 [[nodiscard]] std::uint32_t KeyColour(const TPixmap& pic);
+
+// Pixels packed by tools/art/make_art.py (write_packed): "KVP1", width and
+// height as 16-bit little-endian numbers, then records of the pixels row by
+// row from the top. A record byte n below 128 is followed by n + 1 pixels, from
+// 128 on by one pixel repeated n - 126 times; a pixel is blue, green, red. The
+// art above 100 % is kept so: the four larger backgrounds as bitmaps would
+// weigh 8 MB, packed they weigh 0.2 MB. Data that is cut short, runs past the
+// picture or ends early gives an empty pixmap.
+[[nodiscard]] TPixmap UnpackPixels(std::span<const std::uint8_t> data);
 
 [[nodiscard]] bool RunsContain(const std::vector<TPixelRun>& runs, int x, int y) noexcept;
 

@@ -118,10 +118,10 @@ void TEzRgnBtn::SetPicture(TPicSlot slot, TPixmap pic) {
     }
 }
 
-bool TEzRgnBtn::LoadPictureSet(std::string_view set, HMODULE module) {
+bool TEzRgnBtn::LoadPictureSet(std::string_view set, HMODULE module, int scalePercent) {
     const std::string name(set);
     const auto load = [&](const char* state) {
-        return PixmapFromBitmap(LoadArtBitmap(ArtId(name + state), module).Get());
+        return PixmapFromBitmap(LoadArtBitmap(ArtId(name + state, scalePercent), module).Get());
     };
     TPixmap idle = load("_idle");
     if (idle.Empty()) return false;

@@ -51,9 +51,10 @@ public:
     void SetPicDsbld(HBITMAP bmp) { SetPicture(psDsbld, PixmapFromBitmap(bmp)); }
     void SetPicture(TPicSlot slot, TPixmap pic);
     // The art set's idle, pressed and hover pictures ("close" loads
-    // "close_idle", "close_down", "close_hover"); module null: the program.
-    // False when the idle picture is not there.
-    bool LoadPictureSet(std::string_view set, HMODULE module = nullptr);
+    // "close_idle", "close_down", "close_hover") as drawn at an art scale
+    // (ui/dpi.h); module null: the program. False when the idle picture is
+    // not there. The window's shape follows the new idle picture.
+    bool LoadPictureSet(std::string_view set, HMODULE module = nullptr, int scalePercent = 100);
     [[nodiscard]] const TPixmap& Picture(TPicSlot slot) const noexcept { return pics_[slot].Pixels(); }
     // The picture the button shows in its present state.
     [[nodiscard]] TPicSlot ShownPicture() const noexcept { return state_.Picture(Presence()); }

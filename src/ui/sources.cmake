@@ -1,6 +1,7 @@
 list(APPEND KORVELLO_PORTABLE_SOURCES
   src/ui/layout.cpp
   src/ui/art_names.cpp
+  src/ui/dpi.cpp
   src/ui/region_button.cpp
   src/ui/pixmap.cpp
 )
@@ -18,4 +19,5 @@ list(APPEND KORVELLO_WIN_SOURCES
   src/ui/picture.cpp
   src/ui/click_panel.cpp
   src/ui/accessible.cpp
+  src/ui/dpi_win.cpp
 )

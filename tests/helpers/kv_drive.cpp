@@ -157,16 +157,35 @@ constexpr Place kEdit1{L"Edit1", 16, 79, 360, 21};
 constexpr Place kEdit2{L"Edit2", 16, 117, 360, 21};
 constexpr Place kEdit3{L"Edit3", 16, 155, 360, 21};
 
-POINT Middle(const Place& p) { return POINT{p.left + p.width / 2, p.top + p.height / 2}; }
+// The layout is in 96-dpi units; the window lays itself out at its monitor's
+// DPI. kv_drive declares itself per-monitor aware (wmain), so the coordinates
+// it reads and sends are the window's own at any DPI.
+int WindowDpi(HWND frm) {
+    using Fn = UINT(WINAPI*)(HWND);
+    HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+    auto fn = user32 ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(user32, "GetDpiForWindow")))
+                     : nullptr;
+    const UINT dpi = fn ? fn(frm) : 0;
+    if (dpi > 0) return static_cast<int>(dpi);
+    HDC screen = ::GetDC(nullptr);
+    const int sys = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    return sys > 0 ? sys : 96;
+}
+
+POINT Middle(HWND frm, const Place& p) {
+    const int dpi = WindowDpi(frm);
+    return POINT{::MulDiv(p.left + p.width / 2, dpi, 96), ::MulDiv(p.top + p.height / 2, dpi, 96)};
+}
 
 HWND ControlAt(HWND frm, const Place& p) {
-    HWND c = ::ChildWindowFromPointEx(frm, Middle(p), CWP_SKIPINVISIBLE);
+    HWND c = ::ChildWindowFromPointEx(frm, Middle(frm, p), CWP_SKIPINVISIBLE);
     return c == frm ? nullptr : c;
 }
 
 // Presses a control with the left button at its middle, as the pointer would.
 void ClickAt(HWND frm, HWND control, const Place& p) {
-    POINT pt = Middle(p);
+    POINT pt = Middle(frm, p);
     ::MapWindowPoints(frm, control, &pt, 1);
     const LPARAM lp = MAKELPARAM(pt.x, pt.y);
     ::PostMessageW(control, WM_MOUSEMOVE, 0, lp);
@@ -1264,7 +1283,25 @@ double Seconds(const wchar_t* s) { return std::wcstod(s, nullptr); }
 
 }  // namespace
 
+// Coordinates as the main window has them, whatever the DPI: per-monitor
+// aware where the system knows it (Windows 10 1703 on), else system aware.
+void DeclareDpiAware() {
+    HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+    if (!user32) return;
+    using ContextFn = BOOL(WINAPI*)(HANDLE);
+    using AwareFn = BOOL(WINAPI*)();
+    if (auto set = reinterpret_cast<ContextFn>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(user32, "SetProcessDpiAwarenessContext")))) {
+        if (set(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))))
+            return;  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    }
+    if (auto aware =
+            reinterpret_cast<AwareFn>(reinterpret_cast<void (*)()>(::GetProcAddress(user32, "SetProcessDPIAware"))))
+        aware();
+}
+
 int wmain(int argc, wchar_t** argv) {
+    DeclareDpiAware();
     if (argc < 2) return Usage();
     const std::wstring cmd = argv[1];
     std::vector<std::wstring> args(argv + 2, argv + argc);

@@ -17,6 +17,12 @@ struct FormAccess {
     static kv::DurationProbe& Probe(kv::TfrmMain& f) { return *f.probe_; }
     static kv::TFindFile& FindFile1(kv::TfrmMain& f) { return *f.FindFile1; }
     static auto& Pictures(kv::TfrmMain& f) { return f.pictures_; }
+    // Where a picture or label is drawn and takes the pointer; empty when it is not.
+    static RECT GraphicRect(kv::TfrmMain& f, std::string_view name) {
+        for (const auto& g : f.graphics_)
+            if (g.def->name == name) return g.rect;
+        return RECT{};
+    }
 };
 
 }  // namespace kvtest

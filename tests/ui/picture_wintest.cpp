@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ui/art_names.h"
+#include "ui/dpi.h"
 #include "ui/region_button_win.h"
 #include "ui/picture.h"
 #include "ui/art_ids.h"
@@ -141,6 +142,33 @@ TEST_F(ArtTest, ResourcesLoadAsPictureSetsAndIcon) {
         BITMAP bm{};
         ::GetObjectW(colour.Get(), sizeof bm, &bm);
         EXPECT_EQ(bm.bmWidth, size);
+    }
+}
+
+// The larger scales are packed in the resources: unpacked, each is the
+// bitmap the art script drew for it, and each keeps its key-coloured corner.
+TEST_F(ArtTest, EveryScaleInTheResourcesIsThePictureDrawnForIt) {
+    if (!InResources() || ArtDir().empty()) GTEST_SKIP() << "needs the art both linked in and in KORVELLO_ART_DIR";
+    const char* names[] = {"background",     "logo",         "banner",        "close_idle",
+                           "close_down",     "close_hover",  "minimize_idle", "minimize_down",
+                           "minimize_hover", "convert_idle", "convert_down",  "convert_hover"};
+    for (const int percent : kv::ui::kArtScales) {
+        const std::string suffix = percent == 100 ? "" : "@" + std::to_string(percent);
+        for (const char* name : names) {
+            SCOPED_TRACE(std::string(name) + suffix);
+            const TPixmap linked = kv::ui::PixmapFromBitmap(kv::ui::LoadArtBitmap(kv::ui::ArtId(name, percent)).Get());
+            const TPixmap drawn =
+                kv::ui::PixmapFromBitmap(kv::ui::LoadBitmapFile(ArtDir() + "/" + name + suffix + ".bmp").Get());
+            ASSERT_FALSE(drawn.Empty());
+            EXPECT_EQ(drawn.width, kv::ui::Scale(LoadArt(name).width, kv::ui::DpiOfArtScale(percent)));
+            EXPECT_TRUE(linked == drawn);
+        }
+        const TPixmap close =
+            kv::ui::PixmapFromBitmap(kv::ui::LoadArtBitmap(kv::ui::ArtId("close_idle", percent)).Get());
+        ASSERT_FALSE(close.Empty());
+        EXPECT_EQ(close.At(0, 0), kFace) << percent;
+        EXPECT_EQ(close.At(close.width - 1, close.height - 1), kFace) << percent;
+        EXPECT_NE(close.At(close.width / 2, close.height / 2), kFace) << percent;
     }
 }
 

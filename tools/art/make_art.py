@@ -6,14 +6,20 @@ Usage: make_art.py OUTDIR
 Everything is drawn here from geometry: shapes and lettering are signed
 distance fields sampled at pixel centres, which gives anti-aliased edges
 without any font or image library. The output is byte-for-byte reproducible.
-Pictures are 24-bit uncompressed BMPs (what the window loads), the icon a
-hand-written .ico. The colour rules the window relies on (key colours of the
-button pictures, the white corners of the skin) are checked before anything
-is written, so a drawing change that breaks them fails the build.
+Every picture is drawn at each scale the window uses (100, 125, 150, 175 and
+200 %), the geometry multiplied before sampling, so no scale is a stretched
+copy of another. Pictures are 24-bit uncompressed BMPs (what the window
+loads), the icon a hand-written .ico. The larger scales also go out packed
+(.kvp, see write_packed) with art_scaled.rc, the resource lines that embed
+them: the background alone would otherwise add 8 MB to the program. The
+colour rules the window relies on (key colours of the button pictures, the
+white corners of the skin) are checked at every scale before anything is
+written, so a drawing change that breaks them fails the build.
 """
 
 import math
 import os
+import re
 import struct
 import sys
 
@@ -38,11 +44,23 @@ def mix(a, b, t):
     return tuple(a[i] + (b[i] - a[i]) * t for i in range(3))
 
 
-class Canvas:
-    """RGB floats plus an alpha plane (used by the icon only)."""
+# The scales the window draws at, in percent of 96 dpi.
+SCALES = (100, 125, 150, 175, 200)
 
-    def __init__(self, w, h, fill, alpha=1.0):
-        self.w, self.h = w, h
+
+def scaled(v, pct):
+    """v at pct percent, rounded as the window's MulDiv rounds (halves away from zero)."""
+    return (v * pct * 2 + 100) // 200
+
+
+class Canvas:
+    """RGB floats plus an alpha plane (used by the icon only).
+
+    k is the drawing's scale: geometry is given in 100 % units and fields are
+    sampled at pixel centres divided by k, their distances multiplied by k."""
+
+    def __init__(self, w, h, fill, alpha=1.0, k=1.0):
+        self.w, self.h, self.k = w, h, k
         self.px = [list(map(float, fill)) for _ in range(w * h)]
         self.a = [alpha] * (w * h)
 
@@ -63,14 +81,16 @@ class Canvas:
         """Paints where sdf(x, y) < 0, anti-aliased over about one pixel.
 
         colour is a colour or a function (x, y) -> colour for gradients."""
-        x0, y0, x1, y1 = box if box else (0, 0, self.w, self.h)
+        k = self.k
+        x0, y0, x1, y1 = (v * k for v in box) if box else (0, 0, self.w, self.h)
         x0, y0 = max(0, int(x0)), max(0, int(y0))
         x1, y1 = min(self.w, int(math.ceil(x1))), min(self.h, int(math.ceil(y1)))
         for y in range(y0, y1):
             for x in range(x0, x1):
-                t = clamp01(0.5 - sdf(x + 0.5, y + 0.5)) * opacity
+                u, v = (x + 0.5) / k, (y + 0.5) / k
+                t = clamp01(0.5 - sdf(u, v) * k) * opacity
                 if t > 0.0:
-                    c = colour(x + 0.5, y + 0.5) if callable(colour) else colour
+                    c = colour(u, v) if callable(colour) else colour
                     self.blend(x, y, c, t)
 
     def cover_alpha(self, sdf):
@@ -157,8 +177,10 @@ class Strokes:
 
     def paint(self, cv, colour, half_width):
         dist = {}
+        s = cv.k
+        half_width *= s
         pad = half_width + 1.5
-        for ax, ay, bx, by in self.segs:
+        for ax, ay, bx, by in ((a * s, b * s, c * s, e * s) for a, b, c, e in self.segs):
             x0 = max(0, int(math.floor(min(ax, bx) - pad)))
             x1 = min(cv.w, int(math.ceil(max(ax, bx) + pad)))
             y0 = max(0, int(math.floor(min(ay, by) - pad)))
@@ -270,24 +292,34 @@ def vertical(c_top, c_bottom, y0, y1):
 
 # ---------------------------------------------------------------- pictures
 
-def background():
-    W, H = 503, 480
-    cv = Canvas(W, H, WHITE)
-    # The window's shape is the rounded rectangle (0,0)-(503,479) with 30x30 corners;
-    # the picture's bottom row lies outside it.
-    x0, y0, x1, y1, r = 0.0, 0.0, 503.0, 479.0, 15.0
+def background(pct):
+    k = pct / 100.0
+    W, H = scaled(503, pct), scaled(480, pct)
+    cv = Canvas(W, H, WHITE, k=k)
+    # The window's shape is the rounded rectangle (0,0)-(503,479) with 30x30 corners,
+    # each scaled as the window scales it; the picture's bottom row lies outside it.
+    bottom = scaled(479, pct)
+    x0, y0, x1, y1, r = 0.0, 0.0, float(W), float(bottom), scaled(30, pct) / 2.0
     f = sdf_round_rect(x0, y0, x1, y1, r)
     outline = (118, 122, 128)
     lit, shade = (250, 250, 250), (170, 173, 177)
     lit2, shade2 = (236, 236, 236), (204, 205, 207)
     light = (-math.sqrt(0.5), -math.sqrt(0.5))
+    # Well inside the rounded corners' reach every pixel is the face.
+    inner = r + 6.0 * k
     for y in range(H):
         for x in range(W):
             px, py = x + 0.5, y + 0.5
-            d = f(px, py)
-            if d > 1.0 or y >= 479:
+            if y >= bottom:
                 continue  # white: outside the window's shape
-            depth = -d  # inward distance from the outline
+            if inner < px < W - inner and 6.0 * k < py < bottom - 6.0 * k or \
+                    inner < py < bottom - inner and 6.0 * k < px < W - 6.0 * k:
+                cv.set(x, y, FACE)
+                continue
+            d = f(px, py)
+            if d > 1.0:
+                continue
+            depth = -d / k  # inward distance from the outline, in 100 % units
             if depth > 5.0:
                 cv.set(x, y, FACE)
                 continue
@@ -304,15 +336,18 @@ def background():
             # that whichever way the system rounds the shape no white shows.
             cv.set(x, y, c)
     # A groove above the footer links.
-    for x in range(18, 485):
-        cv.set(x, 445, (190, 192, 195))
-        cv.set(x, 446, (240, 240, 240))
+    g0, g1, g2 = scaled(445, pct), scaled(446, pct), scaled(447, pct)
+    for x in range(scaled(18, pct), scaled(485, pct)):
+        for y in range(g0, g1):
+            cv.set(x, y, (190, 192, 195))
+        for y in range(g1, g2):
+            cv.set(x, y, (240, 240, 240))
     return cv
 
 
-def logo():
+def logo(pct):
     W, H = 214, 53
-    cv = Canvas(W, H, FACE)
+    cv = Canvas(scaled(W, pct), scaled(H, pct), FACE, k=pct / 100.0)
     # Upper line (rows 0-27): the publisher's mark and name.
     mark = sdf_round_rect(1.0, 3.0, 21.0, 23.0, 5.0)
     cv.fill_field(mark, vertical(BLUE_LIGHT, BLUE, 3, 23), (0, 2, 23, 25))
@@ -324,9 +359,9 @@ def logo():
     return cv
 
 
-def banner():
+def banner(pct):
     W, H = 198, 45
-    cv = Canvas(W, H, FACE)
+    cv = Canvas(scaled(W, pct), scaled(H, pct), FACE, k=pct / 100.0)
     # The convert button sits at (156, 3), 41 square: a soft shadow around it
     # shows through its cut corners and below it.
     sh = sdf_round_rect(157.0, 4.5, 198.5, 45.5, 8.0)
@@ -340,9 +375,9 @@ def banner():
     return cv
 
 
-def small_button(kind, state):
-    """Close and minimize: a rounded square over columns 1-21, rows 0-20."""
-    cv = Canvas(23, 23, FACE)
+def small_button(kind, state, pct):
+    """Close and minimize: a rounded square over columns 1-21, rows 0-20 (at 100 %)."""
+    cv = Canvas(scaled(23, pct), scaled(23, pct), FACE, k=pct / 100.0)
     shape = sdf_round_rect(1.0, 0.0, 22.0, 21.0, 4.5)
     if state == "idle":
         fill, edge, ink = vertical((252, 252, 252), (226, 228, 231), 0, 21), (140, 145, 152), INK
@@ -365,10 +400,10 @@ def small_button(kind, state):
     return cv
 
 
-def convert_button(state):
+def convert_button(state, pct):
     """A 41 square with rounded corners and a note; the bottom row stays empty."""
     outside = HOVER_KEY if state == "hover" else FACE
-    cv = Canvas(41, 42, outside)
+    cv = Canvas(scaled(41, pct), scaled(42, pct), outside, k=pct / 100.0)
     shape = sdf_round_rect(0.0, 0.0, 41.0, 41.0, 8.0)
     if state == "idle":
         fill, edge = vertical(BLUE_LIGHT, BLUE, 0, 41), BLUE_DARK
@@ -391,13 +426,15 @@ def paint_button_face(cv, shape, fill, edge, under):
 
     A touched pixel is never left equal to the key colour, which would cut a
     hole in the button."""
+    k = cv.k
     for y in range(cv.h):
         for x in range(cv.w):
-            d = shape(x + 0.5, y + 0.5)
+            u, v = (x + 0.5) / k, (y + 0.5) / k
+            d = shape(u, v) * k
             cover = clamp01(0.5 - d)
             if cover < 0.02:
                 continue
-            c = mix(fill(x + 0.5, y + 0.5), edge, clamp01(d + 1.6))
+            c = mix(fill(u, v), edge, clamp01(d + 1.6 * k))
             c = mix(under, c, cover)
             c = tuple(int(round(v)) for v in c)
             if c == FACE:
@@ -551,56 +588,135 @@ def check_button_set(name, idle, others, inside):
         require((cv.w, cv.h) == (idle.w, idle.h), f"{name} {state}: size differs from the idle picture")
 
 
-def check(pics):
-    bg = pics['background'].bytes_bgr()
-    require((pics['background'].w, pics['background'].h) == (503, 480), "background size")
-    for x, y in ((0, 0), (502, 0), (0, 478), (502, 478), (0, 479)):
-        require(bg[y * 503 + x] == WHITE, f"background corner ({x}, {y}) is not white")
-    require(bg[240 * 503 + 250] == FACE, "background face colour")
+def covered(shape, k):
+    """Whether a pixel of a picture drawn at scale k is touched by shape (100 % units)."""
+    return lambda x, y: clamp01(0.5 - shape((x + 0.5) / k, (y + 0.5) / k) * k) >= 0.02
+
+
+def check(pics, pct):
+    k = pct / 100.0
+    at = f" at {pct} %"
+    W, H = scaled(503, pct), scaled(480, pct)
+    bottom = scaled(479, pct)
+    back = pics['background']
+    bg = back.bytes_bgr()
+    require((back.w, back.h) == (W, H), "background size" + at)
+    for x, y in ((0, 0), (W - 1, 0), (0, bottom - 1), (W - 1, bottom - 1), (0, bottom)):
+        require(bg[y * W + x] == WHITE, f"background corner ({x}, {y}) is not white" + at)
+    require(bg[(H // 2) * W + W // 2] == FACE, "background face colour" + at)
     for name, (w, h) in (('logo', (214, 53)), ('banner', (198, 45))):
         cv = pics[name]
-        require((cv.w, cv.h) == (w, h), f"{name} size")
-        require(cv.bytes_bgr()[0] == FACE, f"{name}: face colour at the top-left")
+        require((cv.w, cv.h) == (scaled(w, pct), scaled(h, pct)), f"{name} size" + at)
+        require(cv.bytes_bgr()[0] == FACE, f"{name}: face colour at the top-left" + at)
     # The skin under each button shows through its cut corners: it must be the face.
     for bx, by, bw, bh in ((464, 13, 23, 23), (437, 13, 23, 23)):
-        for y in range(by, by + bh):
-            for x in range(bx, bx + bw):
-                require(bg[y * 503 + x] == FACE, f"background under a title button at ({x}, {y})")
+        x0, y0 = scaled(bx, pct), scaled(by, pct)
+        for y in range(y0, y0 + scaled(bh, pct)):
+            for x in range(x0, x0 + scaled(bw, pct)):
+                require(bg[y * W + x] == FACE, f"background under a title button at ({x}, {y})" + at)
     for kind in ('close', 'minimize'):
         shape = sdf_round_rect(1.0, 0.0, 22.0, 21.0, 4.5)
-        check_button_set(kind, pics[kind + '_idle'],
-                         [(s, pics[f'{kind}_{s}']) for s in ('down', 'hover')],
-                         lambda x, y: clamp01(0.5 - shape(x + 0.5, y + 0.5)) >= 0.02)
-        idle = pics[kind + '_idle'].bytes_bgr()
-        for y in range(23):
-            for x in range(23):
-                if x in (0, 22) or y >= 21:
-                    require(idle[y * 23 + x] == FACE, f"{kind}: edge pixel ({x}, {y}) is not the key colour")
+        idle_cv = pics[kind + '_idle']
+        require((idle_cv.w, idle_cv.h) == (scaled(23, pct), scaled(23, pct)), f"{kind} size" + at)
+        check_button_set(kind + at, idle_cv, [(s, pics[f'{kind}_{s}']) for s in ('down', 'hover')],
+                         covered(shape, k))
+        # The first and last columns and the rows below the square stay empty.
+        idle = idle_cv.bytes_bgr()
+        n = idle_cv.w
+        for y in range(n):
+            for x in range(n):
+                if x < math.floor(k) or x >= math.ceil(22 * k) or y >= math.ceil(21 * k):
+                    require(idle[y * n + x] == FACE, f"{kind}: edge pixel ({x}, {y}) is not the key colour" + at)
     shape = sdf_round_rect(0.0, 0.0, 41.0, 41.0, 8.0)
-    check_button_set('convert', pics['convert_idle'],
-                     [(s, pics[f'convert_{s}']) for s in ('down', 'hover')],
-                     lambda x, y: clamp01(0.5 - shape(x + 0.5, y + 0.5)) >= 0.02)
-    require(pics['convert_down'].bytes_bgr()[0] == FACE, "convert pressed: corner colour")
+    conv = pics['convert_idle']
+    require((conv.w, conv.h) == (scaled(41, pct), scaled(42, pct)), "convert size" + at)
+    check_button_set('convert' + at, conv, [(s, pics[f'convert_{s}']) for s in ('down', 'hover')],
+                     covered(shape, k))
+    require(pics['convert_down'].bytes_bgr()[0] == FACE, "convert pressed: corner colour" + at)
     hover = pics['convert_hover'].bytes_bgr()
-    for x, y in ((0, 0), (40, 0), (0, 41), (40, 41)):
-        require(hover[y * 41 + x] == HOVER_KEY, f"convert hover: corner ({x}, {y})")
+    w, h = conv.w, conv.h
+    for x, y in ((0, 0), (w - 1, 0), (0, h - 1), (w - 1, h - 1)):
+        require(hover[y * w + x] == HOVER_KEY, f"convert hover: corner ({x}, {y})" + at)
 
 
-# File names, in the order the resource script lists them.
+# Picture names, in the order the resource script lists them.
 BITMAPS = [
     ('background', background),
     ('logo', logo),
     ('banner', banner),
-    ('close_idle', lambda: small_button('close', 'idle')),
-    ('close_down', lambda: small_button('close', 'down')),
-    ('close_hover', lambda: small_button('close', 'hover')),
-    ('minimize_idle', lambda: small_button('minimize', 'idle')),
-    ('minimize_down', lambda: small_button('minimize', 'down')),
-    ('minimize_hover', lambda: small_button('minimize', 'hover')),
-    ('convert_idle', lambda: convert_button('idle')),
-    ('convert_down', lambda: convert_button('down')),
-    ('convert_hover', lambda: convert_button('hover')),
+    ('close_idle', lambda pct: small_button('close', 'idle', pct)),
+    ('close_down', lambda pct: small_button('close', 'down', pct)),
+    ('close_hover', lambda pct: small_button('close', 'hover', pct)),
+    ('minimize_idle', lambda pct: small_button('minimize', 'idle', pct)),
+    ('minimize_down', lambda pct: small_button('minimize', 'down', pct)),
+    ('minimize_hover', lambda pct: small_button('minimize', 'hover', pct)),
+    ('convert_idle', lambda pct: convert_button('idle', pct)),
+    ('convert_down', lambda pct: convert_button('down', pct)),
+    ('convert_hover', lambda pct: convert_button('hover', pct)),
 ]
+
+
+def file_name(name, pct):
+    """close_idle at 100 %: close_idle; at 150 %: close_idle@150."""
+    return name if pct == 100 else f"{name}@{pct}"
+
+
+def write_packed(path, cv):
+    """The picture run-length packed, as the window unpacks it (ui/pixmap.h,
+    UnpackPixels): "KVP1", width and height (16 bits each, little-endian),
+    then the pixels row by row from the top, in records. A record byte n below
+    128 is followed by n + 1 pixels as they are; from 128 on, by one pixel that
+    repeats n - 126 times. A pixel is three bytes: blue, green, red."""
+    px = cv.bytes_bgr()
+    out = bytearray(b'KVP1') + struct.pack('<HH', cv.w, cv.h)
+    i, n = 0, len(px)
+    literal = []
+
+    def flush():
+        while literal:
+            part = literal[:128]
+            del literal[:128]
+            out.append(len(part) - 1)
+            for r, g, b in part:
+                out.extend((b, g, r))
+    while i < n:
+        j = i + 1
+        while j < n and j - i < 129 and px[j] == px[i]:
+            j += 1
+        if j - i >= 2:
+            flush()
+            r, g, b = px[i]
+            out.append(j - i + 126)
+            out.extend((b, g, r))
+        else:
+            literal.append(px[i])
+        i = j
+    flush()
+    with open(path, 'wb') as f:
+        f.write(bytes(out))
+
+
+def art_ids():
+    """The resource ids of ui/art_ids.h by picture name, and the id step of one scale."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    with open(os.path.join(here, '..', '..', 'src', 'ui', 'art_ids.h')) as f:
+        text = f.read()
+    ids = {m.group(1).lower(): int(m.group(2)) for m in re.finditer(r'#define IDB_(\w+) (\d+)', text)}
+    step = int(re.search(r'#define KV_ART_SCALE_STEP (\d+)', text).group(1))
+    return ids, step
+
+
+def write_scaled_rc(path, ids, step):
+    """The resource lines of the packed pictures: id = the picture's id plus
+    the scale's place in SCALES times the step."""
+    lines = ["// Drawn by tools/art/make_art.py: the window art above 100 %, packed.\n"]
+    for index, pct in enumerate(SCALES):
+        if pct == 100:
+            continue
+        for name, _ in BITMAPS:
+            lines.append(f'{ids[name] + index * step} RCDATA "{file_name(name, pct)}.kvp"\n')
+    with open(path, 'w') as f:
+        f.write(''.join(lines))
 
 
 def main(argv):
@@ -608,15 +724,27 @@ def main(argv):
         print("usage: make_art.py OUTDIR", file=sys.stderr)
         return 2
     out = argv[1]
-    pics = {name: make() for name, make in BITMAPS}
-    try:
-        check(pics)
-    except ArtError as e:
-        print(f"make_art.py: {e}", file=sys.stderr)
+    ids, step = art_ids()
+    missing = [name for name, _ in BITMAPS if name not in ids]
+    if missing:
+        print(f"make_art.py: no resource id for {', '.join(missing)}", file=sys.stderr)
         return 1
+    drawn = {}
+    for pct in SCALES:
+        pics = {name: make(pct) for name, make in BITMAPS}
+        try:
+            check(pics, pct)
+        except ArtError as e:
+            print(f"make_art.py: {e}", file=sys.stderr)
+            return 1
+        drawn[pct] = pics
     os.makedirs(out, exist_ok=True)
-    for name, _ in BITMAPS:
-        write_bmp(os.path.join(out, name + '.bmp'), pics[name])
+    for pct, pics in drawn.items():
+        for name, _ in BITMAPS:
+            write_bmp(os.path.join(out, file_name(name, pct) + '.bmp'), pics[name])
+            if pct != 100:
+                write_packed(os.path.join(out, file_name(name, pct) + '.kvp'), pics[name])
+    write_scaled_rc(os.path.join(out, 'art_scaled.rc'), ids, step)
     images = []
     for size in (32, 24, 16):
         cv = icon_image(size)
