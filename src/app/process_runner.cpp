@@ -165,21 +165,31 @@ std::string LocateProgram(const std::string& exeName) {
     });
 }
 
+namespace {
+
+// Calls `visit(id, image file name)` for each process of the system's list.
+template <class Visit>
+void ForEachProcess(Visit visit) {
+    win::UniqueFile snap(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snap) return;
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    for (BOOL ok = ::Process32FirstW(snap.Get(), &e); ok; ok = ::Process32NextW(snap.Get(), &e))
+        visit(e.th32ProcessID, win::Narrow(e.szExeFile));
+}
+
+}  // namespace
+
 bool EndProcessesByName(const std::string& exeFileName) {
     PruneEnded();
     bool result = false;
-    win::UniqueFile snap(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snap) return false;
-    PROCESSENTRY32W e{};
-    e.dwSize = sizeof e;
-    for (BOOL ok = ::Process32FirstW(snap.Get(), &e); ok; ok = ::Process32NextW(snap.Get(), &e)) {
-        const std::string exe = win::Narrow(e.szExeFile);
-        if (!SameTextAscii(FileNamePart(exe), exeFileName) && !SameTextAscii(exe, exeFileName)) continue;
+    ForEachProcess([&](DWORD id, const std::string& exe) {
+        if (!SameTextAscii(FileNamePart(exe), exeFileName) && !SameTextAscii(exe, exeFileName)) return;
         for (const auto& s : StartedProcesses()) {
-            if (s.id != e.th32ProcessID) continue;
+            if (s.id != id) continue;
             result = ::TerminateProcess(s.handle.Get(), 0) != FALSE;
         }
-    }
+    });
     return result;
 }
 
@@ -187,25 +197,20 @@ bool EndProcessesOfProgram(const std::string& programPath) {
     const std::wstring wanted = win::Widen(programPath);
     const std::string exeName = FileNamePart(programPath);
     bool ended = false;
-    win::UniqueFile snap(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snap) return false;
-    PROCESSENTRY32W e{};
-    e.dwSize = sizeof e;
-    for (BOOL ok = ::Process32FirstW(snap.Get(), &e); ok; ok = ::Process32NextW(snap.Get(), &e)) {
-        if (!SameTextAscii(FileNamePart(win::Narrow(e.szExeFile)), exeName)) continue;
-        win::UniqueHandle p(
-            ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, e.th32ProcessID));
-        if (!p) continue;  // another user's, or gone
+    ForEachProcess([&](DWORD id, const std::string& exe) {
+        if (!SameTextAscii(FileNamePart(exe), exeName)) return;
+        win::UniqueHandle p(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, id));
+        if (!p) return;  // another user's, or gone
         std::wstring image(32768, L'\0');
         DWORD size = static_cast<DWORD>(image.size());
-        if (!::QueryFullProcessImageNameW(p.Get(), 0, image.data(), &size)) continue;
+        if (!::QueryFullProcessImageNameW(p.Get(), 0, image.data(), &size)) return;
         image.resize(size);
         // The same file by its full path, in any case; a program of the same name elsewhere is not ours.
         if (::CompareStringOrdinal(image.c_str(), static_cast<int>(image.size()), wanted.c_str(),
                                    static_cast<int>(wanted.size()), TRUE) != CSTR_EQUAL)
-            continue;
+            return;
         if (::TerminateProcess(p.Get(), 0)) ended = true;
-    }
+    });
     return ended;
 }
 

@@ -1,5 +1,6 @@
 #include "convert/conversion_run.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "convert/job_rules.h"
@@ -93,7 +94,7 @@ bool ConversionRun::StartNextJob() {
         throw;
     }
     currentTimer_ = timer.release();
-    ReportProgress(0);
+    ReportProgress(state_.CurrentJob, 0);
     return true;
 }
 
@@ -127,7 +128,7 @@ void ConversionRun::Tick(TAdvancedTimer* sender) {
     if (size.exists) {
         const std::int64_t percent = PercentOf(size.bytes, state_.ExpectedSize);
         jobs_.SetProgress(row, PercentText(percent));
-        ReportProgress(percent);
+        ReportProgress(row, percent);
     }
 
     if (exited) {
@@ -198,18 +199,13 @@ void ConversionRun::FinishJob(TAdvancedTimer* timer, Failure failure, int row) {
 }
 
 // The rows of the run are those it finished and those still to do, the
-// running one included; rows removed on the way leave it.
-void ConversionRun::ReportProgress(std::int64_t runningPercent) {
-    const int current = jobs_.IndexOf(currentJobId_);
-    const bool running = current >= 0;
+// running one (at `current`) included; rows removed on the way leave it.
+void ConversionRun::ReportProgress(int current, std::int64_t runningPercent) {
     std::uint64_t pending = 0;  // the running row reads "Pending" until its first tick
     for (int i = 0; i < jobs_.Count(); ++i)
         if (i != current && jobs_.Progress(i) == kPending) ++pending;
-    const std::uint64_t rows = static_cast<std::uint64_t>(finishedInRun_) + pending + (running ? 1 : 0);
-    const std::uint64_t percent = running ? static_cast<std::uint64_t>(runningPercent < 0     ? 0
-                                                                       : runningPercent > 100 ? 100
-                                                                                              : runningPercent)
-                                          : 0;
+    const std::uint64_t rows = static_cast<std::uint64_t>(finishedInRun_) + pending + 1;
+    const std::uint64_t percent = static_cast<std::uint64_t>(std::clamp<std::int64_t>(runningPercent, 0, 100));
     platform_.ShowProgress({failedInRun_ ? RunProgress::State::Error : RunProgress::State::Normal,
                             static_cast<std::uint64_t>(finishedInRun_) * 100 + percent, rows * 100});
 }

@@ -120,7 +120,7 @@ private:
     bool StartTranscoder();
     void FinishJob(TAdvancedTimer* timer, Failure failure, int row);
     Failure Verdict(std::uint32_t code, const OutputSize& size);
-    void ReportProgress(std::int64_t runningPercent);
+    void ReportProgress(int current, std::int64_t runningPercent);
 
     RunState& state_;
     IJobTable& jobs_;

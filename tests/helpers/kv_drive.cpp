@@ -10,6 +10,8 @@
 #include <tlhelp32.h>
 #include <winternl.h>
 
+#include "support/key_input.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cwchar>
@@ -17,6 +19,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "support/key_input.h"
 
 namespace {
 
@@ -983,20 +987,7 @@ int Keys(const std::vector<std::wstring>& names) {
             keys = {VK_ESCAPE};
         else
             return Fail(L"unknown key " + name);
-        std::vector<INPUT> in;
-        for (WORD k : keys) {
-            INPUT i{};
-            i.type = INPUT_KEYBOARD;
-            i.ki.wVk = k;
-            in.push_back(i);
-        }
-        for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
-            INPUT i{};
-            i.type = INPUT_KEYBOARD;
-            i.ki.wVk = *it;
-            i.ki.dwFlags = KEYEVENTF_KEYUP;
-            in.push_back(i);
-        }
+        std::vector<INPUT> in = kvtest::KeyStrokes(keys);
         if (::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)) != in.size())
             return Fail(L"SendInput refused " + name);
         ::Sleep(150);

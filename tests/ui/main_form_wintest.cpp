@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/form_access.h"
+#include "support/key_input.h"
 #include "support/program.h"
 #include "ui/picture.h"
 #include "ui/pixmap.h"
@@ -187,20 +188,7 @@ protected:
     }
     // Presses the keys in order, then lets them go in reverse (Shift+Tab: {VK_SHIFT, VK_TAB}).
     void Keys(std::initializer_list<WORD> keys) {
-        std::vector<INPUT> in;
-        for (WORD k : keys) {
-            INPUT i{};
-            i.type = INPUT_KEYBOARD;
-            i.ki.wVk = k;
-            in.push_back(i);
-        }
-        for (auto it = std::rbegin(keys); it != std::rend(keys); ++it) {
-            INPUT i{};
-            i.type = INPUT_KEYBOARD;
-            i.ki.wVk = *it;
-            i.ki.dwFlags = KEYEVENTF_KEYUP;
-            in.push_back(i);
-        }
+        std::vector<INPUT> in = kvtest::KeyStrokes(keys);
         ASSERT_EQ(::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)), in.size());
         Pump(150);
     }
