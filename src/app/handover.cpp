@@ -1,6 +1,10 @@
 #include "app/handover.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
+
+#include "app/runner_text.h"
 
 namespace kv {
 
@@ -22,6 +26,7 @@ std::vector<std::u16string> UnpackHandOver(const void* data, std::size_t bytes) 
     std::u16string block(bytes / sizeof(char16_t), u'\0');
     std::memcpy(block.data(), data, bytes);
     if (block.back() != u'\0') return paths;
+    if (static_cast<std::size_t>(std::count(block.begin(), block.end(), u'\0')) > kMaxHandOverEntries) return paths;
     std::size_t from = 0;
     while (from < block.size()) {
         const std::size_t end = block.find(u'\0', from);
@@ -30,6 +35,25 @@ std::vector<std::u16string> UnpackHandOver(const void* data, std::size_t bytes) 
         from = end + 1;
     }
     return paths;
+}
+
+bool HandOverQueue::Push(const std::vector<CheckedPath>& paths) {
+    if (paths.size() > kMaxHandOverEntries - paths_.size()) return false;
+    paths_.insert(paths_.end(), paths.begin(), paths.end());
+    return true;
+}
+
+std::vector<CheckedPath> HandOverQueue::TakeAll() noexcept { return std::exchange(paths_, {}); }
+
+std::string HandOverFailureText(bool refused, const std::vector<std::string>& paths) {
+    std::string text = refused ? "Korvello is already running and cannot take more files now."
+                               : "Korvello is already running but does not answer.";
+    if (paths.empty()) return text;
+    text += paths.size() == 1 ? " This file was not added:\n" : " These files were not added:\n";
+    constexpr std::size_t kShown = 10;
+    for (std::size_t i = 0; i < paths.size() && i < kShown; ++i) text += "\n" + FileNamePart(paths[i]);
+    if (paths.size() > kShown) text += "\n... and " + std::to_string(paths.size() - kShown) + " more";
+    return text;
 }
 
 }  // namespace kv

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/checked_path.h"
+
 namespace kv {
 
 // The message's tag (COPYDATASTRUCT::dwData): "KVP" and the format's number.
@@ -15,13 +17,34 @@ inline constexpr std::uintptr_t kHandOverTag = 0x4B565001;
 inline constexpr std::size_t kMaxHandedPath = 32767;
 // Far more than any command line can hold; a larger block is refused whole.
 inline constexpr std::size_t kMaxHandOverBytes = 16u << 20;
+// Far more entries than a person selects; a block with more is refused whole,
+// and so is a hand-over that would take the queue past it.
+inline constexpr std::size_t kMaxHandOverEntries = 10000;
 
 // The block for `paths` (empty paths left out).
 std::u16string PackHandOver(const std::vector<std::u16string>& paths);
 
 // The paths of a block; nothing for a block that is not whole (an odd byte
-// count, no final zero, over the size limit). Empty and over-long entries are
-// skipped.
+// count, no final zero, over the size limit) or holds more than
+// kMaxHandOverEntries entries. Empty and over-long entries are skipped.
 std::vector<std::u16string> UnpackHandOver(const void* data, std::size_t bytes);
+
+// Checked paths from outside (hand-overs, drops during a run, the command
+// line) kept until the window can add them, in the order they came.
+class HandOverQueue {
+public:
+    // False, and nothing kept, when they would take the queue past its bound.
+    bool Push(const std::vector<CheckedPath>& paths);
+    std::vector<CheckedPath> TakeAll() noexcept;
+    [[nodiscard]] std::size_t Size() const noexcept { return paths_.size(); }
+    [[nodiscard]] bool Empty() const noexcept { return paths_.empty(); }
+
+private:
+    std::vector<CheckedPath> paths_;
+};
+
+// What a later copy tells the user when the first copy did not take its
+// files: `refused` when it answered but had no room, else it did not answer.
+std::string HandOverFailureText(bool refused, const std::vector<std::string>& paths);
 
 }  // namespace kv

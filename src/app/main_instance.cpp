@@ -1,5 +1,6 @@
 #include "app/main_instance.h"
 
+#include <sddl.h>
 #include <shellapi.h>
 
 #include "app/handover.h"
@@ -21,7 +22,10 @@ BOOL CALLBACK MatchInstanceWindow(HWND wnd, LPARAM) {
     n = ::GetWindowTextW(wnd, buf, 256);
     if (n <= 0 || s.OwnTitle != std::wstring_view(buf, static_cast<size_t>(n))) return TRUE;
     ++s.MatchCount;
-    if (wnd != s.OwnAppWindow) s.OtherAppWindow = wnd;
+    if (wnd != s.OwnAppWindow) {
+        s.OtherAppWindow = wnd;
+        if (::GetPropW(wnd, kFirstCopyMark)) s.FirstAppWindow = wnd;
+    }
     return TRUE;
 }
 
@@ -76,7 +80,7 @@ std::vector<std::string> FullPaths(const std::vector<std::string>& params) {
     return out;
 }
 
-bool HandOverPaths(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs) {
+Delivery SendHandOver(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs) {
     std::vector<std::u16string> wide;
     wide.reserve(paths.size());
     for (const auto& p : paths) {
@@ -84,33 +88,36 @@ bool HandOverPaths(HWND target, HWND sender, const std::vector<std::string>& pat
         wide.emplace_back(w.begin(), w.end());
     }
     const std::u16string block = PackHandOver(wide);
-    if (block.empty() || block.size() * sizeof(char16_t) > kMaxHandOverBytes) return false;
+    if (block.empty() || block.size() * sizeof(char16_t) > kMaxHandOverBytes) return Delivery::Refused;
     COPYDATASTRUCT data{kHandOverTag, static_cast<DWORD>(block.size() * sizeof(char16_t)),
                         const_cast<char16_t*>(block.data())};
     DWORD_PTR result = 0;
-    return ::SendMessageTimeoutW(target, WM_COPYDATA, reinterpret_cast<WPARAM>(sender), reinterpret_cast<LPARAM>(&data),
-                                 SMTO_ABORTIFHUNG | SMTO_BLOCK, timeoutMs, &result) != 0 &&
-           result == TRUE;
+    if (::SendMessageTimeoutW(target, WM_COPYDATA, reinterpret_cast<WPARAM>(sender), reinterpret_cast<LPARAM>(&data),
+                              SMTO_ABORTIFHUNG | SMTO_BLOCK, timeoutMs, &result) == 0)
+        return Delivery::NoAnswer;
+    return result == TRUE ? Delivery::Taken : Delivery::Refused;
 }
 
-bool HandToRunningCopy(HWND otherAppWindow, HWND ownAppWindow, const std::vector<std::string>& params,
-                       std::wstring_view mainFormClass) {
-    if (params.empty()) return false;
+bool HandOverPaths(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs) {
+    return SendHandOver(target, sender, paths, timeoutMs) == Delivery::Taken;
+}
+
+Delivery HandToRunningCopy(HWND otherAppWindow, HWND ownAppWindow, const std::vector<std::string>& params,
+                           std::wstring_view mainFormClass, UINT timeoutMs) {
     HWND form = ParameterTarget(otherAppWindow, mainFormClass);
-    // A copy started a moment earlier may not have made its main window yet.
-    for (int i = 0; !form && i < 60; ++i) {
-        ::Sleep(50);
-        form = ParameterTarget(otherAppWindow, mainFormClass);
-    }
-    if (!form) return false;
+    if (!form) return Delivery::NoAnswer;
+    // The first copy brings itself forward when it adds them; it may, since we were just started by the user.
+    DWORD pid = 0;
+    if (::GetWindowThreadProcessId(form, &pid)) ::AllowSetForegroundWindow(pid);
     PassParameters(form, params);
-    return HandOverPaths(form, ownAppWindow, FullPaths(params));
+    return SendHandOver(form, ownAppWindow, FullPaths(params), timeoutMs);
 }
 
 void FindOtherInstance(HWND ownAppWindow) {
     auto& s = InstanceState();
     s.MatchCount = 0;
     s.OtherAppWindow = nullptr;
+    s.FirstAppWindow = nullptr;
     s.OwnAppWindow = ownAppWindow;
     wchar_t buf[256];
     int n = ::GetWindowTextW(ownAppWindow, buf, 256);
@@ -120,21 +127,116 @@ void FindOtherInstance(HWND ownAppWindow) {
     ::EnumWindows(&MatchInstanceWindow, 0);
 }
 
-TMainInstance::TMainInstance(TComponent* owner, HWND appWindow, const std::vector<std::string>& params,
-                             std::wstring_view mainFormClass)
-    : TComponent(owner) {
-    SetName("MainInstance1");
-    FindOtherInstance(appWindow);
+void MarkFirstCopy(HWND appWindow) {
+    if (appWindow) ::SetPropW(appWindow, kFirstCopyMark, reinterpret_cast<HANDLE>(1));
+}
+
+namespace {
+
+// The user's SID as text ("S-1-5-21-..."); empty when the token cannot tell.
+std::wstring UserSid() {
+    HANDLE raw = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return {};
+    const win::UniqueHandle token(raw);
+    DWORD bytes = 0;
+    ::GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &bytes);
+    if (bytes == 0) return {};
+    std::vector<unsigned char> buf(bytes);
+    if (!::GetTokenInformation(token.Get(), TokenUser, buf.data(), bytes, &bytes)) return {};
+    LPWSTR text = nullptr;
+    if (!::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buf.data())->User.Sid, &text)) return {};
+    std::wstring sid(text);
+    ::LocalFree(text);
+    return sid;
+}
+
+}  // namespace
+
+std::wstring InstanceMutexName(std::string_view title) {
+    std::wstring name = L"Local\\" + win::Widen(title) + L"-" + UserSid();
+    // A kernel object's name may not hold a backslash past its namespace.
+    for (std::size_t i = 6; i < name.size(); ++i)
+        if (name[i] == L'\\') name[i] = L'_';
+    return name;
+}
+
+InstanceLock::InstanceLock(const std::wstring& name) : mutex_(::CreateMutexW(nullptr, FALSE, name.c_str())) {}
+
+InstanceLock::~InstanceLock() {
+    if (held_) ::ReleaseMutex(mutex_.Get());
+}
+
+bool InstanceLock::TryAcquire() {
+    if (held_) return true;
+    // Without a mutex (no rights, a name taken by another kind of object)
+    // every copy would take itself for the first: the window search decides then.
+    if (!mutex_) return false;
+    const DWORD r = ::WaitForSingleObject(mutex_.Get(), 0);
+    held_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+    return held_;
+}
+
+LaterCopyResult HandToFirstCopy(InstanceLock& lock, HWND ownAppWindow, const std::vector<std::string>& params,
+                                std::wstring_view mainFormClass, DWORD boundMs) {
+    const ULONGLONG deadline = ::GetTickCount64() + boundMs;
     auto& s = InstanceState();
-    if (s.MatchCount <= 1 || !s.OtherAppWindow) return;
-    s.OtherPopup = ::GetLastActivePopup(s.OtherAppWindow);
-    HandToRunningCopy(s.OtherAppWindow, appWindow, params, mainFormClass);
+    for (;;) {
+        FindOtherInstance(ownAppWindow);
+        if (s.FirstAppWindow && ParameterTarget(s.FirstAppWindow, mainFormClass)) {
+            s.OtherAppWindow = s.FirstAppWindow;
+            s.OtherPopup = ::GetLastActivePopup(s.FirstAppWindow);
+            if (params.empty()) return LaterCopyResult::Handed;
+            const ULONGLONG now = ::GetTickCount64();
+            const UINT left = now < deadline ? static_cast<UINT>(deadline - now) : 1;
+            switch (HandToRunningCopy(s.FirstAppWindow, ownAppWindow, params, mainFormClass, left)) {
+            case Delivery::Taken:
+                return LaterCopyResult::Handed;
+            case Delivery::Refused:
+                return LaterCopyResult::Refused;
+            case Delivery::NoAnswer:
+                break;
+            }
+        }
+        // The first copy ended before it could take them: this one is the first now.
+        if (lock.TryAcquire()) return LaterCopyResult::BecameFirst;
+        // Without the mutex only the window search can tell, as it did before there was one.
+        if (!lock.Usable() && !s.FirstAppWindow) return LaterCopyResult::BecameFirst;
+        if (::GetTickCount64() >= deadline) return LaterCopyResult::NoAnswer;
+        ::Sleep(50);
+    }
+}
+
+void BringFirstCopyForward() {
+    const auto& s = InstanceState();
+    if (!s.OtherAppWindow) return;
     ::BringWindowToTop(s.OtherAppWindow);
-    if (::IsIconic(s.OtherPopup))
+    // Minimized, the application window is iconic and the main window hidden
+    // with it; its own restore shows the main window again.
+    if (::IsIconic(s.OtherAppWindow))
+        ::PostMessageW(s.OtherAppWindow, WM_SYSCOMMAND, SC_RESTORE, 0);
+    else if (s.OtherPopup && ::IsIconic(s.OtherPopup))
         ::ShowWindow(s.OtherPopup, SW_RESTORE);
-    else
+    else if (s.OtherPopup)
         ::SetForegroundWindow(s.OtherPopup);
-    ::ExitProcess(0);
+}
+
+TMainInstance::TMainInstance(TComponent* owner, HWND appWindow, const std::string& title,
+                             const std::vector<std::string>& params, std::wstring_view mainFormClass)
+    : TComponent(owner), lock_(InstanceMutexName(title)) {
+    SetName("MainInstance1");
+    if (!lock_.TryAcquire()) {
+        const LaterCopyResult r = HandToFirstCopy(lock_, appWindow, params, mainFormClass, kHandOverBoundMs);
+        if (r == LaterCopyResult::Handed) {
+            BringFirstCopyForward();
+            ::ExitProcess(0);
+        }
+        if (r != LaterCopyResult::BecameFirst) {
+            const std::string text = HandOverFailureText(r == LaterCopyResult::Refused, params);
+            ::MessageBoxW(nullptr, win::Widen(text).c_str(), win::Widen(title).c_str(), MB_OK | MB_ICONWARNING);
+            ::ExitProcess(1);
+        }
+    }
+    MarkFirstCopy(appWindow);
 }
 
 std::vector<std::string> CommandLineParameters() {

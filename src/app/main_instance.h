@@ -1,13 +1,17 @@
 #pragma once
-// Only one copy runs: a second copy brings the first forward, hands over its
-// command-line parameters and ends before any start-up work.
+// Only one copy runs. A named mutex of the user's session decides, at once
+// and for good, which copy is the first; every later copy waits a bounded
+// time for the first copy's main window, hands it its parameters, brings it
+// forward and ends before any start-up work.
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "components/component.h"
+#include "win/handle.h"
 
 namespace kv {
 
@@ -21,6 +25,8 @@ struct InstanceCheckState {
     HWND OwnAppWindow = nullptr;
     HWND OtherAppWindow = nullptr;
     HWND OtherPopup = nullptr;
+    // The last match that carries the first copy's mark: the one that takes hand-overs.
+    HWND FirstAppWindow = nullptr;
 };
 InstanceCheckState& InstanceState();
 
@@ -36,8 +42,11 @@ bool PassParameters(HWND target, const std::vector<std::string>& params);
 std::vector<std::string> FullPaths(const std::vector<std::string>& params);
 
 // Hands `paths` to the running copy's main window in one WM_COPYDATA message
-// (see app/handover.h); false when there was nothing to send or the window
-// did not take it within `timeoutMs` (a copy that hangs must not hang this one).
+// (see app/handover.h), with a time limit: a copy that hangs must not hang
+// this one. Refused: the window answered and did not take them.
+enum class Delivery : std::uint8_t { Taken, Refused, NoAnswer };
+Delivery SendHandOver(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs);
+// True when the window took them; false also when there was nothing to send.
 bool HandOverPaths(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs = 30000);
 
 // The running copy's main window (a top-level window of class `mainFormClass`
@@ -46,22 +55,68 @@ bool HandOverPaths(HWND target, HWND sender, const std::vector<std::string>& pat
 // means something else (the folder picker's "enable OK"). Null when none.
 HWND ParameterTarget(HWND otherAppWindow, std::wstring_view mainFormClass);
 
-// What a second copy does for the running one: its parameters go to that
-// copy's main window (waiting a moment for a copy that is still starting),
-// as the parameter message and as the hand-over of their full paths. True
-// when the paths were taken.
-bool HandToRunningCopy(HWND otherAppWindow, HWND ownAppWindow, const std::vector<std::string>& params,
-                       std::wstring_view mainFormClass);
+// What a later copy does for the first one, once it has found its main
+// window: the parameter message, then the hand-over of the full paths.
+Delivery HandToRunningCopy(HWND otherAppWindow, HWND ownAppWindow, const std::vector<std::string>& params,
+                           std::wstring_view mainFormClass, UINT timeoutMs = 30000);
 
 // Counts the windows that identify a running copy (the application window's
 // class and title); the last match other than our own is the other copy.
 void FindOtherInstance(HWND ownAppWindow);
 
+// The window property by which the first copy's application window says that
+// its main window takes hand-overs: later copies' windows share its class and title.
+inline constexpr const wchar_t* kFirstCopyMark = L"Korvello.FirstCopy";
+void MarkFirstCopy(HWND appWindow);
+
+// The mutex that makes one copy the first: "Local\" (the user's session),
+// the application title and the user's SID, so that neither another user's
+// copy nor another session's counts.
+std::wstring InstanceMutexName(std::string_view title);
+
+// Owns the mutex; the first copy holds it for its whole life. A copy that
+// crashed leaves it abandoned, which the next start takes as free.
+class InstanceLock {
+public:
+    explicit InstanceLock(const std::wstring& name);
+    ~InstanceLock();
+    InstanceLock(const InstanceLock&) = delete;
+    InstanceLock& operator=(const InstanceLock&) = delete;
+    // True when this copy holds the mutex, now or from an earlier call.
+    bool TryAcquire();
+    [[nodiscard]] bool Held() const noexcept { return held_; }
+    [[nodiscard]] bool Usable() const noexcept { return static_cast<bool>(mutex_); }
+
+private:
+    win::UniqueHandle mutex_;
+    bool held_ = false;
+};
+
+// How a later copy's wait for the first copy ended.
+enum class LaterCopyResult : std::uint8_t { Handed, BecameFirst, NoAnswer, Refused };
+
+// What a later copy does: until `boundMs` have passed, looks for the marked
+// first copy and hands it `params` (their full paths, and the parameter
+// message). Becomes the first copy itself when the first one ends meanwhile.
+LaterCopyResult HandToFirstCopy(InstanceLock& lock, HWND ownAppWindow, const std::vector<std::string>& params,
+                                std::wstring_view mainFormClass, DWORD boundMs);
+
+// Brings the copy found by the window search forward; a minimized one is restored.
+void BringFirstCopyForward();
+
 class TMainInstance : public TComponent {
 public:
-    // Returns only when no other copy runs; otherwise ends the process with code 0.
-    TMainInstance(TComponent* owner, HWND appWindow, const std::vector<std::string>& params,
+    // How long a later copy waits for the first copy's main window.
+    static constexpr DWORD kHandOverBoundMs = 20000;
+
+    // Returns only in the first copy (which then holds the mutex); a later
+    // copy hands over and ends the process: code 0 when its parameters were
+    // taken, 1 after telling the user they could not be.
+    TMainInstance(TComponent* owner, HWND appWindow, const std::string& title, const std::vector<std::string>& params,
                   std::wstring_view mainFormClass);
+
+private:
+    InstanceLock lock_;
 };
 
 // The program's parameters as UTF-8 (without the program itself).

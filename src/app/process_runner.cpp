@@ -33,8 +33,9 @@ enum class Console { New, NewWithOutput, NoneWithOutput };
 
 bool Launch(const std::string& program, const std::string& params, int visibility, win::UniqueHandle* processOut,
             HANDLE job = nullptr, HANDLE output = nullptr, Console console = Console::New) {
-    const std::string line = BuildCommandLine(program, params);
-    std::wstring wline = win::Widen(line);
+    const auto line = BuildCommandLine(program, params);
+    if (!line) return false;
+    std::wstring wline = win::Widen(*line);
     if (wline.size() > kMaxCommandLine) return false;
     std::wstring dir = win::Widen(FolderPart(program));
     if (dir.empty()) dir = win::Widen(FolderPart(LocateProgram(program)));

@@ -34,15 +34,46 @@ std::string TrimText(std::string_view s) {
     return std::string(s.substr(b, e - b));
 }
 
-std::string BuildCommandLine(std::string_view program, std::string_view params) {
+std::optional<std::string> BuildCommandLine(std::string_view program, std::string_view params) {
+    if (program.empty()) return std::nullopt;
+    for (char c : program)
+        if (static_cast<unsigned char>(c) < 0x20) return std::nullopt;
+    // The program's name is read up to the next quote, without escapes: a
+    // quote can only stand at both ends.
+    const bool quotedWhole = program.size() >= 2 && program.front() == '"' && program.back() == '"';
+    const std::string_view inner = quotedWhole ? program.substr(1, program.size() - 2) : program;
+    if (inner.empty() || inner.find('"') != std::string_view::npos) return std::nullopt;
     std::string line;
-    const bool quote = program.find(' ') != std::string_view::npos && !program.starts_with('"');
+    const bool quote = quotedWhole || inner.find_first_of(" \t") != std::string_view::npos;
     if (quote) line += '"';
-    line += program;
+    line += inner;
     if (quote) line += '"';
     line += ' ';
     line += params;
     return line;
+}
+
+std::string QuoteAlways(std::string_view arg) {
+    std::string out = "\"";
+    std::size_t slashes = 0;
+    for (char c : arg) {
+        if (c == '\\') {
+            ++slashes;
+            continue;
+        }
+        // Backslashes before a quote are doubled, and the quote escaped.
+        out.append(c == '"' ? slashes * 2 + 1 : slashes, '\\');
+        slashes = 0;
+        out += c;
+    }
+    out.append(slashes * 2, '\\');  // before the closing quote
+    out += '"';
+    return out;
+}
+
+std::string QuoteArgument(std::string_view arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string_view::npos) return std::string(arg);
+    return QuoteAlways(arg);
 }
 
 std::string FolderPart(std::string_view path) {

@@ -14,7 +14,16 @@ inline constexpr std::size_t kMaxCommandLine = 32766;
 
 // "program, one blank, parameters". The program is quoted when it holds a blank,
 // otherwise CreateProcess may start C:\Program.exe for C:\Program Files\x.exe.
-std::string BuildCommandLine(std::string_view program, std::string_view params);
+// Nothing for a program the line cannot carry: one holding a quote (unless
+// it is quoted whole already) or a control character, or none at all.
+std::optional<std::string> BuildCommandLine(std::string_view program, std::string_view params);
+
+// One argument as CommandLineToArgvW and the C run-time read it back: in
+// quotes, with each quote escaped and backslashes doubled only where they come
+// before a quote or the closing one. QuoteArgument leaves bare an argument
+// that needs no quotes (not empty, no blank, tab, line break or quote).
+std::string QuoteAlways(std::string_view arg);
+std::string QuoteArgument(std::string_view arg);
 
 // The folder a started program runs in: the program path up to its last "\" or
 // ":", without a final "\" unless it follows ":" or "\" (a drive root keeps it).

@@ -2,7 +2,10 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <knownfolders.h>
 
+#include <cwchar>
+#include <map>
 #include <vector>
 
 #include "win/error.h"
@@ -19,13 +22,22 @@ std::wstring SubKeyPath(const std::string& subKey) {
     return win::Widen(k);
 }
 
-std::string SpecialFolder(int csidl) {
-    LPITEMIDLIST pidl = nullptr;
-    if (FAILED(::SHGetSpecialFolderLocation(nullptr, csidl, &pidl)) || !pidl) return {};
-    wchar_t buf[MAX_PATH] = {};
-    const BOOL ok = ::SHGetPathFromIDListW(pidl, buf);
-    ::CoTaskMemFree(pidl);
-    return ok ? win::Narrow(buf) : std::string();
+std::string KnownFolder(REFKNOWNFOLDERID id) {
+    PWSTR path = nullptr;
+    const HRESULT hr = ::SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &path);
+    std::string out = SUCCEEDED(hr) && path ? win::Narrow(path) : std::string();
+    ::CoTaskMemFree(path);
+    return out;
+}
+
+std::wstring Expanded(const std::wstring& text) {
+    const DWORD n = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+    if (n == 0) return text;
+    std::wstring out(n, L'\0');
+    const DWORD got = ::ExpandEnvironmentStringsW(text.c_str(), out.data(), n);
+    if (got == 0 || got > n) return text;
+    out.resize(got - 1);
+    return out;
 }
 
 }  // namespace
@@ -53,7 +65,8 @@ std::string RegistryKey::ReadString(const std::string& name) const {
     if (::RegQueryValueExW(key_.Get(), wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &bytes) !=
         ERROR_SUCCESS)
         throw Error("Failed to get data for '" + name + "'");
-    return win::Narrow(buf.data());
+    const std::wstring text(buf.data());
+    return win::Narrow(type == REG_EXPAND_SZ ? Expanded(text) : text);
 }
 
 void RegistryKey::WriteString(const std::string& name, const std::string& value) {
@@ -63,8 +76,8 @@ void RegistryKey::WriteString(const std::string& name, const std::string& value)
         throw Error("Failed to set data for '" + name + "'");
 }
 
-std::string GetDocumentsFolder() { return SpecialFolder(CSIDL_PERSONAL); }
-std::string GetAppDataFolder() { return SpecialFolder(CSIDL_APPDATA); }
+std::string GetDocumentsFolder() { return KnownFolder(FOLDERID_Documents); }
+std::string GetAppDataFolder() { return KnownFolder(FOLDERID_RoamingAppData); }
 
 std::string GetTempFolder() {
     wchar_t buf[MAX_PATH + 1] = {};
@@ -85,6 +98,31 @@ bool FileExists(const std::string& path) {
 bool CreateDir(const std::string& path) { return ::CreateDirectoryW(win::FilePath(path).c_str(), nullptr) != FALSE; }
 
 bool DeleteFileUtf8(const std::string& path) { return ::DeleteFileW(win::FilePath(path).c_str()) != FALSE; }
+
+const FileSystemLookup& FileSystemLookup::Instance() {
+    static const FileSystemLookup lookup;
+    return lookup;
+}
+
+PathKind FileSystemLookup::KindOf(const std::string& path) const {
+    const DWORD a = ::GetFileAttributesW(win::FilePath(path).c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+    return (a & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
+}
+
+std::size_t FileSystemLookup::MaxComponentLength(const std::string& path) const {
+    // Asked once per volume: a hand-over of many files names few volumes.
+    static std::map<std::wstring, std::size_t> known;
+    std::wstring root(32768, L'\0');
+    if (!::GetVolumePathNameW(win::FilePath(path).c_str(), root.data(), static_cast<DWORD>(root.size()))) return 255;
+    root.resize(std::wcslen(root.c_str()));
+    if (auto it = known.find(root); it != known.end()) return it->second;
+    DWORD longest = 0;
+    if (!::GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, &longest, nullptr, nullptr, 0) || longest == 0)
+        longest = 255;
+    known.emplace(root, longest);
+    return longest;
+}
 
 void AddFileAttributes(const std::string& path, unsigned long bits) {
     const std::wstring w = win::FilePath(path);

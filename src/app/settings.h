@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "app/checked_path.h"
 #include "win/handle.h"
 
 namespace kv {
@@ -18,6 +19,7 @@ public:
     enum class Access { Full, Read };
     explicit RegistryKey(const std::string& subKey, Access access = Access::Full);
     [[nodiscard]] bool ValueExists(const std::string& name) const;
+    // A REG_SZ value as stored, a REG_EXPAND_SZ one with its %VARIABLES% expanded.
     [[nodiscard]] std::string ReadString(const std::string& name) const;
     void WriteString(const std::string& name, const std::string& value);
 
@@ -25,9 +27,19 @@ private:
     win::UniqueKey key_;
 };
 
+// The user's folders from the shell's known-folder call, of any length;
+// empty when the shell cannot name them (never a guess such as a drive root).
 std::string GetDocumentsFolder();
 std::string GetAppDataFolder();
 std::string GetTempFolder();
+
+// The border check's view of the file system.
+class FileSystemLookup final : public IPathLookup {
+public:
+    static const FileSystemLookup& Instance();
+    [[nodiscard]] PathKind KindOf(const std::string& path) const override;
+    [[nodiscard]] std::size_t MaxComponentLength(const std::string& path) const override;
+};
 
 bool DirectoryExists(const std::string& path);
 bool FileExists(const std::string& path);

@@ -1,5 +1,7 @@
 list(APPEND KORVELLO_PORTABLE_SOURCES
+  src/app/checked_path.cpp
   src/app/handover.cpp
+  src/app/sha256.cpp
   src/app/runner_text.cpp
 )
 list(APPEND KORVELLO_WIN_SOURCES

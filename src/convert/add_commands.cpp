@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/handover.h"
 #include "app/runner_text.h"
 #include "components/FindFile.h"
 #include "convert/duration_probe.h"
@@ -9,15 +10,15 @@
 
 namespace kv {
 
-AddCommands::AddCommands(IAddHost& host, IProbe& probe, IJobSink& jobs, TFindFile& finder)
-    : host_(host), probe_(probe), jobs_(jobs), finder_(finder) {}
+AddCommands::AddCommands(IAddHost& host, IProbe& probe, IJobSink& jobs, TFindFile& finder, HandOverQueue& kept)
+    : host_(host), probe_(probe), jobs_(jobs), finder_(finder), kept_(kept) {}
 
 class AddCommands::Active {
 public:
     explicit Active(AddCommands& owner) : owner_(owner), outer_(owner.active_) { owner_.active_ = true; }
     ~Active() {
         owner_.active_ = outer_;
-        if (!outer_ && !owner_.handedOver_.empty()) owner_.host_.ScheduleHandedOver();
+        if (!outer_ && !owner_.kept_.Empty()) owner_.host_.ScheduleHandedOver();
     }
     Active(const Active&) = delete;
     Active& operator=(const Active&) = delete;
@@ -27,33 +28,38 @@ private:
     bool outer_;
 };
 
+std::size_t AddCommands::HandedOverCount() const noexcept { return kept_.Size(); }
+
 // One probed file; false when the probe gave no answer (already reported).
-bool AddCommands::AddOneFile(const std::string& path) {
+bool AddCommands::AddOneFile(const CheckedPath& path) {
     const auto answer = probe_.Answer(path);
     if (!answer) {
         host_.Tell(std::string(kBadFileMessage));
         return false;
     }
-    host_.ShowFile(path);
-    jobs_.Append(path, DisplayName(path), StoredDuration(*answer));
+    host_.ShowFile(path.Text());
+    jobs_.Append(path, DisplayName(path.Text()), StoredDuration(*answer));
     return true;
 }
 
-// Every MP4 file of one folder, stopping at the first unusable one.
-bool AddCommands::AddFolder(const std::string& folder) {
-    lastFolder_ = folder;
-    host_.ShowFolder(folder);
+// Every MP4 file of one folder, stopping at the first unusable one. A listed
+// name that fails the border check is skipped, as any non-MP4 file is.
+bool AddCommands::AddFolder(const CheckedPath& folder) {
+    lastFolder_ = folder.Text();
+    host_.ShowFolder(folder.Text());
     finder_.Files().clear();
-    finder_.SetDirectory(folder);
+    finder_.SetDirectory(folder.Text());
     finder_.Execute();
     const std::vector<std::string> files = finder_.Files();
-    for (const auto& path : files) {
-        const auto answer = probe_.Answer(path);
+    for (const auto& listed : files) {
+        const auto path = host_.Check(listed);
+        if (!path || path->IsFolder()) continue;
+        const auto answer = probe_.Answer(*path);
         if (!answer) {
-            host_.Tell(BadFolderFileMessage(FileNamePart(path)));
+            host_.Tell(BadFolderFileMessage(FileNamePart(listed)));
             return false;
         }
-        jobs_.Append(path, DisplayName(path), StoredDuration(*answer));
+        jobs_.Append(*path, DisplayName(listed), StoredDuration(*answer));
     }
     return true;
 }
@@ -61,43 +67,55 @@ bool AddCommands::AddFolder(const std::string& folder) {
 void AddCommands::AddFileCommand() {
     if (host_.Busy()) return;
     const Active active(*this);
-    const auto path = host_.AskForFile();
-    if (!path) return;
+    const auto chosen = host_.AskForFile();
+    if (!chosen) return;
+    const auto path = host_.Check(*chosen);
+    if (!path || path->IsFolder()) {
+        host_.Tell(std::string(kBadFileMessage));
+        return;
+    }
     AddOneFile(*path);
 }
 
 void AddCommands::AddFolderCommand() {
     if (host_.Busy()) return;
     const Active active(*this);
-    const std::string folder = host_.AskForFolder(lastFolder_);
-    if (folder.empty()) return;
-    AddFolder(folder);
+    const std::string chosen = host_.AskForFolder(lastFolder_);
+    if (chosen.empty()) return;
+    const auto folder = host_.Check(chosen);
+    if (!folder || !folder->IsFolder()) {
+        host_.Tell(BadFolderFileMessage(FileNamePart(chosen)));
+        return;
+    }
+    AddFolder(*folder);
 }
 
-void AddCommands::AddDropped(const std::vector<std::string>& paths) {
-    if (host_.Busy()) return;
+bool AddCommands::AddDropped(const std::vector<CheckedPath>& paths) {
+    if (host_.Busy() || active_) return HandOver(paths);
     const Active active(*this);
     AddDroppedNow(paths);
+    return true;
 }
 
-void AddCommands::HandOver(const std::vector<std::string>& paths) {
-    if (paths.empty()) return;
-    handedOver_.insert(handedOver_.end(), paths.begin(), paths.end());
+bool AddCommands::HandOver(const std::vector<CheckedPath>& paths) {
+    if (paths.empty()) return true;
+    if (!kept_.Push(paths)) return false;
     if (!active_) host_.ScheduleHandedOver();
+    return true;
 }
 
 void AddCommands::AddHandedOver() {
-    if (handedOver_.empty() || active_ || host_.Busy()) return;
+    if (kept_.Empty() || active_ || host_.Busy()) return;
     const Active active(*this);
-    AddDroppedNow(std::exchange(handedOver_, {}));
+    AddDroppedNow(kept_.TakeAll());
 }
 
-void AddCommands::AddDroppedNow(const std::vector<std::string>& paths) {
+void AddCommands::AddDroppedNow(const std::vector<CheckedPath>& paths) {
     for (const auto& p : paths) {
-        if (host_.IsFolder(p)) {
+        if (p.IsFolder()) {
             if (!AddFolder(p)) return;
         } else {
-            const std::string name = FileNamePart(p);
+            const std::string name = FileNamePart(p.Text());
             if (name.size() < 4 || !SameTextAscii(name.substr(name.size() - 4), ".mp4")) continue;
             if (!AddOneFile(p)) return;
         }

@@ -9,8 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "app/checked_path.h"
+
 namespace kv {
 
+class HandOverQueue;
 class IProbe;
 class TFindFile;
 
@@ -29,7 +32,8 @@ public:
     // The boxes that show the last file and the last folder added.
     virtual void ShowFile(const std::string& path) = 0;
     virtual void ShowFolder(const std::string& folder) = 0;
-    [[nodiscard]] virtual bool IsFolder(const std::string& path) const = 0;
+    // The border check, for a path from the file dialog or a folder listing.
+    [[nodiscard]] virtual std::optional<CheckedPath> Check(const std::string& raw) const = 0;
     // Asks for AddHandedOver() to be called once the window is back in its
     // message loop (never from inside the call that asks).
     virtual void ScheduleHandedOver() = 0;
@@ -39,40 +43,44 @@ public:
 class IJobSink {
 public:
     virtual ~IJobSink() = default;
-    virtual std::int64_t Append(const std::string& path, const std::string& displayName, int duration) = 0;
+    virtual std::int64_t Append(const CheckedPath& path, const std::string& displayName, int duration) = 0;
 };
 
 class AddCommands {
 public:
-    // `finder` lists a folder's MP4 files (its filter is set by the owner).
-    AddCommands(IAddHost& host, IProbe& probe, IJobSink& jobs, TFindFile& finder);
+    // `finder` lists a folder's MP4 files (its filter is set by the owner);
+    // `kept` holds what arrives while the commands cannot add it.
+    AddCommands(IAddHost& host, IProbe& probe, IJobSink& jobs, TFindFile& finder, HandOverQueue& kept);
 
     // "Add MP4 File".
     void AddFileCommand();
     // "Add Folder".
     void AddFolderCommand();
     // Files and folders dropped on the window: folders as "Add Folder" takes
-    // them, MP4 files as "Add MP4 File" does, anything else skipped.
-    void AddDropped(const std::vector<std::string>& paths);
+    // them, MP4 files as "Add MP4 File" does, anything else skipped. During a
+    // run they are kept, as handed-over ones are, and added at its end.
+    // False when they could not even be kept (the queue is full).
+    bool AddDropped(const std::vector<CheckedPath>& paths);
 
     // Paths handed over from outside (the command line, a second copy), taken
     // as dropped ones. They may arrive at any moment, even inside a probe's
     // wait, so they are only kept here and the host schedules their adding.
-    void HandOver(const std::vector<std::string>& paths);
+    // False, and nothing kept, when the queue has no room for them.
+    bool HandOver(const std::vector<CheckedPath>& paths);
     // Adds what was handed over, unless a run or another command goes on: then
     // it stays kept, and the end of that command (or the host, at the end of
     // the run) schedules it again.
     void AddHandedOver();
-    [[nodiscard]] std::size_t HandedOverCount() const noexcept { return handedOver_.size(); }
+    [[nodiscard]] std::size_t HandedOverCount() const noexcept;
 
     // The folder last added, where the folder pickers start.
     [[nodiscard]] const std::string& LastFolder() const noexcept { return lastFolder_; }
     void SetLastFolder(const std::string& folder) { lastFolder_ = folder; }
 
 private:
-    bool AddOneFile(const std::string& path);
-    bool AddFolder(const std::string& folder);
-    void AddDroppedNow(const std::vector<std::string>& paths);
+    bool AddOneFile(const CheckedPath& path);
+    bool AddFolder(const CheckedPath& folder);
+    void AddDroppedNow(const std::vector<CheckedPath>& paths);
     // Marks a command as running for its lifetime; at its end, kept paths are scheduled.
     class Active;
 
@@ -80,8 +88,8 @@ private:
     IProbe& probe_;
     IJobSink& jobs_;
     TFindFile& finder_;
+    HandOverQueue& kept_;
     std::string lastFolder_;
-    std::vector<std::string> handedOver_;
     bool active_ = false;
 };
 

@@ -56,18 +56,21 @@ bool ConversionRun::StartNextJob() {
         failedInRun_ = false;
     }
 
-    state_.InputPath = jobs_.Path(state_.CurrentJob);
+    const std::optional<CheckedPath> input = jobs_.Input(state_.CurrentJob);
+    state_.InputPath = input ? input->Text() : std::string();
     // Two rows of one run with the same file name must not overwrite each other;
     // a file from before the run is overwritten as the user expects.
     state_.OutputPath = FreeOutputPath(OutputPathFor(platform_.WorkDir(), state_.InputPath), runOutputs_);
-    state_.FfmpegArgs = FfmpegArgsFor(state_.InputPath, state_.OutputPath);
+    // A line that cannot carry the paths is never started.
+    const std::optional<std::string> args = input ? FfmpegArgsFor(*input, state_.OutputPath) : std::nullopt;
+    state_.FfmpegArgs = args.value_or("");
     currentDuration_ = std::strtoll(jobs_.Duration(state_.CurrentJob).c_str(), nullptr, 10);
     state_.ExpectedSize = ExpectedSizeFor(currentDuration_, state_.OutputRateKB);
     currentJobId_ = jobs_.IdAt(state_.CurrentJob);
     runOutputs_.insert(LowerAscii(state_.OutputPath));
 
     secondStartLeft_ = true;
-    if (!StartTranscoder()) {
+    if (!args || !StartTranscoder()) {
         jobs_.SetProgress(state_.CurrentJob, std::string(kFailed));
         jobs_.SetFailure(state_.CurrentJob, Failure::NotStarted);
         ++finishedInRun_;

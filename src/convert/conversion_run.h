@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "app/checked_path.h"
 #include "components/advantmr.h"
 #include "convert/transcoder_log.h"
 
@@ -32,7 +33,8 @@ public:
     [[nodiscard]] virtual std::string Progress(int index) const = 0;
     virtual void SetProgress(int index, const std::string& text) = 0;
     virtual void SetConverted(int index, const std::string& text) = 0;
-    [[nodiscard]] virtual std::string Path(int index) const = 0;
+    // The row's input as the border check let it in; nothing for a row without one.
+    [[nodiscard]] virtual std::optional<CheckedPath> Input(int index) const = 0;
     [[nodiscard]] virtual std::string Duration(int index) const = 0;
     [[nodiscard]] virtual std::int64_t IdAt(int index) const = 0;
     [[nodiscard]] virtual int IndexOf(std::int64_t id) const = 0;  // -1 when the row is gone

@@ -1,5 +1,6 @@
 #include "convert/duration_probe.h"
 
+#include "app/runner_text.h"
 #include "convert/job_rules.h"
 #include "win/long_path.h"
 #include "win/error.h"
@@ -45,8 +46,8 @@ std::string DurationProbe::PathForm(const std::string& path) const {
     return Risk(shortForm) < pathRisk ? shortForm : path;
 }
 
-std::string DurationProbe::DirectArgs(const std::string& path) {
-    return "--Inform=General;%Duration/String3% \"" + ExtendedLengthPath(path) + "\"";
+std::string DurationProbe::DirectArgs(const CheckedPath& path) {
+    return "--Inform=General;%Duration/String3% " + QuoteAlways(ExtendedLengthPath(path.Text()));
 }
 
 // Now and then the media reader answers nothing for a file it reads fine a
@@ -70,19 +71,21 @@ std::string DurationProbe::Ask(const std::string& answerPath, RunOnce run) {
     return answer;
 }
 
-std::optional<std::string> DurationProbe::Answer(const std::string& path) {
+std::optional<std::string> DurationProbe::Answer(const CheckedPath& path) {
+    // Only a reader this program wrote and checked is run.
+    if (mediaInfoPath_.empty()) throw Error(std::string(kToolsUnavailableMessage));
     const std::string batPath = tempDir_ + "open.bat";
     const std::string answerPath = tempDir_ + "duration_time.txt";
     platform_.ShowProbeText("");
 
-    const std::string input = PathForm(path), folder = PathForm(tempDir_);
-    const std::string text = ProbeBatchText(input, folder + "duration_time.txt", mediaInfoPath_);
+    const std::string input = PathForm(path.Text()), folder = PathForm(tempDir_);
+    const auto text = ProbeBatchText(input, folder + "duration_time.txt", mediaInfoPath_);
     std::string bytes;
-    const bool viaBatch = Risk(input) == 0 && Risk(folder) == 0 && platform_.ToConsoleCodePage(text, bytes);
+    const bool viaBatch = text && Risk(input) == 0 && Risk(folder) == 0 && platform_.ToConsoleCodePage(*text, bytes);
 
     std::string answer;
     if (viaBatch) {
-        platform_.ShowProbeText(text);
+        platform_.ShowProbeText(*text);
         platform_.WriteFile(batPath, bytes);
         answer = Ask(answerPath, [&] { return platform_.RunBatch(batPath, TimeLimitMs); });
         platform_.DeleteFile(batPath);

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "app/checked_path.h"
+
 namespace kv {
 
 class IProbePlatform {
@@ -38,8 +40,8 @@ class IProbe {
 public:
     virtual ~IProbe() = default;
     // The reader's first answer line; nothing when it gave none. Raises Error
-    // when no answer file appeared at all.
-    virtual std::optional<std::string> Answer(const std::string& path) = 0;
+    // when no answer file appeared at all, or there is no reader to run.
+    virtual std::optional<std::string> Answer(const CheckedPath& path) = 0;
 };
 
 class DurationProbe final : public IProbe {
@@ -50,13 +52,13 @@ public:
     // known only once the window has started.
     DurationProbe(IProbePlatform& platform, const std::string& tempDir, const std::string& mediaInfoPath);
 
-    std::optional<std::string> Answer(const std::string& path) override;
+    std::optional<std::string> Answer(const CheckedPath& path) override;
 
     // The form of a path the batch file carries best: the path itself, or its
     // short form when that is safer.
     [[nodiscard]] std::string PathForm(const std::string& path) const;
     // The reader's arguments when it is run directly.
-    static std::string DirectArgs(const std::string& path);
+    static std::string DirectArgs(const CheckedPath& path);
 
     // The time a probe may take before its tool is ended and the file taken as unusable.
     std::uint32_t TimeLimitMs = 60000;

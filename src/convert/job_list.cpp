@@ -28,10 +28,11 @@ void ListBoxAdd(HWND box, const std::string& text) {
 JobList::JobList(HWND listView, HWND pathsList, HWND durationsList)
     : list_(listView), paths_(pathsList), durations_(durationsList) {}
 
-std::int64_t JobList::Append(const std::string& path, const std::string& displayName, int duration) {
-    ListBoxAdd(paths_, path);
+std::int64_t JobList::Append(const CheckedPath& path, const std::string& displayName, int duration) {
+    ListBoxAdd(paths_, path.Text());
     ListBoxAdd(durations_, std::to_string(duration));
     const std::int64_t id = nextId_++;
+    inputs_.insert_or_assign(id, path);
     std::wstring caption = L"MP4";
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_PARAM;
@@ -51,6 +52,8 @@ std::int64_t JobList::Append(const std::string& path, const std::string& display
 }
 
 void JobList::Remove(int index) {
+    inputs_.erase(IdAt(index));
+    failures_.erase(IdAt(index));
     ::SendMessageW(durations_, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
     ::SendMessageW(paths_, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
     ::SendMessageW(list_, LVM_DELETEITEM, static_cast<WPARAM>(index), 0);
@@ -94,7 +97,16 @@ void JobList::SetConverted(int index, const std::string& text) {
     ::SendMessageW(list_, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&sub));
 }
 
-std::string JobList::Path(int index) const { return ListBoxText(paths_, index); }
+std::optional<CheckedPath> JobList::Input(int index) const {
+    const auto it = inputs_.find(IdAt(index));
+    if (it == inputs_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::string JobList::Path(int index) const {
+    const auto input = Input(index);
+    return input ? input->Text() : std::string();
+}
 std::string JobList::Duration(int index) const { return ListBoxText(durations_, index); }
 
 std::int64_t JobList::IdAt(int index) const {

@@ -18,7 +18,7 @@ public:
 
     // Appends to all three lists: path, duration, then the row
     // "MP4" | display name | "Pending" | "" | "X". Gives the row's id.
-    std::int64_t Append(const std::string& path, const std::string& displayName, int duration) override;
+    std::int64_t Append(const CheckedPath& path, const std::string& displayName, int duration) override;
     // Removes one index from all three: durations, paths, then the row.
     void Remove(int index);
 
@@ -28,7 +28,10 @@ public:
     void SetProgress(int index, const std::string& text) override;
     [[nodiscard]] std::string Converted(int index) const;
     void SetConverted(int index, const std::string& text) override;
-    [[nodiscard]] std::string Path(int index) const override;
+    // The row's input, as it was added: never read back from the hidden
+    // store, which any program on the desktop can rewrite.
+    [[nodiscard]] std::optional<CheckedPath> Input(int index) const override;
+    [[nodiscard]] std::string Path(int index) const;
     [[nodiscard]] std::string Duration(int index) const override;
     [[nodiscard]] std::string Cell(int index, int column) const;
 
@@ -45,6 +48,7 @@ private:
     HWND list_, paths_, durations_;
     std::int64_t nextId_ = 1;
     std::map<std::int64_t, Failure> failures_;
+    std::map<std::int64_t, CheckedPath> inputs_;
 };
 
 }  // namespace kv

@@ -31,9 +31,26 @@ std::string DoublePercents(std::string_view s) {
     return out;
 }
 
+bool BatchCanCarry(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '!') return false;
+    return !s.empty();
+}
+
+// An absolute path (a drive's or a server's) holding no quote or control
+// character: a blank output folder must not send the MP3 to a drive's root.
+bool IsOutputPath(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) < 0x20 || c == '"') return false;
+    const bool drive = s.size() >= 3 && s[1] == ':' && s[2] == '\\';
+    return drive || s.starts_with("\\\\");
+}
+
 }  // namespace
 
-std::string ProbeBatchText(std::string_view inputPath, std::string_view answerPath, std::string_view mediaInfoPath) {
+std::optional<std::string> ProbeBatchText(std::string_view inputPath, std::string_view answerPath,
+                                          std::string_view mediaInfoPath) {
+    if (!BatchCanCarry(inputPath) || !BatchCanCarry(answerPath) || !BatchCanCarry(mediaInfoPath)) return std::nullopt;
     std::string t;
     t += "set filein=\"" + DoublePercents(inputPath) + "\"\r\n";
     t += "set fileout=\"" + DoublePercents(answerPath) + "\"\r\n";
@@ -58,9 +75,9 @@ std::string OutputPathFor(std::string_view workDir, std::string_view inputPath) 
     return TrimText(std::string(workDir) + "\\" + name);
 }
 
-std::string FfmpegArgsFor(std::string_view inputPath, std::string_view outputPath) {
-    return " -i \"" + std::string(inputPath) + "\" -y -deinterlace -ar 44100 -ab 128 -ac 2 \"" +
-           std::string(outputPath) + "\"";
+std::optional<std::string> FfmpegArgsFor(const CheckedPath& input, std::string_view outputPath) {
+    if (!IsOutputPath(outputPath)) return std::nullopt;
+    return " -i " + QuoteAlways(input.Text()) + " -y -deinterlace -ar 44100 -ab 128 -ac 2 " + QuoteAlways(outputPath);
 }
 
 std::int64_t ExpectedSizeFor(std::int64_t durationSeconds, double outputRateKB) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/checked_path.h"
+
 namespace kv {
 
 inline constexpr std::string_view kPending = "Pending";
@@ -19,6 +21,10 @@ inline constexpr std::string_view kConvertedMark = "MP3";
 inline constexpr std::string_view kBadFileMessage =
     "Cannot process this file! Bad file header! Please use different file.";
 std::string BadFolderFileMessage(std::string_view fileNameWithExtension);
+// When a tool file could not be written or is not the program's own.
+inline constexpr std::string_view kToolsUnavailableMessage =
+    "Korvello could not set up its conversion tools, so it cannot read or convert files. "
+    "Close Korvello and start it again.";
 
 // The name a row shows: the file name without folder and last extension.
 std::string DisplayName(std::string_view path);
@@ -30,9 +36,14 @@ enum class ListClick { None, RemovePending, OpenOutputFolder, OpenInputFile, Sho
 // click exactly on a column boundary does nothing.
 ListClick ListClickRule(int x, const std::array<int, 4>& widths, std::string_view progress);
 
-// The probe's batch file, four CR LF lines. Percent signs in the paths are
-// doubled so that the interpreter hands them to the tool unchanged.
-std::string ProbeBatchText(std::string_view inputPath, std::string_view answerPath, std::string_view mediaInfoPath);
+// The probe's batch file, four CR LF lines, each path in quotes, inside which
+// the interpreter takes & | < > ^ ( ) literally. Percent signs are doubled so
+// that it hands them to the tool unchanged. Nothing when a path holds what
+// the file cannot carry: a quote or a control character (either would end the
+// quoted text or the line), or "!" (special wherever the user has switched
+// on delayed expansion).
+std::optional<std::string> ProbeBatchText(std::string_view inputPath, std::string_view answerPath,
+                                          std::string_view mediaInfoPath);
 
 // The first line of a text file's contents, or nothing when it has no line
 // (a line break at the very end does not begin another line).
@@ -45,8 +56,10 @@ int StoredDuration(std::string_view firstLine);
 // trimmed of blanks and control characters at both ends.
 std::string OutputPathFor(std::string_view workDir, std::string_view inputPath);
 
-// The transcoder's fixed argument line.
-std::string FfmpegArgsFor(std::string_view inputPath, std::string_view outputPath);
+// The transcoder's fixed argument line, both paths quoted as the C run-time
+// reads them back. Nothing when the output path is no name a file can have
+// (a quote or a control character).
+std::optional<std::string> FfmpegArgsFor(const CheckedPath& input, std::string_view outputPath);
 
 // Expected MP3 size in bytes: duration x rate (KB per second) x 1024, truncated.
 std::int64_t ExpectedSizeFor(std::int64_t durationSeconds, double outputRateKB);

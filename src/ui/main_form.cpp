@@ -73,14 +73,16 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
     run_->OnTick = [this](TAdvancedTimer* sender) { MyTimerEventHandlerConversion(sender); };
 
     // Components without a face, in layout order: the single-instance check first.
-    new TMainInstance(this, app_.Handle(), options_.parameters, kFormClass);
+    new TMainInstance(this, app_.Handle(), app_.Title(), options_.parameters, kFormClass);
     FindFile1 = new TFindFile(this);
     FindFile1->SetName("FindFile1");
     FindFile1->SetFilter("*.mp4");
     probePlatform_ = std::make_unique<WinProbePlatform>(Control("Memo3"));
     probe_ = std::make_unique<DurationProbe>(*probePlatform_, TempDir, MediaInfoPath);
     addHost_ = std::make_unique<AddHost>(*this);
-    adder_ = std::make_unique<AddCommands>(*addHost_, *probe_, *jobs_, *FindFile1);
+    adder_ = std::make_unique<AddCommands>(*addHost_, *probe_, *jobs_, *FindFile1, kept_);
+    // Hand-overs taken while the window was still being built.
+    if (!kept_.Empty()) addHost_->ScheduleHandedOver();
     ::DragAcceptFiles(Handle(), TRUE);
 
     try {
@@ -109,6 +111,7 @@ void TfrmMain::Show() {
     ::UpdateWindow(Handle());
     // Files given on the command line ("Open with", "Send to", a drop on the program's icon).
     HandOverPaths(FullPaths(options_.parameters));
+    if (!toolProblem_.empty()) ::PostMessageW(Handle(), kToolProblemMessage, 0, 0);
 }
 
 HWND TfrmMain::Control(std::string_view name) const {
@@ -599,9 +602,12 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     case WM_COPYDATA:
-        return TakeCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lp)) ? TRUE : FALSE;
+        return TakeCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lp)) ? TRUE : FALSE;
     case kAddHandedOverMessage:
         AddHandedOver();
+        return 0;
+    case kToolProblemMessage:
+        Dialogs().MessageBox(Handle(), toolProblem_, app_.Title(), MB_OK | MB_ICONWARNING);
         return 0;
     case WM_TIMER:
         if (wp != kHandOverRetryTimer) break;

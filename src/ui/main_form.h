@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/handover.h"
 #include "convert/conversion_run.h"
 #include "convert/conversion_run_win.h"
 #include "convert/add_commands.h"
@@ -85,11 +86,15 @@ public:
     [[nodiscard]] bool LinkUnderlined(std::string_view label) const { return hoveredLink_ == label; }
     LRESULT d4_ListViewCustomDrawSubItem(NMLVCUSTOMDRAW& draw);
 
-    // Adds dropped files and folders as the two add commands do.
+    // Adds dropped files and folders as the two add commands do; each path
+    // passes the border check first, and one that fails it is skipped.
     void AddDroppedPaths(const std::vector<std::string>& paths);
-    // Paths from the command line or a second copy: added as dropped ones once
-    // the window is free (no run, no command, no dialog open).
-    void HandOverPaths(const std::vector<std::string>& paths);
+    // Paths from the command line or a second copy: checked, then added as
+    // dropped ones once the window is free (no run, no command, no dialog
+    // open). False when the window has no room left to keep them.
+    bool HandOverPaths(const std::vector<std::string>& paths);
+    // The border check as the window applies it.
+    [[nodiscard]] std::vector<CheckedPath> CheckPaths(const std::vector<std::string>& paths) const;
     static constexpr UINT kAddHandedOverMessage = WM_APP + 2;
 
     JobList& Jobs() { return *jobs_; }
@@ -133,6 +138,9 @@ private:
     // Main-window state (besides what the conversion run keeps in RunState and
     // the add commands in their last folder).
     std::string TempDir, WorkDir, AppDir, FfmpegPath, MediaInfoPath;
+    // The tool files as written and checked, held until they are deleted.
+    std::vector<win::UniqueFile> toolLocks_;
+    std::string toolProblem_;
     TFindFile* FindFile1 = nullptr;
 
     struct Graphic {
@@ -158,6 +166,9 @@ private:
     void PaintGraphics(HDC dc);
     const Graphic* GraphicAt(POINT pt) const;
     void DeleteToolFiles(bool batchFileFourth);
+    void InstallTools();
+    // Shown once the window is up: why a tool could not be set up.
+    static constexpr UINT kToolProblemMessage = WM_APP + 4;
     void SignalRunFinished();
     void AddHandedOver();
     static constexpr UINT_PTR kHandOverRetryTimer = 1;
@@ -165,7 +176,7 @@ private:
     static constexpr UINT kReaderLinkMessage = WM_APP + 3;
     LRESULT AnswerReader(WPARAM wp, LPARAM lp);
     std::vector<const Graphic*> LinkLabels() const;
-    bool TakeCopyData(const COPYDATASTRUCT& data);
+    bool TakeCopyData(const COPYDATASTRUCT* data);
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
     TApplication& app_;
@@ -189,6 +200,8 @@ private:
     std::unique_ptr<WinProbePlatform> probePlatform_;
     std::unique_ptr<DurationProbe> probe_;
     std::unique_ptr<AddHost> addHost_;
+    // Paths that arrive before the add commands exist or while they cannot add them.
+    HandOverQueue kept_;
     std::unique_ptr<AddCommands> adder_;
 };
 
@@ -202,7 +215,7 @@ public:
     void Tell(const std::string& text) override;
     void ShowFile(const std::string& path) override { form_.SetControlText("Edit1", path); }
     void ShowFolder(const std::string& folder) override { form_.SetControlText("Edit2", folder); }
-    [[nodiscard]] bool IsFolder(const std::string& path) const override;
+    [[nodiscard]] std::optional<CheckedPath> Check(const std::string& raw) const override;
     void ScheduleHandedOver() override;
 
 private:

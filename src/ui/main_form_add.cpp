@@ -23,20 +23,38 @@ void TfrmMain::AddHost::Tell(const std::string& text) {
     form_.Dialogs().MessageBox(form_.Handle(), text, form_.app_.Title(), kPlainBox);
 }
 
-bool TfrmMain::AddHost::IsFolder(const std::string& path) const { return DirectoryExists(path); }
+std::optional<CheckedPath> TfrmMain::AddHost::Check(const std::string& raw) const {
+    return CheckPath(raw, FileSystemLookup::Instance());
+}
 
 void TfrmMain::AddHost::ScheduleHandedOver() { ::PostMessageW(form_.Handle(), kAddHandedOverMessage, 0, 0); }
 
 void TfrmMain::Button1Click() { adder_->AddFileCommand(); }
 void TfrmMain::Button2Click() { adder_->AddFolderCommand(); }
-void TfrmMain::AddDroppedPaths(const std::vector<std::string>& paths) { adder_->AddDropped(paths); }
-void TfrmMain::HandOverPaths(const std::vector<std::string>& paths) { adder_->HandOver(paths); }
+std::vector<CheckedPath> TfrmMain::CheckPaths(const std::vector<std::string>& paths) const {
+    std::vector<CheckedPath> checked;
+    for (const auto& p : paths)
+        if (auto c = CheckPath(p, FileSystemLookup::Instance())) checked.push_back(std::move(*c));
+    return checked;
+}
+
+void TfrmMain::AddDroppedPaths(const std::vector<std::string>& paths) {
+    if (adder_) (void)adder_->AddDropped(CheckPaths(paths));  // a drop past the queue's bound is dropped
+}
+
+// Before the add commands exist (a hand-over while the window still starts)
+// the paths wait in the queue; the constructor schedules them once they do.
+bool TfrmMain::HandOverPaths(const std::vector<std::string>& paths) {
+    const std::vector<CheckedPath> checked = CheckPaths(paths);
+    if (adder_) return adder_->HandOver(checked);
+    return kept_.Push(checked);
+}
 
 // A message box or picker of this window disables it; the paths wait for it
 // to close rather than adding rows and messages behind it.
 void TfrmMain::AddHandedOver() {
     ::KillTimer(Handle(), kHandOverRetryTimer);
-    if (adder_->HandedOverCount() == 0) return;
+    if (!adder_ || adder_->HandedOverCount() == 0) return;
     if (!::IsWindowEnabled(Handle())) {
         ::SetTimer(Handle(), kHandOverRetryTimer, kHandOverRetryMs, nullptr);
         return;
@@ -44,13 +62,15 @@ void TfrmMain::AddHandedOver() {
     adder_->AddHandedOver();
 }
 
-bool TfrmMain::TakeCopyData(const COPYDATASTRUCT& data) {
-    if (data.dwData != kHandOverTag) return false;
+// Any program on the desktop can send this message: nothing in it is trusted.
+bool TfrmMain::TakeCopyData(const COPYDATASTRUCT* data) {
+    if (!data || data->dwData != kHandOverTag || !data->lpData || data->cbData < 2 * sizeof(char16_t)) return false;
+    const std::vector<std::u16string> unpacked = UnpackHandOver(data->lpData, data->cbData);
+    if (unpacked.empty()) return false;
     std::vector<std::string> paths;
-    for (const auto& p : UnpackHandOver(data.lpData, data.cbData))
-        paths.push_back(win::Narrow(std::wstring(p.begin(), p.end())));
-    HandOverPaths(paths);
-    return true;
+    paths.reserve(unpacked.size());
+    for (const auto& p : unpacked) paths.push_back(win::Narrow(std::wstring(p.begin(), p.end())));
+    return HandOverPaths(paths);
 }
 
 // The three boxes show paths but take no typing.

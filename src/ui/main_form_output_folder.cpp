@@ -9,6 +9,9 @@ void TfrmMain::Button3Click() {
     if (Busy) return;
     const std::string folder = Dialogs().BrowseForFolder(Handle(), "Select Output Folder", adder_->LastFolder(), false);
     if (folder.empty()) return;
+    // A folder the border check refuses could never take an MP3.
+    const auto checked = CheckPath(folder, FileSystemLookup::Instance());
+    if (!checked || !checked->IsFolder()) return;
     GuardedStep([&] {  // an unwritable setting leaves everything as it was
         RegistryKey key(kSettingsKey);
         key.WriteString("WorkDir", folder);

@@ -8,25 +8,35 @@
 namespace kv {
 
 void TfrmMain::DeleteToolFiles(bool batchFileFourth) {
+    toolLocks_.clear();  // held files cannot be deleted
+    // Without a tool folder a bare name would name a file of the current folder.
+    auto tool = [this](const char* name) {
+        if (!AppDir.empty()) DeleteFileUtf8(AppDir + name);
+    };
     // Each deletion may fail (missing, or still in use); none stops the others.
-    DeleteFileUtf8(FfmpegPath);
-    DeleteFileUtf8(AppDir + "cygwin1.dll");
-    DeleteFileUtf8(AppDir + "cygz.dll");
+    if (FfmpegPath.empty())
+        tool("ffmpeg.exe");
+    else
+        DeleteFileUtf8(FfmpegPath);
+    tool("cygwin1.dll");
+    tool("cygz.dll");
     if (batchFileFourth) DeleteFileUtf8(TempDir + "open.bat");
-    DeleteFileUtf8(AppDir + "mediainfo.dll");
-    DeleteFileUtf8(AppDir + "mediainfo.exe");
+    tool("mediainfo.dll");
+    tool("mediainfo.exe");
     if (!batchFileFourth) DeleteFileUtf8(TempDir + "open.bat");
 }
 
 void TfrmMain::EzRgnBtn2Click() {
     GuardedStep([] { EndProcessesByName("ffmpeg.exe"); });
     // Transcoders of an earlier copy (closed another way mid-run, or crashed) lock the tool files.
-    GuardedStep([this] { EndProcessesOfProgram(AppDir + "ffmpeg.exe"); });
+    GuardedStep([this] {
+        if (!AppDir.empty()) EndProcessesOfProgram(AppDir + "ffmpeg.exe");
+    });
     GuardedStep([this] {
         // A transcoder asked to end may still hold its files for a moment.
-        for (int i = 0; i < 20 && FileExists(FfmpegPath); ++i) {
+        for (int i = 0; i < 20 && !AppDir.empty() && FileExists(AppDir + "ffmpeg.exe"); ++i) {
             DeleteToolFiles(true);
-            if (!FileExists(FfmpegPath)) break;
+            if (!FileExists(AppDir + "ffmpeg.exe")) break;
             ::Sleep(50);
         }
         DeleteToolFiles(true);

@@ -15,6 +15,21 @@ bool IsDriveAbsolute(std::string_view p) {
 
 bool IsUnc(std::string_view p) { return p.size() >= 3 && IsSeparator(p[0]) && IsSeparator(p[1]) && !IsSeparator(p[2]); }
 
+// "\\server\share\..." names both, neither empty nor a "." or ".." that
+// the clean-up below would take for a step.
+bool HasServerAndShare(std::string_view p) {
+    std::size_t at = 2;
+    for (int k = 0; k < 2; ++k) {
+        if (at > p.size()) return false;
+        std::size_t end = at;
+        while (end < p.size() && !IsSeparator(p[end])) ++end;
+        const std::string_view part = p.substr(at, end - at);
+        if (part.empty() || part == "." || part == "..") return false;
+        at = end + 1;
+    }
+    return true;
+}
+
 // The parts after the root, cleaned as the system cleans a path: empty and "."
 // parts dropped, ".." taking away the part before it (never the root's), and
 // trailing dots and blanks removed.
@@ -65,7 +80,8 @@ std::string ExtendedLengthPath(std::string_view path, std::string_view currentDi
     std::string full;
     if (IsDriveAbsolute(path) || IsUnc(path)) {
         full = std::string(path);
-    } else if (!currentDir.empty() && (IsDriveAbsolute(currentDir) || IsUnc(currentDir)) && !path.empty() &&
+    } else if (!currentDir.empty() &&
+               (IsDriveAbsolute(currentDir) || (IsUnc(currentDir) && HasServerAndShare(currentDir))) && !path.empty() &&
                !IsSeparator(path[0]) && !(path.size() >= 2 && path[1] == ':')) {
         full = std::string(currentDir);
         if (!IsSeparator(full.back())) full += '\\';
@@ -75,6 +91,7 @@ std::string ExtendedLengthPath(std::string_view path, std::string_view currentDi
     }
     const bool trailing = IsSeparator(full.back());
     if (IsUnc(full)) {
+        if (!HasServerAndShare(full)) return std::string(path);  // no root to keep: left to the system
         // \\server\share stays the root: ".." never climbs above the share.
         std::vector<std::string> parts = CleanParts(std::string_view(full).substr(2), 2);
         return Join(R"(\\?\UNC\)", parts, trailing);

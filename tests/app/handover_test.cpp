@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/checked.h"
+
 namespace {
 
 std::vector<std::u16string> RoundTrip(const std::vector<std::u16string>& paths) {
@@ -57,6 +59,47 @@ TEST(HandOver, EntriesNoFileCanHaveAreSkipped) {
     withZero.push_back(u'\0');
     withZero.append(u"tail");
     EXPECT_EQ(RoundTrip({withZero}), std::vector<std::u16string>{u"C:\\d.mp4"});
+}
+
+// One message could otherwise decode into millions of entries: a block of
+// more entries than the bound is refused whole, empty ones counted.
+TEST(HandOver, ABlockOfMoreEntriesThanTheBoundGivesNothing) {
+    std::vector<std::u16string> atBound(kv::kMaxHandOverEntries, u"C:\\a.mp4");
+    EXPECT_EQ(RoundTrip(atBound).size(), kv::kMaxHandOverEntries);
+    atBound.emplace_back(u"C:\\b.mp4");
+    EXPECT_TRUE(RoundTrip(atBound).empty());
+    const std::u16string zeros(kv::kMaxHandOverEntries + 1, u'\0');
+    EXPECT_TRUE(kv::UnpackHandOver(zeros.data(), zeros.size() * 2).empty());
+}
+
+TEST(HandOverQueue, KeepsOrderAndRefusesWhatWouldPassTheBound) {
+    kv::HandOverQueue q;
+    EXPECT_TRUE(q.Push(kvtest::CheckedFiles({"C:\\1.mp4", "C:\\2.mp4"})));
+    EXPECT_TRUE(q.Push(kvtest::CheckedFiles({"C:\\3.mp4"})));
+    EXPECT_EQ(q.Size(), 3u);
+    std::vector<std::string> fill;
+    for (std::size_t i = 3; i < kv::kMaxHandOverEntries; ++i) fill.push_back("C:\\f\\" + std::to_string(i) + ".mp4");
+    EXPECT_TRUE(q.Push(kvtest::CheckedFiles(fill)));
+    EXPECT_FALSE(q.Push(kvtest::CheckedFiles({"C:\\over.mp4"})));
+    EXPECT_EQ(q.Size(), kv::kMaxHandOverEntries) << "a refused hand-over leaves nothing behind";
+    const auto all = q.TakeAll();
+    ASSERT_EQ(all.size(), kv::kMaxHandOverEntries);
+    EXPECT_EQ(all[0].Text(), "C:\\1.mp4");
+    EXPECT_EQ(all[2].Text(), "C:\\3.mp4");
+    EXPECT_TRUE(q.Empty());
+    EXPECT_TRUE(q.Push(kvtest::CheckedFiles({"C:\\over.mp4"}))) << "room again once taken";
+}
+
+TEST(HandOver, ALaterCopyThatCouldNotHandOverSaysWhatWasLeftOut) {
+    EXPECT_EQ(kv::HandOverFailureText(false, {}), "Korvello is already running but does not answer.");
+    const std::string one = kv::HandOverFailureText(false, {"C:\\in\\Talk.mp4"});
+    EXPECT_NE(one.find("This file was not added:\n\nTalk.mp4"), std::string::npos) << one;
+    std::vector<std::string> many;
+    for (int i = 0; i < 13; ++i) many.push_back("D:\\" + std::to_string(i) + ".mp4");
+    const std::string text = kv::HandOverFailureText(true, many);
+    EXPECT_TRUE(text.starts_with("Korvello is already running and cannot take more files now.")) << text;
+    EXPECT_NE(text.find("\n9.mp4\n... and 3 more"), std::string::npos) << text;
+    EXPECT_EQ(text.find("10.mp4"), std::string::npos);
 }
 
 }  // namespace

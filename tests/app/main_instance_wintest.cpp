@@ -205,7 +205,7 @@ TEST(HandOver, TheFolderPickersOkStaysEnabledWhenASecondCopyStarts) {
         if (!picker) return;
         pickerFound = true;
         ::Sleep(300);  // the picker enables OK once its start folder is selected
-        handed = kv::HandToRunningCopy(app, nullptr, {"C:\\a.mp4"}, L"KvTestReceiver");
+        handed = kv::HandToRunningCopy(app, nullptr, {"C:\\a.mp4"}, L"KvTestReceiver") == kv::Delivery::Taken;
         okEnabled = ::IsWindowEnabled(::GetDlgItem(picker, IDOK)) != FALSE;
         ::PostMessageW(picker, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     });

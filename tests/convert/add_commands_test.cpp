@@ -13,9 +13,11 @@
 #include <utility>
 #include <vector>
 
+#include "app/handover.h"
 #include "components/FindFile.h"
 #include "convert/duration_probe.h"
 #include "convert/job_rules.h"
+#include "support/checked.h"
 #include "win/error.h"
 
 namespace {
@@ -29,7 +31,7 @@ public:
     int fileAsks = 0;
     std::vector<std::string> told;
     std::string shownFile, shownFolder;
-    std::set<std::string> folders;
+    kvtest::FakeFileSystem fs;
 
     bool Busy() const override { return busy; }
     std::optional<std::string> AskForFile() override {
@@ -50,7 +52,7 @@ public:
     void Tell(const std::string& text) override { told.push_back(text); }
     void ShowFile(const std::string& path) override { shownFile = path; }
     void ShowFolder(const std::string& folder) override { shownFolder = folder; }
-    bool IsFolder(const std::string& path) const override { return folders.count(path) != 0; }
+    std::optional<kv::CheckedPath> Check(const std::string& raw) const override { return kv::CheckPath(raw, fs); }
     int scheduled = 0;
     std::function<void()> duringAsk;  // runs inside the next dialog, as a sent message would
     void ScheduleHandedOver() override { ++scheduled; }
@@ -63,7 +65,8 @@ public:
     std::set<std::string> raising;  // no answer file at all
     std::vector<std::string> asked;
 
-    std::optional<std::string> Answer(const std::string& path) override {
+    std::optional<std::string> Answer(const kv::CheckedPath& checked) override {
+        const std::string& path = checked.Text();
         asked.push_back(path);
         if (raising.count(path)) throw kv::Error("Cannot open file \"C:\\Temp\\duration_time.txt\".");
         auto it = durations.find(path);
@@ -81,8 +84,8 @@ struct Row {
 class FakeSink : public kv::IJobSink {
 public:
     std::vector<Row> rows;
-    std::int64_t Append(const std::string& path, const std::string& name, int duration) override {
-        rows.push_back({path, name, duration});
+    std::int64_t Append(const kv::CheckedPath& path, const std::string& name, int duration) override {
+        rows.push_back({path.Text(), name, duration});
         return static_cast<std::int64_t>(rows.size());
     }
 };
@@ -100,12 +103,28 @@ protected:
                              std::vector<kv::FoundEntry> out;
                              auto it = tree.find(folder);
                              if (it != tree.end())
-                                 for (const auto& n : it->second) out.push_back({n, 0x20});
+                                 for (const auto& n : it->second) {
+                                     out.push_back({n, 0x20});
+                                     host.fs.files.insert(folder + n);  // what is listed exists
+                                 }
                              return out;
                          }};
-    kv::AddCommands add{host, probe, jobs, finder};
+    kv::HandOverQueue kept;
+    kv::AddCommands add{host, probe, jobs, finder, kept};
 
-    void Readable(const std::string& path, const std::string& time = "00:00:04.200") { probe.durations[path] = time; }
+    void Readable(const std::string& path, const std::string& time = "00:00:04.200") {
+        probe.durations[path] = time;
+        host.fs.files.insert(path);
+    }
+    void Folder(const std::string& path) { host.fs.folders.insert(path); }
+    // Paths as the border check lets them in: folders as folders, the rest as existing files.
+    std::vector<kv::CheckedPath> Known(const std::vector<std::string>& paths) {
+        for (const auto& p : paths)
+            if (!host.fs.folders.count(p)) host.fs.files.insert(p);
+        std::vector<kv::CheckedPath> out;
+        for (const auto& p : paths) out.push_back(kv::CheckPath(p, host.fs).value());
+        return out;
+    }
 };
 
 TEST_F(Add, AFileBecomesAPendingRowWithItsNameAndDuration) {
@@ -129,10 +148,11 @@ TEST_F(Add, NothingIsAskedOrAddedWhileBusyOrWhenTheDialogIsCancelled) {
     host.busy = true;
     add.AddFileCommand();
     add.AddFolderCommand();
-    add.AddDropped({"C:\\in\\a.mp4"});
+    EXPECT_TRUE(add.AddDropped(Known({"C:\\in\\a.mp4"})));
     EXPECT_EQ(host.fileAsks, 0);
     EXPECT_TRUE(host.folderAsks.empty());
     EXPECT_TRUE(probe.asked.empty());
+    EXPECT_EQ(add.HandedOverCount(), 1u) << "a drop during a run is kept for its end";
 
     host.busy = false;
     add.AddFileCommand();    // cancelled
@@ -146,6 +166,7 @@ TEST_F(Add, NothingIsAskedOrAddedWhileBusyOrWhenTheDialogIsCancelled) {
 TEST_F(Add, AFolderAddsItsFilesInListingOrderAndStopsAtTheFirstUnreadable) {
     tree["C:\\clips\\"] = {"b.mp4", "a.mp4", "c bad.mp4", "d.mp4"};
     for (const char* n : {"b.mp4", "a.mp4", "d.mp4"}) Readable(std::string("C:\\clips\\") + n);
+    Folder("C:\\clips");
     host.folderAnswers = {"C:\\clips"};
     add.AddFolderCommand();
     EXPECT_EQ(jobs.rows, (std::vector<Row>{{"C:\\clips\\b.mp4", "b", 5}, {"C:\\clips\\a.mp4", "a", 5}}));
@@ -160,6 +181,8 @@ TEST_F(Add, EachFolderPickerStartsAtTheFolderLastAdded) {
     tree["C:\\two\\"] = {"y.mp4"};
     Readable("C:\\one\\x.mp4");
     Readable("C:\\two\\y.mp4");
+    Folder("C:\\one");
+    Folder("C:\\two");
     add.SetLastFolder("C:\\start");
     host.folderAnswers = {"C:\\one", "C:\\two"};
     add.AddFolderCommand();
@@ -171,13 +194,13 @@ TEST_F(Add, EachFolderPickerStartsAtTheFolderLastAdded) {
 }
 
 TEST_F(Add, DroppedPathsKeepTheirOrderTakeOnlyMp4FilesAndStopAtTheFirstUnreadable) {
-    host.folders = {"C:\\drop"};
+    Folder("C:\\drop");
     tree["C:\\drop\\"] = {"in folder.mp4"};
     Readable("C:\\drop\\in folder.mp4");
     Readable("C:\\a.MP4");
     Readable("C:\\z.mp4");
     add.AddDropped(
-        {"C:\\a.MP4", "C:\\notes.txt", "C:\\clip.mp4.txt", "C:\\mp4", "C:\\drop", "C:\\bad.mp4", "C:\\z.mp4"});
+        Known({"C:\\a.MP4", "C:\\notes.txt", "C:\\clip.mp4.txt", "C:\\mp4", "C:\\drop", "C:\\bad.mp4", "C:\\z.mp4"}));
     EXPECT_EQ(jobs.rows, (std::vector<Row>{{"C:\\a.MP4", "a", 5}, {"C:\\drop\\in folder.mp4", "in folder", 5}}));
     EXPECT_EQ(probe.asked, (std::vector<std::string>{"C:\\a.MP4", "C:\\drop\\in folder.mp4", "C:\\bad.mp4"}));
     EXPECT_EQ(host.told, std::vector<std::string>{std::string(kv::kBadFileMessage)});
@@ -185,16 +208,17 @@ TEST_F(Add, DroppedPathsKeepTheirOrderTakeOnlyMp4FilesAndStopAtTheFirstUnreadabl
 }
 
 TEST_F(Add, AnUnreadableFileInADroppedFolderStopsTheWholeDrop) {
-    host.folders = {"C:\\f"};
+    Folder("C:\\f");
     tree["C:\\f\\"] = {"bad.mp4"};
     Readable("C:\\after.mp4");
-    add.AddDropped({"C:\\f", "C:\\after.mp4"});
+    add.AddDropped(Known({"C:\\f", "C:\\after.mp4"}));
     EXPECT_TRUE(jobs.rows.empty());
     EXPECT_EQ(host.told, std::vector<std::string>{kv::BadFolderFileMessage("bad.mp4")});
 }
 
 TEST_F(Add, AProbeErrorLeavesTheCommandWithoutARow) {
     probe.raising = {"C:\\gone.mp4"};
+    host.fs.files.insert("C:\\gone.mp4");
     host.fileAnswers = {std::string("C:\\gone.mp4")};
     EXPECT_THROW(add.AddFileCommand(), kv::Error);
     EXPECT_TRUE(jobs.rows.empty());
@@ -204,10 +228,10 @@ TEST_F(Add, AProbeErrorLeavesTheCommandWithoutARow) {
 // Paths from the command line or a second copy: kept, then added as dropped
 // ones once the window asks, never while a run or another command goes on.
 TEST_F(Add, HandedOverPathsAreAddedAsDroppedOnesOnlyWhenScheduled) {
-    host.folders = {"D:\\Clips"};
+    Folder("D:\\Clips");
     tree["D:\\Clips\\"] = {"one.mp4", "two.mp4"};
     for (const char* p : {"C:\\a.mp4", "D:\\Clips\\one.mp4", "D:\\Clips\\two.mp4"}) Readable(p);
-    add.HandOver({"C:\\a.mp4", "C:\\readme.txt", "D:\\Clips"});
+    add.HandOver(Known({"C:\\a.mp4", "C:\\readme.txt", "D:\\Clips"}));
     EXPECT_EQ(host.scheduled, 1);
     EXPECT_TRUE(probe.asked.empty()) << "handing over must not add inside the sender's message";
     EXPECT_EQ(add.HandedOverCount(), 3u);
@@ -225,9 +249,9 @@ TEST_F(Add, HandedOverPathsWaitForTheRunAndKeepTheirOrder) {
     Readable("C:\\first.mp4");
     Readable("C:\\second.mp4");
     host.busy = true;
-    add.HandOver({"C:\\first.mp4"});
+    add.HandOver(Known({"C:\\first.mp4"}));
     add.AddHandedOver();
-    add.HandOver({"C:\\second.mp4"});
+    add.HandOver(Known({"C:\\second.mp4"}));
     add.AddHandedOver();
     EXPECT_TRUE(probe.asked.empty());
     EXPECT_EQ(add.HandedOverCount(), 2u);
@@ -243,7 +267,7 @@ TEST_F(Add, PathsHandedOverDuringACommandWaitForItsEnd) {
     // A second copy hands a file over while the file dialog is open, and the
     // scheduled adding comes round inside the dialog's own message loop.
     host.duringAsk = [this] {
-        add.HandOver({"C:\\sent.mp4"});
+        add.HandOver(Known({"C:\\sent.mp4"}));
         add.AddHandedOver();
     };
     add.AddFileCommand();
@@ -256,11 +280,39 @@ TEST_F(Add, PathsHandedOverDuringACommandWaitForItsEnd) {
 
 TEST_F(Add, AnUnreadableHandedOverFileStopsTheRestAsADropDoes) {
     Readable("C:\\after.mp4");
-    add.HandOver({"C:\\bad.mp4", "C:\\after.mp4"});
+    add.HandOver(Known({"C:\\bad.mp4", "C:\\after.mp4"}));
     add.AddHandedOver();
     EXPECT_TRUE(jobs.rows.empty());
     EXPECT_EQ(host.told, std::vector<std::string>{std::string(kv::kBadFileMessage)});
     EXPECT_EQ(add.HandedOverCount(), 0u) << "the rest is dropped with the message, not offered again";
+}
+
+// What the file dialog, a folder listing or a hand-over gives passes the
+// border check; what fails it never reaches the probe.
+TEST_F(Add, PathsTheBorderCheckRefusesNeverReachTheProbe) {
+    host.fileAnswers = {std::string("C:\\in\\gone.mp4"), std::string("in\\relative.mp4")};
+    add.AddFileCommand();
+    add.AddFileCommand();
+    EXPECT_TRUE(probe.asked.empty());
+    EXPECT_EQ(host.told.size(), 2u) << "a chosen file that cannot be used is refused as a bad one";
+
+    Folder("C:\\odd");
+    tree["C:\\odd\\"] = {"CON.mp4", "trailing.mp4 ", "fine.mp4"};
+    Readable("C:\\odd\\fine.mp4");
+    host.folderAnswers = {"C:\\odd"};
+    add.AddFolderCommand();
+    EXPECT_EQ(probe.asked, std::vector<std::string>{"C:\\odd\\fine.mp4"}) << "names no file can have are skipped";
+    EXPECT_EQ(jobs.rows.size(), 1u);
+}
+
+TEST_F(Add, TheQueueOfKeptPathsHasABound) {
+    host.busy = true;
+    std::vector<std::string> many;
+    for (std::size_t i = 0; i < kv::kMaxHandOverEntries; ++i) many.push_back("C:\\m\\" + std::to_string(i) + ".mp4");
+    EXPECT_TRUE(add.HandOver(Known(many)));
+    EXPECT_FALSE(add.HandOver(Known({"C:\\one more.mp4"}))) << "past the bound a hand-over is refused whole";
+    EXPECT_FALSE(add.AddDropped(Known({"C:\\dropped.mp4"})));
+    EXPECT_EQ(add.HandedOverCount(), kv::kMaxHandOverEntries);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/checked.h"
 #include "win/error.h"
 #include "convert/job_rules.h"
 
@@ -36,7 +37,11 @@ public:
     std::string Progress(int i) const override { return rows.at(i).progress; }
     void SetProgress(int i, const std::string& t) override { rows.at(i).progress = t; }
     void SetConverted(int i, const std::string& t) override { rows.at(i).converted = t; }
-    std::string Path(int i) const override { return rows.at(i).path; }
+    std::optional<kv::CheckedPath> Input(int i) const override {
+        const auto& path = rows.at(i).path;
+        if (path.empty()) return std::nullopt;  // a row the border check never let in
+        return kvtest::Checked(path);
+    }
     std::string Duration(int i) const override { return rows.at(i).duration; }
     std::int64_t IdAt(int i) const override { return rows.at(i).id; }
     void SetFailure(int i, kv::Failure f) override { rows.at(i).failure = f; }
@@ -177,14 +182,14 @@ TEST_F(Run, ConvertsPendingRowsInListOrderAndSignalsTheEndOnce) {
     EXPECT_TRUE(state.Busy);
     EXPECT_EQ(state.CurrentJob, 0);
     EXPECT_EQ(state.OutputRateKB, 16.0);
-    EXPECT_EQ(Last()->args, kv::FfmpegArgsFor("D:\\in\\a.mp4", "C:\\Out\\a.mp3"));
+    EXPECT_EQ(Last()->args, kv::FfmpegArgsFor(kvtest::Checked("D:\\in\\a.mp4"), "C:\\Out\\a.mp3").value());
     EXPECT_EQ(state.ExpectedSize, 61 * 16 * 1024);
     ASSERT_EQ(platform.ports.size(), 1u);
     EXPECT_EQ(platform.ports[0]->interval, ConversionRun::kTickMs);
 
     End(0, kComplete);
     ASSERT_EQ(platform.starts.size(), 2u);
-    EXPECT_EQ(Last()->args, kv::FfmpegArgsFor("D:\\in\\c.mp4", "C:\\Out\\c.mp3"));
+    EXPECT_EQ(Last()->args, kv::FfmpegArgsFor(kvtest::Checked("D:\\in\\c.mp4"), "C:\\Out\\c.mp3").value());
     EXPECT_EQ(state.CurrentJob, 2);
     EXPECT_EQ(platform.finished, 0);
     EXPECT_EQ(platform.ports.size(), 1u) << "the first job's timer went with it";
@@ -269,7 +274,7 @@ TEST_F(Run, ATranscoderThatCannotStartFailsItsRowMidQueue) {
     run.Convert();
     End(0, kComplete);  // b cannot start; c follows at once
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Failed", "Pending"}));
-    EXPECT_EQ(Last()->args, kv::FfmpegArgsFor("D:\\in\\c.mp4", "C:\\Out\\c.mp3"));
+    EXPECT_EQ(Last()->args, kv::FfmpegArgsFor(kvtest::Checked("D:\\in\\c.mp4"), "C:\\Out\\c.mp3").value());
     End(0, kComplete);
     EXPECT_EQ(platform.finished, 1);
 }
@@ -295,7 +300,7 @@ TEST_F(Run, RemovingTheRunningRowEndsItsTranscoderAndTheRunGoesOn) {
     platform.ports[0]->Fire();
     EXPECT_TRUE(first->terminated);
     ASSERT_EQ(platform.starts.size(), 2u);
-    EXPECT_EQ(Last()->args, kv::FfmpegArgsFor("D:\\in\\b.mp4", "C:\\Out\\b.mp3"));
+    EXPECT_EQ(Last()->args, kv::FfmpegArgsFor(kvtest::Checked("D:\\in\\b.mp4"), "C:\\Out\\b.mp3").value());
     EXPECT_EQ(state.CurrentJob, 0);
     run.OnJobExited(first->jobId);  // the ended transcoder's late notice changes nothing
     EXPECT_EQ(platform.starts.size(), 2u);
@@ -315,8 +320,10 @@ TEST_F(Run, TheRunFollowsItsOwnRowWhenRowsAboveItGo) {
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Done"}));
     EXPECT_EQ(jobs.rows[0].path, "D:\\in\\second.mp4");
     ASSERT_EQ(platform.starts.size(), 3u);
-    EXPECT_EQ(platform.starts[1]->args, kv::FfmpegArgsFor("D:\\in\\second.mp4", "C:\\Out\\second.mp3"));
-    EXPECT_EQ(platform.starts[2]->args, kv::FfmpegArgsFor("D:\\in\\third.mp4", "C:\\Out\\third.mp3"))
+    EXPECT_EQ(platform.starts[1]->args,
+              kv::FfmpegArgsFor(kvtest::Checked("D:\\in\\second.mp4"), "C:\\Out\\second.mp3").value());
+    EXPECT_EQ(platform.starts[2]->args,
+              kv::FfmpegArgsFor(kvtest::Checked("D:\\in\\third.mp4"), "C:\\Out\\third.mp3").value())
         << "a stale index would have converted second again";
 }
 

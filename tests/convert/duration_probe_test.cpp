@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "convert/job_rules.h"
+#include "support/checked.h"
 #include "win/error.h"
 
 namespace {
@@ -101,7 +103,7 @@ protected:
 
 TEST_F(Probe, AGoodFileIsReadOnceAndLeavesNoFilesBehind) {
     platform.script = {{false, "00:00:04.500\r\n"}};
-    EXPECT_EQ(probe.Answer("C:\\in\\clip.mp4"), "00:00:04.500");
+    EXPECT_EQ(probe.Answer(kvtest::Checked("C:\\in\\clip.mp4")), "00:00:04.500");
     ASSERT_EQ(platform.batchesRun.size(), 1u);
     const std::string& batch = platform.batchesRun[0];
     EXPECT_NE(batch.find("set filein=\"C:\\in\\clip.mp4\""), std::string::npos) << batch;
@@ -119,29 +121,29 @@ TEST_F(Probe, AGoodFileIsReadOnceAndLeavesNoFilesBehind) {
 TEST_F(Probe, TheFoldersAreReadAtEachProbeNotWhenTheProbeIsMade) {
     tempDir = "D:\\Later\\";
     platform.script = {{false, "00:00:01.000"}};
-    EXPECT_EQ(probe.Answer("C:\\a.mp4"), "00:00:01.000");
+    EXPECT_EQ(probe.Answer(kvtest::Checked("C:\\a.mp4")), "00:00:01.000");
     EXPECT_NE(platform.batchesRun.at(0).find("D:\\Later\\duration_time.txt"), std::string::npos);
 }
 
 TEST_F(Probe, AnEmptyAnswerIsAskedOnceMoreThenTakenAsUnreadable) {
     platform.script = {{false, ""}, {false, "00:01:00.000"}};
-    EXPECT_EQ(probe.Answer("C:\\in\\flaky.mp4"), "00:01:00.000");
+    EXPECT_EQ(probe.Answer(kvtest::Checked("C:\\in\\flaky.mp4")), "00:01:00.000");
     EXPECT_EQ(platform.batchesRun.size(), 2u);
 
     platform.batchesRun.clear();
     platform.script = {{false, ""}, {false, ""}};
-    EXPECT_EQ(probe.Answer("C:\\in\\bad.mp4"), std::nullopt);
+    EXPECT_EQ(probe.Answer(kvtest::Checked("C:\\in\\bad.mp4")), std::nullopt);
     EXPECT_EQ(platform.batchesRun.size(), 2u);
     EXPECT_TRUE(platform.files.empty());
 }
 
 TEST_F(Probe, AMissingAnswerFileIsRetriedThenReportedByName) {
     platform.script = {{false, std::nullopt}, {false, "00:00:02.000"}};
-    EXPECT_EQ(probe.Answer("C:\\a.mp4"), "00:00:02.000");
+    EXPECT_EQ(probe.Answer(kvtest::Checked("C:\\a.mp4")), "00:00:02.000");
 
     platform.script = {{false, std::nullopt}, {false, std::nullopt}};
     try {
-        (void)probe.Answer("C:\\a.mp4");
+        (void)probe.Answer(kvtest::Checked("C:\\a.mp4"));
         FAIL() << "no error for a missing answer file";
     } catch (const kv::Error& e) {
         EXPECT_EQ(std::string(e.what()),
@@ -152,12 +154,12 @@ TEST_F(Probe, AMissingAnswerFileIsRetriedThenReportedByName) {
 TEST_F(Probe, AReaderEndedForItsTimeIsNotRunAgain) {
     probe.TimeLimitMs = 1500;
     platform.script = {{true, ""}};
-    EXPECT_EQ(probe.Answer("C:\\hangs.mp4"), std::nullopt);
+    EXPECT_EQ(probe.Answer(kvtest::Checked("C:\\hangs.mp4")), std::nullopt);
     EXPECT_EQ(platform.batchesRun.size(), 1u);
     EXPECT_EQ(platform.limits.at(0), 1500u);
 
     platform.script = {{true, std::nullopt}};
-    EXPECT_THROW((void)probe.Answer("C:\\hangs.mp4"), kv::Error);
+    EXPECT_THROW((void)probe.Answer(kvtest::Checked("C:\\hangs.mp4")), kv::Error);
     EXPECT_EQ(platform.batchesRun.size(), 2u);
 }
 
@@ -165,7 +167,7 @@ TEST_F(Probe, APathTheBatchFileCannotCarryGoesToTheReaderDirectly) {
     // Outside the console code page with no short form (a volume without 8.3 names).
     const std::string cjk = "E:\\clips\\\xE6\x97\xA5\xE6\x9C\xAC.mp4";
     platform.script = {{false, "00:00:04.000\r\n"}};
-    EXPECT_EQ(probe.Answer(cjk), "00:00:04.000");
+    EXPECT_EQ(probe.Answer(kvtest::Checked(cjk)), "00:00:04.000");
     EXPECT_TRUE(platform.batchesRun.empty());
     ASSERT_EQ(platform.directRuns.size(), 1u);
     EXPECT_EQ(platform.directRuns[0], "--Inform=General;%Duration/String3% \"" + cjk + "\"");
@@ -175,17 +177,42 @@ TEST_F(Probe, APathTheBatchFileCannotCarryGoesToTheReaderDirectly) {
     const std::string odd = "C:\\in\\odd\\a b%c&d^e!f'(g).mp4";
     platform.shortNames = {{odd, "C:\\in\\odd\\A_B%~SLA.MP4"}};
     platform.script = {{false, "00:00:05.000"}};
-    EXPECT_EQ(probe.Answer(odd), "00:00:05.000");
+    EXPECT_EQ(probe.Answer(kvtest::Checked(odd)), "00:00:05.000");
     EXPECT_EQ(platform.directRuns.at(1), "--Inform=General;%Duration/String3% \"" + odd + "\"");
+}
+
+// With delayed expansion switched on for the user, "!" would be special in
+// the batch file: such a name, and one the batch file cannot carry at all,
+// goes to the reader directly.
+TEST_F(Probe, ANameWithAnExclamationMarkSkipsTheBatchFile) {
+    const std::string bang = "C:\\in\\Hey!Listen!.mp4";
+    platform.script = {{false, "00:00:06.000"}};
+    EXPECT_EQ(probe.Answer(kvtest::Checked(bang)), "00:00:06.000");
+    EXPECT_TRUE(platform.batchesRun.empty());
+    EXPECT_EQ(platform.directRuns.at(0), "--Inform=General;%Duration/String3% \"" + bang + "\"");
+}
+
+// A reader that could not be written and checked at start is never run.
+TEST_F(Probe, WithoutAReaderNothingRunsAndTheUserIsToldWhy) {
+    std::string none;
+    DurationProbe without{platform, tempDir, none};
+    try {
+        (void)without.Answer(kvtest::Checked("C:\\a.mp4"));
+        ADD_FAILURE() << "no error";
+    } catch (const kv::Error& e) {
+        EXPECT_EQ(std::string(e.what()), kv::kToolsUnavailableMessage);
+    }
+    EXPECT_TRUE(platform.batchesRun.empty());
+    EXPECT_TRUE(platform.directRuns.empty());
 }
 
 TEST_F(Probe, TheDirectRouteRetriesAsTheBatchRouteDoes) {
     const std::string name = "C:\\in\\100%.mp4";
     platform.script = {{false, ""}, {false, "00:00:02.000"}};
-    EXPECT_EQ(probe.Answer(name), "00:00:02.000");
+    EXPECT_EQ(probe.Answer(kvtest::Checked(name)), "00:00:02.000");
     EXPECT_EQ(platform.directRuns.size(), 2u);
     platform.script = {{true, std::nullopt}};
-    EXPECT_THROW((void)probe.Answer(name), kv::Error);
+    EXPECT_THROW((void)probe.Answer(kvtest::Checked(name)), kv::Error);
     EXPECT_EQ(platform.directRuns.size(), 3u) << "a reader ended for its time is not run again";
 }
 
@@ -194,19 +221,19 @@ TEST_F(Probe, AnExactCodePageKeepsTheBatchRouteAndAnInexactOneLeavesIt) {
     reader = "C:\\Users\\\xC3\x85sa\\AppData\\Roaming\\Korvello\\mediainfo.exe";
     platform.readerPath = reader;
     platform.script = {{false, "00:00:01.000"}};
-    EXPECT_EQ(probe.Answer("C:\\a.mp4"), "00:00:01.000");
+    EXPECT_EQ(probe.Answer(kvtest::Checked("C:\\a.mp4")), "00:00:01.000");
     EXPECT_EQ(platform.batchesRun.size(), 1u);
     platform.codePageExact = false;
     platform.script = {{false, "00:00:01.000"}};
-    EXPECT_EQ(probe.Answer("C:\\a.mp4"), "00:00:01.000");
+    EXPECT_EQ(probe.Answer(kvtest::Checked("C:\\a.mp4")), "00:00:01.000");
     EXPECT_EQ(platform.batchesRun.size(), 1u);
     EXPECT_EQ(platform.directRuns.size(), 1u);
 }
 
 TEST_F(Probe, APathBeyondTheClassicLengthReachesTheReaderInItsExtendedForm) {
-    const std::string deep = "C:\\" + std::string(270, 'x') + ".mp4";  // no short form either
+    const std::string deep = "C:\\" + std::string(135, 'x') + "\\" + std::string(135, 'x') + ".mp4";  // no short form
     platform.script = {{false, "00:00:03.000"}};
-    EXPECT_EQ(probe.Answer(deep), "00:00:03.000");
+    EXPECT_EQ(probe.Answer(kvtest::Checked(deep)), "00:00:03.000");
     EXPECT_EQ(platform.directRuns.at(0), "--Inform=General;%Duration/String3% \"\\\\?\\" + deep + "\"");
 }
 
@@ -234,7 +261,7 @@ TEST_F(Probe, TheBatchFileCarriesTheSaferFormsOfInputAndTempFolder) {
     tempDir = "C:\\Users\\\xD0\x90\xD0\xBD\xD0\xBD\\Temp\\";
     platform.shortNames = {{tempDir, "C:\\Users\\9D1C~1\\Temp\\"}};
     platform.script = {{false, "00:00:03.000"}};
-    EXPECT_EQ(probe.Answer("C:\\a.mp4"), "00:00:03.000");
+    EXPECT_EQ(probe.Answer(kvtest::Checked("C:\\a.mp4")), "00:00:03.000");
     EXPECT_TRUE(platform.files.empty());
     const std::string& batch = platform.batchesRun.at(0);
     EXPECT_NE(batch.find("set fileout=\"C:\\Users\\9D1C~1\\Temp\\duration_time.txt\""), std::string::npos) << batch;

@@ -87,7 +87,7 @@ protected:
 TEST_F(RealReader, UnderUnicodeUtf8APlainNameStillGoesThroughTheBatchFile) {
     NoShortNames platform(CP_UTF8);
     kv::DurationProbe probe(platform, temp, reader);
-    EXPECT_EQ(probe.Answer(Copy(L"plain.mp4")), "00:00:04.000");
+    EXPECT_EQ(probe.Answer(kvtest::Present(Copy(L"plain.mp4"))), "00:00:04.000");
     EXPECT_EQ(platform.batches, 1);
     EXPECT_EQ(platform.direct, 0);
     EXPECT_FALSE(std::filesystem::exists(kvtest::FromUtf8(temp + "open.bat")));
@@ -98,7 +98,7 @@ TEST_F(RealReader, NamesTheBatchFileCannotCarryAreReadDirectly) {
     kv::DurationProbe probe(platform, temp, reader);
     for (const wchar_t* name :
          {L"\u97f3\u697d \U0001F3B5.mp4", L"a b%c&d^e!f'(g).mp4", L"\u041b\u0435\u043a 100%%.mp4"}) {
-        EXPECT_EQ(probe.Answer(Copy(name)), "00:00:04.000") << kvtest::Utf8(name);
+        EXPECT_EQ(probe.Answer(kvtest::Present(Copy(name))), "00:00:04.000") << kvtest::Utf8(name);
     }
     EXPECT_EQ(platform.batches, 0);
     EXPECT_EQ(platform.direct, 3);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/checked.h"
 #include "win/error.h"
 
 namespace {
@@ -47,7 +48,8 @@ TEST(ListClickRule, AFailedProgressCellTellsWhy) {
 }
 
 TEST(ProbeBatch, FourCrLfLinesWithQuotedPaths) {
-    const std::string t = kv::ProbeBatchText("C:\\v\\a b&c.mp4", "C:\\T\\duration_time.txt", "C:\\K\\MEDIAI~1.EXE");
+    const std::string t =
+        kv::ProbeBatchText("C:\\v\\a b&c.mp4", "C:\\T\\duration_time.txt", "C:\\K\\MEDIAI~1.EXE").value();
     EXPECT_EQ(t,
               "set filein=\"C:\\v\\a b&c.mp4\"\r\n"
               "set fileout=\"C:\\T\\duration_time.txt\"\r\n"
@@ -56,7 +58,7 @@ TEST(ProbeBatch, FourCrLfLinesWithQuotedPaths) {
 }
 
 TEST(ProbeBatch, PercentSignsReachTheToolUnchanged) {
-    const std::string t = kv::ProbeBatchText("C:\\v\\100%.mp4", "C:\\%TEMP%\\d.txt", "m.exe");
+    const std::string t = kv::ProbeBatchText("C:\\v\\100%.mp4", "C:\\%TEMP%\\d.txt", "m.exe").value();
     EXPECT_NE(t.find("set filein=\"C:\\v\\100%%.mp4\"\r\n"), std::string::npos);
     EXPECT_NE(t.find("set fileout=\"C:\\%%TEMP%%\\d.txt\"\r\n"), std::string::npos);
 }
@@ -93,7 +95,7 @@ TEST(OutputPath, ExtensionReplacedFolderJoinedAndTrimmed) {
 }
 
 TEST(FfmpegArgs, FixedLineAroundBothPaths) {
-    EXPECT_EQ(kv::FfmpegArgsFor("D:\\in\\a b.mp4", "C:\\Out\\a b.mp3"),
+    EXPECT_EQ(kv::FfmpegArgsFor(kvtest::Checked("D:\\in\\a b.mp4"), "C:\\Out\\a b.mp3"),
               " -i \"D:\\in\\a b.mp4\" -y -deinterlace -ar 44100 -ab 128 -ac 2 \"C:\\Out\\a b.mp3\"");
 }
 

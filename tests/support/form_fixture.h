@@ -105,7 +105,7 @@ inline void StandInRow(kv::JobList& jobs, const fs::path& dir, const std::wstrin
                        int storedSeconds) {
     const fs::path in = dir / (name + L".mp4");
     WriteBytes(in, words);
-    jobs.Append(Utf8(in), Utf8(fs::path(name)), storedSeconds);
+    jobs.Append(Present(Utf8(in)), Utf8(fs::path(name)), storedSeconds);
 }
 
 // What the MPEG audio frames of an MP3 file say, read frame by frame.

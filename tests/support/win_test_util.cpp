@@ -1,5 +1,7 @@
 #include "support/win_test_util.h"
 
+#include "app/settings.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -83,6 +85,10 @@ fs::path MediaFile(const std::string& name) {
 bool MediaAvailable() {
     const char* dir = std::getenv("KV_MEDIA_DIR");
     return dir && *dir && fs::exists(MediaFile(".complete"));
+}
+
+kv::CheckedPath Present(const std::string& path) {
+    return kv::CheckPath(path, kv::FileSystemLookup::Instance()).value();
 }
 
 }  // namespace kvtest

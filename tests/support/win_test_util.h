@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/checked_path.h"
 #include "app/dialogs.h"
 
 namespace kvtest {
@@ -36,6 +37,9 @@ std::filesystem::path ProgramFolder();
 // Dispatches messages until `done` or the deadline; true when done.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 void PumpFor(DWORD ms);
+// A path of this machine through the program's own border check; the test
+// fails (bad_optional_access) when it does not pass.
+kv::CheckedPath Present(const std::string& path);
 
 // Answers dialogs in the user's place and records what was asked.
 class FakeDialogs : public kv::IDialogs {

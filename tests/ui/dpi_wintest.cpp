@@ -20,6 +20,7 @@
 #include "ui/picture.h"
 #include "ui/region_button_win.h"
 #include "win/handle.h"
+#include "support/checked.h"
 
 namespace {
 
@@ -254,7 +255,7 @@ TEST(DpiClicks, ButtonsAndLinksAnswerThePointerAtTheirScaledPlaces) {
     // A row's file name, in the middle of the list's scaled second column,
     // opens the file: the click rule reads the list's own column widths.
     const std::string clip = R"(C:\kvdpi\clip.mp4)";
-    f.Jobs().Append(clip, "clip", 5);
+    f.Jobs().Append(kvtest::Checked(clip), "clip", 5);
     HWND list = f.Control("ListView1");
     RECT row{LVIR_BOUNDS};
     ASSERT_TRUE(ListView_GetItemRect(list, 0, &row, LVIR_BOUNDS));

@@ -8,6 +8,7 @@
 
 #include "convert/job_rules.h"
 #include "support/form_fixture.h"
+#include "support/checked.h"
 
 namespace {
 
@@ -22,7 +23,12 @@ using Strings = std::vector<std::string>;
 using MainFormRun = kvtest::FormTest;
 
 // A path no command line can hold: the transcoder cannot even be started for it.
-std::string UnstartablePath() { return "C:\\" + std::string(33000, 'x') + ".mp4"; }
+// A path the border check passes whose command line no process can have.
+kv::CheckedPath UnstartableInput() {
+    std::string p = "C:";
+    while (p.size() < 32000) p += "\\" + std::string(200, 'x');
+    return kvtest::Checked(p + "\\u.mp4");
+}
 
 TEST_F(MainFormRun, ConvertsInListOrderAndFailsWhatCannotBeConverted) {
     TempFolder in(L"kv in"), out(L"kv out");
@@ -240,7 +246,7 @@ TEST_F(MainFormRun, TranscoderThatCannotStartMidQueueFailsItsRowAndTheRunGoesOn)
     TempFolder in, out;
     FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
     AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"before.mp4");
-    Jobs().Append(UnstartablePath(), "unstartable", 5);
+    Jobs().Append(UnstartableInput(), "unstartable", 5);
     AddFile(kvtest::MediaFile("aac_stereo_video.mp4"), in.Path() / L"after.mp4");
     f->EzRgnBtn3Click();
     ASSERT_TRUE(RunToEnd());
@@ -258,7 +264,7 @@ TEST_F(MainFormRun, EveryRowFailingLeavesTheWindowIdle) {
     TempFolder in, out;
     FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
     AddFile(kvtest::MediaFile("video_only.mp4"), in.Path() / L"silent.mp4");
-    Jobs().Append(UnstartablePath(), "unstartable", 5);
+    Jobs().Append(UnstartableInput(), "unstartable", 5);
     f->EzRgnBtn3Click();
     ASSERT_TRUE(kvtest::PumpUntil([&] { return Jobs().Progress(1) != "Pending"; }, 60000));
     kvtest::PumpFor(300);

@@ -19,6 +19,7 @@
 #include "support/win_test_util.h"
 #include "win/gdi.h"
 #include "win/handle.h"
+#include "support/checked.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ TEST_F(ShownWindow, RoundedCornersAndButtonCornersShowWhatLiesBehind) {
 
 TEST_F(ShownWindow, ClickableCellsAreBlue) {
     auto& jobs = p->form->Jobs();
-    jobs.Append("C:\\v\\MMMMMMMMMMMM.mp4", "MMMMMMMMMMMM", 5);
+    jobs.Append(kvtest::Checked("C:\\v\\MMMMMMMMMMMM.mp4"), "MMMMMMMMMMMM", 5);
     kvtest::PumpFor(300);
     HWND list = jobs.ListView();
     RECT cell;
