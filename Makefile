@@ -8,7 +8,7 @@ JOBS       ?= $(shell nproc)
 # The tests' Wine prefix lives in the build folder, so two build folders never share one.
 export WINEPREFIX ?= $(abspath $(BUILD))/wineprefix
 
-.PHONY: all prereqs native win tools dist test test-native test-win test-tools test-e2e run bench clean
+.PHONY: all prereqs native fuzz-build win tools dist test test-native test-fuzz test-win test-tools test-e2e run bench fuzz clean
 
 all: win
 
@@ -43,6 +43,26 @@ dist: win
 test-native: native
 	@cd $(NATIVE) && ctest --output-on-failure
 
+# The libFuzzer harnesses (clang): under test, each over its corpus for a
+# bounded number of runs; `make fuzz` runs each for FUZZ_SECONDS and keeps
+# what it finds in $(FUZZ)/found.
+FUZZ         := $(BUILD)/fuzz
+FUZZ_SECONDS ?= 60
+fuzz-build: prereqs
+	@cmake --preset fuzz -B $(FUZZ) >/dev/null
+	@cmake --build $(FUZZ) -j $(JOBS)
+
+test-fuzz: fuzz-build
+	@cd $(FUZZ) && ctest --output-on-failure
+
+fuzz: fuzz-build
+	@for n in $$(cat $(FUZZ)/fuzz-names.txt | tr ';' ' '); do \
+	    mkdir -p $(FUZZ)/found/$$n $(FUZZ)/artifacts; echo "== $$n ($(FUZZ_SECONDS) s)"; \
+	    $(FUZZ)/fuzz_$$n -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -timeout=10 -print_final_stats=1 \
+	        -artifact_prefix=$(abspath $(FUZZ))/artifacts/$$n- $(FUZZ)/found/$$n tests/fuzz/corpus/$$n 2>&1 | \
+	        grep -aE '^(stat::number_of_executed_units|stat::new_units_added|==.*ERROR|SUMMARY)' || exit 1; \
+	done
+
 # The Win32 tests; the end-to-end scenarios (label e2e) are test-e2e's.
 test-win: win
 	@cmake/with-xvfb.sh bash -c 'cd $(WIN) && ctest --output-on-failure -LE e2e'
@@ -56,7 +76,7 @@ test-e2e: win
 	@cmake/with-xvfb.sh bash -c 'cd $(WIN) && ctest --output-on-failure -L e2e; rc=$$?; \
 	    cat e2e/summary.txt 2>/dev/null; exit $$rc'
 
-test: test-native test-win test-tools test-e2e
+test: test-native test-fuzz test-win test-tools test-e2e
 	@echo "All tests passed."
 
 run: win

@@ -15,16 +15,19 @@ bool IsDriveAbsolute(std::string_view p) {
 
 bool IsUnc(std::string_view p) { return p.size() >= 3 && IsSeparator(p[0]) && IsSeparator(p[1]) && !IsSeparator(p[2]); }
 
-// "\\server\share\..." names both, neither empty nor a "." or ".." that
-// the clean-up below would take for a step.
+// "\\server\share\..." names both, neither of them empty once the clean-up
+// below has taken its trailing dots and blanks (so no "." or "..").
 bool HasServerAndShare(std::string_view p) {
     std::size_t at = 2;
     for (int k = 0; k < 2; ++k) {
         if (at > p.size()) return false;
         std::size_t end = at;
         while (end < p.size() && !IsSeparator(p[end])) ++end;
-        const std::string_view part = p.substr(at, end - at);
-        if (part.empty() || part == "." || part == "..") return false;
+        std::string_view part = p.substr(at, end - at);
+        // The clean-up drops trailing dots and blanks: "...." would vanish
+        // and let the next part stand in for the share.
+        while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.remove_suffix(1);
+        if (part.empty()) return false;
         at = end + 1;
     }
     return true;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include "app/application.h"
@@ -219,6 +220,165 @@ TEST(HandOver, TheFolderPickersOkStaysEnabledWhenASecondCopyStarts) {
     EXPECT_EQ(Receiver::handedOver, std::vector<std::u16string>{u"C:\\a.mp4"});
     EXPECT_EQ(Receiver::messages, 1) << "the parameter message went to the main window";
     EXPECT_TRUE(okEnabled);
+}
+
+// The mutex decides the first copy once and for all: another thread (as
+// another copy would) cannot take it while it is held, and can once it goes.
+TEST(InstanceLock, OneHolderAtATimeAndItsNameHoldsTheUsersSid) {
+    const std::wstring name = kv::InstanceMutexName("KvLockTest-" + std::to_string(::GetCurrentProcessId()));
+    EXPECT_TRUE(name.starts_with(L"Local\\KvLockTest-")) << kv::win::Narrow(name);
+    EXPECT_NE(name.find(L"-S-1-"), std::wstring::npos) << kv::win::Narrow(name);
+    EXPECT_EQ(name.find(L'\\', 6), std::wstring::npos) << "one backslash, the namespace's";
+    auto first = std::make_unique<kv::InstanceLock>(name);
+    ASSERT_TRUE(first->TryAcquire());
+    EXPECT_TRUE(first->Held());
+    bool other = true;
+    std::thread([&] {
+        kv::InstanceLock later(name);
+        other = later.TryAcquire();
+    }).join();
+    EXPECT_FALSE(other) << "a second holder while the first holds it";
+    first.reset();
+    std::thread([&] {
+        kv::InstanceLock later(name);
+        other = later.TryAcquire();
+    }).join();
+    EXPECT_TRUE(other) << "free once the first copy has gone";
+}
+
+// A first copy on a thread of its own: its application window (marked or
+// not), the main window that takes hand-overs, and its message loop.
+class FirstCopy {
+public:
+    FirstCopy(std::string title, bool mark, DWORD delayMs, LRESULT answer = TRUE)
+        : title_(std::move(title)), thread_([this, mark, delayMs, answer] { Run(mark, delayMs, answer); }) {}
+    ~FirstCopy() {
+        while (!tid_) ::Sleep(5);
+        ::PostThreadMessageW(tid_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+    static inline std::vector<std::u16string> received;
+
+private:
+    void Run(bool mark, DWORD delayMs, LRESULT answer) {
+        MSG m;
+        ::PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue, for the quit message
+        tid_ = ::GetCurrentThreadId();
+        ::Sleep(delayMs);
+        kv::TApplication app;
+        app.SetTitle(title_);
+        app.Initialize();
+        static LRESULT reply;
+        reply = answer;
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = [](HWND h, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+            if (msg != WM_COPYDATA) return ::DefWindowProcW(h, msg, w, l);
+            const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(l);
+            if (reply) received = kv::UnpackHandOver(data->lpData, data->cbData);
+            return reply;
+        };
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"KvTestFirstForm";
+        ::RegisterClassW(&wc);
+        HWND form = ::CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, app.Handle(), nullptr,
+                                      wc.hInstance, nullptr);
+        if (mark) kv::MarkFirstCopy(app.Handle());
+        while (::GetMessageW(&m, nullptr, 0, 0) > 0) ::DispatchMessageW(&m);
+        ::DestroyWindow(form);
+    }
+    std::string title_;
+    std::atomic<DWORD> tid_{0};
+    std::thread thread_;
+};
+
+struct LaterCopy {
+    explicit LaterCopy(const std::string& title) : lock(kv::InstanceMutexName(title)) {
+        app.SetTitle(title);
+        app.Initialize();
+    }
+    kv::LaterCopyResult HandOver(const std::vector<std::string>& params, DWORD boundMs) {
+        return kv::HandToFirstCopy(lock, app.Handle(), params, L"KvTestFirstForm", boundMs);
+    }
+    kv::TApplication app;
+    kv::InstanceLock lock;
+};
+
+// Holds the mutex on a thread of its own, as the first copy's would be held.
+class HeldMutex {
+public:
+    explicit HeldMutex(const std::string& title)
+        : thread_([this, title] {
+              kv::InstanceLock lock(kv::InstanceMutexName(title));
+              held_ = lock.TryAcquire();
+              ready_ = true;
+              while (!release_) ::Sleep(5);
+          }) {
+        while (!ready_) ::Sleep(5);
+    }
+    ~HeldMutex() { Release(); }
+    void Release() {
+        release_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    [[nodiscard]] bool Held() const { return held_; }
+
+private:
+    std::atomic<bool> held_{false}, ready_{false}, release_{false};
+    std::thread thread_;
+};
+
+std::string UniqueTitle(const char* what) {
+    return std::string("KvLater-") + what + "-" + std::to_string(::GetTickCount64());
+}
+
+TEST(LaterCopy, WaitsForAFirstCopyStillStartingAndHandsItsFilesOver) {
+    const std::string title = UniqueTitle("wait");
+    HeldMutex mutex(title);
+    ASSERT_TRUE(mutex.Held());
+    FirstCopy::received.clear();
+    FirstCopy first(title, true, 1500);  // its windows appear only after a while
+    LaterCopy later(title);
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_EQ(later.HandOver({"C:\\a.mp4", "C:\\Видео\\b.mp4"}, 15000), kv::LaterCopyResult::Handed);
+    EXPECT_GE(::GetTickCount64() - start, 1000u) << "it waited for the first copy";
+    EXPECT_EQ(FirstCopy::received, (std::vector<std::u16string>{u"C:\\a.mp4", u"C:\\Видео\\b.mp4"}));
+}
+
+TEST(LaterCopy, OnlyTheMarkedFirstCopyTakesFilesAndABoundEndsTheWait) {
+    const std::string title = UniqueTitle("unmarked");
+    HeldMutex mutex(title);
+    FirstCopy::received.clear();
+    FirstCopy other(title, false, 0);  // a copy that is itself still waiting: not marked
+    LaterCopy later(title);
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_EQ(later.HandOver({"C:\\a.mp4"}, 1500), kv::LaterCopyResult::NoAnswer);
+    const ULONGLONG waited = ::GetTickCount64() - start;
+    EXPECT_GE(waited, 1400u);
+    EXPECT_LT(waited, 10000u);
+    EXPECT_TRUE(FirstCopy::received.empty()) << "nothing went to an unmarked copy";
+}
+
+TEST(LaterCopy, AFirstCopyThatRefusesOrEndsDecidesAtOnce) {
+    const std::string title = UniqueTitle("refuse");
+    {
+        HeldMutex mutex(title);
+        FirstCopy full(title, true, 0, FALSE);  // answers, but has no room
+        LaterCopy later(title);
+        const ULONGLONG start = ::GetTickCount64();
+        EXPECT_EQ(later.HandOver({"C:\\a.mp4"}, 20000), kv::LaterCopyResult::Refused);
+        EXPECT_LT(::GetTickCount64() - start, 10000u);
+    }
+    // The first copy ends while a later one waits: the later one becomes the first.
+    const std::string gone = UniqueTitle("gone");
+    HeldMutex mutex(gone);
+    LaterCopy later(gone);
+    std::thread end([&] {
+        ::Sleep(500);
+        mutex.Release();
+    });
+    EXPECT_EQ(later.HandOver({"C:\\a.mp4"}, 20000), kv::LaterCopyResult::BecameFirst);
+    EXPECT_TRUE(later.lock.Held());
+    end.join();
 }
 
 }  // namespace

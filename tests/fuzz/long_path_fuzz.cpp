@@ -38,6 +38,7 @@ std::string WantedRoot(const std::string& path, const std::string& cur) {
         std::string part = base.substr(at, end - at);
         if (part.empty() || part == "." || part == "..") return {};
         while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+        if (part.empty()) return {};
         unc += "\\" + part;
         at = end + 1;
     }

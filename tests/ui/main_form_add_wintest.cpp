@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "app/handover.h"
 #include "app/main_instance.h"
 #include "app/runner_text.h"
 #include "components/FindFile.h"
@@ -264,6 +265,56 @@ TEST_F(MainFormHandOver, ASecondCopysPathsWaitForAnOpenDialogAndForTheRun) {
     EXPECT_EQ(Jobs().Path(3), kvtest::Utf8(later));
     EXPECT_EQ(Jobs().Progress(3), "Pending");
     for (int i = 0; i < 3; ++i) EXPECT_EQ(Jobs().Progress(i), "Done") << i;
+}
+
+// Any program on the desktop can send the window WM_COPYDATA: a message
+// without data, a short or ragged block, and names no file can have take
+// nothing, and a name built to break out of a command line runs nothing.
+TEST_F(MainFormHandOver, WhatAnyProgramSendsIsCheckedAtTheBorder) {
+    TempFolder dir(L"kv border");
+    f->Show();
+    DWORD_PTR r = 1;
+    ASSERT_TRUE(::SendMessageTimeoutW(f->Handle(), WM_COPYDATA, 0, 0, SMTO_BLOCK, 5000, &r));
+    EXPECT_EQ(r, static_cast<DWORD_PTR>(FALSE)) << "no data at all";
+    const char16_t one = u'x';
+    COPYDATASTRUCT shortBlock{kv::kHandOverTag, 1, const_cast<char16_t*>(&one)};
+    ASSERT_TRUE(::SendMessageTimeoutW(f->Handle(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&shortBlock), SMTO_BLOCK,
+                                      5000, &r));
+    EXPECT_EQ(r, static_cast<DWORD_PTR>(FALSE)) << "a block shorter than one entry";
+    COPYDATASTRUCT nullData{kv::kHandOverTag, 64, nullptr};
+    ASSERT_TRUE(
+        ::SendMessageTimeoutW(f->Handle(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&nullData), SMTO_BLOCK, 5000, &r));
+    EXPECT_EQ(r, static_cast<DWORD_PTR>(FALSE)) << "a size without data";
+
+    const fs::path pwned = dir.Path() / L"pwned.txt";
+    const std::string injection = "C:\\x\" & echo pwned > " + kvtest::Utf8(pwned) + " & \".mp4";
+    const fs::path good = dir.Path() / L"good.mp4";
+    Copy(good);
+    EXPECT_TRUE(kv::HandOverPaths(f->Handle(), nullptr, {injection, "relative.mp4", "C:\\nul.mp4", kvtest::Utf8(good)}))
+        << "taken: what fails the check is skipped as a non-MP4 file is";
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return Jobs().Count() == 1; }, 30000));
+    kvtest::PumpFor(500);
+    EXPECT_EQ(Paths(), std::vector<std::string>{kvtest::Utf8(good)});
+    EXPECT_FALSE(fs::exists(pwned)) << "nothing ran";
+    EXPECT_TRUE(p->dialogs->boxes.empty());
+}
+
+// A drop during a run is kept, as a hand-over is, and added at the run's end.
+TEST_F(MainFormHandOver, ADropDuringARunIsAddedWhenTheRunEnds) {
+    TempFolder dir(L"kv drop run"), out(L"kv drop out");
+    f->Show();
+    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    AddFile(kvtest::MediaFile("aac_stereo_video.mp4"), dir.Path() / L"first.mp4");
+    f->EzRgnBtn3Click();
+    ASSERT_TRUE(Run().Busy);
+    const fs::path dropped = dir.Path() / L"dropped.mp4";
+    Copy(dropped);
+    f->AddDroppedPaths({kvtest::Utf8(dropped)});
+    EXPECT_EQ(Jobs().Count(), 1) << "not added during the run";
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return Jobs().Count() == 2; }, 30000));
+    EXPECT_EQ(Jobs().Path(1), kvtest::Utf8(dropped));
+    EXPECT_EQ(Jobs().Progress(1), "Pending");
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "support/form_access.h"
 #include "ui/layout.h"
 #include "ui/main_form.h"
+#include "win/handle.h"
 #include "win/text.h"
 
 namespace {
@@ -156,6 +157,109 @@ TEST(FormCreate, ToolFilesLeftHiddenByAnEarlierRunAreReplaced) {
     ::SetFileAttributesW(exe.c_str(), FILE_ATTRIBUTE_HIDDEN);
     Program p;
     EXPECT_EQ(kvtest::ReadBytes(exe), ResourceBytes("MYEX1"));
+}
+
+// Leftovers of any kind are replaced, and what was written is held: nobody
+// can change a tool between its check and its use.
+TEST(FormCreate, ReadOnlyAndSystemLeftoversAreReplacedAndTheWrittenFilesHeld) {
+    DeleteSettings();
+    const std::string appDir = AppDataKorvello();
+    kv::CreateDir(appDir);
+    for (const char* name : {"ffmpeg.exe", "mediainfo.exe"}) {
+        const fs::path file = kvtest::FromUtf8(appDir + name);
+        ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+        kvtest::WriteBytes(file, "planted: not the program's own");
+        ASSERT_TRUE(::SetFileAttributesW(file.c_str(),
+                                         FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    }
+    Program p;
+    EXPECT_EQ(kvtest::ReadBytes(kvtest::FromUtf8(appDir + "ffmpeg.exe")), ResourceBytes("MYEX1"));
+    EXPECT_EQ(kvtest::ReadBytes(kvtest::FromUtf8(appDir + "mediainfo.exe")), ResourceBytes("MYEX7"));
+    EXPECT_FALSE(kvtest::FormAccess::FfmpegPath(*p.form).empty());
+    const std::wstring exe = kv::win::Widen(appDir + "ffmpeg.exe");
+    kv::win::UniqueFile writer(::CreateFileW(exe.c_str(), GENERIC_WRITE,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, 0, nullptr));
+    EXPECT_FALSE(writer) << "the program holds its tool against writing";
+    EXPECT_FALSE(::DeleteFileW(exe.c_str())) << "and against deletion";
+}
+
+// A tool file another program holds, with other bytes: nothing is run from
+// it, and the user is told why. The same file holding the program's own
+// bytes is as good as written.
+TEST(FormCreate, AToolThatCannotBeWrittenIsNeverRunAndTheUserIsTold) {
+    DeleteSettings();
+    const std::string appDir = AppDataKorvello();
+    kv::CreateDir(appDir);
+    const std::wstring exe = kv::win::Widen(appDir + "ffmpeg.exe");
+    ::SetFileAttributesW(exe.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(exe.c_str());
+    {
+        kvtest::WriteBytes(kvtest::FromUtf8(appDir + "ffmpeg.exe"), "planted by someone else");
+        kv::win::UniqueFile other(
+            ::CreateFileW(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(other);
+        Program p;
+        EXPECT_TRUE(kvtest::FormAccess::FfmpegPath(*p.form).empty()) << "an unchecked transcoder is never run";
+        EXPECT_FALSE(kvtest::FormAccess::MediaInfoPath(*p.form).empty()) << "the reader is not concerned";
+        p.form->Show();
+        ASSERT_TRUE(kvtest::PumpUntil([&] { return !p.dialogs->boxes.empty(); }, 5000));
+        const auto& box = p.dialogs->boxes[0];
+        EXPECT_NE(box.text.find("\"ffmpeg.exe\""), std::string::npos) << box.text;
+        EXPECT_EQ(box.flags, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+    }
+    {
+        kvtest::WriteBytes(kvtest::FromUtf8(appDir + "ffmpeg.exe"), ResourceBytes("MYEX1"));
+        kv::win::UniqueFile other(
+            ::CreateFileW(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(other);
+        Program p;
+        EXPECT_FALSE(kvtest::FormAccess::FfmpegPath(*p.form).empty());
+        p.form->Show();
+        kvtest::PumpFor(300);
+        EXPECT_TRUE(p.dialogs->boxes.empty());
+    }
+}
+
+void WriteSetting(const wchar_t* name, DWORD type, const std::wstring& value) {
+    HKEY k = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Korvello", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
+                                nullptr),
+              ERROR_SUCCESS);
+    ::RegSetValueExW(k, name, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(k);
+}
+
+// The output folder as read back: expanded when stored so, and the default
+// for this start when it is blank, relative or no folder at all; the setting
+// itself stays as the user left it.
+TEST(FormCreate, TheStoredOutputFolderIsUsedOnlyWhenItIsAUsableFolder) {
+    kvtest::TempFolder dir(L"kv expand");
+    DeleteSettings();
+    wchar_t temp[MAX_PATH + 1];
+    ::GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH + 1);
+    const std::wstring expandedWant = std::wstring(temp) + L"\\kv expanded out";
+    WriteSetting(L"WorkDir", REG_EXPAND_SZ, L"%TEMP%\\kv expanded out");
+    {
+        Program p;
+        EXPECT_EQ(kvtest::FormAccess::WorkDir(*p.form), kv::win::Narrow(expandedWant));
+        EXPECT_TRUE(kv::DirectoryExists(kv::win::Narrow(expandedWant)));
+    }
+    ::RemoveDirectoryW(expandedWant.c_str());
+    const std::string file = kvtest::Utf8(dir.Path() / L"a file");
+    kvtest::WriteBytes(kvtest::FromUtf8(file), "x");
+    for (const std::wstring& unusable :
+         {std::wstring(L""), std::wstring(L"   "), std::wstring(L"Music"), std::wstring(L"..\\out"),
+          std::wstring(L"\\out"), kv::win::Widen(file), std::wstring(L"C:\\a|b")}) {
+        WriteSetting(L"WorkDir", REG_SZ, unusable);
+        Program p;
+        EXPECT_EQ(kvtest::FormAccess::WorkDir(*p.form), DocumentsKorvello()) << kv::win::Narrow(unusable);
+        EXPECT_EQ(p.form->ControlText("Edit3"), DocumentsKorvello());
+        EXPECT_EQ(kv::RegistryKey(kv::kSettingsKey).ReadString("WorkDir"), kv::win::Narrow(unusable))
+            << "the setting is left as it was";
+    }
+    DeleteSettings();
 }
 
 TEST(FormCreate, MissingResourceIsReportedAndTheWindowStillOpens) {

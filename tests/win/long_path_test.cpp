@@ -81,4 +81,17 @@ TEST(LongPath, Utf16LengthCountsSurrogatePairsTwice) {
     EXPECT_EQ(kv::Utf16Length("\xF0\x9F\x8E\xB5"), 2u);  // 🎵
 }
 
+// Found by fuzzing: a server path whose share is missing, or is dots the
+// clean-up drops, has no root to keep; it is left to the system rather than
+// letting its next part stand in for the share.
+TEST(LongPath, AServerPathWithoutAShareIsLeftAsItIs) {
+    const std::string deep(300, 'd');
+    for (const std::string& p : {"\\\\server" + deep, "\\\\server\\....\\..\\" + deep, "\\\\server\\ . \\x\\" + deep,
+                                 "\\\\..\\share\\" + deep})
+        EXPECT_EQ(ExtendedLengthPath(p), p);
+    const std::string rel = "clips\\" + deep;
+    EXPECT_EQ(ExtendedLengthPath(rel, "\\\\server"), rel) << "a current folder without a share resolves nothing";
+    EXPECT_EQ(ExtendedLengthPath(rel, "\\\\server\\share"), "\\\\?\\UNC\\server\\share\\" + rel);
+}
+
 }  // namespace
