@@ -161,6 +161,9 @@ for _ in $(seq 100); do grep -q locked "$RUN/lock.txt" && break; sleep 0.1; done
 check "another program holds ffmpeg.exe" "$(cat "$RUN/lock.txt")" grep -q locked "$RUN/lock.txt"
 start_korvello
 check "the program starts all the same" "" [ $? -eq 0 ]
+for _ in $(seq 40); do said=$(kv_wrun "$BUILD/kv_outside.exe" close-dialogs); [[ $said == DIALOG* ]] && break; sleep 0.25; done
+says_why() { grep -qF '"ffmpeg.exe"' <<<"$said" && grep -qF 'could not set up' <<<"$said"; }
+check "the user is told the transcoder could not be set up" "said: $said" says_why
 drive add-file "$(winpath "$BUILD/media/aac_mono_48k.mp4")" >/dev/null
 drive convert >/dev/null
 rows=$(drive wait-idle 60)
