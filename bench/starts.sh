@@ -61,7 +61,7 @@ O=$(median <<<"$one")
 R=$(ratio "$M" "$O")
 
 cat >"$BENCH/summary-starts.md" <<MD
-| $COPIES starts at once, one file each, to the ${COPIES}th row | $M ms | $O ms, one start with all $COPIES files | $R | |
+| $COPIES starts at once, one file each, to the last row | $M ms | $O ms, one start with all $COPIES files | $R | |
 MD
 cat >"$BENCH/section-starts.md" <<MD
 ## (g) Many starts at once
@@ -69,7 +69,7 @@ cat >"$BENCH/section-starts.md" <<MD
 $COPIES copies of the program started together, one MP4 file (6 s) each, as Explorer's
 "Open with" does for $COPIES selected files: from the first start until the one window that
 takes them lists $COPIES rows (each probed for its duration). Baseline: one start given the
-same $COPIES files on its command line, to the same ${COPIES}th row. $RUNS runs of each, in turn;
+same $COPIES files on its command line, to the same last row. $RUNS runs of each, in turn;
 rows are counted every 100 ms by kv_drive.
 
 | | runs (ms) | median (ms) |
