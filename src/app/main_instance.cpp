@@ -222,7 +222,7 @@ void BringFirstCopyForward() {
 
 TMainInstance::TMainInstance(TComponent* owner, HWND appWindow, const std::string& title,
                              const std::vector<std::string>& params, std::wstring_view mainFormClass)
-    : TComponent(owner), lock_(InstanceMutexName(title)) {
+    : TComponent(owner), appWindow_(appWindow), lock_(InstanceMutexName(title)) {
     SetName("MainInstance1");
     if (!lock_.TryAcquire()) {
         const LaterCopyResult r = HandToFirstCopy(lock_, appWindow, params, mainFormClass, kHandOverBoundMs);
@@ -237,6 +237,10 @@ TMainInstance::TMainInstance(TComponent* owner, HWND appWindow, const std::strin
         }
     }
     MarkFirstCopy(appWindow);
+}
+
+TMainInstance::~TMainInstance() {
+    if (lock_.Held() && appWindow_ && ::IsWindow(appWindow_)) ::RemovePropW(appWindow_, kFirstCopyMark);
 }
 
 std::vector<std::string> CommandLineParameters() {

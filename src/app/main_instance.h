@@ -114,8 +114,13 @@ public:
     // taken, 1 after telling the user they could not be.
     TMainInstance(TComponent* owner, HWND appWindow, const std::string& title, const std::vector<std::string>& params,
                   std::wstring_view mainFormClass);
+    // The mark goes with the main window: a copy that is closing takes no more hand-overs.
+    ~TMainInstance() override;
+    TMainInstance(const TMainInstance&) = delete;
+    TMainInstance& operator=(const TMainInstance&) = delete;
 
 private:
+    HWND appWindow_;
     InstanceLock lock_;
 };
 
