@@ -56,9 +56,11 @@ bool IsDeviceName(std::string_view part) {
     static constexpr std::array<std::string_view, 6> kPlain{"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
     for (std::string_view d : kPlain)
         if (SameTextAscii(base, d)) return true;
-    if (base.size() == 4 && base[3] >= '0' && base[3] <= '9')
-        return SameTextAscii(base.substr(0, 3), "COM") || SameTextAscii(base.substr(0, 3), "LPT");
-    return false;
+    if (base.size() < 4 || !(SameTextAscii(base.substr(0, 3), "COM") || SameTextAscii(base.substr(0, 3), "LPT")))
+        return false;
+    // A digit, or a superscript one, two or three (also devices).
+    const std::string_view n = std::string_view(base).substr(3);
+    return (n.size() == 1 && n[0] >= '0' && n[0] <= '9') || n == "\xC2\xB9" || n == "\xC2\xB2" || n == "\xC2\xB3";
 }
 
 const char* PartProblem(std::string_view part, std::size_t maxComponent) {

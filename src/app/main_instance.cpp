@@ -3,6 +3,8 @@
 #include <sddl.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "app/handover.h"
 #include "app/runner_text.h"
 #include "win/text.h"
@@ -29,7 +31,7 @@ BOOL CALLBACK MatchInstanceWindow(HWND wnd, LPARAM) {
     return TRUE;
 }
 
-bool PassParameters(HWND target, const std::vector<std::string>& params) {
+bool PassParameters(HWND target, const std::vector<std::string>& params, UINT timeoutMs) {
     const std::string text = CollectParameters(params);
     if (text.empty()) return false;
     // An atom holds at most 255 characters; a longer text gives atom 0, sent all the same.
@@ -37,7 +39,7 @@ bool PassParameters(HWND target, const std::vector<std::string>& params) {
     // With a time limit: a running copy that hangs must not hang this one.
     DWORD_PTR ignored = 0;
     ::SendMessageTimeoutW(target, kPassParametersMessage, static_cast<WPARAM>(atom), 0, SMTO_ABORTIFHUNG | SMTO_BLOCK,
-                          5000, &ignored);
+                          timeoutMs, &ignored);
     ::GlobalDeleteAtom(atom);
     return true;
 }
@@ -106,11 +108,13 @@ Delivery HandToRunningCopy(HWND otherAppWindow, HWND ownAppWindow, const std::ve
                            std::wstring_view mainFormClass, UINT timeoutMs) {
     HWND form = ParameterTarget(otherAppWindow, mainFormClass);
     if (!form) return Delivery::NoAnswer;
-    // The first copy brings itself forward when it adds them; it may, since we were just started by the user.
+    // Started by the user, this copy may let the first one come to the front.
     DWORD pid = 0;
     if (::GetWindowThreadProcessId(form, &pid)) ::AllowSetForegroundWindow(pid);
-    PassParameters(form, params);
-    return SendHandOver(form, ownAppWindow, FullPaths(params), timeoutMs);
+    PassParameters(form, params, std::min<UINT>(timeoutMs, 5000));
+    const std::vector<std::string> paths = FullPaths(params);
+    if (paths.empty()) return Delivery::Taken;  // only empty parameters: nothing to hand over
+    return SendHandOver(form, ownAppWindow, paths, timeoutMs);
 }
 
 void FindOtherInstance(HWND ownAppWindow) {

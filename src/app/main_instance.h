@@ -34,7 +34,7 @@ InstanceCheckState& InstanceState();
 BOOL CALLBACK MatchInstanceWindow(HWND wnd, LPARAM);
 
 // Hands this copy's parameters to the running copy; true when a message was sent.
-bool PassParameters(HWND target, const std::vector<std::string>& params);
+bool PassParameters(HWND target, const std::vector<std::string>& params, UINT timeoutMs = 5000);
 
 // Absolute forms of command-line paths, so that a copy started in another
 // folder hands over paths the running copy can find (relative to this copy's

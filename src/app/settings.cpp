@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <knownfolders.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <map>
 #include <vector>
@@ -28,6 +29,24 @@ std::string KnownFolder(REFKNOWNFOLDERID id) {
     std::string out = SUCCEEDED(hr) && path ? win::Narrow(path) : std::string();
     ::CoTaskMemFree(path);
     return out;
+}
+
+// "C:", "\\?\C:", "\\server\share" or "\\?\UNC\server\share": where a path's volume is named.
+std::size_t VolumeRootLength(std::string_view p) {
+    std::size_t at = 0;
+    if (p.starts_with("\\\\?\\UNC\\"))
+        at = 8;
+    else if (p.starts_with("\\\\?\\"))
+        return std::min<std::size_t>(p.size(), 6);
+    else if (p.starts_with("\\\\"))
+        at = 2;
+    else
+        return std::min<std::size_t>(p.size(), 2);
+    for (int part = 0; part < 2 && at != std::string_view::npos; ++part) {
+        at = p.find('\\', at);
+        if (at != std::string_view::npos && part == 0) ++at;
+    }
+    return at == std::string_view::npos ? p.size() : at;
 }
 
 std::wstring Expanded(const std::wstring& text) {
@@ -111,16 +130,19 @@ PathKind FileSystemLookup::KindOf(const std::string& path) const {
 }
 
 std::size_t FileSystemLookup::MaxComponentLength(const std::string& path) const {
-    // Asked once per volume: a hand-over of many files names few volumes.
-    static std::map<std::wstring, std::size_t> known;
-    std::wstring root(32768, L'\0');
-    if (!::GetVolumePathNameW(win::FilePath(path).c_str(), root.data(), static_cast<DWORD>(root.size()))) return 255;
-    root.resize(std::wcslen(root.c_str()));
-    if (auto it = known.find(root); it != known.end()) return it->second;
+    // Asked once per volume (a hand-over of many files names few), keyed by
+    // the path's drive or share as written, before anything is asked.
+    static std::map<std::string, std::size_t> known;
+    std::string key = path.substr(0, VolumeRootLength(path));
+    for (char& c : key) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    if (auto it = known.find(key); it != known.end()) return it->second;
+    const std::wstring w = win::FilePath(path);
+    std::wstring root(w.size() + 2, L'\0');
     DWORD longest = 0;
-    if (!::GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, &longest, nullptr, nullptr, 0) || longest == 0)
+    if (!::GetVolumePathNameW(w.c_str(), root.data(), static_cast<DWORD>(root.size())) ||
+        !::GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, &longest, nullptr, nullptr, 0) || longest == 0)
         longest = 255;
-    known.emplace(root, longest);
+    known.emplace(key, longest);
     return longest;
 }
 

@@ -64,6 +64,8 @@ void TfrmMain::AddHandedOver() {
 
 // Any program on the desktop can send this message: nothing in it is trusted.
 bool TfrmMain::TakeCopyData(const COPYDATASTRUCT* data) {
+    // A window that is going away takes nothing: the sender tells its user.
+    if (destroyed_) return false;
     if (!data || data->dwData != kHandOverTag || !data->lpData || data->cbData < 2 * sizeof(char16_t)) return false;
     const std::vector<std::u16string> unpacked = UnpackHandOver(data->lpData, data->cbData);
     if (unpacked.empty()) return false;

@@ -59,7 +59,8 @@ TEST(BorderCheck, NamesWindowsCannotHoldAreRefused) {
         EXPECT_NE(PathSyntaxProblem(p), nullptr) << p;
     EXPECT_EQ(PathSyntaxProblem(longest), nullptr);
     EXPECT_NE(PathSyntaxProblem(longest, 100), nullptr) << "the volume's own limit counts";
-    EXPECT_EQ(PathSyntaxProblem("C:\\COM10.mp4"), nullptr) << "only COM1 to COM9 are devices";
+    EXPECT_EQ(PathSyntaxProblem("C:\\COM10.mp4"), nullptr) << "only COM0 to COM9 and COM with a superscript";
+    EXPECT_EQ(PathSyntaxProblem("C:\\COM\xC2\xBD.mp4"), nullptr) << "a superscript other than 1, 2, 3 is a name";
     // The whole path stays within the system's longest, counted in UTF-16 units.
     std::string deep = "C:";
     while (deep.size() < kv::kMaxPathUnits - 200) deep += "\\" + std::string(200, 'd');

@@ -63,8 +63,9 @@ for pid in "${STARTED[@]}"; do
     if kill -0 "$pid" 2>/dev/null; then KPID=$pid; elif wait "$pid"; then ended=$((ended + 1)); fi
 done
 check "31 copies ended by themselves with code 0" "$ended of 31" [ "$ended" = 31 ]
-check "the one left is the first copy" "window of process $first" quiet drive wait-window 5
-check "its Wine process is the one still running" "" [ -n "$KPID" ]
+left=$(drive wait-window 5)
+check "the window is still the first copy's" "process $left, first $first" [ -n "$first" -a "$left" = "$first" ]
+check "exactly one of the 32 started processes still runs" "$(alive) running" [ "$(alive)" = 1 -a -n "$KPID" ]
 
 echo "== copies started while the first one converts, and while it shows a dialog"
 drive convert >/dev/null
@@ -85,7 +86,8 @@ during=$(drive rows)
 check "nothing is added while the run goes on" "$(row_count "$during") rows, long_900s: $(row_of long_900s "$during")" \
     [ "$(row_count "$during")" = "$before" -a "$(row_of long_900s "$during" | cut -f3)" != Done ]
 rows=$(drive wait-idle 900)
-check "the run ends" "rows: $(tail -n 1 <<<"$rows")" [ $? -eq 0 ]
+idle_rc=$?
+check "the run ends" "code $idle_rc, rows: $(tail -n 1 <<<"$rows")" [ "$idle_rc" -eq 0 ]
 rows=$(rows_at_least $((before + 8)) 60)
 check "the files handed over during the run are added at its end, pending" "rows: $(tail -n 8 <<<"$rows")" \
     [ "$(row_count "$rows")" = $((before + 8)) -a "$(tail -n 8 <<<"$rows" | cut -f3 | sort -u)" = Pending ]
@@ -155,7 +157,8 @@ check "files so named are added with their durations" "rows: $(tail -n 2 <<<"$ro
 ran=$(find "$WINEPREFIX/drive_c" "$IN" "$BUILD" -maxdepth 6 -name 'pwned[23].txt' 2>/dev/null | head -1)
 check "and nothing ran" "found $ran" [ -z "$ran" ]
 stop_korvello
-check "the program ends with code 0" "code $?" [ $? -eq 0 ]
+stop_rc=$?
+check "the program ends with code 0" "code $stop_rc" [ "$stop_rc" -eq 0 ]
 
 echo "== a tool file planted read-only"
 fresh_state
@@ -169,12 +172,14 @@ check "the planted file is read-only and hidden" "attributes: $planted_attrs" \
 OUT=$RUN/out-planted
 set_workdir "$OUT"
 start_korvello
-check "the program starts" "" [ $? -eq 0 ]
+start_rc=$?
+check "the program starts" "code $start_rc" [ "$start_rc" -eq 0 ]
 check "the planted file is replaced by the program's own" "compared with $TOOLS_SRC" tools_as_embedded
 drive add-file "$(winpath "$BUILD/media/aac_mono_48k.mp4")" >/dev/null
 drive convert >/dev/null
 rows=$(drive wait-idle 120)
 check_converted aac_mono_48k "$rows" "$OUT/aac_mono_48k.mp3" "$BUILD/media/aac_mono_48k.mp4"
 stop_korvello
-check "the program ends with code 0" "code $?" [ $? -eq 0 ]
+stop_rc=$?
+check "the program ends with code 0" "code $stop_rc" [ "$stop_rc" -eq 0 ]
 check_tools_gone "the tool files are deleted at exit"

@@ -10,6 +10,7 @@
 #include "fuzz_util.h"
 #include "support/argv_rules.h"
 #include "support/checked.h"
+#include "win/long_path.h"
 
 namespace {
 
@@ -95,7 +96,9 @@ void TranscoderLineNamesExactly(const std::string& input, const std::string& out
     kvfuzz::Require(kvtest::ArgvOf(*line) == want, "the transcoder gets exactly its two files", *line);
     const auto direct = kv::BuildCommandLine("C:\\K\\mediainfo.exe", kv::DurationProbe::DirectArgs(checked));
     const auto argv = kvtest::ArgvOf(direct.value());
-    kvfuzz::Require(argv.size() == 3 && argv[1] == "--Inform=General;%Duration/String3%", "the reader's line", *direct);
+    kvfuzz::Require(argv.size() == 3 && argv[1] == "--Inform=General;%Duration/String3%" &&
+                        argv[2] == kv::ExtendedLengthPath(checked.Text()),
+                    "the reader gets exactly its file", *direct);
 }
 
 }  // namespace
