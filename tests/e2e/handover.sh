@@ -117,10 +117,16 @@ rows=$(rows_at_least $((before + 1)) 60)
 check "its file is added" "last: $(tail -n 1 <<<"$rows")" [ "$(tail -n 1 <<<"$rows" | cut -f2)" = "clip 13" ]
 
 echo "== a drop during a run"
+# The rows waiting from above convert first; then the long file alone, so the
+# drop surely comes while it runs.
+drive convert >/dev/null
+quiet drive wait-idle 600
 drive add-file "$(winpath "$MEDIA/long_900s.mp4")" >/dev/null
 before=$(row_count "$(drive rows)")
 drive convert >/dev/null
-check "the run is under way" "rows: $(drive rows | tail -n 1)" quiet drive wait-running 120
+long_running() { [[ $(row_of long_900s "$(drive rows | tail -n 1)" | cut -f3) == *"% Done" ]]; }
+for _ in $(seq 480); do long_running && break; sleep 0.25; done
+check "the long file is converting" "row: $(drive rows | tail -n 1)" long_running
 said=$(outside drop "$(winpath "$IN/clip 14.mp4")")
 check "a file is dropped on the window" "$said" [ "$said" = DROPPED ]
 sleep 1
