@@ -168,16 +168,6 @@ cp "$BUILD/media/aac_mono_48k.mp4" "$IN/Лекция 2 — звук.mp4"
 cp "$BUILD/media/aac_mono_48k.mp4" "$IN/relative.mp4"
 LONGFILE=$(winpath "$LONGDIR/long one.mp4")
 
-# The rows once there are at least `count` of them, or after `seconds`.
-wait_rows() { # count seconds
-    local rows n
-    for ((n = 0; n < $2 * 4; n++)); do
-        rows=$(drive rows)
-        (($(grep -c . <<<"$rows") >= $1)) && break
-        sleep 0.25
-    done
-    printf '%s\n' "$rows"
-}
 names_of() { cut -f2 <<<"$1"; }
 # A second start given paths: it must hand them over and end by itself. The
 # third path is relative to the folder it is started in.

@@ -6,16 +6,6 @@
 
 OUTSIDE=$BUILD/kv_outside.exe
 outside() { kv_wrun "$OUTSIDE" "$@"; }
-# The rows once there are at least `count` of them, or after `seconds`.
-rows_at_least() { # count seconds
-    local rows n
-    for ((n = 0; n < $2 * 4; n++)); do
-        rows=$(drive rows)
-        (($(grep -c . <<<"$rows") >= $1)) && break
-        sleep 0.25
-    done
-    printf '%s\n' "$rows"
-}
 row_count() { grep -c . <<<"$1"; }
 IN=$RUN/handover
 mkdir -p "$IN"
@@ -48,7 +38,7 @@ t0=$(date +%s%N)
 start_copies 01 32
 quiet drive wait-window 120
 first=$(drive wait-window 5)
-rows=$(rows_at_least 32 180)
+rows=$(wait_rows 32 180)
 t1=$(date +%s%N)
 echo "32 starts to the 32nd row: $(((t1 - t0) / 1000000)) ms" | tee -a "$E2E/handover-timing.txt"
 check "32 copies give 32 rows in one window" "$(row_count "$rows") rows: $rows" [ "$(row_count "$rows")" = 32 ]
@@ -88,7 +78,7 @@ check "nothing is added while the run goes on" "$(row_count "$during") rows, lon
 rows=$(drive wait-idle 900)
 idle_rc=$?
 check "the run ends" "code $idle_rc, rows: $(tail -n 1 <<<"$rows")" [ "$idle_rc" -eq 0 ]
-rows=$(rows_at_least $((before + 8)) 60)
+rows=$(wait_rows $((before + 8)) 60)
 check "the files handed over during the run are added at its end, pending" "rows: $(tail -n 8 <<<"$rows")" \
     [ "$(row_count "$rows")" = $((before + 8)) -a "$(tail -n 8 <<<"$rows" | cut -f3 | sort -u)" = Pending ]
 
@@ -100,7 +90,7 @@ check "4 copies started while a dialog is open end with code 0" "$ENDED_WELL of 
 check "nothing is added behind the dialog" "$(row_count "$(drive rows)") rows" \
     [ "$(row_count "$(drive rows)")" = "$before" ]
 quiet outside close-dialogs
-rows=$(rows_at_least $((before + 4)) 60)
+rows=$(wait_rows $((before + 4)) 60)
 check "they are added once it closes" "$(row_count "$rows") rows" [ "$(row_count "$rows")" = $((before + 4)) ]
 
 echo "== a minimized first copy"
@@ -113,7 +103,7 @@ check "a later copy with a file ends with code 0" "code $rc" [ "$rc" -eq 0 ]
 for _ in $(seq 40); do [[ $(outside state) == "normal shown" ]] && break; sleep 0.25; done
 check "the minimized first copy is restored and shows its window" "state: $(outside state)" \
     [ "$(outside state)" = "normal shown" ]
-rows=$(rows_at_least $((before + 1)) 60)
+rows=$(wait_rows $((before + 1)) 60)
 check "its file is added" "last: $(tail -n 1 <<<"$rows")" [ "$(tail -n 1 <<<"$rows" | cut -f2)" = "clip 13" ]
 
 echo "== a drop during a run"
@@ -133,7 +123,7 @@ sleep 1
 check "the drop is not added during the run" "$(row_count "$(drive rows)") rows" \
     [ "$(row_count "$(drive rows)")" = "$before" ]
 quiet drive wait-idle 900
-rows=$(rows_at_least $((before + 1)) 60)
+rows=$(wait_rows $((before + 1)) 60)
 check "the drop is added when the run ends" "last: $(tail -n 1 <<<"$rows")" \
     [ "$(tail -n 1 <<<"$rows")" = "$(printf 'MP4\tclip 14\tPending\t\tX')" ]
 
@@ -157,7 +147,7 @@ TRAP2="$IN/a & copy nul pwned3.txt & b %PATH% !x! ^ (1).mp4"
 cp "$BUILD/media/aac_mono_48k.mp4" "$TRAP1"
 cp "$BUILD/media/aac_mono_48k.mp4" "$TRAP2"
 quiet outside hand-over "$(winpath "$TRAP1")" "$(winpath "$TRAP2")"
-rows=$(rows_at_least $((before + 2)) 60)
+rows=$(wait_rows $((before + 2)) 60)
 check "files so named are added with their durations" "rows: $(tail -n 2 <<<"$rows")" \
     [ "$(tail -n 2 <<<"$rows" | cut -f2 | tr '\n' '|')" = "c & copy nul pwned2.txt & d ^ (2)|a & copy nul pwned3.txt & b %PATH% !x! ^ (1)|" ]
 ran=$(find "$WINEPREFIX/drive_c" "$IN" "$BUILD" -maxdepth 6 -name 'pwned[23].txt' 2>/dev/null | head -1)

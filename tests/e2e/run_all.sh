@@ -176,6 +176,16 @@ check_tools_gone() { # name; waits a little: an ended transcoder may hold its fi
 
 # ---- results ------------------------------------------------------------------------------
 
+# The rows once there are at least `count` of them, or after `seconds`.
+wait_rows() { # count seconds
+    local rows n
+    for ((n = 0; n < $2 * 4; n++)); do
+        rows=$(drive rows)
+        (($(grep -c . <<<"$rows") >= $1)) && break
+        sleep 0.25
+    done
+    printf '%s\n' "$rows"
+}
 row_of() { grep -F -- "$(printf '\t%s\t' "$1")" <<<"$2"; } # name rows
 duration_of_input() { ffprobe -v error -show_entries format=duration -of csv=p=0 "$1"; }
 # MP3 sound comes in frames of 1152 samples (26 ms): the encoder's delay, the
