@@ -7,6 +7,7 @@
 
 #include "app/handover.h"
 #include "app/runner_text.h"
+#include "win/clock.h"
 #include "win/text.h"
 
 namespace kv {

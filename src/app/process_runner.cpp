@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/runner_text.h"
+#include "win/clock.h"
 #include "win/text.h"
 
 namespace kv {
@@ -137,11 +138,11 @@ bool RunToFileLimited(const std::string& program, const std::string& params, con
 }
 
 bool WaitForProcess(HANDLE process, DWORD timeoutMs) {
-    const ULONGLONG deadline = timeoutMs == INFINITE ? 0 : ::GetTickCount64() + timeoutMs;
+    const ULONGLONG deadline = timeoutMs == INFINITE ? 0 : win::AwakeMs() + timeoutMs;
     for (;;) {
         DWORD wait = INFINITE;
         if (timeoutMs != INFINITE) {
-            const ULONGLONG now = ::GetTickCount64();
+            const ULONGLONG now = win::AwakeMs();
             if (now >= deadline) return false;
             wait = static_cast<DWORD>(deadline - now);
         }

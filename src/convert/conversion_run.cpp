@@ -10,12 +10,18 @@ namespace kv {
 ConversionRun::ConversionRun(RunState& state, IJobTable& jobs, IRunPlatform& platform, TComponent* timerOwner)
     : state_(state), jobs_(jobs), platform_(platform), timerOwner_(timerOwner) {}
 
-ConversionRun::~ConversionRun() { Release(); }
+ConversionRun::~ConversionRun() { Abandon(); }
 
-void ConversionRun::Release() noexcept {
-    // The transcoder lives on (it is ended by name at the close button); only
-    // the watch on it goes.
+void ConversionRun::Abandon() noexcept {
+    if (transcoder_) transcoder_->Terminate();
     transcoder_.reset();
+    if (!partialPath_.empty()) platform_.DiscardOutput(partialPath_);
+    partialPath_.clear();
+    // No tick follows: nothing of the run acts on a closing window. Busy stays
+    // set, so nothing new starts either.
+    delete currentTimer_;
+    currentTimer_ = nullptr;
+    currentJobId_ = 0;
 }
 
 void ConversionRun::Convert() {
@@ -61,16 +67,19 @@ bool ConversionRun::StartNextJob() {
     // Two rows of one run with the same file name must not overwrite each other;
     // a file from before the run is overwritten as the user expects.
     state_.OutputPath = FreeOutputPath(OutputPathFor(platform_.WorkDir(), state_.InputPath), runOutputs_);
+    currentJobId_ = jobs_.IdAt(state_.CurrentJob);
+    partialPath_ = platform_.PartialOutputPath(state_.OutputPath, currentJobId_);
+    verdict_.reset();
     // A line that cannot carry the paths is never started.
-    const std::optional<std::string> args = input ? FfmpegArgsFor(*input, state_.OutputPath) : std::nullopt;
+    const std::optional<std::string> args = input ? FfmpegArgsFor(*input, partialPath_) : std::nullopt;
     state_.FfmpegArgs = args.value_or("");
     currentDuration_ = std::strtoll(jobs_.Duration(state_.CurrentJob).c_str(), nullptr, 10);
     state_.ExpectedSize = ExpectedSizeFor(currentDuration_, state_.OutputRateKB);
-    currentJobId_ = jobs_.IdAt(state_.CurrentJob);
     runOutputs_.insert(LowerAscii(state_.OutputPath));
 
     secondStartLeft_ = true;
     if (!args || !StartTranscoder()) {
+        partialPath_.clear();
         jobs_.SetProgress(state_.CurrentJob, std::string(kFailed));
         jobs_.SetFailure(state_.CurrentJob, Failure::NotStarted);
         ++finishedInRun_;
@@ -82,15 +91,14 @@ bool ConversionRun::StartNextJob() {
 
     auto timer = std::make_unique<TAdvancedTimer>(timerOwner_, platform_.NewTimerPort());
     try {
-        timer->SetBuddy(state_.OutputPath);
+        timer->SetBuddy(partialPath_);
         timer->SetMessage(std::to_string(state_.ExpectedSize));
         timer->SetInterval(kTickMs);
         timer->SetEnabled(true);
         timer->OnTimer = OnTick ? OnTick : TTimerEvent([this](TAdvancedTimer* sender) { Tick(sender); });
     } catch (...) {
         // A job nobody can follow must not leave the window busy for good.
-        transcoder_->Terminate();
-        transcoder_.reset();
+        Abandon();
         state_.Busy = false;
         jobs_.SetProgress(state_.CurrentJob, std::string(kFailed));
         jobs_.SetFailure(state_.CurrentJob, Failure::Unknown);
@@ -123,9 +131,11 @@ void ConversionRun::Tick(TAdvancedTimer* sender) {
 
     const OutputSize size = platform_.MeasureOutput(sender->Buddy());
     if (!size.readable) {
-        // A file that cannot be measured cannot be followed: fail this job, go on.
-        if (transcoder_ && !exited) transcoder_->Terminate();
-        FinishJob(sender, Failure::Unknown, row);
+        // Held open by another program for a moment: only the stall rule ends the job.
+        if (StalledNow()) {
+            if (transcoder_ && !exited) transcoder_->Terminate();
+            FinishJob(sender, exited ? Failure::OutputLocked : Failure::Stalled, row);
+        }
         return;
     }
     if (size.exists) {
@@ -133,17 +143,8 @@ void ConversionRun::Tick(TAdvancedTimer* sender) {
         jobs_.SetProgress(row, PercentText(percent));
         ReportProgress(row, percent);
     }
-
     if (exited) {
-        const std::uint32_t code = transcoder_ ? transcoder_->ExitCode() : 1;
-        // Now and then a transcoder fails before it has written a byte, and the
-        // same file converts on a second start; a file that cannot be converted
-        // fails twice, at the cost of one more short run.
-        if (code != 0 && (!size.exists || size.bytes == 0) && secondStartLeft_ && transcoder_) {
-            secondStartLeft_ = false;
-            if (StartTranscoder()) return;
-        }
-        FinishJob(sender, Verdict(code, size), row);
+        Finished(sender, transcoder_ ? transcoder_->ExitCode() : 1, size, row);
         return;
     }
     if (size.exists) state_.LastSize = size.bytes;
@@ -153,24 +154,63 @@ void ConversionRun::Tick(TAdvancedTimer* sender) {
     if (now > grownTo_) {
         grownTo_ = now;
         grownAtMs_ = platform_.NowMs();
-    } else if (platform_.NowMs() - grownAtMs_ >= StallMs) {
+    } else if (StalledNow()) {
         if (transcoder_) transcoder_->Terminate();
         FinishJob(sender, Failure::Stalled, row);
     }
 }
 
-// Whether the MP3 holds the whole sound, judged by what the transcoder itself
-// reported: a container can last longer than its sound (a video with a short
-// audio track), so its duration alone cannot tell. Without a report the size
+bool ConversionRun::StalledNow() const { return platform_.NowMs() - grownAtMs_ >= StallMs; }
+
+// The transcoder has ended: judge its output once, then give a whole MP3 its
+// name, on later ticks too while another program holds one of the files.
+void ConversionRun::Finished(TAdvancedTimer* timer, std::uint32_t code, const OutputSize& size, int row) {
+    if (!verdict_) {
+        // Now and then a transcoder fails before it has written a byte, and the
+        // same file converts on a second start; a file that cannot be converted
+        // fails twice, at the cost of one more short run.
+        if (code != 0 && (!size.exists || size.bytes == 0) && secondStartLeft_ && transcoder_) {
+            secondStartLeft_ = false;
+            if (StartTranscoder()) return;
+        }
+        verdict_ = Verdict(code, size);
+    }
+    if (*verdict_ != Failure::None) {
+        FinishJob(timer, *verdict_, row);
+        return;
+    }
+    switch (platform_.CommitOutput(partialPath_, state_.OutputPath)) {
+    case Commit::Done:
+        partialPath_.clear();
+        FinishJob(timer, Failure::None, row);
+        return;
+    case Commit::Held:
+        if (StalledNow()) FinishJob(timer, Failure::OutputLocked, row);
+        return;
+    case Commit::Failed:
+        FinishJob(timer, Failure::OutputFolder, row);
+        return;
+    }
+}
+
+// Whether the MP3 holds the whole sound. A report without complaint means it
+// does: a container can last longer than its sound (a video with a short audio
+// track), so its duration alone cannot tell. A complaint means it does only when
+// the output still reaches the input's end: a few damaged packets cost
+// milliseconds, a cut file everything after the cut. Without a report the size
 // against the stored duration decides.
 Failure ConversionRun::Verdict(std::uint32_t code, const OutputSize& size) {
     const std::optional<std::string> log = transcoder_ ? transcoder_->ErrorOutput() : std::nullopt;
     if (code == 0 && size.exists && size.bytes > 0) {
-        if (log ? !DamageReported(*log) : OutputComplete(size.bytes, currentDuration_)) return Failure::None;
-        return Failure::Damaged;
+        if (!log) return OutputComplete(size.bytes, currentDuration_) ? Failure::None : Failure::Damaged;
+        if (!DamageReported(*log)) return Failure::None;
+        // The stored duration is whole seconds plus one: the input lasts at least one second less.
+        const double input = InputSeconds(*log).value_or(static_cast<double>(currentDuration_ - 1));
+        const double reached = ReachedSeconds(*log).value_or(static_cast<double>(size.bytes) / kMp3BytesPerSecond);
+        return CoversInput(reached, input) ? Failure::None : Failure::Damaged;
     }
     if (code == 0) return Failure::Unknown;  // ended well, yet no MP3
-    return ClassifyFailure(code, log.value_or(""), state_.InputPath, state_.OutputPath);
+    return ClassifyFailure(code, log.value_or(""), state_.InputPath, partialPath_);
 }
 
 void ConversionRun::OnJobExited(std::int64_t jobId) {
@@ -178,9 +218,11 @@ void ConversionRun::OnJobExited(std::int64_t jobId) {
     if (state_.Busy && currentTimer_ && jobId == currentJobId_) Tick(currentTimer_);
 }
 
-// Ends the current job: its row reads "Done" with "MP3", or "Failed"; then the
-// next pending row starts and this job's timer goes.
+// Ends the current job: its row reads "Done" with "MP3", or "Failed" and what it
+// wrote goes; then the next pending row starts and this job's timer goes.
 void ConversionRun::FinishJob(TAdvancedTimer* timer, Failure failure, int row) {
+    if (!partialPath_.empty()) platform_.DiscardOutput(partialPath_);
+    partialPath_.clear();
     if (row >= 0) {
         ++finishedInRun_;
         if (failure != Failure::None) failedInRun_ = true;

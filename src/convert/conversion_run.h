@@ -1,8 +1,9 @@
 #pragma once
 // The conversion run: one transcoder at a time, in list order, each followed by
 // a timer that shows the MP3 file's growth against the size its duration
-// predicts. Plain logic: the job list, the processes, the file system and the
-// timers are reached through the small interfaces below.
+// predicts. The transcoder writes under a temporary name; the MP3 gets its own
+// name only once it is whole, so no half-written file ever looks finished. Plain logic: the job list, the processes,
+// the file system and the timers are reached through the small interfaces below.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -50,14 +51,24 @@ public:
     [[nodiscard]] virtual std::uint32_t ExitCode() = 0;  // meaningful once Exited()
     // What it wrote to its error output, once Exited(); nothing when that was not captured.
     [[nodiscard]] virtual std::optional<std::string> ErrorOutput() = 0;
+    // Ends it; on return it no longer holds its output open.
     virtual void Terminate() noexcept = 0;
 };
 
 // The size of an output file as the run sees it.
 struct OutputSize {
     bool exists = false;
-    bool readable = true;  // it exists but cannot be opened: the job cannot be followed
+    // It exists but cannot be opened now: another program (a sync client, a
+    // virus scanner) holds it a moment. The next tick looks again.
+    bool readable = true;
     std::int64_t bytes = 0;
+};
+
+// How giving the finished output its name went.
+enum class Commit : std::uint8_t {
+    Done,
+    Held,    // another program holds one of the two files: try again later
+    Failed,  // the folder refuses it
 };
 
 // The run's progress as the taskbar button shows it: finished rows and the
@@ -79,6 +90,13 @@ public:
     virtual std::unique_ptr<ITranscoder> StartTranscoder(const std::string& program, const std::string& args,
                                                          std::int64_t jobId) = 0;
     virtual OutputSize MeasureOutput(const std::string& path) = 0;
+    // Where the transcoder writes a job's MP3 until it is whole: beside the
+    // final file, under a name no file there has and no MP3 has.
+    virtual std::string PartialOutputPath(const std::string& finalPath, std::int64_t jobId) = 0;
+    // Gives the whole output its final name in one step, replacing a file of
+    // that name (an older MP3) only now.
+    virtual Commit CommitOutput(const std::string& partialPath, const std::string& finalPath) = 0;
+    virtual void DiscardOutput(const std::string& partialPath) noexcept = 0;
     virtual std::unique_ptr<TimerPort> NewTimerPort() = 0;
     // The run has ended (every pending row done or failed): tell the user.
     virtual void RunFinished() = 0;
@@ -86,7 +104,7 @@ public:
     [[nodiscard]] virtual std::string FfmpegPath() const = 0;
     // The run's progress changed (shown on the taskbar button).
     virtual void ShowProgress(const RunProgress& progress) = 0;
-    // A clock that only goes forward, in milliseconds.
+    // Milliseconds the PC was awake: it only goes forward, and sleep is no stall.
     [[nodiscard]] virtual std::uint64_t NowMs() const = 0;
 };
 
@@ -108,10 +126,13 @@ public:
     void Tick(TAdvancedTimer* sender);
     // The transcoder of the job with this id has ended.
     void OnJobExited(std::int64_t jobId);
-    // Lets the running transcoder go without ending it (the window is closing).
-    void Release() noexcept;
+    // Ends the running transcoder and deletes what it wrote, and the run with
+    // it: the window is closing, and a half-written MP3 must not stay behind.
+    void Abandon() noexcept;
 
     [[nodiscard]] TAdvancedTimer* CurrentTimer() const noexcept { return currentTimer_; }
+    // Where the running job's output is written until it is whole; empty when none runs.
+    [[nodiscard]] const std::string& PartialPath() const noexcept { return partialPath_; }
 
     // What each job's timer calls; the run's own Tick when not set.
     TTimerEvent OnTick;
@@ -121,7 +142,9 @@ private:
     bool StartNextJob();
     bool StartTranscoder();
     void FinishJob(TAdvancedTimer* timer, Failure failure, int row);
+    void Finished(TAdvancedTimer* timer, std::uint32_t code, const OutputSize& size, int row);
     Failure Verdict(std::uint32_t code, const OutputSize& size);
+    [[nodiscard]] bool StalledNow() const;
     void ReportProgress(int current, std::int64_t runningPercent);
 
     RunState& state_;
@@ -132,6 +155,8 @@ private:
     std::int64_t currentJobId_ = 0;
     TAdvancedTimer* currentTimer_ = nullptr;
     std::unique_ptr<ITranscoder> transcoder_;
+    std::string partialPath_;
+    std::optional<Failure> verdict_;  // once the transcoder has ended and its output was judged
     std::int64_t currentDuration_ = 0;
     bool secondStartLeft_ = false;  // the current job may start its transcoder once more
     // The output's size when it last grew, and when that was.

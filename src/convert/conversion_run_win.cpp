@@ -2,7 +2,11 @@
 
 #include <shobjidl.h>
 
+#include <cstdio>
+#include <string>
+
 #include "app/process_runner.h"
+#include "convert/job_rules.h"
 #include "win/handle.h"
 #include "win/text.h"
 
@@ -32,7 +36,11 @@ public:
         ::GetExitCodeProcess(process_.Get(), &code);
         return code;
     }
-    void Terminate() noexcept override { ::TerminateProcess(process_.Get(), 1); }
+    // Ending is asynchronous; the output can be deleted only once it is done.
+    void Terminate() noexcept override {
+        ::TerminateProcess(process_.Get(), 1);
+        ::WaitForSingleObject(process_.Get(), kEndWaitMs);
+    }
     std::optional<std::string> ErrorOutput() override {
         if (!log_) return std::nullopt;
         // The transcoder wrote through its copy of this handle: read from the start.
@@ -46,6 +54,7 @@ public:
     }
 
 private:
+    static constexpr DWORD kEndWaitMs = 5000;
     struct Target {
         HWND window;
         UINT message;
@@ -80,13 +89,14 @@ win::UniqueFile NewLogFile(std::int64_t jobId) {
 }  // namespace
 
 WinRunPlatform::WinRunPlatform(HWND notify, UINT exitMessage, const std::string& workDir, const std::string& ffmpegPath,
-                               std::function<void()> runFinished, HWND taskbarWindow)
+                               std::function<void()> runFinished, HWND taskbarWindow, win::MsClock clock)
     : notify_(notify),
       exitMessage_(exitMessage),
       workDir_(workDir),
       ffmpegPath_(ffmpegPath),
       runFinished_(std::move(runFinished)),
-      taskbarWindow_(taskbarWindow) {}
+      taskbarWindow_(taskbarWindow),
+      clock_(clock) {}
 
 WinRunPlatform::~WinRunPlatform() {
     if (taskbar_) taskbar_->Release();
@@ -141,11 +151,45 @@ OutputSize WinRunPlatform::MeasureOutput(const std::string& path) {
     if (!f) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
-        return {true, false, 0};
+        return {true, false, 0};  // held by another program, or refused: the next tick looks again
     }
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(f.Get(), &size)) return {true, false, 0};
     return {true, true, static_cast<std::int64_t>(size.QuadPart)};
+}
+
+std::string WinRunPlatform::PartialOutputPath(const std::string& finalPath, std::int64_t jobId) {
+    char pid[16];
+    std::snprintf(pid, sizeof pid, "%lx", static_cast<unsigned long>(::GetCurrentProcessId()));
+    const std::string base = std::string(pid) + "-" + std::to_string(jobId);
+    for (int n = 1;; ++n) {
+        std::string path = kv::PartialOutputPath(finalPath, n == 1 ? base : base + "-" + std::to_string(n));
+        // A file of that name is no file of ours: it is never overwritten.
+        if (::GetFileAttributesW(win::FilePath(path).c_str()) == INVALID_FILE_ATTRIBUTES || n >= 1000) return path;
+    }
+}
+
+Commit WinRunPlatform::CommitOutput(const std::string& partialPath, const std::string& finalPath) {
+    if (::MoveFileExW(win::FilePath(partialPath).c_str(), win::FilePath(finalPath).c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return Commit::Done;
+    switch (::GetLastError()) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_ACCESS_DENIED:  // also what a file being deleted or opened without delete sharing gives
+    case ERROR_USER_MAPPED_FILE:
+        return Commit::Held;
+    default:
+        return Commit::Failed;
+    }
+}
+
+void WinRunPlatform::DiscardOutput(const std::string& partialPath) noexcept {
+    try {
+        ::DeleteFileW(win::FilePath(partialPath).c_str());
+    } catch (const std::exception&) {  // only a path the system cannot take: then there is no file
+        return;
+    }
 }
 
 std::unique_ptr<TimerPort> WinRunPlatform::NewTimerPort() { return MakeWindowTimerPort(); }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "convert/conversion_run.h"
+#include "win/clock.h"
 
 struct ITaskbarList3;
 
@@ -19,7 +20,7 @@ public:
     // transcoder ends. The folder and program paths are read at each start.
     // `taskbarWindow` owns the taskbar button that shows the run's progress.
     WinRunPlatform(HWND notify, UINT exitMessage, const std::string& workDir, const std::string& ffmpegPath,
-                   std::function<void()> runFinished, HWND taskbarWindow = nullptr);
+                   std::function<void()> runFinished, HWND taskbarWindow = nullptr, win::MsClock clock = &win::AwakeMs);
     ~WinRunPlatform() override;
     WinRunPlatform(const WinRunPlatform&) = delete;
     WinRunPlatform& operator=(const WinRunPlatform&) = delete;
@@ -27,12 +28,15 @@ public:
     std::unique_ptr<ITranscoder> StartTranscoder(const std::string& program, const std::string& args,
                                                  std::int64_t jobId) override;
     OutputSize MeasureOutput(const std::string& path) override;
+    std::string PartialOutputPath(const std::string& finalPath, std::int64_t jobId) override;
+    Commit CommitOutput(const std::string& partialPath, const std::string& finalPath) override;
+    void DiscardOutput(const std::string& partialPath) noexcept override;
     std::unique_ptr<TimerPort> NewTimerPort() override;
     void RunFinished() override;
     void ShowProgress(const RunProgress& progress) override;
     [[nodiscard]] std::string WorkDir() const override { return workDir_; }
     [[nodiscard]] std::string FfmpegPath() const override { return ffmpegPath_; }
-    [[nodiscard]] std::uint64_t NowMs() const override { return ::GetTickCount64(); }
+    [[nodiscard]] std::uint64_t NowMs() const override { return clock_(); }
 
 private:
     HWND notify_;
@@ -43,6 +47,7 @@ private:
     HWND taskbarWindow_;
     ::ITaskbarList3* taskbar_ = nullptr;  // released with the platform
     bool taskbarTried_ = false;
+    win::MsClock clock_;
 };
 
 }  // namespace kv

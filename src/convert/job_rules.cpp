@@ -77,7 +77,32 @@ std::string OutputPathFor(std::string_view workDir, std::string_view inputPath) 
 
 std::optional<std::string> FfmpegArgsFor(const CheckedPath& input, std::string_view outputPath) {
     if (!IsOutputPath(outputPath)) return std::nullopt;
-    return " -i " + QuoteAlways(input.Text()) + " -y -deinterlace -ar 44100 -ab 128 -ac 2 " + QuoteAlways(outputPath);
+    return " -i " + QuoteAlways(input.Text()) + " -y -deinterlace -ar 44100 -ab 128 -ac 2 -f mp3 " +
+           QuoteAlways(outputPath);
+}
+
+namespace {
+
+std::size_t Utf16Units(std::string_view utf8) {
+    std::size_t n = 0;
+    for (const char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b & 0xC0) != 0x80) ++n;  // a lead byte or ASCII: one unit
+        if (b >= 0xF0) ++n;           // four bytes: a surrogate pair
+    }
+    return n;
+}
+
+}  // namespace
+
+std::string PartialOutputPath(std::string_view finalPath, std::string_view tag) {
+    const std::size_t cut = finalPath.rfind('\\');
+    const std::string_view folder = finalPath.substr(0, cut == std::string_view::npos ? 0 : cut + 1);
+    const std::string_view name = finalPath.substr(folder.size());
+    const std::string suffix = "." + std::string(tag) + ".korvello-part";
+    // A name near the volume's limit gives way to one made of the tag alone.
+    if (Utf16Units(name) + suffix.size() > kMaxPartialNameUnits) return std::string(folder) + "~korvello" + suffix;
+    return std::string(folder).append(name).append(suffix);
 }
 
 std::int64_t ExpectedSizeFor(std::int64_t durationSeconds, double outputRateKB) {
@@ -94,7 +119,8 @@ std::string PercentText(std::int64_t percent) { return std::to_string(percent) +
 
 bool OutputComplete(std::int64_t size, std::int64_t storedDuration) {
     if (size <= 0) return false;
-    const long double minimum = static_cast<long double>(storedDuration - 1) * 16000.0L * 0.9L;
+    const long double minimum =
+        static_cast<long double>(storedDuration - 1) * static_cast<long double>(kMp3BytesPerSecond) * 0.9L;
     return static_cast<long double>(size) >= minimum;
 }
 

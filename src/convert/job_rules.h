@@ -57,9 +57,16 @@ int StoredDuration(std::string_view firstLine);
 std::string OutputPathFor(std::string_view workDir, std::string_view inputPath);
 
 // The transcoder's fixed argument line, both paths quoted as the C run-time
-// reads them back. Nothing when the output path is no name a file can have
+// reads them back. The output is named as MP3 in the line: its temporary name
+// does not end in ".mp3". Nothing when the output path is no name a file can have
 // (a quote or a control character).
 std::optional<std::string> FfmpegArgsFor(const CheckedPath& input, std::string_view outputPath);
+
+// Where an MP3 is written until it is whole: "x.mp3.TAG.korvello-part" beside
+// it, which no user's MP3 is called and no player takes for one; a name that
+// would pass kMaxPartialNameUnits gives "~korvello.TAG.korvello-part".
+inline constexpr std::size_t kMaxPartialNameUnits = 255;
+std::string PartialOutputPath(std::string_view finalPath, std::string_view tag);
 
 // Expected MP3 size in bytes: duration x rate (KB per second) x 1024, truncated.
 std::int64_t ExpectedSizeFor(std::int64_t durationSeconds, double outputRateKB);
@@ -67,6 +74,9 @@ std::int64_t ExpectedSizeFor(std::int64_t durationSeconds, double outputRateKB);
 // size x 100 / expected, truncated toward zero; not limited to 100.
 std::int64_t PercentOf(std::int64_t size, std::int64_t expected);
 std::string PercentText(std::int64_t percent);
+
+// An MP3 at 128 kbit/s: 16000 bytes a second of sound.
+inline constexpr double kMp3BytesPerSecond = 16000.0;
 
 // Whether a finished MP3 holds the whole input: at 128 kbit/s it takes 16000
 // bytes a second, and the input lasts at least storedDuration - 1 seconds. A cut

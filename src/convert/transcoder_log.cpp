@@ -1,6 +1,8 @@
 #include "convert/transcoder_log.h"
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
 #include "app/runner_text.h"
 
@@ -10,18 +12,60 @@ namespace {
 
 bool Has(std::string_view log, std::string_view text) { return log.find(text) != std::string_view::npos; }
 
+// The first place of `needle` in `text`, in time linear in both (Knuth, Morris
+// and Pratt): a report can hold a megabyte on one line, and a path many times.
+std::size_t FindLinear(std::string_view text, std::string_view needle) {
+    if (needle.empty()) return 0;
+    std::vector<std::size_t> border(needle.size(), 0);
+    for (std::size_t i = 1, k = 0; i < needle.size(); ++i) {
+        while (k > 0 && needle[i] != needle[k]) k = border[k - 1];
+        if (needle[i] == needle[k]) ++k;
+        border[i] = k;
+    }
+    for (std::size_t i = 0, k = 0; i < text.size(); ++i) {
+        while (k > 0 && text[i] != needle[k]) k = border[k - 1];
+        if (text[i] == needle[k]) ++k;
+        if (k == needle.size()) return i + 1 - k;
+    }
+    return std::string_view::npos;
+}
+
 // Lines of the log that name this path, then say what went wrong with it.
 bool PathReports(std::string_view log, std::string_view path, std::string_view what) {
     if (path.empty()) return false;
-    std::size_t at = 0;
-    while ((at = log.find(path, at)) != std::string_view::npos) {
-        const std::size_t end = log.find_first_of("\r\n", at);
-        if (log.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at).find(what) !=
-            std::string_view::npos)
-            return true;
-        at += path.size();
+    std::size_t begin = 0;
+    while (begin < log.size()) {
+        const std::size_t end = std::min(log.find_first_of("\r\n", begin), log.size());
+        const std::string_view line = log.substr(begin, end - begin);
+        const std::size_t at = FindLinear(line, path);
+        if (at != std::string_view::npos && FindLinear(line.substr(at), what) != std::string_view::npos) return true;
+        begin = end + 1;
     }
     return false;
+}
+
+// "HH:MM:SS" with an optional fraction, as the transcoder prints times; hours
+// may have any number of digits. Nothing for "N/A" or a negative time.
+std::optional<double> ClockSeconds(std::string_view s) {
+    std::size_t i = 0;
+    const auto number = [&](std::size_t minDigits, std::size_t maxDigits) -> std::optional<double> {
+        double v = 0;
+        std::size_t n = 0;
+        for (; i < s.size() && n < maxDigits && s[i] >= '0' && s[i] <= '9'; ++i, ++n) v = v * 10 + (s[i] - '0');
+        return n >= minDigits ? std::optional(v) : std::nullopt;
+    };
+    const std::optional<double> h = number(1, 9);
+    if (!h || i >= s.size() || s[i++] != ':') return std::nullopt;
+    const std::optional<double> m = number(2, 2);
+    if (!m || *m > 59 || i >= s.size() || s[i++] != ':') return std::nullopt;
+    const std::optional<double> sec = number(2, 2);
+    if (!sec || *sec > 59) return std::nullopt;
+    double total = *h * 3600 + *m * 60 + *sec;
+    if (i < s.size() && s[i] == '.') {
+        double scale = 0.1;
+        for (++i; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, scale /= 10) total += (s[i] - '0') * scale;
+    }
+    return total;
 }
 
 }  // namespace
@@ -33,6 +77,25 @@ bool DamageReported(std::string_view log) {
     for (std::string_view m : kMarks)
         if (Has(log, m)) return true;
     return false;
+}
+
+std::optional<double> ReachedSeconds(std::string_view log) {
+    constexpr std::string_view kMark = "time=";
+    std::optional<double> last;
+    for (std::size_t at = log.find(kMark); at != std::string_view::npos; at = log.find(kMark, at + 1))
+        if (const std::optional<double> t = ClockSeconds(log.substr(at + kMark.size(), 32))) last = t;
+    return last;
+}
+
+std::optional<double> InputSeconds(std::string_view log) {
+    constexpr std::string_view kMark = "Duration: ";
+    const std::size_t at = log.find(kMark);
+    if (at == std::string_view::npos) return std::nullopt;
+    return ClockSeconds(log.substr(at + kMark.size(), 32));
+}
+
+bool CoversInput(double reachedSeconds, double inputSeconds) {
+    return reachedSeconds >= inputSeconds - std::max(1.0, inputSeconds / 100.0);
 }
 
 Failure ClassifyFailure(std::uint32_t exitCode, std::string_view log, std::string_view inputPath,
@@ -71,6 +134,8 @@ std::string FailureReason(Failure failure) {
         return "The output folder is missing or cannot be written to.";
     case Failure::DiskFull:
         return "The disk is full.";
+    case Failure::OutputLocked:
+        return "Another program kept the MP3 file open, so it could not be saved.";
     case Failure::Unknown:
         break;
     }

@@ -2,6 +2,7 @@
 // What the transcoder's error output says: whether the sound it read was cut
 // short or damaged, and why a job failed, in words a user understands.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,7 @@ enum class Failure : std::uint8_t {
     InputMissing,  // the file is gone or cannot be opened
     OutputFolder,  // the output folder is missing or cannot be written
     DiskFull,
+    OutputLocked,  // another program kept the MP3 open until the end
     Unknown,
 };
 
@@ -23,6 +25,18 @@ enum class Failure : std::uint8_t {
 // ("partial file"), packets it could not read, or frames it could not decode.
 // The transcoder still ends normally then, with a short MP3.
 bool DamageReported(std::string_view log);
+
+// The time the transcoder reports having reached in its output, from its last
+// progress reading ("time=00:01:00.01"), in seconds; nothing without one.
+std::optional<double> ReachedSeconds(std::string_view log);
+
+// The input's duration as the transcoder read it (its first "Duration:" line).
+std::optional<double> InputSeconds(std::string_view log);
+
+// Whether output reaching `reachedSeconds` holds an input of `inputSeconds`:
+// within one second or one percent, whichever is more. A few damaged packets
+// cost milliseconds of sound; a cut file loses all that follows the cut.
+bool CoversInput(double reachedSeconds, double inputSeconds);
 
 // Why a job failed, from the transcoder's exit code and its log. The paths tell
 // a missing input from an output folder that cannot be written.

@@ -93,7 +93,8 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
 }
 
 TfrmMain::~TfrmMain() {
-    if (run_) run_->Release();
+    // The running job's half-written MP3 goes with the window.
+    if (run_) run_->Abandon();
     if (!destroyed_) {
         destroyed_ = true;
         GuardedStep([this] { FormDestroy(); });
@@ -620,6 +621,8 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         ::DestroyWindow(Handle());
         return 0;
     case WM_DESTROY:
+        // The running job's half-written MP3 goes with the window.
+        if (run_) run_->Abandon();
         if (!destroyed_) {
             destroyed_ = true;
             GuardedStep([this] { FormDestroy(); });

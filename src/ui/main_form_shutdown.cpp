@@ -27,6 +27,10 @@ void TfrmMain::DeleteToolFiles(bool batchFileFourth) {
 }
 
 void TfrmMain::EzRgnBtn2Click() {
+    // The running job first: its transcoder ends and its half-written MP3 goes.
+    GuardedStep([this] {
+        if (run_) run_->Abandon();
+    });
     GuardedStep([] { EndProcessesByName("ffmpeg.exe"); });
     // Transcoders of an earlier copy (closed another way mid-run, or crashed) lock the tool files.
     GuardedStep([this] {

@@ -3,6 +3,7 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
   src/win/long_path.cpp
 )
 list(APPEND KORVELLO_WIN_SOURCES
+  src/win/clock.cpp
   src/win/text.cpp
   src/win/window.cpp
 )

@@ -14,6 +14,8 @@
 #include "win/error.h"
 #include "convert/job_rules.h"
 
+using kv::PercentText;
+
 namespace {
 
 using kv::ConversionRun;
@@ -107,6 +109,8 @@ public:
     std::vector<std::shared_ptr<Process>> starts;
     std::vector<bool> refuseStart;  // by start attempt; missing entries start fine
     std::map<std::string, OutputSize> files;
+    std::vector<std::string> committed, discarded;  // final paths given their name; partial paths deleted
+    std::vector<kv::Commit> commitAnswers;          // in turn; then Done
     std::vector<FakePort*> ports;
     bool refuseTimers = false;
     int finished = 0;
@@ -125,6 +129,22 @@ public:
     OutputSize MeasureOutput(const std::string& path) override {
         const auto it = files.find(path);
         return it == files.end() ? OutputSize{} : it->second;
+    }
+    std::string PartialOutputPath(const std::string& finalPath, std::int64_t) override {
+        return kv::PartialOutputPath(finalPath, "t");
+    }
+    kv::Commit CommitOutput(const std::string& partial, const std::string& finalPath) override {
+        const kv::Commit answer = commitAnswers.empty() ? kv::Commit::Done : commitAnswers.front();
+        if (!commitAnswers.empty()) commitAnswers.erase(commitAnswers.begin());
+        if (answer != kv::Commit::Done) return answer;
+        files[finalPath] = files[partial];
+        files.erase(partial);
+        committed.push_back(finalPath);
+        return answer;
+    }
+    void DiscardOutput(const std::string& partial) noexcept override {
+        files.erase(partial);
+        discarded.push_back(partial);
     }
     std::unique_ptr<kv::TimerPort> NewTimerPort() override {
         auto port = std::make_unique<FakePort>(ports);
@@ -145,6 +165,11 @@ private:
     size_t attempts_ = 0;
 };
 
+// The line a job's transcoder gets: its MP3 written under the temporary name first.
+std::string ArgsFor(const std::string& input, const std::string& finalPath) {
+    return kv::FfmpegArgsFor(kvtest::Checked(input), kv::PartialOutputPath(finalPath, "t")).value();
+}
+
 // 61 stored seconds: the input lasts at least 60 s, so a complete MP3 holds at
 // least 60 x 16000 x 0.9 bytes.
 constexpr std::int64_t kComplete = 60 * 16000 * 9 / 10;
@@ -160,7 +185,7 @@ protected:
     std::shared_ptr<Process> Last() { return platform.starts.back(); }
     // The running transcoder writes `bytes` into the current output and ends with `code`.
     void End(std::uint32_t code, std::int64_t bytes, bool written = true) {
-        if (written) platform.files[state.OutputPath] = {true, true, bytes};
+        if (written) platform.files[run.PartialPath()] = {true, true, bytes};
         Last()->exited = true;
         Last()->code = code;
         run.OnJobExited(Last()->jobId);
@@ -182,14 +207,14 @@ TEST_F(Run, ConvertsPendingRowsInListOrderAndSignalsTheEndOnce) {
     EXPECT_TRUE(state.Busy);
     EXPECT_EQ(state.CurrentJob, 0);
     EXPECT_EQ(state.OutputRateKB, 16.0);
-    EXPECT_EQ(Last()->args, kv::FfmpegArgsFor(kvtest::Checked("D:\\in\\a.mp4"), "C:\\Out\\a.mp3").value());
+    EXPECT_EQ(Last()->args, ArgsFor("D:\\in\\a.mp4", "C:\\Out\\a.mp3"));
     EXPECT_EQ(state.ExpectedSize, 61 * 16 * 1024);
     ASSERT_EQ(platform.ports.size(), 1u);
     EXPECT_EQ(platform.ports[0]->interval, ConversionRun::kTickMs);
 
     End(0, kComplete);
     ASSERT_EQ(platform.starts.size(), 2u);
-    EXPECT_EQ(Last()->args, kv::FfmpegArgsFor(kvtest::Checked("D:\\in\\c.mp4"), "C:\\Out\\c.mp3").value());
+    EXPECT_EQ(Last()->args, ArgsFor("D:\\in\\c.mp4", "C:\\Out\\c.mp3"));
     EXPECT_EQ(state.CurrentJob, 2);
     EXPECT_EQ(platform.finished, 0);
     EXPECT_EQ(platform.ports.size(), 1u) << "the first job's timer went with it";
@@ -217,7 +242,7 @@ TEST_F(Run, TicksShowProgressAndCommandsWaitWhileBusy) {
     EXPECT_EQ(platform.starts.size(), 1u);
     platform.ports[0]->Fire();  // no output yet
     EXPECT_EQ(jobs.rows[0].progress, "Pending");
-    platform.files[state.OutputPath] = {true, true, state.ExpectedSize / 2};
+    platform.files[run.PartialPath()] = {true, true, state.ExpectedSize / 2};
     platform.ports[0]->Fire();
     EXPECT_EQ(jobs.rows[0].progress, "50% Done");
     EXPECT_EQ(state.LastSize, state.ExpectedSize / 2);
@@ -274,7 +299,7 @@ TEST_F(Run, ATranscoderThatCannotStartFailsItsRowMidQueue) {
     run.Convert();
     End(0, kComplete);  // b cannot start; c follows at once
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Failed", "Pending"}));
-    EXPECT_EQ(Last()->args, kv::FfmpegArgsFor(kvtest::Checked("D:\\in\\c.mp4"), "C:\\Out\\c.mp3").value());
+    EXPECT_EQ(Last()->args, ArgsFor("D:\\in\\c.mp4", "C:\\Out\\c.mp3"));
     End(0, kComplete);
     EXPECT_EQ(platform.finished, 1);
 }
@@ -300,7 +325,7 @@ TEST_F(Run, RemovingTheRunningRowEndsItsTranscoderAndTheRunGoesOn) {
     platform.ports[0]->Fire();
     EXPECT_TRUE(first->terminated);
     ASSERT_EQ(platform.starts.size(), 2u);
-    EXPECT_EQ(Last()->args, kv::FfmpegArgsFor(kvtest::Checked("D:\\in\\b.mp4"), "C:\\Out\\b.mp3").value());
+    EXPECT_EQ(Last()->args, ArgsFor("D:\\in\\b.mp4", "C:\\Out\\b.mp3"));
     EXPECT_EQ(state.CurrentJob, 0);
     run.OnJobExited(first->jobId);  // the ended transcoder's late notice changes nothing
     EXPECT_EQ(platform.starts.size(), 2u);
@@ -320,10 +345,8 @@ TEST_F(Run, TheRunFollowsItsOwnRowWhenRowsAboveItGo) {
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Done"}));
     EXPECT_EQ(jobs.rows[0].path, "D:\\in\\second.mp4");
     ASSERT_EQ(platform.starts.size(), 3u);
-    EXPECT_EQ(platform.starts[1]->args,
-              kv::FfmpegArgsFor(kvtest::Checked("D:\\in\\second.mp4"), "C:\\Out\\second.mp3").value());
-    EXPECT_EQ(platform.starts[2]->args,
-              kv::FfmpegArgsFor(kvtest::Checked("D:\\in\\third.mp4"), "C:\\Out\\third.mp3").value())
+    EXPECT_EQ(platform.starts[1]->args, ArgsFor("D:\\in\\second.mp4", "C:\\Out\\second.mp3"));
+    EXPECT_EQ(platform.starts[2]->args, ArgsFor("D:\\in\\third.mp4", "C:\\Out\\third.mp3"))
         << "a stale index would have converted second again";
 }
 
@@ -362,16 +385,125 @@ TEST_F(Run, SameNamedInputsOfOneRunGetTheirOwnOutputs) {
     EXPECT_EQ(state.OutputPath, "C:\\Out\\clip.mp3");
 }
 
-TEST_F(Run, AnOutputThatCannotBeMeasuredFailsTheJob) {
+// A sync client or a virus scanner opens the new file without read sharing
+// for a few seconds: the ticks look again, and only the stall rule ends the job.
+TEST_F(Run, AnOutputHeldByAnotherProgramIsLookedAtAgain) {
     jobs.Add("D:\\in\\a.mp4");
     jobs.Add("D:\\in\\b.mp4");
     run.Convert();
     const auto first = Last();
-    platform.files[state.OutputPath] = {true, false, 0};
+    platform.files[run.PartialPath()] = {true, true, 1000};
     platform.ports[0]->Fire();
-    EXPECT_TRUE(first->terminated);
-    EXPECT_EQ(jobs.rows[0].progress, "Failed");
-    EXPECT_EQ(platform.starts.size(), 2u);
+    for (int i = 0; i < 10; ++i) {  // five seconds held
+        platform.files[run.PartialPath()] = {true, false, 0};
+        platform.now += ConversionRun::kTickMs;
+        platform.ports[0]->Fire();
+    }
+    EXPECT_FALSE(first->terminated);
+    EXPECT_EQ(jobs.rows[0].progress, PercentText(kv::PercentOf(1000, state.ExpectedSize)));
+    // Held while the transcoder ends: it is judged once the file can be read.
+    first->exited = true;
+    platform.ports[0]->Fire();
+    EXPECT_TRUE(state.Busy);
+    platform.files[run.PartialPath()] = {true, true, kComplete};
+    platform.ports[0]->Fire();
+    EXPECT_EQ(jobs.rows[0].progress, "Done");
+
+    // Held for good: after a minute without growth the job is ended.
+    platform.files[run.PartialPath()] = {true, false, 0};
+    platform.now += ConversionRun::kStallMs - 1;
+    platform.ports[0]->Fire();
+    EXPECT_FALSE(Last()->terminated);
+    platform.now += 1;
+    platform.ports[0]->Fire();
+    EXPECT_TRUE(Last()->terminated);
+    EXPECT_EQ(jobs.rows[1].progress, "Failed");
+    EXPECT_EQ(jobs.rows[1].failure, kv::Failure::Stalled);
+}
+
+// The platform's clock stops while the PC sleeps: the run must count with it
+// alone. Ten minutes of sleep pass between two ticks, half a second awake.
+TEST_F(Run, ASleepBetweenTwoTicksEndsNothing) {
+    jobs.Add("D:\\in\\long.mp4", "900");
+    run.Convert();
+    platform.files[run.PartialPath()] = {true, true, 100000};
+    platform.ports[0]->Fire();
+    platform.now += ConversionRun::kTickMs;  // awake time only; 600 s went by on the wall
+    platform.ports[0]->Fire();               // the file has not grown across the sleep
+    platform.files[run.PartialPath()] = {true, true, 120000};
+    platform.now += ConversionRun::kTickMs;
+    platform.ports[0]->Fire();
+    EXPECT_FALSE(Last()->terminated);
+    EXPECT_TRUE(state.Busy);
+    EXPECT_EQ(jobs.rows[0].progress, PercentText(kv::PercentOf(120000, state.ExpectedSize)));
+}
+
+// The transcoder writes under a temporary name; the MP3 gets its own name only
+// when the row is Done, and a failed row's file goes, leaving an older MP3 of
+// that name as it was.
+TEST_F(Run, OnlyAWholeMp3GetsItsName) {
+    jobs.Add("D:\\in\\good.mp4");
+    jobs.Add("D:\\in\\cut.mp4");
+    platform.files["C:\\Out\\cut.mp3"] = {true, true, 4242};  // the user's older MP3
+    run.Convert();
+    EXPECT_EQ(run.PartialPath(), "C:\\Out\\good.mp3.t.korvello-part");
+    EXPECT_EQ(platform.ports[0]->interval, ConversionRun::kTickMs);
+    EXPECT_EQ(Last()->args, ArgsFor("D:\\in\\good.mp4", "C:\\Out\\good.mp3"));
+    End(0, kComplete);
+    EXPECT_EQ(platform.committed, (std::vector<std::string>{"C:\\Out\\good.mp3"}));
+    EXPECT_EQ(platform.files.at("C:\\Out\\good.mp3").bytes, kComplete);
+    End(0, kComplete - 1);
+    EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Failed"}));
+    EXPECT_EQ(platform.committed.size(), 1u);
+    EXPECT_EQ(platform.discarded, (std::vector<std::string>{"C:\\Out\\cut.mp3.t.korvello-part"}));
+    EXPECT_EQ(platform.files.at("C:\\Out\\cut.mp3").bytes, 4242);
+    EXPECT_TRUE(run.PartialPath().empty());
+}
+
+// An older MP3 open in a player cannot be replaced at once: the run tries on
+// the next ticks, and gives up, deleting its own file, after the stall time.
+TEST_F(Run, AFinalNameHeldByAnotherProgramIsTriedAgain) {
+    jobs.Add("D:\\in\\a.mp4");
+    jobs.Add("D:\\in\\b.mp4");
+    jobs.Add("D:\\in\\c.mp4");
+    platform.commitAnswers = {kv::Commit::Held, kv::Commit::Held};
+    run.Convert();
+    End(0, kComplete);
+    EXPECT_TRUE(state.Busy);
+    EXPECT_NE(jobs.rows[0].progress, "Done");
+    platform.ports[0]->Fire();
+    EXPECT_TRUE(platform.committed.empty());
+    platform.ports[0]->Fire();
+    EXPECT_EQ(jobs.rows[0].progress, "Done");
+    EXPECT_EQ(platform.starts.size(), 2u) << "the transcoder is judged once, not started again";
+
+    platform.commitAnswers.assign(1000, kv::Commit::Held);
+    End(0, kComplete);
+    platform.now += ConversionRun::kStallMs;
+    platform.ports.back()->Fire();
+    EXPECT_EQ(jobs.rows[1].progress, "Failed");
+    EXPECT_EQ(jobs.rows[1].failure, kv::Failure::OutputLocked);
+    EXPECT_EQ(platform.discarded.back(), "C:\\Out\\b.mp3.t.korvello-part");
+
+    platform.commitAnswers = {kv::Commit::Failed};
+    End(0, kComplete);
+    EXPECT_EQ(jobs.rows[2].failure, kv::Failure::OutputFolder);
+    EXPECT_FALSE(state.Busy);
+}
+
+// The window closes mid-run: the transcoder ends and its half-written file goes.
+TEST_F(Run, AbandoningARunDeletesTheRunningJobsFile) {
+    jobs.Add("D:\\in\\a.mp4");
+    run.Convert();
+    const std::string partial = run.PartialPath();
+    platform.files[partial] = {true, true, 1000};
+    run.Abandon();
+    EXPECT_TRUE(Last()->terminated);
+    EXPECT_EQ(platform.discarded, (std::vector<std::string>{partial}));
+    EXPECT_TRUE(platform.committed.empty());
+    EXPECT_TRUE(platform.ports.empty()) << "no tick follows";
+    run.Abandon();  // nothing runs: nothing more
+    EXPECT_EQ(platform.discarded.size(), 1u);
 }
 
 TEST_F(Run, ATimerThatCannotBeHadFailsTheJobAndLeavesTheWindowIdle) {
@@ -403,7 +535,7 @@ TEST_F(Run, AHungTranscoderIsEndedAfterAMinuteWithoutGrowth) {
     jobs.Add("D:\\in\\next.mp4");
     run.Convert();
     const auto hung = Last();
-    platform.files[state.OutputPath] = {true, true, 1000};
+    platform.files[run.PartialPath()] = {true, true, 1000};
     platform.ports.back()->Fire();  // grew to 1000 bytes
     platform.now += 59999;
     platform.ports.back()->Fire();
@@ -424,7 +556,7 @@ TEST_F(Run, GrowthOrASlowStartIsNoHang) {
     platform.now += 50000;
     platform.ports.back()->Fire();
     for (int i = 1; i <= 10; ++i) {
-        platform.files[state.OutputPath] = {true, true, i * 100};
+        platform.files[run.PartialPath()] = {true, true, i * 100};
         platform.now += 30000;
         platform.ports.back()->Fire();
     }
@@ -449,11 +581,35 @@ TEST_F(Run, TheTranscodersReportDecidesCompleteness) {
     run.Convert();
     Last()->log = "size=     126kB time=00:00:08.02 bitrate= 128.8kbits/s\r\n";
     End(0, 8 * 16000);  // 8 s of sound in a 20 s container
-    Last()->log = "stream 0, offset 0x182ef: partial file\r\n";
-    End(0, kComplete);  // long enough by size, yet reported cut
+    Last()->log =
+        "stream 0, offset 0x182ef: partial file\r\nsize=     184kB time=00:00:11.75 bitrate= 128.5kbits/s\r\n";
+    End(0, kComplete);  // long enough by size, yet reported cut at 11.75 of 20 s
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Failed"}));
     EXPECT_EQ(jobs.rows[0].failure, kv::Failure::None);
     EXPECT_EQ(jobs.rows[1].failure, kv::Failure::Damaged);
+}
+
+// A few damaged packets: the transcoder complains yet reaches the end, and the
+// MP3 holds all the sound. The same file cut short reaches only the cut.
+TEST_F(Run, DecodeErrorsFailARowOnlyWhenTheSoundEndsEarly) {
+    const std::string errors = "Error while decoding stream #0:0: Invalid data found when processing input\r\n";
+    const std::string head =
+        "Input #0, mov,mp4,m4a,3gp,3g2,mj2, from 'x.mp4':\r\n  Duration: 00:01:00.00, start: 0\r\n";
+    for (const char* n : {"damaged", "cut", "no report of its length", "near the end"})
+        jobs.Add(std::string("D:\\in\\") + n + ".mp4", "61");
+    run.Convert();
+    Last()->log = head + errors + errors + "size=     940kB time=00:00:59.90 bitrate= 128.3kbits/s\r\n";
+    End(0, 59 * 16000);
+    Last()->log = head + errors + "size=     559kB time=00:00:35.75 bitrate= 128.1kbits/s\r\n";
+    End(0, kComplete);  // large enough by size: the reported time decides
+    // Without the transcoder's times, the stored duration and the MP3's size.
+    Last()->log = errors;
+    End(0, 59 * 16000 + 1);
+    Last()->log = head + errors + "size=     932kB time=00:00:58.99 bitrate= 128.3kbits/s\r\n";
+    End(0, kComplete);
+    EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Failed", "Done", "Failed"}));
+    EXPECT_EQ(jobs.rows[1].failure, kv::Failure::Damaged);
+    EXPECT_EQ(jobs.rows[3].failure, kv::Failure::Damaged);
 }
 
 TEST_F(Run, AFailedRowKnowsWhy) {
@@ -487,11 +643,11 @@ TEST_F(Run, TheTaskbarFollowsTheRunAndItsFailure) {
     using S = kv::RunProgress::State;
     for (const char* n : {"a", "b", "c"}) jobs.Add(std::string("D:\\in\\") + n + ".mp4");
     run.Convert();
-    platform.files[state.OutputPath] = {true, true, state.ExpectedSize / 2};
+    platform.files[run.PartialPath()] = {true, true, state.ExpectedSize / 2};
     platform.ports.back()->Fire();
     End(0, kComplete);
     End(1, kComplete);  // b fails after writing: no second start
-    platform.files[state.OutputPath] = {true, true, state.ExpectedSize / 4};
+    platform.files[run.PartialPath()] = {true, true, state.ExpectedSize / 4};
     platform.ports.back()->Fire();
     End(0, kComplete);
     // A finished job's last tick shows its MP3's share (86 %) before the next row starts.
@@ -511,7 +667,7 @@ TEST_F(Run, RowsRemovedLeaveTheRunsCount) {
     for (const char* n : {"a", "b", "c"}) jobs.Add(std::string("D:\\in\\") + n + ".mp4");
     run.Convert();
     jobs.RemoveAt(2);  // a row still to do goes
-    platform.files[state.OutputPath] = {true, true, state.ExpectedSize};
+    platform.files[run.PartialPath()] = {true, true, state.ExpectedSize};
     platform.ports.back()->Fire();
     EXPECT_EQ(platform.progress.back(), (kv::RunProgress{S::Normal, 100, 200}));
 }

@@ -96,7 +96,22 @@ TEST(OutputPath, ExtensionReplacedFolderJoinedAndTrimmed) {
 
 TEST(FfmpegArgs, FixedLineAroundBothPaths) {
     EXPECT_EQ(kv::FfmpegArgsFor(kvtest::Checked("D:\\in\\a b.mp4"), "C:\\Out\\a b.mp3"),
-              " -i \"D:\\in\\a b.mp4\" -y -deinterlace -ar 44100 -ab 128 -ac 2 \"C:\\Out\\a b.mp3\"");
+              " -i \"D:\\in\\a b.mp4\" -y -deinterlace -ar 44100 -ab 128 -ac 2 -f mp3 \"C:\\Out\\a b.mp3\"");
+}
+
+TEST(PartialOutput, BesideTheMp3UnderANameNoMp3Has) {
+    EXPECT_EQ(kv::PartialOutputPath("C:\\Out\\a b.mp3", "1f-3"), "C:\\Out\\a b.mp3.1f-3.korvello-part");
+    EXPECT_EQ(kv::PartialOutputPath("\\\\srv\\share\\x.mp3", "7"), "\\\\srv\\share\\x.mp3.7.korvello-part");
+    // A name at the volume's limit gives way to the tag alone; the limit
+    // counts UTF-16 units, so a Cyrillic name of 250 letters is at it.
+    const std::string longName(248, 'n');
+    EXPECT_EQ(kv::PartialOutputPath("C:\\Out\\" + longName + ".mp3", "7"), "C:\\Out\\~korvello.7.korvello-part");
+    std::string cyrillic;
+    for (int i = 0; i < 235; ++i) cyrillic += "\xD0\xB6";  // 235 units, 470 bytes
+    EXPECT_EQ(kv::PartialOutputPath("C:\\O\\" + cyrillic + ".mp3", "7"), "C:\\O\\" + cyrillic + ".mp3.7.korvello-part");
+    EXPECT_EQ(kv::PartialOutputPath("C:\\O\\" + cyrillic + "\xF0\x9F\x8E\xB5.mp3", "7"),
+              "C:\\O\\~korvello.7.korvello-part")
+        << "an emoji takes two units";
 }
 
 TEST(Progress, ExpectedSizeAndPercent) {

@@ -61,11 +61,47 @@ TEST(TranscoderLog, APathIsJudgedOnlyByItsOwnLine) {
     EXPECT_EQ(kv::ClassifyFailure(1, log, "C:\\in\\clip.mp4", "D:\\o.mp3"), Failure::Unknown);
 }
 
+TEST(TranscoderLog, TheTimesAreTheLastProgressReadingAndTheInputsDuration) {
+    EXPECT_DOUBLE_EQ(kv::ReachedSeconds(kClean).value(), 8.02);
+    EXPECT_DOUBLE_EQ(kv::ReachedSeconds(kCut).value(), 11.75);
+    EXPECT_FALSE(kv::ReachedSeconds("size=N/A time=N/A bitrate=N/A\r\n"));
+    EXPECT_FALSE(kv::ReachedSeconds("time=-577014:32:22.77 time=1:2:3 time=00:61:00.00"));
+    EXPECT_DOUBLE_EQ(kv::ReachedSeconds("time=12:00:01.5 then time=N/A").value(), 43201.5);
+    EXPECT_FALSE(kv::ReachedSeconds(""));
+    EXPECT_DOUBLE_EQ(kv::InputSeconds("Input #0, mov:\r\n  Duration: 00:01:00.02, start: 0.000000\r\n").value(), 60.02);
+    EXPECT_FALSE(kv::InputSeconds("  Duration: N/A, bitrate: N/A\r\n"));
+    EXPECT_FALSE(kv::InputSeconds(kClean));
+}
+
+TEST(TranscoderLog, OutputCoversItsInputWithinASecondOrOnePercent) {
+    EXPECT_TRUE(kv::CoversInput(59.90, 60.0));
+    EXPECT_TRUE(kv::CoversInput(59.0, 60.0));
+    EXPECT_FALSE(kv::CoversInput(58.99, 60.0));
+    EXPECT_FALSE(kv::CoversInput(35.75, 60.0));
+    EXPECT_TRUE(kv::CoversInput(3564.0, 3600.0)) << "an hour may miss 36 s";
+    EXPECT_FALSE(kv::CoversInput(3563.9, 3600.0));
+    EXPECT_TRUE(kv::CoversInput(0.5, 1.0));
+}
+
+// The report of a file with a very long name can hold it thousands of times on
+// one line; each occurrence is judged, and the search stays linear (bench/).
+TEST(TranscoderLog, ARepeatedPathIsJudgedOnItsOwnLineWhereverItStands) {
+    const std::string out = "D:\\o\\" + std::string(200, 'a') + ".mp3";
+    std::string line;
+    for (int i = 0; i < 2000; ++i) line += std::string(199, 'a') + " ";
+    EXPECT_EQ(kv::ClassifyFailure(1, line + out + ": Permission denied\r\n", "C:\\in.mp4", out), Failure::OutputFolder);
+    EXPECT_EQ(kv::ClassifyFailure(1, line + out + "\r\nPermission denied\r\n", "C:\\in.mp4", out), Failure::Unknown);
+    EXPECT_EQ(kv::ClassifyFailure(1, "x" + out.substr(1) + ": Permission denied", "C:\\in.mp4", out), Failure::Unknown);
+    // The complaint after the path's first mention on the line counts, also past a second mention.
+    EXPECT_EQ(kv::ClassifyFailure(1, out + " " + out + " No such file or directory", "C:\\in.mp4", out),
+              Failure::OutputFolder);
+}
+
 TEST(TranscoderLog, TheMessageNamesTheFileAndTheReason) {
     EXPECT_EQ(kv::FailureMessage("C:\\in\\Talk one.mp4", Failure::NoAudio),
               "\"Talk one.mp4\" could not be converted.\n\nThe file has no audio track: there is no sound to convert.");
     for (Failure f : {Failure::NotStarted, Failure::Stalled, Failure::NoAudio, Failure::Damaged, Failure::InputMissing,
-                      Failure::OutputFolder, Failure::DiskFull, Failure::Unknown})
+                      Failure::OutputFolder, Failure::DiskFull, Failure::OutputLocked, Failure::Unknown})
         EXPECT_NE(kv::FailureReason(f), kv::FailureReason(Failure::None));
     EXPECT_NE(kv::FailureReason(Failure::Stalled), kv::FailureReason(Failure::Unknown));
 }

@@ -92,6 +92,8 @@ void TranscoderLineNamesExactly(const std::string& input, const std::string& out
                                         "128",
                                         "-ac",
                                         "2",
+                                        "-f",
+                                        "mp3",
                                         output};
     kvfuzz::Require(kvtest::ArgvOf(*line) == want, "the transcoder gets exactly its two files", *line);
     const auto direct = kv::BuildCommandLine("C:\\K\\mediainfo.exe", kv::DurationProbe::DirectArgs(checked));

@@ -11,9 +11,9 @@
 namespace {
 
 // IN holds words in pairs: "size N" writes N bytes to OUT, "sleep MS" then
-// waits, "exit CODE" is the exit code, "damage 1" reports a file cut short on
-// the error output as the transcoder does, "noaudio 1" a file without sound. OUT is opened with full sharing, as the
-// real transcoder opens it.
+// waits, "exit CODE" is the exit code, "damage S" reports a file cut short
+// after S seconds of sound on the error output as the transcoder does, "noaudio 1" a file without sound. OUT is opened
+// with full sharing, as the real transcoder opens it.
 int StandInTranscoder(const wchar_t* in, const wchar_t* out) {
     std::ifstream f(in, std::ios::binary);
     std::string word;
@@ -23,7 +23,10 @@ int StandInTranscoder(const wchar_t* in, const wchar_t* out) {
     long long value = 0;
     while (f >> word >> value) {
         if (word == "damage")
-            std::fputs("[mov,mp4,m4a,3gp,3g2,mj2 @ 0] stream 0, offset 0x182ef: partial file\r\n", stderr);
+            std::fprintf(stderr,
+                         "[mov,mp4,m4a,3gp,3g2,mj2 @ 0] stream 0, offset 0x182ef: partial file\r\n"
+                         "size=     100kB time=00:00:%02lld.00 bitrate= 128.0kbits/s speed=40x    \r\n",
+                         value % 60);
         if (word == "noaudio") std::fputs("Output file #0 does not contain any stream\r\n", stderr);
         if (word == "size") size = value;
         if (word == "sleep") sleepMs = static_cast<unsigned long>(value);

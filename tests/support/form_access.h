@@ -7,6 +7,7 @@ namespace kvtest {
 
 struct FormAccess {
     static kv::RunState& Run(kv::TfrmMain& f) { return f; }
+    static kv::FormOptions& Options(kv::TfrmMain& f) { return f.options_; }
     static kv::ConversionRun& Conversion(kv::TfrmMain& f) { return *f.run_; }
     static std::string& TempDir(kv::TfrmMain& f) { return f.TempDir; }
     static std::string& WorkDir(kv::TfrmMain& f) { return f.WorkDir; }

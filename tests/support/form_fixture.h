@@ -177,6 +177,14 @@ inline std::vector<std::string> Mp3Names(const fs::path& dir) {
     return names;
 }
 
+// Every file name in a folder, sorted: what a user sees there.
+inline std::vector<std::string> FileNames(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(Utf8(e.path().filename()));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 // The ids of the running processes started from this very file, found in the
 // system's process list (not through anything the program keeps).
 inline std::vector<DWORD> ProcessesOf(const fs::path& exe) {

@@ -47,10 +47,14 @@ TEST_F(MainFormRun, ConvertsInListOrderAndFailsWhatCannotBeConverted) {
     EXPECT_TRUE(Run().Busy);
     EXPECT_EQ(Run().CurrentJob, 0);
     EXPECT_EQ(Run().OutputRateKB, 16.0);
+    // Written under a temporary name beside it, which the ticks watch.
+    const std::string partial = FormAccess::Conversion(*f).PartialPath();
+    EXPECT_TRUE(partial.starts_with(kvtest::Utf8(out.Path() / L"one.mp3.")) && partial.ends_with(".korvello-part"))
+        << partial;
     const std::string firstArgs = " -i \"" + kvtest::Utf8(in.Path() / L"one.mp4") +
-                                  "\" -y -deinterlace -ar 44100 -ab 128 -ac 2 \"" +
-                                  kvtest::Utf8(out.Path() / L"one.mp3") + "\"";
+                                  "\" -y -deinterlace -ar 44100 -ab 128 -ac 2 -f mp3 \"" + partial + "\"";
     EXPECT_EQ(Run().FfmpegArgs, firstArgs);
+    EXPECT_EQ(kvtest::ReadBytes(out.Path() / L"one.mp3"), "old") << "the older MP3 stays until the new one is whole";
     f->EzRgnBtn3Click();  // pressing again while running changes nothing
     EXPECT_EQ(Run().FfmpegArgs, firstArgs);
 
@@ -70,6 +74,8 @@ TEST_F(MainFormRun, ConvertsInListOrderAndFailsWhatCannotBeConverted) {
     // Each MP3 carries its own input: six seconds of stereo, four of the MP3 track.
     EXPECT_TRUE(Mp3Lasting(out.Path() / L"one.mp3", 6.0));
     EXPECT_TRUE(Mp3Lasting(out.Path() / L"one (2).mp3", 4.0));
+    // Nothing else: no temporary file stays, and the failed rows wrote nothing.
+    EXPECT_EQ(kvtest::FileNames(out.Path()), (Strings{"one (2).mp3", "one.mp3"}));
     EXPECT_EQ(Run().CurrentJob, -1);
     // A finished run does nothing more.
     f->EzRgnBtn3Click();
@@ -198,14 +204,14 @@ TEST_F(MainFormRun, RemovingTheRunningRowEndsItsTranscoder) {
 // Whether an MP3 holds all the sound is what the transcoder reports: an MP3
 // much shorter than the container is right when the sound itself is shorter
 // (a video with a short audio track), and a file the transcoder reports cut
-// short fails whatever its size. A click on a failed row's progress says why.
+// short (11 s reached of 20) fails whatever its size. A click on a failed row's progress says why.
 TEST_F(MainFormRun, CompletenessIsWhatTheTranscoderReportsAndAFailedRowSaysWhy) {
     TempFolder in, out, tool(L"kvtool");
     FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
     FormAccess::FfmpegPath(*f) = kvtest::Utf8(kvtest::StandInTranscoder(tool.Path()));
     // Stored 21 s: a 20 s container. 8 s of sound is 128000 bytes.
     kvtest::StandInRow(Jobs(), in.Path(), L"short sound", "size 128000", 21);
-    kvtest::StandInRow(Jobs(), in.Path(), L"cut short", "size 336000 damage 1", 21);
+    kvtest::StandInRow(Jobs(), in.Path(), L"cut short", "size 336000 damage 11", 21);
     kvtest::StandInRow(Jobs(), in.Path(), L"whole but failing", "size 336000 exit 1", 21);
     kvtest::StandInRow(Jobs(), in.Path(), L"no sound", "noaudio 1 exit 1", 21);
     f->EzRgnBtn3Click();

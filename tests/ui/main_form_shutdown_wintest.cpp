@@ -155,6 +155,7 @@ void CloseDuringARun(kvtest::Program& p, const std::function<void()>& askToClose
     kvtest::WriteBytes(kvtest::FromUtf8(tempDir + "open.bat"), "@echo off\r\n");
     const fs::path standIn = kvtest::StandInTranscoder(tool.Path());
     FormAccess::FfmpegPath(f) = kvtest::Utf8(kvtest::FlakyTranscoder(tool.Path(), 0, kvtest::Utf8(standIn)));
+    kvtest::WriteBytes(out.Path() / L"running.mp3", "older");
     kvtest::StandInRow(f.Jobs(), in.Path(), L"running", "size 1000 sleep 2500", 5);
     kvtest::StandInRow(f.Jobs(), in.Path(), L"waiting", "size 100000", 5);
     f.EzRgnBtn3Click();
@@ -168,11 +169,36 @@ void CloseDuringARun(kvtest::Program& p, const std::function<void()>& askToClose
     for (const char* file : {"cygwin1.dll", "cygz.dll", "mediainfo.dll", "mediainfo.exe"})
         EXPECT_FALSE(kv::FileExists(appDir + file)) << file;
     EXPECT_FALSE(kv::FileExists(tempDir + "open.bat"));
-    // The running job's end comes and goes; the waiting row is not started.
+    // The running job ended with the window, its half-written file deleted;
+    // the waiting row is not started.
     kvtest::PumpFor(4000);
     EXPECT_EQ(kvtest::Runs(tool.Path()), 1);
-    EXPECT_FALSE(fs::exists(out.Path() / L"waiting.mp3"));
+    EXPECT_EQ(kvtest::FileNames(out.Path()), std::vector<std::string>{"running.mp3"})
+        << "only the user's older MP3 stays";
+    EXPECT_EQ(kvtest::ReadBytes(out.Path() / L"running.mp3"), "older");
     p.form.reset();
+}
+
+// The close button mid-run: the transcoder ends and its half-written MP3 goes
+// before the program does; an older MP3 of that name stays as it was.
+TEST_F(MainFormShutdownInRun, CloseButtonDuringARunLeavesTheOutputFolderAsItWas) {
+    TempFolder in, out, tool(L"kvtool");
+    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    kvtest::WriteBytes(out.Path() / L"slow.mp3", "older");
+    FormAccess::FfmpegPath(*f) = kvtest::Utf8(kvtest::StandInTranscoder(tool.Path()));
+    kvtest::StandInRow(f->Jobs(), in.Path(), L"slow", "size 5000 sleep 30000", 5);
+    f->EzRgnBtn3Click();
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return f->Jobs().Progress(0).ends_with("% Done"); }, 30000));
+    const std::string partial = FormAccess::Conversion(*f).PartialPath();
+    ASSERT_TRUE(kv::FileExists(partial));
+    bool terminated = false;
+    FormAccess::Options(*f).terminateSelf = [&] { terminated = true; };
+    f->EzRgnBtn2Click();
+    EXPECT_TRUE(terminated);
+    EXPECT_FALSE(kv::FileExists(partial));
+    EXPECT_EQ(kvtest::FileNames(out.Path()), std::vector<std::string>{"slow.mp3"});
+    EXPECT_EQ(kvtest::ReadBytes(out.Path() / L"slow.mp3"), "older");
+    EXPECT_TRUE(kvtest::ProcessesOf(tool.Path() / L"ffmpeg.exe").empty());
 }
 
 TEST_F(MainFormShutdownInRun, CloseMessageDuringARunDestroysTheWindow) {

@@ -1,0 +1,108 @@
+// The run's Windows platform with real files: the temporary output, its final
+// name, a file another program holds, and the clock that sleep does not move.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <realtimeapiset.h>
+
+#include <string>
+
+#include "convert/conversion_run_win.h"
+#include "support/win_test_util.h"
+#include "win/clock.h"
+#include "win/handle.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kvtest::TempFolder;
+
+struct Platform {
+    std::string workDir, ffmpeg;
+    kv::WinRunPlatform p{nullptr, 0, workDir, ffmpeg, nullptr};
+};
+
+// Another program's handle on a file: `share` says what it lets others do.
+kv::win::UniqueFile Hold(const fs::path& file, DWORD share) {
+    return kv::win::UniqueFile(
+        ::CreateFileW(file.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+TEST(RunPlatform, TheTemporaryNameIsFreeAndTheFinalNameReplacesAnOlderMp3InOneStep) {
+    TempFolder out;
+    Platform w;
+    const std::string final = kvtest::Utf8(out.Path() / L"song.mp3");
+    const std::string partial = w.p.PartialOutputPath(final, 7);
+    EXPECT_TRUE(partial.starts_with(final + ".")) << partial;
+    EXPECT_TRUE(partial.ends_with("-7.korvello-part")) << partial;
+    // A file that happens to have that name is no file of ours: another name is taken.
+    kvtest::WriteBytes(kvtest::FromUtf8(partial), "someone's");
+    const std::string second = w.p.PartialOutputPath(final, 7);
+    EXPECT_NE(second, partial);
+    EXPECT_TRUE(second.ends_with("-7-2.korvello-part")) << second;
+
+    kvtest::WriteBytes(out.Path() / L"song.mp3", "older");
+    kvtest::WriteBytes(kvtest::FromUtf8(second), "whole");
+    EXPECT_EQ(w.p.CommitOutput(second, final), kv::Commit::Done);
+    EXPECT_EQ(kvtest::ReadBytes(out.Path() / L"song.mp3"), "whole");
+    EXPECT_FALSE(fs::exists(kvtest::FromUtf8(second)));
+    EXPECT_EQ(kvtest::ReadBytes(kvtest::FromUtf8(partial)), "someone's");
+
+    kvtest::WriteBytes(kvtest::FromUtf8(second), "failed");
+    w.p.DiscardOutput(second);
+    EXPECT_FALSE(fs::exists(kvtest::FromUtf8(second)));
+    w.p.DiscardOutput(second);  // gone already: nothing happens
+    // A folder that does not exist refuses the name for good.
+    kvtest::WriteBytes(kvtest::FromUtf8(second), "whole");
+    EXPECT_EQ(w.p.CommitOutput(second, kvtest::Utf8(out.Path() / L"no such folder" / L"x.mp3")), kv::Commit::Failed);
+}
+
+// An older MP3 open in a player that does not share deletion, or the new file
+// held by a sync client: the name cannot be given now, later it can.
+TEST(RunPlatform, AFileHeldByAnotherProgramIsHeldNotFailed) {
+    TempFolder out;
+    Platform w;
+    const fs::path final = out.Path() / L"song.mp3", partial = out.Path() / L"song.mp3.1-1.korvello-part";
+    kvtest::WriteBytes(final, "older");
+    kvtest::WriteBytes(partial, "whole");
+    {
+        const auto player = Hold(final, FILE_SHARE_READ);
+        ASSERT_TRUE(player);
+        EXPECT_EQ(w.p.CommitOutput(kvtest::Utf8(partial), kvtest::Utf8(final)), kv::Commit::Held);
+        EXPECT_EQ(kvtest::ReadBytes(final), "older");
+    }
+    {
+        // Held without read sharing: the tick's measure cannot open it, and says so.
+        const auto scanner = Hold(partial, FILE_SHARE_WRITE);
+        ASSERT_TRUE(scanner);
+        const kv::OutputSize held = w.p.MeasureOutput(kvtest::Utf8(partial));
+        EXPECT_TRUE(held.exists);
+        EXPECT_FALSE(held.readable);
+        EXPECT_EQ(w.p.CommitOutput(kvtest::Utf8(partial), kvtest::Utf8(final)), kv::Commit::Held);
+    }
+    const kv::OutputSize free = w.p.MeasureOutput(kvtest::Utf8(partial));
+    EXPECT_TRUE(free.readable);
+    EXPECT_EQ(free.bytes, 5);
+    EXPECT_FALSE(w.p.MeasureOutput(kvtest::Utf8(out.Path() / L"none.mp3")).exists);
+    EXPECT_EQ(w.p.CommitOutput(kvtest::Utf8(partial), kvtest::Utf8(final)), kv::Commit::Done);
+    EXPECT_EQ(kvtest::ReadBytes(final), "whole");
+}
+
+// The run's clock is the system's unbiased interrupt time, which stops while
+// the PC sleeps; the tick count would count the sleep as a stall.
+TEST(RunPlatform, TheClockIsTheTimeThePcWasAwake) {
+    Platform w;
+    ULONGLONG before = 0, after = 0;
+    ASSERT_TRUE(::QueryUnbiasedInterruptTime(&before));
+    const std::uint64_t now = w.p.NowMs();
+    ASSERT_TRUE(::QueryUnbiasedInterruptTime(&after));
+    EXPECT_GE(now, before / 10000);
+    EXPECT_LE(now, after / 10000);
+    const std::uint64_t awake = kv::win::AwakeMs();
+    EXPECT_GE(awake, after / 10000);
+    EXPECT_LT(awake, after / 10000 + 1000) << "the same clock";
+    ::Sleep(100);
+    EXPECT_GE(w.p.NowMs() - now, 50u) << "the timer tick of the clock is coarse";
+}
+
+}  // namespace
