@@ -39,6 +39,10 @@ LRESULT TfrmMain::d4_ListViewCustomDrawSubItem(NMLVCUSTOMDRAW& draw) {
     case CDDS_ITEMPREPAINT:
         return CDRF_NOTIFYSUBITEMDRAW;
     case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
+        // A selected row keeps these colours too: the list would otherwise put
+        // its selection colours over them (blue on blue). The focus rectangle
+        // still shows the keyboard where it is.
+        draw.nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED);
         // Selected for the list to draw with (CDRF_NEWFONT); the list puts its own back.
         HFONT own = reinterpret_cast<HFONT>(::SendMessageW(draw.nmcd.hdr.hwndFrom, WM_GETFONT, 0, 0));
         switch (draw.iSubItem) {

@@ -2,7 +2,12 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
+#include <array>
+
+#include "support/checked.h"
 #include "support/program.h"
+#include "ui_test_util.h"
 #include "ui/layout.h"
 
 namespace {
@@ -95,6 +100,7 @@ TEST(ListColours, ClickableColumnsBlueUnderlinedOthersTheirOwn) {
         EXPECT_EQ(p.form->d4_ListViewCustomDrawSubItem(d), CDRF_NEWFONT);
         LOGFONTW lf{};
         ::GetObjectW(::GetCurrentObject(dc, OBJ_FONT), sizeof lf, &lf);
+        EXPECT_EQ(d.nmcd.uItemState & CDIS_SELECTED, 0u) << "the selection colours are not put over them";
         return std::make_pair(d.clrText, lf.lfUnderline != 0);
     };
     for (UINT state : {0u, static_cast<UINT>(CDIS_SELECTED | CDIS_FOCUS)}) {
@@ -105,6 +111,45 @@ TEST(ListColours, ClickableColumnsBlueUnderlinedOthersTheirOwn) {
         EXPECT_EQ(cell(4, state), std::make_pair(RGB(0, 0, 255), true));
     }
     ::ReleaseDC(list, dc);
+}
+
+// Drawn by the list itself: the selected, focused row shows the same blue and
+// black text on the list's own background as any other row, no selection colour.
+TEST(ListColours, TheSelectedRowKeepsItsColours) {
+    Program p;
+    p.form->Show();
+    p.form->Jobs().Append(kvtest::Checked(R"(C:\kvsel\a file name long enough.mp4)"), "a file name long enough", 5);
+    p.form->Jobs().Append(kvtest::Checked(R"(C:\kvsel\another file name.mp4)"), "another file name", 5);
+    HWND list = p.form->Control("ListView1");
+    ::SetFocus(list);
+    ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ::UpdateWindow(list);
+    kvtest::PumpFor(100);
+    const kv::ui::TPixmap shown = kvuitest::Printed(list);
+    const std::uint32_t highlight = kvuitest::FromColorRef(::GetSysColor(COLOR_HIGHLIGHT));
+    const std::uint32_t window = kvuitest::FromColorRef(::GetSysColor(COLOR_WINDOW));
+    auto cells = [&](int row, int column) {
+        RECT r{};
+        ListView_GetSubItemRect(list, row, column, LVIR_LABEL, &r);
+        int blue = 0, black = 0, selection = 0, background = 0;
+        for (int y = std::max(0L, r.top) + 2; y < std::min<LONG>(r.bottom, shown.height) - 2; ++y)
+            for (int x = std::max(0L, r.left) + 2; x < std::min<LONG>(r.right, shown.width) - 2; ++x) {
+                const std::uint32_t c = shown.At(x, y);
+                blue += c == kv::ui::Rgb(0, 0, 255);
+                black += c == 0;
+                selection += c == highlight;
+                background += c == window;
+            }
+        return std::array<int, 4>{blue, black, selection, background};
+    };
+    for (int row : {0, 1}) {
+        SCOPED_TRACE(row == 0 ? "selected" : "not selected");
+        const auto name = cells(row, 1), progress = cells(row, 2);
+        EXPECT_GT(name[0], 5) << "blue file name";
+        EXPECT_GT(progress[1], 5) << "black progress";
+        EXPECT_EQ(name[2] + progress[2], 0) << "no selection colour";
+        EXPECT_GT(name[3], name[0]) << "the list's own background";
+    }
 }
 
 }  // namespace
