@@ -53,7 +53,7 @@ set(KV_ART_NAMES background logo banner close_idle close_down close_hover minimi
 set(KV_ART_FILES)
 foreach(n ${KV_ART_NAMES})
   list(APPEND KV_ART_FILES ${KV_ART_DIR}/${n}.bmp)
-  foreach(pct 125 150 175 200)
+  foreach(pct 125 150 175 200 250 300)
     list(APPEND KV_ART_FILES ${KV_ART_DIR}/${n}@${pct}.bmp ${KV_ART_DIR}/${n}@${pct}.kvp)
   endforeach()
 endforeach()
@@ -138,9 +138,9 @@ set_tests_properties(make_media PROPERTIES FIXTURES_SETUP media)
 add_test(NAME win_tests COMMAND korvello_win_tests)
 set_tests_properties(win_tests PROPERTIES TIMEOUT 1200 FIXTURES_REQUIRED media
   ENVIRONMENT "KV_MEDIA_DIR=${CMAKE_BINARY_DIR}/media;KORVELLO_ART_DIR=${KV_ART_DIR}")
-# The window's DPI tests again on displays of 150 and 200 %: each in a Wine
+# The window's DPI tests again on displays of 150, 200, 250 and 300 %: each in a Wine
 # prefix of its own made with that DPI (KV_DPI, see kv_use_dpi in scripts/lib/kv.sh).
-foreach(dpi 144 192)
+foreach(dpi 144 192 240 288)
   add_test(NAME win_dpi_${dpi} COMMAND korvello_win_tests --gtest_filter=Dpi*)
   set_tests_properties(win_dpi_${dpi} PROPERTIES TIMEOUT 600 FIXTURES_REQUIRED media
     ENVIRONMENT "KV_DPI=${dpi};KV_MEDIA_DIR=${CMAKE_BINARY_DIR}/media")

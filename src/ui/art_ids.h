@@ -5,7 +5,7 @@
 
 #define IDI_MAINICON 1
 
-/* A picture at the window's n-th art scale (100, 125, 150, 175, 200 %) is
+/* A picture at the window's n-th art scale (100, 125, 150, 175, 200, 250, 300 %) is
    the id below plus n times this step: at 100 % a BITMAP, above it the packed
    pixels (RCDATA) that tools/art/make_art.py writes with their resource lines. */
 #define KV_ART_SCALE_STEP 1000

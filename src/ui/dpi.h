@@ -1,8 +1,9 @@
 #pragma once
 // The window's scale for a display's DPI. The layout table is in 96-dpi
 // units; every place, size, font height and shape is scaled as Windows
-// scales (MulDiv). The art is drawn at five scales; a DPI takes the nearest
-// at or above it, so a picture is only ever reduced, never enlarged.
+// scales (MulDiv). The art is drawn at seven scales; a DPI takes the nearest
+// at or above it, reduced to fit (ui/resample.h), and a DPI above the largest
+// takes the largest, enlarged.
 #include <array>
 #include <string_view>
 
@@ -11,7 +12,7 @@ namespace kv::ui {
 inline constexpr int kBaseDpi = 96;
 
 // The art's scales in percent of 96 dpi, in the order of their resource ids.
-inline constexpr std::array<int, 5> kArtScales{100, 125, 150, 175, 200};
+inline constexpr std::array<int, 7> kArtScales{100, 125, 150, 175, 200, 250, 300};
 
 // v at dpi: v * dpi / 96, rounded to the nearest, halves away from zero (MulDiv).
 [[nodiscard]] int Scale(int v, int dpi) noexcept;

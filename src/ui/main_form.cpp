@@ -14,6 +14,7 @@
 #include "ui/art_names.h"
 #include "ui/region_button_win.h"
 #include "ui/picture.h"
+#include "ui/resample.h"
 #include "ui/click_panel.h"
 #include "ui/art_ids.h"
 #include "ui/dpi.h"
@@ -146,7 +147,7 @@ void TfrmMain::BuildControls() {
             auto* b = new ui::TEzRgnBtn(this);
             b->SetName(std::string(def.name));
             if (!b->Create(Handle(), place.left, place.top, place.right - place.left, place.bottom - place.top)) break;
-            b->LoadPictureSet(def.picture, nullptr, ArtScale());
+            b->LoadPictureSet(def.picture, nullptr, ArtScale(), {place.right - place.left, place.bottom - place.top});
             if (def.look & ui::lkCrop) b->SetPaintMode(ui::pmCrop);
             b->SetHint(std::string(def.hint));
             b->SetAccessibleName(std::string(def.accessibleName));
@@ -319,11 +320,14 @@ void TfrmMain::MakeFonts() {
 }
 
 void TfrmMain::AddGraphic(HDC dc, const ui::ControlDef& def) {
+    RECT r = Placed(def);
     if (def.kind == ui::Kind::Picture && !pictures_.count(def.picture)) {
-        if (auto bmp = ui::LoadArtBitmap(ui::ArtId(def.picture, ArtScale()), ::GetModuleHandleW(nullptr)))
+        // The art of the nearest scale, at exactly the size of its place.
+        const ui::TPixmap art = ui::PixmapFromBitmap(
+            ui::LoadArtBitmap(ui::ArtId(def.picture, ArtScale()), ::GetModuleHandleW(nullptr)).Get());
+        if (auto bmp = ui::BitmapFromPixmap(ui::Resampled(art, r.right - r.left, r.bottom - r.top)))
             pictures_.emplace(std::string(def.picture), std::move(bmp));
     }
-    RECT r = Placed(def);
     if (def.kind == ui::Kind::Label) {
         // As wide as the caption, at least as laid out: where the system
         // lacks Tahoma the text runs wider than its place.
@@ -360,16 +364,15 @@ void TfrmMain::ApplyDpi(int dpi, const RECT* suggested) {
     for (TComponent* c : Components()) {
         auto* b = dynamic_cast<ui::TEzRgnBtn*>(c);
         const ui::ControlDef* def = b ? ui::FindControl(b->Name()) : nullptr;
-        if (def) b->LoadPictureSet(def->picture, nullptr, ArtScale());
+        if (!def) continue;
+        const RECT place = Placed(*def);
+        b->LoadPictureSet(def->picture, nullptr, ArtScale(), {place.right - place.left, place.bottom - place.top});
     }
     for (const auto& [name, h] : controls_) {
         const ui::ControlDef* def = ui::FindControl(name);
         if (!def) continue;
         const RECT r = Placed(*def);
-        RECT size = r;
-        if (def->kind == ui::Kind::RegionButton) ::GetClientRect(h, &size);  // its picture's size
-        ::SetWindowPos(h, nullptr, r.left, r.top, size.right - size.left, size.bottom - size.top,
-                       SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SetWindowPos(h, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
         if (!defsByHwnd_.count(h)) continue;  // no text of its own
         HFONT font = (def->look & ui::lkBold) ? boldFont_.Get() : font_.Get();
         ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -413,19 +416,8 @@ void TfrmMain::PaintGraphics(HDC dc) {
             auto it = pictures_.find(def.picture);
             if (it != pictures_.end() && it->second) {
                 win::MemoryDc mem(dc, it->second.Get());
-                const int w = g.rect.right - g.rect.left, h = g.rect.bottom - g.rect.top;
-                BITMAP bm{};
-                ::GetObjectW(it->second.Get(), sizeof bm, &bm);
-                if (bm.bmWidth > w && std::abs(bm.bmHeight) > h) {
-                    // A DPI between two art scales shows the larger art, reduced.
-                    const int oldMode = ::SetStretchBltMode(dc, HALFTONE);
-                    ::SetBrushOrgEx(dc, 0, 0, nullptr);
-                    ::StretchBlt(dc, g.rect.left, g.rect.top, w, h, mem.Get(), 0, 0, bm.bmWidth, std::abs(bm.bmHeight),
-                                 SRCCOPY);
-                    ::SetStretchBltMode(dc, oldMode);
-                } else {
-                    ::BitBlt(dc, g.rect.left, g.rect.top, w, h, mem.Get(), 0, 0, SRCCOPY);
-                }
+                ::BitBlt(dc, g.rect.left, g.rect.top, g.rect.right - g.rect.left, g.rect.bottom - g.rect.top,
+                         mem.Get(), 0, 0, SRCCOPY);
             } else if (def.name == "Image1") {
                 win::UniqueBrush face(::CreateSolidBrush(kFaceColour));
                 ::FillRect(dc, &g.rect, face.Get());

@@ -10,6 +10,7 @@
 
 #include "ui/accessible.h"
 #include "ui/art_names.h"
+#include "ui/resample.h"
 #include "win/gdi.h"
 #include "win/text.h"
 
@@ -118,10 +119,12 @@ void TEzRgnBtn::SetPicture(TPicSlot slot, TPixmap pic) {
     }
 }
 
-bool TEzRgnBtn::LoadPictureSet(std::string_view set, HMODULE module, int scalePercent) {
+bool TEzRgnBtn::LoadPictureSet(std::string_view set, HMODULE module, int scalePercent, SIZE fitTo) {
     const std::string name(set);
     const auto load = [&](const char* state) {
-        return PixmapFromBitmap(LoadArtBitmap(ArtId(name + state, scalePercent), module).Get());
+        TPixmap art = PixmapFromBitmap(LoadArtBitmap(ArtId(name + state, scalePercent), module).Get());
+        if (fitTo.cx > 0 && fitTo.cy > 0) return Resampled(art, fitTo.cx, fitTo.cy);
+        return art;
     };
     TPixmap idle = load("_idle");
     if (idle.Empty()) return false;

@@ -53,8 +53,10 @@ public:
     // The art set's idle, pressed and hover pictures ("close" loads
     // "close_idle", "close_down", "close_hover") as drawn at an art scale
     // (ui/dpi.h); module null: the program. False when the idle picture is
-    // not there. The window's shape follows the new idle picture.
-    bool LoadPictureSet(std::string_view set, HMODULE module = nullptr, int scalePercent = 100);
+    // not there. The window's shape follows the new idle picture. A size
+    // given (above 0) is the one each picture is resampled to: the button's
+    // place at a DPI between the art's scales.
+    bool LoadPictureSet(std::string_view set, HMODULE module = nullptr, int scalePercent = 100, SIZE fitTo = {});
     [[nodiscard]] const TPixmap& Picture(TPicSlot slot) const noexcept { return pics_[slot].Pixels(); }
     // The picture the button shows in its present state.
     [[nodiscard]] TPicSlot ShownPicture() const noexcept { return state_.Picture(Presence()); }

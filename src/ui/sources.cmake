@@ -4,6 +4,7 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
   src/ui/dpi.cpp
   src/ui/region_button.cpp
   src/ui/pixmap.cpp
+  src/ui/resample.cpp
 )
 list(APPEND KORVELLO_WIN_SOURCES
   src/ui/main_form.cpp

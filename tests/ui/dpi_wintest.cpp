@@ -1,6 +1,6 @@
 // The window at the display's DPI. The whole program runs these at 96 dpi
-// with the other Win32 tests, and ctest runs them again in prefixes of 144
-// and 192 dpi (win_dpi_144, win_dpi_192: KV_DPI names the prefix's DPI).
+// with the other Win32 tests, and ctest runs them again in prefixes of 144,
+// 192, 240 and 288 dpi (win_dpi_144 ...: KV_DPI names the prefix's DPI).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -18,6 +18,7 @@
 #include "ui/dpi_win.h"
 #include "ui/layout.h"
 #include "ui/picture.h"
+#include "ui/resample.h"
 #include "ui/region_button_win.h"
 #include "win/handle.h"
 #include "support/checked.h"
@@ -47,6 +48,15 @@ int ExpectedArtScale(int dpi) {
         return 175;
     case 192:
         return 200;
+    case 240:
+        return 250;
+    case 288:
+        return 300;
+    case 110:  // between two scales: the larger, reduced
+        return 125;
+    case 336:  // above the largest: the largest, enlarged
+    case 480:
+        return 300;
     default:
         ADD_FAILURE() << "no expected art scale for " << dpi << " dpi";
         return 0;
@@ -126,31 +136,34 @@ void ExpectLaidOutAt(kv::TfrmMain& f, int dpi) {
         EXPECT_TRUE(::PtInRegion(rgn.Get(), p.x, p.y)) << p.x << "," << p.y;
 }
 
-// The picture buttons show the art of the scale, and each one's shape is its
-// idle picture less the key-coloured pixels, pixel for pixel.
-void ExpectArtOfScale(kv::TfrmMain& f, int scale) {
-    SCOPED_TRACE(std::to_string(scale) + " %");
-    const int artDpi = kv::ui::DpiOfArtScale(scale);
+// The pictures show the art of the DPI's scale at exactly the size of their
+// places, and each button's shape is its idle picture less the key-coloured
+// pixels, pixel for pixel.
+void ExpectArtAt(kv::TfrmMain& f, int dpi) {
+    const int scale = ExpectedArtScale(dpi);
+    SCOPED_TRACE(std::to_string(dpi) + " dpi, art of " + std::to_string(scale) + " %");
+    EXPECT_EQ(f.ArtScale(), scale);
     auto& pictures = FormAccess::Pictures(f);
     ASSERT_TRUE(pictures.count("background"));
     BITMAP bm{};
     ASSERT_TRUE(::GetObjectW(pictures.at("background").Get(), sizeof bm, &bm));
-    EXPECT_EQ(bm.bmWidth, Scale(503, artDpi));
-    EXPECT_EQ(std::abs(bm.bmHeight), Scale(480, artDpi));
+    EXPECT_EQ(bm.bmWidth, Scale(503, dpi));
+    EXPECT_EQ(std::abs(bm.bmHeight), Scale(480, dpi));
     for (const auto& def : kv::ui::MainLayout()) {
         if (def.kind != kv::ui::Kind::RegionButton) continue;
         SCOPED_TRACE(std::string(def.name));
         kv::ui::TEzRgnBtn* b = RegionButton(f, def.name);
         ASSERT_TRUE(b);
-        const kv::ui::TPixmap art = kv::ui::PixmapFromBitmap(
+        const kv::ui::TPixmap drawn = kv::ui::PixmapFromBitmap(
             kv::ui::LoadArtBitmap(kv::ui::ArtId(std::string(def.picture) + "_idle", scale)).Get());
-        ASSERT_FALSE(art.Empty());
-        EXPECT_EQ(art.width, Scale(def.width, artDpi));
+        ASSERT_FALSE(drawn.Empty());
+        EXPECT_EQ(drawn.width, Scale(def.width, kv::ui::DpiOfArtScale(scale)));
+        const kv::ui::TPixmap art = kv::ui::Resampled(drawn, Scale(def.width, dpi), Scale(def.height, dpi));
         EXPECT_EQ(b->Picture(kv::ui::psIdle), art);
         RECT rc{};
         ::GetClientRect(b->Handle(), &rc);
-        EXPECT_EQ(rc.right, art.width);
-        EXPECT_EQ(rc.bottom, art.height);
+        EXPECT_EQ(rc.right, Scale(def.width, dpi));
+        EXPECT_EQ(rc.bottom, Scale(def.height, dpi));
         kv::win::UniqueRgn shape(::CreateRectRgn(0, 0, 0, 0));
         ASSERT_NE(::GetWindowRgn(b->Handle(), shape.Get()), ERROR);
         const std::uint32_t key = kv::ui::KeyColour(art);
@@ -164,6 +177,79 @@ void ExpectArtOfScale(kv::TfrmMain& f, int scale) {
                 if ((::PtInRegion(shape.Get(), x, y) != FALSE) != (art.At(x, y) != key)) ++wrong;
         EXPECT_EQ(wrong, 0) << "pixels whose shape is not the picture's";
     }
+}
+
+// The screen's pixels in a rectangle of it.
+kv::ui::TPixmap FromScreen(const RECT& r) {
+    kv::ui::TPixmap pic(r.right - r.left, r.bottom - r.top);
+    if (pic.Empty()) return pic;
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof bi.bmiHeader, pic.width, -pic.height, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    kv::win::UniqueBitmap bmp(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    HGDIOBJ old = ::SelectObject(dc, bmp.Get());
+    ::BitBlt(dc, 0, 0, pic.width, pic.height, screen, r.left, r.top, SRCCOPY);
+    ::GdiFlush();
+    const auto* px = static_cast<const std::uint32_t*>(bits);
+    for (std::size_t i = 0; i < pic.pixels.size(); ++i) pic.pixels[i] = px[i] & 0x00FFFFFFu;
+    ::SelectObject(dc, old);
+    ::DeleteDC(dc);
+    ::ReleaseDC(nullptr, screen);
+    return pic;
+}
+
+// A window of one loud colour under the program's: whatever of it shows
+// through the program's shape is a pixel the skin did not paint.
+class LoudBackdrop {
+public:
+    LoudBackdrop() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = ::DefWindowProcW;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"KvLoudBackdrop";
+        wc.hbrBackground = brush_.Get();
+        ::RegisterClassW(&wc);
+        window_ = ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE,
+                                    0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), nullptr,
+                                    nullptr, wc.hInstance, nullptr);
+        ::UpdateWindow(window_);
+    }
+    ~LoudBackdrop() {
+        ::DestroyWindow(window_);
+        ::UnregisterClassW(L"KvLoudBackdrop", ::GetModuleHandleW(nullptr));
+    }
+    LoudBackdrop(const LoudBackdrop&) = delete;
+    LoudBackdrop& operator=(const LoudBackdrop&) = delete;
+    [[nodiscard]] HWND Handle() const { return window_; }
+    static constexpr std::uint32_t kColour = kv::ui::Rgb(255, 0, 255);
+
+private:
+    kv::win::UniqueBrush brush_{::CreateSolidBrush(RGB(255, 0, 255))};
+    HWND window_ = nullptr;
+};
+
+// Every pixel inside the window's shape, on the screen, is the skin's.
+void ExpectEveryPixelPainted(kv::TfrmMain& f) {
+    RECT at{};
+    ::GetWindowRect(f.Handle(), &at);
+    ASSERT_LE(at.right, ::GetSystemMetrics(SM_CXSCREEN)) << "the screen holds the window";
+    ASSERT_LE(at.bottom, ::GetSystemMetrics(SM_CYSCREEN)) << "the screen holds the window";
+    kv::win::UniqueRgn shape(::CreateRectRgn(0, 0, 0, 0));
+    ASSERT_NE(::GetWindowRgn(f.Handle(), shape.Get()), ERROR);
+    const kv::ui::TPixmap shown = FromScreen(at);
+    int inside = 0, loud = 0;
+    POINT first{-1, -1};
+    for (int y = 0; y < shown.height; ++y)
+        for (int x = 0; x < shown.width; ++x) {
+            if (!::PtInRegion(shape.Get(), x, y)) continue;
+            ++inside;
+            if (shown.At(x, y) != LoudBackdrop::kColour) continue;
+            if (loud++ == 0) first = {x, y};
+        }
+    EXPECT_GT(inside, shown.width * shown.height * 9 / 10);
+    EXPECT_EQ(loud, 0) << "unpainted pixels, the first at " << first.x << "," << first.y;
 }
 
 TEST(DpiLayout, WindowControlsFontsAndShapeAreScaledForTheDisplay) {
@@ -190,11 +276,20 @@ TEST(DpiLayout, WindowControlsFontsAndShapeAreScaledForTheDisplay) {
 TEST(DpiArt, PicturesAndButtonShapesAreTheArtDrawnForTheDisplay) {
     Program p;
     kv::TfrmMain& f = *p.form;
-    const int scale = ExpectedArtScale(PrefixDpi());
-    EXPECT_EQ(f.ArtScale(), scale);
     f.Show();
     kvtest::PumpFor(100);
-    ExpectArtOfScale(f, scale);
+    ExpectArtAt(f, PrefixDpi());
+}
+
+TEST(DpiArt, TheSkinPaintsEveryPixelOfTheWindow) {
+    LoudBackdrop backdrop;
+    Program p;
+    kv::TfrmMain& f = *p.form;
+    f.Show();
+    ::SetWindowPos(backdrop.Handle(), f.Handle(), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ::RedrawWindow(f.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    kvtest::PumpFor(300);
+    ExpectEveryPixelPainted(f);
 }
 
 // Real pointer input at a point of the window's client area.
@@ -292,50 +387,51 @@ TEST(DpiChange, AMoveToAnotherDpiRescalesEverythingAndBackAgain) {
     EXPECT_EQ(at.left, 40);
     EXPECT_EQ(at.top, 30);
     ExpectLaidOutAt(f, to);
-    ExpectArtOfScale(f, ExpectedArtScale(to));
+    ExpectArtAt(f, to);
 
     // 125 %, the one scale between the prefixes' two.
     RECT small{at.left, at.top, at.left + Scale(kv::ui::kClientWidth, 120), at.top + Scale(kv::ui::kClientHeight, 120)};
     ::SendMessageW(f.Handle(), WM_DPICHANGED, MAKEWPARAM(120, 120), reinterpret_cast<LPARAM>(&small));
     kvtest::PumpFor(100);
     ExpectLaidOutAt(f, 120);
-    ExpectArtOfScale(f, ExpectedArtScale(120));
+    ExpectArtAt(f, 120);
 
     RECT back{at.left, at.top, at.left + Scale(kv::ui::kClientWidth, from),
               at.top + Scale(kv::ui::kClientHeight, from)};
     ::SendMessageW(f.Handle(), WM_DPICHANGED, MAKEWPARAM(from, from), reinterpret_cast<LPARAM>(&back));
     kvtest::PumpFor(100);
     ExpectLaidOutAt(f, from);
-    ExpectArtOfScale(f, ExpectedArtScale(from));
+    ExpectArtAt(f, from);
 }
 
-// Between two art scales the larger art is shown reduced to the layout, never
-// cut: the skin's rim lies at the window's scaled edges.
-TEST(DpiChange, BetweenTwoArtScalesTheLargerArtIsReducedToFit) {
+// Between two art scales the larger art is reduced to the layout, and above
+// the largest that one is enlarged: never cut, never short of the window. The
+// picture buttons sit exactly at their places and the skin paints every pixel.
+TEST(DpiChange, BetweenAndAboveTheArtScalesTheArtIsResampledToFit) {
+    LoudBackdrop backdrop;
     Program p;
     kv::TfrmMain& f = *p.form;
     f.Show();
-    constexpr int kBetween = 110;  // 114.6 %
-    RECT now{};
-    ::GetWindowRect(f.Handle(), &now);
-    RECT to{now.left, now.top, now.left + Scale(kv::ui::kClientWidth, kBetween),
-            now.top + Scale(kv::ui::kClientHeight, kBetween)};
-    ::SendMessageW(f.Handle(), WM_DPICHANGED, MAKEWPARAM(kBetween, kBetween), reinterpret_cast<LPARAM>(&to));
-    ::UpdateWindow(f.Handle());
-    kvtest::PumpFor(200);
-    EXPECT_EQ(f.ArtScale(), 125);
-    BITMAP bm{};
-    ASSERT_TRUE(::GetObjectW(FormAccess::Pictures(f).at("background").Get(), sizeof bm, &bm));
-    EXPECT_EQ(bm.bmWidth, Scale(503, 120));
-    const RECT g = FormAccess::GraphicRect(f, "Image1");
-    EXPECT_EQ(g.right - g.left, Scale(503, kBetween));
-    // Right of the controls, the rim a pixel inside the right edge; the
-    // face a little further in. A background cut to fit would show the face
-    // at both.
-    const int w = Scale(kv::ui::kClientWidth, kBetween), y = Scale(187, kBetween);  // between the buttons and the list
-    constexpr std::uint32_t kFace = kv::ui::Rgb(220, 220, 220);
-    EXPECT_NE(kvuitest::OnScreen(f.Handle(), w - 2, y), kFace);
-    EXPECT_EQ(kvuitest::OnScreen(f.Handle(), w - Scale(20, kBetween), y), kFace);
+    ::SetWindowPos(backdrop.Handle(), f.Handle(), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    for (const int dpi : {110, 336}) {
+        SCOPED_TRACE(std::to_string(dpi) + " dpi");
+        RECT to{0, 0, Scale(kv::ui::kClientWidth, dpi), Scale(kv::ui::kClientHeight, dpi)};
+        ::SendMessageW(f.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&to));
+        ::RedrawWindow(f.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        kvtest::PumpFor(300);
+        ExpectLaidOutAt(f, dpi);
+        ExpectArtAt(f, dpi);
+        const RECT g = FormAccess::GraphicRect(f, "Image1");
+        EXPECT_EQ(g.right - g.left, Scale(503, dpi));
+        // Right of the controls, the rim a pixel inside the right edge; the
+        // face a little further in. A background cut to fit would show the face
+        // at both, one too small the backdrop.
+        const int w = Scale(kv::ui::kClientWidth, dpi), y = Scale(187, dpi);  // between the buttons and the list
+        constexpr std::uint32_t kFace = kv::ui::Rgb(220, 220, 220);
+        EXPECT_NE(kvuitest::OnScreen(f.Handle(), w - 2, y), kFace);
+        EXPECT_EQ(kvuitest::OnScreen(f.Handle(), w - Scale(20, dpi), y), kFace);
+        ExpectEveryPixelPainted(f);
+    }
 }
 
 }  // namespace

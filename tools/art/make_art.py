@@ -6,9 +6,9 @@ Usage: make_art.py OUTDIR
 Everything is drawn here from geometry: shapes and lettering are signed
 distance fields sampled at pixel centres, which gives anti-aliased edges
 without any font or image library. The output is byte-for-byte reproducible.
-Every picture is drawn at each scale the window uses (100, 125, 150, 175 and
-200 %), the geometry multiplied before sampling, so no scale is a stretched
-copy of another. Pictures are 24-bit uncompressed BMPs (what the window
+Every picture is drawn at each scale the window uses (100, 125, 150, 175,
+200, 250 and 300 %), the geometry multiplied before sampling, so no scale is a
+stretched copy of another. Pictures are 24-bit uncompressed BMPs (what the window
 loads), the icon a hand-written .ico. The larger scales also go out packed
 (.kvp, see write_packed) with art_scaled.rc, the resource lines that embed
 them: the background alone would otherwise add 8 MB to the program. The
@@ -45,7 +45,7 @@ def mix(a, b, t):
 
 
 # The scales the window draws at, in percent of 96 dpi.
-SCALES = (100, 125, 150, 175, 200)
+SCALES = (100, 125, 150, 175, 200, 250, 300)
 
 
 def scaled(v, pct):
