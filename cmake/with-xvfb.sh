@@ -5,7 +5,7 @@ set -euo pipefail
 if [ "${KV_USE_DISPLAY:-0}" = 1 ] && [ -n "${DISPLAY:-}" ]; then exec "$@"; fi
 n=90
 while [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1920x1600x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb ":$n" -screen 0 2048x1800x24 -nolisten tcp >/dev/null 2>&1 &
 xpid=$!
 trap 'kill $xpid 2>/dev/null || true' EXIT
 for _ in $(seq 1 100); do

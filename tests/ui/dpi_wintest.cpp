@@ -129,7 +129,7 @@ void ExpectLaidOutAt(kv::TfrmMain& f, int dpi) {
     // GDI leaves the rounded rectangle's last column and row out.
     EXPECT_EQ(box.right, Scale(kv::ui::kClientWidth, dpi) - 1);
     EXPECT_EQ(box.bottom, Scale(kv::ui::kClientHeight, dpi) - 1);
-    const int w = box.right, h = box.bottom, in = Scale(4, dpi);
+    const int w = box.right, h = box.bottom, in = Scale(3, dpi);
     for (const POINT p : {POINT{in, in}, POINT{w - 1 - in, in}, POINT{in, h - 1 - in}, POINT{w - 1 - in, h - 1 - in}})
         EXPECT_FALSE(::PtInRegion(rgn.Get(), p.x, p.y)) << p.x << "," << p.y;
     for (const POINT p : {POINT{Scale(15, dpi), Scale(15, dpi)}, POINT{w / 2, h - 2}, POINT{w - 2, h / 2}})
