@@ -31,6 +31,26 @@ ff -f lavfi -i "$(tone 440 44100 20)" -c:a aac -b:a 128k -movflags +faststart fa
 head -c $(( $(stat -c %s faststart_20s.mp4) / 3 )) faststart_20s.mp4 > truncated.mp4
 rm faststart_20s.mp4
 head -c 20000 aac_stereo_video.mp4 > no_index.mp4
+# A minute of sound with 40 bytes spoiled in six audio packets: the decoder
+# complains six times and the sound lasts to the end. The same file cut at 60 %
+# keeps its index in front and loses the rest of its sound.
+ff -f lavfi -i "$(tone 440 44100 60)" -c:a aac -b:a 128k -movflags +faststart whole_60s.mp4
+python3 - whole_60s.mp4 damaged_60s.mp4 cut_60s.mp4 <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+at = 0
+while at < len(data):
+    size, kind = struct.unpack('>I4s', data[at:at + 8])
+    if kind == b'mdat':
+        start, end = at + 8, at + size
+    at += size
+for k in range(1, 7):
+    p = start + (end - start) * k // 7
+    data[p:p + 40] = bytes(40)
+open(sys.argv[2], 'wb').write(data)
+open(sys.argv[3], 'wb').write(data[:len(data) * 60 // 100])
+PY
+rm whole_60s.mp4
 printf 'this is not a video\n' > text.mp4
 : > zero.mp4
 touch .complete
