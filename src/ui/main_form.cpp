@@ -416,8 +416,8 @@ void TfrmMain::PaintGraphics(HDC dc) {
             auto it = pictures_.find(def.picture);
             if (it != pictures_.end() && it->second) {
                 win::MemoryDc mem(dc, it->second.Get());
-                ::BitBlt(dc, g.rect.left, g.rect.top, g.rect.right - g.rect.left, g.rect.bottom - g.rect.top,
-                         mem.Get(), 0, 0, SRCCOPY);
+                ::BitBlt(dc, g.rect.left, g.rect.top, g.rect.right - g.rect.left, g.rect.bottom - g.rect.top, mem.Get(),
+                         0, 0, SRCCOPY);
             } else if (def.name == "Image1") {
                 win::UniqueBrush face(::CreateSolidBrush(kFaceColour));
                 ::FillRect(dc, &g.rect, face.Get());

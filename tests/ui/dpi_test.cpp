@@ -54,9 +54,9 @@ TEST(DpiScale, RectanglesScalePlaceAndSizeAlike) {
 TEST(DpiArtScale, TheNearestScaleAtOrAboveTheDpi) {
     const struct {
         int dpi, percent;
-    } cases[] = {{96, 100},  {72, 100},  {0, 100},   {-5, 100},  {97, 125},  {120, 125}, {121, 150},
-                 {144, 150}, {145, 175}, {168, 175}, {169, 200}, {192, 200}, {193, 250}, {240, 250},
-                 {241, 300}, {288, 300}, {289, 300}, {480, 300}};
+    } cases[] = {{96, 100},  {72, 100},  {0, 100},   {-5, 100},  {97, 125},  {120, 125},
+                 {121, 150}, {144, 150}, {145, 175}, {168, 175}, {169, 200}, {192, 200},
+                 {193, 250}, {240, 250}, {241, 300}, {288, 300}, {289, 300}, {480, 300}};
     for (const auto& c : cases) EXPECT_EQ(ArtScaleFor(c.dpi), c.percent) << c.dpi << " dpi";
     int i = 0;
     for (const int percent : {100, 125, 150, 175, 200, 250, 300}) {

@@ -29,8 +29,8 @@ TEST(Resample, SizesAndTheTrivialCases) {
 // key colour around a button's shape stays key, and the skin's face its grey.
 TEST(Resample, OneColourStaysExactlyThatColour) {
     const TPixmap grey(503, 480, kKey);
-    for (const auto& [w, h] : {std::pair{460, 439}, std::pair{629, 600}, std::pair{1509, 1440}, std::pair{1006, 960},
-                               std::pair{7, 3}}) {
+    for (const auto& [w, h] :
+         {std::pair{460, 439}, std::pair{629, 600}, std::pair{1509, 1440}, std::pair{1006, 960}, std::pair{7, 3}}) {
         const TPixmap r = Resampled(grey, w, h);
         int other = 0;
         for (std::uint32_t c : r.pixels) other += c != kKey;
@@ -57,7 +57,7 @@ TEST(Resample, ReducingAveragesWhatEachPixelCovers) {
     row.Set(1, 0, Rgb(90, 90, 90));
     row.Set(2, 0, Rgb(180, 180, 180));
     const TPixmap two = Resampled(row, 2, 1);
-    EXPECT_EQ(two.At(0, 0), Rgb(30, 30, 30));    // (0 x 1 + 90 x 0.5) / 1.5
+    EXPECT_EQ(two.At(0, 0), Rgb(30, 30, 30));     // (0 x 1 + 90 x 0.5) / 1.5
     EXPECT_EQ(two.At(1, 0), Rgb(150, 150, 150));  // (90 x 0.5 + 180 x 1) / 1.5
 }
 
