@@ -82,7 +82,9 @@ test: test-native test-fuzz test-win test-tools test-e2e
 run: win
 	@scripts/run.sh $(abspath $(WIN))
 
-bench: win
+bench: win native
+	@cmake --build $(NATIVE) -j $(JOBS) --target report_search_bench
+	@$(NATIVE)/report_search_bench
 	@cmake --build $(WIN) -j $(JOBS) --target korvello_bench
 	@cmake/with-xvfb.sh bench/run_all.sh $(abspath $(WIN))
 

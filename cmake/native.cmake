@@ -28,3 +28,6 @@ add_test(NAME format COMMAND ${CMAKE_SOURCE_DIR}/tests/format_test.sh ${CMAKE_SO
 add_test(NAME tidy COMMAND ${CMAKE_SOURCE_DIR}/tests/tidy_test.sh ${CMAKE_BINARY_DIR})
 # The README states the version the project is built as.
 add_test(NAME readme_version COMMAND grep -qF "Version: ${PROJECT_VERSION} " ${CMAKE_SOURCE_DIR}/README.md)
+# A benchmark of reading the transcoder's report (make bench).
+add_executable(report_search_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/report_search.cpp)
+target_link_libraries(report_search_bench PRIVATE korvello_portable)

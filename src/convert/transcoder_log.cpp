@@ -12,33 +12,43 @@ namespace {
 
 bool Has(std::string_view log, std::string_view text) { return log.find(text) != std::string_view::npos; }
 
-// The first place of `needle` in `text`, in time linear in both (Knuth, Morris
+// Text to find, searched for in time linear in what is searched (Knuth, Morris
 // and Pratt): a report can hold a megabyte on one line, and a path many times.
-std::size_t FindLinear(std::string_view text, std::string_view needle) {
-    if (needle.empty()) return 0;
-    std::vector<std::size_t> border(needle.size(), 0);
-    for (std::size_t i = 1, k = 0; i < needle.size(); ++i) {
-        while (k > 0 && needle[i] != needle[k]) k = border[k - 1];
-        if (needle[i] == needle[k]) ++k;
-        border[i] = k;
+class Needle {
+public:
+    explicit Needle(std::string_view text) : text_(text), border_(text.size(), 0) {
+        for (std::size_t i = 1, k = 0; i < text_.size(); ++i) {
+            while (k > 0 && text_[i] != text_[k]) k = border_[k - 1];
+            if (text_[i] == text_[k]) ++k;
+            border_[i] = k;
+        }
     }
-    for (std::size_t i = 0, k = 0; i < text.size(); ++i) {
-        while (k > 0 && text[i] != needle[k]) k = border[k - 1];
-        if (text[i] == needle[k]) ++k;
-        if (k == needle.size()) return i + 1 - k;
+    // Its first place in `hay`.
+    [[nodiscard]] std::size_t In(std::string_view hay) const {
+        if (text_.empty()) return 0;
+        for (std::size_t i = 0, k = 0; i < hay.size(); ++i) {
+            while (k > 0 && hay[i] != text_[k]) k = border_[k - 1];
+            if (hay[i] == text_[k]) ++k;
+            if (k == text_.size()) return i + 1 - k;
+        }
+        return std::string_view::npos;
     }
-    return std::string_view::npos;
-}
+
+private:
+    std::string_view text_;
+    std::vector<std::size_t> border_;
+};
 
 // Lines of the log that name this path, then say what went wrong with it.
 bool PathReports(std::string_view log, std::string_view path, std::string_view what) {
     if (path.empty()) return false;
+    const Needle named(path), said(what);
     std::size_t begin = 0;
     while (begin < log.size()) {
         const std::size_t end = std::min(log.find_first_of("\r\n", begin), log.size());
         const std::string_view line = log.substr(begin, end - begin);
-        const std::size_t at = FindLinear(line, path);
-        if (at != std::string_view::npos && FindLinear(line.substr(at), what) != std::string_view::npos) return true;
+        const std::size_t at = named.In(line);
+        if (at != std::string_view::npos && said.In(line.substr(at)) != std::string_view::npos) return true;
         begin = end + 1;
     }
     return false;
