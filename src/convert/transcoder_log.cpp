@@ -145,7 +145,8 @@ std::string FailureReason(Failure failure) {
     case Failure::DiskFull:
         return "The disk is full.";
     case Failure::OutputLocked:
-        return "Another program kept the MP3 file open, so it could not be saved.";
+        return "The MP3 file could not be saved: another program kept it open, or the output folder "
+               "cannot be written to.";
     case Failure::Unknown:
         break;
     }

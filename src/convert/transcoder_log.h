@@ -17,7 +17,7 @@ enum class Failure : std::uint8_t {
     InputMissing,  // the file is gone or cannot be opened
     OutputFolder,  // the output folder is missing or cannot be written
     DiskFull,
-    OutputLocked,  // another program kept the MP3 open until the end
+    OutputLocked,  // the finished MP3 could not be given its name: held open, or the folder refuses it
     Unknown,
 };
 

@@ -80,8 +80,11 @@ if lock_folder "$OUT"; then
     check "the output folder refuses new files" "a file could still be created in $OUT" refuses_new_files "$OUT"
     rows=$(drive wait-idle 180)
     check "the run ends" "rows: $rows" [ $? -eq 0 ]
-    # The first MP3 was already open; the others cannot be created.
-    check_converted long_240s "$rows" "$OUT/long_240s.mp3" "$MEDIA/long_240s.mp4"
+    # The first MP3 was already open and is written whole, but the folder no
+    # longer lets it take its name: it fails, and no MP3 stands under that name.
+    # The others cannot be created.
+    check_failed long_240s "$rows"
+    check "no MP3 under a finished name in the locked folder" "$(ls "$OUT")" [ ! -e "$OUT/long_240s.mp3" ]
     check_failed aac_mono_48k "$rows"
     check_failed aac_stereo_video "$rows"
     unlock_folder "$OUT"
