@@ -22,6 +22,14 @@ add_test(NAME include_layers_refuses_upward
          COMMAND ${CMAKE_SOURCE_DIR}/tests/layers_test.sh ${CMAKE_SOURCE_DIR}/tests/support/layers_fixture)
 set_tests_properties(include_layers_refuses_upward PROPERTIES
                      PASS_REGULAR_EXPRESSION "upward include: components/timer.h -> app/settings.h")
+# A handler name that binds nothing stops the build: the same file with one
+# misspelt name must not compile, and compiles without it.
+foreach(misspelt 0 1)
+  add_test(NAME handler_names_bound_at_build_${misspelt}
+           COMMAND ${CMAKE_CXX_COMPILER} -std=c++20 -fsyntax-only -I${CMAKE_SOURCE_DIR}/src -DKV_MISSPELT_HANDLER=${misspelt}
+                   ${CMAKE_SOURCE_DIR}/tests/ui/handler_table_test.cpp)
+endforeach()
+set_tests_properties(handler_names_bound_at_build_1 PROPERTIES WILL_FAIL TRUE)
 # Habits: every C++ file formatted as .clang-format says, and the portable
 # sources clean under clang-tidy (.clang-tidy).
 add_test(NAME format COMMAND ${CMAKE_SOURCE_DIR}/tests/format_test.sh ${CMAKE_SOURCE_DIR})

@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "convert/job_rules.h"
 
 namespace kv {
 
-ConversionRun::ConversionRun(RunState& state, IJobTable& jobs, IRunPlatform& platform, TComponent* timerOwner)
+ConversionRun::ConversionRun(RunState& state, JobList& jobs, IRunPlatform& platform, TComponent* timerOwner)
     : state_(state), jobs_(jobs), platform_(platform), timerOwner_(timerOwner) {}
 
 ConversionRun::~ConversionRun() { Abandon(); }
@@ -47,14 +48,9 @@ void ConversionRun::Convert() {
 // Starts the first pending row. False when there was none (CurrentJob is then
 // -1) or when its transcoder could not be started (the row then reads "Failed").
 bool ConversionRun::StartNextJob() {
-    state_.CurrentJob = -1;
-    for (int i = 0; i < jobs_.Count(); ++i) {
-        if (jobs_.Progress(i) == kPending) {
-            state_.CurrentJob = i;
-            break;
-        }
-    }
-    if (state_.CurrentJob == -1) return false;
+    const Job* job = jobs_.FirstPending();
+    state_.CurrentJob = job ? jobs_.IndexOf(job->id) : -1;
+    if (!job) return false;
     if (!runActive_) {
         runActive_ = true;
         runOutputs_.clear();
@@ -62,26 +58,25 @@ bool ConversionRun::StartNextJob() {
         failedInRun_ = false;
     }
 
-    const std::optional<CheckedPath> input = jobs_.Input(state_.CurrentJob);
-    state_.InputPath = input ? input->Text() : std::string();
+    state_.InputPath = job->input.Text();
     // Two rows of one run with the same file name must not overwrite each other;
     // a file from before the run is overwritten as the user expects.
     state_.OutputPath = FreeOutputPath(OutputPathFor(platform_.WorkDir(), state_.InputPath), runOutputs_);
-    currentJobId_ = jobs_.IdAt(state_.CurrentJob);
+    currentJobId_ = job->id;
     partialPath_ = platform_.PartialOutputPath(state_.OutputPath, currentJobId_);
     verdict_.reset();
     // A line that cannot carry the paths is never started.
-    const std::optional<std::string> args = input ? FfmpegArgsFor(*input, partialPath_) : std::nullopt;
+    const std::optional<std::string> args = FfmpegArgsFor(job->input, partialPath_);
     state_.FfmpegArgs = args.value_or("");
-    currentDuration_ = std::strtoll(jobs_.Duration(state_.CurrentJob).c_str(), nullptr, 10);
+    currentDuration_ = job->duration;
     state_.ExpectedSize = ExpectedSizeFor(currentDuration_, state_.OutputRateKB);
     runOutputs_.insert(LowerAscii(state_.OutputPath));
+    jobs_.Start(currentJobId_, state_.OutputPath);
 
     secondStartLeft_ = true;
     if (!args || !StartTranscoder()) {
         partialPath_.clear();
-        jobs_.SetProgress(state_.CurrentJob, std::string(kFailed));
-        jobs_.SetFailure(state_.CurrentJob, Failure::NotStarted);
+        jobs_.Finish(std::exchange(currentJobId_, 0), Failure::NotStarted);
         ++finishedInRun_;
         failedInRun_ = true;
         return false;
@@ -100,12 +95,11 @@ bool ConversionRun::StartNextJob() {
         // A job nobody can follow must not leave the window busy for good.
         Abandon();
         state_.Busy = false;
-        jobs_.SetProgress(state_.CurrentJob, std::string(kFailed));
-        jobs_.SetFailure(state_.CurrentJob, Failure::Unknown);
+        jobs_.Finish(job->id, Failure::Unknown);
         throw;
     }
     currentTimer_ = timer.release();
-    ReportProgress(state_.CurrentJob, 0);
+    ReportProgress(0);
     return true;
 }
 
@@ -123,7 +117,7 @@ void ConversionRun::Tick(TAdvancedTimer* sender) {
     if (row < 0) {
         // The running row was removed: its transcoder goes with it.
         if (transcoder_) transcoder_->Terminate();
-        FinishJob(sender, Failure::Unknown, -1);
+        FinishJob(sender, Failure::Unknown);
         return;
     }
     state_.CurrentJob = row;
@@ -134,17 +128,17 @@ void ConversionRun::Tick(TAdvancedTimer* sender) {
         // Held open by another program for a moment: only the stall rule ends the job.
         if (StalledNow()) {
             if (transcoder_ && !exited) transcoder_->Terminate();
-            FinishJob(sender, exited ? Failure::OutputLocked : Failure::Stalled, row);
+            FinishJob(sender, exited ? Failure::OutputLocked : Failure::Stalled);
         }
         return;
     }
     if (size.exists) {
         const std::int64_t percent = PercentOf(size.bytes, state_.ExpectedSize);
-        jobs_.SetProgress(row, PercentText(percent));
-        ReportProgress(row, percent);
+        jobs_.SetPercent(currentJobId_, percent);
+        ReportProgress(percent);
     }
     if (exited) {
-        Finished(sender, transcoder_ ? transcoder_->ExitCode() : 1, size, row);
+        Finished(sender, transcoder_ ? transcoder_->ExitCode() : 1, size);
         return;
     }
     if (size.exists) state_.LastSize = size.bytes;
@@ -156,7 +150,7 @@ void ConversionRun::Tick(TAdvancedTimer* sender) {
         grownAtMs_ = platform_.NowMs();
     } else if (StalledNow()) {
         if (transcoder_) transcoder_->Terminate();
-        FinishJob(sender, Failure::Stalled, row);
+        FinishJob(sender, Failure::Stalled);
     }
 }
 
@@ -164,7 +158,7 @@ bool ConversionRun::StalledNow() const { return platform_.NowMs() - grownAtMs_ >
 
 // The transcoder has ended: judge its output once, then give a whole MP3 its
 // name, on later ticks too while another program holds one of the files.
-void ConversionRun::Finished(TAdvancedTimer* timer, std::uint32_t code, const OutputSize& size, int row) {
+void ConversionRun::Finished(TAdvancedTimer* timer, std::uint32_t code, const OutputSize& size) {
     if (!verdict_) {
         // Now and then a transcoder fails before it has written a byte, and the
         // same file converts on a second start; a file that cannot be converted
@@ -176,19 +170,19 @@ void ConversionRun::Finished(TAdvancedTimer* timer, std::uint32_t code, const Ou
         verdict_ = Verdict(code, size);
     }
     if (*verdict_ != Failure::None) {
-        FinishJob(timer, *verdict_, row);
+        FinishJob(timer, *verdict_);
         return;
     }
     switch (platform_.CommitOutput(partialPath_, state_.OutputPath)) {
     case Commit::Done:
         partialPath_.clear();
-        FinishJob(timer, Failure::None, row);
+        FinishJob(timer, Failure::None);
         return;
     case Commit::Held:
-        if (StalledNow()) FinishJob(timer, Failure::OutputLocked, row);
+        if (StalledNow()) FinishJob(timer, Failure::OutputLocked);
         return;
     case Commit::Failed:
-        FinishJob(timer, Failure::OutputFolder, row);
+        FinishJob(timer, Failure::OutputFolder);
         return;
     }
 }
@@ -220,19 +214,12 @@ void ConversionRun::OnJobExited(std::int64_t jobId) {
 
 // Ends the current job: its row reads "Done" with "MP3", or "Failed" and what it
 // wrote goes; then the next pending row starts and this job's timer goes.
-void ConversionRun::FinishJob(TAdvancedTimer* timer, Failure failure, int row) {
+void ConversionRun::FinishJob(TAdvancedTimer* timer, Failure failure) {
     if (!partialPath_.empty()) platform_.DiscardOutput(partialPath_);
     partialPath_.clear();
-    if (row >= 0) {
+    if (jobs_.Finish(currentJobId_, failure)) {
         ++finishedInRun_;
         if (failure != Failure::None) failedInRun_ = true;
-        if (failure == Failure::None) {
-            jobs_.SetProgress(row, std::string(kDone));
-            jobs_.SetConverted(row, std::string(kConvertedMark));
-        } else {
-            jobs_.SetProgress(row, std::string(kFailed));
-            jobs_.SetFailure(row, failure);
-        }
     }
     transcoder_.reset();
     currentJobId_ = 0;
@@ -244,11 +231,9 @@ void ConversionRun::FinishJob(TAdvancedTimer* timer, Failure failure, int row) {
 }
 
 // The rows of the run are those it finished and those still to do, the
-// running one (at `current`) included; rows removed on the way leave it.
-void ConversionRun::ReportProgress(int current, std::int64_t runningPercent) {
-    std::uint64_t pending = 0;  // the running row reads "Pending" until its first tick
-    for (int i = 0; i < jobs_.Count(); ++i)
-        if (i != current && jobs_.Progress(i) == kPending) ++pending;
+// running one included; rows removed on the way leave it.
+void ConversionRun::ReportProgress(std::int64_t runningPercent) {
+    const auto pending = static_cast<std::uint64_t>(jobs_.CountIn(JobState::Pending));
     const std::uint64_t rows = static_cast<std::uint64_t>(finishedInRun_) + pending + 1;
     const std::uint64_t percent = static_cast<std::uint64_t>(std::clamp<std::int64_t>(runningPercent, 0, 100));
     platform_.ShowProgress({failedInRun_ ? RunProgress::State::Error : RunProgress::State::Normal,

@@ -12,6 +12,7 @@
 
 #include "app/checked_path.h"
 #include "components/advantmr.h"
+#include "convert/job_list.h"
 #include "convert/transcoder_log.h"
 
 namespace kv {
@@ -24,23 +25,6 @@ struct RunState {
     int CurrentJob = 0;
     std::int64_t LastSize = 0;
     std::string OutputPath, InputPath, FfmpegArgs;
-};
-
-// What the run needs of the job list.
-class IJobTable {
-public:
-    virtual ~IJobTable() = default;
-    [[nodiscard]] virtual int Count() const = 0;
-    [[nodiscard]] virtual std::string Progress(int index) const = 0;
-    virtual void SetProgress(int index, const std::string& text) = 0;
-    virtual void SetConverted(int index, const std::string& text) = 0;
-    // The row's input as the border check let it in; nothing for a row without one.
-    [[nodiscard]] virtual std::optional<CheckedPath> Input(int index) const = 0;
-    [[nodiscard]] virtual std::string Duration(int index) const = 0;
-    [[nodiscard]] virtual std::int64_t IdAt(int index) const = 0;
-    [[nodiscard]] virtual int IndexOf(std::int64_t id) const = 0;  // -1 when the row is gone
-    // Why the row's job failed, for the user who asks.
-    virtual void SetFailure(int index, Failure failure) = 0;
 };
 
 // A started transcoder. Its owner ends the watch on it when it lets it go.
@@ -115,7 +99,7 @@ public:
     static constexpr std::uint64_t kStallMs = 60000;
 
     // `timerOwner` owns each job's timer; the run deletes it when the job ends.
-    ConversionRun(RunState& state, IJobTable& jobs, IRunPlatform& platform, TComponent* timerOwner);
+    ConversionRun(RunState& state, JobList& jobs, IRunPlatform& platform, TComponent* timerOwner);
     ~ConversionRun();
     ConversionRun(const ConversionRun&) = delete;
     ConversionRun& operator=(const ConversionRun&) = delete;
@@ -141,14 +125,14 @@ public:
 private:
     bool StartNextJob();
     bool StartTranscoder();
-    void FinishJob(TAdvancedTimer* timer, Failure failure, int row);
-    void Finished(TAdvancedTimer* timer, std::uint32_t code, const OutputSize& size, int row);
+    void FinishJob(TAdvancedTimer* timer, Failure failure);
+    void Finished(TAdvancedTimer* timer, std::uint32_t code, const OutputSize& size);
     Failure Verdict(std::uint32_t code, const OutputSize& size);
     [[nodiscard]] bool StalledNow() const;
-    void ReportProgress(int current, std::int64_t runningPercent);
+    void ReportProgress(std::int64_t runningPercent);
 
     RunState& state_;
-    IJobTable& jobs_;
+    JobList& jobs_;
     IRunPlatform& platform_;
     TComponent* timerOwner_;
     // The running job: its row's id, its transcoder, and the outputs this run wrote.

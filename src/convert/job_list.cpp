@@ -1,135 +1,117 @@
 #include "convert/job_list.h"
 
-#include <commctrl.h>
-
-#include "win/text.h"
+#include "convert/job_rules.h"
 
 namespace kv {
 
-namespace {
-
-std::string ListBoxText(HWND box, int index) {
-    const LRESULT len = ::SendMessageW(box, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (len == LB_ERR) return {};
-    std::wstring buf(static_cast<size_t>(len) + 1, L'\0');
-    const LRESULT got =
-        ::SendMessageW(box, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buf.data()));
-    buf.resize(got == LB_ERR ? 0 : static_cast<size_t>(got));
-    return win::Narrow(buf);
+std::string ProgressText(const Job& job) {
+    switch (job.state) {
+    case JobState::Pending:
+        return std::string(kPending);
+    case JobState::Running:
+        // Until its first measure a running row still reads as it did.
+        return job.percent ? PercentText(*job.percent) : std::string(kPending);
+    case JobState::Done:
+        return std::string(kDone);
+    case JobState::Failed:
+        return std::string(kFailed);
+    }
+    return {};
 }
 
-void ListBoxAdd(HWND box, const std::string& text) {
-    const std::wstring w = win::Widen(text);
-    ::SendMessageW(box, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str()));
+std::string ConvertedText(const Job& job) {
+    return job.state == JobState::Done ? std::string(kConvertedMark) : std::string();
 }
-
-}  // namespace
-
-JobList::JobList(HWND listView, HWND pathsList, HWND durationsList)
-    : list_(listView), paths_(pathsList), durations_(durationsList) {}
 
 std::int64_t JobList::Append(const CheckedPath& path, const std::string& displayName, int duration) {
-    ListBoxAdd(paths_, path.Text());
-    ListBoxAdd(durations_, std::to_string(duration));
-    const std::int64_t id = nextId_++;
-    inputs_.insert_or_assign(id, path);
-    std::wstring caption = L"MP4";
-    LVITEMW item{};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = Count();
-    item.pszText = caption.data();
-    item.lParam = static_cast<LPARAM>(id);
-    const int row = static_cast<int>(::SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    const std::string cells[] = {displayName, "Pending", "", "X"};
-    for (int c = 0; c < 4; ++c) {
-        std::wstring w = win::Widen(cells[c]);
-        LVITEMW sub{};
-        sub.iSubItem = c + 1;
-        sub.pszText = w.data();
-        ::SendMessageW(list_, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sub));
-    }
-    return id;
+    jobs_.push_back(Job{nextId_++, path, displayName, duration});
+    if (view_) view_->Added(jobs_.back());
+    return jobs_.back().id;
 }
 
-void JobList::Remove(int index) {
-    inputs_.erase(IdAt(index));
-    failures_.erase(IdAt(index));
-    ::SendMessageW(durations_, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
-    ::SendMessageW(paths_, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
-    ::SendMessageW(list_, LVM_DELETEITEM, static_cast<WPARAM>(index), 0);
+bool JobList::Remove(std::int64_t id) {
+    const int index = IndexOf(id);
+    if (index < 0) return false;
+    jobs_.erase(jobs_.begin() + index);
+    if (view_) view_->Removed(index);
+    return true;
 }
 
-int JobList::Count() const { return static_cast<int>(::SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0)); }
-
-int JobList::Selected() const {
-    return static_cast<int>(::SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-}
-
-std::string JobList::Cell(int index, int column) const {
-    if (index < 0 || index >= Count()) return {};
-    std::wstring buf(1024, L'\0');
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = buf.data();
-    item.cchTextMax = static_cast<int>(buf.size());
-    const LRESULT n =
-        ::SendMessageW(list_, LVM_GETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
-    buf.resize(static_cast<size_t>(n));
-    return win::Narrow(buf);
-}
-
-std::string JobList::Progress(int index) const { return Cell(index, 2); }
-std::string JobList::Converted(int index) const { return Cell(index, 3); }
-
-void JobList::SetProgress(int index, const std::string& text) {
-    std::wstring w = win::Widen(text);
-    LVITEMW sub{};
-    sub.iSubItem = 2;
-    sub.pszText = w.data();
-    ::SendMessageW(list_, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&sub));
-}
-
-void JobList::SetConverted(int index, const std::string& text) {
-    std::wstring w = win::Widen(text);
-    LVITEMW sub{};
-    sub.iSubItem = 3;
-    sub.pszText = w.data();
-    ::SendMessageW(list_, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&sub));
-}
-
-std::optional<CheckedPath> JobList::Input(int index) const {
-    const auto it = inputs_.find(IdAt(index));
-    if (it == inputs_.end()) return std::nullopt;
-    return it->second;
-}
-
-std::string JobList::Path(int index) const {
-    const auto input = Input(index);
-    return input ? input->Text() : std::string();
-}
-std::string JobList::Duration(int index) const { return ListBoxText(durations_, index); }
-
-std::int64_t JobList::IdAt(int index) const {
-    LVITEMW item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = index;
-    if (!::SendMessageW(list_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return 0;
-    return static_cast<std::int64_t>(item.lParam);
+const Job* JobList::Find(std::int64_t id) const {
+    const int index = IndexOf(id);
+    return index < 0 ? nullptr : &jobs_[static_cast<std::size_t>(index)];
 }
 
 int JobList::IndexOf(std::int64_t id) const {
-    LVFINDINFOW find{};
-    find.flags = LVFI_PARAM;
-    find.lParam = static_cast<LPARAM>(id);
-    return static_cast<int>(
-        ::SendMessageW(list_, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+    for (std::size_t i = 0; i < jobs_.size(); ++i)
+        if (jobs_[i].id == id) return static_cast<int>(i);
+    return -1;
 }
 
-void JobList::SetFailure(int index, Failure failure) { failures_[IdAt(index)] = failure; }
+const Job* JobList::FirstPending() const {
+    for (const Job& job : jobs_)
+        if (job.state == JobState::Pending) return &job;
+    return nullptr;
+}
+
+int JobList::CountIn(JobState state) const {
+    int n = 0;
+    for (const Job& job : jobs_) n += job.state == state ? 1 : 0;
+    return n;
+}
+
+template <class Change>
+bool JobList::Update(std::int64_t id, Change change) {
+    const int index = IndexOf(id);
+    if (index < 0) return false;
+    Job& job = jobs_[static_cast<std::size_t>(index)];
+    change(job);
+    if (view_) view_->Changed(index, job);
+    return true;
+}
+
+bool JobList::SetState(std::int64_t id, JobState state) {
+    return Update(id, [state](Job& job) {
+        job.state = state;
+        job.percent.reset();
+        if (state != JobState::Failed) job.failure = Failure::None;
+    });
+}
+
+bool JobList::Start(std::int64_t id, const std::string& output) {
+    return Update(id, [&output](Job& job) {
+        job.state = JobState::Running;
+        job.percent.reset();
+        job.output = output;
+    });
+}
+
+bool JobList::SetPercent(std::int64_t id, std::int64_t percent) {
+    return Update(id, [percent](Job& job) { job.percent = percent; });
+}
+
+bool JobList::Finish(std::int64_t id, Failure failure) {
+    return Update(id, [failure](Job& job) {
+        job.state = failure == Failure::None ? JobState::Done : JobState::Failed;
+        job.percent.reset();
+        job.failure = failure;
+    });
+}
+
+std::string JobList::Progress(int index) const {
+    return index >= 0 && index < Count() ? ProgressText(At(index)) : std::string();
+}
+
+std::string JobList::Converted(int index) const {
+    return index >= 0 && index < Count() ? ConvertedText(At(index)) : std::string();
+}
+
+std::string JobList::Path(int index) const {
+    return index >= 0 && index < Count() ? At(index).input.Text() : std::string();
+}
 
 Failure JobList::FailureAt(int index) const {
-    const auto it = failures_.find(IdAt(index));
-    return it == failures_.end() ? Failure::None : it->second;
+    return index >= 0 && index < Count() ? At(index).failure : Failure::None;
 }
 
 }  // namespace kv

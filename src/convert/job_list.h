@@ -1,54 +1,80 @@
 #pragma once
-// The job list: the visible list with its five columns and the two hidden lists
-// of paths and durations, always holding one entry per row at the same index.
-#include <windows.h>
-
+// The jobs: what the user added, each with its own state. The list view's rows
+// and the hidden stores only show them; nothing the program decides is read
+// back from a control, which any program on the desktop can rewrite.
 #include <cstdint>
-#include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "app/checked_path.h"
 #include "convert/add_commands.h"
-#include "convert/conversion_run.h"
+#include "convert/transcoder_log.h"
 
 namespace kv {
 
-class JobList final : public IJobTable, public IJobSink {
+enum class JobState : std::uint8_t { Pending, Running, Done, Failed };
+
+struct Job {
+    std::int64_t id = 0;  // for life: a job keeps it when jobs above it go
+    CheckedPath input;
+    std::string name;  // as the row shows it
+    int duration = 0;  // the stored duration: whole seconds plus one
+    JobState state = JobState::Pending;
+    std::optional<std::int64_t> percent;  // while running, once its output was measured
+    std::string output;                   // the MP3 it writes, once started
+    Failure failure = Failure::None;
+};
+
+// The cells a job's row shows.
+std::string ProgressText(const Job& job);   // "Pending", "42% Done", "Done", "Failed"
+std::string ConvertedText(const Job& job);  // "MP3" once done
+
+// Whatever shows the jobs; told of every change, in the list's order.
+class IJobView {
 public:
-    JobList(HWND listView, HWND pathsList, HWND durationsList);
+    virtual ~IJobView() = default;
+    virtual void Added(const Job& job) = 0;  // at the end
+    virtual void Changed(int index, const Job& job) = 0;
+    virtual void Removed(int index) = 0;
+};
 
-    // Appends to all three lists: path, duration, then the row
-    // "MP4" | display name | "Pending" | "" | "X". Gives the row's id.
+class JobList : public IJobSink {
+public:
+    explicit JobList(IJobView* view = nullptr) : view_(view) {}
+
     std::int64_t Append(const CheckedPath& path, const std::string& displayName, int duration) override;
-    // Removes one index from all three: durations, paths, then the row.
-    void Remove(int index);
+    // False when no job has this id.
+    bool Remove(std::int64_t id);
 
-    [[nodiscard]] int Count() const override;
-    [[nodiscard]] int Selected() const;  // -1 when no row is selected
-    [[nodiscard]] std::string Progress(int index) const override;
-    void SetProgress(int index, const std::string& text) override;
+    [[nodiscard]] int Count() const noexcept { return static_cast<int>(jobs_.size()); }
+    // By place in the list, as the rows show them; index must be below Count().
+    [[nodiscard]] const Job& At(int index) const { return jobs_.at(static_cast<std::size_t>(index)); }
+    [[nodiscard]] const Job* Find(std::int64_t id) const;
+    [[nodiscard]] int IndexOf(std::int64_t id) const;  // -1 when the job is gone
+    // The first job still to do; nothing when none is.
+    [[nodiscard]] const Job* FirstPending() const;
+    [[nodiscard]] int CountIn(JobState state) const;
+
+    // Changes of one job; each is shown at once. False when the job is gone.
+    bool SetState(std::int64_t id, JobState state);
+    bool Start(std::int64_t id, const std::string& output);
+    bool SetPercent(std::int64_t id, std::int64_t percent);
+    bool Finish(std::int64_t id, Failure failure);  // Done for Failure::None, else Failed
+
+    // The cells of the row at `index`, as shown; empty past the end.
+    [[nodiscard]] std::string Progress(int index) const;
     [[nodiscard]] std::string Converted(int index) const;
-    void SetConverted(int index, const std::string& text) override;
-    // The row's input, as it was added: never read back from the hidden
-    // store, which any program on the desktop can rewrite.
-    [[nodiscard]] std::optional<CheckedPath> Input(int index) const override;
     [[nodiscard]] std::string Path(int index) const;
-    [[nodiscard]] std::string Duration(int index) const override;
-    [[nodiscard]] std::string Cell(int index, int column) const;
-
-    // Rows keep an id for life, so a run can follow its own row when rows above it go.
-    [[nodiscard]] std::int64_t IdAt(int index) const override;
-    [[nodiscard]] int IndexOf(std::int64_t id) const override;  // -1 when the row is gone
-    void SetFailure(int index, Failure failure) override;
-    // Why the row failed; Failure::None for a row that has not.
     [[nodiscard]] Failure FailureAt(int index) const;
 
-    [[nodiscard]] HWND ListView() const noexcept { return list_; }
-
 private:
-    HWND list_, paths_, durations_;
+    template <class Change>
+    bool Update(std::int64_t id, Change change);
+
+    IJobView* view_;
+    std::vector<Job> jobs_;
     std::int64_t nextId_ = 1;
-    std::map<std::int64_t, Failure> failures_;
-    std::map<std::int64_t, CheckedPath> inputs_;
 };
 
 }  // namespace kv

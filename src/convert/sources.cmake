@@ -2,11 +2,11 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
   src/convert/add_commands.cpp
   src/convert/conversion_run.cpp
   src/convert/duration_probe.cpp
+  src/convert/job_list.cpp
   src/convert/job_rules.cpp
   src/convert/transcoder_log.cpp
 )
 list(APPEND KORVELLO_WIN_SOURCES
   src/convert/conversion_run_win.cpp
   src/convert/duration_probe_win.cpp
-  src/convert/job_list.cpp
 )

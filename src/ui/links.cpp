@@ -1,18 +1,12 @@
-// The publisher's links and the colouring of the job list.
+// The publisher's links, as the pointer and a screen reader find them, and the
+// colouring of the job list.
+#include <oleacc.h>
+
+#include "ui/accessible.h"
 #include "ui/main_form.h"
+#include "win/text.h"
 
 namespace kv {
-
-void TfrmMain::RegisterLinkHandlers() {
-    for (const auto& link : ui::Links()) {
-        const std::string name(link.control);
-        ClickHandlers[name + "Click"] = [this, name] { OpenLink(name); };
-        if (name.starts_with("Label")) {
-            ClickHandlers[name + "MouseEnter"] = [this, name] { LinkMouseEnter(name); };
-            ClickHandlers[name + "MouseLeave"] = [this, name] { LinkMouseLeave(name); };
-        }
-    }
-}
 
 void TfrmMain::OpenLink(std::string_view control) {
     if (const ui::LinkDef* link = ui::FindLink(control))
@@ -67,6 +61,23 @@ LRESULT TfrmMain::d4_ListViewCustomDrawSubItem(NMLVCUSTOMDRAW& draw) {
     default:
         return CDRF_DODEFAULT;
     }
+}
+
+// The link labels are painted, not windows: a screen reader finds them as
+// parts of the window, after its child windows.
+std::vector<const TfrmMain::Graphic*> TfrmMain::LinkLabels() const {
+    std::vector<const Graphic*> links;
+    for (const auto& g : graphics_)
+        if (g.def->kind == ui::Kind::Label && (g.def->look & ui::lkLink)) links.push_back(&g);
+    return links;
+}
+
+LRESULT TfrmMain::AnswerReader(WPARAM wp, LPARAM lp) {
+    std::vector<ui::AccessiblePart> parts;
+    for (const Graphic* g : LinkLabels())
+        parts.push_back(
+            {win::Widen(g->def->caption), ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, g->rect, L"Jump", kReaderLinkMessage});
+    return ui::AnswerGetObject(Handle(), wp, lp, std::move(parts));
 }
 
 }  // namespace kv

@@ -23,6 +23,7 @@
 #include "convert/duration_probe.h"
 #include "convert/duration_probe_win.h"
 #include "convert/job_list.h"
+#include "ui/job_rows_win.h"
 #include "components/component.h"
 #include "ui/layout.h"
 #include "win/handle.h"
@@ -43,7 +44,7 @@ struct FormOptions {
     std::function<void()> terminateSelf;  // the close button's last step; null: end the process
 };
 
-class TfrmMain : public win::Window, public TComponent, private RunState {
+class TfrmMain : public win::Window, public TComponent {
 public:
     TfrmMain(TApplication& app, FormOptions options = {});
     ~TfrmMain() override;
@@ -99,10 +100,8 @@ public:
 
     JobList& Jobs() { return *jobs_; }
 
-    // Runs the click handler of this name; false when there is none.
+    // Runs the click handler the layout binds under this name; false when it binds none.
     bool RunClick(std::string_view handler);
-    // Handler names of the layout table that name no handler of the window.
-    [[nodiscard]] std::vector<std::string> UnboundHandlers() const;
 
     // Controls by name.
     [[nodiscard]] HWND Control(std::string_view name) const;
@@ -123,19 +122,33 @@ private:
     friend struct kvtest::FormAccess;
     class AddHost;
 
-    // Event tables filled by each subsystem; the layout names what to bind.
-    using ClickHandler = std::function<void()>;
-    using KeyPressHandler = std::function<void(wchar_t& key)>;
-    using KeyDownHandler = std::function<void(WORD& key, UINT shift)>;
-    using MouseDownHandler = std::function<void(int button, int x, int y)>;
-    using CustomDrawHandler = std::function<LRESULT(NMLVCUSTOMDRAW& draw)>;
-    std::map<std::string, ClickHandler, std::less<>> ClickHandlers;
-    std::map<std::string, KeyPressHandler, std::less<>> KeyPressHandlers;
-    std::map<std::string, KeyDownHandler, std::less<>> KeyDownHandlers;
-    std::map<std::string, MouseDownHandler, std::less<>> MouseDownHandlers;
-    std::map<std::string, CustomDrawHandler, std::less<>> CustomDrawHandlers;
+    // The handlers the layout names, bound when the program is built, and
+    // each event of a control passed to the handler its layout entry names.
+    struct Handlers;
+    void Click(const ui::ControlDef& def);
+    void MouseEnter(const ui::ControlDef& def);
+    void MouseLeave(const ui::ControlDef& def);
+    void MouseDown(const ui::ControlDef& def, int button, int x, int y);
+    void KeyDown(const ui::ControlDef& def, WORD& key, UINT shift);
+    bool KeyPress(const ui::ControlDef& def, wchar_t& key);  // false: none bound
+    std::optional<LRESULT> CustomDraw(const ui::ControlDef& def, NMLVCUSTOMDRAW& draw);
+    [[nodiscard]] const ui::ControlDef* DefOf(HWND control) const;
 
-    // Main-window state (besides what the conversion run keeps in RunState and
+    // Window messages.
+    LRESULT OnAppMessage(UINT msg, WPARAM wp, LPARAM lp);
+    void OnPaint();
+    void OnButtonDown(UINT msg, POINT pt);
+    void OnLeftButtonUp(POINT pt);
+    bool OnActivate(bool active);
+    bool OnSysCommand(WPARAM command);
+    void OnMouseMove(POINT pt);
+    bool OnSetCursor();
+    void OnCommand(HWND from, WORD id, WORD code);
+    std::optional<LRESULT> OnNotify(NMHDR& hdr);
+    void OnDropFiles(HDROP drop);
+    void OnDestroy();
+
+    // Main-window state (besides what the conversion run keeps in runState_ and
     // the add commands in their last folder).
     std::string TempDir, WorkDir, AppDir, FfmpegPath, MediaInfoPath;
     // The tool files as written and checked, held until they are deleted.
@@ -148,13 +161,12 @@ private:
         RECT rect;
     };
 
-    void RegisterHandlers();
-    void RegisterLinkHandlers();
     void PointerOverGraphic(const Graphic* g);
     void InvalidateGraphic(std::string_view name);
     void BuildControls();
     void ApplyTabOrder();
     void PressFocusedButton();
+    [[nodiscard]] const Job* SelectedJob() const;
     void CreateWindowed(const ui::ControlDef& def);
     // Layout at the window's DPI: a control's place, the fonts, the pictures
     // and labels, the window's shape; ApplyDpi redoes them all for another DPI.
@@ -178,6 +190,7 @@ private:
     std::vector<const Graphic*> LinkLabels() const;
     bool TakeCopyData(const COPYDATASTRUCT* data);
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    static LRESULT AnswerControlReader(HWND h, const ui::ControlDef& def, WPARAM wp, LPARAM lp);
 
     TApplication& app_;
     FormOptions options_;
@@ -189,11 +202,13 @@ private:
     int dpi_ = 96;
     bool destroyed_ = false;
     std::string hoveredLink_;
-    std::string pointerOver_;
+    const ui::ControlDef* pointerOver_ = nullptr;
     bool trackingLeave_ = false;
     const Graphic* pressed_ = nullptr;  // where the left button went down
     HWND lastFocus_ = nullptr;          // the control to give the focus back to on activation
     win::UniqueFont linkFont_, listUnderlineFont_;
+    RunState runState_;  // what the run sets and the other commands read
+    std::unique_ptr<ui::JobRows> rows_;
     std::unique_ptr<JobList> jobs_;
     std::unique_ptr<WinRunPlatform> runPlatform_;
     std::unique_ptr<ConversionRun> run_;
@@ -209,7 +224,7 @@ private:
 class TfrmMain::AddHost final : public IAddHost {
 public:
     explicit AddHost(TfrmMain& form) : form_(form) {}
-    [[nodiscard]] bool Busy() const override { return form_.Busy; }
+    [[nodiscard]] bool Busy() const override { return form_.runState_.Busy; }
     std::optional<std::string> AskForFile() override;
     std::string AskForFolder(const std::string& initial) override;
     void Tell(const std::string& text) override;

@@ -24,7 +24,7 @@ std::string KorvelloFolderIn(const std::string& special) {
 
 void TfrmMain::FormCreate() {
     TempDir = GetTempFolder();
-    Busy = false;
+    runState_.Busy = false;
     adder_->SetLastFolder("");
     WorkDir = KorvelloFolderIn(GetDocumentsFolder());
     const std::string defaultWorkDir = WorkDir;

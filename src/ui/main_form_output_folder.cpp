@@ -6,7 +6,7 @@
 namespace kv {
 
 void TfrmMain::Button3Click() {
-    if (Busy) return;
+    if (runState_.Busy) return;
     const std::string folder = Dialogs().BrowseForFolder(Handle(), "Select Output Folder", adder_->LastFolder(), false);
     if (folder.empty()) return;
     // A folder the border check refuses could never take an MP3.

@@ -8,6 +8,8 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
 )
 list(APPEND KORVELLO_WIN_SOURCES
   src/ui/main_form.cpp
+  src/ui/main_form_handlers.cpp
+  src/ui/main_form_layout.cpp
   src/ui/main_form_add.cpp
   src/ui/main_form_create.cpp
   src/ui/main_form_list.cpp
@@ -16,6 +18,7 @@ list(APPEND KORVELLO_WIN_SOURCES
   src/ui/main_form_run.cpp
   src/ui/main_form_shutdown.cpp
   src/ui/links.cpp
+  src/ui/job_rows_win.cpp
   src/ui/region_button_win.cpp
   src/ui/picture.cpp
   src/ui/click_panel.cpp

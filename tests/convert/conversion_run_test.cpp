@@ -1,4 +1,4 @@
-// The conversion run against fakes: a job table, transcoders that end when the
+// The conversion run against fakes: the job list, transcoders that end when the
 // test says so, output files of a chosen size and timers fired by hand.
 #include "convert/conversion_run.h"
 
@@ -21,40 +21,14 @@ namespace {
 using kv::ConversionRun;
 using kv::OutputSize;
 
-class FakeJobs : public kv::IJobTable {
+// The real job list, added to as the add commands do.
+class Jobs : public kv::JobList {
 public:
-    struct Row {
-        std::int64_t id;
-        std::string path, duration, progress, converted;
-        kv::Failure failure = kv::Failure::None;
-    };
-    std::vector<Row> rows;
-
     void Add(const std::string& path, const std::string& duration = "61") {
-        rows.push_back({nextId_++, path, duration, "Pending", "", kv::Failure::None});
+        Append(kvtest::Checked(path), kv::DisplayName(path), std::stoi(duration));
     }
-    void RemoveAt(int i) { rows.erase(rows.begin() + i); }
-
-    int Count() const override { return static_cast<int>(rows.size()); }
-    std::string Progress(int i) const override { return rows.at(i).progress; }
-    void SetProgress(int i, const std::string& t) override { rows.at(i).progress = t; }
-    void SetConverted(int i, const std::string& t) override { rows.at(i).converted = t; }
-    std::optional<kv::CheckedPath> Input(int i) const override {
-        const auto& path = rows.at(i).path;
-        if (path.empty()) return std::nullopt;  // a row the border check never let in
-        return kvtest::Checked(path);
-    }
-    std::string Duration(int i) const override { return rows.at(i).duration; }
-    std::int64_t IdAt(int i) const override { return rows.at(i).id; }
-    void SetFailure(int i, kv::Failure f) override { rows.at(i).failure = f; }
-    int IndexOf(std::int64_t id) const override {
-        for (size_t i = 0; i < rows.size(); ++i)
-            if (rows[i].id == id) return static_cast<int>(i);
-        return -1;
-    }
-
-private:
-    std::int64_t nextId_ = 1;
+    void RemoveAt(int i) { Remove(At(i).id); }
+    void MarkDone(int i) { SetState(At(i).id, kv::JobState::Done); }
 };
 
 // What the test sees of one transcoder start; outlives the transcoder object.
@@ -177,7 +151,7 @@ constexpr std::int64_t kComplete = 60 * 16000 * 9 / 10;
 class Run : public ::testing::Test {
 protected:
     kv::RunState state;
-    FakeJobs jobs;
+    Jobs jobs;
     FakePlatform platform;
     kv::TComponent owner{nullptr};
     ConversionRun run{state, jobs, platform, &owner};
@@ -192,7 +166,7 @@ protected:
     }
     std::vector<std::string> Progress() const {
         std::vector<std::string> out;
-        for (const auto& r : jobs.rows) out.push_back(r.progress);
+        for (int i = 0; i < jobs.Count(); ++i) out.push_back(jobs.Progress(i));
         return out;
     }
 };
@@ -201,7 +175,7 @@ TEST_F(Run, ConvertsPendingRowsInListOrderAndSignalsTheEndOnce) {
     jobs.Add("D:\\in\\a.mp4");
     jobs.Add("D:\\in\\b.mp4");
     jobs.Add("D:\\in\\c.mp4");
-    jobs.rows[1].progress = "Done";  // converted in an earlier run: not again
+    jobs.MarkDone(1);  // converted in an earlier run: not again
     run.Convert();
     ASSERT_EQ(platform.starts.size(), 1u);
     EXPECT_TRUE(state.Busy);
@@ -221,8 +195,8 @@ TEST_F(Run, ConvertsPendingRowsInListOrderAndSignalsTheEndOnce) {
     End(0, kComplete);
 
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Done", "Done"}));
-    EXPECT_EQ(jobs.rows[0].converted, "MP3");
-    EXPECT_EQ(jobs.rows[2].converted, "MP3");
+    EXPECT_EQ(jobs.Converted(0), "MP3");
+    EXPECT_EQ(jobs.Converted(2), "MP3");
     EXPECT_FALSE(state.Busy);
     EXPECT_EQ(state.CurrentJob, -1);
     EXPECT_EQ(platform.finished, 1);
@@ -241,10 +215,10 @@ TEST_F(Run, TicksShowProgressAndCommandsWaitWhileBusy) {
     run.Convert();  // busy: nothing more starts
     EXPECT_EQ(platform.starts.size(), 1u);
     platform.ports[0]->Fire();  // no output yet
-    EXPECT_EQ(jobs.rows[0].progress, "Pending");
+    EXPECT_EQ(jobs.Progress(0), "Pending");
     platform.files[run.PartialPath()] = {true, true, state.ExpectedSize / 2};
     platform.ports[0]->Fire();
-    EXPECT_EQ(jobs.rows[0].progress, "50% Done");
+    EXPECT_EQ(jobs.Progress(0), "50% Done");
     EXPECT_EQ(state.LastSize, state.ExpectedSize / 2);
     EXPECT_TRUE(state.Busy);
 }
@@ -256,7 +230,7 @@ TEST_F(Run, CompletenessIsJudgedAtItsBoundary) {
     End(0, kComplete);
     End(0, kComplete - 1);  // cut short: the transcoder ends normally, yet it is no success
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Failed"}));
-    EXPECT_EQ(jobs.rows[1].converted, "");
+    EXPECT_EQ(jobs.Converted(1), "");
 }
 
 TEST_F(Run, AFailedTranscoderFailsItsRowAndTheRunGoesOn) {
@@ -281,7 +255,7 @@ TEST_F(Run, ATranscoderThatFailsBeforeWritingGetsOneSecondStart) {
     EXPECT_TRUE(platform.starts[0]->released);
     EXPECT_TRUE(state.Busy);
     End(0, kComplete);
-    EXPECT_EQ(jobs.rows[0].progress, "Done");
+    EXPECT_EQ(jobs.Progress(0), "Done");
 
     End(1, 0);  // an empty file counts as nothing written
     ASSERT_EQ(platform.starts.size(), 4u);
@@ -329,7 +303,7 @@ TEST_F(Run, RemovingTheRunningRowEndsItsTranscoderAndTheRunGoesOn) {
     EXPECT_EQ(state.CurrentJob, 0);
     run.OnJobExited(first->jobId);  // the ended transcoder's late notice changes nothing
     EXPECT_EQ(platform.starts.size(), 2u);
-    EXPECT_EQ(jobs.rows[0].progress, "Pending");
+    EXPECT_EQ(jobs.Progress(0), "Pending");
 }
 
 TEST_F(Run, TheRunFollowsItsOwnRowWhenRowsAboveItGo) {
@@ -343,7 +317,7 @@ TEST_F(Run, TheRunFollowsItsOwnRowWhenRowsAboveItGo) {
     EXPECT_EQ(state.CurrentJob, 1);
     End(0, kComplete);
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Done"}));
-    EXPECT_EQ(jobs.rows[0].path, "D:\\in\\second.mp4");
+    EXPECT_EQ(jobs.Path(0), "D:\\in\\second.mp4");
     ASSERT_EQ(platform.starts.size(), 3u);
     EXPECT_EQ(platform.starts[1]->args, ArgsFor("D:\\in\\second.mp4", "C:\\Out\\second.mp3"));
     EXPECT_EQ(platform.starts[2]->args, ArgsFor("D:\\in\\third.mp4", "C:\\Out\\third.mp3"))
@@ -400,14 +374,14 @@ TEST_F(Run, AnOutputHeldByAnotherProgramIsLookedAtAgain) {
         platform.ports[0]->Fire();
     }
     EXPECT_FALSE(first->terminated);
-    EXPECT_EQ(jobs.rows[0].progress, PercentText(kv::PercentOf(1000, state.ExpectedSize)));
+    EXPECT_EQ(jobs.Progress(0), PercentText(kv::PercentOf(1000, state.ExpectedSize)));
     // Held while the transcoder ends: it is judged once the file can be read.
     first->exited = true;
     platform.ports[0]->Fire();
     EXPECT_TRUE(state.Busy);
     platform.files[run.PartialPath()] = {true, true, kComplete};
     platform.ports[0]->Fire();
-    EXPECT_EQ(jobs.rows[0].progress, "Done");
+    EXPECT_EQ(jobs.Progress(0), "Done");
 
     // Held for good: after a minute without growth the job is ended.
     platform.files[run.PartialPath()] = {true, false, 0};
@@ -417,8 +391,8 @@ TEST_F(Run, AnOutputHeldByAnotherProgramIsLookedAtAgain) {
     platform.now += 1;
     platform.ports[0]->Fire();
     EXPECT_TRUE(Last()->terminated);
-    EXPECT_EQ(jobs.rows[1].progress, "Failed");
-    EXPECT_EQ(jobs.rows[1].failure, kv::Failure::Stalled);
+    EXPECT_EQ(jobs.Progress(1), "Failed");
+    EXPECT_EQ(jobs.FailureAt(1), kv::Failure::Stalled);
 }
 
 // The platform's clock stops while the PC sleeps: the run must count with it
@@ -435,7 +409,7 @@ TEST_F(Run, ASleepBetweenTwoTicksEndsNothing) {
     platform.ports[0]->Fire();
     EXPECT_FALSE(Last()->terminated);
     EXPECT_TRUE(state.Busy);
-    EXPECT_EQ(jobs.rows[0].progress, PercentText(kv::PercentOf(120000, state.ExpectedSize)));
+    EXPECT_EQ(jobs.Progress(0), PercentText(kv::PercentOf(120000, state.ExpectedSize)));
 }
 
 // The transcoder writes under a temporary name; the MP3 gets its own name only
@@ -470,24 +444,24 @@ TEST_F(Run, AFinalNameHeldByAnotherProgramIsTriedAgain) {
     run.Convert();
     End(0, kComplete);
     EXPECT_TRUE(state.Busy);
-    EXPECT_NE(jobs.rows[0].progress, "Done");
+    EXPECT_NE(jobs.Progress(0), "Done");
     platform.ports[0]->Fire();
     EXPECT_TRUE(platform.committed.empty());
     platform.ports[0]->Fire();
-    EXPECT_EQ(jobs.rows[0].progress, "Done");
+    EXPECT_EQ(jobs.Progress(0), "Done");
     EXPECT_EQ(platform.starts.size(), 2u) << "the transcoder is judged once, not started again";
 
     platform.commitAnswers.assign(1000, kv::Commit::Held);
     End(0, kComplete);
     platform.now += ConversionRun::kStallMs;
     platform.ports.back()->Fire();
-    EXPECT_EQ(jobs.rows[1].progress, "Failed");
-    EXPECT_EQ(jobs.rows[1].failure, kv::Failure::OutputLocked);
+    EXPECT_EQ(jobs.Progress(1), "Failed");
+    EXPECT_EQ(jobs.FailureAt(1), kv::Failure::OutputLocked);
     EXPECT_EQ(platform.discarded.back(), "C:\\Out\\b.mp3.t.korvello-part");
 
     platform.commitAnswers = {kv::Commit::Failed};
     End(0, kComplete);
-    EXPECT_EQ(jobs.rows[2].failure, kv::Failure::OutputFolder);
+    EXPECT_EQ(jobs.FailureAt(2), kv::Failure::OutputFolder);
     EXPECT_FALSE(state.Busy);
 }
 
@@ -511,7 +485,7 @@ TEST_F(Run, ATimerThatCannotBeHadFailsTheJobAndLeavesTheWindowIdle) {
     platform.refuseTimers = true;
     EXPECT_THROW(run.Convert(), kv::Error);
     EXPECT_TRUE(Last()->terminated);
-    EXPECT_EQ(jobs.rows[0].progress, "Failed");
+    EXPECT_EQ(jobs.Progress(0), "Failed");
     EXPECT_FALSE(state.Busy);
     EXPECT_TRUE(platform.ports.empty());
 }
@@ -524,7 +498,7 @@ TEST_F(Run, ALateNoticeFromAFinishedJobIsIgnored) {
     End(0, kComplete);
     run.OnJobExited(first->jobId);
     EXPECT_EQ(platform.starts.size(), 2u);
-    EXPECT_EQ(jobs.rows[1].progress, "Pending");
+    EXPECT_EQ(jobs.Progress(1), "Pending");
     EXPECT_TRUE(state.Busy);
 }
 
@@ -544,7 +518,7 @@ TEST_F(Run, AHungTranscoderIsEndedAfterAMinuteWithoutGrowth) {
     platform.now += 1;
     platform.ports.back()->Fire();
     EXPECT_TRUE(hung->terminated);
-    EXPECT_EQ(jobs.rows[0].progress, "Failed");
+    EXPECT_EQ(jobs.Progress(0), "Failed");
     ASSERT_EQ(platform.starts.size(), 2u) << "the run goes on with the next row";
     EXPECT_EQ(state.CurrentJob, 1);
 }
@@ -569,7 +543,7 @@ TEST_F(Run, GrowthOrASlowStartIsNoHang) {
     platform.now += 60000;
     platform.ports.back()->Fire();
     EXPECT_TRUE(Last()->terminated);
-    EXPECT_EQ(jobs.rows[1].progress, "Failed");
+    EXPECT_EQ(jobs.Progress(1), "Failed");
     EXPECT_FALSE(state.Busy);
 }
 
@@ -585,8 +559,8 @@ TEST_F(Run, TheTranscodersReportDecidesCompleteness) {
         "stream 0, offset 0x182ef: partial file\r\nsize=     184kB time=00:00:11.75 bitrate= 128.5kbits/s\r\n";
     End(0, kComplete);  // long enough by size, yet reported cut at 11.75 of 20 s
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Failed"}));
-    EXPECT_EQ(jobs.rows[0].failure, kv::Failure::None);
-    EXPECT_EQ(jobs.rows[1].failure, kv::Failure::Damaged);
+    EXPECT_EQ(jobs.FailureAt(0), kv::Failure::None);
+    EXPECT_EQ(jobs.FailureAt(1), kv::Failure::Damaged);
 }
 
 // A few damaged packets: the transcoder complains yet reaches the end, and the
@@ -608,8 +582,8 @@ TEST_F(Run, DecodeErrorsFailARowOnlyWhenTheSoundEndsEarly) {
     Last()->log = head + errors + "size=     932kB time=00:00:58.99 bitrate= 128.3kbits/s\r\n";
     End(0, kComplete);
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Failed", "Done", "Failed"}));
-    EXPECT_EQ(jobs.rows[1].failure, kv::Failure::Damaged);
-    EXPECT_EQ(jobs.rows[3].failure, kv::Failure::Damaged);
+    EXPECT_EQ(jobs.FailureAt(1), kv::Failure::Damaged);
+    EXPECT_EQ(jobs.FailureAt(3), kv::Failure::Damaged);
 }
 
 TEST_F(Run, AFailedRowKnowsWhy) {
@@ -626,9 +600,9 @@ TEST_F(Run, AFailedRowKnowsWhy) {
     Last()->log = "C:\\Out\\c.mp3: Permission denied\r\n";
     End(1, 0, false);  // c: its second start cannot be made, d: cannot start at all
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Failed", "Failed", "Failed", "Failed"}));
-    EXPECT_EQ(jobs.rows[0].failure, kv::Failure::NoAudio);
-    EXPECT_EQ(jobs.rows[1].failure, kv::Failure::Stalled);
-    EXPECT_EQ(jobs.rows[3].failure, kv::Failure::NotStarted);
+    EXPECT_EQ(jobs.FailureAt(0), kv::Failure::NoAudio);
+    EXPECT_EQ(jobs.FailureAt(1), kv::Failure::Stalled);
+    EXPECT_EQ(jobs.FailureAt(3), kv::Failure::NotStarted);
     EXPECT_FALSE(state.Busy);
 }
 

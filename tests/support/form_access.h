@@ -6,7 +6,8 @@
 namespace kvtest {
 
 struct FormAccess {
-    static kv::RunState& Run(kv::TfrmMain& f) { return f; }
+    static kv::RunState& Run(kv::TfrmMain& f) { return f.runState_; }
+    static kv::ui::JobRows& Rows(kv::TfrmMain& f) { return *f.rows_; }
     static kv::FormOptions& Options(kv::TfrmMain& f) { return f.options_; }
     static kv::ConversionRun& Conversion(kv::TfrmMain& f) { return *f.run_; }
     static std::string& TempDir(kv::TfrmMain& f) { return f.TempDir; }

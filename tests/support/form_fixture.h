@@ -22,6 +22,15 @@ namespace kvtest {
 
 namespace fs = std::filesystem;
 
+inline std::string StoreLine(HWND box, int row) {
+    const LRESULT len = ::SendMessageW(box, LB_GETTEXTLEN, static_cast<WPARAM>(row), 0);
+    if (len == LB_ERR) return {};
+    std::wstring buf(static_cast<size_t>(len) + 1, L'\0');
+    const LRESULT got = ::SendMessageW(box, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(buf.data()));
+    buf.resize(got == LB_ERR ? 0 : static_cast<size_t>(got));
+    return Utf8(buf);
+}
+
 class FormTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -44,6 +53,12 @@ protected:
         }
     }
     kv::JobList& Jobs() { return f->Jobs(); }
+    kv::ui::JobRows& Rows() { return FormAccess::Rows(*f); }
+    // What the window shows: a cell of the list, a hidden store's line.
+    std::string Cell(int row, int column) { return Rows().Cell(row, column); }
+    std::string StoredPath(int row) { return StoreLine(f->Control("ListBox1"), row); }
+    std::string StoredDuration(int row) { return StoreLine(f->Control("ListBox2"), row); }
+    void SetState(int row, kv::JobState state) { Jobs().SetState(Jobs().At(row).id, state); }
     kv::RunState& Run() { return FormAccess::Run(*f); }
     void ExpectAligned() {
         const int n = Jobs().Count();
@@ -51,7 +66,7 @@ protected:
         EXPECT_EQ(::SendMessageW(f->Control("ListBox2"), LB_GETCOUNT, 0, 0), n);
     }
     void Select(int row) {
-        ListView_SetItemState(Jobs().ListView(), row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_SetItemState(Rows().ListView(), row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     }
     bool RunToEnd(DWORD ms = 180000) {
         return PumpUntil([&] { return !FormAccess::Run(*f).Busy; }, ms);

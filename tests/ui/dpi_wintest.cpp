@@ -179,27 +179,6 @@ void ExpectArtAt(kv::TfrmMain& f, int dpi) {
     }
 }
 
-// The screen's pixels in a rectangle of it.
-kv::ui::TPixmap FromScreen(const RECT& r) {
-    kv::ui::TPixmap pic(r.right - r.left, r.bottom - r.top);
-    if (pic.Empty()) return pic;
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof bi.bmiHeader, pic.width, -pic.height, 1, 32, BI_RGB};
-    void* bits = nullptr;
-    kv::win::UniqueBitmap bmp(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    HDC screen = ::GetDC(nullptr);
-    HDC dc = ::CreateCompatibleDC(screen);
-    HGDIOBJ old = ::SelectObject(dc, bmp.Get());
-    ::BitBlt(dc, 0, 0, pic.width, pic.height, screen, r.left, r.top, SRCCOPY);
-    ::GdiFlush();
-    const auto* px = static_cast<const std::uint32_t*>(bits);
-    for (std::size_t i = 0; i < pic.pixels.size(); ++i) pic.pixels[i] = px[i] & 0x00FFFFFFu;
-    ::SelectObject(dc, old);
-    ::DeleteDC(dc);
-    ::ReleaseDC(nullptr, screen);
-    return pic;
-}
-
 // A window of one loud colour under the program's: whatever of it shows
 // through the program's shape is a pixel the skin did not paint.
 class LoudBackdrop {
@@ -222,7 +201,15 @@ public:
     }
     LoudBackdrop(const LoudBackdrop&) = delete;
     LoudBackdrop& operator=(const LoudBackdrop&) = delete;
-    [[nodiscard]] HWND Handle() const { return window_; }
+    // Just under `form`, which is then painted afresh over it.
+    void Under(HWND form) const {
+        ::SetWindowPos(window_, form, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        Repaint(form);
+    }
+    static void Repaint(HWND form) {
+        ::RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        kvtest::PumpFor(300);
+    }
     static constexpr std::uint32_t kColour = kv::ui::Rgb(255, 0, 255);
 
 private:
@@ -238,7 +225,7 @@ void ExpectEveryPixelPainted(kv::TfrmMain& f) {
     ASSERT_LE(at.bottom, ::GetSystemMetrics(SM_CYSCREEN)) << "the screen holds the window";
     kv::win::UniqueRgn shape(::CreateRectRgn(0, 0, 0, 0));
     ASSERT_NE(::GetWindowRgn(f.Handle(), shape.Get()), ERROR);
-    const kv::ui::TPixmap shown = FromScreen(at);
+    const kv::ui::TPixmap shown = kvuitest::FromScreen(at);
     int inside = 0, loud = 0;
     POINT first{-1, -1};
     for (int y = 0; y < shown.height; ++y)
@@ -286,9 +273,7 @@ TEST(DpiArt, TheSkinPaintsEveryPixelOfTheWindow) {
     Program p;
     kv::TfrmMain& f = *p.form;
     f.Show();
-    ::SetWindowPos(backdrop.Handle(), f.Handle(), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    ::RedrawWindow(f.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    kvtest::PumpFor(300);
+    backdrop.Under(f.Handle());
     ExpectEveryPixelPainted(f);
 }
 
@@ -412,13 +397,12 @@ TEST(DpiChange, BetweenAndAboveTheArtScalesTheArtIsResampledToFit) {
     Program p;
     kv::TfrmMain& f = *p.form;
     f.Show();
-    ::SetWindowPos(backdrop.Handle(), f.Handle(), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    backdrop.Under(f.Handle());
     for (const int dpi : {110, 336}) {
         SCOPED_TRACE(std::to_string(dpi) + " dpi");
         RECT to{0, 0, Scale(kv::ui::kClientWidth, dpi), Scale(kv::ui::kClientHeight, dpi)};
         ::SendMessageW(f.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&to));
-        ::RedrawWindow(f.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        kvtest::PumpFor(300);
+        LoudBackdrop::Repaint(f.Handle());
         ExpectLaidOutAt(f, dpi);
         ExpectArtAt(f, dpi);
         const RECT g = FormAccess::GraphicRect(f, "Image1");

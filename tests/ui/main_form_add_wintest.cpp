@@ -38,12 +38,12 @@ TEST_F(MainFormAdd, AddFileTakesAwkwardNamesUnchanged) {
     ASSERT_EQ(Jobs().Count(), static_cast<int>(names.size()));
     for (int i = 0; i < Jobs().Count(); ++i) {
         EXPECT_EQ(Jobs().Path(i), kvtest::Utf8(names[static_cast<size_t>(i)]));
-        EXPECT_EQ(Jobs().Duration(i), "5");
-        EXPECT_EQ(Jobs().Cell(i, 0), "MP4");
-        EXPECT_EQ(Jobs().Cell(i, 1), shown[static_cast<size_t>(i)]);
+        EXPECT_EQ(StoredDuration(i), "5");
+        EXPECT_EQ(Cell(i, 0), "MP4");
+        EXPECT_EQ(Cell(i, 1), shown[static_cast<size_t>(i)]);
         EXPECT_EQ(Jobs().Progress(i), "Pending");
         EXPECT_EQ(Jobs().Converted(i), "");
-        EXPECT_EQ(Jobs().Cell(i, 4), "X");
+        EXPECT_EQ(Cell(i, 4), "X");
     }
     EXPECT_EQ(f->ControlText("Edit1"), kvtest::Utf8(names.back()));
     EXPECT_EQ(p->dialogs->openRequests[0].filter, "MP4 Files|*.mp4");
@@ -123,8 +123,8 @@ TEST_F(MainFormAdd, DroppedFilesAndFoldersAreAddedLikeTheButtonsDo) {
     f->AddDroppedPaths({kvtest::Utf8(dir.Path() / L"ignored.txt"), kvtest::Utf8(dir.Path() / L"single.MP4"),
                         kvtest::Utf8(dir.Path() / L"folder")});
     ASSERT_EQ(Jobs().Count(), 2);
-    EXPECT_EQ(Jobs().Cell(0, 1), "single");
-    EXPECT_EQ(Jobs().Cell(1, 1), "in folder");
+    EXPECT_EQ(Cell(0, 1), "single");
+    EXPECT_EQ(Cell(1, 1), "in folder");
     FormAccess::Run(*f).Busy = true;
     f->AddDroppedPaths({kvtest::Utf8(dir.Path() / L"single.MP4")});
     EXPECT_EQ(Jobs().Count(), 2);
@@ -152,8 +152,8 @@ TEST_F(MainFormAdd, ADroppedNameTheBatchFileCannotCarryIsAdded) {
     ::SendMessageW(f->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);  // the window frees it
     EXPECT_TRUE(p->dialogs->boxes.empty()) << (p->dialogs->boxes.empty() ? "" : p->dialogs->boxes[0].text);
     ASSERT_EQ(Jobs().Count(), 1);
-    EXPECT_EQ(Jobs().Cell(0, 1), "a b%c&d^e!f'(g)");
-    EXPECT_EQ(Jobs().Duration(0), "5");
+    EXPECT_EQ(Cell(0, 1), "a b%c&d^e!f'(g)");
+    EXPECT_EQ(StoredDuration(0), "5");
     fs::remove_all(folder);
 }
 
@@ -219,7 +219,7 @@ TEST_F(MainFormHandOver, TheFirstStartsFilesAndFoldersAreAddedOnceTheWindowShows
     kvtest::PumpFor(200);
     const auto d = kvtest::Utf8(dir.Path());
     EXPECT_EQ(Paths(), (std::vector<std::string>{d + "\\one.mp4", d + "\\Clips\\a.mp4", d + "\\Clips\\b.MP4"}));
-    EXPECT_EQ(Jobs().Duration(0), "5");
+    EXPECT_EQ(StoredDuration(0), "5");
     EXPECT_TRUE(p->dialogs->boxes.empty());
 }
 
@@ -244,7 +244,7 @@ TEST_F(MainFormHandOver, ASecondCopysPathsWaitForAnOpenDialogAndForTheRun) {
     ::EnableWindow(f->Handle(), TRUE);
     ASSERT_TRUE(kvtest::PumpUntil([&] { return Jobs().Count() == 3; }, 30000)) << Jobs().Count();
     EXPECT_EQ(Paths(), (std::vector<std::string>{three[0], three[1], three[2] + "\\a.mp4"}));
-    EXPECT_EQ(Jobs().Cell(1, 1), "Лекция 2 — звук");
+    EXPECT_EQ(Cell(1, 1), "Лекция 2 — звук");
 
     // While converting, handed-over paths are kept and added when the run ends.
     FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());

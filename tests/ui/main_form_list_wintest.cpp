@@ -19,7 +19,7 @@ TEST_F(MainFormList, DeleteKeyRemovesAnyRowAndKeepsListsAligned) {
     const fs::path src = kvtest::MediaFile("aac_mono_48k.mp4");
     TempFolder dir;
     for (const wchar_t* n : {L"a.mp4", L"b.mp4", L"c.mp4"}) AddFile(src, dir.Path() / n);
-    Jobs().SetProgress(1, "Done");
+    SetState(1, kv::JobState::Done);
     Select(1);
     WORD key = 'A';
     f->ListView1KeyDown(key, 0);
@@ -27,11 +27,11 @@ TEST_F(MainFormList, DeleteKeyRemovesAnyRowAndKeepsListsAligned) {
     key = VK_DELETE;
     f->ListView1KeyDown(key, 0);
     ASSERT_EQ(Jobs().Count(), 2);
-    EXPECT_EQ(Jobs().Cell(1, 1), "c");
+    EXPECT_EQ(Cell(1, 1), "c");
     EXPECT_EQ(kv::FileNamePart(Jobs().Path(1)), "c.mp4");
     ExpectAligned();
     // Nothing selected: nothing happens.
-    ListView_SetItemState(Jobs().ListView(), -1, 0, LVIS_SELECTED);
+    ListView_SetItemState(Rows().ListView(), -1, 0, LVIS_SELECTED);
     f->ListView1KeyDown(key, 0);
     EXPECT_EQ(Jobs().Count(), 2);
 }
@@ -45,7 +45,7 @@ TEST_F(MainFormList, RowClicksFollowTheColumnsAndTheStatus) {
     FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
     f->Show();
     kvtest::PumpFor(200);
-    HWND list = Jobs().ListView();
+    HWND list = Rows().ListView();
     RECT item;
     ListView_GetItemRect(list, 0, &item, LVIR_BOUNDS);
     auto clickAt = [&](int row, int x) {
@@ -62,7 +62,7 @@ TEST_F(MainFormList, RowClicksFollowTheColumnsAndTheStatus) {
     EXPECT_EQ(p->dialogs->opened[0], Jobs().Path(0));
     clickAt(0, 300);  // converted-file column of a pending row
     EXPECT_EQ(p->dialogs->opened.size(), 1u);
-    Jobs().SetProgress(0, "Done");
+    SetState(0, kv::JobState::Done);
     clickAt(0, 300);
     ASSERT_EQ(p->dialogs->opened.size(), 2u);
     EXPECT_EQ(p->dialogs->opened[1], kvtest::Utf8(out.Path()) + "\\");
@@ -86,7 +86,7 @@ TEST_F(MainFormList, ClicksReachTheHandlerThroughTheListViewsOwnNotice) {
     AddFile(src, dir.Path() / L"b.mp4");
     f->Show();
     kvtest::PumpFor(200);
-    HWND list = Jobs().ListView();
+    HWND list = Rows().ListView();
     auto click = [&](int row, int x) {
         RECT item{};
         ListView_GetItemRect(list, row, &item, LVIR_BOUNDS);
@@ -98,14 +98,14 @@ TEST_F(MainFormList, ClicksReachTheHandlerThroughTheListViewsOwnNotice) {
         ::PostMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
         kvtest::PumpFor(300);
     };
-    ASSERT_EQ(Jobs().Selected(), -1);
+    ASSERT_EQ(Rows().Selected(), -1);
     click(1, 100);  // the second row's file name
-    EXPECT_EQ(Jobs().Selected(), 1);
+    EXPECT_EQ(Rows().Selected(), 1);
     ASSERT_EQ(p->dialogs->opened.size(), 1u);
     EXPECT_EQ(p->dialogs->opened[0], kvtest::Utf8(dir.Path() / L"b.mp4"));
     click(0, 430);  // DEL on the first, pending row
     ASSERT_EQ(Jobs().Count(), 1);
-    EXPECT_EQ(Jobs().Cell(0, 1), "b");
+    EXPECT_EQ(Cell(0, 1), "b");
     EXPECT_EQ(p->dialogs->opened.size(), 1u);
     ExpectAligned();
 }

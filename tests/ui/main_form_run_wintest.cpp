@@ -92,7 +92,7 @@ TEST_F(MainFormRun, TranscoderThatFailsBeforeWritingStartsOnceMore) {
 
     // Failing once: the second start converts the file.
     FormAccess::FfmpegPath(*f) = kvtest::Utf8(kvtest::FlakyTranscoder(tool.Path(), 1, real));
-    Jobs().SetProgress(1, "Done");  // kept out of this run
+    SetState(1, kv::JobState::Done);  // kept out of this run
     f->EzRgnBtn3Click();
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(Runs(tool.Path()), 2);
@@ -102,7 +102,7 @@ TEST_F(MainFormRun, TranscoderThatFailsBeforeWritingStartsOnceMore) {
     // Failing every time: the row fails after two starts, not more.
     fs::remove(tool.Path() / L"runs.txt");
     FormAccess::FfmpegPath(*f) = kvtest::Utf8(kvtest::FlakyTranscoder(tool.Path(), 100, real));
-    Jobs().SetProgress(1, "Pending");
+    SetState(1, kv::JobState::Pending);
     f->EzRgnBtn3Click();
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(Jobs().Progress(1), "Failed");
@@ -132,7 +132,7 @@ TEST_F(MainFormRun, RunFollowsItsOwnRowWhenRowsAboveGo) {
     AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"first.mp4");
     AddFile(kvtest::MediaFile("long_120s.mp4"), in.Path() / L"second.mp4");
     AddFile(kvtest::MediaFile("aac_stereo_video.mp4"), in.Path() / L"third.mp4");
-    Jobs().SetProgress(0, "Done");  // skipped by the run
+    SetState(0, kv::JobState::Done);  // skipped by the run
     f->EzRgnBtn3Click();
     EXPECT_EQ(Run().CurrentJob, 1);
     Select(0);
@@ -140,9 +140,9 @@ TEST_F(MainFormRun, RunFollowsItsOwnRowWhenRowsAboveGo) {
     f->ListView1KeyDown(key, 0);  // the row above the running one goes
     ASSERT_TRUE(RunToEnd());
     ASSERT_EQ(Jobs().Count(), 2);
-    EXPECT_EQ(Jobs().Cell(0, 1), "second");
+    EXPECT_EQ(Cell(0, 1), "second");
     EXPECT_EQ(Jobs().Progress(0), "Done");
-    EXPECT_EQ(Jobs().Cell(1, 1), "third");
+    EXPECT_EQ(Cell(1, 1), "third");
     EXPECT_EQ(Jobs().Progress(1), "Done");
     // One MP3 a row, each from its own input: a run that lost its row would
     // convert "second" twice and leave "third" unconverted.
@@ -224,7 +224,7 @@ TEST_F(MainFormRun, CompletenessIsWhatTheTranscoderReportsAndAFailedRowSaysWhy) 
     EXPECT_EQ(Jobs().Progress(3), "Failed");
 
     f->Show();
-    HWND list = Jobs().ListView();
+    HWND list = Rows().ListView();
     auto clickProgress = [&](int row) {
         ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         RECT item{};
@@ -295,7 +295,7 @@ TEST_F(MainFormRun, LateExitNoticeOfAFinishedJobChangesNothing) {
     AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"early.mp4");
     AddFile(kvtest::MediaFile("long_120s.mp4"), in.Path() / L"long.mp4");
     FormAccess::FfmpegPath(*f) = kvtest::Utf8(kvtest::FlakyTranscoder(tool.Path(), 0, FormAccess::FfmpegPath(*f)));
-    const std::int64_t early = Jobs().IdAt(0), longer = Jobs().IdAt(1);
+    const std::int64_t early = Jobs().At(0).id, longer = Jobs().At(1).id;
     auto lateNotice = [&](std::int64_t id) {
         ::PostMessageW(f->Handle(), kv::TfrmMain::kJobExitedMessage, 0, static_cast<LPARAM>(id));
     };

@@ -94,7 +94,7 @@ TEST_F(ShownWindow, ClickableCellsAreBlue) {
     auto& jobs = p->form->Jobs();
     jobs.Append(kvtest::Checked("C:\\v\\MMMMMMMMMMMM.mp4"), "MMMMMMMMMMMM", 5);
     kvtest::PumpFor(300);
-    HWND list = jobs.ListView();
+    HWND list = kvtest::FormAccess::Rows(*p->form).ListView();
     RECT cell;
     ListView_GetSubItemRect(list, 0, 1, LVIR_LABEL, &cell);
     int blue = 0;
@@ -295,7 +295,8 @@ TEST_F(Keyboard, DeleteStillRemovesTheSelectedRow) {
     ASSERT_EQ(jobs.Count(), 2);
     for (int i = 0; i < 3; ++i) Keys({VK_TAB});
     ASSERT_EQ(Focused(), "ListView1");
-    ListView_SetItemState(jobs.ListView(), 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(kvtest::FormAccess::Rows(*p->form).ListView(), 1, LVIS_SELECTED | LVIS_FOCUSED,
+                          LVIS_SELECTED | LVIS_FOCUSED);
     Keys({VK_DELETE});
     ASSERT_EQ(jobs.Count(), 1);
     EXPECT_EQ(jobs.Path(0), kvtest::Utf8(dir.Path() / L"a.mp4"));

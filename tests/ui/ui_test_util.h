@@ -74,11 +74,10 @@ inline void Leave(HWND h) { ::SendMessageW(h, WM_MOUSELEAVE, 0, 0); }
 
 inline std::uint32_t FromColorRef(COLORREF c) { return kv::ui::Rgb(GetRValue(c), GetGValue(c), GetBValue(c)); }
 
-// What the control draws when asked to print itself into a memory bitmap.
-inline kv::ui::TPixmap Printed(HWND h) {
-    RECT rc{};
-    ::GetClientRect(h, &rc);
-    kv::ui::TPixmap pic(rc.right, rc.bottom, 0x123456);
+// The pixels `draw` leaves in a w x h memory bitmap that starts as `fill`.
+template <class Draw>
+kv::ui::TPixmap Captured(int w, int h, std::uint32_t fill, Draw draw) {
+    kv::ui::TPixmap pic(w, h, fill);
     if (pic.Empty()) return pic;
     BITMAPINFO bi{};
     bi.bmiHeader = {sizeof bi.bmiHeader, pic.width, -pic.height, 1, 32, BI_RGB};
@@ -88,12 +87,29 @@ inline kv::ui::TPixmap Printed(HWND h) {
     HGDIOBJ old = ::SelectObject(dc, bmp.Get());
     auto* px = static_cast<std::uint32_t*>(bits);
     for (std::size_t i = 0; i < pic.pixels.size(); ++i) px[i] = pic.pixels[i];
-    ::SendMessageW(h, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    draw(dc);
     ::GdiFlush();
     for (std::size_t i = 0; i < pic.pixels.size(); ++i) pic.pixels[i] = px[i] & 0x00FFFFFFu;
     ::SelectObject(dc, old);
     ::DeleteDC(dc);
     return pic;
+}
+
+// What the control draws when asked to print itself into a memory bitmap.
+inline kv::ui::TPixmap Printed(HWND h) {
+    RECT rc{};
+    ::GetClientRect(h, &rc);
+    return Captured(rc.right, rc.bottom, 0x123456,
+                    [h](HDC dc) { ::SendMessageW(h, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT); });
+}
+
+// The screen's pixels in a rectangle of it.
+inline kv::ui::TPixmap FromScreen(const RECT& r) {
+    return Captured(r.right - r.left, r.bottom - r.top, 0, [&r](HDC dc) {
+        HDC screen = ::GetDC(nullptr);
+        ::BitBlt(dc, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left, r.top, SRCCOPY);
+        ::ReleaseDC(nullptr, screen);
+    });
 }
 
 // A pixel as it is on the window's drawing surface now.
