@@ -2,7 +2,6 @@
 
 #include <tlhelp32.h>
 
-#include <mutex>
 #include <vector>
 
 #include "app/runner_text.h"
@@ -13,128 +12,122 @@ namespace kv {
 
 namespace {
 
-// Processes this program started, kept open so their ids cannot be reused by
-// another program while we might still end them by id.
-struct Started {
-    DWORD id;
-    win::UniqueHandle handle;
-};
-std::vector<Started>& StartedProcesses() {
-    static std::vector<Started> list;
-    return list;
+std::string ParametersOf(const LaunchOptions& o) {
+    std::string params = o.parameters;
+    for (const std::string& arg : o.arguments) params += (params.empty() ? "" : " ") + QuoteArgument(arg);
+    return params;
 }
 
-void PruneEnded() {
-    auto& list = StartedProcesses();
-    std::erase_if(list, [](const Started& s) { return ::WaitForSingleObject(s.handle.Get(), 0) == WAIT_OBJECT_0; });
-}
-
-// Where a started program's console and output go.
-enum class Console { New, NewWithOutput, NoneWithOutput };
-
-bool Launch(const std::string& program, const std::string& params, int visibility, win::UniqueHandle* processOut,
-            HANDLE job = nullptr, HANDLE output = nullptr, Console console = Console::New) {
-    const auto line = BuildCommandLine(program, params);
-    if (!line) return false;
-    std::wstring wline = win::Widen(*line);
-    if (wline.size() > kMaxCommandLine) return false;
-    std::wstring dir = win::Widen(FolderPart(program));
-    if (dir.empty()) dir = win::Widen(FolderPart(LocateProgram(program)));
-
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = static_cast<WORD>(visibility & 0xFFFF);
-    if (output) {
-        si.dwFlags |= STARTF_USESTDHANDLES;
-        si.hStdOutput = output;
-        si.hStdError = output;
+// The list of handles a child may inherit, and nothing else of ours: another
+// inheritable handle (a log of a transcoder started a moment before) stays ours.
+class InheritOnly {
+public:
+    explicit InheritOnly(HANDLE handle) : handle_(handle) {
+        if (!handle_) return;
+        SIZE_T size = 0;
+        ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        buffer_.resize(size);
+        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer_.data());
+        if (!::InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+        list_ = list;
+        if (!::UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &handle_, sizeof handle_, nullptr,
+                                         nullptr))
+            Reset();
     }
-    PROCESS_INFORMATION pi{};
+    ~InheritOnly() { Reset(); }
+    InheritOnly(const InheritOnly&) = delete;
+    InheritOnly& operator=(const InheritOnly&) = delete;
+    [[nodiscard]] LPPROC_THREAD_ATTRIBUTE_LIST List() const noexcept { return list_; }
+    [[nodiscard]] bool Usable() const noexcept { return !handle_ || list_; }
+
+private:
+    void Reset() noexcept {
+        if (list_) ::DeleteProcThreadAttributeList(list_);
+        list_ = nullptr;
+    }
+    HANDLE handle_;
+    std::vector<unsigned char> buffer_;
+    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
+win::UniqueFile OutputFileFor(const std::string& path) {
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    return win::UniqueFile(::CreateFileW(win::FilePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa,
+                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// Creates the process, suspended when it goes into a job so that its children
+// are born inside the job too. Null when it could not be created.
+win::UniqueHandle Create(const LaunchOptions& o, HANDLE output, HANDLE job) {
+    const auto line = BuildCommandLine(o.program, ParametersOf(o));
+    if (!line) return {};
     // CreateProcessW may write into the command line, so it gets its own buffer.
-    std::vector<wchar_t> buf(wline.begin(), wline.end());
-    buf.push_back(L'\0');
-    // In a job, the process starts suspended so that its children are born inside the job too.
-    // Without a console nothing else of the child's (a console host) can hold
-    // its output file once it ends; a batch file's commands need one, though.
-    const DWORD flags = (console == Console::NoneWithOutput ? DETACHED_PROCESS : CREATE_NEW_CONSOLE) |
-                        NORMAL_PRIORITY_CLASS | (job ? CREATE_SUSPENDED : 0);
-    if (!::CreateProcessW(nullptr, buf.data(), nullptr, nullptr, output ? TRUE : FALSE, flags, nullptr,
-                          dir.empty() ? nullptr : dir.c_str(), &si, &pi))
-        return false;
+    std::wstring wline = win::Widen(*line);
+    if (wline.size() > kMaxCommandLine) return {};
+    std::wstring dir = win::Widen(o.folder.empty() ? FolderPart(o.program) : o.folder);
+    if (dir.empty()) dir = win::Widen(FolderPart(LocateProgram(o.program)));
+    if (output) ::SetHandleInformation(output, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    const InheritOnly inherit(output);
+    if (!inherit.Usable()) return {};
+
+    STARTUPINFOEXW si{};
+    si.StartupInfo.cb = sizeof si;
+    si.StartupInfo.dwFlags = STARTF_USESHOWWINDOW | (output ? STARTF_USESTDHANDLES : 0);
+    si.StartupInfo.wShowWindow = static_cast<WORD>(o.show & 0xFFFF);
+    si.StartupInfo.hStdOutput = output;
+    si.StartupInfo.hStdError = output;
+    si.lpAttributeList = inherit.List();
+    const DWORD flags = (o.console ? CREATE_NEW_CONSOLE : DETACHED_PROCESS) | NORMAL_PRIORITY_CLASS |
+                        (job ? CREATE_SUSPENDED : 0) | (output ? EXTENDED_STARTUPINFO_PRESENT : 0);
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(nullptr, wline.data(), nullptr, nullptr, output ? TRUE : FALSE, flags, nullptr,
+                          dir.empty() ? nullptr : dir.c_str(), &si.StartupInfo, &pi))
+        return {};
     win::UniqueHandle process(pi.hProcess);
-    win::UniqueHandle thread(pi.hThread);
+    const win::UniqueHandle thread(pi.hThread);
     if (job) {
         (void)::AssignProcessToJobObject(job, process.Get());  // without a job, the time limit ends the process alone
         ::ResumeThread(thread.Get());
     }
-
-    PruneEnded();
-    HANDLE dup = nullptr;
-    if (::DuplicateHandle(::GetCurrentProcess(), process.Get(), ::GetCurrentProcess(), &dup, 0, FALSE,
-                          DUPLICATE_SAME_ACCESS))
-        StartedProcesses().push_back({pi.dwProcessId, win::UniqueHandle(dup)});
-    if (processOut) *processOut = std::move(process);
-    return true;
+    return process;
 }
 
 }  // namespace
 
-bool ShellExec(const std::string& program, const std::string& params, int visibility) {
-    return Launch(program, params, visibility, nullptr);
-}
-
-bool ShellExec(const std::string& program, const std::string& params, int visibility, win::UniqueHandle& process) {
-    return Launch(program, params, visibility, &process);
-}
-
-bool ShellExecToFile(const std::string& program, const std::string& params, HANDLE output, win::UniqueHandle& process) {
-    return Launch(program, params, SW_HIDE, &process, nullptr, output, Console::NewWithOutput);
-}
-
-bool ShellExecWait(const std::string& program, const std::string& params, int visibility) {
-    win::UniqueHandle process;
-    if (!Launch(program, params, visibility, &process)) return false;
-    WaitForProcess(process.Get());
-    return true;
-}
-
-namespace {
-
-bool WaitLimited(const std::string& program, const std::string& params, int visibility, DWORD timeoutMs, bool* timedOut,
-                 HANDLE output) {
-    const Console console = output ? Console::NoneWithOutput : Console::New;
-    if (timedOut) *timedOut = false;
-    // A batch file runs the tool as a child of the interpreter: ending the whole
-    // job ends both when the limit passes.
-    win::UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
-    win::UniqueHandle process;
-    if (!Launch(program, params, visibility, &process, job.Get(), output, console)) return false;
-    if (WaitForProcess(process.Get(), timeoutMs)) return true;
-    if (timedOut) *timedOut = true;
+LaunchResult Launch(const LaunchOptions& o) {
+    LaunchResult result;
+    win::UniqueFile file;
+    HANDLE output = o.output;
+    if (!o.outputFile.empty()) {
+        file = OutputFileFor(o.outputFile);
+        if (!file) return result;
+        output = file.Get();
+    }
+    const win::UniqueHandle job(o.inJob ? ::CreateJobObjectW(nullptr, nullptr) : nullptr);
+    win::UniqueHandle process = Create(o, output, job.Get());
+    if (!process) return result;
+    if (!o.wait) {
+        result.outcome = LaunchResult::Outcome::Started;
+        result.process = std::move(process);
+        return result;
+    }
+    if (WaitForProcess(process.Get(), o.timeLimitMs)) {
+        result.outcome = LaunchResult::Outcome::Ended;
+        return result;
+    }
     if (job) ::TerminateJobObject(job.Get(), 1);
     ::TerminateProcess(process.Get(), 1);
     ::WaitForSingleObject(process.Get(), 5000);
-    return false;
+    result.outcome = LaunchResult::Outcome::TimedOut;
+    return result;
 }
 
-}  // namespace
-
-bool ShellExecWaitLimited(const std::string& program, const std::string& params, int visibility, DWORD timeoutMs,
-                          bool* timedOut) {
-    return WaitLimited(program, params, visibility, timeoutMs, timedOut, nullptr);
+bool ShellExec(const std::string& program, const std::string& params, int visibility) {
+    return Launch({.program = program, .parameters = params, .show = visibility}).Ran();
 }
 
-bool RunToFileLimited(const std::string& program, const std::string& params, const std::string& outputFile,
-                      DWORD timeoutMs, bool* timedOut) {
-    if (timedOut) *timedOut = false;
-    // Inherited by the child alone: the handle is made inheritable only here,
-    // and this program starts no other process with inheritance.
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    win::UniqueFile out(::CreateFileW(win::FilePath(outputFile).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out) return false;
-    return WaitLimited(program, params, SW_HIDE, timeoutMs, timedOut, out.Get());
+bool ShellExecWait(const std::string& program, const std::string& params, int visibility) {
+    return Launch({.program = program, .parameters = params, .show = visibility, .wait = true}).Ran();
 }
 
 bool WaitForProcess(HANDLE process, DWORD timeoutMs) {
@@ -169,7 +162,7 @@ std::string LocateProgram(const std::string& exeName) {
 
 namespace {
 
-// Calls `visit(id, image file name)` for each process of the system's list.
+// Calls `visit(id, parent's id, image file name)` for each process of the system's list.
 template <class Visit>
 void ForEachProcess(Visit visit) {
     win::UniqueFile snap(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -177,20 +170,27 @@ void ForEachProcess(Visit visit) {
     PROCESSENTRY32W e{};
     e.dwSize = sizeof e;
     for (BOOL ok = ::Process32FirstW(snap.Get(), &e); ok; ok = ::Process32NextW(snap.Get(), &e))
-        visit(e.th32ProcessID, win::Narrow(e.szExeFile));
+        visit(e.th32ProcessID, e.th32ParentProcessID, win::Narrow(e.szExeFile));
+}
+
+// A child of this process: its parent's id is ours and it began after we did,
+// so the id cannot be an older process's whose parent had our id before us.
+bool IsOwnChild(HANDLE process, DWORD parentId) {
+    if (parentId != ::GetCurrentProcessId()) return false;
+    FILETIME created{}, ownCreated{}, unused{};
+    if (!::GetProcessTimes(process, &created, &unused, &unused, &unused)) return false;
+    if (!::GetProcessTimes(::GetCurrentProcess(), &ownCreated, &unused, &unused, &unused)) return false;
+    return ::CompareFileTime(&created, &ownCreated) >= 0;
 }
 
 }  // namespace
 
 bool EndProcessesByName(const std::string& exeFileName) {
-    PruneEnded();
     bool result = false;
-    ForEachProcess([&](DWORD id, const std::string& exe) {
+    ForEachProcess([&](DWORD id, DWORD parentId, const std::string& exe) {
         if (!SameTextAscii(FileNamePart(exe), exeFileName) && !SameTextAscii(exe, exeFileName)) return;
-        for (const auto& s : StartedProcesses()) {
-            if (s.id != id) continue;
-            result = ::TerminateProcess(s.handle.Get(), 0) != FALSE;
-        }
+        win::UniqueHandle p(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, id));
+        if (p && IsOwnChild(p.Get(), parentId)) result = ::TerminateProcess(p.Get(), 0) != FALSE;
     });
     return result;
 }
@@ -199,7 +199,7 @@ bool EndProcessesOfProgram(const std::string& programPath) {
     const std::wstring wanted = win::Widen(programPath);
     const std::string exeName = FileNamePart(programPath);
     bool ended = false;
-    ForEachProcess([&](DWORD id, const std::string& exe) {
+    ForEachProcess([&](DWORD id, DWORD, const std::string& exe) {
         if (!SameTextAscii(FileNamePart(exe), exeName)) return;
         win::UniqueHandle p(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, id));
         if (!p) return;  // another user's, or gone

@@ -1,39 +1,60 @@
 #pragma once
-// Starting and ending external programs, and the small path utilities around them.
+// Starting and ending external programs, and the small path utilities around
+// them. Every program is started by Launch; ShellExec and ShellExecWait are its
+// two common uses.
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "win/handle.h"
 
 namespace kv {
 
+struct LaunchOptions {
+    std::string program;
+    // The parameters after "program, one blank": a line already built with the
+    // quoting rules (runner_text.h), then each of `arguments`, quoted as the
+    // C run-time reads it back.
+    std::string parameters;
+    std::vector<std::string> arguments;
+    std::string folder;  // where it runs; empty: the program's own folder
+    int show = SW_SHOWNORMAL;
+    // A console of its own (a batch file needs one), or none at all: then no
+    // console host outlives the child holding its output file.
+    bool console = true;
+    // In a job object of its own, so that a time limit also ends its children
+    // (a batch file's tool).
+    bool inJob = false;
+    bool wait = false;             // wait for its end, painting meanwhile
+    DWORD timeLimitMs = INFINITE;  // with wait: a process that outlives it is ended
+    // Its standard output and error: a handle of the caller's, or a file created
+    // (or replaced) for it. Either is the one handle the child inherits.
+    HANDLE output = nullptr;
+    std::string outputFile;
+};
+
+struct LaunchResult {
+    enum class Outcome : std::uint8_t {
+        Started,     // running; `process` follows it
+        Ended,       // waited for to its end
+        TimedOut,    // outlived its time limit and was ended
+        NotStarted,  // no such program, a line too long, an output file that cannot be made
+    };
+    Outcome outcome = Outcome::NotStarted;
+    win::UniqueHandle process;  // when started and not waited for
+    [[nodiscard]] bool Ran() const noexcept { return outcome == Outcome::Started || outcome == Outcome::Ended; }
+};
+
+LaunchResult Launch(const LaunchOptions& options);
+
 // Starts "program, one blank, params" in a new console with the given show state,
 // in the program's own folder. False when the command line is too long or the
-// process cannot be created. The process is recorded as started by this program.
+// process cannot be created.
 bool ShellExec(const std::string& program, const std::string& params, int visibility);
-
-// As ShellExec, and hands back the process handle (for following a transcoder).
-bool ShellExec(const std::string& program, const std::string& params, int visibility, win::UniqueHandle& process);
-
-// As ShellExec, hidden, with the program's standard output and error going to
-// `output` (an inheritable file handle).
-bool ShellExecToFile(const std::string& program, const std::string& params, HANDLE output, win::UniqueHandle& process);
 
 // As ShellExec, then waits for the process to end while painting goes on.
 bool ShellExecWait(const std::string& program, const std::string& params, int visibility);
-
-// As ShellExecWait with a time limit: a process that outlives it is ended.
-// Gives false when the process could not be started or had to be ended;
-// `timedOut`, when given, tells the second case from the first.
-bool ShellExecWaitLimited(const std::string& program, const std::string& params, int visibility, DWORD timeoutMs,
-                          bool* timedOut = nullptr);
-
-// As ShellExecWaitLimited, hidden and without a console, with the program's
-// standard output and error written to `outputFile` (created or replaced).
-// The command line is UTF-16 throughout, so any file name reaches the program.
-bool RunToFileLimited(const std::string& program, const std::string& params, const std::string& outputFile,
-                      DWORD timeoutMs, bool* timedOut = nullptr);
 
 // Waits until the process has ended (or the wait fails), dispatching only paint
 // messages: the window repaints but input stays queued until afterwards.

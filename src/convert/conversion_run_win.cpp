@@ -80,9 +80,8 @@ win::UniqueFile NewLogFile(std::int64_t jobId) {
     if (n == 0 || n > MAX_PATH) return {};
     const std::wstring path = std::wstring(folder, n) + L"korvello-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                               std::to_wstring(jobId) + L"-" + std::to_wstring(::GetTickCount64()) + L".log";
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     return win::UniqueFile(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &sa, CREATE_ALWAYS,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
                                          FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
 }
 
@@ -134,12 +133,10 @@ void WinRunPlatform::ShowProgress(const RunProgress& progress) {
 std::unique_ptr<ITranscoder> WinRunPlatform::StartTranscoder(const std::string& program, const std::string& args,
                                                              std::int64_t jobId) {
     win::UniqueFile log = NewLogFile(jobId);
-    win::UniqueHandle process;
     // Without a log the job is still run; its result is then judged by size alone.
-    const bool started =
-        log ? ShellExecToFile(program, args, log.Get(), process) : ShellExec(program, args, SW_HIDE, process);
-    if (!started) return nullptr;
-    return std::make_unique<WinTranscoder>(std::move(process), std::move(log), notify_, exitMessage_, jobId);
+    LaunchResult started = Launch({.program = program, .parameters = args, .show = SW_HIDE, .output = log.Get()});
+    if (!started.process) return nullptr;
+    return std::make_unique<WinTranscoder>(std::move(started.process), std::move(log), notify_, exitMessage_, jobId);
 }
 
 // The size of a file the transcoder is still writing: one open per tick, which

@@ -54,16 +54,23 @@ void WinProbePlatform::WriteFile(const std::string& path, const std::string& byt
 }
 
 bool WinProbePlatform::RunBatch(const std::string& batPath, std::uint32_t limitMs) {
-    bool timedOut = false;
-    ShellExecWaitLimited(batPath, "", SW_HIDE, limitMs, &timedOut);
-    return timedOut;
+    // The interpreter runs the tool as its child: the job ends both at the limit.
+    const LaunchOptions batch{.program = batPath, .show = SW_HIDE, .inJob = true, .wait = true, .timeLimitMs = limitMs};
+    return Launch(batch).outcome == LaunchResult::Outcome::TimedOut;
 }
 
 bool WinProbePlatform::RunReader(const std::string& reader, const std::string& args, const std::string& outputPath,
                                  std::uint32_t limitMs) {
-    bool timedOut = false;
-    RunToFileLimited(reader, args, outputPath, limitMs, &timedOut);
-    return timedOut;
+    // The command line is UTF-16 throughout, so any file name reaches the reader.
+    const LaunchOptions run{.program = reader,
+                            .parameters = args,
+                            .show = SW_HIDE,
+                            .console = false,
+                            .inJob = true,
+                            .wait = true,
+                            .timeLimitMs = limitMs,
+                            .outputFile = outputPath};
+    return Launch(run).outcome == LaunchResult::Outcome::TimedOut;
 }
 
 std::optional<std::string> WinProbePlatform::ReadFile(const std::string& path, std::string& why) {

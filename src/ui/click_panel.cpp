@@ -15,18 +15,9 @@ namespace {
 constexpr wchar_t kClassName[] = L"KorvelloTranPanel";
 constexpr UINT kAccessibleClick = WM_USER + 1;  // a screen reader's "jump"
 
-template <typename F>
-void Guarded(F&& f) noexcept {
-    try {
-        f();
-    } catch (...) {
-        win::ReportCurrentException();
-    }
-}
-
 }  // namespace
 
-TTranPanel::TTranPanel(TComponent* owner) : TComponent(owner), cursor_(::LoadCursorW(nullptr, IDC_HAND)) {}
+TTranPanel::TTranPanel(TComponent* owner) : TSkinnedControl(owner) {}
 
 bool TTranPanel::Create(HWND parent, int left, int top, int width, int height, int id) {
     if (Handle()) return false;
@@ -49,7 +40,7 @@ void TTranPanel::SetBorder(bool border) {
     ::RedrawWindow(parent, &rc, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
-void TTranPanel::Paint(HDC dc) {
+void TTranPanel::PaintFace(HDC dc) {
     if (!border_) return;
     RECT rc{};
     ::GetClientRect(Handle(), &rc);
@@ -75,40 +66,48 @@ void TTranPanel::MouseButton(TMouseButton button, bool down, bool doubleClick, W
             if (::GetCapture() == Handle()) ::ReleaseCapture();
         }
     }
-    if (click && OnClick) {
-        TNotifyEvent handler = OnClick;
-        Guarded([&] { handler(this); });
-    }
+    if (click) RaiseClick();
     const TMouseEvent& ev = down ? OnMouseDown : OnMouseUp;
     if (ev) {
         TMouseEvent handler = ev;
-        Guarded([&] { handler(this, button, static_cast<unsigned>(wp), x, y); });
+        win::ReportedStep([&] { handler(this, button, static_cast<unsigned>(wp), x, y); });
     }
 }
 
+void TTranPanel::RaiseClick() {
+    if (!OnClick) return;
+    // A copy: the handler may replace the event it runs in.
+    TNotifyEvent handler = OnClick;
+    win::ReportedStep([&] { handler(this); });
+}
+
 LRESULT TTranPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (const auto r = HandleSkinMessage(msg, wp, lp)) return *r;
+    if (const auto r = OnMouseMessage(msg, wp, lp)) return *r;
     switch (msg) {
-    case WM_PAINT: {
-        win::PaintDc dc(Handle());
-        if (dc) Paint(dc.Get());
+    case WM_CAPTURECHANGED:
+        if (reinterpret_cast<HWND>(lp) != Handle()) clickBegun_ = false;
         return 0;
-    }
-    case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wp));
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;  // see-through: what lies beneath stays
-    case WM_SETCURSOR:
-        if (LOWORD(lp) == HTCLIENT) {
-            ::SetCursor(cursor_ ? cursor_ : ::LoadCursorW(nullptr, IDC_ARROW));
-            return TRUE;
-        }
+    case WM_GETOBJECT: {
+        const AccessibleFace face{
+            win::Widen(AccessibleName()), ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, L"", L"Jump", kAccessibleClick};
+        if (const LRESULT r = AnswerGetObject(Handle(), wp, lp, face)) return r;
         break;
-    case WM_LBUTTONDOWN:
-        MouseButton(mbLeft, true, false, wp, lp);
+    }
+    case kAccessibleClick:
+        RaiseClick();
         return 0;
+    default:
+        break;
+    }
+    return Default(msg, wp, lp);
+}
+
+std::optional<LRESULT> TTranPanel::OnMouseMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-        MouseButton(mbLeft, true, true, wp, lp);
+        MouseButton(mbLeft, true, msg == WM_LBUTTONDBLCLK, wp, lp);
         return 0;
     case WM_LBUTTONUP:
         MouseButton(mbLeft, false, false, wp, lp);
@@ -119,7 +118,7 @@ LRESULT TTranPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_RBUTTONUP:
         MouseButton(mbRight, false, false, wp, lp);
-        break;  // default processing raises WM_CONTEXTMENU
+        return std::nullopt;  // default processing raises WM_CONTEXTMENU
     case WM_MBUTTONDOWN:
     case WM_MBUTTONDBLCLK:
         MouseButton(mbMiddle, true, msg == WM_MBUTTONDBLCLK, wp, lp);
@@ -127,31 +126,15 @@ LRESULT TTranPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MBUTTONUP:
         MouseButton(mbMiddle, false, false, wp, lp);
         return 0;
-    case WM_CAPTURECHANGED:
-        if (reinterpret_cast<HWND>(lp) != Handle()) clickBegun_ = false;
-        return 0;
-    case WM_GETOBJECT: {
-        const AccessibleFace face{
-            win::Widen(accessibleName_), ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, L"", L"Jump", kAccessibleClick};
-        if (const LRESULT r = AnswerGetObject(Handle(), wp, lp, face)) return r;
-        break;
-    }
-    case kAccessibleClick:
-        if (OnClick) {
-            TNotifyEvent handler = OnClick;
-            Guarded([&] { handler(this); });
-        }
-        return 0;
     case WM_MOUSEMOVE:
         if (OnMouseMove) {
             TMouseMoveEvent handler = OnMouseMove;
-            Guarded([&] { handler(this, static_cast<unsigned>(wp), GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); });
+            win::ReportedStep([&] { handler(this, static_cast<unsigned>(wp), GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); });
         }
         return 0;
     default:
-        break;
+        return std::nullopt;
     }
-    return Default(msg, wp, lp);
 }
 
 }  // namespace kv::ui

@@ -13,13 +13,12 @@
 #include <string>
 #include <utility>
 
-#include "components/component.h"
 #include "ui/control_events.h"
-#include "win/window.h"
+#include "ui/skinned_control_win.h"
 
 namespace kv::ui {
 
-class TTranPanel : public TComponent, public win::Window {
+class TTranPanel : public TSkinnedControl {
 public:
     static constexpr int kDefaultWidth = 185;
     static constexpr int kDefaultHeight = 41;
@@ -30,14 +29,6 @@ public:
 
     void SetBorder(bool border);
     [[nodiscard]] bool Border() const noexcept { return border_; }
-
-    // Asks for a repaint at the next WM_PAINT.
-    void Invalidate() const {
-        if (Handle()) ::InvalidateRect(Handle(), nullptr, FALSE);
-    }
-
-    // The pointer shape over the panel: the hand unless set otherwise (not owned).
-    void SetCursor(HCURSOR cursor) noexcept { cursor_ = cursor; }
 
     // What a screen reader calls the panel, a link.
     void SetAccessibleName(std::string utf8) { accessibleName_ = std::move(utf8); }
@@ -50,14 +41,15 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
-    virtual void Paint(HDC dc);
+    void PaintFace(HDC dc) override;
 
 private:
     void MouseButton(TMouseButton button, bool down, bool doubleClick, WPARAM wp, LPARAM lp);
+    std::optional<LRESULT> OnMouseMessage(UINT msg, WPARAM wp, LPARAM lp);
+    void RaiseClick();
 
     bool border_ = false;
     bool clickBegun_ = false;
-    HCURSOR cursor_ = nullptr;
     std::string accessibleName_;
 };
 

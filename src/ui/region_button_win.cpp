@@ -39,17 +39,6 @@ private:
     bool taken_;
 };
 
-template <typename F>
-void Guarded(F&& f) noexcept {
-    // An event handler's error goes to the application's error report; the
-    // button still finishes the step it was in, so it never sticks pressed.
-    try {
-        f();
-    } catch (...) {
-        win::ReportCurrentException();
-    }
-}
-
 win::UniqueRgn RegionFromRuns(const std::vector<TPixelRun>& runs) {
     if (runs.empty()) return win::UniqueRgn(::CreateRectRgn(0, 0, 0, 0));
     std::vector<std::byte> buf(sizeof(RGNDATAHEADER) + runs.size() * sizeof(RECT));
@@ -83,8 +72,7 @@ COLORREF ToColorRef(std::uint32_t rgb) noexcept { return RGB((rgb >> 16) & 0xFF,
 }  // namespace
 
 TEzRgnBtn::TEzRgnBtn(TComponent* owner)
-    : TComponent(owner),
-      cursor_(::LoadCursorW(nullptr, IDC_HAND)),
+    : TSkinnedControl(owner),
       // Auto-reset, created free.
       paintLock_(::CreateEventW(nullptr, FALSE, TRUE, nullptr)) {}
 
@@ -206,10 +194,10 @@ TPicPresence TEzRgnBtn::Presence() const noexcept {
 void TEzRgnBtn::Paint() {
     if (!Handle()) return;
     win::WindowDc dc(Handle());
-    if (dc) PaintTo(dc.Get());
+    if (dc) PaintFace(dc.Get());
 }
 
-void TEzRgnBtn::PaintTo(HDC dc) {
+void TEzRgnBtn::PaintFace(HDC dc) {
     const TBitmapPicture& pic = pics_[ShownPicture()];
     if (pic.Empty()) return;
     TryLock lock(paintLock_.Get());
@@ -333,14 +321,14 @@ void TEzRgnBtn::RaiseClick() {
     if (!OnClick) return;
     // A copy: the handler may replace the event it runs in.
     TNotifyEvent handler = OnClick;
-    Guarded([&] { handler(this); });
+    win::ReportedStep([&] { handler(this); });
 }
 
 void TEzRgnBtn::Raise(const TOnMouseEvent& ev) {
     if (!ev) return;
     TOnMouseEvent handler = ev;
     const TMessage msg = current_;
-    Guarded([&] { handler(msg); });
+    win::ReportedStep([&] { handler(msg); });
 }
 
 void TEzRgnBtn::CapturePointer(bool capture) {
@@ -374,93 +362,106 @@ LRESULT TEzRgnBtn::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     } restore{current_, current_};
     current_ = TMessage{msg, wp, lp};
 
+    if (const auto r = HandleSkinMessage(msg, wp, lp)) return *r;
+    if (const auto r = OnPointerMessage(msg, wp, lp)) return *r;
+    if (const auto r = OnKeyboardMessage(msg, wp, lp)) return *r;
     switch (msg) {
-    case WM_PAINT: {
-        win::PaintDc dc(Handle());
-        if (dc) PaintTo(dc.Get());
-        return 0;
+    case WM_UPDATEUISTATE: {
+        const LRESULT r = Default(msg, wp, lp);
+        Invalidate();
+        return r;
     }
-    case WM_PRINTCLIENT:
-        PaintTo(reinterpret_cast<HDC>(wp));
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;  // the picture covers the window; erasing would only flicker
-    case WM_SETCURSOR:
-        if (LOWORD(lp) == HTCLIENT) {
-            ::SetCursor(cursor_ ? cursor_ : ::LoadCursorW(nullptr, IDC_ARROW));
-            return TRUE;
-        }
+    case WM_GETOBJECT:
+        if (const LRESULT r = OnGetObject(wp, lp)) return r;
         break;
-    case WM_MOUSEMOVE: {
-        const POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-        // While the button holds the pointer, moves come from anywhere:
-        // whether it is over the button is decided here, shape included.
-        const bool over = IsOverButton(pt);
-        if (over && !state_.MouseInside()) {
-            TrackLeave();
-            state_.PointerEntered();
-        } else if (!over && state_.MouseInside()) {
-            state_.PointerLeft();
-        }
-        if (OnMouseMove) {
-            TMouseMoveEvent handler = OnMouseMove;
-            Guarded([&] { handler(this, static_cast<unsigned>(wp), pt.x, pt.y); });
-        }
+    case kAccessibleClick:
+        state_.Click();
         return 0;
+    case WM_TIMER:
+        if (wp != kRepeatTimerId) break;
+        state_.RepeatTick();
+        return 0;
+    case WM_DESTROY:
+        OnDestroy();
+        break;
+    default:
+        break;
     }
+    return Default(msg, wp, lp);
+}
+
+std::optional<LRESULT> TEzRgnBtn::OnPointerMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    const POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    switch (msg) {
+    case WM_MOUSEMOVE:
+        OnPointerMove(pt, wp);
+        return 0;
     case WM_MOUSELEAVE:
         // While the pointer is held the moves decide; a leave notice then says nothing.
         if (::GetCapture() != Handle() && state_.MouseInside()) state_.PointerLeft();
         return 0;
-    case WM_LBUTTONDOWN: {
-        const POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    case WM_LBUTTONDOWN:
         if (!state_.MouseInside() && IsOverButton(pt)) {
             TrackLeave();
             state_.PointerEntered();
         }
         state_.ButtonDown();
         return 0;
-    }
     case WM_LBUTTONDBLCLK:
         state_.DoubleClick();
         return 0;
-    case WM_LBUTTONUP: {
-        const POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-        RECT rc{};
-        ::GetClientRect(Handle(), &rc);
-        state_.ButtonUp(::PtInRect(&rc, pt) != FALSE);
-        if (state_.MouseInside()) {
-            // Holding the pointer suspended the leave notice: ask for it again.
-            if (IsOverButton(pt)) {
-                TrackLeave();
-            } else {
-                state_.PointerLeft();
-            }
-        }
+    case WM_LBUTTONUP:
+        OnLeftButtonUp(pt);
         return 0;
-    }
     case WM_CAPTURECHANGED:
         if (!releasing_ && reinterpret_cast<HWND>(lp) != Handle()) state_.CaptureLost();
         return 0;
+    default:
+        return std::nullopt;
+    }
+}
+
+// While the button holds the pointer, moves come from anywhere: whether it is
+// over the button is decided here, shape included.
+void TEzRgnBtn::OnPointerMove(POINT pt, WPARAM keys) {
+    const bool over = IsOverButton(pt);
+    if (over && !state_.MouseInside()) {
+        TrackLeave();
+        state_.PointerEntered();
+    } else if (!over && state_.MouseInside()) {
+        state_.PointerLeft();
+    }
+    if (!OnMouseMove) return;
+    TMouseMoveEvent handler = OnMouseMove;
+    win::ReportedStep([&] { handler(this, static_cast<unsigned>(keys), pt.x, pt.y); });
+}
+
+void TEzRgnBtn::OnLeftButtonUp(POINT pt) {
+    RECT rc{};
+    ::GetClientRect(Handle(), &rc);
+    state_.ButtonUp(::PtInRect(&rc, pt) != FALSE);
+    if (!state_.MouseInside()) return;
+    // Holding the pointer suspended the leave notice: ask for it again.
+    if (IsOverButton(pt)) {
+        TrackLeave();
+    } else {
+        state_.PointerLeft();
+    }
+}
+
+std::optional<LRESULT> TEzRgnBtn::OnKeyboardMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
     case WM_GETDLGCODE:
         return KeyboardCode(lp);
     case WM_KEYDOWN:
-        if (wp == VK_SPACE) {
-            state_.KeyDown();  // the key's own repeat is ignored by the state
-            return 0;
-        }
-        if (wp == VK_RETURN) {
-            state_.KeyDown();
-            state_.KeyUp();
-            return 0;
-        }
-        break;
+        if (wp != VK_SPACE && wp != VK_RETURN) return std::nullopt;
+        state_.KeyDown();  // the key's own repeat is ignored by the state
+        if (wp == VK_RETURN) state_.KeyUp();
+        return 0;
     case WM_KEYUP:
-        if (wp == VK_SPACE) {
-            state_.KeyUp();
-            return 0;
-        }
-        break;
+        if (wp != VK_SPACE) return std::nullopt;
+        state_.KeyUp();
+        return 0;
     case WM_SETFOCUS:
         Invalidate();
         return 0;
@@ -468,41 +469,27 @@ LRESULT TEzRgnBtn::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         state_.KeyCancel();
         Invalidate();
         return 0;
-    case WM_UPDATEUISTATE: {
-        const LRESULT r = Default(msg, wp, lp);
-        Invalidate();
-        return r;
-    }
-    case WM_GETOBJECT: {
-        AccessibleFace face{win::Widen(accessibleName_.empty() ? hint_ : accessibleName_),
-                            ROLE_SYSTEM_PUSHBUTTON,
-                            0,
-                            win::Widen(hint_),
-                            L"Press",
-                            kAccessibleClick};
-        if (const LRESULT r = AnswerGetObject(Handle(), wp, lp, face)) return r;
-        break;
-    }
-    case kAccessibleClick:
-        state_.Click();
-        return 0;
-    case WM_TIMER:
-        if (wp == kRepeatTimerId) {
-            state_.RepeatTick();
-            return 0;
-        }
-        break;
-    case WM_DESTROY:
-        ::KillTimer(Handle(), kRepeatTimerId);
-        if (tip_ && !::IsWindow(tip_.Get())) (void)tip_.Release();
-        tip_.Reset();
-        toolAdded_ = false;
-        regionApplied_ = false;
-        break;
     default:
-        break;
+        return std::nullopt;
     }
-    return Default(msg, wp, lp);
+}
+
+LRESULT TEzRgnBtn::OnGetObject(WPARAM wp, LPARAM lp) {
+    const AccessibleFace face{win::Widen(accessibleName_.empty() ? hint_ : accessibleName_),
+                              ROLE_SYSTEM_PUSHBUTTON,
+                              0,
+                              win::Widen(hint_),
+                              L"Press",
+                              kAccessibleClick};
+    return AnswerGetObject(Handle(), wp, lp, face);
+}
+
+void TEzRgnBtn::OnDestroy() {
+    ::KillTimer(Handle(), kRepeatTimerId);
+    if (tip_ && !::IsWindow(tip_.Get())) (void)tip_.Release();
+    tip_.Reset();
+    toolAdded_ = false;
+    regionApplied_ = false;
 }
 
 }  // namespace kv::ui

@@ -14,6 +14,7 @@
 #include <commctrl.h>
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,7 @@
 #include "ui/control_events.h"
 #include "ui/region_button.h"
 #include "ui/picture.h"
+#include "ui/skinned_control_win.h"
 #include "win/handle.h"
 #include "win/window.h"
 
@@ -32,7 +34,7 @@ enum TPaintMode : std::uint8_t {
     pmTransparent = 2,  // the shown picture's key-coloured pixels let the parent show through
 };
 
-class TEzRgnBtn : public TComponent, public win::Window, private IRgnBtnHost {
+class TEzRgnBtn : public TSkinnedControl, private IRgnBtnHost {
 public:
     static constexpr UINT kRepeatPeriodMs = 300;
     static constexpr int kInitialSize = 15;
@@ -91,9 +93,6 @@ public:
     // The tooltip window, once a hint is shown for the button.
     [[nodiscard]] HWND HintWindow() const noexcept { return tip_.Get(); }
 
-    // The pointer shape over the button: the hand unless set otherwise (not owned).
-    void SetCursor(HCURSOR cursor) noexcept { cursor_ = cursor; }
-
     // Gives the window back its full rectangle.
     void ResetRegion();
     [[nodiscard]] bool RegionApplied() const noexcept { return regionApplied_; }
@@ -104,10 +103,6 @@ public:
 
     // Draws the shown picture at once (every state change does).
     void Paint();
-    // Asks for a repaint at the next WM_PAINT.
-    void Invalidate() const {
-        if (Handle()) ::InvalidateRect(Handle(), nullptr, FALSE);
-    }
     // The click operation, as a release or a repeat tick performs it:
     // delivers OnClick only while enabled.
     void Click() { state_.Click(); }
@@ -121,8 +116,17 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    void PaintFace(HDC dc) override;
 
 private:
+    // Window messages, by what they concern; nothing for a message they leave alone.
+    std::optional<LRESULT> OnPointerMessage(UINT msg, WPARAM wp, LPARAM lp);
+    std::optional<LRESULT> OnKeyboardMessage(UINT msg, WPARAM wp, LPARAM lp);
+    void OnPointerMove(POINT pt, WPARAM keys);
+    void OnLeftButtonUp(POINT pt);
+    LRESULT OnGetObject(WPARAM wp, LPARAM lp);
+    void OnDestroy();
+
     void Repaint() override { Paint(); }
     void RaiseClick() override;
     void RaiseMouseEnter() override { Raise(OnMouseEnter); }
@@ -134,7 +138,6 @@ private:
 
     void Raise(const TOnMouseEvent& ev);
     [[nodiscard]] TPicPresence Presence() const noexcept;
-    void PaintTo(HDC dc);
     void DrawKeyed(HDC dc, const TBitmapPicture& pic);
     void DrawFocusCue(HDC dc);
     LRESULT KeyboardCode(LPARAM lp) const;
@@ -150,7 +153,6 @@ private:
     std::string hint_;
     std::string accessibleName_;
     bool showHint_ = true;
-    HCURSOR cursor_ = nullptr;
     win::UniqueWindow tip_;
     bool toolAdded_ = false;
     // Serialises painting with changes of the window's shape. All callers are

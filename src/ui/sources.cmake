@@ -22,6 +22,7 @@ list(APPEND KORVELLO_WIN_SOURCES
   src/ui/region_button_win.cpp
   src/ui/picture.cpp
   src/ui/click_panel.cpp
+  src/ui/skinned_control_win.cpp
   src/ui/accessible.cpp
   src/ui/dpi_win.cpp
 )

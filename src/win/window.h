@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 namespace kv::win {
 
@@ -13,6 +14,17 @@ using ExceptionSink = void (*)(const std::string& utf8Message);
 void SetExceptionSink(ExceptionSink sink) noexcept;
 // Catches whatever is in flight and hands its message to the sink. Call from a catch block.
 void ReportCurrentException() noexcept;
+
+// Runs an event handler of a control: its error goes to the error report, and
+// the control still finishes the step it was in (a button never sticks pressed).
+template <class Handler>
+void ReportedStep(Handler&& handler) noexcept {
+    try {
+        std::forward<Handler>(handler)();
+    } catch (...) {
+        ReportCurrentException();
+    }
+}
 
 class Window {
 public:

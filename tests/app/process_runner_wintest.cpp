@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 
 #include "support/win_test_util.h"
@@ -48,26 +49,60 @@ TEST(ProcessRunner, LongCommandLinesAreNeitherCutNorOverflowing) {
     EXPECT_FALSE(kv::ShellExec(kvtest::Utf8(Child()), std::string(40000, 'y'), SW_HIDE));
 }
 
+// A child inherits its output handle and nothing else, not even a handle of
+// ours made inheritable (as each transcoder's log is for its own child).
+TEST(ProcessRunner, AChildInheritsItsOutputAndNoOtherHandle) {
+    TempFolder dir;
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    const kv::win::UniqueHandle other(::CreateEventW(&sa, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(other);
+    const kv::win::UniqueFile log(::CreateFileW((dir.Path() / L"log.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(log);
+    auto exitCodeHolding = [&](HANDLE h) {
+        const std::string value = std::to_string(reinterpret_cast<std::uintptr_t>(h));
+        const kv::LaunchResult r = kv::Launch(
+            {.program = kvtest::Utf8(Child()), .arguments = {"--holds", value}, .show = SW_HIDE, .output = log.Get()});
+        EXPECT_TRUE(r.process);
+        if (!r.process) return DWORD{0};
+        ::WaitForSingleObject(r.process.Get(), 10000);
+        DWORD code = 0;
+        ::GetExitCodeProcess(r.process.Get(), &code);
+        return code;
+    };
+    EXPECT_EQ(exitCodeHolding(log.Get()), 9u) << "the output handle did not reach the child";
+    EXPECT_EQ(exitCodeHolding(other.Get()), 0u) << "another inheritable handle reached the child";
+}
+
 TEST(ProcessRunner, CreationFailureGivesFalse) {
     EXPECT_FALSE(kv::ShellExec("C:\\no\\such\\program.exe", "", SW_HIDE));
     EXPECT_FALSE(kv::ShellExecWait("C:\\no\\such\\program.exe", "", SW_HIDE));
-    bool timedOut = true;
-    EXPECT_FALSE(kv::ShellExecWaitLimited("C:\\no\\such\\program.exe", "", SW_HIDE, 300, &timedOut));
-    EXPECT_FALSE(timedOut);  // not started is not the same as ended for its time
+    const kv::LaunchResult limited =
+        kv::Launch({.program = "C:\\no\\such\\program.exe", .show = SW_HIDE, .wait = true, .timeLimitMs = 300});
+    EXPECT_FALSE(limited.Ran());
+    // Not started is not the same as ended for its time.
+    EXPECT_EQ(limited.outcome, kv::LaunchResult::Outcome::NotStarted);
 }
 
 TEST(ProcessRunner, TimeLimitEndsAProcessThatOutlivesIt) {
     const ULONGLONG t0 = ::GetTickCount64();
-    bool timedOut = false;
-    EXPECT_FALSE(kv::ShellExecWaitLimited(kvtest::Utf8(Child()), "--sleep 30000", SW_HIDE, 300, &timedOut));
+    auto limited = [](const char* params, DWORD ms) {
+        return kv::Launch({.program = kvtest::Utf8(Child()),
+                           .parameters = params,
+                           .show = SW_HIDE,
+                           .inJob = true,
+                           .wait = true,
+                           .timeLimitMs = ms});
+    };
+    const kv::LaunchResult ended = limited("--sleep 30000", 300);
     const ULONGLONG took = ::GetTickCount64() - t0;
-    EXPECT_TRUE(timedOut);
+    EXPECT_FALSE(ended.Ran());
+    EXPECT_EQ(ended.outcome, kv::LaunchResult::Outcome::TimedOut);
     EXPECT_GE(took, 300u) << "ended before its limit";
     // The child would sleep 30 s; ended at 300 ms, only Wine's process start and
     // end come on top, well under a second or two.
     EXPECT_LT(took, 5000u) << "the limit was not kept";
-    EXPECT_TRUE(kv::ShellExecWaitLimited(kvtest::Utf8(Child()), "--sleep 10", SW_HIDE, 20000, &timedOut));
-    EXPECT_FALSE(timedOut);
+    EXPECT_EQ(limited("--sleep 10", 20000).outcome, kv::LaunchResult::Outcome::Ended);
 }
 
 // Counts the paints and presses a window is handed.
@@ -124,15 +159,13 @@ TEST(ProcessRunner, EndsOnlyTheTranscodersThisProgramStarted) {
 
     EXPECT_FALSE(kv::EndProcessesByName("ffmpeg.exe"));  // none of ours runs
 
-    // Another program's transcoder, started directly.
-    STARTUPINFOW si{sizeof si};
-    PROCESS_INFORMATION pi{};
-    std::wstring cmd = L"\"" + theirs.wstring() + L"\" --sleep 20000";
-    ASSERT_TRUE(::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    kv::win::UniqueHandle other(pi.hProcess), otherThread(pi.hThread);
+    // Another program's transcoder.
+    kv::win::UniqueHandle other(kvtest::StartAsAnotherProgram(theirs, L"--sleep 20000"));
+    ASSERT_TRUE(other);
 
-    kv::win::UniqueHandle mine;
-    ASSERT_TRUE(kv::ShellExec(kvtest::Utf8(ours), "--sleep 20000", SW_HIDE, mine));
+    const kv::win::UniqueHandle mine =
+        kv::Launch({.program = kvtest::Utf8(ours), .parameters = "--sleep 20000", .show = SW_HIDE}).process;
+    ASSERT_TRUE(mine);
     ::Sleep(200);
     EXPECT_TRUE(kv::EndProcessesByName("FFmpeg.exe"));
     EXPECT_EQ(::WaitForSingleObject(mine.Get(), 10000), WAIT_OBJECT_0);
@@ -172,14 +205,11 @@ TEST(ProcessRunner, EndsEveryProcessOfOurOwnInstalledProgramAndNoOther) {
     fs::copy_file(Child(), ours);
     fs::copy_file(Child(), theirs);
     auto startDirectly = [](const fs::path& exe) {
-        STARTUPINFOW si{sizeof si};
-        PROCESS_INFORMATION pi{};
-        std::wstring cmd = L"\"" + exe.wstring() + L"\" --sleep 20000";
-        EXPECT_TRUE(::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-        ::CloseHandle(pi.hThread);
-        return kv::win::UniqueHandle(pi.hProcess);
+        kv::win::UniqueHandle h(kvtest::StartAsAnotherProgram(exe, L"--sleep 20000"));
+        EXPECT_TRUE(h);
+        return h;
     };
-    // Two left by an earlier copy (not started through the runner), one of another program.
+    // Two left by an earlier copy, one of another program.
     kv::win::UniqueHandle left1 = startDirectly(ours), left2 = startDirectly(ours), other = startDirectly(theirs);
     ::Sleep(200);
     EXPECT_FALSE(kv::EndProcessesByName("ffmpeg.exe")) << "none of them was started by this copy";

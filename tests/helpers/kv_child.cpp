@@ -3,6 +3,8 @@
 // (-i IN ... OUT) it stands in for the transcoder, doing what IN says.
 #include <windows.h>
 
+#include <cstdint>
+
 #include <cstdio>
 #include <cwchar>
 #include <fstream>
@@ -62,6 +64,11 @@ int wmain(int argc, wchar_t** argv) {
             ::CloseHandle(f);
         } else if (!std::wcscmp(argv[i], L"--sleep") && i + 1 < argc) {
             ::Sleep(static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10)));
+        } else if (!std::wcscmp(argv[i], L"--holds") && i + 1 < argc) {
+            // Exit code 9 when the handle of this value (inherited, or not) is open here.
+            const auto value = static_cast<std::uintptr_t>(std::wcstoull(argv[++i], nullptr, 10));
+            DWORD flags = 0;
+            if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) code = 9;
         } else if (!std::wcscmp(argv[i], L"--exit") && i + 1 < argc) {
             code = static_cast<int>(std::wcstol(argv[++i], nullptr, 10));
         }

@@ -200,28 +200,4 @@ inline std::vector<std::string> FileNames(const fs::path& dir) {
     return names;
 }
 
-// The ids of the running processes started from this very file, found in the
-// system's process list (not through anything the program keeps).
-inline std::vector<DWORD> ProcessesOf(const fs::path& exe) {
-    std::vector<DWORD> ids;
-    std::error_code ec;
-    const fs::path want = fs::weakly_canonical(exe, ec);
-    kv::win::UniqueFile snap(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snap) return ids;
-    PROCESSENTRY32W e{};
-    e.dwSize = sizeof e;
-    for (BOOL ok = ::Process32FirstW(snap.Get(), &e); ok; ok = ::Process32NextW(snap.Get(), &e)) {
-        if (::lstrcmpiW(e.szExeFile, exe.filename().c_str()) != 0) continue;
-        kv::win::UniqueHandle h(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, e.th32ProcessID));
-        if (!h) continue;
-        wchar_t image[MAX_PATH * 4];
-        DWORD n = MAX_PATH * 4;
-        if (!::QueryFullProcessImageNameW(h.Get(), 0, image, &n)) continue;
-        if (::WaitForSingleObject(h.Get(), 0) == WAIT_OBJECT_0) continue;
-        if (::lstrcmpiW(fs::weakly_canonical(fs::path(image), ec).c_str(), want.c_str()) == 0)
-            ids.push_back(e.th32ProcessID);
-    }
-    return ids;
-}
-
 }  // namespace kvtest

@@ -2,11 +2,15 @@
 
 #include "app/settings.h"
 
+#include <tlhelp32.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "support/program.h"
+#include "win/handle.h"
 #include "win/text.h"
 
 namespace kvtest {
@@ -89,6 +93,49 @@ bool MediaAvailable() {
 
 kv::CheckedPath Present(const std::string& path) {
     return kv::CheckPath(path, kv::FileSystemLookup::Instance()).value();
+}
+
+// The ids of the running processes started from this very file, found in the
+// system's process list (not through anything the program keeps).
+std::vector<DWORD> ProcessesOf(const fs::path& exe) {
+    std::vector<DWORD> ids;
+    std::error_code ec;
+    const fs::path want = fs::weakly_canonical(exe, ec);
+    kv::win::UniqueFile snap(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snap) return ids;
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    for (BOOL ok = ::Process32FirstW(snap.Get(), &e); ok; ok = ::Process32NextW(snap.Get(), &e)) {
+        if (::lstrcmpiW(e.szExeFile, exe.filename().c_str()) != 0) continue;
+        kv::win::UniqueHandle h(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, e.th32ProcessID));
+        if (!h) continue;
+        wchar_t image[MAX_PATH * 4];
+        DWORD n = MAX_PATH * 4;
+        if (!::QueryFullProcessImageNameW(h.Get(), 0, image, &n)) continue;
+        if (::WaitForSingleObject(h.Get(), 0) == WAIT_OBJECT_0) continue;
+        if (::lstrcmpiW(fs::weakly_canonical(fs::path(image), ec).c_str(), want.c_str()) == 0)
+            ids.push_back(e.th32ProcessID);
+    }
+    return ids;
+}
+
+HANDLE StartAsAnotherProgram(const fs::path& exe, const std::wstring& args) {
+    const std::vector<DWORD> before = ProcessesOf(exe);
+    std::wstring cmd = L"cmd.exe /c start \"\" /min \"" + exe.wstring() + L"\" " + args;
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return nullptr;
+    ::WaitForSingleObject(pi.hProcess, 10000);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    for (int tries = 0; tries < 100; ++tries) {
+        for (DWORD id : ProcessesOf(exe))
+            if (std::find(before.begin(), before.end(), id) == before.end())
+                return ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+        ::Sleep(50);
+    }
+    return nullptr;
 }
 
 }  // namespace kvtest

@@ -37,6 +37,12 @@ std::filesystem::path ProgramFolder();
 // Dispatches messages until `done` or the deadline; true when done.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 void PumpFor(DWORD ms);
+// The ids of the running processes started from this very file, found in the
+// system's process list (not through anything the program keeps).
+std::vector<DWORD> ProcessesOf(const std::filesystem::path& exe);
+// Starts `exe` through the command interpreter's "start", as another program
+// would: not a child of this process. Its handle, or null.
+HANDLE StartAsAnotherProgram(const std::filesystem::path& exe, const std::wstring& args);
 // A path of this machine through the program's own border check; the test
 // fails (bad_optional_access) when it does not pass.
 kv::CheckedPath Present(const std::string& path);

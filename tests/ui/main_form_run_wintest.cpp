@@ -325,3 +325,57 @@ TEST_F(MainFormRun, LateExitNoticeOfAFinishedJobChangesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+void ReplaceLines(HWND box, const std::wstring& text) {
+    const auto n = static_cast<int>(::SendMessageW(box, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        ::SendMessageW(box, LB_DELETESTRING, 0, 0);
+        ::SendMessageW(box, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+}
+
+void SetCellText(HWND list, int row, int column, const wchar_t* text) {
+    std::wstring w = text;
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = w.data();
+    ::SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+}  // namespace
+
+// Any program on the desktop can send the window's lists LB_ and LVM_
+// messages. Rewritten in the middle of a run, they change what the window
+// shows for a moment, never which files are converted or how each row ends.
+TEST_F(MainFormRun, TextAnotherProgramWritesIntoTheListsChangesNothing) {
+    TempFolder in, out, tool(L"kvtool"), elsewhere(L"kv other");
+    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    FormAccess::FfmpegPath(*f) = kvtest::Utf8(kvtest::StandInTranscoder(tool.Path()));
+    kvtest::StandInRow(Jobs(), in.Path(), L"first", "size 20000 sleep 2000", 2);
+    kvtest::StandInRow(Jobs(), in.Path(), L"second", "size 20000", 2);
+    kvtest::StandInRow(Jobs(), in.Path(), L"third", "size 20000", 2);
+    const fs::path planted = elsewhere.Path() / L"planted.mp4";
+    kvtest::WriteBytes(planted, "size 20000");
+    f->EzRgnBtn3Click();
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return Jobs().Progress(0).ends_with("% Done"); }, 30000));
+
+    ReplaceLines(f->Control("ListBox1"), planted.wstring());
+    ReplaceLines(f->Control("ListBox2"), L"100000");
+    HWND list = Rows().ListView();
+    SetCellText(list, 1, 2, L"Done");  // as if converted: the run would skip it
+    SetCellText(list, 2, 1, L"planted");
+    ASSERT_EQ(StoredPath(0), kvtest::Utf8(planted));
+    ASSERT_EQ(Cell(1, 2), "Done");
+
+    ASSERT_TRUE(RunToEnd(60000));
+    EXPECT_EQ(Mp3Names(out.Path()), (Strings{"first.mp3", "second.mp3", "third.mp3"}));
+    EXPECT_EQ(Run().InputPath, kvtest::Utf8(in.Path() / L"third.mp4"));
+    EXPECT_EQ(Run().ExpectedSize, 2 * 16 * 1024) << "the duration the row was added with";
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Jobs().Progress(i), "Done") << i;
+        EXPECT_EQ(Cell(i, 2), "Done") << i;
+    }
+    EXPECT_EQ(Jobs().Path(2), kvtest::Utf8(in.Path() / L"third.mp4"));
+}
