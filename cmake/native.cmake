@@ -22,6 +22,9 @@ add_test(NAME include_layers_refuses_upward
          COMMAND ${CMAKE_SOURCE_DIR}/tests/layers_test.sh ${CMAKE_SOURCE_DIR}/tests/support/layers_fixture)
 set_tests_properties(include_layers_refuses_upward PROPERTIES
                      PASS_REGULAR_EXPRESSION "upward include: components/timer.h -> app/settings.h")
+# File and function sizes, and the _win suffix on exactly the files that need Windows.
+add_test(NAME house_rules COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/house_test.py ${CMAKE_SOURCE_DIR}/src)
+add_test(NAME house_rules_refuse_breaches COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/house_test.py --self-test)
 # A handler name that binds nothing stops the build: the same file with one
 # misspelt name must not compile, and compiles without it.
 foreach(misspelt 0 1)

@@ -3,9 +3,9 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "app/application.h"
-#include "app/main_instance.h"
-#include "ui/main_form.h"
+#include "app/application_win.h"
+#include "app/main_instance_win.h"
+#include "ui/main_form_win.h"
 #include "win/gdi.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {

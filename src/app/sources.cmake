@@ -5,10 +5,10 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
   src/app/runner_text.cpp
 )
 list(APPEND KORVELLO_WIN_SOURCES
-  src/app/application.cpp
-  src/app/dialogs.cpp
-  src/app/main_instance.cpp
-  src/app/process_runner.cpp
-  src/app/settings.cpp
-  src/app/tool_install.cpp
+  src/app/application_win.cpp
+  src/app/dialogs_win.cpp
+  src/app/main_instance_win.cpp
+  src/app/process_runner_win.cpp
+  src/app/settings_win.cpp
+  src/app/tool_install_win.cpp
 )

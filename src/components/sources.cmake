@@ -6,5 +6,5 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
 list(APPEND KORVELLO_WIN_SOURCES
   src/components/advantmr_win.cpp
   src/components/FindFile_win.cpp
-  src/components/BrowseForFolderU.cpp
+  src/components/BrowseForFolderU_win.cpp
 )

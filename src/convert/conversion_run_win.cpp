@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/process_runner.h"
+#include "app/process_runner_win.h"
 #include "convert/job_rules.h"
 #include "win/handle.h"
 #include "win/text.h"

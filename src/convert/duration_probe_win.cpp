@@ -1,8 +1,8 @@
 #include "convert/duration_probe_win.h"
 
-#include "app/process_runner.h"
+#include "app/process_runner_win.h"
 #include "app/runner_text.h"
-#include "app/settings.h"
+#include "app/settings_win.h"
 #include "win/error.h"
 #include "win/handle.h"
 #include "win/text.h"

@@ -8,7 +8,7 @@
 
 #include <oleacc.h>
 
-#include "ui/accessible.h"
+#include "ui/accessible_win.h"
 #include "ui/art_names.h"
 #include "ui/resample.h"
 #include "win/gdi.h"

@@ -21,7 +21,7 @@
 #include "components/component.h"
 #include "ui/control_events.h"
 #include "ui/region_button.h"
-#include "ui/picture.h"
+#include "ui/picture_win.h"
 #include "ui/skinned_control_win.h"
 #include "win/handle.h"
 #include "win/window.h"

@@ -7,22 +7,22 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
   src/ui/resample.cpp
 )
 list(APPEND KORVELLO_WIN_SOURCES
-  src/ui/main_form.cpp
-  src/ui/main_form_handlers.cpp
-  src/ui/main_form_layout.cpp
-  src/ui/main_form_add.cpp
-  src/ui/main_form_create.cpp
-  src/ui/main_form_list.cpp
-  src/ui/main_form_output_folder.cpp
-  src/ui/main_form_probe.cpp
-  src/ui/main_form_run.cpp
-  src/ui/main_form_shutdown.cpp
-  src/ui/links.cpp
+  src/ui/main_form_win.cpp
+  src/ui/main_form_handlers_win.cpp
+  src/ui/main_form_layout_win.cpp
+  src/ui/main_form_add_win.cpp
+  src/ui/main_form_create_win.cpp
+  src/ui/main_form_list_win.cpp
+  src/ui/main_form_output_folder_win.cpp
+  src/ui/main_form_probe_win.cpp
+  src/ui/main_form_run_win.cpp
+  src/ui/main_form_shutdown_win.cpp
+  src/ui/links_win.cpp
   src/ui/job_rows_win.cpp
   src/ui/region_button_win.cpp
-  src/ui/picture.cpp
-  src/ui/click_panel.cpp
+  src/ui/picture_win.cpp
+  src/ui/click_panel_win.cpp
   src/ui/skinned_control_win.cpp
-  src/ui/accessible.cpp
+  src/ui/accessible_win.cpp
   src/ui/dpi_win.cpp
 )

@@ -1,4 +1,4 @@
-#include "app/main_instance.h"
+#include "app/main_instance_win.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <memory>
 #include <thread>
 
-#include "app/application.h"
+#include "app/application_win.h"
 #include "app/handover.h"
-#include "components/BrowseForFolderU.h"
+#include "components/BrowseForFolderU_win.h"
 #include "support/win_test_util.h"
 #include "win/handle.h"
 #include "win/text.h"

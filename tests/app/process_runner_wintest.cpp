@@ -1,4 +1,4 @@
-#include "app/process_runner.h"
+#include "app/process_runner_win.h"
 
 #include <gtest/gtest.h>
 

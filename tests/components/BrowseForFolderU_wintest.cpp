@@ -1,5 +1,5 @@
 // The folder dialog, driven from a second thread that finds it and presses its buttons.
-#include "components/BrowseForFolderU.h"
+#include "components/BrowseForFolderU_win.h"
 
 #include <windows.h>
 #include <shlobj.h>

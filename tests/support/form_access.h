@@ -1,7 +1,7 @@
 #pragma once
 // The in-process tests' view of the main window's state: what they set up
 // (tool paths, folders, a busy window) and read back.
-#include "ui/main_form.h"
+#include "ui/main_form_win.h"
 
 namespace kvtest {
 

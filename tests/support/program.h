@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "app/application.h"
+#include "app/application_win.h"
 #include "support/win_test_util.h"
-#include "ui/main_form.h"
+#include "ui/main_form_win.h"
 
 namespace kvtest {
 

@@ -1,6 +1,6 @@
 #include "support/win_test_util.h"
 
-#include "app/settings.h"
+#include "app/settings_win.h"
 
 #include <tlhelp32.h>
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/checked_path.h"
-#include "app/dialogs.h"
+#include "app/dialogs_win.h"
 
 namespace kvtest {
 

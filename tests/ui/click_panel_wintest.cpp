@@ -1,4 +1,4 @@
-#include "ui/click_panel.h"
+#include "ui/click_panel_win.h"
 
 #include <gtest/gtest.h>
 

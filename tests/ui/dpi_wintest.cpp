@@ -17,7 +17,7 @@
 #include "ui/dpi.h"
 #include "ui/dpi_win.h"
 #include "ui/layout.h"
-#include "ui/picture.h"
+#include "ui/picture_win.h"
 #include "ui/resample.h"
 #include "ui/region_button_win.h"
 #include "win/handle.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "app/handover.h"
-#include "app/main_instance.h"
+#include "app/main_instance_win.h"
 #include "app/runner_text.h"
 #include "components/FindFile.h"
 #include "support/form_fixture.h"

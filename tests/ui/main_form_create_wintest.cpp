@@ -9,14 +9,14 @@
 #include <string_view>
 #include <vector>
 
-#include "app/application.h"
+#include "app/application_win.h"
 #include "app/runner_text.h"
-#include "app/settings.h"
-#include "app/tool_install.h"
+#include "app/settings_win.h"
+#include "app/tool_install_win.h"
 #include "support/program.h"
 #include "support/form_access.h"
 #include "ui/layout.h"
-#include "ui/main_form.h"
+#include "ui/main_form_win.h"
 #include "win/handle.h"
 #include "win/text.h"
 

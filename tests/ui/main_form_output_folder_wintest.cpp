@@ -1,7 +1,7 @@
 // Choosing the output folder (main_form_output_folder.cpp).
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
+#include "app/settings_win.h"
 #include "support/form_fixture.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/runner_text.h"
-#include "app/settings.h"
+#include "app/settings_win.h"
 #include "win/error.h"
 #include "support/form_fixture.h"
 

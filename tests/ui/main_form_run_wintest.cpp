@@ -1,4 +1,4 @@
-// The conversion run as the window drives it (main_form_run.cpp and the run it
+// The conversion run as the window drives it (main_form_run_win.cpp and the run it
 // hands over to), against the real embedded transcoder and real MP4 files, or a
 // stand-in where a fault must be made on purpose.
 #include <gtest/gtest.h>

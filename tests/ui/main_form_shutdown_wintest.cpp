@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
-#include "app/tool_install.h"
+#include "app/settings_win.h"
+#include "app/tool_install_win.h"
 #include "support/form_fixture.h"
 #include "win/handle.h"
 

@@ -13,7 +13,7 @@
 #include "support/form_access.h"
 #include "support/key_input.h"
 #include "support/program.h"
-#include "ui/picture.h"
+#include "ui/picture_win.h"
 #include "ui/pixmap.h"
 #include "ui/layout.h"
 #include "support/win_test_util.h"

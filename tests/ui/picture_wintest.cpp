@@ -9,7 +9,7 @@
 #include "ui/art_names.h"
 #include "ui/dpi.h"
 #include "ui/region_button_win.h"
-#include "ui/picture.h"
+#include "ui/picture_win.h"
 #include "ui/art_ids.h"
 #include "ui_test_util.h"
 

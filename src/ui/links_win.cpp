@@ -2,8 +2,8 @@
 // colouring of the job list.
 #include <oleacc.h>
 
-#include "ui/accessible.h"
-#include "ui/main_form.h"
+#include "ui/accessible_win.h"
+#include "ui/main_form_win.h"
 #include "win/text.h"
 
 namespace kv {

@@ -1,7 +1,7 @@
 // The duration probe, as the window and its tests reach it.
-#include "app/settings.h"
+#include "app/settings_win.h"
 #include "convert/job_rules.h"
-#include "ui/main_form.h"
+#include "ui/main_form_win.h"
 
 namespace kv {
 

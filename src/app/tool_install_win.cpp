@@ -1,4 +1,4 @@
-#include "app/tool_install.h"
+#include "app/tool_install_win.h"
 
 #include <algorithm>
 #include <vector>

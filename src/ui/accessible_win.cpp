@@ -1,4 +1,4 @@
-#include "ui/accessible.h"
+#include "ui/accessible_win.h"
 
 #include <oleacc.h>
 

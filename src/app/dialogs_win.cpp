@@ -1,11 +1,11 @@
-#include "app/dialogs.h"
+#include "app/dialogs_win.h"
 
 #include <commdlg.h>
 #include <shellapi.h>
 
 #include <vector>
 
-#include "components/BrowseForFolderU.h"
+#include "components/BrowseForFolderU_win.h"
 #include "win/text.h"
 
 namespace kv {

@@ -3,7 +3,7 @@
 
 #include "app/runner_text.h"
 #include "convert/job_rules.h"
-#include "ui/main_form.h"
+#include "ui/main_form_win.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "components/BrowseForFolderU.h"
+#include "components/BrowseForFolderU_win.h"
 
 #include <objbase.h>
 #include <shlobj.h>

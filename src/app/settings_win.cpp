@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "app/settings_win.h"
 
 #include <windows.h>
 #include <shlobj.h>

@@ -1,10 +1,10 @@
-#include "ui/main_form.h"
+#include "ui/main_form_win.h"
 
 #include <windowsx.h>
 
 #include <shellapi.h>
 
-#include "app/main_instance.h"
+#include "app/main_instance_win.h"
 #include "components/FindFile.h"
 #include "components/advantmr.h"
 #include "ui/dpi.h"

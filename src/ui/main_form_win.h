@@ -1,6 +1,6 @@
 #pragma once
 // The main window: its controls built from the layout table, its state, and
-// the handlers of every command. Handler bodies live in main_form_*.cpp, by
+// the handlers of every command. Handler bodies live in main_form_*_win.cpp, by
 // subsystem; the conversion run itself is plain logic in convert/.
 #include <windows.h>
 #include <commctrl.h>
@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/application.h"
+#include "app/application_win.h"
 #include "app/handover.h"
 #include "convert/conversion_run.h"
 #include "convert/conversion_run_win.h"

@@ -6,10 +6,10 @@
 #include <array>
 #include <cstddef>
 
-#include "ui/accessible.h"
+#include "ui/accessible_win.h"
 #include "ui/handler_table.h"
 #include "ui/layout_table.h"
-#include "ui/main_form.h"
+#include "ui/main_form_win.h"
 #include "win/error.h"
 #include "win/text.h"
 

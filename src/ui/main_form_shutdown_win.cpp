@@ -1,8 +1,8 @@
 // The two ways out: the close button, which ends the transcoders and the
 // program at once, and the window's destruction.
-#include "app/process_runner.h"
-#include "app/settings.h"
-#include "ui/main_form.h"
+#include "app/process_runner_win.h"
+#include "app/settings_win.h"
+#include "ui/main_form_win.h"
 #include "win/error.h"
 
 namespace kv {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/dialogs.h"
+#include "app/dialogs_win.h"
 #include "win/window.h"
 
 namespace kv {

@@ -1,5 +1,5 @@
 // The conversion run's handlers: each hands over to the run.
-#include "ui/main_form.h"
+#include "ui/main_form_win.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "app/main_instance.h"
+#include "app/main_instance_win.h"
 
 #include <sddl.h>
 #include <shellapi.h>

@@ -1,10 +1,10 @@
-#include "ui/click_panel.h"
+#include "ui/click_panel_win.h"
 
 #include <windowsx.h>
 
 #include <oleacc.h>
 
-#include "ui/accessible.h"
+#include "ui/accessible_win.h"
 #include "win/gdi.h"
 #include "win/text.h"
 

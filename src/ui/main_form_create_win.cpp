@@ -4,10 +4,10 @@
 #include "win/error.h"
 #include "app/checked_path.h"
 #include "app/runner_text.h"
-#include "app/process_runner.h"
-#include "app/settings.h"
-#include "app/tool_install.h"
-#include "ui/main_form.h"
+#include "app/process_runner_win.h"
+#include "app/settings_win.h"
+#include "app/tool_install_win.h"
+#include "ui/main_form_win.h"
 
 namespace kv {
 

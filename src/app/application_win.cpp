@@ -1,4 +1,4 @@
-#include "app/application.h"
+#include "app/application_win.h"
 
 #include "win/error.h"
 #include "win/text.h"

@@ -1,7 +1,7 @@
 // Adding files and folders: the window's side of the add commands.
 #include "app/handover.h"
-#include "app/settings.h"
-#include "ui/main_form.h"
+#include "app/settings_win.h"
+#include "ui/main_form_win.h"
 #include "win/text.h"
 
 namespace kv {

@@ -1,12 +1,12 @@
 // The window built from the layout table, at the DPI of its monitor: the
 // controls, their fonts and places, the pictures and labels it paints itself.
-#include "ui/main_form.h"
+#include "ui/main_form_win.h"
 
 #include "ui/art_ids.h"
 #include "ui/art_names.h"
-#include "ui/click_panel.h"
+#include "ui/click_panel_win.h"
 #include "ui/dpi.h"
-#include "ui/picture.h"
+#include "ui/picture_win.h"
 #include "ui/region_button_win.h"
 #include "ui/resample.h"
 #include "win/gdi.h"

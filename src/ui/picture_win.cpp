@@ -1,4 +1,4 @@
-#include "ui/picture.h"
+#include "ui/picture_win.h"
 
 #include <cstring>
 #include <span>

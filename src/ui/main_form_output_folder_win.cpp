@@ -1,6 +1,6 @@
 // Choosing the output folder; the choice is saved at once for later runs.
-#include "app/settings.h"
-#include "ui/main_form.h"
+#include "app/settings_win.h"
+#include "ui/main_form_win.h"
 #include "win/error.h"
 
 namespace kv {
