@@ -64,19 +64,24 @@ fuzz: fuzz-build
 	done
 
 # The Win32 tests; the end-to-end scenarios (label e2e) are test-e2e's.
+# Each Wine test target ends the servers of every prefix it used, pass or fail.
+STOP_WINE  = bash -c 'source scripts/lib/kv.sh && kv_stop_wine_servers $(abspath $(BUILD))'
 test-win: win
-	@cmake/with-xvfb.sh bash -c 'cd $(WIN) && ctest --output-on-failure -LE e2e'
+	@rc=0; cmake/with-xvfb.sh bash -c 'cd $(WIN) && ctest --output-on-failure -LE e2e' || rc=$$?; \
+	    $(STOP_WINE); exit $$rc
 
 test-tools: tools
-	@cmake/with-xvfb.sh bash -c 'source scripts/lib/kv.sh && kv_wine_prefix_ready && \
-	    tests/tools/test_tools.sh $(abspath $(TOOLS_DIR))'
+	@rc=0; cmake/with-xvfb.sh bash -c 'source scripts/lib/kv.sh && kv_wine_prefix_ready && \
+	    tests/tools/test_tools.sh $(abspath $(TOOLS_DIR))' || rc=$$?; $(STOP_WINE); exit $$rc
 
 # One ctest test a scenario; then each scenario's count of passed, failed and skipped checks.
 test-e2e: win
-	@cmake/with-xvfb.sh bash -c 'cd $(WIN) && ctest --output-on-failure -L e2e; rc=$$?; \
-	    cat e2e/summary.txt 2>/dev/null; exit $$rc'
+	@rc=0; cmake/with-xvfb.sh bash -c 'cd $(WIN) && ctest --output-on-failure -L e2e; rc=$$?; \
+	    cat e2e/summary.txt 2>/dev/null; exit $$rc' || rc=$$?; $(STOP_WINE); exit $$rc
 
 test: test-native test-fuzz test-win test-tools test-e2e
+	@bash -c 'source scripts/lib/kv.sh; left=$$(kv_wine_servers_left $(abspath $(BUILD))); \
+	    [ -z "$$left" ] || { echo "Wine servers still running: $$left"; exit 1; }'
 	@echo "All tests passed."
 
 run: win
@@ -86,7 +91,7 @@ bench: win native
 	@cmake --build $(NATIVE) -j $(JOBS) --target report_search_bench
 	@$(NATIVE)/report_search_bench
 	@cmake --build $(WIN) -j $(JOBS) --target korvello_bench
-	@cmake/with-xvfb.sh bench/run_all.sh $(abspath $(WIN))
+	@rc=0; cmake/with-xvfb.sh bench/run_all.sh $(abspath $(WIN)) || rc=$$?; $(STOP_WINE); exit $$rc
 
 clean:
 	rm -rf $(BUILD)

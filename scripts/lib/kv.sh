@@ -215,3 +215,25 @@ kv_kill_korvello() {
     KPID=
     return 0
 }
+
+# Ends the Wine server of every prefix in a build folder (the tests' own and
+# one per DPI) and waits until each has gone, so that nothing of a run, such
+# as a winedevice.exe, keeps running after it.
+kv_stop_wine_servers() { # build-dir
+    local p
+    for p in "$1"/wineprefix*/; do
+        [ -d "$p" ] || continue
+        WINEPREFIX=${p%/} wineserver -k >/dev/null 2>&1 || true
+        WINEPREFIX=${p%/} wineserver -w >/dev/null 2>&1 || true
+    done
+}
+
+# The prefixes of a build folder whose Wine server still runs, one per line.
+kv_wine_servers_left() { # build-dir
+    local pid prefix
+    for pid in $(pgrep -x 'wineserver64|wineserver' || true); do
+        prefix=$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^WINEPREFIX=//p')
+        [[ $prefix == "$1"/wineprefix* ]] && echo "$prefix"
+    done
+    return 0
+}
