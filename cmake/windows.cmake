@@ -160,6 +160,15 @@ foreach(h ${KV_TEST_HELPERS})
   target_link_libraries(${n} PRIVATE ${KV_WIN_LIBS})
   add_dependencies(korvello_win_tests ${n})
 endforeach()
+# kv_drive drives the real program from outside; it finds the controls at
+# their places in the layout.
+file(GLOB KV_DRIVE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/helpers/kv_drive/*.cpp)
+add_executable(kv_drive ${KV_DRIVE_SOURCES} ${CMAKE_SOURCE_DIR}/src/ui/layout.cpp)
+target_link_options(kv_drive PRIVATE ${KV_STATIC} -municode)
+target_compile_definitions(kv_drive PRIVATE ${KV_WIN_DEFS})
+target_include_directories(kv_drive PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/src)
+target_link_libraries(kv_drive PRIVATE ${KV_WIN_LIBS})
+add_dependencies(korvello_win_tests kv_drive)
 
 # End-to-end scenarios under Wine and a display, each a test of its own
 # (ctest -L e2e -R basics). The fixture makes their media and holds Wine's
