@@ -231,8 +231,9 @@ kv_stop_wine_servers() { # build-dir
 # The prefixes of a build folder whose Wine server still runs, one per line.
 kv_wine_servers_left() { # build-dir
     local pid prefix
-    for pid in $(pgrep -x 'wineserver64|wineserver' || true); do
-        prefix=$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^WINEPREFIX=//p')
+    for pid in $(pgrep -x wineserver64; pgrep -x wineserver); do
+        # A server ending meanwhile has no environment left to read.
+        prefix=$({ tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | sed -n 's/^WINEPREFIX=//p')
         [[ $prefix == "$1"/wineprefix* ]] && echo "$prefix"
     done
     return 0

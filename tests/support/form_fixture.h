@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@
 namespace kvtest {
 
 namespace fs = std::filesystem;
+
+inline fs::path StandInTranscoder(const fs::path& dir);
 
 inline std::string StoreLine(HWND box, int row) {
     const LRESULT len = ::SendMessageW(box, LB_GETTEXTLEN, static_cast<WPARAM>(row), 0);
@@ -68,12 +71,31 @@ protected:
     void Select(int row) {
         ListView_SetItemState(Rows().ListView(), row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     }
+    // The folders of a run test: the output folder becomes the window's, and
+    // the tool folder has no blank in its path, as the real one.
+    struct RunFolders {
+        TempFolder in, out, tool{L"kvtool"};
+    };
+    RunFolders& RunIn() {
+        folders_.emplace();
+        FormAccess::WorkDir(*f) = Utf8(folders_->out.Path());
+        return *folders_;
+    }
+    // kv_child as the window's transcoder, in the run's tool folder (RunIn first).
+    fs::path UseStandIn() {
+        const fs::path exe = StandInTranscoder(folders_->tool.Path());
+        FormAccess::FfmpegPath(*f) = Utf8(exe);
+        return exe;
+    }
     bool RunToEnd(DWORD ms = 180000) {
         return PumpUntil([&] { return !FormAccess::Run(*f).Busy; }, ms);
     }
 
     std::unique_ptr<Program> p;
     kv::TfrmMain* f = nullptr;
+
+private:
+    std::optional<RunFolders> folders_;
 };
 
 // A stand-in media reader: a batch file that notes each run in runs.txt and

@@ -83,8 +83,7 @@ TEST_F(MainFormRun, ConvertsInListOrderAndFailsWhatCannotBeConverted) {
 }
 
 TEST_F(MainFormRun, TranscoderThatFailsBeforeWritingStartsOnceMore) {
-    TempFolder in, out, tool(L"kvtool");  // the tool path has no blank, as the real one
-    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    auto& [in, out, tool] = RunIn();
     const std::string real = FormAccess::FfmpegPath(*f);
     AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"once.mp4");
     AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"never.mp4");
@@ -111,8 +110,7 @@ TEST_F(MainFormRun, TranscoderThatFailsBeforeWritingStartsOnceMore) {
 }
 
 TEST_F(MainFormRun, HealthyFilesStartTheTranscoderOnceEach) {
-    TempFolder in, out, tool(L"kvtool");
-    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    auto& [in, out, tool] = RunIn();
     AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"four.mp4");
     AddFile(kvtest::MediaFile("aac_stereo_video.mp4"), in.Path() / L"six.mp4");
     // Counts the starts, runs the real transcoder every time.
@@ -127,8 +125,7 @@ TEST_F(MainFormRun, HealthyFilesStartTheTranscoderOnceEach) {
 }
 
 TEST_F(MainFormRun, RunFollowsItsOwnRowWhenRowsAboveGo) {
-    TempFolder in, out;
-    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    auto& [in, out, tool] = RunIn();
     AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"first.mp4");
     AddFile(kvtest::MediaFile("long_120s.mp4"), in.Path() / L"second.mp4");
     AddFile(kvtest::MediaFile("aac_stereo_video.mp4"), in.Path() / L"third.mp4");
@@ -155,10 +152,8 @@ TEST_F(MainFormRun, RunFollowsItsOwnRowWhenRowsAboveGo) {
 // growth cut from a minute to two seconds, it is ended, its row fails and says
 // why, and the run goes on.
 TEST_F(MainFormRun, AHungTranscoderIsEndedAndTheRunGoesOn) {
-    TempFolder in, out, tool(L"kvtool");
-    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
-    const fs::path exe = kvtest::StandInTranscoder(tool.Path());
-    FormAccess::FfmpegPath(*f) = kvtest::Utf8(exe);
+    auto& [in, out, tool] = RunIn();
+    const fs::path exe = UseStandIn();
     FormAccess::Conversion(*f).StallMs = 2000;
     kvtest::StandInRow(Jobs(), in.Path(), L"hangs", "size 1000 sleep 600000", 120);
     kvtest::StandInRow(Jobs(), in.Path(), L"next", "size 20000", 2);
@@ -171,10 +166,8 @@ TEST_F(MainFormRun, AHungTranscoderIsEndedAndTheRunGoesOn) {
 }
 
 TEST_F(MainFormRun, RemovingTheRunningRowEndsItsTranscoder) {
-    TempFolder in, out, tool(L"kvtool");
-    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
-    const fs::path exe = kvtest::StandInTranscoder(tool.Path());
-    FormAccess::FfmpegPath(*f) = kvtest::Utf8(exe);
+    auto& [in, out, tool] = RunIn();
+    const fs::path exe = UseStandIn();
     // The first writes a little, then would run for a minute; the second is quick and whole.
     kvtest::StandInRow(Jobs(), in.Path(), L"long", "size 1000 sleep 60000", 120);
     kvtest::StandInRow(Jobs(), in.Path(), L"next", "size 20000", 2);
@@ -206,9 +199,8 @@ TEST_F(MainFormRun, RemovingTheRunningRowEndsItsTranscoder) {
 // (a video with a short audio track), and a file the transcoder reports cut
 // short (11 s reached of 20) fails whatever its size. A click on a failed row's progress says why.
 TEST_F(MainFormRun, CompletenessIsWhatTheTranscoderReportsAndAFailedRowSaysWhy) {
-    TempFolder in, out, tool(L"kvtool");
-    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
-    FormAccess::FfmpegPath(*f) = kvtest::Utf8(kvtest::StandInTranscoder(tool.Path()));
+    auto& [in, out, tool] = RunIn();
+    UseStandIn();
     // Stored 21 s: a 20 s container. 8 s of sound is 128000 bytes.
     kvtest::StandInRow(Jobs(), in.Path(), L"short sound", "size 128000", 21);
     kvtest::StandInRow(Jobs(), in.Path(), L"cut short", "size 336000 damage 11", 21);
@@ -249,8 +241,7 @@ TEST_F(MainFormRun, CompletenessIsWhatTheTranscoderReportsAndAFailedRowSaysWhy) 
 }
 
 TEST_F(MainFormRun, TranscoderThatCannotStartMidQueueFailsItsRowAndTheRunGoesOn) {
-    TempFolder in, out;
-    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    auto& [in, out, tool] = RunIn();
     AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"before.mp4");
     Jobs().Append(UnstartableInput(), "unstartable", 5);
     AddFile(kvtest::MediaFile("aac_stereo_video.mp4"), in.Path() / L"after.mp4");
@@ -267,8 +258,7 @@ TEST_F(MainFormRun, TranscoderThatCannotStartMidQueueFailsItsRowAndTheRunGoesOn)
 }
 
 TEST_F(MainFormRun, EveryRowFailingLeavesTheWindowIdle) {
-    TempFolder in, out;
-    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    auto& [in, out, tool] = RunIn();
     AddFile(kvtest::MediaFile("video_only.mp4"), in.Path() / L"silent.mp4");
     Jobs().Append(UnstartableInput(), "unstartable", 5);
     f->EzRgnBtn3Click();
@@ -290,8 +280,7 @@ TEST_F(MainFormRun, EveryRowFailingLeavesTheWindowIdle) {
 }
 
 TEST_F(MainFormRun, LateExitNoticeOfAFinishedJobChangesNothing) {
-    TempFolder in, out, tool(L"kvtool");
-    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    auto& [in, out, tool] = RunIn();
     AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"early.mp4");
     AddFile(kvtest::MediaFile("long_120s.mp4"), in.Path() / L"long.mp4");
     FormAccess::FfmpegPath(*f) = kvtest::Utf8(kvtest::FlakyTranscoder(tool.Path(), 0, FormAccess::FfmpegPath(*f)));
@@ -350,9 +339,9 @@ void SetCellText(HWND list, int row, int column, const wchar_t* text) {
 // messages. Rewritten in the middle of a run, they change what the window
 // shows for a moment, never which files are converted or how each row ends.
 TEST_F(MainFormRun, TextAnotherProgramWritesIntoTheListsChangesNothing) {
-    TempFolder in, out, tool(L"kvtool"), elsewhere(L"kv other");
-    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
-    FormAccess::FfmpegPath(*f) = kvtest::Utf8(kvtest::StandInTranscoder(tool.Path()));
+    auto& [in, out, tool] = RunIn();
+    const TempFolder elsewhere(L"kv other");
+    UseStandIn();
     kvtest::StandInRow(Jobs(), in.Path(), L"first", "size 20000 sleep 2000", 2);
     kvtest::StandInRow(Jobs(), in.Path(), L"second", "size 20000", 2);
     kvtest::StandInRow(Jobs(), in.Path(), L"third", "size 20000", 2);

@@ -182,10 +182,9 @@ void CloseDuringARun(kvtest::Program& p, const std::function<void()>& askToClose
 // The close button mid-run: the transcoder ends and its half-written MP3 goes
 // before the program does; an older MP3 of that name stays as it was.
 TEST_F(MainFormShutdownInRun, CloseButtonDuringARunLeavesTheOutputFolderAsItWas) {
-    TempFolder in, out, tool(L"kvtool");
-    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    auto& [in, out, tool] = RunIn();
     kvtest::WriteBytes(out.Path() / L"slow.mp3", "older");
-    FormAccess::FfmpegPath(*f) = kvtest::Utf8(kvtest::StandInTranscoder(tool.Path()));
+    UseStandIn();
     kvtest::StandInRow(f->Jobs(), in.Path(), L"slow", "size 5000 sleep 30000", 5);
     f->EzRgnBtn3Click();
     ASSERT_TRUE(kvtest::PumpUntil([&] { return f->Jobs().Progress(0).ends_with("% Done"); }, 30000));
