@@ -1,12 +1,28 @@
 #include "convert/conversion_run.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <functional>
 #include <utility>
 
 #include "convert/job_rules.h"
 
 namespace kv {
+
+struct ConversionRun::Job {
+    std::int64_t id = 0;
+    TAdvancedTimer* timer = nullptr;  // deleted when the job ends
+    std::unique_ptr<ITranscoder> transcoder;
+    std::string input, output, partial, args;
+    Mp3Quality quality = Mp3Quality::Kbps128;
+    std::int64_t duration = 0;  // the stored duration
+    std::int64_t expectedSize = 0;
+    std::int64_t percent = 0;
+    std::optional<Failure> verdict;  // once the transcoder has ended and its output was judged
+    bool secondStartLeft = true;     // it may start its transcoder once more
+    // The output's size when it last grew, and when that was.
+    std::int64_t grownTo = -1;
+    std::uint64_t grownAtMs = 0;
+};
 
 ConversionRun::ConversionRun(RunState& state, JobList& jobs, IRunPlatform& platform, TComponent* timerOwner)
     : state_(state), jobs_(jobs), platform_(platform), timerOwner_(timerOwner) {}
@@ -14,15 +30,24 @@ ConversionRun::ConversionRun(RunState& state, JobList& jobs, IRunPlatform& platf
 ConversionRun::~ConversionRun() { Abandon(); }
 
 void ConversionRun::Abandon() noexcept {
-    if (transcoder_) transcoder_->Terminate();
-    transcoder_.reset();
-    if (!partialPath_.empty()) platform_.DiscardOutput(partialPath_);
-    partialPath_.clear();
-    // No tick follows: nothing of the run acts on a closing window. Busy stays
-    // set, so nothing new starts either.
-    delete currentTimer_;
-    currentTimer_ = nullptr;
-    currentJobId_ = 0;
+    for (auto& job : running_) {
+        if (job->transcoder) job->transcoder->Terminate();
+        job->transcoder.reset();
+        if (!job->partial.empty()) platform_.DiscardOutput(job->partial);
+        // No tick follows: nothing of the run acts on a closing window.
+        delete job->timer;
+    }
+    // Busy stays set, so nothing new starts either.
+    running_.clear();
+}
+
+TAdvancedTimer* ConversionRun::CurrentTimer() const noexcept {
+    return running_.empty() ? nullptr : running_.back()->timer;
+}
+
+const std::string& ConversionRun::PartialPath() const noexcept {
+    static const std::string none;
+    return running_.empty() ? none : running_.back()->partial;
 }
 
 void ConversionRun::Convert() {
@@ -31,158 +56,210 @@ void ConversionRun::Convert() {
     // With every row of a run removed, the run still ends: its names are freed
     // and the user is told.
     if (jobs_.Count() == 0 && !runActive_) return;
-    // A job that cannot even start fails at once; the run goes on with the next row.
-    while (!StartNextJob()) {
-        if (state_.CurrentJob < 0) {
-            if (runActive_) {
-                runActive_ = false;
-                runOutputs_.clear();
-                platform_.ShowProgress({});
-                platform_.RunFinished();
-            }
-            return;
-        }
-    }
+    StartWhatFits();
 }
 
-// Starts the first pending row. False when there was none (CurrentJob is then
-// -1) or when its transcoder could not be started (the row then reads "Failed").
-bool ConversionRun::StartNextJob() {
-    const Job* job = jobs_.FirstPending();
-    state_.CurrentJob = job ? jobs_.IndexOf(job->id) : -1;
-    if (!job) return false;
+// Starts pending rows in list order until as many run as the user chose; a
+// row that cannot even start fails at once and the next one is tried.
+void ConversionRun::StartWhatFits() {
+    bool started = false;
+    for (;;) {
+        const auto limit = static_cast<std::size_t>(std::max(1, platform_.Choices().filesAtOnce));
+        if (running_.size() >= limit) break;
+        const Started s = StartNextJob();
+        if (s == Started::None) break;
+        started = started || s == Started::Running;
+    }
+    if (!started && !running_.empty()) ReportProgress();
+    EndRunIfDone();
+}
+
+// The run ends once nothing runs and nothing is left to start.
+void ConversionRun::EndRunIfDone() {
+    state_.Busy = !running_.empty();
+    if (!running_.empty()) return;
+    state_.CurrentJob = -1;
+    if (!runActive_) return;
+    runActive_ = false;
+    runOutputs_.clear();
+    platform_.ShowProgress({});
+    platform_.RunFinished();
+}
+
+// Starts the first pending row: None when there is none; Ended when it ended
+// at once (skipped, or its transcoder could not be started: it reads "Failed").
+ConversionRun::Started ConversionRun::StartNextJob() {
+    const kv::Job* next = jobs_.FirstPending();
+    if (!next) return Started::None;
     if (!runActive_) {
         runActive_ = true;
         runOutputs_.clear();
         finishedInRun_ = 0;
         failedInRun_ = false;
     }
-
-    state_.InputPath = job->input.Text();
-    // Two rows of one run with the same file name must not overwrite each other;
-    // a file from before the run is overwritten as the user expects.
-    state_.OutputPath = FreeOutputPath(OutputPathFor(platform_.WorkDir(), state_.InputPath), runOutputs_);
-    currentJobId_ = job->id;
-    partialPath_ = platform_.PartialOutputPath(state_.OutputPath, currentJobId_);
-    verdict_.reset();
+    // The choices as they are now: a change during the run applies from here.
+    const ConversionChoices choices = platform_.Choices();
+    auto job = std::make_unique<Job>();
+    job->id = next->id;
+    job->input = next->input.Text();
+    job->duration = next->duration;
+    job->quality = choices.quality;
+    state_.CurrentJob = jobs_.IndexOf(job->id);
+    state_.InputPath = job->input;
+    // Two rows of one run with the same file name must not overwrite each other.
+    std::function<bool(const std::string&)> exists;
+    if (choices.whenExists == WhenMp3Exists::KeepBoth)
+        exists = [this](const std::string& path) { return platform_.FileExists(path); };
+    job->output = FreeOutputPath(OutputPathFor(platform_.WorkDir(), job->input), runOutputs_, exists);
+    state_.OutputPath = job->output;
+    if (choices.whenExists == WhenMp3Exists::Skip && platform_.FileExists(job->output)) {
+        jobs_.SetState(job->id, JobState::Skipped);
+        ++finishedInRun_;
+        return Started::Ended;
+    }
+    runOutputs_.insert(LowerAscii(job->output));
+    job->partial = platform_.PartialOutputPath(job->output, job->id);
     // A line that cannot carry the paths is never started.
-    const std::optional<std::string> args = FfmpegArgsFor(job->input, partialPath_);
-    state_.FfmpegArgs = args.value_or("");
-    currentDuration_ = job->duration;
-    state_.ExpectedSize = ExpectedSizeFor(currentDuration_, state_.OutputRateKB);
-    runOutputs_.insert(LowerAscii(state_.OutputPath));
-    jobs_.Start(currentJobId_, state_.OutputPath);
+    const std::optional<std::string> args = FfmpegArgsFor(next->input, job->partial, job->quality);
+    job->args = args.value_or("");
+    state_.FfmpegArgs = job->args;
+    job->expectedSize =
+        job->quality == Mp3Quality::Kbps128
+            ? ExpectedSizeFor(job->duration, state_.OutputRateKB)
+            : static_cast<std::int64_t>(static_cast<double>(job->duration) * NominalBytesPerSecond(job->quality));
+    state_.ExpectedSize = job->expectedSize;
+    jobs_.Start(job->id, job->output);
 
-    secondStartLeft_ = true;
-    if (!args || !StartTranscoder()) {
-        partialPath_.clear();
-        jobs_.Finish(std::exchange(currentJobId_, 0), Failure::NotStarted);
+    if (!args || !StartTranscoder(*job)) {
+        jobs_.Finish(job->id, Failure::NotStarted);
         ++finishedInRun_;
         failedInRun_ = true;
-        return false;
+        return Started::Ended;
     }
-    state_.Busy = true;
-    state_.LastSize = 0;
-
     auto timer = std::make_unique<TAdvancedTimer>(timerOwner_, platform_.NewTimerPort());
     try {
-        timer->SetBuddy(partialPath_);
-        timer->SetMessage(std::to_string(state_.ExpectedSize));
+        timer->SetBuddy(job->partial);
+        timer->SetMessage(std::to_string(job->expectedSize));
         timer->SetInterval(kTickMs);
         timer->SetEnabled(true);
         timer->OnTimer = OnTick ? OnTick : TTimerEvent([this](TAdvancedTimer* sender) { Tick(sender); });
     } catch (...) {
         // A job nobody can follow must not leave the window busy for good.
-        Abandon();
-        state_.Busy = false;
+        job->transcoder->Terminate();
+        platform_.DiscardOutput(job->partial);
         jobs_.Finish(job->id, Failure::Unknown);
+        state_.Busy = !running_.empty();
         throw;
     }
-    currentTimer_ = timer.release();
-    ReportProgress(0);
-    return true;
+    job->timer = timer.release();
+    running_.push_back(std::move(job));
+    state_.Busy = true;
+    state_.LastSize = 0;
+    ReportProgress();
+    return Started::Running;
 }
 
-bool ConversionRun::StartTranscoder() {
-    transcoder_.reset();
-    grownTo_ = -1;
-    grownAtMs_ = platform_.NowMs();
-    transcoder_ = platform_.StartTranscoder(platform_.FfmpegPath(), state_.FfmpegArgs, currentJobId_);
-    return transcoder_ != nullptr;
+bool ConversionRun::StartTranscoder(Job& job) {
+    job.transcoder.reset();
+    job.grownTo = -1;
+    job.grownAtMs = platform_.NowMs();
+    job.transcoder = platform_.StartTranscoder(platform_.FfmpegPath(), job.args, job.id);
+    return job.transcoder != nullptr;
+}
+
+ConversionRun::Job* ConversionRun::Find(const TAdvancedTimer* timer) const {
+    for (const auto& job : running_)
+        if (job->timer == timer) return job.get();
+    return nullptr;
 }
 
 void ConversionRun::Tick(TAdvancedTimer* sender) {
+    Job* job = Find(sender);
+    if (!job) return;  // a tick of a job that has ended
     // The run follows its own row, wherever rows removed above it have moved it.
-    const int row = jobs_.IndexOf(currentJobId_);
+    const int row = jobs_.IndexOf(job->id);
     if (row < 0) {
         // The running row was removed: its transcoder goes with it.
-        if (transcoder_) transcoder_->Terminate();
-        FinishJob(sender, Failure::Unknown);
+        if (job->transcoder) job->transcoder->Terminate();
+        FinishJob(*job, Failure::Unknown);
         return;
     }
     state_.CurrentJob = row;
-    const bool exited = !transcoder_ || transcoder_->Exited();
+    const bool exited = !job->transcoder || job->transcoder->Exited();
 
     const OutputSize size = platform_.MeasureOutput(sender->Buddy());
     if (!size.readable) {
         // Held open by another program for a moment: only the stall rule ends the job.
-        if (StalledNow()) {
-            if (transcoder_ && !exited) transcoder_->Terminate();
-            FinishJob(sender, exited ? Failure::OutputLocked : Failure::Stalled);
+        if (StalledNow(*job)) {
+            if (job->transcoder && !exited) job->transcoder->Terminate();
+            FinishJob(*job, exited ? Failure::OutputLocked : Failure::Stalled);
         }
         return;
     }
-    if (size.exists) {
-        const std::int64_t percent = PercentOf(size.bytes, state_.ExpectedSize);
-        jobs_.SetPercent(currentJobId_, percent);
-        ReportProgress(percent);
-    }
+    if (size.exists) ShowPercent(*job, size);
     if (exited) {
-        Finished(sender, transcoder_ ? transcoder_->ExitCode() : 1, size);
+        Finished(*job, job->transcoder ? job->transcoder->ExitCode() : 1, size);
         return;
     }
     if (size.exists) state_.LastSize = size.bytes;
     // A transcoder that stops writing and never ends would keep the window busy
     // for good: one whose output has not grown for a minute is ended.
     const std::int64_t now = size.exists ? size.bytes : -1;
-    if (now > grownTo_) {
-        grownTo_ = now;
-        grownAtMs_ = platform_.NowMs();
-    } else if (StalledNow()) {
-        if (transcoder_) transcoder_->Terminate();
-        FinishJob(sender, Failure::Stalled);
+    if (now > job->grownTo) {
+        job->grownTo = now;
+        job->grownAtMs = platform_.NowMs();
+    } else if (StalledNow(*job)) {
+        if (job->transcoder) job->transcoder->Terminate();
+        FinishJob(*job, Failure::Stalled);
     }
 }
 
-bool ConversionRun::StalledNow() const { return platform_.NowMs() - grownAtMs_ >= StallMs; }
+// At 128 kbit/s the size against the size the duration predicts, as it always
+// was. At another quality the MP3's size says less: the time the transcoder
+// reports having reached, or else the size against the quality's nominal rate,
+// and never 100 before the row is done.
+void ConversionRun::ShowPercent(Job& job, const OutputSize& size) {
+    std::int64_t percent = PercentOf(size.bytes, job.expectedSize);
+    if (job.quality != Mp3Quality::Kbps128) {
+        const std::optional<double> reached = job.transcoder ? job.transcoder->ReachedSoFar() : std::nullopt;
+        const double input = static_cast<double>(std::max<std::int64_t>(job.duration - 1, 1));
+        if (reached) percent = static_cast<std::int64_t>(*reached * 100.0 / input);
+        percent = std::clamp<std::int64_t>(percent, 0, 99);
+    }
+    job.percent = percent;
+    jobs_.SetPercent(job.id, percent);
+    ReportProgress();
+}
+
+bool ConversionRun::StalledNow(const Job& job) const { return platform_.NowMs() - job.grownAtMs >= StallMs; }
 
 // The transcoder has ended: judge its output once, then give a whole MP3 its
 // name, on later ticks too while another program holds one of the files.
-void ConversionRun::Finished(TAdvancedTimer* timer, std::uint32_t code, const OutputSize& size) {
-    if (!verdict_) {
+void ConversionRun::Finished(Job& job, std::uint32_t code, const OutputSize& size) {
+    if (!job.verdict) {
         // Now and then a transcoder fails before it has written a byte, and the
         // same file converts on a second start; a file that cannot be converted
         // fails twice, at the cost of one more short run.
-        if (code != 0 && (!size.exists || size.bytes == 0) && secondStartLeft_ && transcoder_) {
-            secondStartLeft_ = false;
-            if (StartTranscoder()) return;
+        if (code != 0 && (!size.exists || size.bytes == 0) && job.secondStartLeft && job.transcoder) {
+            job.secondStartLeft = false;
+            if (StartTranscoder(job)) return;
         }
-        verdict_ = Verdict(code, size);
+        job.verdict = Verdict(job, code, size);
     }
-    if (*verdict_ != Failure::None) {
-        FinishJob(timer, *verdict_);
+    if (*job.verdict != Failure::None) {
+        FinishJob(job, *job.verdict);
         return;
     }
-    switch (platform_.CommitOutput(partialPath_, state_.OutputPath)) {
+    switch (platform_.CommitOutput(job.partial, job.output)) {
     case Commit::Done:
-        partialPath_.clear();
-        FinishJob(timer, Failure::None);
+        job.partial.clear();
+        FinishJob(job, Failure::None);
         return;
     case Commit::Held:
-        if (StalledNow()) FinishJob(timer, Failure::OutputLocked);
+        if (StalledNow(job)) FinishJob(job, Failure::OutputLocked);
         return;
     case Commit::Failed:
-        FinishJob(timer, Failure::OutputFolder);
+        FinishJob(job, Failure::OutputFolder);
         return;
     }
 }
@@ -192,52 +269,60 @@ void ConversionRun::Finished(TAdvancedTimer* timer, std::uint32_t code, const Ou
 // track), so its duration alone cannot tell. A complaint means it does only when
 // the output still reaches the input's end: a few damaged packets cost
 // milliseconds, a cut file everything after the cut. Without a report the size
-// against the stored duration decides.
-Failure ConversionRun::Verdict(std::uint32_t code, const OutputSize& size) {
-    const std::optional<std::string> log = transcoder_ ? transcoder_->ErrorOutput() : std::nullopt;
+// against the stored duration decides, where the rate is fixed.
+Failure ConversionRun::Verdict(const Job& job, std::uint32_t code, const OutputSize& size) {
+    const std::optional<std::string> log = job.transcoder ? job.transcoder->ErrorOutput() : std::nullopt;
     if (code == 0 && size.exists && size.bytes > 0) {
-        if (!log) return OutputComplete(size.bytes, currentDuration_) ? Failure::None : Failure::Damaged;
+        const double rate = NominalBytesPerSecond(job.quality);
+        if (!log) {
+            if (!IsConstantRate(job.quality)) return Failure::None;
+            return OutputComplete(size.bytes, job.duration, rate) ? Failure::None : Failure::Damaged;
+        }
         if (!DamageReported(*log)) return Failure::None;
         // The stored duration is whole seconds plus one: the input lasts at least one second less.
-        const double input = InputSeconds(*log).value_or(static_cast<double>(currentDuration_ - 1));
-        const double reached = ReachedSeconds(*log).value_or(static_cast<double>(size.bytes) / kMp3BytesPerSecond);
+        const double input = InputSeconds(*log).value_or(static_cast<double>(job.duration - 1));
+        const double reached = ReachedSeconds(*log).value_or(static_cast<double>(size.bytes) / rate);
         return CoversInput(reached, input) ? Failure::None : Failure::Damaged;
     }
     if (code == 0) return Failure::Unknown;  // ended well, yet no MP3
-    return ClassifyFailure(code, log.value_or(""), state_.InputPath, partialPath_);
+    return ClassifyFailure(code, log.value_or(""), job.input, job.partial);
 }
 
 void ConversionRun::OnJobExited(std::int64_t jobId) {
     // A late notice from a job that has already finished is ignored.
-    if (state_.Busy && currentTimer_ && jobId == currentJobId_) Tick(currentTimer_);
+    for (const auto& job : running_)
+        if (job->id == jobId && job->timer) return Tick(job->timer);
 }
 
-// Ends the current job: its row reads "Done" with "MP3", or "Failed" and what it
-// wrote goes; then the next pending row starts and this job's timer goes.
-void ConversionRun::FinishJob(TAdvancedTimer* timer, Failure failure) {
-    if (!partialPath_.empty()) platform_.DiscardOutput(partialPath_);
-    partialPath_.clear();
-    if (jobs_.Finish(currentJobId_, failure)) {
+// Ends a job: its row reads "Done" with "MP3", or "Failed" and what it wrote
+// goes; then the next pending rows start and this job's timer goes.
+void ConversionRun::FinishJob(Job& job, Failure failure) {
+    if (!job.partial.empty()) platform_.DiscardOutput(job.partial);
+    job.partial.clear();
+    if (jobs_.Finish(job.id, failure)) {
         ++finishedInRun_;
         if (failure != Failure::None) failedInRun_ = true;
     }
-    transcoder_.reset();
-    currentJobId_ = 0;
-    currentTimer_ = nullptr;
-    state_.Busy = false;
+    job.transcoder.reset();
+    const auto it = std::find_if(running_.begin(), running_.end(), [&](const auto& j) { return j.get() == &job; });
+    const std::unique_ptr<Job> done = std::move(*it);
+    running_.erase(it);
     // The timer goes even when starting the next job throws.
-    const std::unique_ptr<TAdvancedTimer> done(timer);
-    Convert();
+    const std::unique_ptr<TAdvancedTimer> timer(std::exchange(done->timer, nullptr));
+    state_.Busy = !running_.empty();
+    StartWhatFits();
 }
 
 // The rows of the run are those it finished and those still to do, the
-// running one included; rows removed on the way leave it.
-void ConversionRun::ReportProgress(std::int64_t runningPercent) {
+// running ones included; rows removed on the way leave it.
+void ConversionRun::ReportProgress() {
+    std::uint64_t runningPercent = 0;
+    for (const auto& job : running_)
+        runningPercent += static_cast<std::uint64_t>(std::clamp<std::int64_t>(job->percent, 0, 100));
     const auto pending = static_cast<std::uint64_t>(jobs_.CountIn(JobState::Pending));
-    const std::uint64_t rows = static_cast<std::uint64_t>(finishedInRun_) + pending + 1;
-    const std::uint64_t percent = static_cast<std::uint64_t>(std::clamp<std::int64_t>(runningPercent, 0, 100));
+    const std::uint64_t rows = static_cast<std::uint64_t>(finishedInRun_) + pending + running_.size();
     platform_.ShowProgress({failedInRun_ ? RunProgress::State::Error : RunProgress::State::Normal,
-                            static_cast<std::uint64_t>(finishedInRun_) * 100 + percent, rows * 100});
+                            static_cast<std::uint64_t>(finishedInRun_) * 100 + runningPercent, rows * 100});
 }
 
 }  // namespace kv

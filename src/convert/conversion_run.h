@@ -1,23 +1,28 @@
 #pragma once
-// The conversion run: one transcoder at a time, in list order, each followed by
-// a timer that shows the MP3 file's growth against the size its duration
-// predicts. The transcoder writes under a temporary name; the MP3 gets its own
-// name only once it is whole, so no half-written file ever looks finished. Plain logic: the job list, the processes,
-// the file system and the timers are reached through the small interfaces below.
+// The conversion run: up to the chosen number of transcoders at once, rows
+// started in list order, each followed by a timer that shows the MP3 file's
+// growth against the size its duration predicts. Each transcoder writes under a
+// temporary name; the MP3 gets its own name only once it is whole, so no
+// half-written file ever looks finished. Plain logic: the job list, the
+// processes, the file system and the timers are reached through the small
+// interfaces below.
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app/checked_path.h"
 #include "components/advantmr.h"
+#include "convert/choices.h"
 #include "convert/job_list.h"
 #include "convert/transcoder_log.h"
 
 namespace kv {
 
-// The main window's state that the run sets and the other commands read.
+// The main window's state that the run sets and the other commands read. The
+// fields of one job describe the job last started or followed.
 struct RunState {
     bool Busy = false;
     double OutputRateKB = 0.0;
@@ -37,6 +42,9 @@ public:
     [[nodiscard]] virtual std::optional<std::string> ErrorOutput() = 0;
     // Ends it; on return it no longer holds its output open.
     virtual void Terminate() noexcept = 0;
+    // How far into the input it reports having come while it runs, in seconds;
+    // nothing when it has not said.
+    [[nodiscard]] virtual std::optional<double> ReachedSoFar() { return std::nullopt; }
 };
 
 // The size of an output file as the run sees it.
@@ -90,6 +98,10 @@ public:
     virtual void ShowProgress(const RunProgress& progress) = 0;
     // Milliseconds the PC was awake: it only goes forward, and sleep is no stall.
     [[nodiscard]] virtual std::uint64_t NowMs() const = 0;
+    // The user's choices as they are now: each job takes them when it starts.
+    [[nodiscard]] virtual ConversionChoices Choices() const { return {}; }
+    // Whether a file of this name exists (an MP3 from before the run).
+    [[nodiscard]] virtual bool FileExists(const std::string&) const { return false; }
 };
 
 class ConversionRun {
@@ -104,51 +116,50 @@ public:
     ConversionRun(const ConversionRun&) = delete;
     ConversionRun& operator=(const ConversionRun&) = delete;
 
-    // The convert command: starts the first pending row unless one runs.
+    // The convert command: starts pending rows unless the run goes on already.
     void Convert();
-    // One tick of the running job's timer.
+    // One tick of a running job's timer.
     void Tick(TAdvancedTimer* sender);
     // The transcoder of the job with this id has ended.
     void OnJobExited(std::int64_t jobId);
-    // Ends the running transcoder and deletes what it wrote, and the run with
+    // Ends every running transcoder and deletes what it wrote, and the run with
     // it: the window is closing, and a half-written MP3 must not stay behind.
     void Abandon() noexcept;
 
-    [[nodiscard]] TAdvancedTimer* CurrentTimer() const noexcept { return currentTimer_; }
-    // Where the running job's output is written until it is whole; empty when none runs.
-    [[nodiscard]] const std::string& PartialPath() const noexcept { return partialPath_; }
+    // The timer of the job last started; null when none runs.
+    [[nodiscard]] TAdvancedTimer* CurrentTimer() const noexcept;
+    // Where the job last started writes its output until it is whole; empty when none runs.
+    [[nodiscard]] const std::string& PartialPath() const noexcept;
+    [[nodiscard]] std::size_t RunningCount() const noexcept { return running_.size(); }
 
     // What each job's timer calls; the run's own Tick when not set.
     TTimerEvent OnTick;
     std::uint64_t StallMs = kStallMs;
 
 private:
-    bool StartNextJob();
-    bool StartTranscoder();
-    void FinishJob(TAdvancedTimer* timer, Failure failure);
-    void Finished(TAdvancedTimer* timer, std::uint32_t code, const OutputSize& size);
-    Failure Verdict(std::uint32_t code, const OutputSize& size);
-    [[nodiscard]] bool StalledNow() const;
-    void ReportProgress(std::int64_t runningPercent);
+    struct Job;  // a running job: its transcoder, timer, files and watch
+
+    void StartWhatFits();
+    enum class Started : std::uint8_t { None, Running, Ended };
+    Started StartNextJob();
+    bool StartTranscoder(Job& job);
+    void FinishJob(Job& job, Failure failure);
+    void Finished(Job& job, std::uint32_t code, const OutputSize& size);
+    Failure Verdict(const Job& job, std::uint32_t code, const OutputSize& size);
+    void ShowPercent(Job& job, const OutputSize& size);
+    [[nodiscard]] bool StalledNow(const Job& job) const;
+    Job* Find(const TAdvancedTimer* timer) const;
+    void ReportProgress();
+    void EndRunIfDone();
 
     RunState& state_;
     JobList& jobs_;
     IRunPlatform& platform_;
     TComponent* timerOwner_;
-    // The running job: its row's id, its transcoder, and the outputs this run wrote.
-    std::int64_t currentJobId_ = 0;
-    TAdvancedTimer* currentTimer_ = nullptr;
-    std::unique_ptr<ITranscoder> transcoder_;
-    std::string partialPath_;
-    std::optional<Failure> verdict_;  // once the transcoder has ended and its output was judged
-    std::int64_t currentDuration_ = 0;
-    bool secondStartLeft_ = false;  // the current job may start its transcoder once more
-    // The output's size when it last grew, and when that was.
-    std::int64_t grownTo_ = -1;
-    std::uint64_t grownAtMs_ = 0;
+    std::vector<std::unique_ptr<Job>> running_;  // in the order they started
     std::set<std::string> runOutputs_;
     bool runActive_ = false;
-    int finishedInRun_ = 0;  // rows of this run done or failed
+    int finishedInRun_ = 0;  // rows of this run done, failed or skipped
     bool failedInRun_ = false;
 };
 

@@ -15,6 +15,8 @@ std::string ProgressText(const Job& job) {
         return std::string(kDone);
     case JobState::Failed:
         return std::string(kFailed);
+    case JobState::Skipped:
+        return std::string(kSkipped);
     }
     return {};
 }

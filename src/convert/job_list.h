@@ -13,7 +13,8 @@
 
 namespace kv {
 
-enum class JobState : std::uint8_t { Pending, Running, Done, Failed };
+// Skipped: its MP3 was there already and the user chose to keep it.
+enum class JobState : std::uint8_t { Pending, Running, Done, Failed, Skipped };
 
 struct Job {
     std::int64_t id = 0;  // for life: a job keeps it when jobs above it go
@@ -27,7 +28,7 @@ struct Job {
 };
 
 // The cells a job's row shows.
-std::string ProgressText(const Job& job);   // "Pending", "42% Done", "Done", "Failed"
+std::string ProgressText(const Job& job);   // "Pending", "42% Done", "Done", "Failed", "Skipped"
 std::string ConvertedText(const Job& job);  // "MP3" once done
 
 // Whatever shows the jobs; told of every change, in the list's order.

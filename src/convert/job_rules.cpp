@@ -75,10 +75,10 @@ std::string OutputPathFor(std::string_view workDir, std::string_view inputPath) 
     return TrimText(std::string(workDir) + "\\" + name);
 }
 
-std::optional<std::string> FfmpegArgsFor(const CheckedPath& input, std::string_view outputPath) {
+std::optional<std::string> FfmpegArgsFor(const CheckedPath& input, std::string_view outputPath, Mp3Quality quality) {
     if (!IsOutputPath(outputPath)) return std::nullopt;
-    return " -i " + QuoteAlways(input.Text()) + " -y -deinterlace -ar 44100 -ab 128 -ac 2 -f mp3 " +
-           QuoteAlways(outputPath);
+    return " -i " + QuoteAlways(input.Text()) + " -y -deinterlace -ar 44100 " + std::string(QualityArguments(quality)) +
+           " -ac 2 -f mp3 " + QuoteAlways(outputPath);
 }
 
 namespace {
@@ -117,10 +117,10 @@ std::int64_t PercentOf(std::int64_t size, std::int64_t expected) {
 
 std::string PercentText(std::int64_t percent) { return std::to_string(percent) + "% Done"; }
 
-bool OutputComplete(std::int64_t size, std::int64_t storedDuration) {
+bool OutputComplete(std::int64_t size, std::int64_t storedDuration, double bytesPerSecond) {
     if (size <= 0) return false;
     const long double minimum =
-        static_cast<long double>(storedDuration - 1) * static_cast<long double>(kMp3BytesPerSecond) * 0.9L;
+        static_cast<long double>(storedDuration - 1) * static_cast<long double>(bytesPerSecond) * 0.9L;
     return static_cast<long double>(size) >= minimum;
 }
 
@@ -131,15 +131,21 @@ std::string LowerAscii(std::string_view s) {
     return out;
 }
 
-std::string FreeOutputPath(const std::string& candidate, const std::set<std::string>& taken) {
-    if (!taken.count(LowerAscii(candidate))) return candidate;
+std::string FreeOutputPath(const std::string& candidate, const std::set<std::string>& taken,
+                           const std::function<bool(const std::string&)>& exists) {
+    const auto free = [&](const std::string& path) {
+        return !taken.count(LowerAscii(path)) && !(exists && exists(path));
+    };
+    if (free(candidate)) return candidate;
     const auto dot = candidate.rfind('.');
     const std::string stem = candidate.substr(0, dot), ext = candidate.substr(dot);
-    for (int n = 2;; ++n) {
+    // Bounded: a file system that says every name exists must not hang the run.
+    for (int n = 2; n < 100000; ++n) {
         std::string next = stem;
         next.append(" (").append(std::to_string(n)).append(")").append(ext);
-        if (!taken.count(LowerAscii(next))) return next;
+        if (free(next)) return next;
     }
+    return candidate;
 }
 
 }  // namespace kv

@@ -10,12 +10,14 @@
 #include <string_view>
 
 #include "app/checked_path.h"
+#include "convert/choices.h"
 
 namespace kv {
 
 inline constexpr std::string_view kPending = "Pending";
 inline constexpr std::string_view kDone = "Done";
 inline constexpr std::string_view kFailed = "Failed";
+inline constexpr std::string_view kSkipped = "Skipped";
 inline constexpr std::string_view kConvertedMark = "MP3";
 
 inline constexpr std::string_view kBadFileMessage =
@@ -56,11 +58,12 @@ int StoredDuration(std::string_view firstLine);
 // trimmed of blanks and control characters at both ends.
 std::string OutputPathFor(std::string_view workDir, std::string_view inputPath);
 
-// The transcoder's fixed argument line, both paths quoted as the C run-time
-// reads them back. The output is named as MP3 in the line: its temporary name
-// does not end in ".mp3". Nothing when the output path is no name a file can have
-// (a quote or a control character).
-std::optional<std::string> FfmpegArgsFor(const CheckedPath& input, std::string_view outputPath);
+// The transcoder's argument line, both paths quoted as the C run-time reads
+// them back; at 128 kbit/s the line as it always was. The output is named as
+// MP3 in the line: its temporary name does not end in ".mp3". Nothing when the
+// output path is no name a file can have (a quote or a control character).
+std::optional<std::string> FfmpegArgsFor(const CheckedPath& input, std::string_view outputPath,
+                                         Mp3Quality quality = Mp3Quality::Kbps128);
 
 // Where an MP3 is written until it is whole: "x.mp3.TAG.korvello-part" beside
 // it, which no user's MP3 is called and no player takes for one; a name that
@@ -81,11 +84,13 @@ inline constexpr double kMp3BytesPerSecond = 16000.0;
 // Whether a finished MP3 holds the whole input: at 128 kbit/s it takes 16000
 // bytes a second, and the input lasts at least storedDuration - 1 seconds. A cut
 // input makes the transcoder end normally with a short file; that is no success.
-bool OutputComplete(std::int64_t size, std::int64_t storedDuration);
+bool OutputComplete(std::int64_t size, std::int64_t storedDuration, double bytesPerSecond = kMp3BytesPerSecond);
 
 // A name no other row of this run has written: "x.mp3", else "x (2).mp3", "x (3).mp3" ...
 // `taken` holds the lower-cased output paths already written in this run.
-std::string FreeOutputPath(const std::string& candidate, const std::set<std::string>& taken);
+// `exists`, when given, also rules out a name a file already has (keep both).
+std::string FreeOutputPath(const std::string& candidate, const std::set<std::string>& taken,
+                           const std::function<bool(const std::string&)>& exists = {});
 std::string LowerAscii(std::string_view s);
 
 }  // namespace kv

@@ -1,5 +1,6 @@
 list(APPEND KORVELLO_PORTABLE_SOURCES
   src/convert/add_commands.cpp
+  src/convert/choices.cpp
   src/convert/conversion_run.cpp
   src/convert/duration_probe.cpp
   src/convert/job_list.cpp

@@ -1,5 +1,5 @@
-// The conversion run against fakes: the job list, transcoders that end when the
-// test says so, output files of a chosen size and timers fired by hand.
+// The conversion run against fakes (run_fakes.h), one file at a time as the
+// program has always converted.
 #include "convert/conversion_run.h"
 
 #include <gtest/gtest.h>
@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "convert/job_rules.h"
+#include "convert/run_fakes.h"
 #include "support/checked.h"
 #include "win/error.h"
-#include "convert/job_rules.h"
 
 using kv::PercentText;
 
@@ -20,157 +21,12 @@ namespace {
 
 using kv::ConversionRun;
 using kv::OutputSize;
+using kvtest::ArgsFor;
+using kvtest::kComplete;
+using kvtest::Process;
+class Run : public kvtest::RunTest {};
 
 // The real job list, added to as the add commands do.
-class Jobs : public kv::JobList {
-public:
-    void Add(const std::string& path, const std::string& duration = "61") {
-        Append(kvtest::Checked(path), kv::DisplayName(path), std::stoi(duration));
-    }
-    void RemoveAt(int i) { Remove(At(i).id); }
-    void MarkDone(int i) { SetState(At(i).id, kv::JobState::Done); }
-};
-
-// What the test sees of one transcoder start; outlives the transcoder object.
-struct Process {
-    std::string args;
-    std::int64_t jobId = 0;
-    bool exited = false;
-    std::uint32_t code = 0;
-    bool terminated = false;
-    bool released = false;
-    std::optional<std::string> log;  // its error output; nothing: not captured
-};
-
-class FakeTranscoder : public kv::ITranscoder {
-public:
-    explicit FakeTranscoder(std::shared_ptr<Process> p) : p_(std::move(p)) {}
-    ~FakeTranscoder() override { p_->released = true; }
-    bool Exited() override { return p_->exited; }
-    std::uint32_t ExitCode() override { return p_->code; }
-    std::optional<std::string> ErrorOutput() override { return p_->log; }
-    void Terminate() noexcept override {
-        p_->terminated = true;
-        p_->exited = true;
-        p_->code = 1;
-    }
-
-private:
-    std::shared_ptr<Process> p_;
-};
-
-class FakePlatform;
-
-class FakePort : public kv::TimerPort {
-public:
-    explicit FakePort(std::vector<FakePort*>& live) : live_(live) { live_.push_back(this); }
-    ~FakePort() override { std::erase(live_, this); }
-    bool Arm(std::uint32_t ms) override {
-        interval = ms;
-        return !refuse;
-    }
-    void Disarm() noexcept override {}
-    void Fire() { Deliver(); }
-    std::uint32_t interval = 0;
-    bool refuse = false;
-
-private:
-    std::vector<FakePort*>& live_;
-};
-
-class FakePlatform : public kv::IRunPlatform {
-public:
-    std::vector<std::shared_ptr<Process>> starts;
-    std::vector<bool> refuseStart;  // by start attempt; missing entries start fine
-    std::map<std::string, OutputSize> files;
-    std::vector<std::string> committed, discarded;  // final paths given their name; partial paths deleted
-    std::vector<kv::Commit> commitAnswers;          // in turn; then Done
-    std::vector<FakePort*> ports;
-    bool refuseTimers = false;
-    int finished = 0;
-
-    std::unique_ptr<kv::ITranscoder> StartTranscoder(const std::string& program, const std::string& args,
-                                                     std::int64_t jobId) override {
-        const size_t attempt = attempts_++;
-        EXPECT_EQ(program, "C:\\Tools\\ffmpeg.exe");
-        if (attempt < refuseStart.size() && refuseStart[attempt]) return nullptr;
-        auto p = std::make_shared<Process>();
-        p->args = args;
-        p->jobId = jobId;
-        starts.push_back(p);
-        return std::make_unique<FakeTranscoder>(p);
-    }
-    OutputSize MeasureOutput(const std::string& path) override {
-        const auto it = files.find(path);
-        return it == files.end() ? OutputSize{} : it->second;
-    }
-    std::string PartialOutputPath(const std::string& finalPath, std::int64_t) override {
-        return kv::PartialOutputPath(finalPath, "t");
-    }
-    kv::Commit CommitOutput(const std::string& partial, const std::string& finalPath) override {
-        const kv::Commit answer = commitAnswers.empty() ? kv::Commit::Done : commitAnswers.front();
-        if (!commitAnswers.empty()) commitAnswers.erase(commitAnswers.begin());
-        if (answer != kv::Commit::Done) return answer;
-        files[finalPath] = files[partial];
-        files.erase(partial);
-        committed.push_back(finalPath);
-        return answer;
-    }
-    void DiscardOutput(const std::string& partial) noexcept override {
-        files.erase(partial);
-        discarded.push_back(partial);
-    }
-    std::unique_ptr<kv::TimerPort> NewTimerPort() override {
-        auto port = std::make_unique<FakePort>(ports);
-        port->refuse = refuseTimers;
-        return port;
-    }
-    void RunFinished() override { ++finished; }
-    std::vector<kv::RunProgress> progress;
-    void ShowProgress(const kv::RunProgress& p) override {
-        if (progress.empty() || !(progress.back() == p)) progress.push_back(p);
-    }
-    std::string WorkDir() const override { return "C:\\Out"; }
-    std::string FfmpegPath() const override { return "C:\\Tools\\ffmpeg.exe"; }
-    std::uint64_t NowMs() const override { return now; }
-    std::uint64_t now = 1000;
-
-private:
-    size_t attempts_ = 0;
-};
-
-// The line a job's transcoder gets: its MP3 written under the temporary name first.
-std::string ArgsFor(const std::string& input, const std::string& finalPath) {
-    return kv::FfmpegArgsFor(kvtest::Checked(input), kv::PartialOutputPath(finalPath, "t")).value();
-}
-
-// 61 stored seconds: the input lasts at least 60 s, so a complete MP3 holds at
-// least 60 x 16000 x 0.9 bytes.
-constexpr std::int64_t kComplete = 60 * 16000 * 9 / 10;
-
-class Run : public ::testing::Test {
-protected:
-    kv::RunState state;
-    Jobs jobs;
-    FakePlatform platform;
-    kv::TComponent owner{nullptr};
-    ConversionRun run{state, jobs, platform, &owner};
-
-    std::shared_ptr<Process> Last() { return platform.starts.back(); }
-    // The running transcoder writes `bytes` into the current output and ends with `code`.
-    void End(std::uint32_t code, std::int64_t bytes, bool written = true) {
-        if (written) platform.files[run.PartialPath()] = {true, true, bytes};
-        Last()->exited = true;
-        Last()->code = code;
-        run.OnJobExited(Last()->jobId);
-    }
-    std::vector<std::string> Progress() const {
-        std::vector<std::string> out;
-        for (int i = 0; i < jobs.Count(); ++i) out.push_back(jobs.Progress(i));
-        return out;
-    }
-};
-
 TEST_F(Run, ConvertsPendingRowsInListOrderAndSignalsTheEndOnce) {
     jobs.Add("D:\\in\\a.mp4");
     jobs.Add("D:\\in\\b.mp4");

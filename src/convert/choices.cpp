@@ -1,0 +1,80 @@
+#include "convert/choices.h"
+
+#include <algorithm>
+#include <array>
+
+namespace kv {
+
+namespace {
+
+struct QualityRow {
+    Mp3Quality quality;
+    std::string_view text, caption, arguments;
+    double bytesPerSecond;
+};
+
+// VBR: LAME's V2 averages about 190 kbit/s, V0 about 245 kbit/s on music.
+constexpr std::array kQualities{
+    QualityRow{Mp3Quality::Kbps128, "128", "&128 kbit/s (standard)", "-ab 128", 16000.0},
+    QualityRow{Mp3Quality::Kbps192, "192", "1&92 kbit/s", "-ab 192k", 24000.0},
+    QualityRow{Mp3Quality::Kbps256, "256", "&256 kbit/s", "-ab 256k", 32000.0},
+    QualityRow{Mp3Quality::Kbps320, "320", "&320 kbit/s", "-ab 320k", 40000.0},
+    QualityRow{Mp3Quality::V2, "V2", "&Variable, about 190 kbit/s (V2)", "-q:a 2", 190000.0 / 8},
+    QualityRow{Mp3Quality::V0, "V0", "V&ariable, about 245 kbit/s (V0)", "-q:a 0", 245000.0 / 8},
+};
+constexpr std::array kQualityOrder{Mp3Quality::Kbps128, Mp3Quality::Kbps192, Mp3Quality::Kbps256,
+                                   Mp3Quality::Kbps320, Mp3Quality::V2,      Mp3Quality::V0};
+
+struct WhenRow {
+    WhenMp3Exists when;
+    std::string_view text, caption;
+};
+constexpr std::array kWhens{
+    WhenRow{WhenMp3Exists::Replace, "replace", "&Replace it"},
+    WhenRow{WhenMp3Exists::KeepBoth, "keep-both", "&Keep both: name (2).mp3"},
+    WhenRow{WhenMp3Exists::Skip, "skip", "&Skip the file"},
+};
+constexpr std::array kWhenOrder{WhenMp3Exists::Replace, WhenMp3Exists::KeepBoth, WhenMp3Exists::Skip};
+
+const QualityRow& RowOf(Mp3Quality q) {
+    for (const auto& r : kQualities)
+        if (r.quality == q) return r;
+    return kQualities[0];
+}
+
+const WhenRow& RowOf(WhenMp3Exists w) {
+    for (const auto& r : kWhens)
+        if (r.when == w) return r;
+    return kWhens[0];
+}
+
+}  // namespace
+
+int MaxFilesAtOnce(int logicalProcessors) { return std::clamp(logicalProcessors, 1, kMaxFilesAtOnce); }
+
+ConversionChoices ChoicesFrom(const StoredValue& quality, const StoredValue& filesAtOnce, const StoredValue& whenExists,
+                              int logicalProcessors) {
+    ConversionChoices c;
+    if (quality.type == StoredValue::Type::String)
+        for (const auto& r : kQualities)
+            if (r.text == quality.text) c.quality = r.quality;
+    if (filesAtOnce.type == StoredValue::Type::Dword && filesAtOnce.number >= 1 &&
+        filesAtOnce.number <= static_cast<std::uint32_t>(MaxFilesAtOnce(logicalProcessors)))
+        c.filesAtOnce = static_cast<int>(filesAtOnce.number);
+    if (whenExists.type == StoredValue::Type::String)
+        for (const auto& r : kWhens)
+            if (r.text == whenExists.text) c.whenExists = r.when;
+    return c;
+}
+
+std::string_view QualityText(Mp3Quality quality) { return RowOf(quality).text; }
+std::string_view WhenExistsText(WhenMp3Exists when) { return RowOf(when).text; }
+std::span<const Mp3Quality> AllQualities() { return kQualityOrder; }
+std::span<const WhenMp3Exists> AllWhenExists() { return kWhenOrder; }
+std::string_view QualityCaption(Mp3Quality quality) { return RowOf(quality).caption; }
+std::string_view WhenExistsCaption(WhenMp3Exists when) { return RowOf(when).caption; }
+std::string_view QualityArguments(Mp3Quality quality) { return RowOf(quality).arguments; }
+double NominalBytesPerSecond(Mp3Quality quality) { return RowOf(quality).bytesPerSecond; }
+bool IsConstantRate(Mp3Quality quality) { return quality != Mp3Quality::V2 && quality != Mp3Quality::V0; }
+
+}  // namespace kv

@@ -1,0 +1,68 @@
+#pragma once
+// The user's choices for a conversion: the MP3's quality, how many files
+// convert at once, and what happens to an MP3 that is already there. Each
+// defaults to what the program has always done: 128 kbit/s, one at a time,
+// replace. Stored as registry values that anyone can edit, so reading them
+// takes only what it knows and falls back to the default for anything else.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+enum class Mp3Quality : std::uint8_t { Kbps128, Kbps192, Kbps256, Kbps320, V2, V0 };
+enum class WhenMp3Exists : std::uint8_t { Replace, KeepBoth, Skip };
+
+inline constexpr int kMaxFilesAtOnce = 8;
+
+struct ConversionChoices {
+    Mp3Quality quality = Mp3Quality::Kbps128;
+    int filesAtOnce = 1;
+    WhenMp3Exists whenExists = WhenMp3Exists::Replace;
+    bool operator==(const ConversionChoices&) const = default;
+};
+
+// A registry value as read: its type and, for the two types used, its data.
+struct StoredValue {
+    enum class Type : std::uint8_t { Missing, String, Dword, Other };
+    Type type = Type::Missing;
+    std::string text;
+    std::uint32_t number = 0;
+};
+
+inline constexpr std::string_view kQualityValue = "Mp3Quality";
+inline constexpr std::string_view kFilesAtOnceValue = "FilesAtOnce";
+inline constexpr std::string_view kWhenExistsValue = "WhenMp3Exists";
+
+// The most files at once this PC offers: its logical processors, 1 to 8.
+int MaxFilesAtOnce(int logicalProcessors);
+
+// The choices the three stored values make; each value that is missing, of
+// another type, an unknown text or a number out of range gives its default.
+ConversionChoices ChoicesFrom(const StoredValue& quality, const StoredValue& filesAtOnce, const StoredValue& whenExists,
+                              int logicalProcessors);
+
+// The stored texts ("128" ... "V0"; "replace", "keep-both", "skip").
+std::string_view QualityText(Mp3Quality quality);
+std::string_view WhenExistsText(WhenMp3Exists when);
+std::span<const Mp3Quality> AllQualities();
+std::span<const WhenMp3Exists> AllWhenExists();
+
+// The menu's captions, with their access keys.
+std::string_view QualityCaption(Mp3Quality quality);
+std::string_view WhenExistsCaption(WhenMp3Exists when);
+
+// What the transcoder's line says for the quality, between "-ar 44100 " and
+// " -ac 2": "-ab 128" (as it always was; LAME takes it for its default, 128
+// kbit/s CBR), "-ab 192k", ..., "-q:a 2" and "-q:a 0" (LAME's VBR presets).
+std::string_view QualityArguments(Mp3Quality quality);
+
+// Bytes a second the MP3 takes at the quality: exact for CBR, the preset's
+// typical rate for VBR.
+double NominalBytesPerSecond(Mp3Quality quality);
+// Whether the MP3's rate is fixed, so that its size tells its length.
+bool IsConstantRate(Mp3Quality quality);
+
+}  // namespace kv
