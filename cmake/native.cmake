@@ -32,7 +32,8 @@ foreach(misspelt 0 1)
            COMMAND ${CMAKE_CXX_COMPILER} -std=c++20 -fsyntax-only -I${CMAKE_SOURCE_DIR}/src -DKV_MISSPELT_HANDLER=${misspelt}
                    ${CMAKE_SOURCE_DIR}/tests/ui/handler_table_test.cpp)
 endforeach()
-set_tests_properties(handler_names_bound_at_build_1 PROPERTIES WILL_FAIL TRUE)
+# The compiler shows the throw that stopped the constant evaluation.
+set_tests_properties(handler_names_bound_at_build_1 PROPERTIES PASS_REGULAR_EXPRESSION "binds nothing")
 # Habits: every C++ file formatted as .clang-format says, and the portable
 # sources clean under clang-tidy (.clang-tidy).
 add_test(NAME format COMMAND ${CMAKE_SOURCE_DIR}/tests/format_test.sh ${CMAKE_SOURCE_DIR})

@@ -50,6 +50,26 @@ private:
     LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
 
+// A handle of the caller's made inheritable for one start only; as it was after.
+class InheritableWhileStarting {
+public:
+    explicit InheritableWhileStarting(HANDLE handle) : handle_(handle) {
+        DWORD flags = 0;
+        if (!handle_ || !::GetHandleInformation(handle_, &flags)) return;
+        was_ = (flags & HANDLE_FLAG_INHERIT) != 0;
+        ::SetHandleInformation(handle_, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    }
+    ~InheritableWhileStarting() {
+        if (handle_ && !was_) ::SetHandleInformation(handle_, HANDLE_FLAG_INHERIT, 0);
+    }
+    InheritableWhileStarting(const InheritableWhileStarting&) = delete;
+    InheritableWhileStarting& operator=(const InheritableWhileStarting&) = delete;
+
+private:
+    HANDLE handle_;
+    bool was_ = true;
+};
+
 win::UniqueFile OutputFileFor(const std::string& path) {
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     return win::UniqueFile(::CreateFileW(win::FilePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa,
@@ -66,12 +86,12 @@ win::UniqueHandle Create(const LaunchOptions& o, HANDLE output, HANDLE job) {
     if (wline.size() > kMaxCommandLine) return {};
     std::wstring dir = win::Widen(o.folder.empty() ? FolderPart(o.program) : o.folder);
     if (dir.empty()) dir = win::Widen(FolderPart(LocateProgram(o.program)));
-    if (output) ::SetHandleInformation(output, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    const InheritableWhileStarting inheritable(output);
     const InheritOnly inherit(output);
     if (!inherit.Usable()) return {};
 
     STARTUPINFOEXW si{};
-    si.StartupInfo.cb = sizeof si;
+    si.StartupInfo.cb = output ? sizeof si : sizeof si.StartupInfo;
     si.StartupInfo.dwFlags = STARTF_USESHOWWINDOW | (output ? STARTF_USESTDHANDLES : 0);
     si.StartupInfo.wShowWindow = static_cast<WORD>(o.show & 0xFFFF);
     si.StartupInfo.hStdOutput = output;
@@ -174,23 +194,27 @@ void ForEachProcess(Visit visit) {
 }
 
 // A child of this process: its parent's id is ours and it began after we did,
-// so the id cannot be an older process's whose parent had our id before us.
-bool IsOwnChild(HANDLE process, DWORD parentId) {
+// so the id cannot be an older process's whose parent had our id before us;
+// and it began before the snapshot, so it is the process the snapshot saw, not
+// a newer one that took the id of a child that ended meanwhile.
+bool IsOwnChild(HANDLE process, DWORD parentId, const FILETIME& snapshotTaken) {
     if (parentId != ::GetCurrentProcessId()) return false;
     FILETIME created{}, ownCreated{}, unused{};
     if (!::GetProcessTimes(process, &created, &unused, &unused, &unused)) return false;
     if (!::GetProcessTimes(::GetCurrentProcess(), &ownCreated, &unused, &unused, &unused)) return false;
-    return ::CompareFileTime(&created, &ownCreated) >= 0;
+    return ::CompareFileTime(&created, &ownCreated) >= 0 && ::CompareFileTime(&created, &snapshotTaken) <= 0;
 }
 
 }  // namespace
 
 bool EndProcessesByName(const std::string& exeFileName) {
     bool result = false;
+    FILETIME snapshotTaken{};
+    ::GetSystemTimeAsFileTime(&snapshotTaken);
     ForEachProcess([&](DWORD id, DWORD parentId, const std::string& exe) {
         if (!SameTextAscii(FileNamePart(exe), exeFileName) && !SameTextAscii(exe, exeFileName)) return;
         win::UniqueHandle p(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, id));
-        if (p && IsOwnChild(p.Get(), parentId)) result = ::TerminateProcess(p.Get(), 0) != FALSE;
+        if (p && IsOwnChild(p.Get(), parentId, snapshotTaken)) result = ::TerminateProcess(p.Get(), 0) != FALSE;
     });
     return result;
 }

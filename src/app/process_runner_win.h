@@ -65,7 +65,8 @@ bool WaitForProcess(HANDLE process, DWORD timeoutMs = INFINITE);
 std::string LocateProgram(const std::string& exeName);
 
 // Ends the running processes with this executable name that this program
-// started itself; other programs' processes of the same name are left alone.
+// started itself (its own children); other programs' processes of the same
+// name are left alone.
 // Gives the result of the last termination request, false when none matched.
 bool EndProcessesByName(const std::string& exeFileName);
 

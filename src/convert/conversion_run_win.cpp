@@ -6,7 +6,9 @@
 #include <string>
 
 #include "app/process_runner_win.h"
+#include "app/settings_win.h"
 #include "convert/job_rules.h"
+#include "convert/transcoder_log.h"
 #include "win/handle.h"
 #include "win/text.h"
 
@@ -21,6 +23,11 @@ class WinTranscoder final : public ITranscoder {
 public:
     WinTranscoder(win::UniqueHandle process, win::UniqueFile log, HWND notify, UINT message, std::int64_t jobId)
         : process_(std::move(process)), log_(std::move(log)), target_{notify, message, jobId} {
+        // A handle of its own to read the report while the transcoder writes
+        // it: the log's handle shares its file position with the child's.
+        if (log_)
+            reader_.Reset(
+                ::ReOpenFile(log_.Get(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0));
         HANDLE wait = nullptr;
         if (::RegisterWaitForSingleObject(&wait, process_.Get(), &Exited, &target_, INFINITE, WT_EXECUTEONLYONCE))
             wait_.Reset(wait);
@@ -53,8 +60,24 @@ public:
         return text;
     }
 
+    // The last progress reading in the report's tail.
+    std::optional<double> ReachedSoFar() override {
+        if (!reader_) return std::nullopt;
+        LARGE_INTEGER size{};
+        if (!::GetFileSizeEx(reader_.Get(), &size)) return std::nullopt;
+        LARGE_INTEGER from{};
+        from.QuadPart = size.QuadPart > kTailBytes ? size.QuadPart - kTailBytes : 0;
+        if (!::SetFilePointerEx(reader_.Get(), from, nullptr, FILE_BEGIN)) return std::nullopt;
+        std::string tail(kTailBytes, '\0');
+        DWORD got = 0;
+        if (!::ReadFile(reader_.Get(), tail.data(), kTailBytes, &got, nullptr)) return std::nullopt;
+        tail.resize(got);
+        return ReachedSeconds(tail);
+    }
+
 private:
     static constexpr DWORD kEndWaitMs = 5000;
+    static constexpr DWORD kTailBytes = 4096;
     struct Target {
         HWND window;
         UINT message;
@@ -68,6 +91,7 @@ private:
 
     win::UniqueHandle process_;
     win::UniqueFile log_;  // deleted by the system when closed
+    win::UniqueFile reader_;
     Target target_;
     win::UniqueWait wait_;
 };
@@ -129,6 +153,8 @@ void WinRunPlatform::ShowProgress(const RunProgress& progress) {
         return;
     }
 }
+
+bool WinRunPlatform::FileExists(const std::string& path) const { return kv::FileExists(path); }
 
 std::unique_ptr<ITranscoder> WinRunPlatform::StartTranscoder(const std::string& program, const std::string& args,
                                                              std::int64_t jobId) {

@@ -37,6 +37,10 @@ public:
     [[nodiscard]] std::string WorkDir() const override { return workDir_; }
     [[nodiscard]] std::string FfmpegPath() const override { return ffmpegPath_; }
     [[nodiscard]] std::uint64_t NowMs() const override { return clock_(); }
+    [[nodiscard]] ConversionChoices Choices() const override { return choices_ ? *choices_ : ConversionChoices{}; }
+    [[nodiscard]] bool FileExists(const std::string& path) const override;
+    // The choices each job takes as it starts: the window's, as the user changes them.
+    void FollowChoices(const ConversionChoices& choices) noexcept { choices_ = &choices; }
 
 private:
     HWND notify_;
@@ -48,6 +52,7 @@ private:
     ::ITaskbarList3* taskbar_ = nullptr;  // released with the platform
     bool taskbarTried_ = false;
     win::MsClock clock_;
+    const ConversionChoices* choices_ = nullptr;
 };
 
 }  // namespace kv

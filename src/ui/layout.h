@@ -20,7 +20,8 @@ enum Look : unsigned {
     lkHiddenStore = 1u << 5,
 };
 
-// Handler names as the window registers them; empty when nothing is bound.
+// The names of the window's handlers bound to a control's events when the
+// program is built; empty when nothing is bound.
 struct Bindings {
     std::string_view click;
     std::string_view keyPress;

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 
 #include "ui/accessible_win.h"
 #include "ui/handler_table.h"
@@ -96,8 +97,10 @@ struct TfrmMain::Handlers {
 
     static const Bound& Of(const ui::ControlDef& def) {
         static const Bound none{};
-        const auto i = static_cast<std::size_t>(&def - ui::kLayout.data());
-        return i < kBound.size() ? kBound[i] : none;
+        const std::less<const ui::ControlDef*> before;
+        const ui::ControlDef* first = ui::kLayout.data();
+        if (before(&def, first) || !before(&def, first + ui::kLayout.size())) return none;
+        return kBound[static_cast<std::size_t>(&def - first)];
     }
 };
 

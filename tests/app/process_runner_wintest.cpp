@@ -72,6 +72,9 @@ TEST(ProcessRunner, AChildInheritsItsOutputAndNoOtherHandle) {
     };
     EXPECT_EQ(exitCodeHolding(log.Get()), 9u) << "the output handle did not reach the child";
     EXPECT_EQ(exitCodeHolding(other.Get()), 0u) << "another inheritable handle reached the child";
+    DWORD flags = 0;
+    ASSERT_TRUE(::GetHandleInformation(log.Get(), &flags));
+    EXPECT_EQ(flags & HANDLE_FLAG_INHERIT, 0u) << "the output handle stayed inheritable after the start";
 }
 
 TEST(ProcessRunner, CreationFailureGivesFalse) {
