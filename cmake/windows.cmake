@@ -42,6 +42,8 @@ set(KV_RC ${CMAKE_SOURCE_DIR}/src/ui/resources/korvello.rc)
 set(KV_GENERATED ${CMAKE_BINARY_DIR}/generated)
 configure_file(${CMAKE_SOURCE_DIR}/src/ui/resources/korvello.manifest.in ${KV_GENERATED}/korvello.manifest @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/src/ui/resources/version.h.in ${KV_GENERATED}/version.h @ONLY)
+# The About box shows the version too.
+target_include_directories(korvello_core PRIVATE ${KV_GENERATED})
 file(GLOB KV_RES_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/ui/resources/*)
 # The window art, drawn by our own script at build time.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <map>
+#include <cstring>
 #include <vector>
 
 #include "win/error.h"
@@ -92,6 +93,37 @@ void RegistryKey::WriteString(const std::string& name, const std::string& value)
     const std::wstring w = win::Widen(value);
     if (::RegSetValueExW(key_.Get(), win::Widen(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(w.c_str()),
                          static_cast<DWORD>((w.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
+        throw Error("Failed to set data for '" + name + "'");
+}
+
+StoredValue RegistryKey::ReadValue(const std::string& name) const noexcept {
+    StoredValue v;
+    try {
+        const std::wstring wname = win::Widen(name);
+        DWORD type = 0, bytes = 0;
+        if (::RegQueryValueExW(key_.Get(), wname.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return v;
+        v.type = StoredValue::Type::Other;
+        std::vector<BYTE> data(bytes + sizeof(wchar_t), 0);
+        if (::RegQueryValueExW(key_.Get(), wname.c_str(), nullptr, &type, data.data(), &bytes) != ERROR_SUCCESS)
+            return v;
+        if (type == REG_DWORD && bytes == sizeof(DWORD)) {
+            v.type = StoredValue::Type::Dword;
+            std::memcpy(&v.number, data.data(), sizeof(DWORD));
+        } else if (type == REG_SZ) {
+            // Stored text need not end in a zero: the buffer has one more.
+            v.type = StoredValue::Type::String;
+            v.text = win::Narrow(std::wstring(reinterpret_cast<const wchar_t*>(data.data())));
+        }
+    } catch (const std::exception&) {
+        v = StoredValue{StoredValue::Type::Other};
+    }
+    return v;
+}
+
+void RegistryKey::WriteDword(const std::string& name, std::uint32_t value) {
+    const DWORD d = value;
+    if (::RegSetValueExW(key_.Get(), win::Widen(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&d),
+                         sizeof d) != ERROR_SUCCESS)
         throw Error("Failed to set data for '" + name + "'");
 }
 

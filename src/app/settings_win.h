@@ -1,9 +1,11 @@
 #pragma once
 // Per-user settings in the registry, the user's special folders, and small file helpers.
+#include <cstdint>
 #include <optional>
 #include <string>
 
 #include "app/checked_path.h"
+#include "app/stored_value.h"
 #include "win/handle.h"
 
 namespace kv {
@@ -22,6 +24,9 @@ public:
     // A REG_SZ value as stored, a REG_EXPAND_SZ one with its %VARIABLES% expanded.
     [[nodiscard]] std::string ReadString(const std::string& name) const;
     void WriteString(const std::string& name, const std::string& value);
+    // Any value, with its type; Missing when there is none. Raises nothing.
+    [[nodiscard]] StoredValue ReadValue(const std::string& name) const noexcept;
+    void WriteDword(const std::string& name, std::uint32_t value);
 
 private:
     win::UniqueKey key_;

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/stored_value.h"
+
 namespace kv {
 
 enum class Mp3Quality : std::uint8_t { Kbps128, Kbps192, Kbps256, Kbps320, V2, V0 };
@@ -22,14 +24,6 @@ struct ConversionChoices {
     int filesAtOnce = 1;
     WhenMp3Exists whenExists = WhenMp3Exists::Replace;
     bool operator==(const ConversionChoices&) const = default;
-};
-
-// A registry value as read: its type and, for the two types used, its data.
-struct StoredValue {
-    enum class Type : std::uint8_t { Missing, String, Dword, Other };
-    Type type = Type::Missing;
-    std::string text;
-    std::uint32_t number = 0;
 };
 
 inline constexpr std::string_view kQualityValue = "Mp3Quality";

@@ -288,6 +288,10 @@ Failure ConversionRun::Verdict(const Job& job, std::uint32_t code, const OutputS
     return ClassifyFailure(code, log.value_or(""), job.input, job.partial);
 }
 
+void ConversionRun::ChoicesChanged() {
+    if (!running_.empty()) StartWhatFits();
+}
+
 void ConversionRun::OnJobExited(std::int64_t jobId) {
     // A late notice from a job that has already finished is ignored.
     for (const auto& job : running_)

@@ -120,6 +120,8 @@ public:
     void Convert();
     // One tick of a running job's timer.
     void Tick(TAdvancedTimer* sender);
+    // The user changed a choice: a run that may now take more files at once starts them.
+    void ChoicesChanged();
     // The transcoder of the job with this id has ended.
     void OnJobExited(std::int64_t jobId);
     // Ends every running transcoder and deletes what it wrote, and the run with

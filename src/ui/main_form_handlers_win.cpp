@@ -163,6 +163,10 @@ LRESULT CALLBACK TfrmMain::SubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, 
             ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
             return TRUE;
         }
+        // Shift+F10 or the Menu key in a path box opens the window's menu; a
+        // right-click there keeps the box's own (copy, select all).
+        if (def && msg == WM_CONTEXTMENU && lp == -1 && def->kind == ui::Kind::Edit)
+            return ::SendMessageW(::GetParent(h), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(h), lp);
         if (def && msg == WM_GETOBJECT)
             if (const LRESULT r = AnswerControlReader(h, *def, wp, lp)) return r;
     } catch (...) {

@@ -49,6 +49,9 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
     jobs_ = std::make_unique<JobList>(rows_.get());
     runPlatform_ = std::make_unique<WinRunPlatform>(
         Handle(), kJobExitedMessage, WorkDir, FfmpegPath, [this] { SignalRunFinished(); }, app_.Handle());
+    ReadChoices();
+    runPlatform_->FollowChoices(choices_);
+    FillSystemMenu();
     run_ = std::make_unique<ConversionRun>(runState_, *jobs_, *runPlatform_, this);
     run_->OnTick = [this](TAdvancedTimer* sender) { MyTimerEventHandlerConversion(sender); };
 
@@ -165,6 +168,9 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SYSCOMMAND:
         if (OnSysCommand(wp)) return 0;
         break;
+    case WM_CONTEXTMENU:
+        OnContextMenu(lp);
+        return 0;
     case WM_MOUSEMOVE:
         OnMouseMove(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
         return 0;
@@ -265,6 +271,7 @@ bool TfrmMain::OnActivate(bool active) {
 // Minimizing by the system menu (Alt+Space) or Win+Down goes where the minimize
 // button goes: the application's taskbar button.
 bool TfrmMain::OnSysCommand(WPARAM command) {
+    if (OnChoiceCommand(static_cast<UINT>(command & 0xFFF0))) return true;
     if ((command & 0xFFF0) != SC_MINIMIZE) return false;
     app_.Minimize();
     return true;

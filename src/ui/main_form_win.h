@@ -42,6 +42,10 @@ struct FormOptions {
     HMODULE resourceModule = nullptr;     // where the tool files and art are; null: the program itself
     std::vector<std::string> parameters;  // the command-line parameters, for a second copy to pass on
     std::function<void()> terminateSelf;  // the close button's last step; null: end the process
+    int logicalProcessors = 0;            // 0: the PC's own count
+    // Shows the shortcut menu at a point of the screen and gives the command
+    // chosen (0 for none); null: the system's TrackPopupMenuEx.
+    std::function<UINT(HMENU menu, POINT at)> trackMenu;
 };
 
 class TfrmMain : public win::Window, public TComponent {
@@ -147,6 +151,13 @@ private:
     std::optional<LRESULT> OnNotify(NMHDR& hdr);
     void OnDropFiles(HDROP drop);
     void OnDestroy();
+    void OnContextMenu(LPARAM lp);
+
+    // The user's choices (main_form_choices_win.cpp).
+    void ReadChoices();
+    void SaveChoices();
+    void FillSystemMenu();
+    bool OnChoiceCommand(UINT id);  // false: no command of the choices
 
     // Main-window state (besides what the conversion run keeps in runState_ and
     // the add commands in their last folder).
@@ -208,6 +219,9 @@ private:
     HWND lastFocus_ = nullptr;          // the control to give the focus back to on activation
     win::UniqueFont linkFont_, listUnderlineFont_;
     RunState runState_;  // what the run sets and the other commands read
+    ConversionChoices choices_;
+    int maxFilesAtOnce_ = 1;
+    int systemMenuBase_ = -1;  // where the choices begin in the system menu
     std::unique_ptr<ui::JobRows> rows_;
     std::unique_ptr<JobList> jobs_;
     std::unique_ptr<WinRunPlatform> runPlatform_;

@@ -1,5 +1,6 @@
 list(APPEND KORVELLO_PORTABLE_SOURCES
   src/ui/layout.cpp
+  src/ui/choice_menu.cpp
   src/ui/art_names.cpp
   src/ui/dpi.cpp
   src/ui/region_button.cpp
@@ -8,6 +9,8 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
 )
 list(APPEND KORVELLO_WIN_SOURCES
   src/ui/main_form_win.cpp
+  src/ui/main_form_choices_win.cpp
+  src/ui/choice_menu_win.cpp
   src/ui/main_form_handlers_win.cpp
   src/ui/main_form_layout_win.cpp
   src/ui/main_form_add_win.cpp

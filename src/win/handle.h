@@ -85,6 +85,12 @@ struct IconTraits {
     static void Close(Type h) noexcept { ::DestroyIcon(h); }
 };
 
+struct MenuTraits {
+    using Type = HMENU;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::DestroyMenu(h); }
+};
+
 // A thread-pool wait; closing it waits for a callback still running.
 struct WaitTraits {
     using Type = HANDLE;
@@ -104,5 +110,6 @@ using UniqueBrush = Unique<GdiTraits<HBRUSH>>;
 using UniqueAtom = Unique<AtomTraits>;
 using UniqueWindow = Unique<WindowTraits>;
 using UniqueIcon = Unique<IconTraits>;
+using UniqueMenu = Unique<MenuTraits>;
 
 }  // namespace kv::win

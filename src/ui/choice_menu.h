@@ -1,0 +1,39 @@
+#pragma once
+// The window's menu of choices as data: its groups of radio items, the command
+// id of each item, and what choosing one makes of the choices. The same items
+// appear in the shortcut menu and in the window's system menu.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/choices.h"
+
+namespace kv::ui {
+
+// Multiples of 16 below 0xF000: the system menu carries them too, and keeps
+// the low four bits of a command for itself.
+inline constexpr unsigned kQualityCommand = 0x1000;  // + 16 x its place in AllQualities()
+inline constexpr unsigned kFilesCommand = 0x1100;    // + 16 x (files - 1)
+inline constexpr unsigned kWhenCommand = 0x1200;     // + 16 x its place in AllWhenExists()
+inline constexpr unsigned kAboutCommand = 0x1300;
+inline constexpr std::string_view kAboutCaption = "&About Korvello";
+
+struct MenuItem {
+    unsigned id;
+    std::string caption;
+    bool checked;
+};
+struct MenuGroup {
+    std::string caption;
+    std::vector<MenuItem> items;  // radio items: exactly one is checked
+};
+
+// "MP3 quality", "Files converted at once" (1 to maxFiles), "When the MP3 already exists".
+std::vector<MenuGroup> ChoiceGroups(const ConversionChoices& choices, int maxFiles);
+// The choices once `id` is chosen; nothing for an id that is no choice.
+std::optional<ConversionChoices> Chosen(unsigned id, const ConversionChoices& choices, int maxFiles);
+// The About box's text: the version, the publisher, the components and their licences.
+std::string AboutText(std::string_view version);
+
+}  // namespace kv::ui

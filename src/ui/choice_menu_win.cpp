@@ -1,0 +1,42 @@
+#include "ui/choice_menu_win.h"
+
+#include "ui/choice_menu.h"
+#include "win/text.h"
+
+namespace kv::ui {
+
+namespace {
+
+void AppendRadioItem(HMENU menu, const MenuItem& item) {
+    std::wstring caption = win::Widen(item.caption);
+    MENUITEMINFOW mi{};
+    mi.cbSize = sizeof mi;
+    mi.fMask = MIIM_ID | MIIM_STRING | MIIM_FTYPE | MIIM_STATE;
+    mi.fType = MFT_STRING | MFT_RADIOCHECK;
+    mi.fState = item.checked ? MFS_CHECKED : MFS_UNCHECKED;
+    mi.wID = item.id;
+    mi.dwTypeData = caption.data();
+    ::InsertMenuItemW(menu, ::GetMenuItemCount(menu), TRUE, &mi);
+}
+
+}  // namespace
+
+void AppendChoiceMenu(HMENU menu, const ConversionChoices& choices, int maxFiles) {
+    for (const MenuGroup& group : ChoiceGroups(choices, maxFiles)) {
+        HMENU sub = ::CreatePopupMenu();
+        if (!sub) continue;
+        for (const MenuItem& item : group.items) AppendRadioItem(sub, item);
+        // The menu owns the submenu from here and destroys it with itself.
+        if (!::AppendMenuW(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub),
+                           win::Widen(group.caption).c_str()))
+            ::DestroyMenu(sub);
+    }
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(menu, MF_STRING, kAboutCommand, win::Widen(kAboutCaption).c_str());
+}
+
+void RemoveMenuItemsFrom(HMENU menu, int first) {
+    for (int n = ::GetMenuItemCount(menu); n > first; --n) ::DeleteMenu(menu, static_cast<UINT>(n - 1), MF_BYPOSITION);
+}
+
+}  // namespace kv::ui

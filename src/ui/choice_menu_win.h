@@ -1,0 +1,15 @@
+#pragma once
+// The menu of choices as Windows menus: appended to a shortcut menu or to the
+// window's system menu, with radio marks at the current values.
+#include <windows.h>
+
+#include "convert/choices.h"
+
+namespace kv::ui {
+
+// Appends the three groups as submenus and "About Korvello" to `menu`.
+void AppendChoiceMenu(HMENU menu, const ConversionChoices& choices, int maxFiles);
+// Removes the items of `menu` from position `first` on (with their submenus).
+void RemoveMenuItemsFrom(HMENU menu, int first);
+
+}  // namespace kv::ui
