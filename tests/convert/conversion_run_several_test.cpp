@@ -200,3 +200,28 @@ TEST_F(Choices, SkipLeavesAnExistingMp3AndKeepBothNamesTheNewOneAfresh) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SeveralAtOnce, RaisingTheNumberMidRunStartsMoreAtOnceAndLoweringItStartsNoneUntilBelow) {
+    platform.choices.filesAtOnce = 1;
+    AddRows({"a", "b", "c", "d"});
+    run.Convert();
+    ASSERT_EQ(platform.starts.size(), 1u);
+    platform.choices.filesAtOnce = 3;
+    run.ChoicesChanged();
+    EXPECT_EQ(platform.starts.size(), 3u);
+    platform.choices.filesAtOnce = 1;
+    run.ChoicesChanged();
+    EndStart(0, 0, kComplete);
+    EXPECT_EQ(platform.starts.size(), 3u) << "two still run: no fourth";
+    EndStart(1, 0, kComplete);
+    EXPECT_EQ(platform.starts.size(), 3u);
+    EndStart(2, 0, kComplete);
+    EXPECT_EQ(platform.starts.size(), 4u);
+    run.ChoicesChanged();  // with one running and none left, nothing happens
+    EndStart(3, 0, kComplete);
+    EXPECT_EQ(platform.finished, 1);
+}
+
+}  // namespace
