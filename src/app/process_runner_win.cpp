@@ -97,7 +97,9 @@ win::UniqueHandle Create(const LaunchOptions& o, HANDLE output, HANDLE job) {
     si.StartupInfo.hStdOutput = output;
     si.StartupInfo.hStdError = output;
     si.lpAttributeList = inherit.List();
-    const DWORD flags = (o.console ? CREATE_NEW_CONSOLE : DETACHED_PROCESS) | NORMAL_PRIORITY_CLASS |
+    // A batch file's interpreter needs a console whatever the caller asked.
+    const bool console = o.console || IsBatchFile(o.program);
+    const DWORD flags = (console ? CREATE_NEW_CONSOLE : DETACHED_PROCESS) | NORMAL_PRIORITY_CLASS |
                         (job ? CREATE_SUSPENDED : 0) | (output ? EXTENDED_STARTUPINFO_PRESENT : 0);
     PROCESS_INFORMATION pi{};
     if (!::CreateProcessW(nullptr, wline.data(), nullptr, nullptr, output ? TRUE : FALSE, flags, nullptr,

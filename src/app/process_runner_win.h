@@ -20,8 +20,9 @@ struct LaunchOptions {
     std::vector<std::string> arguments;
     std::string folder;  // where it runs; empty: the program's own folder
     int show = SW_SHOWNORMAL;
-    // A console of its own (a batch file needs one), or none at all: then no
-    // console host outlives the child holding its output file.
+    // A console of its own, or none at all: then no console host outlives the
+    // child holding its output file, and none has to start. A batch file always
+    // gets one: its interpreter needs it.
     bool console = true;
     // In a job object of its own, so that a time limit also ends its children
     // (a batch file's tool).

@@ -250,4 +250,10 @@ std::string CollectParameters(const std::vector<std::string>& params) {
     return text;
 }
 
+bool IsBatchFile(std::string_view program) {
+    if (program.size() < 4) return false;
+    const std::string_view ext = program.substr(program.size() - 4);
+    return SameTextAscii(ext, ".bat") || SameTextAscii(ext, ".cmd");
+}
+
 }  // namespace kv

@@ -55,6 +55,10 @@ int TimeTextToSeconds(std::string_view text);
 // blank; a parameter containing ".EXE" (any case) discards all collected so far.
 std::string CollectParameters(const std::vector<std::string>& params);
 
+// Whether the program is a batch file (".bat" or ".cmd", in any case), which
+// the command interpreter runs: it needs a console.
+bool IsBatchFile(std::string_view program);
+
 // Case-insensitive comparison of ASCII letters, other bytes exact.
 bool SameTextAscii(std::string_view a, std::string_view b);
 

@@ -86,6 +86,30 @@ void ConversionRun::EndRunIfDone() {
     platform_.RunFinished();
 }
 
+// A job for a pending row, its output named as the choices say: two rows of
+// one run with the same file name never overwrite each other, and with "keep
+// both" no file from before the run is overwritten either.
+std::unique_ptr<ConversionRun::Job> ConversionRun::NewJob(const kv::Job& row, const ConversionChoices& choices) {
+    auto job = std::make_unique<Job>();
+    job->id = row.id;
+    job->input = row.input.Text();
+    job->duration = row.duration;
+    job->quality = choices.quality;
+    std::function<bool(const std::string&)> exists;
+    if (choices.whenExists == WhenMp3Exists::KeepBoth)
+        exists = [this](const std::string& path) { return platform_.FileExists(path); };
+    job->output = FreeOutputPath(OutputPathFor(platform_.WorkDir(), job->input), runOutputs_, exists);
+    job->expectedSize =
+        job->quality == Mp3Quality::Kbps128
+            ? ExpectedSizeFor(job->duration, state_.OutputRateKB)
+            : static_cast<std::int64_t>(static_cast<double>(job->duration) * NominalBytesPerSecond(job->quality));
+    state_.CurrentJob = jobs_.IndexOf(job->id);
+    state_.InputPath = job->input;
+    state_.OutputPath = job->output;
+    state_.ExpectedSize = job->expectedSize;
+    return job;
+}
+
 // Starts the first pending row: None when there is none; Ended when it ended
 // at once (skipped, or its transcoder could not be started: it reads "Failed").
 ConversionRun::Started ConversionRun::StartNextJob() {
@@ -99,19 +123,7 @@ ConversionRun::Started ConversionRun::StartNextJob() {
     }
     // The choices as they are now: a change during the run applies from here.
     const ConversionChoices choices = platform_.Choices();
-    auto job = std::make_unique<Job>();
-    job->id = next->id;
-    job->input = next->input.Text();
-    job->duration = next->duration;
-    job->quality = choices.quality;
-    state_.CurrentJob = jobs_.IndexOf(job->id);
-    state_.InputPath = job->input;
-    // Two rows of one run with the same file name must not overwrite each other.
-    std::function<bool(const std::string&)> exists;
-    if (choices.whenExists == WhenMp3Exists::KeepBoth)
-        exists = [this](const std::string& path) { return platform_.FileExists(path); };
-    job->output = FreeOutputPath(OutputPathFor(platform_.WorkDir(), job->input), runOutputs_, exists);
-    state_.OutputPath = job->output;
+    std::unique_ptr<Job> job = NewJob(*next, choices);
     if (choices.whenExists == WhenMp3Exists::Skip && platform_.FileExists(job->output)) {
         jobs_.SetState(job->id, JobState::Skipped);
         ++finishedInRun_;
@@ -121,42 +133,40 @@ ConversionRun::Started ConversionRun::StartNextJob() {
     job->partial = platform_.PartialOutputPath(job->output, job->id);
     // A line that cannot carry the paths is never started.
     const std::optional<std::string> args = FfmpegArgsFor(next->input, job->partial, job->quality);
-    job->args = args.value_or("");
-    state_.FfmpegArgs = job->args;
-    job->expectedSize =
-        job->quality == Mp3Quality::Kbps128
-            ? ExpectedSizeFor(job->duration, state_.OutputRateKB)
-            : static_cast<std::int64_t>(static_cast<double>(job->duration) * NominalBytesPerSecond(job->quality));
-    state_.ExpectedSize = job->expectedSize;
+    job->args = state_.FfmpegArgs = args.value_or("");
     jobs_.Start(job->id, job->output);
-
     if (!args || !StartTranscoder(*job)) {
         jobs_.Finish(job->id, Failure::NotStarted);
         ++finishedInRun_;
         failedInRun_ = true;
         return Started::Ended;
     }
-    auto timer = std::make_unique<TAdvancedTimer>(timerOwner_, platform_.NewTimerPort());
-    try {
-        timer->SetBuddy(job->partial);
-        timer->SetMessage(std::to_string(job->expectedSize));
-        timer->SetInterval(kTickMs);
-        timer->SetEnabled(true);
-        timer->OnTimer = OnTick ? OnTick : TTimerEvent([this](TAdvancedTimer* sender) { Tick(sender); });
-    } catch (...) {
-        // A job nobody can follow must not leave the window busy for good.
-        job->transcoder->Terminate();
-        platform_.DiscardOutput(job->partial);
-        jobs_.Finish(job->id, Failure::Unknown);
-        state_.Busy = !running_.empty();
-        throw;
-    }
-    job->timer = timer.release();
+    Follow(*job);
     running_.push_back(std::move(job));
     state_.Busy = true;
     state_.LastSize = 0;
     ReportProgress();
     return Started::Running;
+}
+
+// The job's timer, which watches its output.
+void ConversionRun::Follow(Job& job) {
+    auto timer = std::make_unique<TAdvancedTimer>(timerOwner_, platform_.NewTimerPort());
+    try {
+        timer->SetBuddy(job.partial);
+        timer->SetMessage(std::to_string(job.expectedSize));
+        timer->SetInterval(kTickMs);
+        timer->SetEnabled(true);
+        timer->OnTimer = OnTick ? OnTick : TTimerEvent([this](TAdvancedTimer* sender) { Tick(sender); });
+    } catch (...) {
+        // A job nobody can follow must not leave the window busy for good.
+        job.transcoder->Terminate();
+        platform_.DiscardOutput(job.partial);
+        jobs_.Finish(job.id, Failure::Unknown);
+        state_.Busy = !running_.empty();
+        throw;
+    }
+    job.timer = timer.release();
 }
 
 bool ConversionRun::StartTranscoder(Job& job) {

@@ -144,6 +144,8 @@ private:
     void StartWhatFits();
     enum class Started : std::uint8_t { None, Running, Ended };
     Started StartNextJob();
+    std::unique_ptr<Job> NewJob(const kv::Job& row, const ConversionChoices& choices);
+    void Follow(Job& job);
     bool StartTranscoder(Job& job);
     void FinishJob(Job& job, Failure failure);
     void Finished(Job& job, std::uint32_t code, const OutputSize& size);

@@ -160,7 +160,10 @@ std::unique_ptr<ITranscoder> WinRunPlatform::StartTranscoder(const std::string& 
                                                              std::int64_t jobId) {
     win::UniqueFile log = NewLogFile(jobId);
     // Without a log the job is still run; its result is then judged by size alone.
-    LaunchResult started = Launch({.program = program, .parameters = args, .show = SW_HIDE, .output = log.Get()});
+    // No console: the transcoder's report goes to the log, and a console of
+    // its own would cost each file a console host's start.
+    LaunchResult started =
+        Launch({.program = program, .parameters = args, .show = SW_HIDE, .console = false, .output = log.Get()});
     if (!started.process) return nullptr;
     return std::make_unique<WinTranscoder>(std::move(started.process), std::move(log), notify_, exitMessage_, jobId);
 }

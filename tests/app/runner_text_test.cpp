@@ -136,3 +136,9 @@ TEST(ErrorBox, FullStopAppendedAfterCharactersAboveIt) {
 }
 
 }  // namespace
+
+TEST(RunnerText, BatchFilesAreToldByTheirExtensionInAnyCase) {
+    for (const char* p : {"C:\\t\\open.bat", "C:\\t\\X.CMD", "a.Bat"}) EXPECT_TRUE(kv::IsBatchFile(p)) << p;
+    for (const char* p : {"C:\\t\\ffmpeg.exe", "C:\\t\\bat", "C:\\t\\x.bat.exe", ".ba", ""})
+        EXPECT_FALSE(kv::IsBatchFile(p)) << p;
+}

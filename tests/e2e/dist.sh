@@ -72,7 +72,8 @@ RM=$DIST_DIR/README.txt
 check "README.txt names the version" "first line: $(head -n 1 "$RM")" \
     [ "$(head -n 1 "$RM" | tr -d '\r')" = "Korvello $DIST_VERSION" ]
 # What it says about folders and the settings key is checked against the program below.
-for s in 'Documents\Korvello' 'HKEY_CURRENT_USER\Software\Korvello' '%APPDATA%\Korvello'; do
+for s in 'Documents\Korvello' 'HKEY_CURRENT_USER\Software\Korvello' '%APPDATA%\Korvello' Mp3Quality FilesAtOnce \
+    WhenMp3Exists; do
     check "README.txt names $s" "" grep -qwF "$s" "$RM"
 done
 
