@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <realtimeapiset.h>
 
+#include <optional>
 #include <string>
 
 #include "convert/conversion_run_win.h"
@@ -90,6 +91,30 @@ TEST(RunPlatform, AFileHeldByAnotherProgramIsHeldNotFailed) {
 
 // The run's clock is the system's unbiased interrupt time, which stops while
 // the PC sleeps; the tick count would count the sleep as a stall.
+// While the transcoder runs, how far it says it has come is read from its
+// report through a handle of the program's own, the child writing on meanwhile.
+TEST(RunPlatform, TheRunningTranscodersReportTellsHowFarItHasCome) {
+    TempFolder dir(L"kvtool"), out;
+    const fs::path exe = dir.Path() / L"ffmpeg.exe";
+    fs::copy_file(kvtest::ProgramFolder() / L"kv_child.exe", exe);
+    const fs::path in = dir.Path() / L"in.mp4";
+    kvtest::WriteBytes(in, "damage 12 size 100 sleep 4000");
+    Platform w;
+    const std::string args = " -i \"" + kvtest::Utf8(in) + "\" -f mp3 \"" + kvtest::Utf8(out.Path() / L"x.part") + "\"";
+    auto t = w.p.StartTranscoder(kvtest::Utf8(exe), args, 1);
+    ASSERT_TRUE(t);
+    std::optional<double> reached;
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return (reached = t->ReachedSoFar()).has_value(); }, 3000));
+    EXPECT_DOUBLE_EQ(*reached, 12.0);
+    EXPECT_FALSE(t->Exited()) << "read while it still runs";
+    t->Terminate();
+    // Reading did not move the child's writing position: the whole report is there.
+    const std::optional<std::string> log = t->ErrorOutput();
+    ASSERT_TRUE(log);
+    EXPECT_NE(log->find("partial file"), std::string::npos);
+    EXPECT_NE(log->find("time=00:00:12.00"), std::string::npos);
+}
+
 TEST(RunPlatform, TheClockIsTheTimeThePcWasAwake) {
     Platform w;
     ULONGLONG before = 0, after = 0;
