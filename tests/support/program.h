@@ -1,6 +1,7 @@
 #pragma once
 // The application and its main window as the program builds them, in-process,
-// with the dialogs answered by the test and the close button's end stubbed.
+// with the dialogs answered by the test, the close button's end stubbed and the
+// shortcut menu closed unchosen.
 #include <memory>
 #include <string>
 
@@ -22,6 +23,8 @@ struct Program {
         app.SetTitle("Korvello");
         app.Initialize();
         if (!options.terminateSelf) options.terminateSelf = [] {};
+        // A real shortcut menu is modal: nobody would close it.
+        if (!options.trackMenu) options.trackMenu = [](HMENU, POINT) { return 0u; };
         form = std::make_unique<kv::TfrmMain>(app, std::move(options));
     }
 };
