@@ -10,7 +10,7 @@ struct FormAccess {
     static kv::ui::JobRows& Rows(kv::TfrmMain& f) { return *f.rows_; }
     static kv::FormOptions& Options(kv::TfrmMain& f) { return f.options_; }
     static kv::ConversionRun& Conversion(kv::TfrmMain& f) { return *f.run_; }
-    static const kv::ConversionChoices& Choices(kv::TfrmMain& f) { return f.choices_; }
+    static kv::ConversionChoices& Choices(kv::TfrmMain& f) { return f.choices_; }
     static std::string& TempDir(kv::TfrmMain& f) { return f.TempDir; }
     static std::string& WorkDir(kv::TfrmMain& f) { return f.WorkDir; }
     static std::string& AppDir(kv::TfrmMain& f) { return f.AppDir; }

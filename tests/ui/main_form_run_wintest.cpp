@@ -368,3 +368,27 @@ TEST_F(MainFormRun, TextAnotherProgramWritesIntoTheListsChangesNothing) {
     }
     EXPECT_EQ(Jobs().Path(2), kvtest::Utf8(in.Path() / L"third.mp4"));
 }
+
+// Two at once with real processes: Delete on one running row ends that
+// transcoder alone, and the next row takes its place.
+TEST_F(MainFormRun, DeleteOnOneOfTwoRunningRowsEndsThatTranscoderAlone) {
+    auto& [in, out, tool] = RunIn();
+    const fs::path exe = UseStandIn();
+    FormAccess::Choices(*f).filesAtOnce = 2;
+    kvtest::StandInRow(Jobs(), in.Path(), L"first", "size 1000 sleep 60000", 120);
+    kvtest::StandInRow(Jobs(), in.Path(), L"second", "size 1000 sleep 60000", 120);
+    kvtest::StandInRow(Jobs(), in.Path(), L"third", "size 20000", 2);
+    f->EzRgnBtn3Click();
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return kvtest::ProcessesOf(exe).size() == 2; }, 30000));
+    EXPECT_EQ(FormAccess::Conversion(*f).RunningCount(), 2u);
+    Select(0);
+    WORD key = VK_DELETE;
+    f->ListView1KeyDown(key, 0);
+    // The first one's transcoder goes at its next tick; the third row takes its place and ends.
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return Jobs().Count() == 2 && Jobs().Progress(1) == "Done"; }, 30000));
+    EXPECT_EQ(Cell(0, 1), "second");
+    EXPECT_NE(Jobs().Progress(0), "Failed") << "the other running row goes on";
+    EXPECT_EQ(kvtest::ProcessesOf(exe).size(), 1u) << "only the removed row's transcoder ended";
+    EXPECT_TRUE(Run().Busy);
+    EXPECT_TRUE(fs::exists(out.Path() / L"third.mp3"));
+}

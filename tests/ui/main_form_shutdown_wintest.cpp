@@ -200,6 +200,23 @@ TEST_F(MainFormShutdownInRun, CloseButtonDuringARunLeavesTheOutputFolderAsItWas)
     EXPECT_TRUE(kvtest::ProcessesOf(tool.Path() / L"ffmpeg.exe").empty());
 }
 
+// Two at once: the close button ends both transcoders and deletes what each wrote.
+TEST_F(MainFormShutdownInRun, CloseButtonEndsEveryRunningTranscoder) {
+    auto& [in, out, tool] = RunIn();
+    const fs::path exe = UseStandIn();
+    FormAccess::Choices(*f).filesAtOnce = 2;
+    kvtest::StandInRow(f->Jobs(), in.Path(), L"one", "size 5000 sleep 30000", 5);
+    kvtest::StandInRow(f->Jobs(), in.Path(), L"two", "size 5000 sleep 30000", 5);
+    f->EzRgnBtn3Click();
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return kvtest::ProcessesOf(exe).size() == 2; }, 30000));
+    ASSERT_TRUE(kvtest::PumpUntil(
+        [&] { return f->Jobs().Progress(0).ends_with("% Done") && f->Jobs().Progress(1).ends_with("% Done"); }, 30000));
+    FormAccess::Options(*f).terminateSelf = [] {};
+    f->EzRgnBtn2Click();
+    EXPECT_TRUE(kvtest::ProcessesOf(exe).empty());
+    EXPECT_TRUE(kvtest::FileNames(out.Path()).empty()) << "a partial file was left";
+}
+
 TEST_F(MainFormShutdownInRun, CloseMessageDuringARunDestroysTheWindow) {
     CloseDuringARun(*p, [&] { ::PostMessageW(f->Handle(), WM_CLOSE, 0, 0); });
 }
