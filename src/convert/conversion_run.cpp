@@ -234,7 +234,8 @@ void ConversionRun::ShowPercent(Job& job, const OutputSize& size) {
         const std::optional<double> reached = job.transcoder ? job.transcoder->ReachedSoFar() : std::nullopt;
         const double input = static_cast<double>(std::max<std::int64_t>(job.duration - 1, 1));
         if (reached) percent = static_cast<std::int64_t>(*reached * 100.0 / input);
-        percent = std::clamp<std::int64_t>(percent, 0, 99);
+        // Rising only: the two estimates may disagree from one tick to the next.
+        percent = std::clamp<std::int64_t>(std::max(percent, job.percent), 0, 99);
     }
     job.percent = percent;
     jobs_.SetPercent(job.id, percent);

@@ -158,13 +158,17 @@ TEST_F(Choices, EachQualityHasItsLineAndProgressNeverReads100BeforeDone) {
         run.Convert();
         const std::string want = " -ar 44100 " + std::string(c.arguments) + " -ac 2 -f mp3 ";
         EXPECT_NE(Last()->args.find(want), std::string::npos) << Last()->args;
-        // Larger than the nominal size, and the transcoder says it is nearly through.
+        // Larger than the nominal size: the transcoder's own reading counts first.
         platform.files[run.PartialPath()] = {true, true, state.ExpectedSize * 2};
-        platform.ports.back()->Fire();
-        EXPECT_EQ(jobs.Progress(0), "99% Done") << c.arguments;
         Last()->reached = 30.0;  // of 60 s
         platform.ports.back()->Fire();
         EXPECT_EQ(jobs.Progress(0), "50% Done") << c.arguments;
+        Last()->reached = 15.0;  // an older reading never takes it back
+        platform.ports.back()->Fire();
+        EXPECT_EQ(jobs.Progress(0), "50% Done") << c.arguments;
+        Last()->reached.reset();  // no reading: the size, held below 100
+        platform.ports.back()->Fire();
+        EXPECT_EQ(jobs.Progress(0), "99% Done") << c.arguments;
         Last()->log = "time=00:01:00.00\r\n";
         End(0, state.ExpectedSize * 2);
         EXPECT_EQ(jobs.Progress(0), "Done") << c.arguments;
