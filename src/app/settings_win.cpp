@@ -110,9 +110,14 @@ StoredValue RegistryKey::ReadValue(const std::string& name) const noexcept {
             v.type = StoredValue::Type::Dword;
             std::memcpy(&v.number, data.data(), sizeof(DWORD));
         } else if (type == REG_SZ) {
-            // Stored text need not end in a zero: the buffer has one more.
+            // As many characters as were stored, without the final zero if
+            // there is one; text with a zero inside is no text of ours.
+            std::wstring text(bytes / sizeof(wchar_t), L'\0');
+            std::memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
+            if (!text.empty() && text.back() == L'\0') text.pop_back();
+            if (text.find(L'\0') != std::wstring::npos) return v;
             v.type = StoredValue::Type::String;
-            v.text = win::Narrow(std::wstring(reinterpret_cast<const wchar_t*>(data.data())));
+            v.text = win::Narrow(text);
         }
     } catch (const std::exception&) {
         v = StoredValue{StoredValue::Type::Other};

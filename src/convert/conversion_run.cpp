@@ -124,12 +124,13 @@ ConversionRun::Started ConversionRun::StartNextJob() {
     // The choices as they are now: a change during the run applies from here.
     const ConversionChoices choices = platform_.Choices();
     std::unique_ptr<Job> job = NewJob(*next, choices);
+    // A skipped row still holds its name: a later row of the same name gets another.
+    runOutputs_.insert(LowerAscii(job->output));
     if (choices.whenExists == WhenMp3Exists::Skip && platform_.FileExists(job->output)) {
         jobs_.SetState(job->id, JobState::Skipped);
         ++finishedInRun_;
         return Started::Ended;
     }
-    runOutputs_.insert(LowerAscii(job->output));
     job->partial = platform_.PartialOutputPath(job->output, job->id);
     // A line that cannot carry the paths is never started.
     const std::optional<std::string> args = FfmpegArgsFor(next->input, job->partial, job->quality);
@@ -233,7 +234,8 @@ void ConversionRun::ShowPercent(Job& job, const OutputSize& size) {
     if (job.quality != Mp3Quality::Kbps128) {
         const std::optional<double> reached = job.transcoder ? job.transcoder->ReachedSoFar() : std::nullopt;
         const double input = static_cast<double>(std::max<std::int64_t>(job.duration - 1, 1));
-        if (reached) percent = static_cast<std::int64_t>(*reached * 100.0 / input);
+        // The stored duration is 1 when the input's length is unknown: the size tells more then.
+        if (reached && job.duration > 1) percent = static_cast<std::int64_t>(*reached * 100.0 / input);
         // Rising only: the two estimates may disagree from one tick to the next.
         percent = std::clamp<std::int64_t>(std::max(percent, job.percent), 0, 99);
     }

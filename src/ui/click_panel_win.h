@@ -30,10 +30,6 @@ public:
     void SetBorder(bool border);
     [[nodiscard]] bool Border() const noexcept { return border_; }
 
-    // What a screen reader calls the panel, a link.
-    void SetAccessibleName(std::string utf8) { accessibleName_ = std::move(utf8); }
-    [[nodiscard]] const std::string& AccessibleName() const noexcept { return accessibleName_; }
-
     TNotifyEvent OnClick;
     TMouseEvent OnMouseDown;
     TMouseEvent OnMouseUp;
@@ -50,7 +46,6 @@ private:
 
     bool border_ = false;
     bool clickBegun_ = false;
-    std::string accessibleName_;
 };
 
 }  // namespace kv::ui

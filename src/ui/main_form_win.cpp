@@ -299,6 +299,8 @@ bool TfrmMain::OnSetCursor() {
 void TfrmMain::OnCommand(HWND from, WORD id, WORD code) {
     // From the dialog manager: Enter (IDOK) presses the focused button; Esc (IDCANCEL) does nothing.
     if (!from && id == IDOK) PressFocusedButton();
+    // A choice's item of a menu (a submenu of the system menu may send it so).
+    if (!from && code == 0 && OnChoiceCommand(id)) return;
     const ui::ControlDef* def = DefOf(from);
     if (def && (code == BN_CLICKED || code == STN_CLICKED)) Click(*def);
 }

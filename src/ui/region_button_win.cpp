@@ -475,7 +475,7 @@ std::optional<LRESULT> TEzRgnBtn::OnKeyboardMessage(UINT msg, WPARAM wp, LPARAM 
 }
 
 LRESULT TEzRgnBtn::OnGetObject(WPARAM wp, LPARAM lp) {
-    const AccessibleFace face{win::Widen(accessibleName_.empty() ? hint_ : accessibleName_),
+    const AccessibleFace face{win::Widen(AccessibleName().empty() ? hint_ : AccessibleName()),
                               ROLE_SYSTEM_PUSHBUTTON,
                               0,
                               win::Widen(hint_),

@@ -80,9 +80,6 @@ public:
     void SetImageList(HIMAGELIST list);
     [[nodiscard]] HIMAGELIST ImageList() const noexcept { return imageList_; }
 
-    // What a screen reader calls the button (the hint describes it).
-    void SetAccessibleName(std::string utf8) { accessibleName_ = std::move(utf8); }
-    [[nodiscard]] const std::string& AccessibleName() const noexcept { return accessibleName_; }
     // The focus cue shows: the button has the focus and the keyboard is in use.
     [[nodiscard]] bool FocusCueShown() const;
 
@@ -151,7 +148,6 @@ private:
     TPaintMode mode_ = pmNormal;
     HIMAGELIST imageList_ = nullptr;
     std::string hint_;
-    std::string accessibleName_;
     bool showHint_ = true;
     win::UniqueWindow tip_;
     bool toolAdded_ = false;

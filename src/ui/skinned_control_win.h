@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "components/component.h"
 #include "win/window.h"
@@ -18,6 +20,9 @@ public:
 
     // The pointer shape over the control: the hand unless set otherwise (not owned).
     void SetCursor(HCURSOR cursor) noexcept { cursor_ = cursor; }
+    // What a screen reader calls the control where it has no caption.
+    void SetAccessibleName(std::string utf8) { accessibleName_ = std::move(utf8); }
+    [[nodiscard]] const std::string& AccessibleName() const noexcept { return accessibleName_; }
     // Asks for a repaint at the next WM_PAINT.
     void Invalidate() const {
         if (Handle()) ::InvalidateRect(Handle(), nullptr, FALSE);
@@ -30,6 +35,7 @@ protected:
 
 private:
     HCURSOR cursor_;
+    std::string accessibleName_;
 };
 
 }  // namespace kv::ui

@@ -229,3 +229,27 @@ TEST_F(SeveralAtOnce, RaisingTheNumberMidRunStartsMoreAtOnceAndLoweringItStartsN
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Choices, ASkippedRowHoldsItsNameAndAnUnknownLengthLeavesProgressToTheSize) {
+    platform.choices.whenExists = WhenMp3Exists::Skip;
+    platform.existing = {"C:\\Out\\x.mp3"};
+    jobs.Add("D:\\one\\x.mp4");
+    jobs.Add("D:\\two\\x.mp4");
+    run.Convert();
+    EXPECT_EQ(jobs.Progress(0), "Skipped");
+    ASSERT_EQ(platform.starts.size(), 1u) << "the second is no MP3 that was there";
+    EXPECT_EQ(Last()->args, ArgsFor("D:\\two\\x.mp4", "C:\\Out\\x (2).mp3"));
+    End(0, kComplete);
+
+    platform.choices = {Mp3Quality::Kbps192, 1, WhenMp3Exists::Replace};
+    jobs.Add("D:\\in\\unknown.mp4", "1");  // the media reader gave no length
+    run.Convert();
+    Last()->reached = 2.0;
+    platform.files[run.PartialPath()] = {true, true, 1000};
+    platform.ports.back()->Fire();
+    EXPECT_EQ(jobs.Progress(2), kv::PercentText(1000 * 100 / 24000)) << "from the size, not 2 s of 1";
+}
+
+}  // namespace

@@ -59,6 +59,14 @@ TEST(ChoicesStored, EachValueIsReadAndAnythingElseMeansTheDefault) {
     EXPECT_EQ(ReadBack(), defaults) << "unknown texts, zero";
     SetDword(L"FilesAtOnce", 9);
     EXPECT_EQ(ReadBack().filesAtOnce, 1) << "above 8";
+    // Text as any program may store it: with a zero inside, without a final zero, of odd length.
+    const wchar_t inner[] = L"V0\0x";
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"Mp3Quality", REG_SZ, inner, sizeof inner);
+    EXPECT_EQ(ReadBack().quality, Mp3Quality::Kbps128) << "a zero inside";
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"Mp3Quality", REG_SZ, L"V0", 2 * sizeof(wchar_t));
+    EXPECT_EQ(ReadBack().quality, Mp3Quality::V0) << "no final zero";
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"Mp3Quality", REG_SZ, L"V0", 2 * sizeof(wchar_t) + 1);
+    EXPECT_EQ(ReadBack().quality, Mp3Quality::V0) << "an odd byte count";
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
 }
 
@@ -225,6 +233,9 @@ TEST_F(ChoiceMenu, TheSystemMenuCarriesTheSameItemsAndMarksFollowEveryChange) {
     EXPECT_EQ(Checked(seen, 1), L"&2;");
     EXPECT_EQ(Checked(seen, 2), L"&Skip the file;");
     EXPECT_EQ(::GetMenuItemCount(sys), first + 5) << "the items were replaced, not added again";
+    // A submenu's item may come as WM_COMMAND instead.
+    ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(kv::ui::kQualityCommand + 16 * 3, 0), 0);
+    EXPECT_EQ(FormAccess::Choices(*p->form).quality, Mp3Quality::Kbps320);
     // About names the version and the components' licences.
     ::SendMessageW(Window(), WM_SYSCOMMAND, kv::ui::kAboutCommand, 0);
     ASSERT_EQ(p->dialogs->boxes.size(), 1u);
