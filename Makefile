@@ -30,15 +30,14 @@ win: prereqs tools
 	    cmake --preset win $$fresh -B $(WIN) -DKORVELLO_TOOLS_DIR=$(abspath $(TOOLS_DIR)) >/dev/null
 	@cmake --build $(WIN) -j $(JOBS)
 
-# The release zip and its SHA-256 file, made by the Windows build (target korvello_dist).
+# The release: zip, per-user MSI, their SHA-256 files and winget's manifests,
+# made afresh each time so that signing (KORVELLO_SIGN_PFX, see dist/sign.sh)
+# applies whenever it is asked for.
 VERSION    := $(shell sed -nE 's/^project.Korvello VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
-DIST_NAME  := korvello-$(VERSION)-win64.zip
+DIST_NAME  := korvello-$(VERSION)-win64
 dist: win
-	@cmake --build $(WIN) -j $(JOBS) --target korvello_dist
-	@mkdir -p $(BUILD)/dist
-	@cp -f $(WIN)/dist/$(DIST_NAME) $(WIN)/dist/$(DIST_NAME).sha256 $(BUILD)/dist/
-	@cd $(BUILD)/dist && sha256sum -c --quiet $(DIST_NAME).sha256
-	@echo "$(BUILD)/dist/$(DIST_NAME)"; echo "$(BUILD)/dist/$(DIST_NAME).sha256"
+	@dist/make-dist.sh $(WIN)/korvello.exe $(TOOLS_DIR) $(VERSION) $(BUILD)/dist $(WIN)/art/korvello.ico
+	@cd $(BUILD)/dist && sha256sum -c --quiet $(DIST_NAME).zip.sha256 $(DIST_NAME).msi.sha256
 
 test-native: native
 	@cd $(NATIVE) && ctest --output-on-failure

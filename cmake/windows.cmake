@@ -79,18 +79,24 @@ add_dependencies(korvello korvello_tools korvello_art)
 set_target_properties(korvello PROPERTIES OUTPUT_NAME korvello)
 
 # The release (make dist): korvello.exe, the user's README, THIRD-PARTY.md with
-# the versions the tools recipe built and its licence texts, zipped, with the
-# zip's SHA-256 beside it. Built by default: the e2e scenario "dist" unpacks it.
+# the versions the tools recipe built and its licence texts, zipped and as a
+# per-user MSI, each with its SHA-256 beside it, and winget's manifests. Built
+# by default (unsigned): the e2e scenarios "dist" and "install" use it.
 set(KV_DIST_NAME korvello-${PROJECT_VERSION}-win64)
 set(KV_DIST_ZIP ${CMAKE_BINARY_DIR}/dist/${KV_DIST_NAME}.zip)
 file(GLOB KV_DIST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/dist/*)
 if(KORVELLO_BUILD_TOOLS OR EXISTS ${KORVELLO_TOOLS_DIR}/manifest.txt)
-  add_custom_command(OUTPUT ${KV_DIST_ZIP} ${KV_DIST_ZIP}.sha256
-    COMMAND ${CMAKE_SOURCE_DIR}/dist/make-dist.sh $<TARGET_FILE:korvello> ${KORVELLO_TOOLS_DIR}
-      ${PROJECT_VERSION} ${CMAKE_BINARY_DIR}/dist
-    DEPENDS korvello ${KV_DIST_SOURCES} ${KORVELLO_TOOLS_DIR}/manifest.txt
-    COMMENT "Release zip ${KV_DIST_NAME}.zip" VERBATIM)
-  add_custom_target(korvello_dist ALL DEPENDS ${KV_DIST_ZIP})
+  set(KV_DIST_MSI ${CMAKE_BINARY_DIR}/dist/${KV_DIST_NAME}.msi)
+  add_custom_command(OUTPUT ${KV_DIST_ZIP} ${KV_DIST_ZIP}.sha256 ${KV_DIST_MSI} ${KV_DIST_MSI}.sha256
+    COMMAND ${CMAKE_COMMAND} -E env --unset=KORVELLO_SIGN_PFX ${CMAKE_SOURCE_DIR}/dist/make-dist.sh
+      $<TARGET_FILE:korvello> ${KORVELLO_TOOLS_DIR} ${PROJECT_VERSION} ${CMAKE_BINARY_DIR}/dist
+      ${KV_ART_DIR}/korvello.ico
+    DEPENDS korvello ${KV_DIST_SOURCES} ${KORVELLO_TOOLS_DIR}/manifest.txt ${KV_ART_DIR}/korvello.ico
+    COMMENT "Release ${KV_DIST_NAME}: zip, installer, winget manifests" VERBATIM)
+  add_custom_target(korvello_dist ALL DEPENDS ${KV_DIST_ZIP} ${KV_DIST_MSI})
+  # The release signed with a throwaway certificate, and verified.
+  add_test(NAME release_signing COMMAND ${CMAKE_SOURCE_DIR}/tests/dist/sign_test.sh $<TARGET_FILE:korvello>
+    ${KORVELLO_TOOLS_DIR} ${PROJECT_VERSION} ${KV_ART_DIR}/korvello.ico)
 else()
   # Tool files copied by hand, without the recipe's manifest and licence texts.
   add_custom_target(korvello_dist
@@ -183,7 +189,8 @@ if(CMAKE_CROSSCOMPILING)
   add_test(NAME e2e_teardown COMMAND ${KV_E2E} --teardown ${CMAKE_BINARY_DIR})
   set_tests_properties(e2e_setup PROPERTIES LABELS e2e FIXTURES_SETUP e2e FIXTURES_REQUIRED media TIMEOUT 900)
   set_tests_properties(e2e_teardown PROPERTIES LABELS e2e FIXTURES_CLEANUP e2e)
-  set(KV_E2E_SCENARIOS basics 900 handover 1200 hostile 900 faults 1200 longpaths 600 dist 600 choices 1200 soak 3000)
+  set(KV_E2E_SCENARIOS basics 900 handover 1200 hostile 900 faults 1200 longpaths 600 dist 600 install 900 choices 1200
+    soak 3000)
   while(KV_E2E_SCENARIOS)
     list(POP_FRONT KV_E2E_SCENARIOS name limit)
     add_test(NAME e2e_${name} COMMAND ${KV_E2E} ${CMAKE_BINARY_DIR} ${name})

@@ -1,26 +1,30 @@
 #!/usr/bin/env bash
 # Makes the release a user downloads: OUTDIR/korvello-VERSION-win64.zip holding
-# korvello.exe, README.txt, THIRD-PARTY.md and licenses/, and beside it
-# korvello-VERSION-win64.zip.sha256 in sha256sum's format.
-# Usage: dist/make-dist.sh KORVELLO_EXE TOOLS_DIR VERSION OUTDIR
+# korvello.exe, README.txt, THIRD-PARTY.md and licenses/; the per-user
+# installer korvello-VERSION-win64.msi with the same files; a .sha256 beside
+# each in sha256sum's format; and winget's manifests for the installer in
+# OUTDIR/winget/. With KORVELLO_SIGN_PFX (see sign.sh) korvello.exe is signed
+# before it goes into either, and then the installer.
+# Usage: dist/make-dist.sh KORVELLO_EXE TOOLS_DIR VERSION OUTDIR ICON
 # TOOLS_DIR is the tools recipe's output (tools/build-tools.sh): its manifest.txt
 # gives the versions THIRD-PARTY.md names, its licenses/ the licence texts.
 # Files are stored in a fixed order with one time stamp (SOURCE_DATE_EPOCH, else
 # the last commit's), so the same inputs make the same zip.
 set -euo pipefail
 
-if [[ $# -ne 4 ]]; then
-    echo "usage: $0 KORVELLO_EXE TOOLS_DIR VERSION OUTDIR" >&2
+if [[ $# -ne 5 ]]; then
+    echo "usage: $0 KORVELLO_EXE TOOLS_DIR VERSION OUTDIR ICON" >&2
     exit 2
 fi
-EXE=$1 TOOLS=$2 VERSION=$3
+EXE=$1 TOOLS=$2 VERSION=$3 ICON=$5
 OUT=$(mkdir -p "$4" && cd "$4" && pwd)
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 NAME=korvello-$VERSION-win64
 die() { echo "make-dist: $*" >&2; exit 1; }
 
-command -v zip >/dev/null || die "missing 'zip' (scripts/prereqs.sh installs it)"
+for c in zip wixl msiinfo; do command -v $c >/dev/null || die "missing '$c' (scripts/prereqs.sh installs it)"; done
 [[ -s $EXE ]] || die "no program at $EXE"
+[[ -s $ICON ]] || die "no icon at $ICON"
 [[ -s $TOOLS/manifest.txt && -d $TOOLS/licenses ]] ||
     die "no manifest.txt and licenses/ in $TOOLS (made by tools/build-tools.sh)"
 
@@ -74,6 +78,13 @@ rm -rf "$STAGE"
 mkdir -p "$STAGE/$NAME"
 D=$STAGE/$NAME
 cp "$EXE" "$D/korvello.exe"
+signed=yes
+sign() { # file
+    local rc=0
+    "$HERE/sign.sh" "$1" || rc=$?
+    case $rc in 0) ;; 3) signed=no ;; *) die "signing $(basename "$1") failed" ;; esac
+}
+sign "$D/korvello.exe"
 # The two texts we write get Windows line ends, for Notepad; the licence texts stay as their authors wrote them.
 fill "$HERE/README.txt" >"$D/README.txt"
 fill "$HERE/THIRD-PARTY.md.in" >"$D/THIRD-PARTY.md"
@@ -88,14 +99,28 @@ unnamed=$(LC_ALL=C comm -13 <(echo "$named") <(echo "$held"))
 [[ -z $unnamed ]] || die "licence texts THIRD-PARTY.md does not name: $(echo $unnamed)"
 for f in $held; do [[ -s $D/$f ]] || die "empty licence text $f"; done
 
-# ---- the zip and its checksum
+# ---- the zip, the installer, their checksums and winget's manifests
 
+checksum() { # file name in OUT
+    (cd "$OUT" && sha256sum "$1" >"$1.sha256.tmp" && mv -f "$1.sha256.tmp" "$1.sha256")
+}
 epoch=${SOURCE_DATE_EPOCH:-$(git -C "$HERE/.." log -1 --format=%ct 2>/dev/null || stat -c %Y "$EXE")}
 find "$D" -exec touch -h -d "@$epoch" {} +
 rm -f "$OUT/$NAME.zip.tmp"
 # -X: no owner or extra time fields; -D: no folder entries; names fed in sorted order.
 (cd "$D" && find . -type f -printf '%P\n' | LC_ALL=C sort | TZ=UTC zip -q -X -D -9 "$OUT/$NAME.zip.tmp" -@)
 mv -f "$OUT/$NAME.zip.tmp" "$OUT/$NAME.zip"
-(cd "$OUT" && sha256sum "$NAME.zip" >"$NAME.zip.sha256.tmp" && mv -f "$NAME.zip.sha256.tmp" "$NAME.zip.sha256")
+checksum "$NAME.zip"
+
+"$HERE/make-msi.sh" "$D" "$VERSION" "$OUT/$NAME.msi" "$ICON" >/dev/null
+sign "$OUT/$NAME.msi"
+checksum "$NAME.msi"
+product_code=$(msiinfo export "$OUT/$NAME.msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')
+"$HERE/winget-manifests.sh" "$VERSION" "$OUT/$NAME.msi" "$product_code" "$OUT/winget" >/dev/null
 rm -rf "$STAGE"
+
 echo "make-dist: $OUT/$NAME.zip ($(stat -c %s "$OUT/$NAME.zip") bytes), $(cut -c1-16 "$OUT/$NAME.zip.sha256")..."
+echo "make-dist: $OUT/$NAME.msi ($(stat -c %s "$OUT/$NAME.msi") bytes), ProductCode $product_code"
+echo "make-dist: $OUT/winget/"
+[[ $signed == yes ]] && echo "make-dist: korvello.exe and the installer are signed" ||
+    echo "make-dist: the release is UNSIGNED (no KORVELLO_SIGN_PFX given); Windows will warn of an unknown publisher"

@@ -3,7 +3,10 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <utility>
+
 #include "app/application_win.h"
+#include "app/command_line.h"
 #include "app/main_instance_win.h"
 #include "ui/main_form_win.h"
 #include "win/gdi.h"
@@ -17,7 +20,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         app.SetTitle("Korvello");
         app.Initialize();
         kv::FormOptions options;
-        options.parameters = kv::CommandLineParameters();
+        kv::CommandLine line = kv::ParseCommandLine(kv::CommandLineParameters());
+        options.parameters = std::move(line.paths);
+        options.convert = line.convert;
         kv::TfrmMain form(app, std::move(options));
         form.Show();
         app.Run();

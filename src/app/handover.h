@@ -13,6 +13,9 @@ namespace kv {
 
 // The message's tag (COPYDATASTRUCT::dwData): "KVP" and the format's number.
 inline constexpr std::uintptr_t kHandOverTag = 0x4B565001;
+// The same block, from a copy started with the "/convert" switch: the files
+// are to be converted once they are in.
+inline constexpr std::uintptr_t kHandOverConvertTag = 0x4B565002;
 // A path longer than the system's longest (32767 units with its zero) is no path.
 inline constexpr std::size_t kMaxHandedPath = 32767;
 // Far more than any command line can hold; a larger block is refused whole.

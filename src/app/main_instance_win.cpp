@@ -83,7 +83,8 @@ std::vector<std::string> FullPaths(const std::vector<std::string>& params) {
     return out;
 }
 
-Delivery SendHandOver(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs) {
+Delivery SendHandOver(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs,
+                      bool convert) {
     std::vector<std::u16string> wide;
     wide.reserve(paths.size());
     for (const auto& p : paths) {
@@ -92,7 +93,7 @@ Delivery SendHandOver(HWND target, HWND sender, const std::vector<std::string>& 
     }
     const std::u16string block = PackHandOver(wide);
     if (block.empty() || block.size() * sizeof(char16_t) > kMaxHandOverBytes) return Delivery::Refused;
-    COPYDATASTRUCT data{kHandOverTag, static_cast<DWORD>(block.size() * sizeof(char16_t)),
+    COPYDATASTRUCT data{convert ? kHandOverConvertTag : kHandOverTag, static_cast<DWORD>(block.size() * sizeof(char16_t)),
                         const_cast<char16_t*>(block.data())};
     DWORD_PTR result = 0;
     if (::SendMessageTimeoutW(target, WM_COPYDATA, reinterpret_cast<WPARAM>(sender), reinterpret_cast<LPARAM>(&data),
@@ -106,7 +107,7 @@ bool HandOverPaths(HWND target, HWND sender, const std::vector<std::string>& pat
 }
 
 Delivery HandToRunningCopy(HWND otherAppWindow, HWND ownAppWindow, const std::vector<std::string>& params,
-                           std::wstring_view mainFormClass, UINT timeoutMs) {
+                           std::wstring_view mainFormClass, UINT timeoutMs, bool convert) {
     HWND form = ParameterTarget(otherAppWindow, mainFormClass);
     if (!form) return Delivery::NoAnswer;
     // Started by the user, this copy may let the first one come to the front.
@@ -115,7 +116,7 @@ Delivery HandToRunningCopy(HWND otherAppWindow, HWND ownAppWindow, const std::ve
     PassParameters(form, params, std::min<UINT>(timeoutMs, 5000));
     const std::vector<std::string> paths = FullPaths(params);
     if (paths.empty()) return Delivery::Taken;  // only empty parameters: nothing to hand over
-    return SendHandOver(form, ownAppWindow, paths, timeoutMs);
+    return SendHandOver(form, ownAppWindow, paths, timeoutMs, convert);
 }
 
 void FindOtherInstance(HWND ownAppWindow) {
@@ -182,7 +183,7 @@ bool InstanceLock::TryAcquire() {
 }
 
 LaterCopyResult HandToFirstCopy(InstanceLock& lock, HWND ownAppWindow, const std::vector<std::string>& params,
-                                std::wstring_view mainFormClass, DWORD boundMs) {
+                                std::wstring_view mainFormClass, DWORD boundMs, bool convert) {
     const ULONGLONG deadline = ::GetTickCount64() + boundMs;
     auto& s = InstanceState();
     for (;;) {
@@ -193,7 +194,7 @@ LaterCopyResult HandToFirstCopy(InstanceLock& lock, HWND ownAppWindow, const std
             if (params.empty()) return LaterCopyResult::Handed;
             const ULONGLONG now = ::GetTickCount64();
             const UINT left = now < deadline ? static_cast<UINT>(deadline - now) : 1;
-            switch (HandToRunningCopy(s.FirstAppWindow, ownAppWindow, params, mainFormClass, left)) {
+            switch (HandToRunningCopy(s.FirstAppWindow, ownAppWindow, params, mainFormClass, left, convert)) {
             case Delivery::Taken:
                 return LaterCopyResult::Handed;
             case Delivery::Refused:
@@ -226,11 +227,11 @@ void BringFirstCopyForward() {
 }
 
 TMainInstance::TMainInstance(TComponent* owner, HWND appWindow, const std::string& title,
-                             const std::vector<std::string>& params, std::wstring_view mainFormClass)
+                             const std::vector<std::string>& params, std::wstring_view mainFormClass, bool convert)
     : TComponent(owner), appWindow_(appWindow), lock_(InstanceMutexName(title)) {
     SetName("MainInstance1");
     if (!lock_.TryAcquire()) {
-        const LaterCopyResult r = HandToFirstCopy(lock_, appWindow, params, mainFormClass, kHandOverBoundMs);
+        const LaterCopyResult r = HandToFirstCopy(lock_, appWindow, params, mainFormClass, kHandOverBoundMs, convert);
         if (r == LaterCopyResult::Handed) {
             BringFirstCopyForward();
             ::ExitProcess(0);

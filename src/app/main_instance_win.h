@@ -44,8 +44,10 @@ std::vector<std::string> FullPaths(const std::vector<std::string>& params);
 // Hands `paths` to the running copy's main window in one WM_COPYDATA message
 // (see app/handover.h), with a time limit: a copy that hangs must not hang
 // this one. Refused: the window answered and did not take them.
+// With `convert`, the block carries the "/convert" switch's tag.
 enum class Delivery : std::uint8_t { Taken, Refused, NoAnswer };
-Delivery SendHandOver(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs);
+Delivery SendHandOver(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs,
+                      bool convert = false);
 // True when the window took them; false also when there was nothing to send.
 bool HandOverPaths(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs = 30000);
 
@@ -58,7 +60,7 @@ HWND ParameterTarget(HWND otherAppWindow, std::wstring_view mainFormClass);
 // What a later copy does for the first one, once it has found its main
 // window: the parameter message, then the hand-over of the full paths.
 Delivery HandToRunningCopy(HWND otherAppWindow, HWND ownAppWindow, const std::vector<std::string>& params,
-                           std::wstring_view mainFormClass, UINT timeoutMs = 30000);
+                           std::wstring_view mainFormClass, UINT timeoutMs = 30000, bool convert = false);
 
 // Counts the windows that identify a running copy (the application window's
 // class and title); the last match other than our own is the other copy.
@@ -99,7 +101,7 @@ enum class LaterCopyResult : std::uint8_t { Handed, BecameFirst, NoAnswer, Refus
 // first copy and hands it `params` (their full paths, and the parameter
 // message). Becomes the first copy itself when the first one ends meanwhile.
 LaterCopyResult HandToFirstCopy(InstanceLock& lock, HWND ownAppWindow, const std::vector<std::string>& params,
-                                std::wstring_view mainFormClass, DWORD boundMs);
+                                std::wstring_view mainFormClass, DWORD boundMs, bool convert = false);
 
 // Brings the copy found by the window search forward; a minimized one is restored.
 void BringFirstCopyForward();
@@ -111,9 +113,10 @@ public:
 
     // Returns only in the first copy (which then holds the mutex); a later
     // copy hands over and ends the process: code 0 when its parameters were
-    // taken, 1 after telling the user they could not be.
+    // taken, 1 after telling the user they could not be. `convert`: they came
+    // with the "/convert" switch.
     TMainInstance(TComponent* owner, HWND appWindow, const std::string& title, const std::vector<std::string>& params,
-                  std::wstring_view mainFormClass);
+                  std::wstring_view mainFormClass, bool convert = false);
     // The mark goes with the main window: a copy that is closing takes no more hand-overs.
     ~TMainInstance() override;
     TMainInstance(const TMainInstance&) = delete;

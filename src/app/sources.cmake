@@ -1,4 +1,5 @@
 list(APPEND KORVELLO_PORTABLE_SOURCES
+  src/app/command_line.cpp
   src/app/checked_path.cpp
   src/app/handover.cpp
   src/app/sha256.cpp

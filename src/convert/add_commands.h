@@ -72,6 +72,8 @@ public:
     // the run) schedules it again.
     void AddHandedOver();
     [[nodiscard]] std::size_t HandedOverCount() const noexcept;
+    // A command is under way (it may be waiting in a dialog or a probe).
+    [[nodiscard]] bool CommandActive() const noexcept { return active_; }
 
     // The folder last added, where the folder pickers start.
     [[nodiscard]] const std::string& LastFolder() const noexcept { return lastFolder_; }

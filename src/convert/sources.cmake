@@ -1,4 +1,5 @@
 list(APPEND KORVELLO_PORTABLE_SOURCES
+  src/convert/auto_convert.cpp
   src/convert/add_commands.cpp
   src/convert/choices.cpp
   src/convert/conversion_run.cpp

@@ -2,6 +2,7 @@
 #include "app/handover.h"
 #include "app/settings_win.h"
 #include "ui/main_form_win.h"
+#include "win/clock.h"
 #include "win/text.h"
 
 namespace kv {
@@ -9,6 +10,7 @@ namespace kv {
 namespace {
 constexpr UINT kPlainBox = MB_OK;  // application title, one "OK" button, no icon
 constexpr UINT kHandOverRetryMs = 250;
+constexpr UINT kAutoConvertPollMs = 250;
 }  // namespace
 
 std::optional<std::string> TfrmMain::AddHost::AskForFile() {
@@ -44,10 +46,18 @@ void TfrmMain::AddDroppedPaths(const std::vector<std::string>& paths) {
 
 // Before the add commands exist (a hand-over while the window still starts)
 // the paths wait in the queue; the constructor schedules them once they do.
-bool TfrmMain::HandOverPaths(const std::vector<std::string>& paths) {
+bool TfrmMain::HandOverPaths(const std::vector<std::string>& paths, bool convert) {
     const std::vector<CheckedPath> checked = CheckPaths(paths);
-    if (adder_) return adder_->HandOver(checked);
-    return kept_.Push(checked);
+    if (!(adder_ ? adder_->HandOver(checked) : kept_.Push(checked))) return false;
+    if (checked.empty()) return true;
+    // Every arrival postpones a waiting run: the files of one selection come one by one.
+    const std::uint64_t now = win::AwakeMs();
+    if (convert)
+        autoConvert_.Request(now);
+    else
+        autoConvert_.Arrived(now);
+    if (autoConvert_.Pending()) ::SetTimer(Handle(), kAutoConvertTimer, kAutoConvertPollMs, nullptr);
+    return true;
 }
 
 // A message box or picker of this window disables it; the paths wait for it
@@ -66,13 +76,15 @@ void TfrmMain::AddHandedOver() {
 bool TfrmMain::TakeCopyData(const COPYDATASTRUCT* data) {
     // A window that is going away takes nothing: the sender tells its user.
     if (destroyed_) return false;
-    if (!data || data->dwData != kHandOverTag || !data->lpData || data->cbData < 2 * sizeof(char16_t)) return false;
+    if (!data || !data->lpData || data->cbData < 2 * sizeof(char16_t)) return false;
+    const bool convert = data->dwData == kHandOverConvertTag;
+    if (data->dwData != kHandOverTag && !convert) return false;
     const std::vector<std::u16string> unpacked = UnpackHandOver(data->lpData, data->cbData);
     if (unpacked.empty()) return false;
     std::vector<std::string> paths;
     paths.reserve(unpacked.size());
     for (const auto& p : unpacked) paths.push_back(win::Narrow(std::wstring(p.begin(), p.end())));
-    return HandOverPaths(paths);
+    return HandOverPaths(paths, convert);
 }
 
 // The three boxes show paths but take no typing.

@@ -1,5 +1,6 @@
 // The conversion run's handlers: each hands over to the run.
 #include "ui/main_form_win.h"
+#include "win/clock.h"
 
 namespace kv {
 
@@ -16,6 +17,28 @@ void TfrmMain::SignalRunFinished() {
     if (::GetForegroundWindow() == Handle()) return;
     FLASHWINFO fi{sizeof fi, app_.Handle(), FLASHW_TRAY | FLASHW_TIMERNOFG, 0, 0};
     ::FlashWindowEx(&fi);
+}
+
+// Files of the "/convert" switch start their run once they are in and the
+// window is free: the user's own run, command or dialog comes first.
+bool TfrmMain::IdleForAutoConvert() const {
+    return !runState_.Busy && adder_ && !adder_->CommandActive() && adder_->HandedOverCount() == 0 &&
+           ::IsWindowEnabled(Handle());
+}
+
+void TfrmMain::AutoConvertTick() {
+    if (autoConvert_.TakeIfDue(win::AwakeMs(), IdleForAutoConvert())) EzRgnBtn3Click();
+    if (!autoConvert_.Pending()) ::KillTimer(Handle(), kAutoConvertTimer);
+}
+
+bool TfrmMain::OnTimer(UINT_PTR id) {
+    if (id == kHandOverRetryTimer)
+        AddHandedOver();
+    else if (id == kAutoConvertTimer)
+        AutoConvertTick();
+    else
+        return false;
+    return true;
 }
 
 }  // namespace kv

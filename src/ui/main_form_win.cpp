@@ -56,7 +56,7 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
     run_->OnTick = [this](TAdvancedTimer* sender) { MyTimerEventHandlerConversion(sender); };
 
     // Components without a face, in layout order: the single-instance check first.
-    new TMainInstance(this, app_.Handle(), app_.Title(), options_.parameters, kFormClass);
+    new TMainInstance(this, app_.Handle(), app_.Title(), options_.parameters, kFormClass, options_.convert);
     FindFile1 = new TFindFile(this);
     FindFile1->SetName("FindFile1");
     FindFile1->SetFilter("*.mp4");
@@ -89,7 +89,7 @@ void TfrmMain::Show() {
     if (HWND first = Control(ui::TabOrder().front()); first && !::IsChild(Handle(), ::GetFocus())) ::SetFocus(first);
     ::UpdateWindow(Handle());
     // Files given on the command line ("Open with", "Send to", a drop on the program's icon).
-    HandOverPaths(FullPaths(options_.parameters));
+    HandOverPaths(FullPaths(options_.parameters), options_.convert);
     if (!toolProblem_.empty()) ::PostMessageW(Handle(), kToolProblemMessage, 0, 0);
 }
 
@@ -196,9 +196,8 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COPYDATA:
         return TakeCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lp)) ? TRUE : FALSE;
     case WM_TIMER:
-        if (wp != kHandOverRetryTimer) break;
-        AddHandedOver();
-        return 0;
+        if (OnTimer(wp)) return 0;
+        break;
     case WM_CLOSE:
         ::DestroyWindow(Handle());
         return 0;

@@ -20,6 +20,7 @@
 #include "convert/conversion_run.h"
 #include "convert/conversion_run_win.h"
 #include "convert/add_commands.h"
+#include "convert/auto_convert.h"
 #include "convert/duration_probe.h"
 #include "convert/duration_probe_win.h"
 #include "convert/job_list.h"
@@ -40,7 +41,8 @@ class TFindFile;
 
 struct FormOptions {
     HMODULE resourceModule = nullptr;     // where the tool files and art are; null: the program itself
-    std::vector<std::string> parameters;  // the command-line parameters, for a second copy to pass on
+    std::vector<std::string> parameters;  // the command-line paths, for a second copy to pass on
+    bool convert = false;                 // they came with the "/convert" switch
     std::function<void()> terminateSelf;  // the close button's last step; null: end the process
     int logicalProcessors = 0;            // 0: the PC's own count
     // Shows the shortcut menu at a point of the screen and gives the command
@@ -96,8 +98,9 @@ public:
     void AddDroppedPaths(const std::vector<std::string>& paths);
     // Paths from the command line or a second copy: checked, then added as
     // dropped ones once the window is free (no run, no command, no dialog
-    // open). False when the window has no room left to keep them.
-    bool HandOverPaths(const std::vector<std::string>& paths);
+    // open). False when the window has no room left to keep them. With
+    // `convert`, the files are converted once they are in (see AutoConvert).
+    bool HandOverPaths(const std::vector<std::string>& paths, bool convert = false);
     // The border check as the window applies it.
     [[nodiscard]] std::vector<CheckedPath> CheckPaths(const std::vector<std::string>& paths) const;
     static constexpr UINT kAddHandedOverMessage = WM_APP + 2;
@@ -195,6 +198,11 @@ private:
     void SignalRunFinished();
     void AddHandedOver();
     static constexpr UINT_PTR kHandOverRetryTimer = 1;
+    // While files of the "/convert" switch wait for their run.
+    static constexpr UINT_PTR kAutoConvertTimer = 2;
+    bool OnTimer(UINT_PTR id);
+    void AutoConvertTick();
+    [[nodiscard]] bool IdleForAutoConvert() const;
     // A screen reader's "jump" on a link label; WPARAM: the label's index among the parts.
     static constexpr UINT kReaderLinkMessage = WM_APP + 3;
     LRESULT AnswerReader(WPARAM wp, LPARAM lp);
@@ -232,6 +240,7 @@ private:
     // Paths that arrive before the add commands exist or while they cannot add them.
     HandOverQueue kept_;
     std::unique_ptr<AddCommands> adder_;
+    AutoConvert autoConvert_;
 };
 
 // The window as the add commands see it.

@@ -3,7 +3,7 @@
 # driven through its window by kv_drive.exe the way a user would.
 # Usage: tests/e2e/run_all.sh BUILD_WIN_DIR [SCENARIO...]   (DISPLAY must name an
 # X server, e.g. through cmake/with-xvfb.sh). The scenarios are the files next to
-# this one: basics handover hostile faults longpaths dist soak (all by default). Prints
+# this one: basics handover hostile faults longpaths dist install choices soak (all by default). Prints
 # PASS/FAIL/SKIP lines and a summary; exits 1 on any failure.
 # ctest runs each scenario as a test of its own (label e2e), with a fixture of
 # two more calls: --setup BUILD_WIN_DIR makes the media and starts one hidden
@@ -19,7 +19,7 @@ fi
 BUILD=$(cd "$1" && pwd)
 shift
 SCENARIOS=("$@")
-((${#SCENARIOS[@]})) || SCENARIOS=(basics handover hostile faults longpaths dist choices soak)
+((${#SCENARIOS[@]})) || SCENARIOS=(basics handover hostile faults longpaths dist install choices soak)
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 EXE=$BUILD/korvello.exe
 DRIVE=$BUILD/kv_drive.exe

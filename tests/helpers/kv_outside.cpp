@@ -163,12 +163,54 @@ int State(const FirstCopy& k) {
     return 0;
 }
 
+// What Explorer does with a static verb of the menu for a selection: the
+// verb's command line with %1 replaced by each item, one process per item,
+// all started at once. Prints each process's exit code (RUNNING for one still
+// running) once at most one runs.
+int ShellVerb(const std::wstring& key, const std::vector<std::wstring>& items) {
+    HKEY h = nullptr;
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, (key + L"\\command").c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+        return Fail(L"no command under " + key);
+    wchar_t buf[2048] = {};
+    DWORD bytes = sizeof buf - sizeof(wchar_t);
+    const LSTATUS r = ::RegQueryValueExW(h, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &bytes);
+    ::RegCloseKey(h);
+    if (r != ERROR_SUCCESS) return Fail(L"no command line under " + key);
+    const std::wstring command = buf;
+    const std::size_t at = command.find(L"%1");
+    if (at == std::wstring::npos) return Fail(L"no %1 in " + command);
+    std::vector<PROCESS_INFORMATION> started;
+    for (const auto& item : items) {
+        std::wstring line = command.substr(0, at) + item + command.substr(at + 2);
+        STARTUPINFOW si{sizeof si};
+        PROCESS_INFORMATION pi{};
+        if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            return Fail(L"cannot start " + line);
+        ::CloseHandle(pi.hThread);
+        started.push_back(pi);
+    }
+    // One copy stays: the first, which converts. The others end once they have handed over.
+    const auto alive = [&] {
+        int n = 0;
+        for (const auto& pi : started) n += ::WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT;
+        return n;
+    };
+    for (int i = 0; i < 1800 && alive() > 1; ++i) ::Sleep(100);
+    for (auto& pi : started) {
+        DWORD code = STILL_ACTIVE;
+        ::GetExitCodeProcess(pi.hProcess, &code);
+        Out(code == STILL_ACTIVE ? L"RUNNING" : L"EXIT " + std::to_wstring(code));
+        ::CloseHandle(pi.hProcess);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
         Out(L"usage: kv_outside hand-over PATH... | drop PATH... | minimize | state | open-file-dialog | "
-            L"close-dialogs | plant PATH");
+            L"close-dialogs | plant PATH | shell-verb KEY ITEM...");
         return 2;
     }
     const std::wstring cmd = argv[1];
@@ -180,6 +222,7 @@ int wmain(int argc, wchar_t** argv) {
         Out(L"PLANTED");
         return 0;
     }
+    if (cmd == L"shell-verb" && args.size() >= 2) return ShellVerb(args[0], {args.begin() + 1, args.end()});
     const FirstCopy k = Find();
     if (!k.app || !k.form) return Fail(L"no first copy of Korvello");
     if (cmd == L"hand-over") return HandOver(k, args);

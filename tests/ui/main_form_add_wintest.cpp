@@ -10,6 +10,7 @@
 #include "app/handover.h"
 #include "app/main_instance_win.h"
 #include "app/runner_text.h"
+#include "convert/auto_convert.h"
 #include "components/FindFile.h"
 #include "support/form_fixture.h"
 
@@ -265,6 +266,37 @@ TEST_F(MainFormHandOver, ASecondCopysPathsWaitForAnOpenDialogAndForTheRun) {
     EXPECT_EQ(Jobs().Path(3), kvtest::Utf8(later));
     EXPECT_EQ(Jobs().Progress(3), "Pending");
     for (int i = 0; i < 3; ++i) EXPECT_EQ(Jobs().Progress(i), "Done") << i;
+}
+
+// Explorer's menu starts one copy per selected file with the "/convert"
+// switch: the files convert in one run, which starts only once they have
+// stopped coming; files handed over without the switch wait for the button.
+TEST_F(MainFormHandOver, FilesWithTheConvertSwitchConvertInOneRunOnceAllAreIn) {
+    TempFolder dir(L"kv switch"), out(L"kv switch out");
+    for (const wchar_t* name : {L"one.mp4", L"two.mp4", L"three.mp4"}) Copy(dir.Path() / name);
+    f->Show();
+    FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
+    ASSERT_EQ(kv::SendHandOver(f->Handle(), nullptr, {kvtest::Utf8(dir.Path() / L"one.mp4")}, 5000, true),
+              kv::Delivery::Taken);
+    kvtest::PumpFor(700);  // the next copy of the selection comes a moment later
+    ASSERT_EQ(kv::SendHandOver(f->Handle(), nullptr, {kvtest::Utf8(dir.Path() / L"two.mp4")}, 5000, true),
+              kv::Delivery::Taken);
+    const ULONGLONG lastArrival = ::GetTickCount64();
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return Run().Busy; }, 15000)) << "the run never started";
+    EXPECT_GE(::GetTickCount64() - lastArrival, kv::AutoConvert::kSettleMs - 100) << "started before the pause";
+    EXPECT_EQ(Jobs().Count(), 2) << "both files were in when it started";
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return !Run().Busy; }, 120000));
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(Jobs().Progress(i), "Done") << i;
+    EXPECT_TRUE(fs::exists(out.Path() / L"one.mp3") && fs::exists(out.Path() / L"two.mp3"));
+
+    // Without the switch: added, and left for the user's press.
+    ASSERT_EQ(kv::SendHandOver(f->Handle(), nullptr, {kvtest::Utf8(dir.Path() / L"three.mp4")}, 5000, false),
+              kv::Delivery::Taken);
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return Jobs().Count() == 3; }, 30000));
+    kvtest::PumpFor(kv::AutoConvert::kSettleMs + 1500);
+    EXPECT_FALSE(Run().Busy);
+    EXPECT_EQ(Jobs().Progress(2), "Pending");
+    EXPECT_TRUE(p->dialogs->boxes.empty());
 }
 
 // Any program on the desktop can send the window WM_COPYDATA: a message

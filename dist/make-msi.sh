@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Makes the per-user installer from the release's folder (korvello.exe,
+# README.txt, THIRD-PARTY.md, licenses/) with wixl.
+# Usage: dist/make-msi.sh STAGE_DIR VERSION OUT_MSI ICON
+# ICON (an .ico) is what the list of installed programs shows.
+# The ProductCode follows from the version alone, so the same version built
+# again repairs an installed copy instead of installing a second one, and the
+# winget manifest can name it; the UpgradeCode never changes.
+set -euo pipefail
+
+if [[ $# -ne 4 ]]; then
+    echo "usage: $0 STAGE_DIR VERSION OUT_MSI ICON" >&2
+    exit 2
+fi
+STAGE=$(cd "$1" && pwd) VERSION=$2 OUT=$3 ICON=$4
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+die() { echo "make-msi: $*" >&2; exit 1; }
+
+UPGRADE_CODE=C8D3AEB1-DB5F-4277-A4F8-F2D549E5FA4D
+HELP_LINK=${KORVELLO_HELP_URL:-https://example.com/korvello/help}
+
+command -v wixl >/dev/null || die "missing 'wixl' (scripts/prereqs.sh installs it)"
+# Windows Installer versions are major.minor.build with at most 255.255.65535.
+[[ $VERSION =~ ^([0-9]{1,3})\.([0-9]{1,3})\.([0-9]{1,5})$ ]] &&
+    ((BASH_REMATCH[1] <= 255 && BASH_REMATCH[2] <= 255 && BASH_REMATCH[3] <= 65535)) ||
+    die "version '$VERSION' is no Windows Installer version (at most 255.255.65535)"
+for f in korvello.exe README.txt THIRD-PARTY.md; do [[ -s $STAGE/$f ]] || die "no $f in $STAGE"; done
+[[ -d $STAGE/licenses ]] || die "no licenses/ in $STAGE"
+[[ -s $ICON ]] || die "no icon at $ICON"
+
+# A name-based GUID (the layout of RFC 4122's version 5) of the product and version.
+product_code() {
+    local h
+    h=$(printf 'Korvello product code %s' "$1" | sha1sum | cut -c1-32 | tr a-f A-F)
+    local variant=$(((16#${h:16:1} & 3) | 8))
+    printf '%s-%s-5%s-%X%s-%s\n' "${h:0:8}" "${h:8:4}" "${h:13:3}" "$variant" "${h:17:3}" "${h:20:12}"
+}
+PRODUCT_CODE=$(product_code "$VERSION")
+
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+
+# The licence texts, one component whose key path is a value of the current user.
+{
+    echo '<?xml version="1.0" encoding="utf-8"?>'
+    echo '<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi"><Fragment>'
+    echo '<DirectoryRef Id="LicensesDir">'
+    echo '<Component Id="LicenseTexts" Guid="C166D86A-981B-4C59-9076-1D485CA88165">'
+    echo '<RegistryValue Root="HKCU" Key="Software\Korvello\Install" Name="Licenses" Type="integer" Value="1" KeyPath="yes"/>'
+    echo '<RemoveFolder Id="RemoveLicensesDir" On="uninstall"/>'
+    n=0
+    while IFS= read -r f; do
+        [[ $f =~ ^[A-Za-z0-9._+-]+$ ]] || die "licence file name '$f' needs quoting in XML"
+        n=$((n + 1))
+        echo "<File Id=\"License$n\" Name=\"$f\" Source=\"licenses/$f\"/>"
+    done < <(cd "$STAGE/licenses" && find . -maxdepth 1 -type f -printf '%P\n' | LC_ALL=C sort)
+    ((n > 0)) || die "no licence texts in $STAGE/licenses"
+    echo '</Component></DirectoryRef>'
+    echo '<ComponentGroup Id="Licenses"><ComponentRef Id="LicenseTexts"/></ComponentGroup></Fragment></Wix>'
+} >"$WORK/licenses.wxs"
+[[ -z $(find "$STAGE/licenses" -mindepth 1 -type d) ]] || die "folders inside licenses/ are not carried"
+
+mkdir -p "$(dirname "$OUT")"
+OUT=$(cd "$(dirname "$OUT")" && pwd)/$(basename "$OUT")
+cp "$ICON" "$WORK/korvello.ico"
+# wixl takes the files' sources relative to the folder it runs in.
+ICON_REL=$(realpath --relative-to="$STAGE" "$WORK/korvello.ico")
+cd "$STAGE"
+wixl -a x64 -o "$OUT.tmp" \
+    -D Version="$VERSION" -D ProductCode="$PRODUCT_CODE" -D UpgradeCode="$UPGRADE_CODE" \
+    -D StageDir=. -D IconFile="$ICON_REL" -D HelpLink="$HELP_LINK" \
+    "$HERE/korvello.wxs" "$WORK/licenses.wxs"
+mv -f "$OUT.tmp" "$OUT"
+echo "make-msi: $OUT ($(stat -c %s "$OUT") bytes), ProductCode {$PRODUCT_CODE}"

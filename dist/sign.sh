@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Signs one file (korvello.exe or the MSI) in place with Authenticode, SHA-256,
+# when a certificate is given; says so and leaves the file as it is when not.
+# Usage: dist/sign.sh FILE
+# KORVELLO_SIGN_PFX            the PKCS#12 file with the key and certificate
+# KORVELLO_SIGN_PASSWORD_FILE  a file holding its password, or
+# KORVELLO_SIGN_PASSWORD       the password itself (never put on a command line)
+# KORVELLO_SIGN_TIMESTAMP_URL  an RFC 3161 time-stamp server, optional
+# Exit code 0 signed, 3 unsigned because no certificate was given, else failed.
+set -euo pipefail
+
+[[ $# -eq 1 && -s $1 ]] || { echo "usage: $0 FILE" >&2; exit 2; }
+FILE=$1
+die() { echo "sign: $*" >&2; exit 1; }
+
+if [[ -z ${KORVELLO_SIGN_PFX:-} ]]; then
+    echo "sign: no KORVELLO_SIGN_PFX given: $(basename "$FILE") stays unsigned"
+    exit 3
+fi
+[[ -s $KORVELLO_SIGN_PFX ]] || die "no certificate file at KORVELLO_SIGN_PFX ($KORVELLO_SIGN_PFX)"
+command -v osslsigncode >/dev/null || die "missing 'osslsigncode' (scripts/prereqs.sh installs it)"
+
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+pass=$WORK/pass
+if [[ -n ${KORVELLO_SIGN_PASSWORD_FILE:-} ]]; then
+    [[ -r $KORVELLO_SIGN_PASSWORD_FILE ]] || die "cannot read KORVELLO_SIGN_PASSWORD_FILE"
+    cp "$KORVELLO_SIGN_PASSWORD_FILE" "$pass"
+else
+    (umask 077 && printf '%s' "${KORVELLO_SIGN_PASSWORD:-}" >"$pass")
+fi
+args=(sign -pkcs12 "$KORVELLO_SIGN_PFX" -readpass "$pass" -h sha256 -n Korvello)
+[[ -n ${KORVELLO_SIGN_TIMESTAMP_URL:-} ]] && args+=(-ts "$KORVELLO_SIGN_TIMESTAMP_URL")
+osslsigncode "${args[@]}" -in "$FILE" -out "$WORK/signed" >"$WORK/log" 2>&1 ||
+    die "osslsigncode could not sign $(basename "$FILE"): $(tail -n 3 "$WORK/log")"
+# The signed copy replaces the file only when whole.
+cp "$WORK/signed" "$FILE.signing"
+mv -f "$FILE.signing" "$FILE"
+echo "sign: $(basename "$FILE") signed (SHA-256${KORVELLO_SIGN_TIMESTAMP_URL:+, time-stamped})"

@@ -1,0 +1,18 @@
+#include "app/command_line.h"
+
+#include "app/runner_text.h"
+
+namespace kv {
+
+CommandLine ParseCommandLine(const std::vector<std::string>& params) {
+    CommandLine line;
+    for (const auto& p : params) {
+        if (SameTextAscii(p, kConvertSwitch))
+            line.convert = true;
+        else
+            line.paths.push_back(p);
+    }
+    return line;
+}
+
+}  // namespace kv

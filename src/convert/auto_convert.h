@@ -1,0 +1,37 @@
+#pragma once
+// Converting without a press of the convert button: files that came with the
+// "/convert" switch are converted once they are in. Explorer starts one copy
+// of the program per selected file, all within a second or so, and each later
+// copy hands its file to the first; the run waits until the hand-overs have
+// paused for a moment, so that the files of one selection make one run. A
+// file that still comes later is converted after that run, as its own request.
+#include <cstdint>
+#include <optional>
+
+namespace kv {
+
+class AutoConvert {
+public:
+    // How long the hand-overs must pause before the run starts.
+    static constexpr std::uint64_t kSettleMs = 1500;
+
+    // Files came with the switch.
+    void Request(std::uint64_t nowMs) noexcept;
+    // Files came without it: a request already made waits for them too.
+    void Arrived(std::uint64_t nowMs) noexcept;
+
+    [[nodiscard]] bool Pending() const noexcept { return requested_; }
+    // Milliseconds until a pending request is due (0 once it is); nothing
+    // when none is pending.
+    [[nodiscard]] std::optional<std::uint64_t> WaitLeft(std::uint64_t nowMs) const noexcept;
+    // True once for each request: it is due and the window is idle (no run, no
+    // add command, no dialog, nothing handed over still waiting to be added).
+    // While the window is not idle the request stays and is asked again.
+    bool TakeIfDue(std::uint64_t nowMs, bool idle) noexcept;
+
+private:
+    bool requested_ = false;
+    std::uint64_t lastArrivalMs_ = 0;
+};
+
+}  // namespace kv

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Signing the release with a throwaway self-signed certificate: korvello.exe
+# (in the zip and inside the installer) and the installer verify against it;
+# a changed byte or an unsigned file does not; a wrong password stops the
+# release; without a certificate the release is unsigned and says so.
+# Usage: tests/dist/sign_test.sh KORVELLO_EXE TOOLS_DIR VERSION ICON
+set -uo pipefail
+[[ $# -eq 4 ]] || { echo "usage: $0 KORVELLO_EXE TOOLS_DIR VERSION ICON" >&2; exit 2; }
+EXE=$1 TOOLS=$2 VERSION=$3 ICON=$4
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+NAME=korvello-$VERSION-win64
+W=$(mktemp -d)
+trap 'rm -rf "$W"' EXIT
+FAILED=0
+check() { # name command...
+    local name=$1
+    shift
+    if "$@" >/dev/null 2>&1; then echo "PASS: $name"; else echo "FAIL: $name"; FAILED=$((FAILED + 1)); fi
+}
+fails() { ! "$@"; }
+verify() { osslsigncode verify -CAfile "$W/cert.pem" -in "$1"; }
+dist() { # outdir, with the environment given
+    "$ROOT/dist/make-dist.sh" "$EXE" "$TOOLS" "$VERSION" "$1" "$ICON" >"$1.log" 2>&1
+}
+
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$W/key.pem" -out "$W/cert.pem" -days 2 \
+    -subj "/CN=Korvello test signing" -addext "extendedKeyUsage=codeSigning" >/dev/null 2>&1
+openssl pkcs12 -export -out "$W/test.pfx" -inkey "$W/key.pem" -in "$W/cert.pem" -passout pass:s3cret -name test
+printf 's3cret' >"$W/password"
+
+echo "== signed"
+KORVELLO_SIGN_PFX=$W/test.pfx KORVELLO_SIGN_PASSWORD_FILE=$W/password dist "$W/signed"
+check "make-dist signs with a certificate and its password file" [ $? -eq 0 ]
+check "it says the release is signed" grep -q 'are signed' "$W/signed.log"
+unzip -q "$W/signed/$NAME.zip" korvello.exe -d "$W/from-zip"
+check "korvello.exe in the zip verifies against the certificate" verify "$W/from-zip/korvello.exe"
+check "the installer verifies against the certificate" verify "$W/signed/$NAME.msi"
+mkdir -p "$W/from-msi" && (cd "$W/from-msi" && msiextract "$W/signed/$NAME.msi" >/dev/null)
+inside=$(find "$W/from-msi" -name korvello.exe | head -n 1)
+check "the installer carries the signed korvello.exe" cmp -s "$inside" "$W/from-zip/korvello.exe"
+check "the checksums are of the signed files" bash -c "cd '$W/signed' && sha256sum -c --status $NAME.zip.sha256 $NAME.msi.sha256"
+check "winget's manifest names the signed installer" /usr/bin/python3 "$ROOT/tests/dist/winget_test.py" \
+    "$W/signed/winget" "$W/signed/$NAME.msi" \
+    "$(msiinfo export "$W/signed/$NAME.msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')" \
+    "$VERSION"
+
+echo "== what must not verify"
+check "the build's own korvello.exe is unsigned" fails verify "$EXE"
+cp "$W/from-zip/korvello.exe" "$W/changed.exe"
+# One byte of the code changed after signing: the hash no longer matches.
+printf '\x90' | dd of="$W/changed.exe" bs=1 seek=8192 conv=notrunc status=none
+check "a byte changed after signing fails verification" fails verify "$W/changed.exe"
+KORVELLO_SIGN_PFX=$W/test.pfx KORVELLO_SIGN_PASSWORD=wrong dist "$W/wrong"
+check "a wrong password stops the release" [ $? -ne 0 ]
+KORVELLO_SIGN_PFX=$W/missing.pfx dist "$W/missing"
+check "a certificate file that is not there stops the release" [ $? -ne 0 ]
+
+echo "== unsigned"
+env -u KORVELLO_SIGN_PFX "$ROOT/dist/make-dist.sh" "$EXE" "$TOOLS" "$VERSION" "$W/plain" "$ICON" >"$W/plain.log" 2>&1
+check "without a certificate the release is made" [ $? -eq 0 ]
+check "and says it is unsigned" grep -q 'UNSIGNED' "$W/plain.log"
+unzip -q "$W/plain/$NAME.zip" korvello.exe -d "$W/plain-zip"
+check "its korvello.exe is the build's, unchanged" cmp -s "$W/plain-zip/korvello.exe" "$EXE"
+check "its installer carries no signature" fails verify "$W/plain/$NAME.msi"
+
+echo "sign_test: $FAILED failed"
+[[ $FAILED -eq 0 ]]

@@ -1,0 +1,185 @@
+# shellcheck shell=bash
+# The per-user installer as a user meets it, through Wine's msiexec: a quiet
+# install and what it puts where (the program's files, the Start menu
+# shortcut, Explorer's two menu entries, the entry among installed programs);
+# the file entry run for eight files at once as Explorer runs it, and the
+# folder entry; the same version again (a repair), a newer one over it, an
+# older one refused; uninstall, which leaves the settings and the MP3 files.
+# Sourced by run_all.sh.
+
+OUTSIDE=$BUILD/kv_outside.exe
+outside() { kv_wrun "$OUTSIDE" "$@"; }
+MSI_VERSION=$(sed -nE 's/^project\(Korvello VERSION ([0-9.]+).*/\1/p' "$ROOT/CMakeLists.txt")
+MSI=$BUILD/dist/korvello-$MSI_VERSION-win64.msi
+FILE_VERB='SystemFileAssociations\.mp4\shell\Korvello.ConvertToMp3'
+FOLDER_VERB='Directory\shell\Korvello.ConvertFolderToMp3'
+UNINSTALL_KEYS=('HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+    'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall')
+
+msiexec_quiet() { wine msiexec "$@" /qn </dev/null >>"$LOG" 2>&1; }
+product_code() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }'; }
+reg_default() { # key -> its default value (REG_SZ), or nothing
+    wrun reg query "$1" /ve 2>/dev/null | tr -d '\r' | sed -nE 's/^ +\((Default|default)\) +REG_SZ +//p' | head -n 1
+}
+reg_named() { # key name -> the value, or nothing
+    wrun reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+        awk -v n="$2" '$1 == n { sub(/^[ \t]*[^ \t]+[ \t]+REG_[A-Z_]+[ \t]*/, ""); print; exit }'
+}
+# The installed-programs entry of a product code, in whichever hive holds it.
+uninstall_key() { # product-code
+    local k
+    for k in "${UNINSTALL_KEYS[@]}"; do
+        wrun reg query "$k\\$1" >/dev/null 2>&1 && { echo "$k\\$1"; return 0; }
+    done
+    return 1
+}
+# The entries among installed programs that are Korvello's.
+installed_korvellos() {
+    local k
+    for k in "${UNINSTALL_KEYS[@]}"; do
+        wrun reg query "$k" /s /f Korvello /d 2>/dev/null | tr -d '\r' | grep -E '^ +DisplayName +REG_SZ +Korvello$'
+    done | grep -c .
+}
+absent() { ! "$@" >/dev/null 2>&1; }
+first_line() { head -n 1 "$1" 2>/dev/null | tr -d '\r'; }
+wait_done() { # count seconds -> the rows once that many read Done
+    local rows end=$((SECONDS + $2))
+    while ((SECONDS < end)); do
+        rows=$(drive rows)
+        [[ $(grep -c $'\tDone\t' <<<"$rows") -ge $1 ]] && break
+        sleep 1
+    done
+    echo "$rows"
+}
+close_first_copy() {
+    drive close >/dev/null 2>&1
+    for _ in $(seq 1 150); do [[ $(drive count-instances) == 0 ]] && return 0; sleep 0.2; done
+    return 1
+}
+
+echo "== the installer"
+check "make dist writes the installer ($(basename "$MSI"))" "no $MSI" [ -s "$MSI" ]
+check "its SHA-256 file lies beside it" "" bash -c 'cd "$1" && sha256sum -c --status "$2.sha256"' _ \
+    "$BUILD/dist" "$(basename "$MSI")"
+check "it needs no administrator rights (summary: per-user, no elevation)" "$(file -b "$MSI")" \
+    bash -c 'file -b "$1" | grep -qE "Number of Words: (8|10)([^0-9]|$)"' _ "$MSI"
+CODE=$(product_code "$MSI")
+check "it has a ProductCode" "got '$CODE'" grep -qE '^\{[0-9A-F-]{36}\}$' <<<"$CODE"
+check "winget's manifests describe it and pass winget's schemas" "see $LOG" \
+    quiet /usr/bin/python3 "$ROOT/tests/dist/winget_test.py" "$BUILD/dist/winget" "$MSI" "$CODE" "$MSI_VERSION"
+
+echo "== a quiet install"
+fresh_state
+msiexec_quiet /i "$(winpath "$MSI")"
+check "msiexec /i /qn installs it" "code $?" [ $? -eq 0 ]
+LOCAL_WIN=$(wrun cmd /c echo %LOCALAPPDATA% | tr -d '\r')
+ROAMING_WIN=$(wrun cmd /c echo %APPDATA% | tr -d '\r')
+INSTALL_WIN="$LOCAL_WIN\\Programs\\Korvello"
+INSTALL=$(unixpath "$INSTALL_WIN")
+SHORTCUT=$(unixpath "$ROAMING_WIN\\Microsoft\\Windows\\Start Menu\\Programs\\Korvello.lnk")
+kv_at_exit 'msiexec_quiet /x "$(winpath "$MSI")"'
+check "korvello.exe is in %LOCALAPPDATA%\\Programs\\Korvello, this build's" "" cmp -s "$INSTALL/korvello.exe" "$EXE"
+unzip -q -o "$BUILD/dist/korvello-$MSI_VERSION-win64.zip" -d "$RUN/zip"
+check "README.txt, THIRD-PARTY.md and the licence texts are the zip's" "" \
+    quiet diff -r "$RUN/zip" "$INSTALL"
+check "nothing went to Program Files" "" [ ! -e "$(unixpath 'C:\Program Files\Korvello')" ]
+check "the Start menu has the shortcut Korvello" "no $SHORTCUT" [ -s "$SHORTCUT" ]
+check "the shortcut starts the installed korvello.exe" "" \
+    bash -c 'strings -a -el "$1" | grep -qiF "Programs\\Korvello\\korvello.exe"' _ "$SHORTCUT"
+menu_command="\"$INSTALL_WIN\\korvello.exe\" /convert \"%1\""
+check "MP4 files have the entry \"Convert to MP3 with Korvello\"" "got '$(reg_default "HKCU\\Software\\Classes\\$FILE_VERB")'" \
+    [ "$(reg_default "HKCU\\Software\\Classes\\$FILE_VERB")" = "Convert to MP3 with Korvello" ]
+check "which starts korvello.exe with /convert and the file" \
+    "got '$(reg_default "HKCU\\Software\\Classes\\$FILE_VERB\\command")'" \
+    [ "$(reg_default "HKCU\\Software\\Classes\\$FILE_VERB\\command")" = "$menu_command" ]
+check "folders have the entry \"Convert MP4 files to MP3 with Korvello\"" "" \
+    [ "$(reg_default "HKCU\\Software\\Classes\\$FOLDER_VERB")" = "Convert MP4 files to MP3 with Korvello" ]
+check "which starts korvello.exe with /convert and the folder" "" \
+    [ "$(reg_default "HKCU\\Software\\Classes\\$FOLDER_VERB\\command")" = "$menu_command" ]
+ARP=$(uninstall_key "$CODE")
+check "the installed programs list Korvello" "no key for $CODE" [ -n "$ARP" ]
+for pair in "DisplayName=Korvello" "Publisher=Korvello Labs" "DisplayVersion=$MSI_VERSION"; do
+    check "its entry's ${pair%%=*} is ${pair#*=}" "got '$(reg_named "$ARP" "${pair%%=*}")'" \
+        [ "$(reg_named "$ARP" "${pair%%=*}")" = "${pair#*=}" ]
+done
+check "its entry has a help link and an icon" "" \
+    [ -n "$(reg_named "$ARP" HelpLink)" -a -n "$(reg_named "$ARP" DisplayIcon)" ]
+check "one entry of Korvello among the installed programs" "$(installed_korvellos)" [ "$(installed_korvellos)" = 1 ]
+
+echo "== Explorer's menu entry on eight files at once"
+MENU_IN=$RUN/menu
+MENU_OUT=$RUN/out-menu
+mkdir -p "$MENU_IN" "$MENU_OUT"
+names=("one" "two words" "Лекция 3" "four & five" "six (6)" "seven" "eight" "nine")
+items=()
+for n in "${names[@]}"; do
+    cp "$BUILD/media/aac_mono_48k.mp4" "$MENU_IN/$n.mp4"
+    items+=("$(winpath "$MENU_IN/$n.mp4")")
+done
+set_workdir "$MENU_OUT"
+said=$(outside shell-verb "$FILE_VERB" "${items[@]}")
+check "eight copies start; seven end with code 0 and one stays" "said: $(echo $said)" \
+    [ "$(grep -c '^EXIT 0' <<<"$said")" = 7 -a "$(grep -c '^RUNNING' <<<"$said")" = 1 ]
+check "one window" "$(drive count-instances) copies" [ "$(drive count-instances)" = 1 ]
+rows=$(wait_done 8 300)
+check "eight rows in the one window, all Done, with no press of a button" "rows: $rows" \
+    [ "$(grep -c . <<<"$rows")" = 8 -a "$(grep -c $'\tDone\t' <<<"$rows")" = 8 ]
+for n in "${names[@]}"; do check_converted "$n" "$rows" "$MENU_OUT/$n.mp3" "$MENU_IN/$n.mp4"; done
+check "nothing else is in the output folder" "$(ls "$MENU_OUT")" [ "$(find "$MENU_OUT" -type f | wc -l)" = 8 ]
+
+echo "== Explorer's menu entry on a folder"
+mkdir -p "$MENU_IN/folder"
+cp "$BUILD/media/aac_mono_48k.mp4" "$MENU_IN/folder/in folder.mp4"
+said=$(outside shell-verb "$FOLDER_VERB" "$(winpath "$MENU_IN/folder")")
+check "the copy hands the folder to the running one" "said: $said" [ "$said" = "EXIT 0" ]
+rows=$(wait_done 9 120)
+check_converted "in folder" "$rows" "$MENU_OUT/in folder.mp3" "$MENU_IN/folder/in folder.mp4"
+check "the first copy closes" "" close_first_copy
+
+echo "== the same version again, a newer one, an older one"
+rm -f "$INSTALL/README.txt"
+msiexec_quiet /i "$(winpath "$MSI")"
+check "installing the same version again succeeds" "code $?" [ $? -eq 0 ]
+check "and repairs: a deleted file is back" "" [ -s "$INSTALL/README.txt" ]
+check "still one entry" "$(installed_korvellos)" [ "$(installed_korvellos)" = 1 ]
+
+IFS=. read -r major minor patch <<<"$MSI_VERSION"
+NEWER_VERSION=$major.$minor.$((patch + 1))
+mkdir -p "$RUN/newer"
+cp -r "$RUN/zip/." "$RUN/newer/"
+sed -i "1s/.*/Korvello $NEWER_VERSION\r/" "$RUN/newer/README.txt"
+NEWER=$RUN/korvello-$NEWER_VERSION-win64.msi
+"$ROOT/dist/make-msi.sh" "$RUN/newer" "$NEWER_VERSION" "$NEWER" "$BUILD/art/korvello.ico" >>"$LOG" 2>&1
+NEWER_CODE=$(product_code "$NEWER")
+check "a newer build has a ProductCode of its own" "$NEWER_CODE" [ -n "$NEWER_CODE" -a "$NEWER_CODE" != "$CODE" ]
+kv_at_exit 'msiexec_quiet /x "$(winpath "$NEWER")"'
+msiexec_quiet /i "$(winpath "$NEWER")"
+check "the newer build installs over the older" "code $?" [ $? -eq 0 ]
+check "its files replace the older ones" "README.txt starts '$(first_line "$INSTALL/README.txt")'" \
+    [ "$(first_line "$INSTALL/README.txt")" = "Korvello $NEWER_VERSION" ]
+ARP=$(uninstall_key "$NEWER_CODE")
+check "one entry among the installed programs, the newer version" \
+    "$(installed_korvellos) entries, version '$(reg_named "$ARP" DisplayVersion)'" \
+    [ "$(installed_korvellos)" = 1 -a "$(reg_named "$ARP" DisplayVersion)" = "$NEWER_VERSION" ]
+check "the older version's entry is gone" "" absent uninstall_key "$CODE"
+check "the menu entries and the shortcut stay" "" \
+    [ -s "$SHORTCUT" -a -n "$(reg_default "HKCU\\Software\\Classes\\$FILE_VERB\\command")" ]
+msiexec_quiet /i "$(winpath "$MSI")"
+check "the older build does not install over the newer" "code $?" [ $? -ne 0 ]
+check "which stays installed" "" [ "$(first_line "$INSTALL/README.txt")" = "Korvello $NEWER_VERSION" ]
+
+echo "== uninstall"
+settings_before=$(reg_value WorkDir)
+msiexec_quiet /x "$(winpath "$NEWER")"
+check "msiexec /x /qn uninstalls it" "code $?" [ $? -eq 0 ]
+check "the program's folder is gone" "left: $(find "$INSTALL" 2>/dev/null | head -n 3)" [ ! -e "$INSTALL" ]
+check "the shortcut is gone" "" [ ! -e "$SHORTCUT" ]
+for v in "$FILE_VERB" "$FOLDER_VERB"; do
+    check "Explorer's entry ${v##*\\} is gone" "" absent wrun reg query "HKCU\\Software\\Classes\\$v"
+done
+check "no entry of Korvello among the installed programs" "$(installed_korvellos)" [ "$(installed_korvellos)" = 0 ]
+check "the settings key stays, with the output folder" "WorkDir '$(reg_value WorkDir)'" \
+    [ -n "$settings_before" -a "$(reg_value WorkDir)" = "$settings_before" ]
+check "the installer's own values are gone from it" "" absent wrun reg query 'HKCU\Software\Korvello\Install'
+check "the MP3 files stay" "$(find "$MENU_OUT" -name '*.mp3' | wc -l) left" \
+    [ "$(find "$MENU_OUT" -name '*.mp3' | wc -l)" = 9 ]
