@@ -19,7 +19,7 @@ die() { echo "make-msi: $*" >&2; exit 1; }
 UPGRADE_CODE=C8D3AEB1-DB5F-4277-A4F8-F2D549E5FA4D
 HELP_LINK=${KORVELLO_HELP_URL:-https://example.com/korvello/help}
 
-command -v wixl >/dev/null || die "missing 'wixl' (scripts/prereqs.sh installs it)"
+for c in wixl msibuild msiinfo; do command -v $c >/dev/null || die "missing '$c' (scripts/prereqs.sh installs it)"; done
 # Windows Installer versions are major.minor.build with at most 255.255.65535.
 [[ $VERSION =~ ^([0-9]{1,3})\.([0-9]{1,3})\.([0-9]{1,5})$ ]] &&
     ((BASH_REMATCH[1] <= 255 && BASH_REMATCH[2] <= 255 && BASH_REMATCH[3] <= 65535)) ||
@@ -70,5 +70,13 @@ wixl -a x64 -o "$OUT.tmp" \
     -D Version="$VERSION" -D ProductCode="$PRODUCT_CODE" -D UpgradeCode="$UPGRADE_CODE" \
     -D StageDir=. -D IconFile="$ICON_REL" -D HelpLink="$HELP_LINK" \
     "$HERE/korvello.wxs" "$WORK/licenses.wxs"
+# The older version goes before the newer is installed, right after the
+# installer has checked what it will do: no file then depends on both versions'
+# components agreeing, and the newer one registers the upgrade code afresh
+# (wixl places the removal at the very end).
+msibuild "$OUT.tmp" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1401 WHERE \`Action\` = 'RemoveExistingProducts'"
+[[ $(msiinfo export "$OUT.tmp" InstallExecuteSequence | tr -d '\r' |
+    awk -F'\t' '$1 == "InstallValidate" || $1 == "RemoveExistingProducts" { print $3 }' | sort -n | tr '\n' ' ') == "1400 1401 " ]] ||
+    die "could not place RemoveExistingProducts after InstallValidate"
 mv -f "$OUT.tmp" "$OUT"
 echo "make-msi: $OUT ($(stat -c %s "$OUT") bytes), ProductCode {$PRODUCT_CODE}"

@@ -83,8 +83,7 @@ std::vector<std::string> FullPaths(const std::vector<std::string>& params) {
     return out;
 }
 
-Delivery SendHandOver(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs,
-                      bool convert) {
+Delivery SendHandOver(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs, bool convert) {
     std::vector<std::u16string> wide;
     wide.reserve(paths.size());
     for (const auto& p : paths) {
@@ -93,8 +92,8 @@ Delivery SendHandOver(HWND target, HWND sender, const std::vector<std::string>& 
     }
     const std::u16string block = PackHandOver(wide);
     if (block.empty() || block.size() * sizeof(char16_t) > kMaxHandOverBytes) return Delivery::Refused;
-    COPYDATASTRUCT data{convert ? kHandOverConvertTag : kHandOverTag, static_cast<DWORD>(block.size() * sizeof(char16_t)),
-                        const_cast<char16_t*>(block.data())};
+    COPYDATASTRUCT data{convert ? kHandOverConvertTag : kHandOverTag,
+                        static_cast<DWORD>(block.size() * sizeof(char16_t)), const_cast<char16_t*>(block.data())};
     DWORD_PTR result = 0;
     if (::SendMessageTimeoutW(target, WM_COPYDATA, reinterpret_cast<WPARAM>(sender), reinterpret_cast<LPARAM>(&data),
                               SMTO_ABORTIFHUNG | SMTO_BLOCK, timeoutMs, &result) == 0)

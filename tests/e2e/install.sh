@@ -33,19 +33,14 @@ uninstall_key() { # product-code
     done
     return 1
 }
-# The entries among installed programs that are Korvello's.
-installed_korvellos() {
-    local k
-    for k in "${UNINSTALL_KEYS[@]}"; do
-        wrun reg query "$k" /s /f Korvello /d 2>/dev/null | tr -d '\r' | grep -E '^ +DisplayName +REG_SZ +Korvello$'
-    done | grep -c .
-}
+# The entries named Korvello among installed programs, as Wine's list of them shows.
+installed_korvellos() { wine uninstaller --list 2>/dev/null | tr -d '\r' | grep -c '|||Korvello$'; }
 absent() { ! "$@" >/dev/null 2>&1; }
 first_line() { head -n 1 "$1" 2>/dev/null | tr -d '\r'; }
 wait_done() { # count seconds -> the rows once that many read Done
     local rows end=$((SECONDS + $2))
     while ((SECONDS < end)); do
-        rows=$(drive rows)
+        rows=$(drive rows 2>/dev/null) # no window yet while the first copy starts
         [[ $(grep -c $'\tDone\t' <<<"$rows") -ge $1 ]] && break
         sleep 1
     done
@@ -85,7 +80,7 @@ check "README.txt, THIRD-PARTY.md and the licence texts are the zip's" "" \
 check "nothing went to Program Files" "" [ ! -e "$(unixpath 'C:\Program Files\Korvello')" ]
 check "the Start menu has the shortcut Korvello" "no $SHORTCUT" [ -s "$SHORTCUT" ]
 check "the shortcut starts the installed korvello.exe" "" \
-    bash -c 'strings -a -el "$1" | grep -qiF "Programs\\Korvello\\korvello.exe"' _ "$SHORTCUT"
+    bash -c '{ strings -a "$1"; strings -a -el "$1"; } | grep -qixF "$2"' _ "$SHORTCUT" "$INSTALL_WIN\korvello.exe"
 menu_command="\"$INSTALL_WIN\\korvello.exe\" /convert \"%1\""
 check "MP4 files have the entry \"Convert to MP3 with Korvello\"" "got '$(reg_default "HKCU\\Software\\Classes\\$FILE_VERB")'" \
     [ "$(reg_default "HKCU\\Software\\Classes\\$FILE_VERB")" = "Convert to MP3 with Korvello" ]
@@ -102,8 +97,12 @@ for pair in "DisplayName=Korvello" "Publisher=Korvello Labs" "DisplayVersion=$MS
     check "its entry's ${pair%%=*} is ${pair#*=}" "got '$(reg_named "$ARP" "${pair%%=*}")'" \
         [ "$(reg_named "$ARP" "${pair%%=*}")" = "${pair#*=}" ]
 done
-check "its entry has a help link and an icon" "" \
-    [ -n "$(reg_named "$ARP" HelpLink)" -a -n "$(reg_named "$ARP" DisplayIcon)" ]
+check "its entry has a help link" "got '$(reg_named "$ARP" HelpLink)'" \
+    grep -q '^https://' <<<"$(reg_named "$ARP" HelpLink)"
+# The list takes an installed product's icon from the installer's ARPPRODUCTICON.
+icon=$(msiinfo export "$MSI" Property | tr -d '\r' | awk -F'\t' '$1 == "ARPPRODUCTICON" { print $2 }')
+check "and the program's icon" "ARPPRODUCTICON '$icon'" \
+    bash -c 'msiinfo export "$1" Icon | tr -d "\r" | cut -f1 | grep -qxF "$2"' _ "$MSI" "${icon:-none}"
 check "one entry of Korvello among the installed programs" "$(installed_korvellos)" [ "$(installed_korvellos)" = 1 ]
 
 echo "== Explorer's menu entry on eight files at once"

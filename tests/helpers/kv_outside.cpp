@@ -165,11 +165,14 @@ int State(const FirstCopy& k) {
 
 // What Explorer does with a static verb of the menu for a selection: the
 // verb's command line with %1 replaced by each item, one process per item,
-// all started at once. Prints each process's exit code (RUNNING for one still
-// running) once at most one runs.
+// all started at once. Prints each process's exit code (RUNNING for the one
+// that stays as the first copy) once the others have ended.
 int ShellVerb(const std::wstring& key, const std::vector<std::wstring>& items) {
+    // Windows reads the classes of the user merged into HKCR; Wine merges not all of them.
     HKEY h = nullptr;
-    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, (key + L"\\command").c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+    const std::wstring sub = key + L"\\command";
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, sub.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS &&
+        ::RegOpenKeyExW(HKEY_CURRENT_USER, (L"Software\\Classes\\" + sub).c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
         return Fail(L"no command under " + key);
     wchar_t buf[2048] = {};
     DWORD bytes = sizeof buf - sizeof(wchar_t);
@@ -179,6 +182,8 @@ int ShellVerb(const std::wstring& key, const std::vector<std::wstring>& items) {
     const std::wstring command = buf;
     const std::size_t at = command.find(L"%1");
     if (at == std::wstring::npos) return Fail(L"no %1 in " + command);
+    // With a copy already running every new one hands over and ends; else the first stays.
+    const int staying = Find().form ? 0 : 1;
     std::vector<PROCESS_INFORMATION> started;
     for (const auto& item : items) {
         std::wstring line = command.substr(0, at) + item + command.substr(at + 2);
@@ -189,13 +194,12 @@ int ShellVerb(const std::wstring& key, const std::vector<std::wstring>& items) {
         ::CloseHandle(pi.hThread);
         started.push_back(pi);
     }
-    // One copy stays: the first, which converts. The others end once they have handed over.
     const auto alive = [&] {
         int n = 0;
         for (const auto& pi : started) n += ::WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT;
         return n;
     };
-    for (int i = 0; i < 1800 && alive() > 1; ++i) ::Sleep(100);
+    for (int i = 0; i < 1800 && alive() > staying; ++i) ::Sleep(100);
     for (auto& pi : started) {
         DWORD code = STILL_ACTIVE;
         ::GetExitCodeProcess(pi.hProcess, &code);
