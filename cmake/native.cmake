@@ -22,9 +22,9 @@ add_test(NAME include_layers_refuses_upward
          COMMAND ${CMAKE_SOURCE_DIR}/tests/layers_test.sh ${CMAKE_SOURCE_DIR}/tests/support/layers_fixture)
 set_tests_properties(include_layers_refuses_upward PROPERTIES
                      PASS_REGULAR_EXPRESSION "upward include: components/timer.h -> app/settings.h")
-# File and function sizes, and the _win suffix on exactly the files that need Windows.
 # winget's manifests against winget's own schemas (Debian's python3-jsonschema).
 add_test(NAME winget_manifests COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/dist/winget_test.py)
+# File and function sizes, and the _win suffix on exactly the files that need Windows.
 add_test(NAME house_rules COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/house_test.py ${CMAKE_SOURCE_DIR}/src)
 add_test(NAME house_rules_refuse_breaches COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/house_test.py --self-test)
 # A handler name that binds nothing stops the build: the same file with one

@@ -115,8 +115,10 @@ checksum "$NAME.zip"
 "$HERE/make-msi.sh" "$D" "$VERSION" "$OUT/$NAME.msi" "$ICON" >/dev/null
 sign "$OUT/$NAME.msi"
 checksum "$NAME.msi"
-product_code=$(msiinfo export "$OUT/$NAME.msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')
-"$HERE/winget-manifests.sh" "$VERSION" "$OUT/$NAME.msi" "$product_code" "$OUT/winget" >/dev/null
+msi_property() { msiinfo export "$OUT/$NAME.msi" Property | tr -d '\r' | awk -F'\t' -v p="$1" '$1 == p { print $2 }'; }
+product_code=$(msi_property ProductCode)
+KORVELLO_UPGRADE_CODE=$(msi_property UpgradeCode) \
+    "$HERE/winget-manifests.sh" "$VERSION" "$OUT/$NAME.msi" "$product_code" "$OUT/winget" >/dev/null
 rm -rf "$STAGE"
 
 echo "make-dist: $OUT/$NAME.zip ($(stat -c %s "$OUT/$NAME.zip") bytes), $(cut -c1-16 "$OUT/$NAME.zip.sha256")..."

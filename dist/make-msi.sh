@@ -3,9 +3,10 @@
 # README.txt, THIRD-PARTY.md, licenses/) with wixl.
 # Usage: dist/make-msi.sh STAGE_DIR VERSION OUT_MSI ICON
 # ICON (an .ico) is what the list of installed programs shows.
-# The ProductCode follows from the version alone, so the same version built
-# again repairs an installed copy instead of installing a second one, and the
-# winget manifest can name it; the UpgradeCode never changes.
+# The ProductCode and the package code follow from the version and the files
+# carried: the same installer run again is the same package and repairs the
+# installed copy; any other build, even of the same version, is another
+# product that replaces the installed one. The UpgradeCode never changes.
 set -euo pipefail
 
 if [[ $# -ne 4 ]]; then
@@ -17,28 +18,33 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 die() { echo "make-msi: $*" >&2; exit 1; }
 
 UPGRADE_CODE=C8D3AEB1-DB5F-4277-A4F8-F2D549E5FA4D
+# The help link of the installed-programs entry; the default lies under a reserved example domain.
 HELP_LINK=${KORVELLO_HELP_URL:-https://example.com/korvello/help}
+grep -qE '^https://[A-Za-z0-9._~:/?#@!$&()*+,;=%-]+$' <<<"$HELP_LINK" || die "KORVELLO_HELP_URL must be an https address"
 
 for c in wixl msibuild msiinfo; do command -v $c >/dev/null || die "missing '$c' (scripts/prereqs.sh installs it)"; done
-# Windows Installer versions are major.minor.build with at most 255.255.65535.
-[[ $VERSION =~ ^([0-9]{1,3})\.([0-9]{1,3})\.([0-9]{1,5})$ ]] &&
+# Windows Installer versions are major.minor.build with at most 255.255.65535,
+# written without leading zeros so that one version has one spelling.
+[[ $VERSION =~ ^(0|[1-9][0-9]{0,2})\.(0|[1-9][0-9]{0,2})\.(0|[1-9][0-9]{0,4})$ ]] &&
     ((BASH_REMATCH[1] <= 255 && BASH_REMATCH[2] <= 255 && BASH_REMATCH[3] <= 65535)) ||
     die "version '$VERSION' is no Windows Installer version (at most 255.255.65535)"
 for f in korvello.exe README.txt THIRD-PARTY.md; do [[ -s $STAGE/$f ]] || die "no $f in $STAGE"; done
 [[ -d $STAGE/licenses ]] || die "no licenses/ in $STAGE"
 [[ -s $ICON ]] || die "no icon at $ICON"
 
-# A name-based GUID (the layout of RFC 4122's version 5) of the product and version.
-product_code() {
+# A name-based GUID (the layout of RFC 4122's version 5) of a text.
+name_guid() {
     local h
-    h=$(printf 'Korvello product code %s' "$1" | sha1sum | cut -c1-32 | tr a-f A-F)
+    h=$(printf '%s' "$1" | sha1sum | cut -c1-32 | tr a-f A-F)
     local variant=$(((16#${h:16:1} & 3) | 8))
     printf '%s-%s-5%s-%X%s-%s\n' "${h:0:8}" "${h:8:4}" "${h:13:3}" "$variant" "${h:17:3}" "${h:20:12}"
 }
-PRODUCT_CODE=$(product_code "$VERSION")
+CONTENT=$(cd "$STAGE" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum | sha256sum | cut -c1-64)
+PRODUCT_CODE=$(name_guid "Korvello product x64 $VERSION $CONTENT")
+PACKAGE_CODE=$(name_guid "Korvello package x64 $VERSION $CONTENT")
 
 WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
+trap 'rm -rf "$WORK" "$OUT.tmp"' EXIT
 
 # The licence texts, one component whose key path is a value of the current user.
 {
@@ -70,13 +76,22 @@ wixl -a x64 -o "$OUT.tmp" \
     -D Version="$VERSION" -D ProductCode="$PRODUCT_CODE" -D UpgradeCode="$UPGRADE_CODE" \
     -D StageDir=. -D IconFile="$ICON_REL" -D HelpLink="$HELP_LINK" \
     "$HERE/korvello.wxs" "$WORK/licenses.wxs"
+# wixl gives every build a random package code: this one follows from the content.
+msibuild "$OUT.tmp" -s "Installation Database" "Korvello Labs" "x64;1033" "{$PACKAGE_CODE}"
 # The older version goes before the newer is installed, right after the
 # installer has checked what it will do: no file then depends on both versions'
 # components agreeing, and the newer one registers the upgrade code afresh
-# (wixl places the removal at the very end).
+# (wixl places the removal at the very end). Another build of the same version
+# replaces the installed one too (the upgrade's range includes the version).
 msibuild "$OUT.tmp" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1401 WHERE \`Action\` = 'RemoveExistingProducts'"
+# Attributes 513: migrate the features, the maximum version included.
+msibuild "$OUT.tmp" -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'"
+msibuild "$OUT.tmp" -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`)
+    VALUES ('{$UPGRADE_CODE}', '$VERSION', 513, 'WIX_UPGRADE_DETECTED')"
 [[ $(msiinfo export "$OUT.tmp" InstallExecuteSequence | tr -d '\r' |
     awk -F'\t' '$1 == "InstallValidate" || $1 == "RemoveExistingProducts" { print $3 }' | sort -n | tr '\n' ' ') == "1400 1401 " ]] ||
     die "could not place RemoveExistingProducts after InstallValidate"
+[[ $(msiinfo export "$OUT.tmp" Upgrade | tr -d '\r' | awk -F'\t' '$7 == "WIX_UPGRADE_DETECTED" { print $3 "/" $5 }') == "$VERSION/513" ]] ||
+    die "could not include this version in the upgrade's range"
 mv -f "$OUT.tmp" "$OUT"
-echo "make-msi: $OUT ($(stat -c %s "$OUT") bytes), ProductCode {$PRODUCT_CODE}"
+echo "make-msi: $OUT ($(stat -c %s "$OUT") bytes), ProductCode {$PRODUCT_CODE}, package {$PACKAGE_CODE}"

@@ -22,14 +22,17 @@ command -v osslsigncode >/dev/null || die "missing 'osslsigncode' (scripts/prere
 
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
+args=(sign -pkcs12 "$KORVELLO_SIGN_PFX" -h sha256 -n Korvello)
+# The password goes through a file; a certificate file without one takes none.
 pass=$WORK/pass
 if [[ -n ${KORVELLO_SIGN_PASSWORD_FILE:-} ]]; then
     [[ -r $KORVELLO_SIGN_PASSWORD_FILE ]] || die "cannot read KORVELLO_SIGN_PASSWORD_FILE"
     cp "$KORVELLO_SIGN_PASSWORD_FILE" "$pass"
-else
-    (umask 077 && printf '%s' "${KORVELLO_SIGN_PASSWORD:-}" >"$pass")
+    args+=(-readpass "$pass")
+elif [[ -n ${KORVELLO_SIGN_PASSWORD:-} ]]; then
+    (umask 077 && printf '%s' "$KORVELLO_SIGN_PASSWORD" >"$pass")
+    args+=(-readpass "$pass")
 fi
-args=(sign -pkcs12 "$KORVELLO_SIGN_PFX" -readpass "$pass" -h sha256 -n Korvello)
 [[ -n ${KORVELLO_SIGN_TIMESTAMP_URL:-} ]] && args+=(-ts "$KORVELLO_SIGN_TIMESTAMP_URL")
 osslsigncode "${args[@]}" -in "$FILE" -out "$WORK/signed" >"$WORK/log" 2>&1 ||
     die "osslsigncode could not sign $(basename "$FILE"): $(tail -n 3 "$WORK/log")"

@@ -115,7 +115,10 @@ Delivery HandToRunningCopy(HWND otherAppWindow, HWND ownAppWindow, const std::ve
     PassParameters(form, params, std::min<UINT>(timeoutMs, 5000));
     const std::vector<std::string> paths = FullPaths(params);
     if (paths.empty()) return Delivery::Taken;  // only empty parameters: nothing to hand over
-    return SendHandOver(form, ownAppWindow, paths, timeoutMs, convert);
+    const Delivery d = SendHandOver(form, ownAppWindow, paths, timeoutMs, convert);
+    // A running copy of an older build knows no "/convert": the files at least join its list.
+    if (d == Delivery::Refused && convert) return SendHandOver(form, ownAppWindow, paths, timeoutMs, false);
+    return d;
 }
 
 void FindOtherInstance(HWND ownAppWindow) {

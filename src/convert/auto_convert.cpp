@@ -2,7 +2,9 @@
 
 namespace kv {
 
-void AutoConvert::Request(std::uint64_t nowMs) noexcept {
+void AutoConvert::Request(std::uint64_t nowMs, std::int64_t nextJobId) noexcept {
+    // A request joining a waiting one keeps its first row.
+    if (!requested_) firstJobId_ = nextJobId;
     requested_ = true;
     lastArrivalMs_ = nowMs;
 }
@@ -18,11 +20,11 @@ std::optional<std::uint64_t> AutoConvert::WaitLeft(std::uint64_t nowMs) const no
     return since >= kSettleMs ? 0 : kSettleMs - since;
 }
 
-bool AutoConvert::TakeIfDue(std::uint64_t nowMs, bool idle) noexcept {
+bool AutoConvert::TakeIfDue(std::uint64_t nowMs, bool idle, bool rowsAdded) noexcept {
     const auto left = WaitLeft(nowMs);
     if (!left || *left > 0 || !idle) return false;
     requested_ = false;
-    return true;
+    return rowsAdded;
 }
 
 }  // namespace kv

@@ -1,5 +1,7 @@
 #include "convert/job_list.h"
 
+#include <algorithm>
+
 #include "convert/job_rules.h"
 
 namespace kv {
@@ -60,6 +62,11 @@ int JobList::CountIn(JobState state) const {
     int n = 0;
     for (const Job& job : jobs_) n += job.state == state ? 1 : 0;
     return n;
+}
+
+bool JobList::PendingSince(std::int64_t id) const {
+    return std::any_of(jobs_.begin(), jobs_.end(),
+                       [id](const Job& job) { return job.id >= id && job.state == JobState::Pending; });
 }
 
 template <class Change>

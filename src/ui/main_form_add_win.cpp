@@ -53,7 +53,7 @@ bool TfrmMain::HandOverPaths(const std::vector<std::string>& paths, bool convert
     // Every arrival postpones a waiting run: the files of one selection come one by one.
     const std::uint64_t now = win::AwakeMs();
     if (convert)
-        autoConvert_.Request(now);
+        autoConvert_.Request(now, jobs_->NextId());
     else
         autoConvert_.Arrived(now);
     if (autoConvert_.Pending()) ::SetTimer(Handle(), kAutoConvertTimer, kAutoConvertPollMs, nullptr);

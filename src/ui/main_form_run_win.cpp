@@ -21,13 +21,15 @@ void TfrmMain::SignalRunFinished() {
 
 // Files of the "/convert" switch start their run once they are in and the
 // window is free: the user's own run, command or dialog comes first.
+// A menu open on the window counts: the user may be choosing a quality for these files.
 bool TfrmMain::IdleForAutoConvert() const {
-    return !runState_.Busy && adder_ && !adder_->CommandActive() && adder_->HandedOverCount() == 0 &&
-           ::IsWindowEnabled(Handle());
+    return !destroyed_ && !menuOpen_ && !runState_.Busy && adder_ && !adder_->CommandActive() &&
+           adder_->HandedOverCount() == 0 && ::IsWindowEnabled(Handle());
 }
 
 void TfrmMain::AutoConvertTick() {
-    if (autoConvert_.TakeIfDue(win::AwakeMs(), IdleForAutoConvert())) EzRgnBtn3Click();
+    const bool rowsAdded = jobs_->PendingSince(autoConvert_.FirstJobId());
+    if (autoConvert_.TakeIfDue(win::AwakeMs(), IdleForAutoConvert(), rowsAdded)) EzRgnBtn3Click();
     if (!autoConvert_.Pending()) ::KillTimer(Handle(), kAutoConvertTimer);
 }
 

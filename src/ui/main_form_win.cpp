@@ -193,6 +193,10 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_GETOBJECT:
         if (const LRESULT r = AnswerReader(wp, lp)) return r;
         break;
+    case WM_ENTERMENULOOP:
+    case WM_EXITMENULOOP:
+        menuOpen_ = msg == WM_ENTERMENULOOP;
+        break;
     case WM_COPYDATA:
         return TakeCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lp)) ? TRUE : FALSE;
     case WM_TIMER:

@@ -220,6 +220,7 @@ private:
     std::map<std::string, win::UniqueBitmap, std::less<>> pictures_;
     int dpi_ = 96;
     bool destroyed_ = false;
+    bool menuOpen_ = false;  // between WM_ENTERMENULOOP and WM_EXITMENULOOP
     std::string hoveredLink_;
     const ui::ControlDef* pointerOver_ = nullptr;
     bool trackingLeave_ = false;

@@ -5,6 +5,7 @@
 # release; without a certificate the release is unsigned and says so.
 # Usage: tests/dist/sign_test.sh KORVELLO_EXE TOOLS_DIR VERSION ICON
 set -uo pipefail
+unset KORVELLO_SIGN_PFX KORVELLO_SIGN_PASSWORD KORVELLO_SIGN_PASSWORD_FILE KORVELLO_SIGN_TIMESTAMP_URL
 [[ $# -eq 4 ]] || { echo "usage: $0 KORVELLO_EXE TOOLS_DIR VERSION ICON" >&2; exit 2; }
 EXE=$1 TOOLS=$2 VERSION=$3 ICON=$4
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -27,6 +28,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout "$W/key.pem" -out "$W/cert.pem
     -subj "/CN=Korvello test signing" -addext "extendedKeyUsage=codeSigning" >/dev/null 2>&1
 openssl pkcs12 -export -out "$W/test.pfx" -inkey "$W/key.pem" -in "$W/cert.pem" -passout pass:s3cret -name test
 printf 's3cret' >"$W/password"
+openssl pkcs12 -export -out "$W/open.pfx" -inkey "$W/key.pem" -in "$W/cert.pem" -passout pass: -name test
 
 echo "== signed"
 KORVELLO_SIGN_PFX=$W/test.pfx KORVELLO_SIGN_PASSWORD_FILE=$W/password dist "$W/signed"
@@ -52,8 +54,15 @@ printf '\x90' | dd of="$W/changed.exe" bs=1 seek=8192 conv=notrunc status=none
 check "a byte changed after signing fails verification" fails verify "$W/changed.exe"
 KORVELLO_SIGN_PFX=$W/test.pfx KORVELLO_SIGN_PASSWORD=wrong dist "$W/wrong"
 check "a wrong password stops the release" [ $? -ne 0 ]
+check "saying it could not sign" grep -q 'could not sign korvello.exe' "$W/wrong.log"
 KORVELLO_SIGN_PFX=$W/missing.pfx dist "$W/missing"
 check "a certificate file that is not there stops the release" [ $? -ne 0 ]
+check "saying so" grep -q 'no certificate file' "$W/missing.log"
+
+echo "== a certificate file without a password"
+KORVELLO_SIGN_PFX=$W/open.pfx dist "$W/open"
+check "signs without a password given" [ $? -eq 0 ]
+check "and its installer verifies" verify "$W/open/$NAME.msi"
 
 echo "== unsigned"
 env -u KORVELLO_SIGN_PFX "$ROOT/dist/make-dist.sh" "$EXE" "$TOOLS" "$VERSION" "$W/plain" "$ICON" >"$W/plain.log" 2>&1

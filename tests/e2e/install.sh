@@ -65,6 +65,8 @@ check "winget's manifests describe it and pass winget's schemas" "see $LOG" \
 
 echo "== a quiet install"
 fresh_state
+# A run stopped half-way may have left a build installed.
+for c in $(wine uninstaller --list 2>/dev/null | tr -d '\r' | sed -n 's/|||Korvello$//p'); do msiexec_quiet /x "$c"; done
 msiexec_quiet /i "$(winpath "$MSI")"
 check "msiexec /i /qn installs it" "code $?" [ $? -eq 0 ]
 LOCAL_WIN=$(wrun cmd /c echo %LOCALAPPDATA% | tr -d '\r')
@@ -72,7 +74,7 @@ ROAMING_WIN=$(wrun cmd /c echo %APPDATA% | tr -d '\r')
 INSTALL_WIN="$LOCAL_WIN\\Programs\\Korvello"
 INSTALL=$(unixpath "$INSTALL_WIN")
 SHORTCUT=$(unixpath "$ROAMING_WIN\\Microsoft\\Windows\\Start Menu\\Programs\\Korvello.lnk")
-kv_at_exit 'msiexec_quiet /x "$(winpath "$MSI")"'
+kv_at_exit 'msiexec_quiet /x "$CODE"'
 check "korvello.exe is in %LOCALAPPDATA%\\Programs\\Korvello, this build's" "" cmp -s "$INSTALL/korvello.exe" "$EXE"
 unzip -q -o "$BUILD/dist/korvello-$MSI_VERSION-win64.zip" -d "$RUN/zip"
 check "README.txt, THIRD-PARTY.md and the licence texts are the zip's" "" \
@@ -101,8 +103,9 @@ check "its entry has a help link" "got '$(reg_named "$ARP" HelpLink)'" \
     grep -q '^https://' <<<"$(reg_named "$ARP" HelpLink)"
 # The list takes an installed product's icon from the installer's ARPPRODUCTICON.
 icon=$(msiinfo export "$MSI" Property | tr -d '\r' | awk -F'\t' '$1 == "ARPPRODUCTICON" { print $2 }')
+# (Exporting the Icon table writes its pictures into the current folder.)
 check "and the program's icon" "ARPPRODUCTICON '$icon'" \
-    bash -c 'msiinfo export "$1" Icon | tr -d "\r" | cut -f1 | grep -qxF "$2"' _ "$MSI" "${icon:-none}"
+    bash -c 'cd "$3" && msiinfo export "$1" Icon | tr -d "\r" | cut -f1 | grep -qxF "$2"' _ "$MSI" "${icon:-none}" "$RUN"
 check "one entry of Korvello among the installed programs" "$(installed_korvellos)" [ "$(installed_korvellos)" = 1 ]
 
 echo "== Explorer's menu entry on eight files at once"
@@ -142,6 +145,20 @@ check "installing the same version again succeeds" "code $?" [ $? -eq 0 ]
 check "and repairs: a deleted file is back" "" [ -s "$INSTALL/README.txt" ]
 check "still one entry" "$(installed_korvellos)" [ "$(installed_korvellos)" = 1 ]
 
+# Another build of the same version (signed later, say) is another package: it replaces this one.
+mkdir -p "$RUN/rebuilt"
+cp -r "$RUN/zip/." "$RUN/rebuilt/"
+printf 'Rebuilt.\r\n' >>"$RUN/rebuilt/README.txt"
+REBUILT=$RUN/rebuilt-$MSI_VERSION.msi
+"$ROOT/dist/make-msi.sh" "$RUN/rebuilt" "$MSI_VERSION" "$REBUILT" "$BUILD/art/korvello.ico" >>"$LOG" 2>&1
+REBUILT_CODE=$(product_code "$REBUILT")
+kv_at_exit 'msiexec_quiet /x "$REBUILT_CODE"'
+msiexec_quiet /i "$(winpath "$REBUILT")"
+check "another build of the same version installs over it" "code $?" [ $? -eq 0 ]
+check "with one entry, the other build's" "$(installed_korvellos) entries" \
+    [ "$(installed_korvellos)" = 1 -a -n "$(uninstall_key "$REBUILT_CODE")" -a "$REBUILT_CODE" != "$CODE" ]
+check "and its files" "" grep -q '^Rebuilt' "$INSTALL/README.txt"
+
 IFS=. read -r major minor patch <<<"$MSI_VERSION"
 NEWER_VERSION=$major.$minor.$((patch + 1))
 mkdir -p "$RUN/newer"
@@ -151,7 +168,7 @@ NEWER=$RUN/korvello-$NEWER_VERSION-win64.msi
 "$ROOT/dist/make-msi.sh" "$RUN/newer" "$NEWER_VERSION" "$NEWER" "$BUILD/art/korvello.ico" >>"$LOG" 2>&1
 NEWER_CODE=$(product_code "$NEWER")
 check "a newer build has a ProductCode of its own" "$NEWER_CODE" [ -n "$NEWER_CODE" -a "$NEWER_CODE" != "$CODE" ]
-kv_at_exit 'msiexec_quiet /x "$(winpath "$NEWER")"'
+kv_at_exit 'msiexec_quiet /x "$NEWER_CODE"'
 msiexec_quiet /i "$(winpath "$NEWER")"
 check "the newer build installs over the older" "code $?" [ $? -eq 0 ]
 check "its files replace the older ones" "README.txt starts '$(first_line "$INSTALL/README.txt")'" \
@@ -160,17 +177,19 @@ ARP=$(uninstall_key "$NEWER_CODE")
 check "one entry among the installed programs, the newer version" \
     "$(installed_korvellos) entries, version '$(reg_named "$ARP" DisplayVersion)'" \
     [ "$(installed_korvellos)" = 1 -a "$(reg_named "$ARP" DisplayVersion)" = "$NEWER_VERSION" ]
-check "the older version's entry is gone" "" absent uninstall_key "$CODE"
+check "the older version's entry is gone" "" absent uninstall_key "$REBUILT_CODE"
 check "the menu entries and the shortcut stay" "" \
     [ -s "$SHORTCUT" -a -n "$(reg_default "HKCU\\Software\\Classes\\$FILE_VERB\\command")" ]
 msiexec_quiet /i "$(winpath "$MSI")"
-check "the older build does not install over the newer" "code $?" [ $? -ne 0 ]
+# 1603 (its low byte as Unix sees it): the launch condition against a newer version stopped it.
+check "the older build does not install over the newer" "code $?" [ $? -eq $((1603 & 255)) ]
 check "which stays installed" "" [ "$(first_line "$INSTALL/README.txt")" = "Korvello $NEWER_VERSION" ]
 
 echo "== uninstall"
 settings_before=$(reg_value WorkDir)
-msiexec_quiet /x "$(winpath "$NEWER")"
-check "msiexec /x /qn uninstalls it" "code $?" [ $? -eq 0 ]
+# As the list of installed programs does it: by the product code.
+msiexec_quiet /x "$NEWER_CODE"
+check "msiexec /x {ProductCode} /qn uninstalls it" "code $?" [ $? -eq 0 ]
 check "the program's folder is gone" "left: $(find "$INSTALL" 2>/dev/null | head -n 3)" [ ! -e "$INSTALL" ]
 check "the shortcut is gone" "" [ ! -e "$SHORTCUT" ]
 for v in "$FILE_VERB" "$FOLDER_VERB"; do

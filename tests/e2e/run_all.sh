@@ -41,7 +41,7 @@ fi
 for f in "$DRIVE" "$CHILD"; do
     [[ -f $f ]] || { echo "missing $f (build the Windows targets first)" >&2; exit 2; }
 done
-for tool in wine winepath ffmpeg ffprobe mediainfo unzip iconv; do
+for tool in wine winepath ffmpeg ffprobe mediainfo unzip iconv wixl msiinfo msibuild file strings; do
     command -v "$tool" >/dev/null || { echo "missing '$tool'" >&2; exit 2; }
 done
 [[ -n ${DISPLAY:-} ]] || { echo "DISPLAY is not set (run through cmake/with-xvfb.sh)" >&2; exit 2; }

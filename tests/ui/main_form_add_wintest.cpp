@@ -297,6 +297,16 @@ TEST_F(MainFormHandOver, FilesWithTheConvertSwitchConvertInOneRunOnceAllAreIn) {
     EXPECT_FALSE(Run().Busy);
     EXPECT_EQ(Jobs().Progress(2), "Pending");
     EXPECT_TRUE(p->dialogs->boxes.empty());
+
+    // With the switch, a file that gives no row starts nothing: the waiting row waits on.
+    kvtest::WriteBytes(dir.Path() / L"not really.mp4", "no video inside");
+    ASSERT_EQ(kv::SendHandOver(f->Handle(), nullptr, {kvtest::Utf8(dir.Path() / L"not really.mp4")}, 5000, true),
+              kv::Delivery::Taken);
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return !p->dialogs->boxes.empty(); }, 30000)) << "the probe's message";
+    kvtest::PumpFor(kv::AutoConvert::kSettleMs + 1500);
+    EXPECT_FALSE(Run().Busy);
+    EXPECT_EQ(Jobs().Count(), 3);
+    EXPECT_EQ(Jobs().Progress(2), "Pending");
 }
 
 // Any program on the desktop can send the window WM_COPYDATA: a message
