@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/runner_text.h"
 #include "convert/duration_probe.h"
 #include "convert/job_rules.h"
@@ -103,6 +104,31 @@ void TranscoderLineNamesExactly(const std::string& input, const std::string& out
                     "the reader gets exactly its file", *direct);
 }
 
+// Explorer's menu entry puts a selected item into "...korvello.exe" /convert "%1":
+// the program must read back the switch and exactly that item. (Windows names
+// hold no quote, and Explorer gives full paths, folders without a final backslash.)
+void VerbLineGivesItsItem(const std::string& item) {
+    if (item.empty() || item.find('"') != std::string::npos || item.back() == '\\') return;
+    if (kv::SameTextAscii(item, kv::kConvertSwitch)) return;  // Explorer gives full paths only
+    const std::string line =
+        "\"C:\\Users\\a b\\AppData\\Local\\Programs\\Korvello\\korvello.exe\" /convert \"" + item + "\"";
+    std::vector<std::string> argv = kvtest::ArgvOf(line);
+    kvfuzz::Require(argv.size() == 3, "program, switch, item", line);
+    argv.erase(argv.begin());
+    const kv::CommandLine parsed = kv::ParseCommandLine(argv);
+    kvfuzz::Require(parsed.convert && parsed.paths == std::vector<std::string>{item}, "the switch and the item", line);
+}
+
+// Whatever the parameters, each is either the switch or a path, in order.
+void ParametersAreKept(const std::vector<std::string>& params) {
+    const kv::CommandLine parsed = kv::ParseCommandLine(params);
+    std::vector<std::string> paths;
+    for (const auto& p : params)
+        if (!kv::SameTextAscii(p, kv::kConvertSwitch)) paths.push_back(p);
+    kvfuzz::Require(parsed.paths == paths, "every other parameter is a path, in order");
+    kvfuzz::Require(parsed.convert == (paths.size() != params.size()), "the switch seen where it stands");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -113,5 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string c = parts.size() > 2 ? parts[2] : "C:\\K\\MEDIAI~1.EXE";
     BatchNamesExactly(a, b, c);
     TranscoderLineNamesExactly(a, parts.size() > 1 ? parts[1] : "C:\\Out\\a.mp3");
+    VerbLineGivesItsItem(a);
+    ParametersAreKept(parts);
     return 0;
 }
