@@ -73,7 +73,9 @@ enable_language(RC)
 add_executable(korvello WIN32 ${CMAKE_SOURCE_DIR}/src/main.cpp ${KV_RC})
 target_link_libraries(korvello PRIVATE korvello_core)
 # Page-aligned sections let the loader map the 18 MB image instead of reading it whole.
-target_link_options(korvello PRIVATE -municode -s -Wl,--file-alignment,4096)
+# No link time in the header: the same sources give the same program, and so
+# the same installer (its product code follows from the files it carries).
+target_link_options(korvello PRIVATE -municode -s -Wl,--file-alignment,4096 -Wl,--no-insert-timestamp)
 target_compile_options(korvello PRIVATE ${KORVELLO_WARNINGS})
 add_dependencies(korvello korvello_tools korvello_art)
 set_target_properties(korvello PROPERTIES OUTPUT_NAME korvello)

@@ -84,13 +84,16 @@ msibuild "$OUT.tmp" -s "Installation Database" "Korvello Labs" "x64;1033" "{$PAC
 # (wixl places the removal at the very end). Another build of the same version
 # replaces the installed one too (the upgrade's range includes the version).
 msibuild "$OUT.tmp" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1401 WHERE \`Action\` = 'RemoveExistingProducts'"
+# The install location is known once the costing has settled the folders.
+msibuild "$OUT.tmp" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1001 WHERE \`Action\` = 'SetInstallLocation'"
 # Attributes 513: migrate the features, the maximum version included.
 msibuild "$OUT.tmp" -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'"
 msibuild "$OUT.tmp" -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`)
     VALUES ('{$UPGRADE_CODE}', '$VERSION', 513, 'WIX_UPGRADE_DETECTED')"
 [[ $(msiinfo export "$OUT.tmp" InstallExecuteSequence | tr -d '\r' |
-    awk -F'\t' '$1 == "InstallValidate" || $1 == "RemoveExistingProducts" { print $3 }' | sort -n | tr '\n' ' ') == "1400 1401 " ]] ||
-    die "could not place RemoveExistingProducts after InstallValidate"
+    awk -F'\t' '$1 ~ /^(CostFinalize|SetInstallLocation|InstallValidate|RemoveExistingProducts)$/ { print $1 "=" $3 }' |
+    sort | tr '\n' ' ') == "CostFinalize=1000 InstallValidate=1400 RemoveExistingProducts=1401 SetInstallLocation=1001 " ]] ||
+    die "could not place RemoveExistingProducts and SetInstallLocation"
 [[ $(msiinfo export "$OUT.tmp" Upgrade | tr -d '\r' | awk -F'\t' '$7 == "WIX_UPGRADE_DETECTED" { print $3 "/" $5 }') == "$VERSION/513" ]] ||
     die "could not include this version in the upgrade's range"
 mv -f "$OUT.tmp" "$OUT"

@@ -99,6 +99,8 @@ for pair in "DisplayName=Korvello" "Publisher=Korvello Labs" "DisplayVersion=$MS
     check "its entry's ${pair%%=*} is ${pair#*=}" "got '$(reg_named "$ARP" "${pair%%=*}")'" \
         [ "$(reg_named "$ARP" "${pair%%=*}")" = "${pair#*=}" ]
 done
+check "its entry names the folder it is in" "got '$(reg_named "$ARP" InstallLocation)'" \
+    [ "$(reg_named "$ARP" InstallLocation)" = "$INSTALL_WIN\\" ]
 check "its entry has a help link" "got '$(reg_named "$ARP" HelpLink)'" \
     grep -q '^https://' <<<"$(reg_named "$ARP" HelpLink)"
 # The list takes an installed product's icon from the installer's ARPPRODUCTICON.
