@@ -115,9 +115,8 @@ checksum "$NAME.zip"
 "$HERE/make-msi.sh" "$D" "$VERSION" "$OUT/$NAME.msi" "$ICON" >/dev/null
 sign "$OUT/$NAME.msi"
 checksum "$NAME.msi"
-msi_property() { msiinfo export "$OUT/$NAME.msi" Property | tr -d '\r' | awk -F'\t' -v p="$1" '$1 == p { print $2 }'; }
-product_code=$(msi_property ProductCode)
-KORVELLO_UPGRADE_CODE=$(msi_property UpgradeCode) \
+product_code=$("$HERE/msi-property.sh" "$OUT/$NAME.msi" ProductCode)
+KORVELLO_UPGRADE_CODE=$("$HERE/msi-property.sh" "$OUT/$NAME.msi" UpgradeCode) \
     "$HERE/winget-manifests.sh" "$VERSION" "$OUT/$NAME.msi" "$product_code" "$OUT/winget" >/dev/null
 rm -rf "$STAGE"
 

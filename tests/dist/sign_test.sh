@@ -43,7 +43,7 @@ check "the installer carries the signed korvello.exe" cmp -s "$inside" "$W/from-
 check "the checksums are of the signed files" bash -c "cd '$W/signed' && sha256sum -c --status $NAME.zip.sha256 $NAME.msi.sha256"
 check "winget's manifest names the signed installer" /usr/bin/python3 "$ROOT/tests/dist/winget_test.py" \
     "$W/signed/winget" "$W/signed/$NAME.msi" \
-    "$(msiinfo export "$W/signed/$NAME.msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')" \
+    "$("$ROOT/dist/msi-property.sh" "$W/signed/$NAME.msi" ProductCode)" \
     "$VERSION"
 
 echo "== what must not verify"

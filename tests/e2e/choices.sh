@@ -10,8 +10,8 @@ set_choice() { # name type data
 # Twenty seconds of stereo pink noise, kept lossless: VBR needs sound with
 # something to encode to show its presets' rates.
 NOISE=$RUN/noise.mp4
-noise() { # seed: one channel of it, at 60 % of full scale
-    echo "anoisesrc=color=pink:amplitude=$(awk 'BEGIN { print 60 / 100 }'):duration=20:seed=$1"
+noise() { # seed -> one channel of loud pink noise, different for each seed
+    echo "anoisesrc=color=pink:amplitude=0.6:duration=20:seed=$1"
 }
 ffmpeg -hide_banner -loglevel error -y -f lavfi -i "$(noise 1)" -f lavfi -i "$(noise 2)" \
     -filter_complex "amerge=inputs=2" -ar 44100 -c:a alac "$NOISE"

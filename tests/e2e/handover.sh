@@ -4,8 +4,6 @@
 # a dialog or is minimized, a drop during a run, text built to break out of a
 # command line, and a tool file planted read-only. Sourced by run_all.sh.
 
-OUTSIDE=$BUILD/kv_outside.exe
-outside() { kv_wrun "$OUTSIDE" "$@"; }
 row_count() { grep -c . <<<"$1"; }
 IN=$RUN/handover
 mkdir -p "$IN"

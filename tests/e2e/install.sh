@@ -7,8 +7,6 @@
 # older one refused; uninstall, which leaves the settings and the MP3 files.
 # Sourced by run_all.sh.
 
-OUTSIDE=$BUILD/kv_outside.exe
-outside() { kv_wrun "$OUTSIDE" "$@"; }
 MSI_VERSION=$(sed -nE 's/^project\(Korvello VERSION ([0-9.]+).*/\1/p' "$ROOT/CMakeLists.txt")
 MSI=$BUILD/dist/korvello-$MSI_VERSION-win64.msi
 FILE_VERB='SystemFileAssociations\.mp4\shell\Korvello.ConvertToMp3'
@@ -17,7 +15,7 @@ UNINSTALL_KEYS=('HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall'
     'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall')
 
 msiexec_quiet() { wine msiexec "$@" /qn </dev/null >>"$LOG" 2>&1; }
-product_code() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }'; }
+product_code() { "$ROOT/dist/msi-property.sh" "$1" ProductCode; }
 reg_default() { # key -> its default value (REG_SZ), or nothing
     wrun reg query "$1" /ve 2>/dev/null | tr -d '\r' | sed -nE 's/^ +\((Default|default)\) +REG_SZ +//p' | head -n 1
 }
@@ -104,7 +102,7 @@ check "its entry names the folder it is in" "got '$(reg_named "$ARP" InstallLoca
 check "its entry has a help link" "got '$(reg_named "$ARP" HelpLink)'" \
     grep -q '^https://' <<<"$(reg_named "$ARP" HelpLink)"
 # The list takes an installed product's icon from the installer's ARPPRODUCTICON.
-icon=$(msiinfo export "$MSI" Property | tr -d '\r' | awk -F'\t' '$1 == "ARPPRODUCTICON" { print $2 }')
+icon=$("$ROOT/dist/msi-property.sh" "$MSI" ARPPRODUCTICON)
 # (Exporting the Icon table writes its pictures into the current folder.)
 check "and the program's icon" "ARPPRODUCTICON '$icon'" \
     bash -c 'cd "$3" && msiinfo export "$1" Icon | tr -d "\r" | cut -f1 | grep -qxF "$2"' _ "$MSI" "${icon:-none}" "$RUN"

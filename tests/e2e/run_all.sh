@@ -38,7 +38,7 @@ if [[ $MODE == teardown ]]; then
     kv_release_desktop "$HOLDER_PID"
     exit 0
 fi
-for f in "$DRIVE" "$CHILD"; do
+for f in "$DRIVE" "$CHILD" "$BUILD/kv_outside.exe"; do
     [[ -f $f ]] || { echo "missing $f (build the Windows targets first)" >&2; exit 2; }
 done
 for tool in wine winepath ffmpeg ffprobe mediainfo unzip iconv wixl msiinfo msibuild file strings; do
@@ -140,6 +140,8 @@ fresh_state() {
     echo "a Korvello is already running in $WINEPREFIX" >&2
     exit 2
 }
+# What other programs on the desktop do (tests/helpers/kv_outside.cpp).
+outside() { kv_wrun "$BUILD/kv_outside.exe" "$@"; }
 set_workdir() { wine reg add 'HKCU\Software\Korvello' /v WorkDir /t REG_SZ /d "$(winpath "$1")" /f >/dev/null 2>&1; }
 
 # Nothing the tests hand to the program may be changed or deleted by it.
