@@ -114,6 +114,22 @@ win::UniqueHandle Create(const LaunchOptions& o, HANDLE output, HANDLE job) {
     return process;
 }
 
+// A job object that ends every process in it when its last handle closes,
+// which the system does for us when this process ends in any way.
+win::UniqueHandle NewKillOnCloseJob() {
+    win::UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
+    if (!job) return job;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    (void)::SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    return job;
+}
+
+HANDLE ProcessWideJob() {
+    static const win::UniqueHandle job = NewKillOnCloseJob();
+    return job.Get();
+}
+
 }  // namespace
 
 LaunchResult Launch(const LaunchOptions& o) {
@@ -125,8 +141,8 @@ LaunchResult Launch(const LaunchOptions& o) {
         if (!file) return result;
         output = file.Get();
     }
-    const win::UniqueHandle job(o.inJob ? ::CreateJobObjectW(nullptr, nullptr) : nullptr);
-    win::UniqueHandle process = Create(o, output, job.Get());
+    const win::UniqueHandle job = o.inJob ? NewKillOnCloseJob() : win::UniqueHandle();
+    win::UniqueHandle process = Create(o, output, job ? job.Get() : (o.endWithUs ? ProcessWideJob() : nullptr));
     if (!process) return result;
     if (!o.wait) {
         result.outcome = LaunchResult::Outcome::Started;
@@ -216,7 +232,7 @@ bool EndProcessesByName(const std::string& exeFileName) {
     ForEachProcess([&](DWORD id, DWORD parentId, const std::string& exe) {
         if (!SameTextAscii(FileNamePart(exe), exeFileName) && !SameTextAscii(exe, exeFileName)) return;
         win::UniqueHandle p(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, id));
-        if (p && IsOwnChild(p.Get(), parentId, snapshotTaken)) result = ::TerminateProcess(p.Get(), 0) != FALSE;
+        if (p && IsOwnChild(p.Get(), parentId, snapshotTaken)) result = ::TerminateProcess(p.Get(), 1) != FALSE;
     });
     return result;
 }
@@ -237,7 +253,7 @@ bool EndProcessesOfProgram(const std::string& programPath) {
         if (::CompareStringOrdinal(image.c_str(), static_cast<int>(image.size()), wanted.c_str(),
                                    static_cast<int>(wanted.size()), TRUE) != CSTR_EQUAL)
             return;
-        if (::TerminateProcess(p.Get(), 0)) ended = true;
+        if (::TerminateProcess(p.Get(), 1)) ended = true;
     });
     return ended;
 }

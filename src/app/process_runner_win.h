@@ -25,8 +25,11 @@ struct LaunchOptions {
     // gets one: its interpreter needs it.
     bool console = true;
     // In a job object of its own, so that a time limit also ends its children
-    // (a batch file's tool).
+    // (a batch file's tool); the job ends them all when this process ends.
     bool inJob = false;
+    // Ended with this process, however it ends (End task, a crash): in the
+    // process-wide job that kills what it holds when its last handle closes.
+    bool endWithUs = false;
     bool wait = false;             // wait for its end, painting meanwhile
     DWORD timeLimitMs = INFINITE;  // with wait: a process that outlives it is ended
     // Its standard output and error: a handle of the caller's, or a file created

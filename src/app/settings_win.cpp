@@ -81,11 +81,14 @@ std::string RegistryKey::ReadString(const std::string& name) const {
     if (::RegQueryValueExW(key_.Get(), wname.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ))
         throw Error("Invalid data type for '" + name + "'");
-    std::vector<wchar_t> buf(bytes / sizeof(wchar_t) + 1, L'\0');
-    if (::RegQueryValueExW(key_.Get(), wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &bytes) !=
-        ERROR_SUCCESS)
+    // Read to its stored length, which may be odd and hold no final zero.
+    std::vector<BYTE> data(bytes + sizeof(wchar_t), 0);
+    if (::RegQueryValueExW(key_.Get(), wname.c_str(), nullptr, &type, data.data(), &bytes) != ERROR_SUCCESS ||
+        bytes > data.size() - sizeof(wchar_t))
         throw Error("Failed to get data for '" + name + "'");
-    const std::wstring text(buf.data());
+    std::wstring text((bytes + 1) / sizeof(wchar_t), L'\0');
+    std::memcpy(text.data(), data.data(), bytes);
+    text.resize(std::wcslen(text.c_str()));  // up to the first zero, if it has one
     return win::Narrow(type == REG_EXPAND_SZ ? Expanded(text) : text);
 }
 
@@ -154,6 +157,30 @@ bool FileExists(const std::string& path) {
 bool CreateDir(const std::string& path) { return ::CreateDirectoryW(win::FilePath(path).c_str(), nullptr) != FALSE; }
 
 bool DeleteFileUtf8(const std::string& path) { return ::DeleteFileW(win::FilePath(path).c_str()) != FALSE; }
+
+std::optional<FileId> FileIdentity(const std::string& path) {
+    // Attributes only, shared every way: asking must not disturb a file another program has open.
+    win::UniqueFile f(::CreateFileW(win::FilePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!f) return std::nullopt;
+    FILE_ID_INFO id{};
+    if (::GetFileInformationByHandleEx(f.Get(), FileIdInfo, &id, sizeof id)) {
+        FileId out{id.VolumeSerialNumber, 0, 0};
+        std::memcpy(&out.high, id.FileId.Identifier + 8, 8);
+        std::memcpy(&out.low, id.FileId.Identifier, 8);
+        if (out.high != 0 || out.low != 0) return out;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(f.Get(), &info)) return std::nullopt;
+    return FileId{info.dwVolumeSerialNumber, 0, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+bool SameFileName(const std::string& a, const std::string& b) {
+    const std::wstring wa = win::FilePath(a), wb = win::FilePath(b);
+    return ::CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(), static_cast<int>(wb.size()),
+                                  TRUE) == CSTR_EQUAL;
+}
 
 const FileSystemLookup& FileSystemLookup::Instance() {
     static const FileSystemLookup lookup;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/checked_path.h"
+#include "app/file_id.h"
 #include "app/stored_value.h"
 #include "win/handle.h"
 
@@ -51,6 +52,11 @@ bool FileExists(const std::string& path);
 // Creates the last level of a path only; false when it could not.
 bool CreateDir(const std::string& path);
 bool DeleteFileUtf8(const std::string& path);
+// The file (or folder) a path reaches; nothing when there is none or it cannot be opened.
+std::optional<FileId> FileIdentity(const std::string& path);
+// Whether the file system takes the two paths for one name: Windows' own
+// case-blind comparison, which folds every letter it knows, not only A to Z.
+bool SameFileName(const std::string& a, const std::string& b);
 // Adds attribute bits to a file's attributes, keeping the others; no-op when the file is missing.
 void AddFileAttributes(const std::string& path, unsigned long bits);
 

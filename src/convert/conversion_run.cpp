@@ -14,15 +14,20 @@ struct ConversionRun::Job {
     std::unique_ptr<ITranscoder> transcoder;
     std::string input, output, partial, args;
     Mp3Quality quality = Mp3Quality::Kbps128;
+    WhenMp3Exists whenExists = WhenMp3Exists::Replace;
     std::int64_t duration = 0;  // the stored duration
     std::int64_t expectedSize = 0;
     std::int64_t percent = 0;
     std::optional<Failure> verdict;  // once the transcoder has ended and its output was judged
-    bool secondStartLeft = true;     // it may start its transcoder once more
+    bool secondStartLeft = true;
+    bool skipped =
+        false;  // its name was taken meanwhile, and the user chose to skip     // it may start its transcoder once more
     // The output's size when it last grew, and when that was.
     std::int64_t grownTo = -1;
     std::uint64_t grownAtMs = 0;
 };
+
+bool IRunPlatform::SameName(const std::string& a, const std::string& b) const { return LowerAscii(a) == LowerAscii(b); }
 
 ConversionRun::ConversionRun(RunState& state, JobList& jobs, IRunPlatform& platform, TComponent* timerOwner)
     : state_(state), jobs_(jobs), platform_(platform), timerOwner_(timerOwner) {}
@@ -82,23 +87,36 @@ void ConversionRun::EndRunIfDone() {
     if (!runActive_) return;
     runActive_ = false;
     runOutputs_.clear();
+    runFiles_.clear();
     platform_.ShowProgress({});
     platform_.RunFinished();
 }
 
+bool ConversionRun::TakenInRun(const std::string& path) const {
+    if (std::any_of(runOutputs_.begin(), runOutputs_.end(),
+                    [&](const std::string& taken) { return platform_.SameName(taken, path); }))
+        return true;
+    return WrittenInRun(platform_.IdentityOf(path));
+}
+
+bool ConversionRun::WrittenInRun(const std::optional<FileId>& id) const {
+    return id && std::find(runFiles_.begin(), runFiles_.end(), *id) != runFiles_.end();
+}
+
 // A job for a pending row, its output named as the choices say: two rows of
-// one run with the same file name never overwrite each other, and with "keep
-// both" no file from before the run is overwritten either.
+// one run never write one file, whatever the names' case or form, and with
+// "keep both" no file from before the run is overwritten either.
 std::unique_ptr<ConversionRun::Job> ConversionRun::NewJob(const kv::Job& row, const ConversionChoices& choices) {
     auto job = std::make_unique<Job>();
     job->id = row.id;
     job->input = row.input.Text();
     job->duration = row.duration;
     job->quality = choices.quality;
-    std::function<bool(const std::string&)> exists;
-    if (choices.whenExists == WhenMp3Exists::KeepBoth)
-        exists = [this](const std::string& path) { return platform_.FileExists(path); };
-    job->output = FreeOutputPath(OutputPathFor(platform_.WorkDir(), job->input), runOutputs_, exists);
+    job->whenExists = choices.whenExists;
+    const bool keepBoth = choices.whenExists == WhenMp3Exists::KeepBoth;
+    job->output = FreeOutputPath(OutputPathFor(platform_.WorkDir(), job->input), [&](const std::string& path) {
+        return TakenInRun(path) || (keepBoth && platform_.FileExists(path));
+    });
     job->expectedSize =
         job->quality == Mp3Quality::Kbps128
             ? ExpectedSizeFor(job->duration, state_.OutputRateKB)
@@ -125,9 +143,18 @@ ConversionRun::Started ConversionRun::StartNextJob() {
     const ConversionChoices choices = platform_.Choices();
     std::unique_ptr<Job> job = NewJob(*next, choices);
     // A skipped row still holds its name: a later row of the same name gets another.
-    runOutputs_.insert(LowerAscii(job->output));
+    runOutputs_.push_back(job->output);
     if (choices.whenExists == WhenMp3Exists::Skip && platform_.FileExists(job->output)) {
         jobs_.SetState(job->id, JobState::Skipped);
+        ++finishedInRun_;
+        return Started::Ended;
+    }
+    // The input itself, reached by its MP3's name: converting would replace the user's file.
+    const std::optional<FileId> input = platform_.IdentityOf(job->input);
+    if (input && input == platform_.IdentityOf(job->output)) {
+        jobs_.Start(job->id, job->output);
+        jobs_.Finish(job->id, Failure::InputIsOutput);
+        failedInRun_ = true;
         ++finishedInRun_;
         return Started::Ended;
     }
@@ -263,18 +290,44 @@ void ConversionRun::Finished(Job& job, std::uint32_t code, const OutputSize& siz
         FinishJob(job, *job.verdict);
         return;
     }
-    switch (platform_.CommitOutput(job.partial, job.output)) {
-    case Commit::Done:
-        job.partial.clear();
-        FinishJob(job, Failure::None);
-        return;
-    case Commit::Held:
-        if (StalledNow(job)) FinishJob(job, Failure::OutputLocked);
-        return;
-    case Commit::Failed:
-        FinishJob(job, Failure::OutputFolder);
-        return;
+    CommitJob(job);
+}
+
+// Gives the MP3 its name. Only "replace" replaces, and never a file of this
+// run nor the input: a file that took the name meanwhile (copied in, restored
+// by a sync client) stays, and the MP3 takes the next free name, or under
+// "skip" the row is skipped.
+void ConversionRun::CommitJob(Job& job) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const std::optional<FileId> there = platform_.IdentityOf(job.output);
+        const bool mayReplace = job.whenExists == WhenMp3Exists::Replace && !WrittenInRun(there) &&
+                                !(there && there == platform_.IdentityOf(job.input));
+        switch (platform_.CommitOutput(job.partial, job.output, mayReplace)) {
+        case Commit::Done:
+            job.partial.clear();
+            if (const std::optional<FileId> id = platform_.IdentityOf(job.output)) runFiles_.push_back(*id);
+            FinishJob(job, Failure::None);
+            return;
+        case Commit::Taken:
+            if (job.whenExists == WhenMp3Exists::Skip) {
+                job.skipped = true;
+                FinishJob(job, Failure::None);
+                return;
+            }
+            job.output = FreeOutputPath(
+                job.output, [&](const std::string& path) { return TakenInRun(path) || platform_.FileExists(path); });
+            runOutputs_.push_back(job.output);
+            jobs_.Start(job.id, job.output);
+            continue;
+        case Commit::Held:
+            if (StalledNow(job)) FinishJob(job, Failure::OutputLocked);
+            return;
+        case Commit::Failed:
+            FinishJob(job, Failure::OutputFolder);
+            return;
+        }
     }
+    FinishJob(job, Failure::OutputFolder);
 }
 
 // Whether the MP3 holds the whole sound. A report without complaint means it
@@ -286,15 +339,14 @@ void ConversionRun::Finished(Job& job, std::uint32_t code, const OutputSize& siz
 Failure ConversionRun::Verdict(const Job& job, std::uint32_t code, const OutputSize& size) {
     const std::optional<std::string> log = job.transcoder ? job.transcoder->ErrorOutput() : std::nullopt;
     if (code == 0 && size.exists && size.bytes > 0) {
-        const double rate = NominalBytesPerSecond(job.quality);
-        if (!log) {
-            if (!IsConstantRate(job.quality)) return Failure::None;
-            return OutputComplete(size.bytes, job.duration, rate) ? Failure::None : Failure::Damaged;
-        }
+        // Without its report nothing tells a whole MP3 from one ended halfway.
+        if (!log) return Failure::Unknown;
+        if (!SummaryWritten(*log)) return Failure::Ended;
         if (!DamageReported(*log)) return Failure::None;
         // The stored duration is whole seconds plus one: the input lasts at least one second less.
         const double input = InputSeconds(*log).value_or(static_cast<double>(job.duration - 1));
-        const double reached = ReachedSeconds(*log).value_or(static_cast<double>(size.bytes) / rate);
+        const double reached =
+            ReachedSeconds(*log).value_or(static_cast<double>(size.bytes) / NominalBytesPerSecond(job.quality));
         return CoversInput(reached, input) ? Failure::None : Failure::Damaged;
     }
     if (code == 0) return Failure::Unknown;  // ended well, yet no MP3
@@ -316,7 +368,7 @@ void ConversionRun::OnJobExited(std::int64_t jobId) {
 void ConversionRun::FinishJob(Job& job, Failure failure) {
     if (!job.partial.empty()) platform_.DiscardOutput(job.partial);
     job.partial.clear();
-    if (jobs_.Finish(job.id, failure)) {
+    if (job.skipped ? jobs_.SetState(job.id, JobState::Skipped) : jobs_.Finish(job.id, failure)) {
         ++finishedInRun_;
         if (failure != Failure::None) failedInRun_ = true;
     }

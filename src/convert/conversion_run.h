@@ -9,11 +9,11 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "app/checked_path.h"
+#include "app/file_id.h"
 #include "components/advantmr.h"
 #include "convert/choices.h"
 #include "convert/job_list.h"
@@ -59,6 +59,7 @@ struct OutputSize {
 // How giving the finished output its name went.
 enum class Commit : std::uint8_t {
     Done,
+    Taken,   // a file has that name, and it was not to be replaced
     Held,    // another program holds one of the two files: try again later
     Failed,  // the folder refuses it
 };
@@ -85,9 +86,10 @@ public:
     // Where the transcoder writes a job's MP3 until it is whole: beside the
     // final file, under a name no file there has and no MP3 has.
     virtual std::string PartialOutputPath(const std::string& finalPath, std::int64_t jobId) = 0;
-    // Gives the whole output its final name in one step, replacing a file of
-    // that name (an older MP3) only now.
-    virtual Commit CommitOutput(const std::string& partialPath, const std::string& finalPath) = 0;
+    // Gives the whole output, flushed to the disk, its final name in one step;
+    // a file of that name (an older MP3) is replaced only with `replace`, and
+    // only now.
+    virtual Commit CommitOutput(const std::string& partialPath, const std::string& finalPath, bool replace) = 0;
     virtual void DiscardOutput(const std::string& partialPath) noexcept = 0;
     virtual std::unique_ptr<TimerPort> NewTimerPort() = 0;
     // The run has ended (every pending row done or failed): tell the user.
@@ -102,6 +104,10 @@ public:
     [[nodiscard]] virtual ConversionChoices Choices() const { return {}; }
     // Whether a file of this name exists (an MP3 from before the run).
     [[nodiscard]] virtual bool FileExists(const std::string&) const { return false; }
+    // The file a name reaches; nothing when there is none (or it cannot be asked).
+    [[nodiscard]] virtual std::optional<FileId> IdentityOf(const std::string&) const { return std::nullopt; }
+    // Whether the file system takes two paths for one name (case-blind, by its own table).
+    [[nodiscard]] virtual bool SameName(const std::string& a, const std::string& b) const;
 };
 
 class ConversionRun {
@@ -149,6 +155,9 @@ private:
     bool StartTranscoder(Job& job);
     void FinishJob(Job& job, Failure failure);
     void Finished(Job& job, std::uint32_t code, const OutputSize& size);
+    void CommitJob(Job& job);
+    [[nodiscard]] bool TakenInRun(const std::string& path) const;
+    [[nodiscard]] bool WrittenInRun(const std::optional<FileId>& id) const;
     Failure Verdict(const Job& job, std::uint32_t code, const OutputSize& size);
     void ShowPercent(Job& job, const OutputSize& size);
     [[nodiscard]] bool StalledNow(const Job& job) const;
@@ -161,7 +170,8 @@ private:
     IRunPlatform& platform_;
     TComponent* timerOwner_;
     std::vector<std::unique_ptr<Job>> running_;  // in the order they started
-    std::set<std::string> runOutputs_;
+    std::vector<std::string> runOutputs_;        // the names this run's rows took
+    std::vector<FileId> runFiles_;               // the files this run wrote
     bool runActive_ = false;
     int finishedInRun_ = 0;  // rows of this run done, failed or skipped
     bool failedInRun_ = false;

@@ -162,8 +162,12 @@ std::unique_ptr<ITranscoder> WinRunPlatform::StartTranscoder(const std::string& 
     // Without a log the job is still run; its result is then judged by size alone.
     // No console: the transcoder's report goes to the log, and a console of
     // its own would cost each file a console host's start.
-    LaunchResult started =
-        Launch({.program = program, .parameters = args, .show = SW_HIDE, .console = false, .output = log.Get()});
+    LaunchResult started = Launch({.program = program,
+                                   .parameters = args,
+                                   .show = SW_HIDE,
+                                   .console = false,
+                                   .endWithUs = true,
+                                   .output = log.Get()});
     if (!started.process) return nullptr;
     return std::make_unique<WinTranscoder>(std::move(started.process), std::move(log), notify_, exitMessage_, jobId);
 }
@@ -195,11 +199,22 @@ std::string WinRunPlatform::PartialOutputPath(const std::string& finalPath, std:
     }
 }
 
-Commit WinRunPlatform::CommitOutput(const std::string& partialPath, const std::string& finalPath) {
-    if (::MoveFileExW(win::FilePath(partialPath).c_str(), win::FilePath(finalPath).c_str(),
-                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return Commit::Done;
+// The MP3 reaches the disk before it takes the name: a power cut right after
+// must not leave a short or zeroed file where an older one was.
+Commit WinRunPlatform::CommitOutput(const std::string& partialPath, const std::string& finalPath, bool replace) {
+    const std::wstring from = win::FilePath(partialPath);
+    {
+        win::UniqueFile f(
+            ::CreateFileW(from.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!f) return ::GetLastError() == ERROR_SHARING_VIOLATION ? Commit::Held : Commit::Failed;
+        if (!::FlushFileBuffers(f.Get())) return Commit::Failed;
+    }
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (::MoveFileExW(from.c_str(), win::FilePath(finalPath).c_str(), flags)) return Commit::Done;
     switch (::GetLastError()) {
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
+        return replace ? Commit::Failed : Commit::Taken;
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
     case ERROR_ACCESS_DENIED:  // also what a file being deleted or opened without delete sharing gives
@@ -209,6 +224,10 @@ Commit WinRunPlatform::CommitOutput(const std::string& partialPath, const std::s
         return Commit::Failed;
     }
 }
+
+std::optional<FileId> WinRunPlatform::IdentityOf(const std::string& path) const { return kv::FileIdentity(path); }
+
+bool WinRunPlatform::SameName(const std::string& a, const std::string& b) const { return kv::SameFileName(a, b); }
 
 void WinRunPlatform::DiscardOutput(const std::string& partialPath) noexcept {
     try {

@@ -29,7 +29,7 @@ public:
                                                  std::int64_t jobId) override;
     OutputSize MeasureOutput(const std::string& path) override;
     std::string PartialOutputPath(const std::string& finalPath, std::int64_t jobId) override;
-    Commit CommitOutput(const std::string& partialPath, const std::string& finalPath) override;
+    Commit CommitOutput(const std::string& partialPath, const std::string& finalPath, bool replace) override;
     void DiscardOutput(const std::string& partialPath) noexcept override;
     std::unique_ptr<TimerPort> NewTimerPort() override;
     void RunFinished() override;
@@ -39,6 +39,8 @@ public:
     [[nodiscard]] std::uint64_t NowMs() const override { return clock_(); }
     [[nodiscard]] ConversionChoices Choices() const override { return choices_ ? *choices_ : ConversionChoices{}; }
     [[nodiscard]] bool FileExists(const std::string& path) const override;
+    [[nodiscard]] std::optional<FileId> IdentityOf(const std::string& path) const override;
+    [[nodiscard]] bool SameName(const std::string& a, const std::string& b) const override;
     // The choices each job takes as it starts: the window's, as the user changes them.
     void FollowChoices(const ConversionChoices& choices) noexcept { choices_ = &choices; }
 

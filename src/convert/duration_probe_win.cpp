@@ -51,11 +51,36 @@ void WinProbePlatform::WriteFile(const std::string& path, const std::string& byt
     DWORD written = 0;
     if (!f || !::WriteFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
         throw Error("Cannot create file \"" + path + "\". " + SystemErrorText(::GetLastError()));
+    written_ = bytes;
+}
+
+std::string BatchInterpreter() {
+    wchar_t folder[MAX_PATH + 1] = {};
+    const UINT n = ::GetSystemDirectoryW(folder, MAX_PATH + 1);
+    if (n == 0 || n > MAX_PATH) throw Error("The system folder cannot be found.");
+    return win::Narrow(std::wstring_view(folder, n)) + "\\cmd.exe";
 }
 
 bool WinProbePlatform::RunBatch(const std::string& batPath, std::uint32_t limitMs) {
+    // Held open against writing while it runs, and still what was written:
+    // nothing else in the temporary folder may put its own commands in it.
+    win::UniqueFile held(::CreateFileW(win::FilePath(batPath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+    if (!held) throw Error("Cannot open file \"" + batPath + "\". " + SystemErrorText(::GetLastError()));
+    std::string now(written_.size() + 1, '\0');
+    DWORD got = 0;
+    if (!::ReadFile(held.Get(), now.data(), static_cast<DWORD>(now.size()), &got, nullptr) || got != written_.size() ||
+        now.compare(0, got, written_) != 0)
+        throw Error("The file \"" + batPath + "\" was changed by another program.");
+    // Named from its own folder: no quoting of the folder's name can go wrong in the line.
     // The interpreter runs the tool as its child: the job ends both at the limit.
-    const LaunchOptions batch{.program = batPath, .show = SW_HIDE, .inJob = true, .wait = true, .timeLimitMs = limitMs};
+    const LaunchOptions batch{.program = BatchInterpreter(),
+                              .parameters = kBatchParameters + FileNamePart(batPath),
+                              .folder = FolderPart(batPath),
+                              .show = SW_HIDE,
+                              .inJob = true,
+                              .wait = true,
+                              .timeLimitMs = limitMs};
     return Launch(batch).outcome == LaunchResult::Outcome::TimedOut;
 }
 

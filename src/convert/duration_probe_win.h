@@ -25,7 +25,14 @@ public:
 private:
     HWND store_;
     UINT codePage_;
+    std::string written_;  // what WriteFile last wrote: the batch file must still say it when it runs
 };
+
+// The interpreter's line for a batch file in the current folder: the system's
+// own cmd.exe, without AutoRun commands (/d) or delayed expansion (/v:off),
+// which a user's settings could switch on and which would slow or break it.
+std::string BatchInterpreter();
+inline constexpr const char* kBatchParameters = "/d /v:off /c .\\";
 
 // UTF-8 text in a code page; false when it does not come back unchanged (a
 // letter the code page lacks, or one only a look-alike stands for). Works for

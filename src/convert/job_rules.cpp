@@ -81,8 +81,6 @@ std::optional<std::string> FfmpegArgsFor(const CheckedPath& input, std::string_v
            " -ac 2 -f mp3 " + QuoteAlways(outputPath);
 }
 
-namespace {
-
 std::size_t Utf16Units(std::string_view utf8) {
     std::size_t n = 0;
     for (const char c : utf8) {
@@ -92,8 +90,6 @@ std::size_t Utf16Units(std::string_view utf8) {
     }
     return n;
 }
-
-}  // namespace
 
 std::string PartialOutputPath(std::string_view finalPath, std::string_view tag) {
     const std::size_t cut = finalPath.rfind('\\');
@@ -117,13 +113,6 @@ std::int64_t PercentOf(std::int64_t size, std::int64_t expected) {
 
 std::string PercentText(std::int64_t percent) { return std::to_string(percent) + "% Done"; }
 
-bool OutputComplete(std::int64_t size, std::int64_t storedDuration, double bytesPerSecond) {
-    if (size <= 0) return false;
-    const long double minimum =
-        static_cast<long double>(storedDuration - 1) * static_cast<long double>(bytesPerSecond) * 0.9L;
-    return static_cast<long double>(size) >= minimum;
-}
-
 std::string LowerAscii(std::string_view s) {
     std::string out(s);
     for (char& c : out)
@@ -131,21 +120,54 @@ std::string LowerAscii(std::string_view s) {
     return out;
 }
 
-std::string FreeOutputPath(const std::string& candidate, const std::set<std::string>& taken,
-                           const std::function<bool(const std::string&)>& exists) {
-    const auto free = [&](const std::string& path) {
-        return !taken.count(LowerAscii(path)) && !(exists && exists(path));
-    };
-    if (free(candidate)) return candidate;
-    const auto dot = candidate.rfind('.');
-    const std::string stem = candidate.substr(0, dot), ext = candidate.substr(dot);
+namespace {
+
+// The folder (with its "\\"), the stem and the extension (with its dot) of a path.
+struct NameParts {
+    std::string folder, stem, ext;
+};
+
+NameParts Split(const std::string& path) {
+    const std::size_t cut = path.rfind('\\');
+    const std::size_t nameAt = cut == std::string::npos ? 0 : cut + 1;
+    std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot < nameAt) dot = path.size();
+    return {path.substr(0, nameAt), path.substr(nameAt, dot - nameAt), path.substr(dot)};
+}
+
+// Drops whole characters from the stem's end until it has at most `units`.
+std::string ShortenStem(std::string stem, std::size_t units) {
+    while (!stem.empty() && Utf16Units(stem) > units) {
+        std::size_t at = stem.size() - 1;
+        while (at > 0 && (static_cast<unsigned char>(stem[at]) & 0xC0) == 0x80) --at;
+        stem.erase(at);
+    }
+    // A name may not end in a blank or a dot: Windows would drop them.
+    while (!stem.empty() && (stem.back() == ' ' || stem.back() == '.')) stem.pop_back();
+    return stem;
+}
+
+}  // namespace
+
+std::string FitName(const std::string& path, std::size_t reserve) {
+    const NameParts p = Split(path);
+    const std::size_t fixed = Utf16Units(p.ext) + reserve;
+    if (Utf16Units(p.stem) + fixed <= kMaxNameUnits) return path;
+    return p.folder + ShortenStem(p.stem, fixed < kMaxNameUnits ? kMaxNameUnits - fixed : 0) + p.ext;
+}
+
+std::string FreeOutputPath(const std::string& candidate, const std::function<bool(const std::string&)>& taken) {
+    const std::string first = FitName(candidate);
+    if (!taken(first)) return first;
+    const NameParts p = Split(candidate);
     // Bounded: a file system that says every name exists must not hang the run.
     for (int n = 2; n < 100000; ++n) {
-        std::string next = stem;
-        next.append(" (").append(std::to_string(n)).append(")").append(ext);
-        if (free(next)) return next;
+        const std::string suffix = " (" + std::to_string(n) + ")";
+        std::string next = FitName(p.folder + p.stem + p.ext, suffix.size());
+        next.insert(next.size() - p.ext.size(), suffix);
+        if (!taken(next)) return next;
     }
-    return candidate;
+    return first;
 }
 
 }  // namespace kv

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 
@@ -81,16 +80,19 @@ std::string PercentText(std::int64_t percent);
 // An MP3 at 128 kbit/s: 16000 bytes a second of sound.
 inline constexpr double kMp3BytesPerSecond = 16000.0;
 
-// Whether a finished MP3 holds the whole input: at 128 kbit/s it takes 16000
-// bytes a second, and the input lasts at least storedDuration - 1 seconds. A cut
-// input makes the transcoder end normally with a short file; that is no success.
-bool OutputComplete(std::int64_t size, std::int64_t storedDuration, double bytesPerSecond = kMp3BytesPerSecond);
 
-// A name no other row of this run has written: "x.mp3", else "x (2).mp3", "x (3).mp3" ...
-// `taken` holds the lower-cased output paths already written in this run.
-// `exists`, when given, also rules out a name a file already has (keep both).
-std::string FreeOutputPath(const std::string& candidate, const std::set<std::string>& taken,
-                           const std::function<bool(const std::string&)>& exists = {});
+// The longest file name a volume takes, in UTF-16 units.
+inline constexpr std::size_t kMaxNameUnits = 255;
+
+// A name no other row of this run has written and, as `taken` says, no file
+// has: "x.mp3", else "x (2).mp3", "x (3).mp3" ... The stem is shortened (never
+// inside a character) so that every name, suffix included, stays within
+// kMaxNameUnits. The candidate itself when no name is free.
+std::string FreeOutputPath(const std::string& candidate, const std::function<bool(const std::string&)>& taken);
+// The file name within kMaxNameUnits: the stem is shortened to keep the extension
+// and room for `reserve` more units.
+std::string FitName(const std::string& path, std::size_t reserve = 0);
+std::size_t Utf16Units(std::string_view utf8);
 std::string LowerAscii(std::string_view s);
 
 }  // namespace kv

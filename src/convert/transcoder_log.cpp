@@ -89,19 +89,67 @@ bool DamageReported(std::string_view log) {
     return false;
 }
 
+namespace {
+
+// Calls `visit` with each line of the log; a carriage return ends a line too,
+// as the transcoder rewrites its progress line in place with one.
+template <class Visit>
+void ForEachLine(std::string_view log, Visit visit) {
+    std::size_t begin = 0;
+    while (begin < log.size()) {
+        const std::size_t end = std::min(log.find_first_of("\r\n", begin), log.size());
+        if (end > begin) visit(log.substr(begin, end - begin));  // CR LF makes no empty line
+        begin = end + 1;
+    }
+}
+
+// A progress line of the transcoder's own: it begins the line, where a tag's
+// text never does (tags are printed indented under their key).
+bool IsProgressLine(std::string_view line) { return line.starts_with("size=") || line.starts_with("frame="); }
+
+}  // namespace
+
 std::optional<double> ReachedSeconds(std::string_view log) {
     constexpr std::string_view kMark = "time=";
     std::optional<double> last;
-    for (std::size_t at = log.find(kMark); at != std::string_view::npos; at = log.find(kMark, at + 1))
-        if (const std::optional<double> t = ClockSeconds(log.substr(at + kMark.size(), 32))) last = t;
+    ForEachLine(log, [&](std::string_view line) {
+        if (!IsProgressLine(line)) return;
+        const std::size_t at = line.find(kMark);
+        if (at == std::string_view::npos) return;
+        if (const std::optional<double> t = ClockSeconds(line.substr(at + kMark.size(), 32))) last = t;
+    });
     return last;
 }
 
 std::optional<double> InputSeconds(std::string_view log) {
-    constexpr std::string_view kMark = "Duration: ";
-    const std::size_t at = log.find(kMark);
-    if (at == std::string_view::npos) return std::nullopt;
-    return ClockSeconds(log.substr(at + kMark.size(), 32));
+    constexpr std::string_view kMark = "  Duration: ";
+    std::optional<double> longest;
+    bool inFirstInput = false;
+    ForEachLine(log, [&](std::string_view line) {
+        // The first input's section: its header line, then indented lines only.
+        if (line.starts_with("Input #0,"))
+            inFirstInput = true;
+        else if (!line.starts_with(" "))
+            inFirstInput = false;
+        if (!inFirstInput || !line.starts_with(kMark)) return;
+        // Only a tag's key could forge such a line: the longest one never shortens the input.
+        if (const std::optional<double> t = ClockSeconds(line.substr(kMark.size(), 32)))
+            longest = std::max(longest.value_or(0.0), *t);
+    });
+    return longest;
+}
+
+bool SummaryWritten(std::string_view log) {
+    bool written = false;
+    ForEachLine(log, [&](std::string_view line) {
+        // "[out#0/mp3 @ 0x...] video:..." in later versions of the transcoder.
+        if (line.starts_with("[out#")) {
+            const std::size_t close = line.find("] ");
+            line = close == std::string_view::npos ? std::string_view() : line.substr(close + 2);
+        }
+        if (line.starts_with("video:") && line.find(" muxing overhead: ") != std::string_view::npos) written = true;
+    });
+    return written;
 }
 
 bool CoversInput(double reachedSeconds, double inputSeconds) {
@@ -121,6 +169,7 @@ Failure ClassifyFailure(std::uint32_t exitCode, std::string_view log, std::strin
         Has(log, "matches no streams"))
         return Failure::NoAudio;
     if (Has(log, "moov atom not found") || DamageReported(log)) return Failure::Damaged;
+    if (exitCode == 0 && !SummaryWritten(log)) return Failure::Ended;
     // Ended normally with no complaint, yet short: the sound itself ends early.
     if (exitCode == 0) return Failure::Damaged;
     return Failure::Unknown;
@@ -144,6 +193,10 @@ std::string FailureReason(Failure failure) {
         return "The output folder is missing or cannot be written to.";
     case Failure::DiskFull:
         return "The disk is full.";
+    case Failure::Ended:
+        return "The converter was ended before it had finished.";
+    case Failure::InputIsOutput:
+        return "The file is the MP3 it would be converted to: choose another output folder or \"Keep both\".";
     case Failure::OutputLocked:
         return "The MP3 file could not be saved: another program kept it open, or the output folder "
                "cannot be written to.";

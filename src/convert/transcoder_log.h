@@ -17,7 +17,9 @@ enum class Failure : std::uint8_t {
     InputMissing,  // the file is gone or cannot be opened
     OutputFolder,  // the output folder is missing or cannot be written
     DiskFull,
-    OutputLocked,  // the finished MP3 could not be given its name: held open, or the folder refuses it
+    OutputLocked,   // the finished MP3 could not be given its name: held open, or the folder refuses it
+    Ended,          // the transcoder was ended before it wrote its summary: the sound may be cut
+    InputIsOutput,  // the input is the very file its MP3 would replace
     Unknown,
 };
 
@@ -27,11 +29,18 @@ enum class Failure : std::uint8_t {
 bool DamageReported(std::string_view log);
 
 // The time the transcoder reports having reached in its output, from its last
-// progress reading ("time=00:01:00.01"), in seconds; nothing without one.
+// progress line ("size= ... time=00:01:00.01"), in seconds; nothing without
+// one. A "time=" inside a tag's text is not read.
 std::optional<double> ReachedSeconds(std::string_view log);
 
-// The input's duration as the transcoder read it (its first "Duration:" line).
+// The input's duration as the transcoder read it: the "  Duration:" line of
+// "Input #0"; of several (a forged tag key), the longest.
 std::optional<double> InputSeconds(std::string_view log);
+
+// Whether the transcoder wrote its end-of-run summary ("video:0kB audio:...
+// muxing overhead: ..."), which it does only once it has read its input to the
+// end and closed the MP3; a transcoder ended from outside never writes it.
+bool SummaryWritten(std::string_view log);
 
 // Whether output reaching `reachedSeconds` holds an input of `inputSeconds`:
 // within one second or one percent, whichever is more. A few damaged packets

@@ -169,7 +169,7 @@ TEST_F(Choices, EachQualityHasItsLineAndProgressNeverReads100BeforeDone) {
         Last()->reached.reset();  // no reading: the size, held below 100
         platform.ports.back()->Fire();
         EXPECT_EQ(jobs.Progress(0), "99% Done") << c.arguments;
-        Last()->log = "time=00:01:00.00\r\n";
+        Last()->log = "size=    1880kB time=00:01:00.00\r\n" + kvtest::kSummary;
         End(0, state.ExpectedSize * 2);
         EXPECT_EQ(jobs.Progress(0), "Done") << c.arguments;
         jobs.RemoveAt(0);

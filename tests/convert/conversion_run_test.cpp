@@ -79,12 +79,13 @@ TEST_F(Run, TicksShowProgressAndCommandsWaitWhileBusy) {
     EXPECT_TRUE(state.Busy);
 }
 
-TEST_F(Run, CompletenessIsJudgedAtItsBoundary) {
+TEST_F(Run, AnMp3WithoutTheTranscodersSummaryIsNoSuccess) {
     jobs.Add("D:\\in\\a.mp4");
     jobs.Add("D:\\in\\b.mp4");
     run.Convert();
     End(0, kComplete);
-    End(0, kComplete - 1);  // cut short: the transcoder ends normally, yet it is no success
+    Last()->log = "size=     938kB time=00:00:59.99 bitrate= 128.0kbits/s\r";
+    End(0, kComplete);  // ended from outside with code 0 before it wrote its summary: no success
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Failed"}));
     EXPECT_EQ(jobs.Converted(1), "");
 }
@@ -282,6 +283,8 @@ TEST_F(Run, OnlyAWholeMp3GetsItsName) {
     End(0, kComplete);
     EXPECT_EQ(platform.committed, (std::vector<std::string>{"C:\\Out\\good.mp3"}));
     EXPECT_EQ(platform.files.at("C:\\Out\\good.mp3").bytes, kComplete);
+    Last()->log =
+        "[mov @ 0] stream 1, offset 0x5f: partial file\r\nsize=     238kB time=00:00:15.00\r\n" + kvtest::kSummary;
     End(0, kComplete - 1);
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Failed"}));
     EXPECT_EQ(platform.committed.size(), 1u);
@@ -409,10 +412,11 @@ TEST_F(Run, TheTranscodersReportDecidesCompleteness) {
     jobs.Add("D:\\in\\video longer than sound.mp4", "21");
     jobs.Add("D:\\in\\cut.mp4", "21");
     run.Convert();
-    Last()->log = "size=     126kB time=00:00:08.02 bitrate= 128.8kbits/s\r\n";
+    Last()->log = "size=     126kB time=00:00:08.02 bitrate= 128.8kbits/s\r\n" + kvtest::kSummary;
     End(0, 8 * 16000);  // 8 s of sound in a 20 s container
     Last()->log =
-        "stream 0, offset 0x182ef: partial file\r\nsize=     184kB time=00:00:11.75 bitrate= 128.5kbits/s\r\n";
+        "stream 0, offset 0x182ef: partial file\r\nsize=     184kB time=00:00:11.75 bitrate= 128.5kbits/s\r\n" +
+        kvtest::kSummary;
     End(0, kComplete);  // long enough by size, yet reported cut at 11.75 of 20 s
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Failed"}));
     EXPECT_EQ(jobs.FailureAt(0), kv::Failure::None);
@@ -428,14 +432,15 @@ TEST_F(Run, DecodeErrorsFailARowOnlyWhenTheSoundEndsEarly) {
     for (const char* n : {"damaged", "cut", "no report of its length", "near the end"})
         jobs.Add(std::string("D:\\in\\") + n + ".mp4", "61");
     run.Convert();
-    Last()->log = head + errors + errors + "size=     940kB time=00:00:59.90 bitrate= 128.3kbits/s\r\n";
+    const std::string& end = kvtest::kSummary;
+    Last()->log = head + errors + errors + "size=     940kB time=00:00:59.90 bitrate= 128.3kbits/s\r\n" + end;
     End(0, 59 * 16000);
-    Last()->log = head + errors + "size=     559kB time=00:00:35.75 bitrate= 128.1kbits/s\r\n";
+    Last()->log = head + errors + "size=     559kB time=00:00:35.75 bitrate= 128.1kbits/s\r\n" + end;
     End(0, kComplete);  // large enough by size: the reported time decides
     // Without the transcoder's times, the stored duration and the MP3's size.
-    Last()->log = errors;
+    Last()->log = errors + end;
     End(0, 59 * 16000 + 1);
-    Last()->log = head + errors + "size=     932kB time=00:00:58.99 bitrate= 128.3kbits/s\r\n";
+    Last()->log = head + errors + "size=     932kB time=00:00:58.99 bitrate= 128.3kbits/s\r\n" + end;
     End(0, kComplete);
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Failed", "Done", "Failed"}));
     EXPECT_EQ(jobs.FailureAt(1), kv::Failure::Damaged);

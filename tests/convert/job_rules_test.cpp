@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "support/checked.h"
 #include "win/error.h"
 
@@ -129,21 +131,47 @@ TEST(Progress, ExpectedSizeAndPercent) {
     EXPECT_EQ(kv::PercentOf(10, 0), 0);
 }
 
-TEST(OutputComplete, ShortFilesFromCutInputsAreNoSuccess) {
-    EXPECT_FALSE(kv::OutputComplete(0, 1));
-    EXPECT_TRUE(kv::OutputComplete(1, 1));  // under a second: nothing to hold it against
-    EXPECT_TRUE(kv::OutputComplete(20 * 16000, 21));
-    EXPECT_FALSE(kv::OutputComplete(105468, 21));  // a 20 s input cut to a third
-    EXPECT_TRUE(kv::OutputComplete(std::int64_t{40} * 3600 * 16000, 40 * 3600 + 1));
-}
-
 TEST(FreeOutputPath, LaterRowsOfOneRunGetNumberedNames) {
     std::set<std::string> taken;
-    EXPECT_EQ(kv::FreeOutputPath("C:\\O\\a.mp3", taken), "C:\\O\\a.mp3");
+    const auto isTaken = [&](const std::string& p) { return taken.count(kv::LowerAscii(p)) > 0; };
+    EXPECT_EQ(kv::FreeOutputPath("C:\\O\\a.mp3", isTaken), "C:\\O\\a.mp3");
     taken.insert("c:\\o\\a.mp3");
-    EXPECT_EQ(kv::FreeOutputPath("C:\\O\\A.mp3", taken), "C:\\O\\A (2).mp3");
+    EXPECT_EQ(kv::FreeOutputPath("C:\\O\\A.mp3", isTaken), "C:\\O\\A (2).mp3");
     taken.insert("c:\\o\\a (2).mp3");
-    EXPECT_EQ(kv::FreeOutputPath("C:\\O\\a.mp3", taken), "C:\\O\\a (3).mp3");
+    EXPECT_EQ(kv::FreeOutputPath("C:\\O\\a.mp3", isTaken), "C:\\O\\a (3).mp3");
+    // Every name taken: the candidate, and no endless search.
+    EXPECT_EQ(kv::FreeOutputPath("C:\\O\\b.mp3", [](const std::string&) { return true; }), "C:\\O\\b.mp3");
+}
+
+// Names of 250 to 255 units, ASCII and with letters outside the basic plane:
+// every numbered name still fits the volume's limit, and no character is cut in two.
+TEST(FreeOutputPath, NumberedNamesNearTheLimitStillFit) {
+    const std::string smile = "\xF0\x9F\x98\x80";  // two UTF-16 units
+    for (std::size_t units = 250; units <= 255; ++units) {
+        for (const std::string& unit : {std::string("a"), std::string("\xC3\xA9"), smile}) {
+            std::string stem;
+            while (kv::Utf16Units(stem) + kv::Utf16Units(unit) + 4 <= units) stem += unit;
+            const std::string path = "C:\\O\\" + stem + ".mp3";
+            std::set<std::string> taken{path};
+            const auto isTaken = [&](const std::string& p) { return taken.count(p) > 0; };
+            for (int n = 2; n <= 11; ++n) {
+                const std::string next = kv::FreeOutputPath(path, isTaken);
+                const std::string name = next.substr(5);
+                EXPECT_LE(kv::Utf16Units(name), kv::kMaxNameUnits) << units << " " << n;
+                EXPECT_TRUE(name.ends_with(" (" + std::to_string(n) + ").mp3")) << name;
+                // Whole characters only: the stem is a run of the unit.
+                const std::string kept = name.substr(0, name.rfind(" ("));
+                EXPECT_EQ(kept.size() % unit.size(), 0u) << name;
+                EXPECT_EQ(kept.substr(0, unit.size()), unit);
+                taken.insert(next);
+            }
+        }
+    }
+    // A name with no extension that passes the limit with ".mp3" is shortened too.
+    EXPECT_EQ(kv::Utf16Units(kv::FitName("C:\\O\\" + std::string(255, 'x') + ".mp3").substr(5)), 255u);
+    // No blank or dot left at the cut, which Windows would drop.
+    const std::string dotted = "C:\\O\\" + std::string(245, 'x') + ". y.mp3";
+    EXPECT_EQ(kv::FitName(dotted, 4), "C:\\O\\" + std::string(245, 'x') + ".mp3");
 }
 
 }  // namespace

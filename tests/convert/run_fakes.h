@@ -4,6 +4,9 @@
 // and choices the test sets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include <map>
 #include <memory>
 #include <optional>
@@ -29,6 +32,10 @@ public:
     void MarkDone(int i) { SetState(At(i).id, kv::JobState::Done); }
 };
 
+// The line the transcoder ends a run with once it has read its input to the end.
+inline const std::string kSummary =
+    "video:0kB audio:940kB subtitle:0kB other streams:0kB global headers:0kB muxing overhead: 0.031%\r\n";
+
 // What the test sees of one transcoder start; outlives the transcoder object.
 struct Process {
     std::string args;
@@ -37,8 +44,8 @@ struct Process {
     std::uint32_t code = 0;
     bool terminated = false;
     bool released = false;
-    std::optional<std::string> log;  // its error output; nothing: not captured
-    std::optional<double> reached;   // how far it says it has come while it runs
+    std::optional<std::string> log = kSummary;  // its error output; nothing: not captured
+    std::optional<double> reached;              // how far it says it has come while it runs
 };
 
 class FakeTranscoder : public kv::ITranscoder {
@@ -107,12 +114,16 @@ public:
     std::string PartialOutputPath(const std::string& finalPath, std::int64_t) override {
         return kv::PartialOutputPath(finalPath, "t");
     }
-    kv::Commit CommitOutput(const std::string& partial, const std::string& finalPath) override {
+    kv::Commit CommitOutput(const std::string& partial, const std::string& finalPath, bool replace) override {
+        commitReplace.push_back(replace);
         const kv::Commit answer = commitAnswers.empty() ? kv::Commit::Done : commitAnswers.front();
         if (!commitAnswers.empty()) commitAnswers.erase(commitAnswers.begin());
         if (answer != kv::Commit::Done) return answer;
+        if (!replace && FileExists(finalPath)) return kv::Commit::Taken;
+        std::erase_if(existing, [&](const std::string& e) { return Canon(e) == Canon(finalPath); });
         files[finalPath] = files[partial];
         files.erase(partial);
+        existing.insert(finalPath);
         committed.push_back(finalPath);
         return answer;
     }
@@ -135,8 +146,29 @@ public:
     std::uint64_t NowMs() const override { return now; }
     kv::ConversionChoices choices;
     kv::ConversionChoices Choices() const override { return choices; }
-    std::set<std::string> existing;  // files from before the run
-    bool FileExists(const std::string& path) const override { return existing.count(path) > 0; }
+    std::set<std::string> existing;              // files there: from before the run, or committed
+    std::map<std::string, std::string> aliases;  // a short (8.3) name and the long name it reaches
+    std::vector<bool> commitReplace;             // what each commit was allowed
+    // The name as a case-blind volume files it: an alias resolved, the case of
+    // ASCII and of "É" folded.
+    static std::string Fold(const std::string& path) {
+        std::string p = kv::LowerAscii(path);
+        for (std::size_t at; (at = p.find("\xC3\x89")) != std::string::npos;) p.replace(at, 2, "\xC3\xA9");
+        return p;
+    }
+    std::string Canon(const std::string& path) const {
+        for (const auto& [alias, full] : aliases)
+            if (Fold(alias) == Fold(path)) return Fold(full);
+        return Fold(path);
+    }
+    bool FileExists(const std::string& path) const override {
+        return std::any_of(existing.begin(), existing.end(), [&](const auto& e) { return Canon(e) == Canon(path); });
+    }
+    std::optional<kv::FileId> IdentityOf(const std::string& path) const override {
+        if (!FileExists(path)) return std::nullopt;
+        return kv::FileId{7, 0, std::hash<std::string>{}(Canon(path))};
+    }
+    bool SameName(const std::string& a, const std::string& b) const override { return Fold(a) == Fold(b); }
     std::uint64_t now = 1000;
 
 private:

@@ -65,12 +65,40 @@ TEST(TranscoderLog, TheTimesAreTheLastProgressReadingAndTheInputsDuration) {
     EXPECT_DOUBLE_EQ(kv::ReachedSeconds(kClean).value(), 8.02);
     EXPECT_DOUBLE_EQ(kv::ReachedSeconds(kCut).value(), 11.75);
     EXPECT_FALSE(kv::ReachedSeconds("size=N/A time=N/A bitrate=N/A\r\n"));
-    EXPECT_FALSE(kv::ReachedSeconds("time=-577014:32:22.77 time=1:2:3 time=00:61:00.00"));
-    EXPECT_DOUBLE_EQ(kv::ReachedSeconds("time=12:00:01.5 then time=N/A").value(), 43201.5);
+    EXPECT_FALSE(kv::ReachedSeconds("size=0kB time=-577014:32:22.77\rsize=0kB time=1:2:3\rsize=0kB time=00:61:00.00"));
+    EXPECT_DOUBLE_EQ(kv::ReachedSeconds("size=1kB time=12:00:01.5\rsize=N/A time=N/A").value(), 43201.5);
+    // A tag's text is printed indented: its time= is no progress.
+    EXPECT_DOUBLE_EQ(kv::ReachedSeconds("frame=1 size=1kB time=00:00:02.00\n    comment : time=99:00:00.00\n").value(),
+                     2.0);
+    EXPECT_FALSE(kv::ReachedSeconds("    comment : size=1kB time=00:00:02.00\n"));
     EXPECT_FALSE(kv::ReachedSeconds(""));
     EXPECT_DOUBLE_EQ(kv::InputSeconds("Input #0, mov:\r\n  Duration: 00:01:00.02, start: 0.000000\r\n").value(), 60.02);
     EXPECT_FALSE(kv::InputSeconds("  Duration: N/A, bitrate: N/A\r\n"));
     EXPECT_FALSE(kv::InputSeconds(kClean));
+    // A tag's text never makes the input shorter; a forged key's line makes it only longer.
+    const std::string tagged =
+        "Input #0, mov:\n  Metadata:\n    comment         : Duration: 00:00:01.00\n"
+        "                    :   Duration: 00:00:01.00\n  Duration: 00:01:00.00, start: 0\n";
+    EXPECT_DOUBLE_EQ(kv::InputSeconds(tagged).value(), 60.0);
+    EXPECT_DOUBLE_EQ(kv::InputSeconds("Input #0, mov:\n  Duration: 00:00:01.00\n  Duration: 00:01:00.00\n").value(),
+                     60.0);
+    // Only the first input's: an output's or a second input's Duration is not the input's.
+    EXPECT_FALSE(kv::InputSeconds("Output #0, mp3:\n  Duration: 00:00:01.00\n"));
+    EXPECT_DOUBLE_EQ(
+        kv::InputSeconds("Input #0, a:\n  Duration: 00:00:05.00\nInput #1, b:\n  Duration: 00:09:00.00\n").value(),
+        5.0);
+}
+
+TEST(TranscoderLog, TheSummaryIsTheTranscodersOwnLastLine) {
+    EXPECT_TRUE(
+        kv::SummaryWritten("size=79kB time=00:00:05.01\nvideo:0kB audio:79kB subtitle:0kB other streams:0kB "
+                           "global headers:0kB muxing overhead: 0.538021%\n"));
+    EXPECT_TRUE(
+        kv::SummaryWritten("[out#0/mp3 @ 0x1] video:0KiB audio:79KiB subtitle:0KiB other streams:0KiB global "
+                           "headers:0KiB muxing overhead: 0.5%\r\n"));
+    EXPECT_FALSE(kv::SummaryWritten("size=79kB time=00:00:05.01\r"));
+    EXPECT_FALSE(kv::SummaryWritten("    comment         : video:0kB audio:79kB muxing overhead: 0.5%\n"));
+    EXPECT_FALSE(kv::SummaryWritten(""));
 }
 
 TEST(TranscoderLog, OutputCoversItsInputWithinASecondOrOnePercent) {
