@@ -7,7 +7,7 @@ namespace kv {
 
 struct FileId {
     std::uint64_t volume = 0;         // the volume's serial number
-    std::uint64_t high = 0, low = 0;  // the file's index on it (128 bits on ReFS)
+    std::uint64_t high = 0, low = 0;  // the file's index on it
     bool operator==(const FileId&) const = default;
 };
 

@@ -37,16 +37,23 @@ std::vector<std::u16string> UnpackHandOver(const void* data, std::size_t bytes) 
     return paths;
 }
 
-bool HandOverQueue::Push(const std::vector<CheckedPath>& paths) {
+bool HandOverQueue::Push(const std::vector<HandedPath>& paths) {
     if (paths.size() > kMaxHandOverEntries - paths_.size()) return false;
     paths_.insert(paths_.end(), paths.begin(), paths.end());
     return true;
 }
 
-std::vector<CheckedPath> HandOverQueue::TakeAll() noexcept { return std::exchange(paths_, {}); }
+std::vector<HandedPath> HandOverQueue::TakeAll() noexcept { return std::exchange(paths_, {}); }
+
+std::vector<std::string> PlausiblePaths(const std::vector<std::string>& paths) {
+    std::vector<std::string> out;
+    for (const auto& p : paths)
+        if (!PathSyntaxProblem(p, kMaxHandedPath)) out.push_back(p);
+    return out;
+}
 
 std::string HandOverFailureText(bool refused, const std::vector<std::string>& paths) {
-    std::string text = refused ? "Korvello is already running and cannot take more files now."
+    std::string text = refused ? "Korvello is already running and did not take the files."
                                : "Korvello is already running but does not answer.";
     if (paths.empty()) return text;
     text += paths.size() == 1 ? " This file was not added:\n" : " These files were not added:\n";

@@ -32,22 +32,35 @@ std::u16string PackHandOver(const std::vector<std::u16string>& paths);
 // kMaxHandOverEntries entries. Empty and over-long entries are skipped.
 std::vector<std::u16string> UnpackHandOver(const void* data, std::size_t bytes);
 
-// Checked paths from outside (hand-overs, drops during a run, the command
-// line) kept until the window can add them, in the order they came.
+// A path from outside, not yet checked against the file system (a share may
+// be slow or offline: that is no work for the moment it arrives), and the
+// "/convert" request it came with (0: none).
+struct HandedPath {
+    std::string path;
+    std::uint64_t request = 0;
+    bool operator==(const HandedPath&) const = default;
+};
+
+// Paths from outside (hand-overs, drops during a run, the command line) kept
+// until the window can add them, in the order they came.
 class HandOverQueue {
 public:
     // False, and nothing kept, when they would take the queue past its bound.
-    bool Push(const std::vector<CheckedPath>& paths);
-    std::vector<CheckedPath> TakeAll() noexcept;
+    bool Push(const std::vector<HandedPath>& paths);
+    std::vector<HandedPath> TakeAll() noexcept;
     [[nodiscard]] std::size_t Size() const noexcept { return paths_.size(); }
     [[nodiscard]] bool Empty() const noexcept { return paths_.empty(); }
 
 private:
-    std::vector<CheckedPath> paths_;
+    std::vector<HandedPath> paths_;
 };
 
+// The paths of a hand-over that may be files at all, judged by their text
+// alone (no file is touched): absolute paths Windows can hold.
+std::vector<std::string> PlausiblePaths(const std::vector<std::string>& paths);
+
 // What a later copy tells the user when the first copy did not take its
-// files: `refused` when it answered but had no room, else it did not answer.
+// files: `refused` when it answered and took none, else it did not answer.
 std::string HandOverFailureText(bool refused, const std::vector<std::string>& paths);
 
 }  // namespace kv

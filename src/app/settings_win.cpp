@@ -164,13 +164,6 @@ std::optional<FileId> FileIdentity(const std::string& path) {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!f) return std::nullopt;
-    FILE_ID_INFO id{};
-    if (::GetFileInformationByHandleEx(f.Get(), FileIdInfo, &id, sizeof id)) {
-        FileId out{id.VolumeSerialNumber, 0, 0};
-        std::memcpy(&out.high, id.FileId.Identifier + 8, 8);
-        std::memcpy(&out.low, id.FileId.Identifier, 8);
-        if (out.high != 0 || out.low != 0) return out;
-    }
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(f.Get(), &info)) return std::nullopt;
     return FileId{info.dwVolumeSerialNumber, 0, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};

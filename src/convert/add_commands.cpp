@@ -7,6 +7,7 @@
 #include "components/FindFile.h"
 #include "convert/duration_probe.h"
 #include "convert/job_rules.h"
+#include "win/error.h"
 
 namespace kv {
 
@@ -44,7 +45,7 @@ bool AddCommands::AddOneFile(const CheckedPath& path) {
 
 // Every MP4 file of one folder, stopping at the first unusable one. A listed
 // name that fails the border check is skipped, as any non-MP4 file is.
-bool AddCommands::AddFolder(const CheckedPath& folder) {
+std::optional<std::string> AddCommands::AddFolder(const CheckedPath& folder, std::uint64_t request) {
     lastFolder_ = folder.Text();
     host_.ShowFolder(folder.Text());
     finder_.Files().clear();
@@ -55,13 +56,10 @@ bool AddCommands::AddFolder(const CheckedPath& folder) {
         const auto path = host_.Check(listed);
         if (!path || path->IsFolder()) continue;
         const auto answer = probe_.Answer(*path);
-        if (!answer) {
-            host_.Tell(BadFolderFileMessage(FileNamePart(listed)));
-            return false;
-        }
-        jobs_.Append(*path, DisplayName(listed), StoredDuration(*answer));
+        if (!answer) return BadFolderFileMessage(FileNamePart(listed));
+        host_.RowAdded(request, jobs_.Append(*path, DisplayName(listed), StoredDuration(*answer)));
     }
-    return true;
+    return std::nullopt;
 }
 
 void AddCommands::AddFileCommand() {
@@ -87,19 +85,44 @@ void AddCommands::AddFolderCommand() {
         host_.Tell(BadFolderFileMessage(FileNamePart(chosen)));
         return;
     }
-    AddFolder(*folder);
+    if (const auto stopped = AddFolder(*folder)) host_.Tell(*stopped);
 }
 
-bool AddCommands::AddDropped(const std::vector<CheckedPath>& paths) {
+namespace {
+
+std::vector<HandedPath> Handed(const std::vector<std::string>& paths, std::uint64_t request) {
+    std::vector<HandedPath> out;
+    out.reserve(paths.size());
+    for (const auto& p : paths) out.push_back({p, request});
+    return out;
+}
+
+bool IsMp4Name(const std::string& path) {
+    const std::string name = FileNamePart(path);
+    return name.size() >= 4 && SameTextAscii(name.substr(name.size() - 4), ".mp4");
+}
+
+}  // namespace
+
+std::string NotAddedText(const std::vector<NotAdded>& files) {
+    std::string text = files.size() == 1 ? "This file was not added:\n" : "These files were not added:\n";
+    constexpr std::size_t kShown = 15;
+    for (std::size_t i = 0; i < files.size() && i < kShown; ++i)
+        text += "\n" + FileNamePart(files[i].path) + ": " + files[i].reason;
+    if (files.size() > kShown) text += "\n... and " + std::to_string(files.size() - kShown) + " more";
+    return text;
+}
+
+bool AddCommands::AddDropped(const std::vector<std::string>& paths) {
     if (host_.Busy() || active_) return HandOver(paths);
     const Active active(*this);
-    AddDroppedNow(paths);
+    AddDroppedNow(Handed(paths, 0));
     return true;
 }
 
-bool AddCommands::HandOver(const std::vector<CheckedPath>& paths) {
+bool AddCommands::HandOver(const std::vector<std::string>& paths, std::uint64_t request) {
     if (paths.empty()) return true;
-    if (!kept_.Push(paths)) return false;
+    if (!kept_.Push(Handed(paths, request))) return false;
     if (!active_) host_.ScheduleHandedOver();
     return true;
 }
@@ -110,16 +133,42 @@ void AddCommands::AddHandedOver() {
     AddDroppedNow(kept_.TakeAll());
 }
 
-void AddCommands::AddDroppedNow(const std::vector<CheckedPath>& paths) {
-    for (const auto& p : paths) {
-        if (p.IsFolder()) {
-            if (!AddFolder(p)) return;
-        } else {
-            const std::string name = FileNamePart(p.Text());
-            if (name.size() < 4 || !SameTextAscii(name.substr(name.size() - 4), ".mp4")) continue;
-            if (!AddOneFile(p)) return;
-        }
+// Each path becomes rows or is named: one file that cannot be read does not
+// cost the user the rest of the batch.
+void AddCommands::AddDroppedNow(const std::vector<HandedPath>& paths) {
+    std::vector<NotAdded> notAdded;
+    for (const auto& p : paths) AddHandedPath(p, notAdded);
+    if (!notAdded.empty()) host_.Tell(NotAddedText(notAdded));
+}
+
+void AddCommands::AddHandedPath(const HandedPath& handed, std::vector<NotAdded>& notAdded) {
+    const auto path = host_.Check(handed.path);
+    if (!path) {
+        notAdded.push_back({handed.path, "it cannot be found, or its name is not one Windows can open."});
+        return;
     }
+    if (path->IsFolder()) {
+        if (const auto stopped = AddFolder(*path, handed.request))
+            notAdded.push_back({handed.path, "the folder was added up to a file that cannot be read. " + *stopped});
+        return;
+    }
+    if (!IsMp4Name(path->Text())) {
+        notAdded.push_back({handed.path, "it is not an MP4 file."});
+        return;
+    }
+    std::optional<std::string> answer;
+    try {
+        answer = probe_.Answer(*path);
+    } catch (const Error& e) {  // the file alone is lost: the batch goes on
+        notAdded.push_back({handed.path, e.what()});
+        return;
+    }
+    if (!answer) {
+        notAdded.push_back({handed.path, "it has no readable length: the file is damaged or is not a video."});
+        return;
+    }
+    host_.ShowFile(path->Text());
+    host_.RowAdded(handed.request, jobs_.Append(*path, DisplayName(path->Text()), StoredDuration(*answer)));
 }
 
 }  // namespace kv

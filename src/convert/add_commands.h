@@ -1,7 +1,9 @@
 #pragma once
-// The add commands: one MP4 file, every MP4 file of a folder, and dropped files
-// and folders. Each file is probed for its duration before it becomes a row;
-// the first file the probe cannot read stops the command with a message.
+// The add commands: one MP4 file, every MP4 file of a folder, and dropped or
+// handed-over files and folders. Each file is probed for its duration before
+// it becomes a row. "Add Folder" stops at the first file the probe cannot
+// read and names it; of dropped and handed-over paths, each becomes a row or
+// is named with its reason in one message once the batch is added.
 // Plain logic: the window, the probe and the job list are reached through the
 // small interfaces below.
 #include <cstdint>
@@ -14,6 +16,7 @@
 namespace kv {
 
 class HandOverQueue;
+struct HandedPath;
 class IProbe;
 class TFindFile;
 
@@ -37,7 +40,17 @@ public:
     // Asks for AddHandedOver() to be called once the window is back in its
     // message loop (never from inside the call that asks).
     virtual void ScheduleHandedOver() = 0;
+    // A row was made from a file of this "/convert" request (0: none).
+    virtual void RowAdded(std::uint64_t /*request*/, std::int64_t /*jobId*/) {}
 };
+
+// A path of a drop or hand-over that gave no row, and why.
+struct NotAdded {
+    std::string path;
+    std::string reason;
+};
+// The one message that names them: each file's name and its reason.
+std::string NotAddedText(const std::vector<NotAdded>& files);
 
 // Where added files go: a new row with its path, display name and stored duration.
 class IJobSink {
@@ -60,13 +73,14 @@ public:
     // them, MP4 files as "Add MP4 File" does, anything else skipped. During a
     // run they are kept, as handed-over ones are, and added at its end.
     // False when they could not even be kept (the queue is full).
-    bool AddDropped(const std::vector<CheckedPath>& paths);
+    bool AddDropped(const std::vector<std::string>& paths);
 
     // Paths handed over from outside (the command line, a second copy), taken
-    // as dropped ones. They may arrive at any moment, even inside a probe's
-    // wait, so they are only kept here and the host schedules their adding.
+    // as dropped ones, with the "/convert" request they came with (0: none).
+    // They may arrive at any moment, even inside a probe's wait, so they are
+    // only kept here, unchecked, and the host schedules their adding.
     // False, and nothing kept, when the queue has no room for them.
-    bool HandOver(const std::vector<CheckedPath>& paths);
+    bool HandOver(const std::vector<std::string>& paths, std::uint64_t request = 0);
     // Adds what was handed over, unless a run or another command goes on: then
     // it stays kept, and the end of that command (or the host, at the end of
     // the run) schedules it again.
@@ -81,8 +95,10 @@ public:
 
 private:
     bool AddOneFile(const CheckedPath& path);
-    bool AddFolder(const CheckedPath& folder);
-    void AddDroppedNow(const std::vector<CheckedPath>& paths);
+    // Nothing when every file of the folder was added; else the message that names the one that stopped it.
+    std::optional<std::string> AddFolder(const CheckedPath& folder, std::uint64_t request = 0);
+    void AddDroppedNow(const std::vector<HandedPath>& paths);
+    void AddHandedPath(const HandedPath& handed, std::vector<NotAdded>& notAdded);
     // Marks a command as running for its lifetime; at its end, kept paths are scheduled.
     class Active;
 

@@ -1,12 +1,22 @@
 #include "convert/auto_convert.h"
 
+#include <utility>
+
 namespace kv {
 
-void AutoConvert::Request(std::uint64_t nowMs, std::int64_t nextJobId) noexcept {
-    // A request joining a waiting one keeps its first row.
-    if (!requested_) firstJobId_ = nextJobId;
+std::uint64_t AutoConvert::Request(std::uint64_t nowMs) noexcept {
+    // A request joining a waiting one is part of it.
+    if (!requested_) {
+        ++current_;
+        rows_.clear();
+    }
     requested_ = true;
     lastArrivalMs_ = nowMs;
+    return current_;
+}
+
+void AutoConvert::RowAdded(std::uint64_t request, std::int64_t jobId) {
+    if (requested_ && request != 0 && request == current_) rows_.push_back(jobId);
 }
 
 void AutoConvert::Arrived(std::uint64_t nowMs) noexcept {
@@ -20,11 +30,11 @@ std::optional<std::uint64_t> AutoConvert::WaitLeft(std::uint64_t nowMs) const no
     return since >= kSettleMs ? 0 : kSettleMs - since;
 }
 
-bool AutoConvert::TakeIfDue(std::uint64_t nowMs, bool idle, bool rowsAdded) noexcept {
+std::optional<std::vector<std::int64_t>> AutoConvert::TakeIfDue(std::uint64_t nowMs, bool idle) {
     const auto left = WaitLeft(nowMs);
-    if (!left || *left > 0 || !idle) return false;
+    if (!left || *left > 0 || !idle) return std::nullopt;
     requested_ = false;
-    return rowsAdded;
+    return std::exchange(rows_, {});
 }
 
 }  // namespace kv

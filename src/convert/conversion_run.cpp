@@ -57,11 +57,38 @@ const std::string& ConversionRun::PartialPath() const noexcept {
 
 void ConversionRun::Convert() {
     state_.OutputRateKB = 16.0;
+    only_.reset();
     if (state_.Busy) return;
     // With every row of a run removed, the run still ends: its names are freed
     // and the user is told.
     if (jobs_.Count() == 0 && !runActive_) return;
     StartWhatFits();
+}
+
+void ConversionRun::ConvertRows(const std::vector<std::int64_t>& ids) {
+    state_.OutputRateKB = 16.0;
+    if (state_.Busy || runActive_) return;
+    only_ = ids;
+    StartWhatFits();
+    if (!runActive_) only_.reset();  // none of them was left to do
+}
+
+const kv::Job* ConversionRun::NextPending() const {
+    if (!only_) return jobs_.FirstPending();
+    for (int i = 0; i < jobs_.Count(); ++i) {
+        const kv::Job& row = jobs_.At(i);
+        if (row.state == JobState::Pending && std::find(only_->begin(), only_->end(), row.id) != only_->end())
+            return &row;
+    }
+    return nullptr;
+}
+
+std::uint64_t ConversionRun::PendingInRun() const {
+    if (!only_) return static_cast<std::uint64_t>(jobs_.CountIn(JobState::Pending));
+    std::uint64_t n = 0;
+    for (const std::int64_t id : *only_)
+        if (const kv::Job* row = jobs_.Find(id); row && row->state == JobState::Pending) ++n;
+    return n;
 }
 
 // Starts pending rows in list order until as many run as the user chose; a
@@ -88,6 +115,7 @@ void ConversionRun::EndRunIfDone() {
     runActive_ = false;
     runOutputs_.clear();
     runFiles_.clear();
+    only_.reset();
     platform_.ShowProgress({});
     platform_.RunFinished();
 }
@@ -131,7 +159,7 @@ std::unique_ptr<ConversionRun::Job> ConversionRun::NewJob(const kv::Job& row, co
 // Starts the first pending row: None when there is none; Ended when it ended
 // at once (skipped, or its transcoder could not be started: it reads "Failed").
 ConversionRun::Started ConversionRun::StartNextJob() {
-    const kv::Job* next = jobs_.FirstPending();
+    const kv::Job* next = NextPending();
     if (!next) return Started::None;
     if (!runActive_) {
         runActive_ = true;
@@ -388,7 +416,7 @@ void ConversionRun::ReportProgress() {
     std::uint64_t runningPercent = 0;
     for (const auto& job : running_)
         runningPercent += static_cast<std::uint64_t>(std::clamp<std::int64_t>(job->percent, 0, 100));
-    const auto pending = static_cast<std::uint64_t>(jobs_.CountIn(JobState::Pending));
+    const std::uint64_t pending = PendingInRun();
     const std::uint64_t rows = static_cast<std::uint64_t>(finishedInRun_) + pending + running_.size();
     platform_.ShowProgress({failedInRun_ ? RunProgress::State::Error : RunProgress::State::Normal,
                             static_cast<std::uint64_t>(finishedInRun_) * 100 + runningPercent, rows * 100});

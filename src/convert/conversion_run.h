@@ -122,8 +122,11 @@ public:
     ConversionRun(const ConversionRun&) = delete;
     ConversionRun& operator=(const ConversionRun&) = delete;
 
-    // The convert command: starts pending rows unless the run goes on already.
+    // The convert command: starts pending rows unless the run goes on already;
+    // a run of some rows only takes every pending row from now on.
     void Convert();
+    // A run of these rows alone (the files of one "/convert" request), unless a run goes on.
+    void ConvertRows(const std::vector<std::int64_t>& ids);
     // One tick of a running job's timer.
     void Tick(TAdvancedTimer* sender);
     // The user changed a choice: a run that may now take more files at once starts them.
@@ -163,15 +166,18 @@ private:
     [[nodiscard]] bool StalledNow(const Job& job) const;
     Job* Find(const TAdvancedTimer* timer) const;
     void ReportProgress();
+    [[nodiscard]] const kv::Job* NextPending() const;
+    [[nodiscard]] std::uint64_t PendingInRun() const;
     void EndRunIfDone();
 
     RunState& state_;
     JobList& jobs_;
     IRunPlatform& platform_;
     TComponent* timerOwner_;
-    std::vector<std::unique_ptr<Job>> running_;  // in the order they started
-    std::vector<std::string> runOutputs_;        // the names this run's rows took
-    std::vector<FileId> runFiles_;               // the files this run wrote
+    std::vector<std::unique_ptr<Job>> running_;      // in the order they started
+    std::vector<std::string> runOutputs_;            // the names this run's rows took
+    std::vector<FileId> runFiles_;                   // the files this run wrote
+    std::optional<std::vector<std::int64_t>> only_;  // the rows the run takes; every pending one when unset
     bool runActive_ = false;
     int finishedInRun_ = 0;  // rows of this run done, failed or skipped
     bool failedInRun_ = false;

@@ -64,11 +64,6 @@ int JobList::CountIn(JobState state) const {
     return n;
 }
 
-bool JobList::PendingSince(std::int64_t id) const {
-    return std::any_of(jobs_.begin(), jobs_.end(),
-                       [id](const Job& job) { return job.id >= id && job.state == JobState::Pending; });
-}
-
 template <class Change>
 bool JobList::Update(std::int64_t id, Change change) {
     const int index = IndexOf(id);

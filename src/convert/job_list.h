@@ -58,8 +58,6 @@ public:
     [[nodiscard]] int CountIn(JobState state) const;
     // The id the next appended job gets: jobs from it on were appended after this call.
     [[nodiscard]] std::int64_t NextId() const noexcept { return nextId_; }
-    // A pending job appended since NextId() gave `id`.
-    [[nodiscard]] bool PendingSince(std::int64_t id) const;
 
     // Changes of one job; each is shown at once. False when the job is gone.
     bool SetState(std::int64_t id, JobState state);

@@ -80,7 +80,6 @@ std::string PercentText(std::int64_t percent);
 // An MP3 at 128 kbit/s: 16000 bytes a second of sound.
 inline constexpr double kMp3BytesPerSecond = 16000.0;
 
-
 // The longest file name a volume takes, in UTF-16 units.
 inline constexpr std::size_t kMaxNameUnits = 255;
 

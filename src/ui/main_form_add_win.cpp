@@ -33,31 +33,30 @@ void TfrmMain::AddHost::ScheduleHandedOver() { ::PostMessageW(form_.Handle(), kA
 
 void TfrmMain::Button1Click() { adder_->AddFileCommand(); }
 void TfrmMain::Button2Click() { adder_->AddFolderCommand(); }
-std::vector<CheckedPath> TfrmMain::CheckPaths(const std::vector<std::string>& paths) const {
-    std::vector<CheckedPath> checked;
-    for (const auto& p : paths)
-        if (auto c = CheckPath(p, FileSystemLookup::Instance())) checked.push_back(std::move(*c));
-    return checked;
+void TfrmMain::AddDroppedPaths(const std::vector<std::string>& paths) {
+    if (adder_) (void)adder_->AddDropped(paths);  // a drop past the queue's bound is dropped
 }
 
-void TfrmMain::AddDroppedPaths(const std::vector<std::string>& paths) {
-    if (adder_) (void)adder_->AddDropped(CheckPaths(paths));  // a drop past the queue's bound is dropped
+void TfrmMain::AddHost::RowAdded(std::uint64_t request, std::int64_t jobId) {
+    form_.autoConvert_.RowAdded(request, jobId);
 }
 
 // Before the add commands exist (a hand-over while the window still starts)
 // the paths wait in the queue; the constructor schedules them once they do.
 bool TfrmMain::HandOverPaths(const std::vector<std::string>& paths, bool convert) {
-    const std::vector<CheckedPath> checked = CheckPaths(paths);
-    if (!(adder_ ? adder_->HandOver(checked) : kept_.Push(checked))) return false;
-    if (checked.empty()) return true;
+    if (paths.empty()) return true;
     // Every arrival postpones a waiting run: the files of one selection come one by one.
     const std::uint64_t now = win::AwakeMs();
+    std::uint64_t request = 0;
     if (convert)
-        autoConvert_.Request(now, jobs_->NextId());
+        request = autoConvert_.Request(now);
     else
         autoConvert_.Arrived(now);
+    std::vector<HandedPath> handed;
+    for (const auto& p : paths) handed.push_back({p, request});
+    const bool kept = adder_ ? adder_->HandOver(paths, request) : kept_.Push(handed);
     if (autoConvert_.Pending()) ::SetTimer(Handle(), kAutoConvertTimer, kAutoConvertPollMs, nullptr);
-    return true;
+    return kept;
 }
 
 // A message box or picker of this window disables it; the paths wait for it
@@ -84,7 +83,11 @@ bool TfrmMain::TakeCopyData(const COPYDATASTRUCT* data) {
     std::vector<std::string> paths;
     paths.reserve(unpacked.size());
     for (const auto& p : unpacked) paths.push_back(win::Narrow(std::wstring(p.begin(), p.end())));
-    return HandOverPaths(paths, convert);
+    // Answered at once: the files themselves are looked at once the sender has
+    // its answer (a slow share must not make it give up while they are added).
+    // A block of which no path could name a file takes nothing.
+    const std::vector<std::string> plausible = PlausiblePaths(paths);
+    return !plausible.empty() && HandOverPaths(plausible, convert);
 }
 
 // The three boxes show paths but take no typing.

@@ -28,8 +28,7 @@ bool TfrmMain::IdleForAutoConvert() const {
 }
 
 void TfrmMain::AutoConvertTick() {
-    const bool rowsAdded = jobs_->PendingSince(autoConvert_.FirstJobId());
-    if (autoConvert_.TakeIfDue(win::AwakeMs(), IdleForAutoConvert(), rowsAdded)) EzRgnBtn3Click();
+    if (const auto rows = autoConvert_.TakeIfDue(win::AwakeMs(), IdleForAutoConvert())) run_->ConvertRows(*rows);
     if (!autoConvert_.Pending()) ::KillTimer(Handle(), kAutoConvertTimer);
 }
 

@@ -102,7 +102,6 @@ public:
     // `convert`, the files are converted once they are in (see AutoConvert).
     bool HandOverPaths(const std::vector<std::string>& paths, bool convert = false);
     // The border check as the window applies it.
-    [[nodiscard]] std::vector<CheckedPath> CheckPaths(const std::vector<std::string>& paths) const;
     static constexpr UINT kAddHandedOverMessage = WM_APP + 2;
 
     JobList& Jobs() { return *jobs_; }
@@ -256,6 +255,7 @@ public:
     void ShowFolder(const std::string& folder) override { form_.SetControlText("Edit2", folder); }
     [[nodiscard]] std::optional<CheckedPath> Check(const std::string& raw) const override;
     void ScheduleHandedOver() override;
+    void RowAdded(std::uint64_t request, std::int64_t jobId) override;
 
 private:
     TfrmMain& form_;

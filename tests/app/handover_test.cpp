@@ -72,22 +72,35 @@ TEST(HandOver, ABlockOfMoreEntriesThanTheBoundGivesNothing) {
     EXPECT_TRUE(kv::UnpackHandOver(zeros.data(), zeros.size() * 2).empty());
 }
 
+std::vector<kv::HandedPath> Handed(const std::vector<std::string>& paths, std::uint64_t request = 0) {
+    std::vector<kv::HandedPath> out;
+    for (const auto& p : paths) out.push_back({p, request});
+    return out;
+}
+
 TEST(HandOverQueue, KeepsOrderAndRefusesWhatWouldPassTheBound) {
     kv::HandOverQueue q;
-    EXPECT_TRUE(q.Push(kvtest::CheckedFiles({"C:\\1.mp4", "C:\\2.mp4"})));
-    EXPECT_TRUE(q.Push(kvtest::CheckedFiles({"C:\\3.mp4"})));
+    EXPECT_TRUE(q.Push(Handed({"C:\\1.mp4", "C:\\2.mp4"}, 7)));
+    EXPECT_TRUE(q.Push(Handed({"C:\\3.mp4"})));
     EXPECT_EQ(q.Size(), 3u);
     std::vector<std::string> fill;
     for (std::size_t i = 3; i < kv::kMaxHandOverEntries; ++i) fill.push_back("C:\\f\\" + std::to_string(i) + ".mp4");
-    EXPECT_TRUE(q.Push(kvtest::CheckedFiles(fill)));
-    EXPECT_FALSE(q.Push(kvtest::CheckedFiles({"C:\\over.mp4"})));
+    EXPECT_TRUE(q.Push(Handed(fill)));
+    EXPECT_FALSE(q.Push(Handed({"C:\\over.mp4"})));
     EXPECT_EQ(q.Size(), kv::kMaxHandOverEntries) << "a refused hand-over leaves nothing behind";
     const auto all = q.TakeAll();
     ASSERT_EQ(all.size(), kv::kMaxHandOverEntries);
-    EXPECT_EQ(all[0].Text(), "C:\\1.mp4");
-    EXPECT_EQ(all[2].Text(), "C:\\3.mp4");
+    EXPECT_EQ(all[0], (kv::HandedPath{"C:\\1.mp4", 7}));
+    EXPECT_EQ(all[2], (kv::HandedPath{"C:\\3.mp4", 0}));
     EXPECT_TRUE(q.Empty());
-    EXPECT_TRUE(q.Push(kvtest::CheckedFiles({"C:\\over.mp4"}))) << "room again once taken";
+    EXPECT_TRUE(q.Push(Handed({"C:\\over.mp4"}))) << "room again once taken";
+}
+
+// Judged by their text alone, at once: what could never name a file is left out.
+TEST(HandOver, OnlyPathsThatCouldNameAFileAreTakenIn) {
+    EXPECT_EQ(
+        kv::PlausiblePaths({"C:\\a.mp4", "relative.mp4", "\\\\server\\share\\b.mp4", "C:\\x?.mp4", "", "C:\\in\\CON"}),
+        (std::vector<std::string>{"C:\\a.mp4", "\\\\server\\share\\b.mp4"}));
 }
 
 TEST(HandOver, ALaterCopyThatCouldNotHandOverSaysWhatWasLeftOut) {
@@ -97,7 +110,7 @@ TEST(HandOver, ALaterCopyThatCouldNotHandOverSaysWhatWasLeftOut) {
     std::vector<std::string> many;
     for (int i = 0; i < 13; ++i) many.push_back("D:\\" + std::to_string(i) + ".mp4");
     const std::string text = kv::HandOverFailureText(true, many);
-    EXPECT_TRUE(text.starts_with("Korvello is already running and cannot take more files now.")) << text;
+    EXPECT_TRUE(text.starts_with("Korvello is already running and did not take the files.")) << text;
     EXPECT_NE(text.find("\n9.mp4\n... and 3 more"), std::string::npos) << text;
     EXPECT_EQ(text.find("10.mp4"), std::string::npos);
 }

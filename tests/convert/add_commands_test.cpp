@@ -56,6 +56,8 @@ public:
     int scheduled = 0;
     std::function<void()> duringAsk;  // runs inside the next dialog, as a sent message would
     void ScheduleHandedOver() override { ++scheduled; }
+    std::vector<std::pair<std::uint64_t, std::int64_t>> rowsOfRequests;
+    void RowAdded(std::uint64_t request, std::int64_t jobId) override { rowsOfRequests.emplace_back(request, jobId); }
 };
 
 // Readable files answer with their duration; every other path gives no answer.
@@ -117,13 +119,11 @@ protected:
         host.fs.files.insert(path);
     }
     void Folder(const std::string& path) { host.fs.folders.insert(path); }
-    // Paths as the border check lets them in: folders as folders, the rest as existing files.
-    std::vector<kv::CheckedPath> Known(const std::vector<std::string>& paths) {
+    // Paths that exist: folders as folders, the rest as files.
+    std::vector<std::string> Known(const std::vector<std::string>& paths) {
         for (const auto& p : paths)
             if (!host.fs.folders.count(p)) host.fs.files.insert(p);
-        std::vector<kv::CheckedPath> out;
-        for (const auto& p : paths) out.push_back(kv::CheckPath(p, host.fs).value());
-        return out;
+        return paths;
     }
 };
 
@@ -193,27 +193,38 @@ TEST_F(Add, EachFolderPickerStartsAtTheFolderLastAdded) {
     EXPECT_EQ(jobs.rows[1].path, "C:\\two\\y.mp4");
 }
 
-TEST_F(Add, DroppedPathsKeepTheirOrderTakeOnlyMp4FilesAndStopAtTheFirstUnreadable) {
+// Each dropped path becomes rows or is named, with its reason, in one message.
+TEST_F(Add, DroppedPathsKeepTheirOrderAndEachBecomesARowOrIsNamed) {
     Folder("C:\\drop");
     tree["C:\\drop\\"] = {"in folder.mp4"};
     Readable("C:\\drop\\in folder.mp4");
     Readable("C:\\a.MP4");
     Readable("C:\\z.mp4");
-    add.AddDropped(
-        Known({"C:\\a.MP4", "C:\\notes.txt", "C:\\clip.mp4.txt", "C:\\mp4", "C:\\drop", "C:\\bad.mp4", "C:\\z.mp4"}));
-    EXPECT_EQ(jobs.rows, (std::vector<Row>{{"C:\\a.MP4", "a", 5}, {"C:\\drop\\in folder.mp4", "in folder", 5}}));
-    EXPECT_EQ(probe.asked, (std::vector<std::string>{"C:\\a.MP4", "C:\\drop\\in folder.mp4", "C:\\bad.mp4"}));
-    EXPECT_EQ(host.told, std::vector<std::string>{std::string(kv::kBadFileMessage)});
+    add.AddDropped(Known({"C:\\a.MP4", "C:\\notes.txt", "C:\\drop", "C:\\bad.mp4", "C:\\z.mp4"}));
+    add.AddDropped({"C:\\gone.mp4"});
+    EXPECT_EQ(
+        jobs.rows,
+        (std::vector<Row>{{"C:\\a.MP4", "a", 5}, {"C:\\drop\\in folder.mp4", "in folder", 5}, {"C:\\z.mp4", "z", 5}}));
+    EXPECT_EQ(probe.asked,
+              (std::vector<std::string>{"C:\\a.MP4", "C:\\drop\\in folder.mp4", "C:\\bad.mp4", "C:\\z.mp4"}));
+    ASSERT_EQ(host.told.size(), 2u) << "one message a drop";
+    EXPECT_TRUE(host.told[0].starts_with("These files were not added:\n\nnotes.txt: it is not an MP4 file.\nbad.mp4: "))
+        << host.told[0];
+    EXPECT_EQ(host.told[1].find("This file was not added:\n\ngone.mp4: it cannot be found"), 0u) << host.told[1];
     EXPECT_EQ(add.LastFolder(), "C:\\drop");
 }
 
-TEST_F(Add, AnUnreadableFileInADroppedFolderStopsTheWholeDrop) {
+// A dropped folder stops at its first unreadable file, as "Add Folder" does;
+// the drop goes on with what follows it.
+TEST_F(Add, AnUnreadableFileInADroppedFolderStopsThatFolderAlone) {
     Folder("C:\\f");
-    tree["C:\\f\\"] = {"bad.mp4"};
+    tree["C:\\f\\"] = {"bad.mp4", "later.mp4"};
+    Readable("C:\\f\\later.mp4");
     Readable("C:\\after.mp4");
     add.AddDropped(Known({"C:\\f", "C:\\after.mp4"}));
-    EXPECT_TRUE(jobs.rows.empty());
-    EXPECT_EQ(host.told, std::vector<std::string>{kv::BadFolderFileMessage("bad.mp4")});
+    EXPECT_EQ(jobs.rows, (std::vector<Row>{{"C:\\after.mp4", "after", 5}}));
+    ASSERT_EQ(host.told.size(), 1u);
+    EXPECT_NE(host.told[0].find(kv::BadFolderFileMessage("bad.mp4")), std::string::npos) << host.told[0];
 }
 
 TEST_F(Add, AProbeErrorLeavesTheCommandWithoutARow) {
@@ -278,13 +289,23 @@ TEST_F(Add, PathsHandedOverDuringACommandWaitForItsEnd) {
     EXPECT_EQ(jobs.rows[1].path, "C:\\sent.mp4");
 }
 
-TEST_F(Add, AnUnreadableHandedOverFileStopsTheRestAsADropDoes) {
-    Readable("C:\\after.mp4");
-    add.HandOver(Known({"C:\\bad.mp4", "C:\\after.mp4"}));
+// Four files handed over while a run goes, the second unreadable and the
+// third gone by the time they are added: two rows, and one message naming the two.
+TEST_F(Add, AnUnreadableHandedOverFileCostsNoOtherAndIsNamed) {
+    for (const char* p : {"C:\\one.mp4", "C:\\three.mp4", "C:\\four.mp4"}) Readable(p);
+    host.busy = true;
+    add.HandOver(Known({"C:\\one.mp4", "C:\\bad.mp4", "C:\\three.mp4", "C:\\four.mp4"}), 3);
+    host.fs.files.erase("C:\\three.mp4");
+    probe.raising = {"C:\\four.mp4"};
+    host.busy = false;
     add.AddHandedOver();
-    EXPECT_TRUE(jobs.rows.empty());
-    EXPECT_EQ(host.told, std::vector<std::string>{std::string(kv::kBadFileMessage)});
-    EXPECT_EQ(add.HandedOverCount(), 0u) << "the rest is dropped with the message, not offered again";
+    EXPECT_EQ(jobs.rows, (std::vector<Row>{{"C:\\one.mp4", "one", 5}}));
+    ASSERT_EQ(host.told.size(), 1u);
+    for (const char* name :
+         {"bad.mp4: it has no readable length", "three.mp4: it cannot be found", "four.mp4: Cannot open"})
+        EXPECT_NE(host.told[0].find(name), std::string::npos) << name << " in " << host.told[0];
+    EXPECT_EQ(host.rowsOfRequests, (std::vector<std::pair<std::uint64_t, std::int64_t>>{{3, 1}}));
+    EXPECT_EQ(add.HandedOverCount(), 0u) << "nothing is offered again";
 }
 
 // What the file dialog, a folder listing or a hand-over gives passes the

@@ -161,3 +161,44 @@ TEST_F(Outputs, NoReportNoDone) {
 }
 
 }  // namespace
+
+namespace {
+
+using Requests = kvtest::RunTest;
+
+// A "/convert" request converts the rows its files made: the user's own
+// pending rows wait for the button, which still takes every pending row.
+TEST_F(Requests, ARequestConvertsOnlyItsOwnRows) {
+    jobs.Add("C:\\mine\\left pending.mp4");
+    jobs.Add("C:\\handed\\one.mp4");
+    jobs.Add("C:\\handed\\two.mp4");
+    run.ConvertRows({jobs.At(1).id, jobs.At(2).id});
+    ASSERT_EQ(platform.starts.size(), 1u);
+    EXPECT_NE(Last()->args.find("one.mp4"), std::string::npos);
+    End(0, kComplete);
+    End(0, kComplete);
+    EXPECT_EQ(Progress(), (Strings{"Pending", "Done", "Done"}));
+    EXPECT_EQ(platform.finished, 1);
+    EXPECT_EQ(platform.progress.back(), kv::RunProgress{}) << "the run is over";
+    // A request whose rows are gone or done starts nothing.
+    run.ConvertRows({jobs.At(1).id, 12345});
+    EXPECT_EQ(platform.starts.size(), 2u);
+    EXPECT_FALSE(state.Busy);
+    EXPECT_EQ(platform.finished, 1);
+    run.Convert();
+    EXPECT_EQ(platform.starts.size(), 3u) << "the button takes the user's row";
+}
+
+TEST_F(Requests, TheButtonDuringARequestsRunTakesEveryPendingRow) {
+    jobs.Add("C:\\handed\\one.mp4");
+    jobs.Add("C:\\mine\\waiting.mp4");
+    run.ConvertRows({jobs.At(0).id});
+    run.Convert();  // busy: the run goes on, now for every pending row
+    End(0, kComplete);
+    ASSERT_EQ(platform.starts.size(), 2u);
+    End(0, kComplete);
+    EXPECT_EQ(Progress(), (Strings{"Done", "Done"}));
+    EXPECT_EQ(platform.finished, 1);
+}
+
+}  // namespace

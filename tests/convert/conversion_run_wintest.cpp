@@ -44,7 +44,7 @@ TEST(RunPlatform, TheTemporaryNameIsFreeAndTheFinalNameReplacesAnOlderMp3InOneSt
 
     kvtest::WriteBytes(out.Path() / L"song.mp3", "older");
     kvtest::WriteBytes(kvtest::FromUtf8(second), "whole");
-    EXPECT_EQ(w.p.CommitOutput(second, final), kv::Commit::Done);
+    EXPECT_EQ(w.p.CommitOutput(second, final, true), kv::Commit::Done);
     EXPECT_EQ(kvtest::ReadBytes(out.Path() / L"song.mp3"), "whole");
     EXPECT_FALSE(fs::exists(kvtest::FromUtf8(second)));
     EXPECT_EQ(kvtest::ReadBytes(kvtest::FromUtf8(partial)), "someone's");
@@ -55,7 +55,8 @@ TEST(RunPlatform, TheTemporaryNameIsFreeAndTheFinalNameReplacesAnOlderMp3InOneSt
     w.p.DiscardOutput(second);  // gone already: nothing happens
     // A folder that does not exist refuses the name for good.
     kvtest::WriteBytes(kvtest::FromUtf8(second), "whole");
-    EXPECT_EQ(w.p.CommitOutput(second, kvtest::Utf8(out.Path() / L"no such folder" / L"x.mp3")), kv::Commit::Failed);
+    EXPECT_EQ(w.p.CommitOutput(second, kvtest::Utf8(out.Path() / L"no such folder" / L"x.mp3"), true),
+              kv::Commit::Failed);
 }
 
 // An older MP3 open in a player that does not share deletion, or the new file
@@ -69,7 +70,7 @@ TEST(RunPlatform, AFileHeldByAnotherProgramIsHeldNotFailed) {
     {
         const auto player = Hold(final, FILE_SHARE_READ);
         ASSERT_TRUE(player);
-        EXPECT_EQ(w.p.CommitOutput(kvtest::Utf8(partial), kvtest::Utf8(final)), kv::Commit::Held);
+        EXPECT_EQ(w.p.CommitOutput(kvtest::Utf8(partial), kvtest::Utf8(final), true), kv::Commit::Held);
         EXPECT_EQ(kvtest::ReadBytes(final), "older");
     }
     {
@@ -79,14 +80,45 @@ TEST(RunPlatform, AFileHeldByAnotherProgramIsHeldNotFailed) {
         const kv::OutputSize held = w.p.MeasureOutput(kvtest::Utf8(partial));
         EXPECT_TRUE(held.exists);
         EXPECT_FALSE(held.readable);
-        EXPECT_EQ(w.p.CommitOutput(kvtest::Utf8(partial), kvtest::Utf8(final)), kv::Commit::Held);
+        EXPECT_EQ(w.p.CommitOutput(kvtest::Utf8(partial), kvtest::Utf8(final), true), kv::Commit::Held);
     }
     const kv::OutputSize free = w.p.MeasureOutput(kvtest::Utf8(partial));
     EXPECT_TRUE(free.readable);
     EXPECT_EQ(free.bytes, 5);
     EXPECT_FALSE(w.p.MeasureOutput(kvtest::Utf8(out.Path() / L"none.mp3")).exists);
-    EXPECT_EQ(w.p.CommitOutput(kvtest::Utf8(partial), kvtest::Utf8(final)), kv::Commit::Done);
+    EXPECT_EQ(w.p.CommitOutput(kvtest::Utf8(partial), kvtest::Utf8(final), true), kv::Commit::Done);
     EXPECT_EQ(kvtest::ReadBytes(final), "whole");
+}
+
+// Without leave to replace, a file of the name stays, whatever the case of its
+// name; the volume's own comparison and the files' identities say which names are one.
+TEST(RunPlatform, NamesAndFilesAsTheVolumeKnowsThem) {
+    TempFolder out;
+    Platform w;
+    const fs::path older = out.Path() / L"\u00C9t\u00E9.mp3", partial = out.Path() / L"x.korvello-part";
+    kvtest::WriteBytes(older, "older");
+    kvtest::WriteBytes(partial, "whole");
+    const std::string twin = kvtest::Utf8(out.Path() / L"\u00E9t\u00E9.mp3");
+    EXPECT_TRUE(w.p.SameName(kvtest::Utf8(older), twin));
+    EXPECT_FALSE(w.p.SameName(kvtest::Utf8(older), kvtest::Utf8(out.Path() / L"ete.mp3")));
+    EXPECT_EQ(w.p.CommitOutput(kvtest::Utf8(partial), twin, false), kv::Commit::Taken);
+    EXPECT_EQ(kvtest::ReadBytes(older), "older");
+    ASSERT_TRUE(fs::exists(partial)) << "the MP3 waits for another name";
+    const auto id = w.p.IdentityOf(twin);
+    ASSERT_TRUE(id);
+    EXPECT_EQ(id, w.p.IdentityOf(kvtest::Utf8(older)));
+    EXPECT_NE(id, w.p.IdentityOf(kvtest::Utf8(partial)));
+    EXPECT_FALSE(w.p.IdentityOf(kvtest::Utf8(out.Path() / L"none.mp3")));
+    // The short alias of a long name reaches the same file.
+    const fs::path longName = out.Path() / L"a rather long name of a song.mp3";
+    kvtest::WriteBytes(longName, "long");
+    wchar_t alias[MAX_PATH] = {};
+    if (::GetShortPathNameW(longName.c_str(), alias, MAX_PATH) && fs::path(alias).filename() != longName.filename())
+        EXPECT_EQ(w.p.IdentityOf(kvtest::Utf8(alias)), w.p.IdentityOf(kvtest::Utf8(longName))) << kvtest::Utf8(alias);
+    // A free name is given; the MP3 reached the disk whole.
+    EXPECT_EQ(w.p.CommitOutput(kvtest::Utf8(partial), kvtest::Utf8(out.Path() / L"\u00E9t\u00E9 (2).mp3"), false),
+              kv::Commit::Done);
+    EXPECT_EQ(kvtest::ReadBytes(out.Path() / L"\u00E9t\u00E9 (2).mp3"), "whole");
 }
 
 // The run's clock is the system's unbiased interrupt time, which stops while
