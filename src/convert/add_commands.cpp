@@ -1,5 +1,6 @@
 #include "convert/add_commands.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "app/handover.h"
@@ -104,12 +105,17 @@ bool IsMp4Name(const std::string& path) {
 
 }  // namespace
 
+// Grouped by reason, in the order they came, each name quoted (no file name
+// holds a quote): every file is named, however many.
 std::string NotAddedText(const std::vector<NotAdded>& files) {
-    std::string text = files.size() == 1 ? "This file was not added:\n" : "These files were not added:\n";
-    constexpr std::size_t kShown = 15;
-    for (std::size_t i = 0; i < files.size() && i < kShown; ++i)
-        text += "\n" + FileNamePart(files[i].path) + ": " + files[i].reason;
-    if (files.size() > kShown) text += "\n... and " + std::to_string(files.size() - kShown) + " more";
+    std::vector<std::pair<std::string, std::string>> groups;  // reason, names
+    for (const NotAdded& f : files) {
+        auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == f.reason; });
+        if (it == groups.end()) it = groups.insert(groups.end(), {f.reason, {}});
+        it->second += (it->second.empty() ? "\"" : ", \"") + FileNamePart(f.path) + "\"";
+    }
+    std::string text = files.size() == 1 ? "This file was not added:" : "These files were not added:";
+    for (const auto& [reason, names] : groups) text += "\n\n" + names + ": " + reason;
     return text;
 }
 

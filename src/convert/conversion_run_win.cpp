@@ -2,13 +2,14 @@
 
 #include <shobjidl.h>
 
-#include <cstdio>
 #include <string>
 
 #include "app/process_runner_win.h"
 #include "app/settings_win.h"
 #include "convert/job_rules.h"
+#include "convert/part_files_win.h"
 #include "convert/transcoder_log.h"
+#include "win/error.h"
 #include "win/handle.h"
 #include "win/text.h"
 
@@ -189,9 +190,11 @@ OutputSize WinRunPlatform::MeasureOutput(const std::string& path) {
 }
 
 std::string WinRunPlatform::PartialOutputPath(const std::string& finalPath, std::int64_t jobId) {
-    char pid[16];
-    std::snprintf(pid, sizeof pid, "%lx", static_cast<unsigned long>(::GetCurrentProcessId()));
-    const std::string base = std::string(pid) + "-" + std::to_string(jobId);
+    // Remembered before anything is written there: a crash from here on leaves
+    // a file the next start finds. Settings that cannot be written: the output
+    // folder is still swept.
+    GuardedStep([&] { RememberPartFolder(FolderPart(finalPath)); });
+    const std::string base = PartTagText(OwnPartTag(jobId));
     for (int n = 1;; ++n) {
         std::string path = kv::PartialOutputPath(finalPath, n == 1 ? base : base + "-" + std::to_string(n));
         // A file of that name is no file of ours: it is never overwritten.

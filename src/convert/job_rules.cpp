@@ -1,5 +1,7 @@
 #include "convert/job_rules.h"
 
+#include <cstdio>
+
 #include "app/runner_text.h"
 
 namespace kv {
@@ -99,6 +101,77 @@ std::string PartialOutputPath(std::string_view finalPath, std::string_view tag) 
     // A name near the volume's limit gives way to one made of the tag alone.
     if (Utf16Units(name) + suffix.size() > kMaxPartialNameUnits) return std::string(folder) + "~korvello" + suffix;
     return std::string(folder).append(name).append(suffix);
+}
+
+std::string PartTagText(const PartTag& tag) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%lx-%llx-%lld", static_cast<unsigned long>(tag.pid),
+                  static_cast<unsigned long long>(tag.started), static_cast<long long>(tag.job));
+    return text;
+}
+
+namespace {
+
+// Digits of one base only, at most `most` of them, as a number.
+std::optional<std::uint64_t> NumberOf(std::string_view s, int base, std::size_t most) {
+    if (s.empty() || s.size() > most) return std::nullopt;
+    std::uint64_t v = 0;
+    for (const char c : s) {
+        int d = -1;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        if (d < 0) return std::nullopt;
+        v = v * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
+    }
+    return v;
+}
+
+std::vector<std::string_view> SplitOn(std::string_view s, char sep) {
+    std::vector<std::string_view> parts;
+    for (std::size_t from = 0;;) {
+        const std::size_t at = s.find(sep, from);
+        parts.push_back(s.substr(from, at == std::string_view::npos ? std::string_view::npos : at - from));
+        if (at == std::string_view::npos) return parts;
+        from = at + 1;
+    }
+}
+
+}  // namespace
+
+std::optional<PartTag> PartTagOf(std::string_view fileName) {
+    constexpr std::string_view kEnd = ".korvello-part";
+    if (!fileName.ends_with(kEnd)) return std::nullopt;
+    fileName.remove_suffix(kEnd.size());
+    const std::size_t dot = fileName.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) return std::nullopt;
+    const std::vector<std::string_view> parts = SplitOn(fileName.substr(dot + 1), '-');
+    // PID-STARTED-JOB[-N], or PID-JOB[-N] as earlier builds wrote it: then the start is unknown.
+    const bool withStart = parts.size() == 4 || (parts.size() == 3 && parts[1].size() > 8);
+    if (parts.size() < 2 || parts.size() > 4) return std::nullopt;
+    const auto pid = NumberOf(parts[0], 16, 8);
+    const auto started = withStart ? NumberOf(parts[1], 16, 16) : std::optional<std::uint64_t>(0);
+    const auto job = NumberOf(parts[withStart ? 2 : 1], 10, 18);
+    const std::size_t counted = withStart ? 3u : 2u;
+    if (parts.size() > counted && !NumberOf(parts[counted], 10, 4)) return std::nullopt;
+    if (parts.size() > counted + 1 || !pid || !started || !job || *pid == 0) return std::nullopt;
+    return PartTag{static_cast<std::uint32_t>(*pid), *started, static_cast<std::int64_t>(*job)};
+}
+
+std::vector<std::string> PartFoldersFrom(std::string_view stored) {
+    std::vector<std::string> folders;
+    for (const std::string_view f : SplitOn(stored, '|'))
+        if (!f.empty() && IsUsableFolderSetting(f) && folders.size() < kMaxPartFolders) folders.emplace_back(f);
+    return folders;
+}
+
+std::string WithPartFolder(std::string_view stored, const std::string& folder) {
+    std::string out = folder;
+    std::size_t kept = 1;
+    for (const std::string& f : PartFoldersFrom(stored))
+        if (LowerAscii(f) != LowerAscii(folder) && kept++ < kMaxPartFolders) out += "|" + f;
+    return out;
 }
 
 std::int64_t ExpectedSizeFor(std::int64_t durationSeconds, double outputRateKB) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/checked_path.h"
 #include "convert/choices.h"
@@ -69,6 +70,27 @@ std::optional<std::string> FfmpegArgsFor(const CheckedPath& input, std::string_v
 // would pass kMaxPartialNameUnits gives "~korvello.TAG.korvello-part".
 inline constexpr std::size_t kMaxPartialNameUnits = 255;
 std::string PartialOutputPath(std::string_view finalPath, std::string_view tag);
+
+// Whose a temporary MP3 is: the process that writes it (its id and its start
+// time, so that a later process with the same id is not taken for it) and the job.
+struct PartTag {
+    std::uint32_t pid = 0;
+    std::uint64_t started = 0;  // 0: a name of a build that did not write it
+    std::int64_t job = 0;
+    bool operator==(const PartTag&) const = default;
+};
+// "PID-STARTED-JOB", in hexadecimal, hexadecimal and decimal.
+std::string PartTagText(const PartTag& tag);
+// The tag of a temporary MP3's file name ("x.mp3.TAG.korvello-part", with
+// "-N" after TAG when that name was taken); nothing for any other name.
+std::optional<PartTag> PartTagOf(std::string_view fileName);
+
+// The folders where the last runs wrote, as stored: "|" between them, newest
+// first. Only absolute paths are read back.
+std::vector<std::string> PartFoldersFrom(std::string_view stored);
+// The stored text with `folder` first, at most kMaxPartFolders of them.
+inline constexpr std::size_t kMaxPartFolders = 8;
+std::string WithPartFolder(std::string_view stored, const std::string& folder);
 
 // Expected MP3 size in bytes: duration x rate (KB per second) x 1024, truncated.
 std::int64_t ExpectedSizeFor(std::int64_t durationSeconds, double outputRateKB);

@@ -7,6 +7,7 @@
 #include "app/process_runner_win.h"
 #include "app/settings_win.h"
 #include "app/tool_install_win.h"
+#include "convert/part_files_win.h"
 #include "ui/main_form_win.h"
 
 namespace kv {
@@ -60,6 +61,18 @@ void TfrmMain::FormCreate() {
     WorkDir = ControlText("Edit3");
 
     InstallTools();
+    SweepLeftovers();
+}
+
+// Temporary MP3s of copies that crashed or were ended with the session: in
+// the output folder and wherever the last runs wrote.
+void TfrmMain::SweepLeftovers() {
+    std::vector<std::string> folders{WorkDir};
+    GuardedStep([&] {
+        for (const std::string& f : RememberedPartFolders()) folders.push_back(f);
+    });
+    for (const std::string& f : folders)
+        if (!f.empty()) GuardedStep([&] { SweepStaleParts(f); });
 }
 
 // Each tool is written, read back and held; a path to run is kept only for a

@@ -27,6 +27,27 @@ void TfrmMain::DeleteToolFiles(bool batchFileFourth) {
 }
 
 void TfrmMain::EzRgnBtn2Click() {
+    EndRunAndTools();
+    destroyed_ = true;  // ending this way runs no destruction handler
+    if (options_.terminateSelf) {
+        options_.terminateSelf();
+        return;
+    }
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(app_.Handle(), &pid);
+    win::UniqueHandle self(::OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid));
+    if (self) ::TerminateProcess(self.Get(), 0);
+}
+
+// Windows is logging off, restarting or shutting down: the run ends as the
+// close button ends it, older MP3s as they were, before the system ends us.
+void TfrmMain::OnEndSession(bool ending) {
+    if (!ending || destroyed_) return;
+    EndRunAndTools();
+    destroyed_ = true;
+}
+
+void TfrmMain::EndRunAndTools() {
     // The running job first: its transcoder ends and its half-written MP3 goes.
     GuardedStep([this] {
         if (run_) run_->Abandon();
@@ -45,15 +66,6 @@ void TfrmMain::EzRgnBtn2Click() {
         }
         DeleteToolFiles(true);
     });
-    destroyed_ = true;  // ending this way runs no destruction handler
-    if (options_.terminateSelf) {
-        options_.terminateSelf();
-        return;
-    }
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(app_.Handle(), &pid);
-    win::UniqueHandle self(::OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid));
-    if (self) ::TerminateProcess(self.Get(), 0);
 }
 
 void TfrmMain::FormDestroy() { DeleteToolFiles(false); }

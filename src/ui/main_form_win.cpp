@@ -202,6 +202,11 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER:
         if (OnTimer(wp)) return 0;
         break;
+    case WM_QUERYENDSESSION:
+        return TRUE;  // nothing to ask: the run ends cleanly on WM_ENDSESSION
+    case WM_ENDSESSION:
+        OnEndSession(wp != FALSE);
+        return 0;
     case WM_CLOSE:
         ::DestroyWindow(Handle());
         return 0;

@@ -191,6 +191,9 @@ private:
     void PaintGraphics(HDC dc);
     const Graphic* GraphicAt(POINT pt) const;
     void DeleteToolFiles(bool batchFileFourth);
+    void EndRunAndTools();
+    void OnEndSession(bool ending);
+    void SweepLeftovers();
     void InstallTools();
     // Shown once the window is up: why a tool could not be set up.
     static constexpr UINT kToolProblemMessage = WM_APP + 4;

@@ -208,14 +208,31 @@ TEST_F(Add, DroppedPathsKeepTheirOrderAndEachBecomesARowOrIsNamed) {
     EXPECT_EQ(probe.asked,
               (std::vector<std::string>{"C:\\a.MP4", "C:\\drop\\in folder.mp4", "C:\\bad.mp4", "C:\\z.mp4"}));
     ASSERT_EQ(host.told.size(), 2u) << "one message a drop";
-    EXPECT_TRUE(host.told[0].starts_with("These files were not added:\n\nnotes.txt: it is not an MP4 file.\nbad.mp4: "))
+    EXPECT_TRUE(
+        host.told[0].starts_with("These files were not added:\n\n\"notes.txt\": it is not an MP4 file.\n\n"
+                                 "\"bad.mp4\": "))
         << host.told[0];
-    EXPECT_EQ(host.told[1].find("This file was not added:\n\ngone.mp4: it cannot be found"), 0u) << host.told[1];
+    EXPECT_EQ(host.told[1].find("This file was not added:\n\n\"gone.mp4\": it cannot be found"), 0u) << host.told[1];
     EXPECT_EQ(add.LastFolder(), "C:\\drop");
 }
 
 // A dropped folder stops at its first unreadable file, as "Add Folder" does;
 // the drop goes on with what follows it.
+// However many, every file is named once, grouped by its reason.
+TEST(NotAdded, EveryFileIsNamedOnceUnderItsReason) {
+    std::vector<kv::NotAdded> files;
+    for (int i = 0; i < 40; ++i)
+        files.push_back({"C:\\in\\f" + std::to_string(i) + (i % 2 ? ".txt" : ".mp4"), i % 2 ? "no" : "bad"});
+    const std::string text = kv::NotAddedText(files);
+    for (const auto& f : files) {
+        const std::string quoted = "\"" + f.path.substr(6) + "\"";
+        EXPECT_NE(text.find(quoted), std::string::npos) << quoted;
+        EXPECT_EQ(text.find(quoted), text.rfind(quoted)) << quoted;
+    }
+    EXPECT_TRUE(text.starts_with("These files were not added:\n\n\"f0.mp4\", \"f2.mp4\"")) << text;
+    EXPECT_TRUE(text.ends_with("\"f39.txt\": no")) << text;
+}
+
 TEST_F(Add, AnUnreadableFileInADroppedFolderStopsThatFolderAlone) {
     Folder("C:\\f");
     tree["C:\\f\\"] = {"bad.mp4", "later.mp4"};
@@ -302,7 +319,7 @@ TEST_F(Add, AnUnreadableHandedOverFileCostsNoOtherAndIsNamed) {
     EXPECT_EQ(jobs.rows, (std::vector<Row>{{"C:\\one.mp4", "one", 5}}));
     ASSERT_EQ(host.told.size(), 1u);
     for (const char* name :
-         {"bad.mp4: it has no readable length", "three.mp4: it cannot be found", "four.mp4: Cannot open"})
+         {"\"bad.mp4\": it has no readable length", "\"three.mp4\": it cannot be found", "\"four.mp4\": Cannot open"})
         EXPECT_NE(host.told[0].find(name), std::string::npos) << name << " in " << host.told[0];
     EXPECT_EQ(host.rowsOfRequests, (std::vector<std::pair<std::uint64_t, std::int64_t>>{{3, 1}}));
     EXPECT_EQ(add.HandedOverCount(), 0u) << "nothing is offered again";

@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "app/runner_text.h"
 #include "support/checked.h"
 #include "win/error.h"
 
@@ -172,6 +173,43 @@ TEST(FreeOutputPath, NumberedNamesNearTheLimitStillFit) {
     // No blank or dot left at the cut, which Windows would drop.
     const std::string dotted = "C:\\O\\" + std::string(245, 'x') + ". y.mp3";
     EXPECT_EQ(kv::FitName(dotted, 4), "C:\\O\\" + std::string(245, 'x') + ".mp3");
+}
+
+}  // namespace
+
+namespace {
+
+// A temporary MP3's name says whose it is; only names of that form are ever swept.
+TEST(PartTag, TheNameSaysWhichProcessWroteIt) {
+    const kv::PartTag tag{0x1a2b, 0x1db5c3e2f4a6b70, 42};
+    EXPECT_EQ(kv::PartTagText(tag), "1a2b-1db5c3e2f4a6b70-42");
+    const std::string part = kv::PartialOutputPath("C:\\O\\song.mp3", kv::PartTagText(tag));
+    EXPECT_EQ(kv::PartTagOf(kv::FileNamePart(part)), tag);
+    EXPECT_EQ(kv::PartTagOf("song.mp3." + kv::PartTagText(tag) + "-3.korvello-part"), tag) << "a second name";
+    EXPECT_EQ(kv::PartTagOf("~korvello." + kv::PartTagText(tag) + ".korvello-part"), tag) << "a long name's";
+    // As an earlier build named them: no start time, so only the id is asked.
+    EXPECT_EQ(kv::PartTagOf("a.mp3.1a2b-7.korvello-part"), (kv::PartTag{0x1a2b, 0, 7}));
+    EXPECT_EQ(kv::PartTagOf("a.mp3.1a2b-7-2.korvello-part"), (kv::PartTag{0x1a2b, 0, 7}));
+    for (const char* other : {"song.mp3", "song.korvello-part", ".1-2.korvello-part", "a.mp3.x1-2.korvello-part",
+                              "a.mp3.1-2-3-4-5.korvello-part", "a.mp3.0-2.korvello-part", "a.mp3.1--2.korvello-part",
+                              "a.mp3.123456789-2.korvello-part", "a.mp3.1A2B-7.korvello-part",
+                              "a.mp3.1a2b-7.korvello-part.txt", "a.mp3.1a2b-7-x.korvello-part"})
+        EXPECT_FALSE(kv::PartTagOf(other)) << other;
+}
+
+TEST(PartFolders, TheLastFoldersAreRememberedNewestFirst) {
+    std::string stored;
+    for (int i = 0; i < 10; ++i) stored = kv::WithPartFolder(stored, "C:\\Out\\" + std::to_string(i));
+    const auto folders = kv::PartFoldersFrom(stored);
+    ASSERT_EQ(folders.size(), kv::kMaxPartFolders);
+    EXPECT_EQ(folders.front(), "C:\\Out\\9");
+    EXPECT_EQ(folders.back(), "C:\\Out\\2");
+    stored = kv::WithPartFolder(stored, "c:\\out\\5");
+    EXPECT_EQ(kv::PartFoldersFrom(stored).front(), "c:\\out\\5");
+    EXPECT_EQ(kv::PartFoldersFrom(stored).size(), kv::kMaxPartFolders) << "one folder once";
+    // Anything else stored there is not a folder to sweep.
+    EXPECT_EQ(kv::PartFoldersFrom("relative|C:\\ok||\\\\server\\share\\x|C:\\bad?|"),
+              (std::vector<std::string>{"C:\\ok", "\\\\server\\share\\x"}));
 }
 
 }  // namespace

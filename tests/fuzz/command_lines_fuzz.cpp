@@ -6,6 +6,7 @@
 
 #include "app/command_line.h"
 #include "app/runner_text.h"
+#include "convert/choices.h"
 #include "convert/duration_probe.h"
 #include "convert/job_rules.h"
 #include "fuzz_util.h"
@@ -72,31 +73,36 @@ void BatchNamesExactly(const std::string& input, const std::string& answer, cons
     kvfuzz::Require(std::count(lines[0].begin(), lines[0].end(), '"') == 2, "one pair of quotes", lines[0]);
 }
 
+// The words a quality puts between "-ar 44100" and "-ac 2".
+std::vector<std::string> QualityWords(kv::Mp3Quality q) {
+    std::vector<std::string> words;
+    const std::string text(kv::QualityArguments(q));
+    std::size_t from = 0;
+    for (std::size_t at; (at = text.find(' ', from)) != std::string::npos; from = at + 1)
+        words.push_back(text.substr(from, at - from));
+    words.push_back(text.substr(from));
+    return words;
+}
+
 void TranscoderLineNamesExactly(const std::string& input, const std::string& output) {
     kvtest::FakeFileSystem fs;
     fs.files.insert(input);
     const auto found = kv::CheckPath(input, fs);
     if (!found) return;
     const kv::CheckedPath& checked = *found;
-    const auto args = kv::FfmpegArgsFor(checked, output);
-    if (!args) return;
-    const auto line = kv::BuildCommandLine("C:\\K\\FFMPEG~1.EXE", *args);
-    kvfuzz::Require(line.has_value(), "the transcoder's line is built");
-    const std::vector<std::string> want{"C:\\K\\FFMPEG~1.EXE",
-                                        "-i",
-                                        checked.Text(),
-                                        "-y",
-                                        "-deinterlace",
-                                        "-ar",
-                                        "44100",
-                                        "-ab",
-                                        "128",
-                                        "-ac",
-                                        "2",
-                                        "-f",
-                                        "mp3",
-                                        output};
-    kvfuzz::Require(kvtest::ArgvOf(*line) == want, "the transcoder gets exactly its two files", *line);
+    // Every quality's line: the same two files, the quality's own words.
+    for (const kv::Mp3Quality q : kv::AllQualities()) {
+        const auto args = kv::FfmpegArgsFor(checked, output, q);
+        if (!args) return;
+        const auto line = kv::BuildCommandLine("C:\\K\\FFMPEG~1.EXE", *args);
+        kvfuzz::Require(line.has_value(), "the transcoder's line is built");
+        std::vector<std::string> want{"C:\\K\\FFMPEG~1.EXE", "-i",  checked.Text(), "-y",
+                                      "-deinterlace",        "-ar", "44100"};
+        for (const std::string& w : QualityWords(q)) want.push_back(w);
+        for (const char* w : {"-ac", "2", "-f", "mp3"}) want.emplace_back(w);
+        want.push_back(output);
+        kvfuzz::Require(kvtest::ArgvOf(*line) == want, "the transcoder gets exactly its two files", *line);
+    }
     const auto direct = kv::BuildCommandLine("C:\\K\\mediainfo.exe", kv::DurationProbe::DirectArgs(checked));
     const auto argv = kvtest::ArgvOf(direct.value());
     kvfuzz::Require(argv.size() == 3 && argv[1] == "--Inform=General;%Duration/String3%" &&
