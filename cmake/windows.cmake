@@ -170,6 +170,11 @@ foreach(h ${KV_TEST_HELPERS})
   target_link_libraries(${n} PRIVATE ${KV_WIN_LIBS})
   add_dependencies(korvello_win_tests ${n})
 endforeach()
+# A DLL that the end-to-end tests plant beside the program under system DLLs' names.
+add_library(kv_planted SHARED ${CMAKE_SOURCE_DIR}/tests/helpers/planted/planted_dll.c)
+set_target_properties(kv_planted PROPERTIES PREFIX "" OUTPUT_NAME planted)
+target_link_options(kv_planted PRIVATE ${KV_STATIC})
+add_dependencies(korvello_win_tests kv_planted)
 # kv_drive drives the real program from outside; it finds the controls at
 # their places in the layout.
 file(GLOB KV_DRIVE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/helpers/kv_drive/*.cpp)

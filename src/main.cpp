@@ -10,8 +10,10 @@
 #include "app/main_instance_win.h"
 #include "ui/main_form_win.h"
 #include "win/gdi.h"
+#include "win/system_library.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    kv::win::LoadDllsFromSystemOnly();
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);
     const kv::win::OleScope ole;  // the folder picker and the shell's open verb need COM

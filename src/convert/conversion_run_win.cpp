@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/process_runner_win.h"
+#include "app/runner_text.h"
 #include "app/settings_win.h"
 #include "convert/job_rules.h"
 #include "convert/part_files_win.h"

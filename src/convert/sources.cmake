@@ -11,4 +11,5 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
 list(APPEND KORVELLO_WIN_SOURCES
   src/convert/conversion_run_win.cpp
   src/convert/duration_probe_win.cpp
+  src/convert/part_files_win.cpp
 )

@@ -6,6 +6,8 @@
 #include <memory>
 #include <utility>
 
+#include "win/system_library.h"
+
 namespace kv::ui {
 
 namespace {
@@ -282,10 +284,12 @@ private:
     std::vector<AccessiblePart> parts_;
 };
 
+// The accessibility library is no known DLL: it is loaded from the system folder, not beside the program.
 AccessiblePtr SystemObject(HWND hwnd) {
+    static const auto create =
+        win::SystemFunction<decltype(&::CreateStdAccessibleObject)>(L"oleacc.dll", "CreateStdAccessibleObject");
     IAccessible* raw = nullptr;
-    if (FAILED(::CreateStdAccessibleObject(hwnd, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&raw))))
-        return nullptr;
+    if (!create || FAILED(create(hwnd, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&raw)))) return nullptr;
     return AccessiblePtr(raw);
 }
 
@@ -294,7 +298,9 @@ bool AsksForClient(LPARAM lp) { return static_cast<LONG>(static_cast<DWORD>(lp))
 
 LRESULT Answer(WPARAM wp, IAccessible* object) {
     // The result holds its own reference.
-    const LRESULT result = ::LresultFromObject(IID_IAccessible, wp, object);
+    static const auto lresult = win::SystemFunction<decltype(&::LresultFromObject)>(L"oleacc.dll", "LresultFromObject");
+    if (!lresult) return 0;
+    const LRESULT result = lresult(IID_IAccessible, wp, object);
     return result < 0 ? 0 : result;
 }
 

@@ -4,6 +4,7 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
 )
 list(APPEND KORVELLO_WIN_SOURCES
   src/win/clock.cpp
+  src/win/system_library.cpp
   src/win/text.cpp
   src/win/window.cpp
 )

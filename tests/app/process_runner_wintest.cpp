@@ -172,9 +172,9 @@ TEST(ProcessRunner, EndsOnlyTheTranscodersThisProgramStarted) {
     ::Sleep(200);
     EXPECT_TRUE(kv::EndProcessesByName("FFmpeg.exe"));
     EXPECT_EQ(::WaitForSingleObject(mine.Get(), 10000), WAIT_OBJECT_0);
-    DWORD code = 1;
+    DWORD code = 0;
     ::GetExitCodeProcess(mine.Get(), &code);
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(code, 1u) << "ended with a code no finished transcoder gives";
     EXPECT_EQ(::WaitForSingleObject(other.Get(), 300), static_cast<DWORD>(WAIT_TIMEOUT))
         << "another program's ffmpeg was ended";
     ::TerminateProcess(other.Get(), 0);

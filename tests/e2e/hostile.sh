@@ -141,3 +141,23 @@ check_not_busy "the window is free again after the run"
 stop_korvello
 check "the program ends with code 0" "code $?" [ $? -eq 0 ]
 
+
+# -- run from a Downloads folder that holds DLLs named as the system's: none is
+# ever loaded. Wine prefers its own DLLs, so it is told to take a file beside
+# the program first, as Windows' search order would.
+DOWN="$RUN/Downloads"
+rm -rf "$DOWN"
+mkdir -p "$DOWN"
+cp "$EXE" "$DOWN/korvello.exe"
+PLANTED=(oleacc version uxtheme dwmapi propsys winmm cryptbase)
+for d in "${PLANTED[@]}"; do cp "$BUILD/planted.dll" "$DOWN/$d.dll"; done
+SAVED_EXE=$EXE
+EXE="$DOWN/korvello.exe"
+overrides=$(IFS=,; echo "${PLANTED[*]}")
+WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$overrides=n,b" start_korvello
+check "the program starts beside planted DLLs" "" [ -n "$KPID" ]
+check "it takes a file there" "" quiet drive add-file "$(winpath "$MEDIA/tone_5s.mp4")"
+loaded=$(cd "$DOWN" && ls ./*.loaded 2>/dev/null | tr '\n' ' ')
+check "no DLL beside the program is loaded" "loaded: $loaded" [ -z "$loaded" ]
+stop_korvello
+EXE=$SAVED_EXE

@@ -1,0 +1,38 @@
+#include "win/system_library.h"
+
+#include <string>
+
+namespace kv::win {
+
+namespace {
+
+// Not declared for the Windows 7 headers; present wherever KB2533623 is, as on every supported system.
+constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+
+std::wstring SystemFolder() {
+    wchar_t folder[MAX_PATH + 1] = {};
+    const UINT n = ::GetSystemDirectoryW(folder, MAX_PATH + 1);
+    return n == 0 || n > MAX_PATH ? std::wstring() : std::wstring(folder, n);
+}
+
+}  // namespace
+
+void LoadDllsFromSystemOnly() noexcept {
+    ::SetDllDirectoryW(L"");  // the current folder is out of the search
+    const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    const auto set = kernel ? reinterpret_cast<SetDefaultDllDirectoriesFn>(
+                                  reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")))
+                            : nullptr;
+    if (set) set(kSearchSystem32);
+}
+
+HMODULE SystemLibrary(const wchar_t* name) noexcept {
+    // By its full path: whatever the search order, only the system folder's file can answer.
+    const std::wstring folder = SystemFolder();
+    if (folder.empty()) return nullptr;
+    const std::wstring path = folder + L"\\" + name;
+    return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+}  // namespace kv::win
