@@ -78,12 +78,14 @@ wixl -a x64 -o "$OUT.tmp" \
     "$HERE/korvello.wxs" "$WORK/licenses.wxs"
 # wixl gives every build a random package code: this one follows from the content.
 msibuild "$OUT.tmp" -s "Installation Database" "Korvello Labs" "x64;1033" "{$PACKAGE_CODE}"
-# The older version goes before the newer is installed, right after the
-# installer has checked what it will do: no file then depends on both versions'
-# components agreeing, and the newer one registers the upgrade code afresh
-# (wixl places the removal at the very end). Another build of the same version
-# replaces the installed one too (the upgrade's range includes the version).
-msibuild "$OUT.tmp" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1401 WHERE \`Action\` = 'RemoveExistingProducts'"
+# The older version goes only once the newer one is in, after InstallFinalize:
+# an upgrade that fails or is cancelled on the way leaves the older version
+# installed and working (a removal before it would run in a transaction of its
+# own, done whatever follows). The components keep their codes from version to
+# version, so removing the older one takes nothing the newer one installed.
+# Another build of the same version replaces the installed one too (the
+# upgrade's range includes the version).
+msibuild "$OUT.tmp" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 6601 WHERE \`Action\` = 'RemoveExistingProducts'"
 # The install location is known once the costing has settled the folders.
 msibuild "$OUT.tmp" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1001 WHERE \`Action\` = 'SetInstallLocation'"
 # Attributes 513: migrate the features, the maximum version included.
@@ -91,8 +93,8 @@ msibuild "$OUT.tmp" -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_
 msibuild "$OUT.tmp" -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`)
     VALUES ('{$UPGRADE_CODE}', '$VERSION', 513, 'WIX_UPGRADE_DETECTED')"
 [[ $(msiinfo export "$OUT.tmp" InstallExecuteSequence | tr -d '\r' |
-    awk -F'\t' '$1 ~ /^(CostFinalize|SetInstallLocation|InstallValidate|RemoveExistingProducts)$/ { print $1 "=" $3 }' |
-    sort | tr '\n' ' ') == "CostFinalize=1000 InstallValidate=1400 RemoveExistingProducts=1401 SetInstallLocation=1001 " ]] ||
+    awk -F'\t' '$1 ~ /^(CostFinalize|SetInstallLocation|InstallFinalize|RemoveExistingProducts)$/ { print $1 "=" $3 }' |
+    sort | tr '\n' ' ') == "CostFinalize=1000 InstallFinalize=6600 RemoveExistingProducts=6601 SetInstallLocation=1001 " ]] ||
     die "could not place RemoveExistingProducts and SetInstallLocation"
 [[ $(msiinfo export "$OUT.tmp" Upgrade | tr -d '\r' | awk -F'\t' '$7 == "WIX_UPGRADE_DETECTED" { print $3 "/" $5 }') == "$VERSION/513" ]] ||
     die "could not include this version in the upgrade's range"

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "app/handover.h"
+#include "app/instance_guard_win.h"
 #include "app/runner_text.h"
 #include "win/clock.h"
 #include "win/text.h"
@@ -27,7 +28,8 @@ BOOL CALLBACK MatchInstanceWindow(HWND wnd, LPARAM) {
     ++s.MatchCount;
     if (wnd != s.OwnAppWindow) {
         s.OtherAppWindow = wnd;
-        if (::GetPropW(wnd, kFirstCopyMark)) s.FirstAppWindow = wnd;
+        // The mark alone proves nothing: any program can make such a window.
+        if (::GetPropW(wnd, kFirstCopyMark) && RunsKorvello(wnd)) s.FirstAppWindow = wnd;
     }
     return TRUE;
 }
@@ -230,7 +232,7 @@ void BringFirstCopyForward() {
 
 TMainInstance::TMainInstance(TComponent* owner, HWND appWindow, const std::string& title,
                              const std::vector<std::string>& params, std::wstring_view mainFormClass, bool convert)
-    : TComponent(owner), appWindow_(appWindow), lock_(InstanceMutexName(title)) {
+    : TComponent(owner), appWindow_(appWindow), space_(InstanceMutexName(title)), lock_(space_.MutexName()) {
     SetName("MainInstance1");
     if (!lock_.TryAcquire()) {
         const LaterCopyResult r = HandToFirstCopy(lock_, appWindow, params, mainFormClass, kHandOverBoundMs, convert);

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/instance_guard_win.h"
 #include "components/component.h"
 #include "win/handle.h"
 
@@ -124,6 +125,7 @@ public:
 
 private:
     HWND appWindow_;
+    InstanceNamespace space_;  // outlives the mutex in it
     InstanceLock lock_;
 };
 

@@ -8,6 +8,7 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
 list(APPEND KORVELLO_WIN_SOURCES
   src/app/application_win.cpp
   src/app/dialogs_win.cpp
+  src/app/instance_guard_win.cpp
   src/app/main_instance_win.cpp
   src/app/process_runner_win.cpp
   src/app/settings_win.cpp

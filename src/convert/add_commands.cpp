@@ -15,6 +15,15 @@ namespace kv {
 AddCommands::AddCommands(IAddHost& host, IProbe& probe, IJobSink& jobs, TFindFile& finder, HandOverQueue& kept)
     : host_(host), probe_(probe), jobs_(jobs), finder_(finder), kept_(kept) {}
 
+namespace {
+
+bool IsMp4Name(const std::string& path) {
+    const std::string name = FileNamePart(path);
+    return name.size() >= 4 && SameTextAscii(name.substr(name.size() - 4), ".mp4");
+}
+
+}  // namespace
+
 class AddCommands::Active {
 public:
     explicit Active(AddCommands& owner) : owner_(owner), outer_(owner.active_) { owner_.active_ = true; }
@@ -69,7 +78,8 @@ void AddCommands::AddFileCommand() {
     const auto chosen = host_.AskForFile();
     if (!chosen) return;
     const auto path = host_.Check(*chosen);
-    if (!path || path->IsFolder()) {
+    // A name typed into the dialog may be of any type: the dialog takes what "Add Folder" takes.
+    if (!path || path->IsFolder() || !IsMp4Name(path->Text())) {
         host_.Tell(std::string(kBadFileMessage));
         return;
     }
@@ -96,11 +106,6 @@ std::vector<HandedPath> Handed(const std::vector<std::string>& paths, std::uint6
     out.reserve(paths.size());
     for (const auto& p : paths) out.push_back({p, request});
     return out;
-}
-
-bool IsMp4Name(const std::string& path) {
-    const std::string name = FileNamePart(path);
-    return name.size() >= 4 && SameTextAscii(name.substr(name.size() - 4), ".mp4");
 }
 
 }  // namespace

@@ -136,6 +136,19 @@ TEST_F(Add, AFileBecomesAPendingRowWithItsNameAndDuration) {
     EXPECT_TRUE(host.told.empty());
 }
 
+// A name typed into the file dialog may be of any type: only MP4 files are
+// taken, as "Add Folder" takes them (an MP3 typed there could be the output itself).
+TEST_F(Add, TheFileDialogTakesMp4FilesOnly) {
+    Readable("C:\\Out\\song.mp3");
+    Readable("C:\\in\\clip.MP4");
+    host.fileAnswers = {std::string("C:\\Out\\song.mp3"), std::string("C:\\in\\clip.MP4")};
+    add.AddFileCommand();
+    add.AddFileCommand();
+    EXPECT_EQ(jobs.rows, (std::vector<Row>{{"C:\\in\\clip.MP4", "clip", 5}}));
+    EXPECT_EQ(host.told, std::vector<std::string>{std::string(kv::kBadFileMessage)});
+    EXPECT_EQ(probe.asked, std::vector<std::string>{"C:\\in\\clip.MP4"}) << "the MP3 is never probed";
+}
+
 TEST_F(Add, AnUnreadableFileIsRefusedWithTheBadHeaderMessage) {
     host.fileAnswers = {std::string("C:\\in\\broken.mp4")};
     add.AddFileCommand();

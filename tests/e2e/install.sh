@@ -180,6 +180,20 @@ check "one entry among the installed programs, the newer version" \
 check "the older version's entry is gone" "" absent uninstall_key "$REBUILT_CODE"
 check "the menu entries and the shortcut stay" "" \
     [ -s "$SHORTCUT" -a -n "$(reg_default "HKCU\\Software\\Classes\\$FILE_VERB\\command")" ]
+# A still newer version whose installation fails on the way (made to, by an
+# action that reports an error just before the end): the installed one stays, whole.
+FAILING=$RUN/korvello-failing-win64.msi
+"$ROOT/dist/make-msi.sh" "$RUN/newer" "$major.$minor.$((patch + 2))" "$FAILING" "$BUILD/art/korvello.ico" >>"$LOG" 2>&1
+msibuild "$FAILING" -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`)
+    VALUES ('KvMadeToFail', 19, '', 'This installation was made to fail.')"
+msibuild "$FAILING" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`)
+    VALUES ('KvMadeToFail', 'NOT REMOVE', 6590)"
+msiexec_quiet /i "$(winpath "$FAILING")"
+check "an upgrade that fails on the way reports it" "code $?" [ $? -ne 0 ]
+check "and leaves the installed version's entry" "$(installed_korvellos) entries" \
+    [ "$(installed_korvellos)" = 1 -a -n "$(uninstall_key "$NEWER_CODE")" ]
+check "and its files, the program among them" "README.txt starts '$(first_line "$INSTALL/README.txt")'" \
+    [ "$(first_line "$INSTALL/README.txt")" = "Korvello $NEWER_VERSION" -a -s "$INSTALL/korvello.exe" ]
 msiexec_quiet /i "$(winpath "$MSI")"
 # 1603 (its low byte as Unix sees it): the launch condition against a newer version stopped it.
 check "the older build does not install over the newer" "code $?" [ $? -eq $((1603 & 255)) ]

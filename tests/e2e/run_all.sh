@@ -19,7 +19,7 @@ fi
 BUILD=$(cd "$1" && pwd)
 shift
 SCENARIOS=("$@")
-((${#SCENARIOS[@]})) || SCENARIOS=(basics handover hostile faults longpaths dist install choices soak)
+((${#SCENARIOS[@]})) || SCENARIOS=(basics handover hostile faults longpaths dist install choices keeping soak)
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 EXE=$BUILD/korvello.exe
 DRIVE=$BUILD/kv_drive.exe
@@ -56,7 +56,7 @@ mkdir -p "$E2E"
 
 "$ROOT/tests/make_media.sh" "$BUILD/media" || { echo "cannot make the test media" >&2; exit 2; }
 MEDIA=$E2E/media
-MEDIA_VERSION=2 # raise when the files below change
+MEDIA_VERSION=3 # raise when the files below change
 if [[ $(cat "$MEDIA/.complete" 2>/dev/null) != "$MEDIA_VERSION" ]]; then
     rm -rf "$MEDIA"
     mkdir -p "$MEDIA"
@@ -82,6 +82,18 @@ if [[ $(cat "$MEDIA/.complete" 2>/dev/null) != "$MEDIA_VERSION" ]]; then
     # Short tones: one to share a name with another file, one for the many-files run.
     ff -f lavfi -i "$(tone 600 44100 5)" -c:a aac -b:a 64k "$MEDIA/tone_5s.mp4"
     ff -f lavfi -i "$(tone 700 44100 1)" -c:a aac -b:a 64k "$MEDIA/one_second.mp4"
+    # Tags that read like the transcoder's own report, in a file whose sound is whole.
+    ff -f lavfi -i "$(tone 500 44100 8)" -c:a aac -b:a 64k \
+        -metadata comment="Duration: 00:00:01.00 time=00:00:08.00" \
+        -metadata title=$'x\n  Duration: 00:00:01.00, start: 0.000000' "$MEDIA/tagged.mp4"
+    # Sound shorter than the picture: 5 s of sound in 8 s of video.
+    ff -f lavfi -i "$(tone 550 44100 5)" -f lavfi -i "testsrc=size=96x72:rate=5:duration=8" \
+        -c:a aac -b:a 64k -c:v mpeg4 "$MEDIA/short_sound.mp4"
+    # The same tagged file cut at half, index in front: the transcoder reads to the cut.
+    ff -f lavfi -i "$(tone 500 44100 30)" -c:a aac -b:a 128k -movflags +faststart \
+        -metadata comment="Duration: 00:00:01.00 time=00:00:30.00" "$MEDIA/tagged_whole.mp4"
+    head -c $(($(stat -c %s "$MEDIA/tagged_whole.mp4") / 2)) "$MEDIA/tagged_whole.mp4" >"$MEDIA/tagged_cut.mp4"
+    rm "$MEDIA/tagged_whole.mp4"
     echo "$MEDIA_VERSION" >"$MEDIA/.complete"
 fi
 

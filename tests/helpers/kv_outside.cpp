@@ -214,7 +214,7 @@ int ShellVerb(const std::wstring& key, const std::vector<std::wstring>& items) {
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
         Out(L"usage: kv_outside hand-over PATH... | drop PATH... | minimize | state | open-file-dialog | "
-            L"close-dialogs | plant PATH | shell-verb KEY ITEM...");
+            L"close-dialogs | plant PATH | shell-verb KEY ITEM... | short-name PATH");
         return 2;
     }
     const std::wstring cmd = argv[1];
@@ -227,6 +227,14 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (cmd == L"shell-verb" && args.size() >= 2) return ShellVerb(args[0], {args.begin() + 1, args.end()});
+    if (cmd == L"short-name" && args.size() == 1) {
+        // The 8.3 alias the volume gives a long name.
+        wchar_t alias[MAX_PATH] = {};
+        const DWORD n = ::GetShortPathNameW(args[0].c_str(), alias, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH) return Fail(L"no short name");
+        Out(alias);
+        return 0;
+    }
     const FirstCopy k = Find();
     if (!k.app || !k.form) return Fail(L"no first copy of Korvello");
     if (cmd == L"hand-over") return HandOver(k, args);

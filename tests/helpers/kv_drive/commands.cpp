@@ -55,15 +55,16 @@ std::vector<DWORD> ChildrenNamed(DWORD parent, const std::wstring& exe) {
     return found;
 }
 
-// Ends the program's running transcoder the hard way, as a crash would.
-int KillChild(const std::wstring& exe) {
+// Ends the program's running transcoder the hard way, as a crash would, with
+// `code` as its exit code (End task, or another program, may give 0).
+int KillChild(const std::wstring& exe, DWORD code) {
     HWND frm = MainWindow();
     if (!frm) return Fail(L"no visible Korvello main window");
     int killed = 0;
     for (DWORD pid : ChildrenNamed(ProcessOf(frm), exe)) {
         HANDLE p = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
         if (!p) continue;
-        if (::TerminateProcess(p, 9)) {
+        if (::TerminateProcess(p, code)) {
             ::WaitForSingleObject(p, 10000);
             ++killed;
         }

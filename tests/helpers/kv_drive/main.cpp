@@ -32,6 +32,7 @@ int Usage() {
         L"  write-files DIR FILE...\n"
         L"  hold-desktop SECONDS      keep Wine's desktop process up (a hidden window)\n"
         L"  kill-child EXE            end the program's own processes of that name\n"
+        L"  end-child EXE CODE        the same, with that exit code\n"
         L"  handles                   number of open handles of the program\n"
         L"  registry-access SUBKEY read|none|full   change the access to a key of HKCU\n"
         L"  lock-file PATH SECONDS    hold a file open with no sharing\n"
@@ -121,6 +122,8 @@ const Command kCommands[] = {
     {L"time-run", 2, [](const Args& a) { return TimeRun(Int(a[0]), From(a, 1)); }},
     {L"write-files", 2, [](const Args& a) { return WriteFiles(a[0], From(a, 1)); }},
     {L"kill-child", 1, [](const Args& a) { return KillChild(a[0]); }},
+    {L"end-child", 2,
+     [](const Args& a) { return KillChild(a[0], static_cast<DWORD>(std::wcstoul(a[1].c_str(), nullptr, 10))); }},
     {L"handles", 0, [](const Args&) { return Handles(); }},
     {L"registry-access", 2, [](const Args& a) { return RegistryAccess(a[0], a[1]); }},
     {L"list-files", 1, [](const Args& a) { return ListFiles(a[0]); }},
