@@ -117,10 +117,10 @@ std::string NotAddedText(const std::vector<NotAdded>& files) {
     for (const NotAdded& f : files) {
         auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == f.reason; });
         if (it == groups.end()) it = groups.insert(groups.end(), {f.reason, {}});
-        it->second += (it->second.empty() ? "\"" : ", \"") + FileNamePart(f.path) + "\"";
+        it->second.append(it->second.empty() ? "\"" : ", \"").append(FileNamePart(f.path)).append("\"");
     }
     std::string text = files.size() == 1 ? "This file was not added:" : "These files were not added:";
-    for (const auto& [reason, names] : groups) text += "\n\n" + names + ": " + reason;
+    for (const auto& [reason, names] : groups) text.append("\n\n").append(names).append(": ").append(reason);
     return text;
 }
 

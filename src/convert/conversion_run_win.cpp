@@ -8,7 +8,7 @@
 #include "app/runner_text.h"
 #include "app/settings_win.h"
 #include "convert/job_rules.h"
-#include "convert/part_files_win.h"
+#include "convert/part_files.h"
 #include "convert/transcoder_log.h"
 #include "win/error.h"
 #include "win/handle.h"

@@ -230,7 +230,7 @@ std::string FitName(const std::string& path, std::size_t reserve) {
 }
 
 std::string FreeOutputPath(const std::string& candidate, const std::function<bool(const std::string&)>& taken) {
-    const std::string first = FitName(candidate);
+    std::string first = FitName(candidate);
     if (!taken(first)) return first;
     const NameParts p = Split(candidate);
     // Bounded: a file system that says every name exists must not hang the run.

@@ -1,4 +1,4 @@
-#include "convert/part_files_win.h"
+#include "convert/part_files.h"
 
 #include <windows.h>
 

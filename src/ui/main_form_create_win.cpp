@@ -7,7 +7,7 @@
 #include "app/process_runner_win.h"
 #include "app/settings_win.h"
 #include "app/tool_install_win.h"
-#include "convert/part_files_win.h"
+#include "convert/part_files.h"
 #include "ui/main_form_win.h"
 
 namespace kv {

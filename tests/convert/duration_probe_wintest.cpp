@@ -10,6 +10,7 @@
 #include "support/form_access.h"
 #include "support/program.h"
 #include "support/win_test_util.h"
+#include "win/error.h"
 
 namespace {
 
@@ -83,6 +84,27 @@ protected:
     kvtest::TempFolder folder{L"kv probe"};
     std::string reader, temp;
 };
+
+// The batch file runs through the system's own interpreter, and only as it was
+// written: a file another program changed in the temporary folder is not run.
+TEST(BatchFile, RunsAsWrittenThroughTheSystemsInterpreter) {
+    kvtest::TempFolder dir;
+    kv::WinProbePlatform p(nullptr);
+    EXPECT_TRUE(kv::BatchInterpreter().ends_with("\\cmd.exe"));
+    wchar_t system[MAX_PATH] = {};
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    EXPECT_EQ(kvtest::FromUtf8(kv::BatchInterpreter()).parent_path(), std::filesystem::path(system));
+    const std::string bat = kvtest::Utf8(dir.Path() / L"open.bat");
+    const std::string marker = kvtest::Utf8(dir.Path() / L"ran.txt");
+    p.WriteFile(bat, "echo ran> \"" + marker + "\"\r\n");
+    EXPECT_FALSE(p.RunBatch(bat, 30000));
+    EXPECT_TRUE(std::filesystem::exists(kvtest::FromUtf8(marker))) << "it ran";
+    std::filesystem::remove(kvtest::FromUtf8(marker));
+    p.WriteFile(bat, "echo ran> \"" + marker + "\"\r\n");
+    kvtest::WriteBytes(dir.Path() / L"open.bat", "echo planted> \"" + marker + "\"\r\n");
+    EXPECT_THROW((void)p.RunBatch(bat, 30000), kv::Error);
+    EXPECT_FALSE(std::filesystem::exists(kvtest::FromUtf8(marker))) << "a changed batch file is not run";
+}
 
 TEST_F(RealReader, UnderUnicodeUtf8APlainNameStillGoesThroughTheBatchFile) {
     NoShortNames platform(CP_UTF8);

@@ -5,12 +5,14 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "app/settings_win.h"
 #include "app/tool_install_win.h"
+#include "convert/part_files.h"
 #include "support/form_fixture.h"
 #include "win/handle.h"
 
@@ -215,6 +217,68 @@ TEST_F(MainFormShutdownInRun, CloseButtonEndsEveryRunningTranscoder) {
     f->EzRgnBtn2Click();
     EXPECT_TRUE(kvtest::ProcessesOf(exe).empty());
     EXPECT_TRUE(kvtest::FileNames(out.Path()).empty()) << "a partial file was left";
+}
+
+// Windows logs off, restarts for an update or shuts down mid-run: the run ends
+// as the close button ends it, and the older MP3 stays as it was.
+TEST_F(MainFormShutdownInRun, TheEndOfTheSessionEndsTheRunAndLeavesNothing) {
+    auto& [in, out, tool] = RunIn();
+    kvtest::WriteBytes(out.Path() / L"slow.mp3", "older");
+    const fs::path exe = UseStandIn();
+    kvtest::StandInRow(f->Jobs(), in.Path(), L"slow", "size 5000 sleep 30000", 5);
+    f->EzRgnBtn3Click();
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return f->Jobs().Progress(0).ends_with("% Done"); }, 30000));
+    const std::string partial = FormAccess::Conversion(*f).PartialPath();
+    ASSERT_TRUE(kv::FileExists(partial));
+    EXPECT_EQ(::SendMessageW(f->Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE) << "nothing to ask";
+    EXPECT_TRUE(kv::FileExists(partial)) << "the question alone changes nothing";
+    ::SendMessageW(f->Handle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_FALSE(kv::FileExists(partial));
+    EXPECT_EQ(kvtest::FileNames(out.Path()), std::vector<std::string>{"slow.mp3"});
+    EXPECT_EQ(kvtest::ReadBytes(out.Path() / L"slow.mp3"), "older");
+    EXPECT_TRUE(kvtest::ProcessesOf(exe).empty());
+}
+
+// A temporary MP3 of a copy that no longer runs goes at the next start, in
+// the output folder and where the last runs wrote; one of a copy that still
+// runs stays, and so does every file not named as ours.
+TEST(MainFormStart, TemporaryMp3sOfCopiesThatEndedGoAtStart) {
+    DeleteSettings();
+    TempFolder out, elsewhere;
+    // A copy that has ended: a process that ran and is gone.
+    PROCESS_INFORMATION pi{};
+    STARTUPINFOW si{sizeof si};
+    std::wstring line = L"\"" + (kvtest::ProgramFolder() / L"kv_child.exe").wstring() + L"\" --exit 0";
+    ASSERT_TRUE(::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    ::WaitForSingleObject(pi.hProcess, 10000);
+    FILETIME created{}, unused{};
+    ::GetProcessTimes(pi.hProcess, &created, &unused, &unused, &unused);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    const kv::PartTag ended{pi.dwProcessId, (std::uint64_t{created.dwHighDateTime} << 32) | created.dwLowDateTime, 3};
+    const std::string dead = "song.mp3." + kv::PartTagText(ended) + ".korvello-part";
+    const std::string live = "live.mp3." + kv::PartTagText(kv::OwnPartTag(4)) + ".korvello-part";
+    // The same id with another start time: a later process that took the id.
+    kv::PartTag reused = kv::OwnPartTag(5);
+    reused.started -= 1;
+    const std::string reusedName = "reused.mp3." + kv::PartTagText(reused) + ".korvello-part";
+    for (const std::string& n :
+         {dead, live, reusedName, std::string("notes.korvello-part.txt"), std::string("mine.korvello-part")})
+        kvtest::WriteBytes(out.Path() / kvtest::FromUtf8(n), "x");
+    kvtest::WriteBytes(elsewhere.Path() / kvtest::FromUtf8(dead), "x");
+    kv::RegistryKey(kv::kSettingsKey).WriteString("WorkDir", kvtest::Utf8(out.Path()));
+    kv::RememberPartFolder(kvtest::Utf8(elsewhere.Path()));
+    {
+        Program p;
+        const std::vector<std::string> left = kvtest::FileNames(out.Path());
+        EXPECT_EQ(std::count(left.begin(), left.end(), dead), 0) << "an ended copy's file goes";
+        EXPECT_EQ(std::count(left.begin(), left.end(), reusedName), 0) << "its id taken by another process";
+        EXPECT_EQ(std::count(left.begin(), left.end(), live), 1) << "a running copy's stays";
+        EXPECT_EQ(left.size(), 3u) << "files not named as ours stay";
+        EXPECT_TRUE(kvtest::FileNames(elsewhere.Path()).empty()) << "where the last runs wrote, too";
+        p.form.reset();
+    }
+    DeleteSettings();
 }
 
 TEST_F(MainFormShutdownInRun, CloseMessageDuringARunDestroysTheWindow) {
