@@ -163,6 +163,7 @@ for _ in $(seq 1 50); do
 done
 check "no transcoder outlives the program" "$(transcoders_running) running" [ "$(transcoders_running)" = 0 ]
 check "the older MP3 is untouched" "" [ "$(cat "$OUT/long_900s.mp3")" = 'an older MP3' ]
+check "the crash left its temporary file" "$(ls "$OUT" | tr '\n' '|')" [ "$(parts_in "$OUT")" = 1 ]
 for _ in $(seq 1 50); do
     [[ $(drive count-instances) == 0 ]] && break
     sleep 0.2
