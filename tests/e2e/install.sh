@@ -34,6 +34,29 @@ uninstall_key() { # product-code
 # The entries named Korvello among installed programs, as Wine's list of them shows.
 installed_korvellos() { wine uninstaller --list 2>/dev/null | tr -d '\r' | grep -c '|||Korvello$'; }
 absent() { ! "$@" >/dev/null 2>&1; }
+# A GUID as the installer's registry keys spell it: each group's digits reversed, the last two groups by byte.
+squashed() { # {GUID}
+    local g=${1//[\{\}-]/} out i
+    out=$(rev <<<"${g:0:8}")$(rev <<<"${g:8:4}")$(rev <<<"${g:12:4}")
+    for ((i = 16; i < 32; i += 2)); do out+=${g:i+1:1}${g:i:1}; done
+    echo "$out"
+}
+# The older version goes once the newer one is in (after InstallFinalize).
+# Windows keeps each product's value under the upgrade code; Wine's msi, when
+# it removes the older product, deletes the upgrade code's whole key and with
+# it the newer product's value, so that the next upgrade would not find it.
+# Put back as Windows keeps it, and say so in the log.
+keep_upgrade_code() { # product-code
+    local up product key
+    up=$(squashed "{$("$ROOT/dist/msi-property.sh" "$MSI" UpgradeCode | tr -d '{}')}")
+    product=$(squashed "$1")
+    for key in 'HKCU\Software\Microsoft\Installer\UpgradeCodes' \
+        'HKLM\Software\Microsoft\Windows\CurrentVersion\Installer\UpgradeCodes'; do
+        wine reg query "$key\\$up" /v "$product" >/dev/null 2>&1 && continue
+        echo "install: Wine dropped $1 from $key; put back" >>"$LOG"
+        wine reg add "$key\\$up" /v "$product" /t REG_SZ /d '' /f >/dev/null 2>&1
+    done
+}
 first_line() { head -n 1 "$1" 2>/dev/null | tr -d '\r'; }
 wait_done() { # count seconds -> the rows once that many read Done
     local rows end=$((SECONDS + $2))
@@ -155,6 +178,7 @@ REBUILT_CODE=$(product_code "$REBUILT")
 kv_at_exit 'msiexec_quiet /x "$REBUILT_CODE"'
 msiexec_quiet /i "$(winpath "$REBUILT")"
 check "another build of the same version installs over it" "code $?" [ $? -eq 0 ]
+keep_upgrade_code "$REBUILT_CODE"
 check "with one entry, the other build's" "$(installed_korvellos) entries" \
     [ "$(installed_korvellos)" = 1 -a -n "$(uninstall_key "$REBUILT_CODE")" -a "$REBUILT_CODE" != "$CODE" ]
 check "and its files" "" grep -q '^Rebuilt' "$INSTALL/README.txt"
@@ -171,6 +195,7 @@ check "a newer build has a ProductCode of its own" "$NEWER_CODE" [ -n "$NEWER_CO
 kv_at_exit 'msiexec_quiet /x "$NEWER_CODE"'
 msiexec_quiet /i "$(winpath "$NEWER")"
 check "the newer build installs over the older" "code $?" [ $? -eq 0 ]
+keep_upgrade_code "$NEWER_CODE"
 check "its files replace the older ones" "README.txt starts '$(first_line "$INSTALL/README.txt")'" \
     [ "$(first_line "$INSTALL/README.txt")" = "Korvello $NEWER_VERSION" ]
 ARP=$(uninstall_key "$NEWER_CODE")
@@ -181,13 +206,15 @@ check "the older version's entry is gone" "" absent uninstall_key "$REBUILT_CODE
 check "the menu entries and the shortcut stay" "" \
     [ -s "$SHORTCUT" -a -n "$(reg_default "HKCU\\Software\\Classes\\$FILE_VERB\\command")" ]
 # A still newer version whose installation fails on the way (made to, by an
-# action that reports an error just before the end): the installed one stays, whole.
+# action that reports an error before the files are written): the installed
+# one stays, whole. (A failure after the files is rolled back too on Windows,
+# which restores the files the failed package replaced; Wine's msi does not.)
 FAILING=$RUN/korvello-failing-win64.msi
 "$ROOT/dist/make-msi.sh" "$RUN/newer" "$major.$minor.$((patch + 2))" "$FAILING" "$BUILD/art/korvello.ico" >>"$LOG" 2>&1
 msibuild "$FAILING" -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`)
     VALUES ('KvMadeToFail', 19, '', 'This installation was made to fail.')"
 msibuild "$FAILING" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`)
-    VALUES ('KvMadeToFail', 'NOT REMOVE', 6590)"
+    VALUES ('KvMadeToFail', 'NOT REMOVE', 3990)"
 msiexec_quiet /i "$(winpath "$FAILING")"
 check "an upgrade that fails on the way reports it" "code $?" [ $? -ne 0 ]
 check "and leaves the installed version's entry" "$(installed_korvellos) entries" \

@@ -429,3 +429,44 @@ int HoldDesktop(double seconds) {
 }
 
 }  // namespace kvdrive
+
+namespace kvdrive {
+
+// A message box of a process other than the running first copy (a later copy
+// telling its user why it did not hand its files over): waits for it, prints
+// its text on one line and presses OK.
+int AnswerBox(double seconds) {
+    const HWND first = MainWindow();
+    const DWORD firstPid = first ? ProcessOf(first) : 0;
+    const ULONGLONG end = ::GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
+    for (;;) {
+        struct Found {
+            DWORD skip;
+            HWND box = nullptr;
+        } found{firstPid};
+        ::EnumWindows(
+            [](HWND w, LPARAM lp) -> BOOL {
+                auto* f = reinterpret_cast<Found*>(lp);
+                wchar_t cls[16] = {};
+                ::GetClassNameW(w, cls, 16);
+                if (std::wstring(cls) != L"#32770" || !::IsWindowVisible(w) || ProcessOf(w) == f->skip) return TRUE;
+                f->box = w;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        if (found.box) {
+            wchar_t text[4096] = {};
+            ::GetDlgItemTextW(found.box, 0xFFFF, text, 4096);  // a message box's text
+            std::wstring line(text);
+            for (auto& c : line)
+                if (c == L'\n' || c == L'\r') c = L' ';
+            Out(line);
+            ::PostMessageW(found.box, WM_COMMAND, IDOK, 0);
+            return 0;
+        }
+        if (::GetTickCount64() >= end) return Fail(L"no message box of another process");
+        ::Sleep(100);
+    }
+}
+
+}  // namespace kvdrive

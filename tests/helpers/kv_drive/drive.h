@@ -106,6 +106,7 @@ int CountProcesses(const std::wstring& exe);
 int Attributes(const std::wstring& path);
 std::vector<DWORD> ChildrenNamed(DWORD parent, const std::wstring& exe);
 int KillChild(const std::wstring& exe, DWORD code = 9);
+int AnswerBox(double seconds);
 int Handles();
 int RegistryAccess(const std::wstring& subKey, const std::wstring& how);
 int ListFiles(const std::wstring& pattern);

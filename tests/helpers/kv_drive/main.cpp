@@ -33,6 +33,7 @@ int Usage() {
         L"  hold-desktop SECONDS      keep Wine's desktop process up (a hidden window)\n"
         L"  kill-child EXE            end the program's own processes of that name\n"
         L"  end-child EXE CODE        the same, with that exit code\n"
+        L"  answer-box SECONDS        a message box of another process: print its text, press OK\n"
         L"  handles                   number of open handles of the program\n"
         L"  registry-access SUBKEY read|none|full   change the access to a key of HKCU\n"
         L"  lock-file PATH SECONDS    hold a file open with no sharing\n"
@@ -122,6 +123,7 @@ const Command kCommands[] = {
     {L"time-run", 2, [](const Args& a) { return TimeRun(Int(a[0]), From(a, 1)); }},
     {L"write-files", 2, [](const Args& a) { return WriteFiles(a[0], From(a, 1)); }},
     {L"kill-child", 1, [](const Args& a) { return KillChild(a[0]); }},
+    {L"answer-box", 1, [](const Args& a) { return AnswerBox(Seconds(a[0].c_str())); }},
     {L"end-child", 2,
      [](const Args& a) { return KillChild(a[0], static_cast<DWORD>(std::wcstoul(a[1].c_str(), nullptr, 10))); }},
     {L"handles", 0, [](const Args&) { return Handles(); }},
