@@ -144,14 +144,15 @@ check "the program ends with code 0" "code $?" [ $? -eq 0 ]
 
 # -- run from a Downloads folder that holds DLLs named as the system's: none is
 # ever loaded. Wine prefers its own DLLs, so it is told to take a file beside
-# the program first, as Windows' search order would. (version.dll is left out:
-# Wine's own DLLs import it before any code of the program runs, where
-# Windows takes the known DLLs' imports from its known DLLs.)
+# the program first, as Windows' search order would. The names are those the
+# program loads itself; version.dll and uxtheme.dll are left out: Wine's own
+# DLLs load them by name, before or beside the program's code (its graphics
+# driver loads the theme library), under that same instruction.
 DOWN="$RUN/Downloads"
 rm -rf "$DOWN"
 mkdir -p "$DOWN"
 cp "$EXE" "$DOWN/korvello.exe"
-PLANTED=(oleacc uxtheme dwmapi propsys winmm cryptbase userenv)
+PLANTED=(oleacc dwmapi propsys winmm cryptbase userenv)
 for d in "${PLANTED[@]}"; do cp "$BUILD/planted.dll" "$DOWN/$d.dll"; done
 SAVED_EXE=$EXE
 EXE="$DOWN/korvello.exe"
