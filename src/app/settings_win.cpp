@@ -158,15 +158,38 @@ bool CreateDir(const std::string& path) { return ::CreateDirectoryW(win::FilePat
 
 bool DeleteFileUtf8(const std::string& path) { return ::DeleteFileW(win::FilePath(path).c_str()) != FALSE; }
 
+namespace {
+
+// FILE_ID_INFO (Windows 8 on), which the Windows 7 headers do not declare: the
+// 128-bit file id that stays unique on ReFS, where the 64-bit index may not.
+struct FileIdInfo {
+    ULONGLONG volumeSerialNumber;
+    BYTE fileId[16];
+};
+constexpr auto kFileIdInfoClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);  // FileIdInfo
+
+}  // namespace
+
 std::optional<FileId> FileIdentity(const std::string& path) {
     // Attributes only, shared every way: asking must not disturb a file another program has open.
     win::UniqueFile f(::CreateFileW(win::FilePath(path).c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!f) return std::nullopt;
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(f.Get(), &info)) return std::nullopt;
-    return FileId{info.dwVolumeSerialNumber, 0, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    FileId out;
+    FileIdInfo id{};
+    if (::GetFileInformationByHandleEx(f.Get(), kFileIdInfoClass, &id, sizeof id)) {
+        out.volume = id.volumeSerialNumber;
+        std::memcpy(&out.low, id.fileId, 8);
+        std::memcpy(&out.high, id.fileId + 8, 8);
+    } else {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!::GetFileInformationByHandle(f.Get(), &info)) return std::nullopt;
+        out = {info.dwVolumeSerialNumber, 0, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    }
+    // Some network redirectors give every file the index 0: that names no file.
+    if (out.high == 0 && out.low == 0) return std::nullopt;
+    return out;
 }
 
 bool SameFileName(const std::string& a, const std::string& b) {

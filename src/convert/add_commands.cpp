@@ -159,8 +159,12 @@ void AddCommands::AddHandedPath(const HandedPath& handed, std::vector<NotAdded>&
         return;
     }
     if (path->IsFolder()) {
-        if (const auto stopped = AddFolder(*path, handed.request))
-            notAdded.push_back({handed.path, "the folder was added up to a file that cannot be read. " + *stopped});
+        try {
+            if (const auto stopped = AddFolder(*path, handed.request))
+                notAdded.push_back({handed.path, "the folder was added up to a file that cannot be read. " + *stopped});
+        } catch (const Error& e) {  // the folder alone is lost: the batch goes on
+            notAdded.push_back({handed.path, e.what()});
+        }
         return;
     }
     if (!IsMp4Name(path->Text())) {

@@ -13,6 +13,7 @@ struct ConversionRun::Job {
     TAdvancedTimer* timer = nullptr;  // deleted when the job ends
     std::unique_ptr<ITranscoder> transcoder;
     std::string input, output, partial, args;
+    std::string named;  // the MP3's name before any number was added
     Mp3Quality quality = Mp3Quality::Kbps128;
     WhenMp3Exists whenExists = WhenMp3Exists::Replace;
     std::int64_t duration = 0;  // the stored duration
@@ -142,7 +143,8 @@ std::unique_ptr<ConversionRun::Job> ConversionRun::NewJob(const kv::Job& row, co
     job->quality = choices.quality;
     job->whenExists = choices.whenExists;
     const bool keepBoth = choices.whenExists == WhenMp3Exists::KeepBoth;
-    job->output = FreeOutputPath(OutputPathFor(platform_.WorkDir(), job->input), [&](const std::string& path) {
+    job->named = OutputPathFor(platform_.WorkDir(), job->input);
+    job->output = FreeOutputPath(job->named, [&](const std::string& path) {
         return TakenInRun(path) || (keepBoth && platform_.FileExists(path));
     });
     job->expectedSize =
@@ -343,7 +345,7 @@ void ConversionRun::CommitJob(Job& job) {
                 return;
             }
             job.output = FreeOutputPath(
-                job.output, [&](const std::string& path) { return TakenInRun(path) || platform_.FileExists(path); });
+                job.named, [&](const std::string& path) { return TakenInRun(path) || platform_.FileExists(path); });
             runOutputs_.push_back(job.output);
             jobs_.Start(job.id, job.output);
             continue;

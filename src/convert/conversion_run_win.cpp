@@ -160,8 +160,9 @@ bool WinRunPlatform::FileExists(const std::string& path) const { return kv::File
 
 std::unique_ptr<ITranscoder> WinRunPlatform::StartTranscoder(const std::string& program, const std::string& args,
                                                              std::int64_t jobId) {
+    // Without its report nothing could tell a whole MP3 from a cut one: no log, no start.
     win::UniqueFile log = NewLogFile(jobId);
-    // Without a log the job is still run; its result is then judged by size alone.
+    if (!log) return nullptr;
     // No console: the transcoder's report goes to the log, and a console of
     // its own would cost each file a console host's start.
     LaunchResult started = Launch({.program = program,

@@ -104,10 +104,17 @@ std::string PartialOutputPath(std::string_view finalPath, std::string_view tag) 
 }
 
 std::string PartTagText(const PartTag& tag) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%lx-%llx-%lld", static_cast<unsigned long>(tag.pid),
-                  static_cast<unsigned long long>(tag.started), static_cast<long long>(tag.job));
+    char text[80];
+    std::snprintf(text, sizeof text, "%08lx-%lx-%llx-%lld", static_cast<unsigned long>(tag.host),
+                  static_cast<unsigned long>(tag.pid), static_cast<unsigned long long>(tag.started),
+                  static_cast<long long>(tag.job));
     return text;
+}
+
+std::uint32_t HostTag(std::string_view computerName) {
+    std::uint32_t h = 2166136261u;
+    for (const char c : computerName) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    return h == 0 ? 1 : h;
 }
 
 namespace {
@@ -146,17 +153,17 @@ std::optional<PartTag> PartTagOf(std::string_view fileName) {
     fileName.remove_suffix(kEnd.size());
     const std::size_t dot = fileName.rfind('.');
     if (dot == std::string_view::npos || dot == 0) return std::nullopt;
+    // HOST-PID-STARTED-JOB, then -N where that name was taken.
     const std::vector<std::string_view> parts = SplitOn(fileName.substr(dot + 1), '-');
-    // PID-STARTED-JOB[-N], or PID-JOB[-N] as earlier builds wrote it: then the start is unknown.
-    const bool withStart = parts.size() == 4 || (parts.size() == 3 && parts[1].size() > 8);
-    if (parts.size() < 2 || parts.size() > 4) return std::nullopt;
-    const auto pid = NumberOf(parts[0], 16, 8);
-    const auto started = withStart ? NumberOf(parts[1], 16, 16) : std::optional<std::uint64_t>(0);
-    const auto job = NumberOf(parts[withStart ? 2 : 1], 10, 18);
-    const std::size_t counted = withStart ? 3u : 2u;
-    if (parts.size() > counted && !NumberOf(parts[counted], 10, 4)) return std::nullopt;
-    if (parts.size() > counted + 1 || !pid || !started || !job || *pid == 0) return std::nullopt;
-    return PartTag{static_cast<std::uint32_t>(*pid), *started, static_cast<std::int64_t>(*job)};
+    if (parts.size() != 4 && parts.size() != 5) return std::nullopt;
+    const auto host = parts[0].size() == 8 ? NumberOf(parts[0], 16, 8) : std::nullopt;
+    const auto pid = NumberOf(parts[1], 16, 8);
+    const auto started = NumberOf(parts[2], 16, 16);
+    const auto job = NumberOf(parts[3], 10, 18);
+    if (parts.size() == 5 && !NumberOf(parts[4], 10, 4)) return std::nullopt;
+    if (!host || !pid || !started || !job || *host == 0 || *pid == 0) return std::nullopt;
+    return PartTag{static_cast<std::uint32_t>(*host), static_cast<std::uint32_t>(*pid), *started,
+                   static_cast<std::int64_t>(*job)};
 }
 
 std::vector<std::string> PartFoldersFrom(std::string_view stored) {

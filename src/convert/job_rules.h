@@ -71,19 +71,24 @@ std::optional<std::string> FfmpegArgsFor(const CheckedPath& input, std::string_v
 inline constexpr std::size_t kMaxPartialNameUnits = 255;
 std::string PartialOutputPath(std::string_view finalPath, std::string_view tag);
 
-// Whose a temporary MP3 is: the process that writes it (its id and its start
-// time, so that a later process with the same id is not taken for it) and the job.
+// Whose a temporary MP3 is: the PC (a hash of its name: an output folder on
+// a share may hold files of several PCs), the process that writes it (its id
+// and its start time, so that a later process with the same id is not taken
+// for it) and the job.
 struct PartTag {
+    std::uint32_t host = 0;
     std::uint32_t pid = 0;
-    std::uint64_t started = 0;  // 0: a name of a build that did not write it
+    std::uint64_t started = 0;
     std::int64_t job = 0;
     bool operator==(const PartTag&) const = default;
 };
-// "PID-STARTED-JOB", in hexadecimal, hexadecimal and decimal.
+// "HOST-PID-STARTED-JOB": eight hexadecimal digits, hexadecimal, hexadecimal, decimal.
 std::string PartTagText(const PartTag& tag);
 // The tag of a temporary MP3's file name ("x.mp3.TAG.korvello-part", with
 // "-N" after TAG when that name was taken); nothing for any other name.
 std::optional<PartTag> PartTagOf(std::string_view fileName);
+// The PC's part of a tag, from its name (FNV-1a of the name's bytes, never 0).
+std::uint32_t HostTag(std::string_view computerName);
 
 // The folders where the last runs wrote, as stored: "|" between them, newest
 // first. Only absolute paths are read back.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "app/runner_text.h"
 #include "app/settings_win.h"
 #include "win/error.h"
@@ -20,19 +22,27 @@ std::uint64_t StartTimeOf(HANDLE process) {
     return (std::uint64_t{created.dwHighDateTime} << 32) | created.dwLowDateTime;
 }
 
+std::uint32_t OwnHost() {
+    wchar_t name[256] = {};
+    DWORD n = 256;
+    if (!::GetComputerNameExW(ComputerNamePhysicalDnsFullyQualified, name, &n)) return HostTag("");
+    return HostTag(win::Narrow(std::wstring_view(name, n)));
+}
+
 }  // namespace
 
 PartTag OwnPartTag(std::int64_t jobId) {
+    static const std::uint32_t host = OwnHost();
     static const std::uint64_t started = StartTimeOf(::GetCurrentProcess());
-    return {static_cast<std::uint32_t>(::GetCurrentProcessId()), started, jobId};
+    return {host, static_cast<std::uint32_t>(::GetCurrentProcessId()), started, jobId};
 }
 
 bool PartWriterRuns(const PartTag& tag) {
+    if (tag.host != OwnPartTag(0).host) return true;  // another PC's: its processes cannot be asked
     win::UniqueHandle p(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, tag.pid));
     if (!p) return ::GetLastError() != ERROR_INVALID_PARAMETER;            // refused: someone's process runs there
     if (::WaitForSingleObject(p.Get(), 0) == WAIT_OBJECT_0) return false;  // ended, its handle still held
-    // Without a start time in the name, a process of that id may be the writer.
-    return tag.started == 0 || StartTimeOf(p.Get()) == tag.started;
+    return StartTimeOf(p.Get()) == tag.started;
 }
 
 int SweepStaleParts(const std::string& folder) {
@@ -52,6 +62,18 @@ int SweepStaleParts(const std::string& folder) {
         if (DeleteFileUtf8(base + name)) ++deleted;
     } while (::FindNextFileW(search, &found));
     return deleted;
+}
+
+void SweepStalePartsLater(std::vector<std::string> folders) {
+    auto work = std::make_unique<std::vector<std::string>>(std::move(folders));
+    const auto sweep = [](PVOID context) -> DWORD {
+        const std::unique_ptr<std::vector<std::string>> owned(static_cast<std::vector<std::string>*>(context));
+        for (const std::string& f : *owned)
+            if (!f.empty()) GuardedStep([&] { SweepStaleParts(f); });
+        return 0;
+    };
+    // A thread of the system's pool; ended with the process, what it leaves is found at the next start.
+    if (::QueueUserWorkItem(sweep, work.get(), WT_EXECUTELONGFUNCTION)) (void)work.release();
 }
 
 std::vector<std::string> RememberedPartFolders() {

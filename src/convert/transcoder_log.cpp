@@ -139,17 +139,37 @@ std::optional<double> InputSeconds(std::string_view log) {
     return longest;
 }
 
+namespace {
+
+// "muxing overhead: 0.538021%" or "muxing overhead: unknown", ending the line.
+bool EndsWithOverhead(std::string_view line) {
+    constexpr std::string_view kMark = " muxing overhead: ";
+    const std::size_t at = line.rfind(kMark);
+    if (at == std::string_view::npos) return false;
+    std::string_view rest = line.substr(at + kMark.size());
+    while (!rest.empty() && rest.back() == ' ') rest.remove_suffix(1);
+    if (rest == "unknown") return true;
+    if (rest.size() < 2 || rest.back() != '%') return false;
+    rest.remove_suffix(1);
+    if (rest.front() == '-') rest.remove_prefix(1);
+    return !rest.empty() && rest.find_first_not_of("0123456789.") == std::string_view::npos;
+}
+
+}  // namespace
+
+// The summary is the report's last line, and no tag can print one that ends
+// there: a tag's text always follows its key and a ": ".
 bool SummaryWritten(std::string_view log) {
-    bool written = false;
+    std::string_view last;
     ForEachLine(log, [&](std::string_view line) {
-        // "[out#0/mp3 @ 0x...] video:..." in later versions of the transcoder.
-        if (line.starts_with("[out#")) {
-            const std::size_t close = line.find("] ");
-            line = close == std::string_view::npos ? std::string_view() : line.substr(close + 2);
-        }
-        if (line.starts_with("video:") && line.find(" muxing overhead: ") != std::string_view::npos) written = true;
+        if (line.find_first_not_of(' ') != std::string_view::npos) last = line;
     });
-    return written;
+    // "[out#0/mp3 @ 0x...] video:..." in later versions of the transcoder.
+    if (last.starts_with("[out#")) {
+        const std::size_t close = last.find("] ");
+        last = close == std::string_view::npos ? std::string_view() : last.substr(close + 2);
+    }
+    return last.starts_with("video:") && EndsWithOverhead(last);
 }
 
 bool CoversInput(double reachedSeconds, double inputSeconds) {

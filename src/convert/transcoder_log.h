@@ -37,9 +37,10 @@ std::optional<double> ReachedSeconds(std::string_view log);
 // "Input #0"; of several (a forged tag key), the longest.
 std::optional<double> InputSeconds(std::string_view log);
 
-// Whether the transcoder wrote its end-of-run summary ("video:0kB audio:...
-// muxing overhead: ..."), which it does only once it has read its input to the
-// end and closed the MP3; a transcoder ended from outside never writes it.
+// Whether the transcoder's report ends with its end-of-run summary
+// ("video:0kB audio:... muxing overhead: 0.5%"), which it writes only once it
+// has read its input to the end and closed the MP3; a transcoder ended from
+// outside never writes it.
 bool SummaryWritten(std::string_view log);
 
 // Whether output reaching `reachedSeconds` holds an input of `inputSeconds`:

@@ -1,4 +1,6 @@
 // Adding files and folders: the window's side of the add commands.
+#include <algorithm>
+
 #include "app/handover.h"
 #include "app/settings_win.h"
 #include "ui/main_form_win.h"
@@ -45,6 +47,9 @@ void TfrmMain::AddHost::RowAdded(std::uint64_t request, std::int64_t jobId) {
 // the paths wait in the queue; the constructor schedules them once they do.
 bool TfrmMain::HandOverPaths(const std::vector<std::string>& paths, bool convert) {
     if (paths.empty()) return true;
+    // A hand-over refused for want of room neither makes nor postpones a run.
+    const std::size_t waiting = adder_ ? adder_->HandedOverCount() : kept_.Size();
+    if (paths.size() > kMaxHandOverEntries - std::min(waiting, kMaxHandOverEntries)) return false;
     // Every arrival postpones a waiting run: the files of one selection come one by one.
     const std::uint64_t now = win::AwakeMs();
     std::uint64_t request = 0;
@@ -84,10 +89,10 @@ bool TfrmMain::TakeCopyData(const COPYDATASTRUCT* data) {
     paths.reserve(unpacked.size());
     for (const auto& p : unpacked) paths.push_back(win::Narrow(std::wstring(p.begin(), p.end())));
     // Answered at once: the files themselves are looked at once the sender has
-    // its answer (a slow share must not make it give up while they are added).
-    // A block of which no path could name a file takes nothing.
-    const std::vector<std::string> plausible = PlausiblePaths(paths);
-    return !plausible.empty() && HandOverPaths(plausible, convert);
+    // its answer (a slow share must not make it give up while they are added),
+    // and those that give no row are named then. A block of which no path
+    // could name a file takes nothing: the sender tells its user.
+    return !PlausiblePaths(paths).empty() && HandOverPaths(paths, convert);
 }
 
 // The three boxes show paths but take no typing.

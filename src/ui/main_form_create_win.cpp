@@ -71,8 +71,7 @@ void TfrmMain::SweepLeftovers() {
     GuardedStep([&] {
         for (const std::string& f : RememberedPartFolders()) folders.push_back(f);
     });
-    for (const std::string& f : folders)
-        if (!f.empty()) GuardedStep([&] { SweepStaleParts(f); });
+    GuardedStep([&] { SweepStalePartsLater(std::move(folders)); });
 }
 
 // Each tool is written, read back and held; a path to run is kept only for a

@@ -39,12 +39,11 @@ void TfrmMain::EzRgnBtn2Click() {
     if (self) ::TerminateProcess(self.Get(), 0);
 }
 
-// Windows is logging off, restarting or shutting down: the run ends as the
-// close button ends it, older MP3s as they were, before the system ends us.
+// Windows is logging off, restarting or shutting down, or an installer's
+// restart manager asks the program to close: it closes as the close button
+// closes it, the run ended and older MP3s as they were, before the system ends it.
 void TfrmMain::OnEndSession(bool ending) {
-    if (!ending || destroyed_) return;
-    EndRunAndTools();
-    destroyed_ = true;
+    if (ending && !destroyed_) EzRgnBtn2Click();
 }
 
 void TfrmMain::EndRunAndTools() {

@@ -331,6 +331,30 @@ std::string UniqueTitle(const char* what) {
     return std::string("KvLater-") + what + "-" + std::to_string(::GetTickCount64());
 }
 
+// Any program can make a window of the first copy's class and title and mark
+// it: a later copy hands files only to a window whose process runs Korvello.
+TEST(LaterCopy, AWindowPosingAsTheFirstCopyGetsNothing) {
+    const std::string title = UniqueTitle("pose");
+    HeldMutex mutex(title);
+    ASSERT_TRUE(mutex.Held());
+    LaterCopy later(title);
+    wchar_t appClass[256] = {};
+    ASSERT_GT(::GetClassNameW(later.app.Handle(), appClass, 256), 0);
+    std::wstring line = L"\"" + (kvtest::ProgramFolder() / L"kv_child.exe").wstring() + L"\" --pose \"" + appClass +
+                        L"\" \"" + kv::win::Widen(title) + L"\" KvTestFirstForm 6000";
+    PROCESS_INFORMATION pi{};
+    STARTUPINFOW si{sizeof si};
+    ASSERT_TRUE(::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    const kv::win::UniqueHandle impostor(pi.hProcess);
+    const kv::win::UniqueHandle thread(pi.hThread);
+    ::Sleep(1500);  // its windows are up
+    EXPECT_EQ(later.HandOver({"C:\\a.mp4"}, 2000), kv::LaterCopyResult::NoAnswer);
+    ASSERT_EQ(::WaitForSingleObject(impostor.Get(), 15000), WAIT_OBJECT_0);
+    DWORD received = 99;
+    ::GetExitCodeProcess(impostor.Get(), &received);
+    EXPECT_EQ(received, 0u) << "the impostor was handed files";
+}
+
 TEST(LaterCopy, WaitsForAFirstCopyStillStartingAndHandsItsFilesOver) {
     const std::string title = UniqueTitle("wait");
     HeldMutex mutex(title);

@@ -95,6 +95,17 @@ TEST_F(Outputs, AnMp3ThatAppearsMidRunIsReplacedOnlyUnderReplace) {
     }
 }
 
+// The next free name counts on from the MP3's own name, not from a number it already has.
+TEST_F(Outputs, ANameTakenMidRunGetsTheNextNumber) {
+    platform.choices.whenExists = WhenMp3Exists::KeepBoth;
+    platform.existing = {"C:\\Out\\song.mp3"};
+    jobs.Add("D:\\in\\song.mp4");
+    run.Convert();
+    platform.existing.insert("C:\\Out\\song (2).mp3");  // appears while it converts
+    Whole();
+    EXPECT_EQ(platform.committed, Strings{"C:\\Out\\song (3).mp3"});
+}
+
 // A typed "song.mp3" as input while the output folder holds it: converting it
 // would re-encode the user's file over itself.
 TEST_F(Outputs, TheInputIsNeverItsOwnOutput) {

@@ -180,21 +180,26 @@ TEST(FreeOutputPath, NumberedNamesNearTheLimitStillFit) {
 namespace {
 
 // A temporary MP3's name says whose it is; only names of that form are ever swept.
-TEST(PartTag, TheNameSaysWhichProcessWroteIt) {
-    const kv::PartTag tag{0x1a2b, 0x1db5c3e2f4a6b70, 42};
-    EXPECT_EQ(kv::PartTagText(tag), "1a2b-1db5c3e2f4a6b70-42");
+TEST(PartTag, TheNameSaysWhichPcAndProcessWroteIt) {
+    const kv::PartTag tag{0x00c0ffee, 0x1a2b, 0x1db5c3e2f4a6b70, 42};
+    EXPECT_EQ(kv::PartTagText(tag), "00c0ffee-1a2b-1db5c3e2f4a6b70-42");
     const std::string part = kv::PartialOutputPath("C:\\O\\song.mp3", kv::PartTagText(tag));
     EXPECT_EQ(kv::PartTagOf(kv::FileNamePart(part)), tag);
     EXPECT_EQ(kv::PartTagOf("song.mp3." + kv::PartTagText(tag) + "-3.korvello-part"), tag) << "a second name";
     EXPECT_EQ(kv::PartTagOf("~korvello." + kv::PartTagText(tag) + ".korvello-part"), tag) << "a long name's";
-    // As an earlier build named them: no start time, so only the id is asked.
-    EXPECT_EQ(kv::PartTagOf("a.mp3.1a2b-7.korvello-part"), (kv::PartTag{0x1a2b, 0, 7}));
-    EXPECT_EQ(kv::PartTagOf("a.mp3.1a2b-7-2.korvello-part"), (kv::PartTag{0x1a2b, 0, 7}));
-    for (const char* other : {"song.mp3", "song.korvello-part", ".1-2.korvello-part", "a.mp3.x1-2.korvello-part",
-                              "a.mp3.1-2-3-4-5.korvello-part", "a.mp3.0-2.korvello-part", "a.mp3.1--2.korvello-part",
-                              "a.mp3.123456789-2.korvello-part", "a.mp3.1A2B-7.korvello-part",
-                              "a.mp3.1a2b-7.korvello-part.txt", "a.mp3.1a2b-7-x.korvello-part"})
+    // Names of no PC: an earlier build's, and anything else that ends the same way.
+    for (const char* other :
+         {"song.mp3", "song.korvello-part", ".00c0ffee-1-2-3.korvello-part", "a.mp3.1a2b-7.korvello-part",
+          "a.mp3.1a2b-1db5c3e2f4a6b70-7.korvello-part", "a.mp3.c0ffee-1-2-3.korvello-part",
+          "a.mp3.00000000-1-2-3.korvello-part", "a.mp3.00c0ffee-0-2-3.korvello-part",
+          "a.mp3.00c0ffee-1-2-3-4-5.korvello-part", "a.mp3.00c0ffee-123456789-2-3.korvello-part",
+          "a.mp3.00C0FFEE-1-2-3.korvello-part", "a.mp3.00c0ffee-1--3.korvello-part",
+          "a.mp3.00c0ffee-1-2-3.korvello-part.txt", "a.mp3.00c0ffee-1-2-3-x.korvello-part"})
         EXPECT_FALSE(kv::PartTagOf(other)) << other;
+    // The PC's part: the same name gives the same tag, and no name gives 0 (no PC's).
+    EXPECT_EQ(kv::HostTag("desk.example.org"), kv::HostTag("desk.example.org"));
+    EXPECT_NE(kv::HostTag("desk.example.org"), kv::HostTag("laptop.example.org"));
+    EXPECT_NE(kv::HostTag(""), 0u);
 }
 
 TEST(PartFolders, TheLastFoldersAreRememberedNewestFirst) {

@@ -99,6 +99,12 @@ TEST(TranscoderLog, TheSummaryIsTheTranscodersOwnLastLine) {
     EXPECT_FALSE(kv::SummaryWritten("size=79kB time=00:00:05.01\r"));
     EXPECT_FALSE(kv::SummaryWritten("    comment         : video:0kB audio:79kB muxing overhead: 0.5%\n"));
     EXPECT_FALSE(kv::SummaryWritten(""));
+    // A tag whose key forges the line: never the report's last line, and never ending as the summary ends.
+    const std::string forged = "  Metadata:\n    x\nvideo:0kB audio:1kB muxing overhead: 1: %\n";
+    EXPECT_FALSE(kv::SummaryWritten(forged));
+    EXPECT_FALSE(kv::SummaryWritten("video:0kB audio:1kB muxing overhead: 1%\nsize=1kB time=00:00:01.00\r"))
+        << "progress after it: it was no summary";
+    EXPECT_TRUE(kv::SummaryWritten("video:0kB audio:1kB subtitle:0kB muxing overhead: unknown\r\n\r\n"));
 }
 
 TEST(TranscoderLog, OutputCoversItsInputWithinASecondOrOnePercent) {

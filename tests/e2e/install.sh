@@ -172,6 +172,8 @@ check "still one entry" "$(installed_korvellos)" [ "$(installed_korvellos)" = 1 
 mkdir -p "$RUN/rebuilt"
 cp -r "$RUN/zip/." "$RUN/rebuilt/"
 printf 'Rebuilt.\r\n' >>"$RUN/rebuilt/README.txt"
+# The same version's program, rebuilt (signed, say): other bytes, the same version resource.
+printf 'rebuilt' >>"$RUN/rebuilt/korvello.exe"
 REBUILT=$RUN/rebuilt-$MSI_VERSION.msi
 "$ROOT/dist/make-msi.sh" "$RUN/rebuilt" "$MSI_VERSION" "$REBUILT" "$BUILD/art/korvello.ico" >>"$LOG" 2>&1
 REBUILT_CODE=$(product_code "$REBUILT")
@@ -182,6 +184,7 @@ keep_upgrade_code "$REBUILT_CODE"
 check "with one entry, the other build's" "$(installed_korvellos) entries" \
     [ "$(installed_korvellos)" = 1 -a -n "$(uninstall_key "$REBUILT_CODE")" -a "$REBUILT_CODE" != "$CODE" ]
 check "and its files" "" grep -q '^Rebuilt' "$INSTALL/README.txt"
+check "its program too, of the same version" "" cmp -s "$RUN/rebuilt/korvello.exe" "$INSTALL/korvello.exe"
 
 IFS=. read -r major minor patch <<<"$MSI_VERSION"
 NEWER_VERSION=$major.$minor.$((patch + 1))

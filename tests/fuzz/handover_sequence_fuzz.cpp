@@ -131,11 +131,8 @@ public:
     void HandOver(const std::vector<std::string>& paths, bool convert) {
         const std::uint64_t request = convert ? autoConvert.Request(platform.now) : 0;
         if (!convert) autoConvert.Arrived(platform.now);
-        const std::vector<std::string> plausible = kv::PlausiblePaths(paths);
-        const bool took = !plausible.empty() && add.HandOver(plausible, request);
-        for (const auto& p : plausible) (took ? taken : refused).insert(p);
-        for (const auto& p : paths)
-            if (std::find(plausible.begin(), plausible.end(), p) == plausible.end()) refused.insert(p);
+        const bool took = !kv::PlausiblePaths(paths).empty() && add.HandOver(paths, request);
+        for (const auto& p : paths) (took ? taken : refused).insert(p);
     }
     // A batch of new files: readable, unreadable, gone, no MP4, or no path at all.
     std::vector<std::string> NewFiles(std::uint8_t kinds, int count) {

@@ -55,8 +55,42 @@ int StandInTranscoder(const wchar_t* in, const wchar_t* out) {
 
 }  // namespace
 
+// Poses as a running first copy: an application window of that class and
+// title, marked, owning a main window of `formClass`, for `ms`; the exit code
+// is the number of hand-overs it was sent.
+int Pose(const wchar_t* appClass, const wchar_t* title, const wchar_t* formClass, DWORD ms) {
+    static int received = 0;
+    WNDCLASSW wc{};
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpfnWndProc = [](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (m == WM_COPYDATA) {
+            ++received;
+            return TRUE;
+        }
+        return ::DefWindowProcW(w, m, wp, lp);
+    };
+    wc.lpszClassName = appClass;
+    ::RegisterClassW(&wc);
+    wc.lpszClassName = formClass;
+    ::RegisterClassW(&wc);
+    HWND app = ::CreateWindowExW(0, appClass, title, WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND form = ::CreateWindowExW(0, formClass, L"", WS_POPUP, 0, 0, 1, 1, app, nullptr, wc.hInstance, nullptr);
+    ::SetPropW(app, L"Korvello.FirstCopy", reinterpret_cast<HANDLE>(1));
+    const ULONGLONG end = ::GetTickCount64() + ms;
+    MSG m;
+    while (::GetTickCount64() < end) {
+        while (::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&m);
+        ::Sleep(10);
+    }
+    ::DestroyWindow(form);
+    ::DestroyWindow(app);
+    return received;
+}
+
 int wmain(int argc, wchar_t** argv) {
     if (argc >= 4 && !std::wcscmp(argv[1], L"-i")) return StandInTranscoder(argv[2], argv[argc - 1]);
+    if (argc == 6 && !std::wcscmp(argv[1], L"--pose"))
+        return Pose(argv[2], argv[3], argv[4], static_cast<DWORD>(std::wcstoul(argv[5], nullptr, 10)));
     int code = 0;
     for (int i = 1; i < argc; ++i) {
         if (!std::wcscmp(argv[i], L"--write") && i + 1 < argc) {
