@@ -113,8 +113,9 @@ TEST(RunPlatform, NamesAndFilesAsTheVolumeKnowsThem) {
     const fs::path longName = out.Path() / L"a rather long name of a song.mp3";
     kvtest::WriteBytes(longName, "long");
     wchar_t alias[MAX_PATH] = {};
-    if (::GetShortPathNameW(longName.c_str(), alias, MAX_PATH) && fs::path(alias).filename() != longName.filename())
+    if (::GetShortPathNameW(longName.c_str(), alias, MAX_PATH) && fs::path(alias).filename() != longName.filename()) {
         EXPECT_EQ(w.p.IdentityOf(kvtest::Utf8(alias)), w.p.IdentityOf(kvtest::Utf8(longName))) << kvtest::Utf8(alias);
+    }
     // A free name is given; the MP3 reached the disk whole.
     EXPECT_EQ(w.p.CommitOutput(kvtest::Utf8(partial), kvtest::Utf8(out.Path() / L"\u00E9t\u00E9 (2).mp3"), false),
               kv::Commit::Done);

@@ -335,12 +335,18 @@ TEST_F(MainFormHandOver, WhatAnyProgramSendsIsCheckedAtTheBorder) {
     const fs::path good = dir.Path() / L"good.mp4";
     Copy(good);
     EXPECT_TRUE(kv::HandOverPaths(f->Handle(), nullptr, {injection, "relative.mp4", "C:\\nul.mp4", kvtest::Utf8(good)}))
-        << "taken: what fails the check is skipped as a non-MP4 file is";
+        << "taken: one path could name a file";
     ASSERT_TRUE(kvtest::PumpUntil([&] { return Jobs().Count() == 1; }, 30000));
     kvtest::PumpFor(500);
     EXPECT_EQ(Paths(), std::vector<std::string>{kvtest::Utf8(good)});
     EXPECT_FALSE(fs::exists(pwned)) << "nothing ran";
-    EXPECT_TRUE(p->dialogs->boxes.empty());
+    // What fails the check is named with its reason, in one message.
+    ASSERT_EQ(p->dialogs->boxes.size(), 1u);
+    const std::string& said = p->dialogs->boxes[0].text;
+    for (const char* name : {"\"relative.mp4\"", "\"nul.mp4\"", "cannot be found"})
+        EXPECT_NE(said.find(name), std::string::npos) << name << " in " << said;
+    // None of them could name a file: nothing is taken, and the sender says so.
+    EXPECT_FALSE(kv::HandOverPaths(f->Handle(), nullptr, {injection, "relative.mp4", "C:\\x?.mp4"}));
 }
 
 // A drop during a run is kept, as a hand-over is, and added at the run's end.
