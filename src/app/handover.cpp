@@ -8,6 +8,26 @@
 
 namespace kv {
 
+std::optional<HandOverKind> HandOverKindOf(std::uint64_t tag) {
+    const auto low = static_cast<std::uint32_t>(tag & 0xFFFFFFFFu);
+    const auto high = static_cast<std::uint32_t>(tag >> 32);
+    if (low != kHandOverTag && low != kHandOverConvertTag) return std::nullopt;
+    HandOverKind kind{low == kHandOverConvertTag, std::nullopt};
+    if (high != 0) kind.takeBefore = high;
+    return kind;
+}
+
+std::uint64_t HandOverTagFor(bool convert, std::uint32_t takeBefore) {
+    // 0 would read as "no limit": the tick before it is as good.
+    const std::uint32_t stamp = takeBefore == 0 ? 0xFFFFFFFFu : takeBefore;
+    return (std::uint64_t{stamp} << 32) | (convert ? kHandOverConvertTag : kHandOverTag);
+}
+
+bool StillWanted(const HandOverKind& kind, std::uint32_t now) {
+    // The difference as a signed number: the tick count wraps every 49.7 days.
+    return !kind.takeBefore || static_cast<std::int32_t>(*kind.takeBefore - now) > 0;
+}
+
 std::u16string PackHandOver(const std::vector<std::u16string>& paths) {
     std::u16string block;
     for (const auto& p : paths) {

@@ -4,6 +4,7 @@
 // other process could have sent it, so nothing in it is trusted.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,24 @@ inline constexpr std::uintptr_t kHandOverTag = 0x4B565001;
 // The same block, from a copy started with the "/convert" switch: the files
 // are to be converted once they are in.
 inline constexpr std::uintptr_t kHandOverConvertTag = 0x4B565002;
+// What a hand-over's tag says. A sender waits a bounded time for the answer
+// and then tells its user the files were not added; the message may still
+// arrive later, so the tag carries the moment after which the receiver must
+// not take it (the system's tick count, in its upper 32 bits: the sender and
+// the receiver run on one PC). A plain tag, of an older build, has none.
+struct HandOverKind {
+    bool convert = false;
+    std::optional<std::uint32_t> takeBefore;  // a tick count; nothing: no limit
+};
+// The tag of a block; nothing for a message that is no hand-over.
+std::optional<HandOverKind> HandOverKindOf(std::uint64_t tag);
+// The tag that asks for an answer before `takeBefore`.
+std::uint64_t HandOverTagFor(bool convert, std::uint32_t takeBefore);
+// Whether a hand-over may still be taken at the tick count `now`.
+bool StillWanted(const HandOverKind& kind, std::uint32_t now);
+// How long before the sender's own limit a receiver stops taking it: its answer must reach the sender in time.
+inline constexpr std::uint32_t kHandOverAnswerMarginMs = 2000;
+
 // A path longer than the system's longest (32767 units with its zero) is no path.
 inline constexpr std::size_t kMaxHandedPath = 32767;
 // Far more than any command line can hold; a larger block is refused whole.

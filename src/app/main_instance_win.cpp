@@ -85,7 +85,9 @@ std::vector<std::string> FullPaths(const std::vector<std::string>& params) {
     return out;
 }
 
-Delivery SendHandOver(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs, bool convert) {
+namespace {
+
+Delivery SendBlock(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs, ULONG_PTR tag) {
     std::vector<std::u16string> wide;
     wide.reserve(paths.size());
     for (const auto& p : paths) {
@@ -94,13 +96,25 @@ Delivery SendHandOver(HWND target, HWND sender, const std::vector<std::string>& 
     }
     const std::u16string block = PackHandOver(wide);
     if (block.empty() || block.size() * sizeof(char16_t) > kMaxHandOverBytes) return Delivery::Refused;
-    COPYDATASTRUCT data{convert ? kHandOverConvertTag : kHandOverTag,
-                        static_cast<DWORD>(block.size() * sizeof(char16_t)), const_cast<char16_t*>(block.data())};
+    COPYDATASTRUCT data{tag, static_cast<DWORD>(block.size() * sizeof(char16_t)), const_cast<char16_t*>(block.data())};
     DWORD_PTR result = 0;
     if (::SendMessageTimeoutW(target, WM_COPYDATA, reinterpret_cast<WPARAM>(sender), reinterpret_cast<LPARAM>(&data),
                               SMTO_ABORTIFHUNG | SMTO_BLOCK, timeoutMs, &result) == 0)
         return Delivery::NoAnswer;
     return result == TRUE ? Delivery::Taken : Delivery::Refused;
+}
+
+}  // namespace
+
+Delivery SendHandOver(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs, bool convert) {
+    // Taken only while this copy still waits for the answer: what it tells its user is then true.
+    const std::uint32_t takeBefore =
+        ::GetTickCount() + (timeoutMs > kHandOverAnswerMarginMs ? timeoutMs - kHandOverAnswerMarginMs : 1);
+    return SendBlock(target, sender, paths, timeoutMs, static_cast<ULONG_PTR>(HandOverTagFor(convert, takeBefore)));
+}
+
+Delivery SendOlderHandOver(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs) {
+    return SendBlock(target, sender, paths, timeoutMs, kHandOverTag);
 }
 
 bool HandOverPaths(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs) {
@@ -118,8 +132,9 @@ Delivery HandToRunningCopy(HWND otherAppWindow, HWND ownAppWindow, const std::ve
     const std::vector<std::string> paths = FullPaths(params);
     if (paths.empty()) return Delivery::Taken;  // only empty parameters: nothing to hand over
     const Delivery d = SendHandOver(form, ownAppWindow, paths, timeoutMs, convert);
-    // A running copy of an older build knows no "/convert": the files at least join its list.
-    if (d == Delivery::Refused && convert) return SendHandOver(form, ownAppWindow, paths, timeoutMs, false);
+    // A running copy of an older build knows neither the time limit nor "/convert":
+    // the files at least join its list.
+    if (d == Delivery::Refused) return SendOlderHandOver(form, ownAppWindow, paths, timeoutMs);
     return d;
 }
 

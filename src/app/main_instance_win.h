@@ -49,6 +49,8 @@ std::vector<std::string> FullPaths(const std::vector<std::string>& params);
 enum class Delivery : std::uint8_t { Taken, Refused, NoAnswer };
 Delivery SendHandOver(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs,
                       bool convert = false);
+// The same with the plain tag of older builds: no time limit, no "/convert".
+Delivery SendOlderHandOver(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs);
 // True when the window took them; false also when there was nothing to send.
 bool HandOverPaths(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs = 30000);
 

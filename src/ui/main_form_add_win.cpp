@@ -81,8 +81,10 @@ bool TfrmMain::TakeCopyData(const COPYDATASTRUCT* data) {
     // A window that is going away takes nothing: the sender tells its user.
     if (destroyed_) return false;
     if (!data || !data->lpData || data->cbData < 2 * sizeof(char16_t)) return false;
-    const bool convert = data->dwData == kHandOverConvertTag;
-    if (data->dwData != kHandOverTag && !convert) return false;
+    const std::optional<HandOverKind> kind = HandOverKindOf(data->dwData);
+    // One the sender no longer waits for: it has told its user the files were not added.
+    if (!kind || !StillWanted(*kind, ::GetTickCount())) return false;
+    const bool convert = kind->convert;
     const std::vector<std::u16string> unpacked = UnpackHandOver(data->lpData, data->cbData);
     if (unpacked.empty()) return false;
     std::vector<std::string> paths;

@@ -116,3 +116,32 @@ TEST(HandOver, ALaterCopyThatCouldNotHandOverSaysWhatWasLeftOut) {
 }
 
 }  // namespace
+
+namespace {
+
+// A sender waits a bounded time and then tells its user the files were not
+// added: a block it no longer waits for is not taken, however late it arrives.
+TEST(HandOverTag, ABlockIsTakenOnlyWhileItsSenderWaits) {
+    const auto kind = kv::HandOverKindOf(kv::HandOverTagFor(true, 50'000));
+    ASSERT_TRUE(kind);
+    EXPECT_TRUE(kind->convert);
+    EXPECT_EQ(kind->takeBefore, 50'000u);
+    EXPECT_TRUE(kv::StillWanted(*kind, 49'999));
+    EXPECT_FALSE(kv::StillWanted(*kind, 50'000));
+    EXPECT_FALSE(kv::StillWanted(*kind, 90'000));
+    // Across the tick count's wrap, 49.7 days on.
+    const auto wrapped = kv::HandOverKindOf(kv::HandOverTagFor(false, 100));
+    ASSERT_TRUE(wrapped);
+    EXPECT_FALSE(wrapped->convert);
+    EXPECT_TRUE(kv::StillWanted(*wrapped, 0xFFFFFF00u));
+    EXPECT_FALSE(kv::StillWanted(*wrapped, 200));
+    // An older build's plain tags have no limit; anything else is no hand-over.
+    EXPECT_TRUE(kv::StillWanted(kv::HandOverKindOf(kv::kHandOverTag).value(), 123));
+    EXPECT_TRUE(kv::HandOverKindOf(kv::kHandOverConvertTag).value().convert);
+    EXPECT_FALSE(kv::HandOverKindOf(0));
+    EXPECT_FALSE(kv::HandOverKindOf(0x4B565003));
+    EXPECT_FALSE(kv::HandOverKindOf((std::uint64_t{7} << 32) | 0x12345678));
+    EXPECT_TRUE(kv::HandOverKindOf(kv::HandOverTagFor(false, 0)).value().takeBefore) << "0 is no missing limit";
+}
+
+}  // namespace

@@ -1,12 +1,14 @@
 // Sequences of what happens around hand-overs, against a model of what the
 // user must see: hand-overs with and without "/convert" (some files readable,
 // some not, some gone, some no MP4), hand-overs a full queue refuses (the
-// sender says "not added"), the user's own rows added or removed, runs
+// sender says "not added"), hand-overs whose sender gave up before the window
+// answered, the user's own rows added or removed, runs
 // starting and ending, the convert button. The window's glue is the few lines
 // the window has: the request on arrival, the hand-over's quick check, the
 // run of a request once it is due and the window idle.
 //   - every path a hand-over took becomes a row or is named in a message;
-//   - nothing a refused hand-over carried is ever added;
+//   - nothing a refused hand-over carried is ever added, nor one its sender
+//     gave up waiting for (it told its user the files were not added);
 //   - a request's run starts only rows its files made, until the button is pressed.
 #include <algorithm>
 #include <map>
@@ -127,6 +129,17 @@ public:
     bool requestRun = false, buttonSince = false;
     int next = 0;
 
+    // A sender that gave up before the window answered: it told its user the
+    // files were not added, and the block arrives after its limit.
+    void LateHandOver(const std::vector<std::string>& paths, bool convert) {
+        const std::uint64_t tag = kv::HandOverTagFor(convert, static_cast<std::uint32_t>(platform.now));
+        platform.now += 30000;
+        const auto kind = kv::HandOverKindOf(tag);
+        if (kind && kv::StillWanted(*kind, static_cast<std::uint32_t>(platform.now)))
+            HandOver(paths, convert);
+        else
+            for (const auto& p : paths) refused.insert(p);
+    }
     // What the window does with a hand-over.
     void HandOver(const std::vector<std::string>& paths, bool convert) {
         const std::uint64_t request = convert ? autoConvert.Request(platform.now) : 0;
@@ -185,8 +198,9 @@ public:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     World w;
+    size = std::min<std::size_t>(size, 512);  // 256 steps: longer sequences find nothing new, only slower
     for (std::size_t i = 0; i + 1 < size; i += 2) {
-        const std::uint8_t op = data[i] % 8, arg = data[i + 1];
+        const std::uint8_t op = data[i] % 9, arg = data[i + 1];
         const std::size_t startsBefore = w.platform.started.size();
         w.host.busy = w.state.Busy;
         switch (op) {
@@ -213,6 +227,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case 6:
             if (arg % 4 == 0) w.Press();
+            break;
+        case 8:
+            w.LateHandOver(w.NewFiles(arg, 1 + arg % 3), arg % 2);
             break;
         case 7:  // the user removes a pending row
             for (int r = 0; r < w.jobs.Count(); ++r)
