@@ -117,8 +117,16 @@ Delivery SendOlderHandOver(HWND target, HWND sender, const std::vector<std::stri
     return SendBlock(target, sender, paths, timeoutMs, kHandOverTag);
 }
 
+// A running copy of an older build knows neither the time limit nor "/convert":
+// refused, the files are sent again as it takes them, and at least join its list.
+Delivery DeliverToAnyBuild(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs,
+                           bool convert) {
+    const Delivery d = SendHandOver(target, sender, paths, timeoutMs, convert);
+    return d == Delivery::Refused ? SendOlderHandOver(target, sender, paths, timeoutMs) : d;
+}
+
 bool HandOverPaths(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs) {
-    return SendHandOver(target, sender, paths, timeoutMs) == Delivery::Taken;
+    return DeliverToAnyBuild(target, sender, paths, timeoutMs, false) == Delivery::Taken;
 }
 
 Delivery HandToRunningCopy(HWND otherAppWindow, HWND ownAppWindow, const std::vector<std::string>& params,
@@ -131,11 +139,7 @@ Delivery HandToRunningCopy(HWND otherAppWindow, HWND ownAppWindow, const std::ve
     PassParameters(form, params, std::min<UINT>(timeoutMs, 5000));
     const std::vector<std::string> paths = FullPaths(params);
     if (paths.empty()) return Delivery::Taken;  // only empty parameters: nothing to hand over
-    const Delivery d = SendHandOver(form, ownAppWindow, paths, timeoutMs, convert);
-    // A running copy of an older build knows neither the time limit nor "/convert":
-    // the files at least join its list.
-    if (d == Delivery::Refused) return SendOlderHandOver(form, ownAppWindow, paths, timeoutMs);
-    return d;
+    return DeliverToAnyBuild(form, ownAppWindow, paths, timeoutMs, convert);
 }
 
 void FindOtherInstance(HWND ownAppWindow) {

@@ -51,6 +51,9 @@ Delivery SendHandOver(HWND target, HWND sender, const std::vector<std::string>& 
                       bool convert = false);
 // The same with the plain tag of older builds: no time limit, no "/convert".
 Delivery SendOlderHandOver(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs);
+// SendHandOver, then, refused, SendOlderHandOver: a copy of any build takes them if it can.
+Delivery DeliverToAnyBuild(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs,
+                           bool convert);
 // True when the window took them; false also when there was nothing to send.
 bool HandOverPaths(HWND target, HWND sender, const std::vector<std::string>& paths, UINT timeoutMs = 30000);
 
