@@ -17,45 +17,40 @@ class Outputs : public kvtest::RunTest {
 protected:
     // The running transcoder finishes its whole MP3.
     void Whole() { End(0, kComplete); }
+    // Two rows converted in one run under `when`, from nothing there before:
+    // the MP3s committed, and the rows then taken out again.
+    Strings TwoRowsOfOneRun(WhenMp3Exists when, const std::string& first, const std::string& second) {
+        platform.existing.clear();
+        platform.committed.clear();
+        platform.choices.whenExists = when;
+        jobs.Add(first);
+        jobs.Add(second);
+        run.Convert();
+        Whole();
+        Whole();
+        EXPECT_EQ(Progress(), (Strings{"Done", "Done"})) << static_cast<int>(when);
+        jobs.RemoveAt(0);
+        jobs.RemoveAt(0);
+        return platform.committed;
+    }
 };
 
 // "Été" and "été" are one name on NTFS: the second row must not replace the first's MP3.
 TEST_F(Outputs, UnicodeCaseTwinsOfOneRunGetTwoFiles) {
-    for (const WhenMp3Exists when : {WhenMp3Exists::Replace, WhenMp3Exists::KeepBoth, WhenMp3Exists::Skip}) {
-        platform.existing.clear();
-        platform.committed.clear();
-        platform.choices.whenExists = when;
-        jobs.Add("C:\\A\\\xC3\x89t\xC3\xA9.mp4");
-        jobs.Add("C:\\B\\\xC3\xA9t\xC3\xA9.mp4");
-        run.Convert();
-        Whole();
-        Whole();
-        EXPECT_EQ(platform.committed, (Strings{"C:\\Out\\\xC3\x89t\xC3\xA9.mp3", "C:\\Out\\\xC3\xA9t\xC3\xA9 (2).mp3"}))
+    for (const WhenMp3Exists when : {WhenMp3Exists::Replace, WhenMp3Exists::KeepBoth, WhenMp3Exists::Skip})
+        EXPECT_EQ(TwoRowsOfOneRun(when, "C:\\A\\\xC3\x89t\xC3\xA9.mp4", "C:\\B\\\xC3\xA9t\xC3\xA9.mp4"),
+                  (Strings{"C:\\Out\\\xC3\x89t\xC3\xA9.mp3", "C:\\Out\\\xC3\xA9t\xC3\xA9 (2).mp3"}))
             << static_cast<int>(when);
-        EXPECT_EQ(Progress(), (Strings{"Done", "Done"}));
-        jobs.RemoveAt(0);
-        jobs.RemoveAt(0);
-    }
 }
 
 // An MP3 of this run reached by its 8.3 alias is the same file: a later row
 // never takes it for an older MP3 to replace or skip.
 TEST_F(Outputs, AShortAliasOfAFileOfThisRunIsThatFile) {
     platform.aliases["C:\\Out\\LONGNA~1.mp3"] = "C:\\Out\\longname of a clip.mp3";
-    for (const WhenMp3Exists when : {WhenMp3Exists::Replace, WhenMp3Exists::Skip}) {
-        platform.existing.clear();
-        platform.committed.clear();
-        platform.choices.whenExists = when;
-        jobs.Add("D:\\in\\longname of a clip.mp4");
-        jobs.Add("E:\\old\\LONGNA~1.mp4");
-        run.Convert();
-        Whole();
-        Whole();
-        EXPECT_EQ(platform.committed, (Strings{"C:\\Out\\longname of a clip.mp3", "C:\\Out\\LONGNA~1 (2).mp3"}));
-        EXPECT_EQ(Progress(), (Strings{"Done", "Done"})) << static_cast<int>(when);
-        jobs.RemoveAt(0);
-        jobs.RemoveAt(0);
-    }
+    for (const WhenMp3Exists when : {WhenMp3Exists::Replace, WhenMp3Exists::Skip})
+        EXPECT_EQ(TwoRowsOfOneRun(when, "D:\\in\\longname of a clip.mp4", "E:\\old\\LONGNA~1.mp4"),
+                  (Strings{"C:\\Out\\longname of a clip.mp3", "C:\\Out\\LONGNA~1 (2).mp3"}))
+            << static_cast<int>(when);
 }
 
 // A file that takes the MP3's name while it converts (copied in, restored by

@@ -10,7 +10,7 @@ set_choice() { # name type data
 # Twenty seconds of stereo pink noise, kept lossless: VBR needs sound with
 # something to encode to show its presets' rates.
 NOISE=$RUN/noise.mp4
-noise() { # seed -> one channel of loud pink noise, different for each seed
+noise() { # one channel of loud pink noise; each number gives noise of its own
     echo "anoisesrc=color=pink:amplitude=0.6:duration=20:seed=$1"
 }
 ffmpeg -hide_banner -loglevel error -y -f lavfi -i "$(noise 1)" -f lavfi -i "$(noise 2)" \

@@ -11,6 +11,13 @@ set_choice() { # name type data
 }
 sound_seconds() { ffprobe -v error -select_streams a:0 -show_entries stream=duration -of csv=p=0 "$1"; }
 mp3_ms() { mediainfo --Inform='Audio;%Duration%' "$1"; }
+# A new output folder for the next case, with no settings and no running copy.
+fresh_out() { # name
+    fresh_state
+    OUT=$RUN/$1
+    mkdir -p "$OUT"
+    set_workdir "$OUT"
+}
 parts_in() { find "$1" -name '*.korvello-part' | wc -l; }
 transcoders_running() { pgrep -f 'ffmpeg\.exe' | wc -l; }
 # The row of a name, Done, and its MP3 as long as the input's sound.
@@ -74,10 +81,7 @@ check "no temporary file is left" "" [ "$(parts_in "$OUT")" = 0 ]
 stop_korvello
 
 echo "== an input that is its own output"
-fresh_state
-OUT=$RUN/keep-self
-mkdir -p "$OUT"
-set_workdir "$OUT"
+fresh_out keep-self
 cp "$MEDIA/tone_5s.mp4" "$OUT/song.mp4"
 ln "$OUT/song.mp4" "$OUT/song.mp3"  # one file under both names
 BEFORE=$(md5sum <"$OUT/song.mp4")
@@ -92,10 +96,7 @@ stop_korvello
 
 echo "== an MP3 that appears while the run goes"
 for how in keep-both skip; do
-    fresh_state
-    OUT=$RUN/keep-appears-$how
-    mkdir -p "$OUT"
-    set_workdir "$OUT"
+    fresh_out "keep-appears-$how"
     set_choice WhenMp3Exists REG_SZ "$how"
     start_korvello
     quiet drive add-file "$(winpath "$MEDIA/long_900s.mp4")"
@@ -114,10 +115,7 @@ for how in keep-both skip; do
 done
 
 echo "== real transcodes made hostile"
-fresh_state
-OUT=$RUN/keep-hostile
-mkdir -p "$OUT"
-set_workdir "$OUT"
+fresh_out keep-hostile
 for n in tagged_cut truncated cut_60s long_900s; do printf 'an older MP3' >"$OUT/$n.mp3"; done
 start_korvello
 for f in "$MEDIA/tagged.mp4" "$MEDIA/short_sound.mp4" "$MEDIA/tagged_cut.mp4" "$BUILD/media/truncated.mp4" \
@@ -144,10 +142,7 @@ check "no temporary file is left" "" [ "$(parts_in "$OUT")" = 0 ]
 stop_korvello
 
 echo "== the program killed mid-run"
-fresh_state
-OUT=$RUN/keep-killed
-mkdir -p "$OUT"
-set_workdir "$OUT"
+fresh_out keep-killed
 printf 'an older MP3' >"$OUT/long_900s.mp3"
 start_korvello
 quiet drive add-file "$(winpath "$MEDIA/long_900s.mp4")"
