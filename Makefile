@@ -62,21 +62,23 @@ fuzz: fuzz-build
 	        grep -aE '^(stat::number_of_executed_units|stat::new_units_added|==.*ERROR|SUMMARY)' || exit 1; \
 	done
 
+# Every target that runs Wine runs it inside WINE_SESSION, which ends the
+# servers of every prefix it used when the target ends: pass, fail or Ctrl-C.
+# exec: make then waits for that clean-up even when it is interrupted.
+WINE_SESSION = exec cmake/wine-session.sh $(abspath $(BUILD))
+
 # The Win32 tests; the end-to-end scenarios (label e2e) are test-e2e's.
-# Each Wine test target ends the servers of every prefix it used, pass or fail.
-STOP_WINE  = bash -c 'source scripts/lib/kv.sh && kv_stop_wine_servers $(abspath $(BUILD))'
 test-win: win
-	@rc=0; cmake/with-xvfb.sh bash -c 'cd $(WIN) && ctest --output-on-failure -LE e2e' || rc=$$?; \
-	    $(STOP_WINE); exit $$rc
+	@$(WINE_SESSION) cmake/with-xvfb.sh bash -c 'cd $(WIN) && ctest --output-on-failure -LE e2e'
 
 test-tools: tools
-	@rc=0; cmake/with-xvfb.sh bash -c 'source scripts/lib/kv.sh && kv_wine_prefix_ready && \
-	    tests/tools/test_tools.sh $(abspath $(TOOLS_DIR))' || rc=$$?; $(STOP_WINE); exit $$rc
+	@$(WINE_SESSION) cmake/with-xvfb.sh bash -c 'source scripts/lib/kv.sh && kv_wine_prefix_ready && \
+	    tests/tools/test_tools.sh $(abspath $(TOOLS_DIR))'
 
 # One ctest test a scenario; then each scenario's count of passed, failed and skipped checks.
 test-e2e: win
-	@rc=0; cmake/with-xvfb.sh bash -c 'cd $(WIN) && ctest --output-on-failure -L e2e; rc=$$?; \
-	    cat e2e/summary.txt 2>/dev/null; exit $$rc' || rc=$$?; $(STOP_WINE); exit $$rc
+	@$(WINE_SESSION) cmake/with-xvfb.sh bash -c 'cd $(WIN) && ctest --output-on-failure -L e2e; rc=$$?; \
+	    cat e2e/summary.txt 2>/dev/null; exit $$rc'
 
 test: test-native test-fuzz test-win test-tools test-e2e
 	@bash -c 'source scripts/lib/kv.sh; left=$$(kv_wine_servers_left $(abspath $(BUILD))); \
@@ -84,13 +86,13 @@ test: test-native test-fuzz test-win test-tools test-e2e
 	@echo "All tests passed."
 
 run: win
-	@scripts/run.sh $(abspath $(WIN))
+	@$(WINE_SESSION) scripts/run.sh $(abspath $(WIN))
 
 bench: win native
 	@cmake --build $(NATIVE) -j $(JOBS) --target report_search_bench
 	@$(NATIVE)/report_search_bench
 	@cmake --build $(WIN) -j $(JOBS) --target korvello_bench
-	@rc=0; cmake/with-xvfb.sh bench/run_all.sh $(abspath $(WIN)) || rc=$$?; $(STOP_WINE); exit $$rc
+	@$(WINE_SESSION) cmake/with-xvfb.sh bench/run_all.sh $(abspath $(WIN))
 
 clean:
 	rm -rf $(BUILD)

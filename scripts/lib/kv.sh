@@ -216,16 +216,25 @@ kv_kill_korvello() {
     return 0
 }
 
-# Ends the Wine server of every prefix in a build folder (the tests' own and
-# one per DPI) and waits until each has gone, so that nothing of a run, such
-# as a winedevice.exe, keeps running after it.
+# Ends the Wine server of each prefix given and waits until it has gone, so
+# that nothing of a run, such as a winedevice.exe, keeps running after it.
+kv_stop_wine_server() { # prefix...
+    local p
+    for p; do
+        [ -d "$p" ] || continue
+        WINEPREFIX=$p wineserver -k >/dev/null 2>&1 || true
+        WINEPREFIX=$p wineserver -w >/dev/null 2>&1 || true
+    done
+}
+# ... of every prefix in a build folder: the tests' own and one per DPI.
 kv_stop_wine_servers() { # build-dir
     local p
-    for p in "$1"/wineprefix*/; do
-        [ -d "$p" ] || continue
-        WINEPREFIX=${p%/} wineserver -k >/dev/null 2>&1 || true
-        WINEPREFIX=${p%/} wineserver -w >/dev/null 2>&1 || true
-    done
+    for p in "$1"/wineprefix*/; do kv_stop_wine_server "${p%/}"; done
+}
+# ... of a prefix and of the prefixes of other DPIs beside it (kv_use_dpi).
+kv_stop_wine_servers_of() { # prefix
+    local p
+    for p in "$1" "$1"-dpi*/; do kv_stop_wine_server "${p%/}"; done
 }
 
 # The prefixes of a build folder whose Wine server still runs, one per line.

@@ -2,8 +2,7 @@
 
 #include <array>
 
-#include "app/runner_text.h"
-#include "win/long_path.h"
+#include "win/utf8.h"
 
 namespace kv {
 

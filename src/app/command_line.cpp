@@ -1,6 +1,6 @@
 #include "app/command_line.h"
 
-#include "app/runner_text.h"
+#include "win/utf8.h"
 
 namespace kv {
 

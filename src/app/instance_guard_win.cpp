@@ -31,11 +31,6 @@ std::wstring ImageOf(HANDLE process) {
     return image;
 }
 
-bool SameText(const std::wstring& a, const std::wstring& b) {
-    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-           CSTR_EQUAL;
-}
-
 }  // namespace
 
 InstanceNamespace::InstanceNamespace(std::wstring fallback) : mutexName_(std::move(fallback)) {
@@ -86,7 +81,8 @@ bool RunsKorvello(HWND window) {
     const std::wstring image = ImageOf(process.Get());
     if (image.empty()) return false;
     const std::wstring name = win::Widen(FileNamePart(win::Narrow(image)));
-    if (!SameText(name, L"korvello.exe") && !SameText(image, ImageOf(::GetCurrentProcess()))) return false;
+    if (!win::SameTextAnyCase(name, L"korvello.exe") && !win::SameTextAnyCase(image, ImageOf(::GetCurrentProcess())))
+        return false;
     // A level the token does not tell is no proof of one.
     const std::optional<std::uint32_t> theirs = IntegrityLevelOf(process.Get());
     const std::optional<std::uint32_t> ours = IntegrityLevelOf(::GetCurrentProcess());

@@ -226,9 +226,9 @@ LaterCopyResult HandToFirstCopy(InstanceLock& lock, HWND ownAppWindow, const std
                 break;
             }
         }
-        // The first copy ended before it could take them: this one is the first now.
+        // The first copy ended before it could take them: this copy becomes the first.
         if (lock.TryAcquire()) return LaterCopyResult::BecameFirst;
-        // Without the mutex only the window search can tell, as it did before there was one.
+        // Without the mutex only the window search can tell which copy is the first.
         if (!lock.Usable() && !s.FirstAppWindow) return LaterCopyResult::BecameFirst;
         if (::GetTickCount64() >= deadline) return LaterCopyResult::NoAnswer;
         ::Sleep(50);

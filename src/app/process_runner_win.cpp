@@ -7,6 +7,7 @@
 #include "app/runner_text.h"
 #include "win/clock.h"
 #include "win/text.h"
+#include "win/utf8.h"
 
 namespace kv {
 
@@ -74,6 +75,39 @@ win::UniqueFile OutputFileFor(const std::string& path) {
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     return win::UniqueFile(::CreateFileW(win::FilePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa,
                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// Waits until the process has ended (or the wait fails), dispatching only paint
+// messages. False when the time limit passed first.
+bool WaitForProcess(HANDLE process, DWORD timeoutMs) {
+    const ULONGLONG deadline = timeoutMs == INFINITE ? 0 : win::AwakeMs() + timeoutMs;
+    for (;;) {
+        DWORD wait = INFINITE;
+        if (timeoutMs != INFINITE) {
+            const ULONGLONG now = win::AwakeMs();
+            if (now >= deadline) return false;
+            wait = static_cast<DWORD>(deadline - now);
+        }
+        const DWORD r = ::MsgWaitForMultipleObjects(1, &process, FALSE, wait, QS_PAINT | QS_SENDMESSAGE);
+        if (r == WAIT_OBJECT_0 || r == WAIT_FAILED) return true;
+        if (r == WAIT_TIMEOUT) return false;
+        if (r == WAIT_OBJECT_0 + 1) {
+            MSG msg;
+            while (::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) ::DispatchMessageW(&msg);
+        }
+    }
+}
+
+// The program found in the current folder or along Path, or empty.
+std::string LocateProgram(const std::string& exeName) {
+    std::wstring path(32767, L'\0');
+    path.resize(::GetEnvironmentVariableW(L"Path", path.data(), static_cast<DWORD>(path.size())));
+    std::wstring cur(MAX_PATH * 4, L'\0');
+    cur.resize(::GetCurrentDirectoryW(static_cast<DWORD>(cur.size()), cur.data()));
+    return kv::LocateProgram(exeName, win::Narrow(path), win::Narrow(cur), [](const std::string& p) {
+        const DWORD a = ::GetFileAttributesW(win::Widen(p).c_str());
+        return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+    });
 }
 
 // Creates the process, suspended when it goes into a job so that its children
@@ -160,44 +194,6 @@ LaunchResult Launch(const LaunchOptions& o) {
     return result;
 }
 
-bool ShellExec(const std::string& program, const std::string& params, int visibility) {
-    return Launch({.program = program, .parameters = params, .show = visibility}).Ran();
-}
-
-bool ShellExecWait(const std::string& program, const std::string& params, int visibility) {
-    return Launch({.program = program, .parameters = params, .show = visibility, .wait = true}).Ran();
-}
-
-bool WaitForProcess(HANDLE process, DWORD timeoutMs) {
-    const ULONGLONG deadline = timeoutMs == INFINITE ? 0 : win::AwakeMs() + timeoutMs;
-    for (;;) {
-        DWORD wait = INFINITE;
-        if (timeoutMs != INFINITE) {
-            const ULONGLONG now = win::AwakeMs();
-            if (now >= deadline) return false;
-            wait = static_cast<DWORD>(deadline - now);
-        }
-        const DWORD r = ::MsgWaitForMultipleObjects(1, &process, FALSE, wait, QS_PAINT | QS_SENDMESSAGE);
-        if (r == WAIT_OBJECT_0 || r == WAIT_FAILED) return true;
-        if (r == WAIT_TIMEOUT) return false;
-        if (r == WAIT_OBJECT_0 + 1) {
-            MSG msg;
-            while (::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) ::DispatchMessageW(&msg);
-        }
-    }
-}
-
-std::string LocateProgram(const std::string& exeName) {
-    std::wstring path(32767, L'\0');
-    path.resize(::GetEnvironmentVariableW(L"Path", path.data(), static_cast<DWORD>(path.size())));
-    std::wstring cur(MAX_PATH * 4, L'\0');
-    cur.resize(::GetCurrentDirectoryW(static_cast<DWORD>(cur.size()), cur.data()));
-    return LocateProgram(exeName, win::Narrow(path), win::Narrow(cur), [](const std::string& p) {
-        const DWORD a = ::GetFileAttributesW(win::Widen(p).c_str());
-        return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-    });
-}
-
 namespace {
 
 // Calls `visit(id, parent's id, image file name)` for each process of the system's list.
@@ -250,9 +246,7 @@ bool EndProcessesOfProgram(const std::string& programPath) {
         if (!::QueryFullProcessImageNameW(p.Get(), 0, image.data(), &size)) return;
         image.resize(size);
         // The same file by its full path, in any case; a program of the same name elsewhere is not ours.
-        if (::CompareStringOrdinal(image.c_str(), static_cast<int>(image.size()), wanted.c_str(),
-                                   static_cast<int>(wanted.size()), TRUE) != CSTR_EQUAL)
-            return;
+        if (!win::SameTextAnyCase(image, wanted)) return;
         if (::TerminateProcess(p.Get(), 1)) ended = true;
     });
     return ended;

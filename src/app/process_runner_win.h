@@ -1,7 +1,6 @@
 #pragma once
 // Starting and ending external programs, and the small path utilities around
-// them. Every program is started by Launch; ShellExec and ShellExecWait are its
-// two common uses.
+// them. Every program is started by Launch.
 #include <windows.h>
 
 #include <string>
@@ -50,23 +49,12 @@ struct LaunchResult {
     [[nodiscard]] bool Ran() const noexcept { return outcome == Outcome::Started || outcome == Outcome::Ended; }
 };
 
+// Starts "program, one blank, parameters" (runner_text.h's BuildCommandLine).
+// Not started when the line is too long or the process cannot be created. A
+// program named without a folder, found in the current folder or along Path,
+// runs in the folder where it was found. While waiting, only paint messages are
+// dispatched: the window repaints, but input stays queued until afterwards.
 LaunchResult Launch(const LaunchOptions& options);
-
-// Starts "program, one blank, params" in a new console with the given show state,
-// in the program's own folder. False when the command line is too long or the
-// process cannot be created.
-bool ShellExec(const std::string& program, const std::string& params, int visibility);
-
-// As ShellExec, then waits for the process to end while painting goes on.
-bool ShellExecWait(const std::string& program, const std::string& params, int visibility);
-
-// Waits until the process has ended (or the wait fails), dispatching only paint
-// messages: the window repaints but input stays queued until afterwards.
-// Gives false when the time limit passed first.
-bool WaitForProcess(HANDLE process, DWORD timeoutMs = INFINITE);
-
-// The program found in the current folder or along Path, or empty.
-std::string LocateProgram(const std::string& exeName);
 
 // Ends the running processes with this executable name that this program
 // started itself (its own children); other programs' processes of the same

@@ -5,34 +5,9 @@
 #include <cctype>
 
 #include "win/error.h"
+#include "win/utf8.h"
 
 namespace kv {
-
-namespace {
-
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-std::string UpperAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = UpperAscii(c);
-    return out;
-}
-
-}  // namespace
-
-bool SameTextAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
-    return true;
-}
-
-std::string TrimText(std::string_view s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return std::string(s.substr(b, e - b));
-}
 
 std::optional<std::string> BuildCommandLine(std::string_view program, std::string_view params) {
     if (program.empty()) return std::nullopt;

@@ -59,10 +59,9 @@ std::string CollectParameters(const std::vector<std::string>& params);
 // the command interpreter runs: it needs a console.
 bool IsBatchFile(std::string_view program);
 
-// Case-insensitive comparison of ASCII letters, other bytes exact.
-bool SameTextAscii(std::string_view a, std::string_view b);
-
-// Trims blanks and control characters (<= ' ') at both ends.
-std::string TrimText(std::string_view s);
+// The text rules of win/utf8.h that the runner's callers use with these, declared
+// again here: a portable header of this layer includes no header of the Windows layer.
+[[nodiscard]] bool SameTextAscii(std::string_view a, std::string_view b);
+[[nodiscard]] std::string TrimText(std::string_view s);
 
 }  // namespace kv

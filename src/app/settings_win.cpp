@@ -10,8 +10,10 @@
 #include <cstring>
 #include <vector>
 
+#include "win/com.h"
 #include "win/error.h"
 #include "win/text.h"
+#include "win/utf8.h"
 
 namespace kv {
 
@@ -25,11 +27,9 @@ std::wstring SubKeyPath(const std::string& subKey) {
 }
 
 std::string KnownFolder(REFKNOWNFOLDERID id) {
-    PWSTR path = nullptr;
-    const HRESULT hr = ::SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &path);
-    std::string out = SUCCEEDED(hr) && path ? win::Narrow(path) : std::string();
-    ::CoTaskMemFree(path);
-    return out;
+    win::CoTaskMem<wchar_t> path;
+    const HRESULT hr = ::SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, path.Put());
+    return SUCCEEDED(hr) && path ? win::Narrow(path.Get()) : std::string();
 }
 
 // "C:", "\\?\C:", "\\server\share" or "\\?\UNC\server\share": where a path's volume is named.
@@ -193,9 +193,7 @@ std::optional<FileId> FileIdentity(const std::string& path) {
 }
 
 bool SameFileName(const std::string& a, const std::string& b) {
-    const std::wstring wa = win::FilePath(a), wb = win::FilePath(b);
-    return ::CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(), static_cast<int>(wb.size()),
-                                  TRUE) == CSTR_EQUAL;
+    return win::SameTextAnyCase(win::FilePath(a), win::FilePath(b));
 }
 
 const FileSystemLookup& FileSystemLookup::Instance() {
@@ -213,8 +211,7 @@ std::size_t FileSystemLookup::MaxComponentLength(const std::string& path) const 
     // Asked once per volume (a hand-over of many files names few), keyed by
     // the path's drive or share as written, before anything is asked.
     static std::map<std::string, std::size_t> known;
-    std::string key = path.substr(0, VolumeRootLength(path));
-    for (char& c : key) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    const std::string key = UpperAscii(std::string_view(path).substr(0, VolumeRootLength(path)));
     if (auto it = known.find(key); it != known.end()) return it->second;
     const std::wstring w = win::FilePath(path);
     std::wstring root(w.size() + 2, L'\0');
@@ -224,13 +221,6 @@ std::size_t FileSystemLookup::MaxComponentLength(const std::string& path) const 
         longest = 255;
     known.emplace(key, longest);
     return longest;
-}
-
-void AddFileAttributes(const std::string& path, unsigned long bits) {
-    const std::wstring w = win::FilePath(path);
-    const DWORD a = ::GetFileAttributesW(w.c_str());
-    if (a == INVALID_FILE_ATTRIBUTES) return;
-    ::SetFileAttributesW(w.c_str(), a | bits);
 }
 
 }  // namespace kv

@@ -57,7 +57,5 @@ std::optional<FileId> FileIdentity(const std::string& path);
 // Whether the file system takes the two paths for one name: Windows' own
 // case-blind comparison, which folds every letter it knows, not only A to Z.
 bool SameFileName(const std::string& a, const std::string& b);
-// Adds attribute bits to a file's attributes, keeping the others; no-op when the file is missing.
-void AddFileAttributes(const std::string& path, unsigned long bits);
 
 }  // namespace kv

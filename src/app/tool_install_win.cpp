@@ -11,18 +11,6 @@ namespace kv {
 
 namespace {
 
-std::string LastErrorText() {
-    const DWORD code = ::GetLastError();
-    wchar_t* buf = nullptr;
-    const DWORD n =
-        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, code, 0, reinterpret_cast<LPWSTR>(&buf), 0, nullptr);
-    std::string text = n ? win::Narrow(std::wstring_view(buf, n)) : "Error " + std::to_string(code);
-    if (buf) ::LocalFree(buf);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.pop_back();
-    return text;
-}
-
 bool WriteAll(HANDLE file, std::span<const std::uint8_t> bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -34,7 +22,8 @@ bool WriteAll(HANDLE file, std::span<const std::uint8_t> bytes) {
     return true;
 }
 
-// Replaces the file's contents; false when it cannot be created or written.
+// Replaces the file's contents; false when it cannot be created or written,
+// with the failed call's code left for GetLastError.
 bool WriteOver(const std::wstring& path, std::span<const std::uint8_t> bytes) {
     // A read-only file cannot be opened for writing, and a hidden or system
     // one only by a create call that names those attributes: plain first.
@@ -77,13 +66,13 @@ std::optional<win::UniqueFile> InstallToolFile(std::span<const std::uint8_t> byt
                                                std::string& why) {
     const std::wstring path = win::FilePath(target);
     const bool written = WriteOver(path, bytes);
-    if (!written) why = LastErrorText();
+    if (!written) why = win::SystemErrorText(::GetLastError());
     // Shared for reading only: the tools can be started and loaded, but no
     // one can change, replace or delete the file while it is held.
     win::UniqueFile held(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!held) {
-        if (written) why = LastErrorText();
+        if (written) why = win::SystemErrorText(::GetLastError());
         return std::nullopt;
     }
     if (!Holds(held.Get(), bytes)) {

@@ -4,8 +4,8 @@
 #include <shlobj.h>
 
 #include <cwchar>
-#include <memory>
 
+#include "win/com.h"
 #include "win/text.h"
 
 namespace kv {
@@ -28,11 +28,6 @@ int CALLBACK BrowseSelectionCallback(HWND dialog, UINT notification, LPARAM, LPA
 }  // namespace detail
 
 namespace {
-
-struct PidlFree {
-    void operator()(ITEMIDLIST* p) const noexcept { ::CoTaskMemFree(p); }
-};
-using UniquePidl = std::unique_ptr<ITEMIDLIST, PidlFree>;
 
 // The new dialog style needs a single-threaded apartment on this thread.
 class ComApartment {
@@ -72,11 +67,11 @@ std::string BrowseForFolder(const std::string& title, const std::string& initial
         bi.lParam = reinterpret_cast<LPARAM>(&startFolder);
     }
 
-    const UniquePidl chosen(::SHBrowseForFolderW(&bi));
+    const win::CoTaskMem<ITEMIDLIST> chosen(::SHBrowseForFolderW(&bi));
     if (!chosen) return {};
     // Long enough for any path, not only those below MAX_PATH.
     std::wstring path(32768, L'\0');
-    if (!::SHGetPathFromIDListEx(chosen.get(), path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT)) return {};
+    if (!::SHGetPathFromIDListEx(chosen.Get(), path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT)) return {};
     path.resize(std::wcslen(path.c_str()));
     return win::Narrow(path);
 }

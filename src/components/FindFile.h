@@ -66,14 +66,6 @@ class TFindFile;
 // Abort carries the finder's abort flag in; what the handler leaves in it becomes the flag.
 using TNewPathEvent = std::function<void(TFindFile* sender, const std::string& newPath, bool& abort)>;
 
-#ifdef _WIN32
-namespace detail {
-// A find pattern in the form FindFirstFileExW accepts: at MAX_PATH characters
-// or more, the absolute \\?\ (or \\?\UNC\) form; shorter ones unchanged.
-std::wstring ExtendedIfLong(const std::wstring& pattern);
-}  // namespace detail
-#endif
-
 class TFindFile : public TComponent {
 public:
 #ifdef _WIN32

@@ -1,5 +1,7 @@
 #include "components/advantmr.h"
 
+#include <exception>
+
 #include "win/error.h"
 
 namespace kv {
@@ -60,32 +62,38 @@ void TAdvancedTimer::SetTajmeri(std::int32_t value) {
     RestartTimer();
 }
 
+// A handler's error switches the timer off; once the tick is counted it goes
+// on to the caller's report, so that no failure of a tick passes unseen.
 void TAdvancedTimer::Tick() {
     // Every handler below may delete the timer; after each one, stop at once if it did.
     const std::shared_ptr<bool> alive = alive_;
-    bool failed = false;
+    std::exception_ptr failed;
     if (OnTimer) {
         try {
             // A copy: the handler may replace OnTimer while it runs.
             const TTimerEvent handler = OnTimer.Get();
             handler(this);
         } catch (...) {
-            failed = true;
+            failed = std::current_exception();
         }
-        if (!*alive) return;
+        if (!*alive) {
+            if (failed) std::rethrow_exception(failed);
+            return;
+        }
     }
-    if (failed) {
-        SetEnabled(false);
-        if (!*alive) return;
-    }
+    if (failed) SetEnabled(false);
+    if (*alive) Count(alive);
+    if (failed) std::rethrow_exception(failed);
+}
+
+void TAdvancedTimer::Count(const std::shared_ptr<bool>& alive) {
     ++intervals_;
-    if (intervals_ == static_cast<std::uint32_t>(maxIntervals_)) {
-        if (OnMaxIntervals) {
-            OnMaxIntervals(intervals_);
-            if (!*alive) return;
-        }
-        if (stopAtMax_) SetEnabled(false);
+    if (intervals_ != static_cast<std::uint32_t>(maxIntervals_)) return;
+    if (OnMaxIntervals) {
+        OnMaxIntervals(intervals_);
+        if (!*alive) return;
     }
+    if (stopAtMax_) SetEnabled(false);
 }
 
 }  // namespace kv

@@ -112,7 +112,8 @@ public:
     void SetStopAtMax(bool value) noexcept { stopAtMax_ = value; }
 
     // The tick handler may delete the timer; that tick then does nothing more.
-    // An exception from it switches the timer off and is not reported.
+    // An exception from it switches the timer off; the tick still counts, then
+    // the exception leaves the tick for the application's report.
     TimerEventProperty OnTimer{*this};
     TTimerActivateEvent OnActivate;
     TTimerDeactivateEvent OnDeactivate;
@@ -127,6 +128,8 @@ private:
     // Re-arms the full interval, or stops when off or Interval is 0.
     // Throws kv::Error "Not enough timers available" when refused.
     void RestartTimer();
+    // The tick's count and its limit; stops at once when a handler deletes the timer.
+    void Count(const std::shared_ptr<bool>& alive);
 
     std::uint32_t interval_ = 1000;
     std::unique_ptr<TimerPort> port_;

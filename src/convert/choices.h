@@ -1,8 +1,7 @@
 #pragma once
 // The user's choices for a conversion: the MP3's quality, how many files
 // convert at once, and what happens to an MP3 that is already there. Each
-// defaults to what the program has always done: 128 kbit/s, one at a time,
-// replace. Stored as registry values that anyone can edit, so reading them
+// defaults to the plain conversion: 128 kbit/s, one at a time, replace. Stored as registry values that anyone can edit, so reading them
 // takes only what it knows and falls back to the default for anything else.
 #include <cstdint>
 #include <optional>
@@ -49,13 +48,17 @@ std::string_view QualityCaption(Mp3Quality quality);
 std::string_view WhenExistsCaption(WhenMp3Exists when);
 
 // What the transcoder's line says for the quality, between "-ar 44100 " and
-// " -ac 2": "-ab 128" (as it always was; LAME takes it for its default, 128
+// " -ac 2": "-ab 128" (the default line; LAME takes it for its default, 128
 // kbit/s CBR), "-ab 192k", ..., "-q:a 2" and "-q:a 0" (LAME's VBR presets).
 std::string_view QualityArguments(Mp3Quality quality);
 
 // Bytes a second the MP3 takes at the quality: exact for CBR, the preset's
 // typical rate for VBR.
 double NominalBytesPerSecond(Mp3Quality quality);
+// The MP3's size the progress of a file of this many stored seconds counts
+// toward: at 128 kbit/s 16.0 KB (of 1024 bytes) a second, else the nominal
+// rate; truncated, never wrapping.
+std::int64_t ExpectedSizeFor(std::int64_t durationSeconds, Mp3Quality quality);
 // Whether the MP3's rate is fixed, so that its size tells its length.
 bool IsConstantRate(Mp3Quality quality);
 

@@ -1,10 +1,13 @@
 #include "convert/conversion_run.h"
 
 #include <algorithm>
+#include <exception>
 #include <functional>
 #include <utility>
 
 #include "convert/job_rules.h"
+#include "win/error.h"
+#include "win/utf8.h"
 
 namespace kv {
 
@@ -20,22 +23,23 @@ struct ConversionRun::Job {
     std::int64_t expectedSize = 0;
     std::int64_t percent = 0;
     std::optional<Failure> verdict;  // once the transcoder has ended and its output was judged
-    bool secondStartLeft = true;
-    bool skipped =
-        false;  // its name was taken meanwhile, and the user chose to skip     // it may start its transcoder once more
+    bool secondStartLeft = true;     // it may start its transcoder once more
+    bool skipped = false;            // its name was taken meanwhile, and the user chose to skip
     // The output's size when it last grew, and when that was.
     std::int64_t grownTo = -1;
     std::uint64_t grownAtMs = 0;
 };
 
-bool IRunPlatform::SameName(const std::string& a, const std::string& b) const { return LowerAscii(a) == LowerAscii(b); }
+bool IRunPlatform::SameName(const std::string& a, const std::string& b) const { return SameTextAscii(a, b); }
 
-ConversionRun::ConversionRun(RunState& state, JobList& jobs, IRunPlatform& platform, TComponent* timerOwner)
-    : state_(state), jobs_(jobs), platform_(platform), timerOwner_(timerOwner) {}
+ConversionRun::ConversionRun(JobList& jobs, IRunPlatform& platform, IRunOwner& owner, TComponent* timerOwner)
+    : jobs_(jobs), platform_(platform), owner_(owner), timerOwner_(timerOwner) {}
 
 ConversionRun::~ConversionRun() { Abandon(); }
 
 void ConversionRun::Abandon() noexcept {
+    // A run cut short stays busy, so nothing new starts on a closing window.
+    abandoned_ = abandoned_ || !running_.empty();
     for (auto& job : running_) {
         if (job->transcoder) job->transcoder->Terminate();
         job->transcoder.reset();
@@ -43,7 +47,6 @@ void ConversionRun::Abandon() noexcept {
         // No tick follows: nothing of the run acts on a closing window.
         delete job->timer;
     }
-    // Busy stays set, so nothing new starts either.
     running_.clear();
 }
 
@@ -57,9 +60,8 @@ const std::string& ConversionRun::PartialPath() const noexcept {
 }
 
 void ConversionRun::Convert() {
-    state_.OutputRateKB = 16.0;
     only_.reset();
-    if (state_.Busy) return;
+    if (Busy()) return;
     // With every row of a run removed, the run still ends: its names are freed
     // and the user is told.
     if (jobs_.Count() == 0 && !runActive_) return;
@@ -67,8 +69,7 @@ void ConversionRun::Convert() {
 }
 
 void ConversionRun::ConvertRows(const std::vector<std::int64_t>& ids) {
-    state_.OutputRateKB = 16.0;
-    if (state_.Busy || runActive_) return;
+    if (Busy() || runActive_) return;
     only_ = ids;
     StartWhatFits();
     if (!runActive_) only_.reset();  // none of them was left to do
@@ -93,32 +94,38 @@ std::uint64_t ConversionRun::PendingInRun() const {
 }
 
 // Starts pending rows in list order until as many run as the user chose; a
-// row that cannot even start fails at once and the next one is tried.
+// row that cannot even start fails at once and the next one is tried. The
+// first error raised on the way is raised again once the run has done what it can.
 void ConversionRun::StartWhatFits() {
     bool started = false;
+    std::exception_ptr error;
     for (;;) {
-        const auto limit = static_cast<std::size_t>(std::max(1, platform_.Choices().filesAtOnce));
+        const auto limit = static_cast<std::size_t>(std::max(1, owner_.Choices().filesAtOnce));
         if (running_.size() >= limit) break;
-        const Started s = StartNextJob();
+        Started s = Started::None;
+        try {
+            s = StartNextJob();
+        } catch (...) {
+            if (!error) error = std::current_exception();
+            s = Started::Ended;
+        }
         if (s == Started::None) break;
         started = started || s == Started::Running;
     }
     if (!started && !running_.empty()) ReportProgress();
     EndRunIfDone();
+    if (error) std::rethrow_exception(error);
 }
 
 // The run ends once nothing runs and nothing is left to start.
 void ConversionRun::EndRunIfDone() {
-    state_.Busy = !running_.empty();
-    if (!running_.empty()) return;
-    state_.CurrentJob = -1;
-    if (!runActive_) return;
+    if (!running_.empty() || !runActive_) return;
     runActive_ = false;
     runOutputs_.clear();
     runFiles_.clear();
     only_.reset();
     platform_.ShowProgress({});
-    platform_.RunFinished();
+    owner_.RunFinished();
 }
 
 bool ConversionRun::TakenInRun(const std::string& path) const {
@@ -143,18 +150,11 @@ std::unique_ptr<ConversionRun::Job> ConversionRun::NewJob(const kv::Job& row, co
     job->quality = choices.quality;
     job->whenExists = choices.whenExists;
     const bool keepBoth = choices.whenExists == WhenMp3Exists::KeepBoth;
-    job->named = OutputPathFor(platform_.WorkDir(), job->input);
+    job->named = OutputPathFor(owner_.WorkDir(), job->input);
     job->output = FreeOutputPath(job->named, [&](const std::string& path) {
         return TakenInRun(path) || (keepBoth && platform_.FileExists(path));
     });
-    job->expectedSize =
-        job->quality == Mp3Quality::Kbps128
-            ? ExpectedSizeFor(job->duration, state_.OutputRateKB)
-            : static_cast<std::int64_t>(static_cast<double>(job->duration) * NominalBytesPerSecond(job->quality));
-    state_.CurrentJob = jobs_.IndexOf(job->id);
-    state_.InputPath = job->input;
-    state_.OutputPath = job->output;
-    state_.ExpectedSize = job->expectedSize;
+    job->expectedSize = ExpectedSizeFor(job->duration, job->quality);
     return job;
 }
 
@@ -170,7 +170,7 @@ ConversionRun::Started ConversionRun::StartNextJob() {
         failedInRun_ = false;
     }
     // The choices as they are now: a change during the run applies from here.
-    const ConversionChoices choices = platform_.Choices();
+    const ConversionChoices choices = owner_.Choices();
     std::unique_ptr<Job> job = NewJob(*next, choices);
     // A skipped row still holds its name: a later row of the same name gets another.
     runOutputs_.push_back(job->output);
@@ -191,7 +191,7 @@ ConversionRun::Started ConversionRun::StartNextJob() {
     job->partial = platform_.PartialOutputPath(job->output, job->id);
     // A line that cannot carry the paths is never started.
     const std::optional<std::string> args = FfmpegArgsFor(next->input, job->partial, job->quality);
-    job->args = state_.FfmpegArgs = args.value_or("");
+    job->args = args.value_or("");
     jobs_.Start(job->id, job->output);
     if (!args || !StartTranscoder(*job)) {
         jobs_.Finish(job->id, Failure::NotStarted);
@@ -201,8 +201,6 @@ ConversionRun::Started ConversionRun::StartNextJob() {
     }
     Follow(*job);
     running_.push_back(std::move(job));
-    state_.Busy = true;
-    state_.LastSize = 0;
     ReportProgress();
     return Started::Running;
 }
@@ -215,13 +213,12 @@ void ConversionRun::Follow(Job& job) {
         timer->SetMessage(std::to_string(job.expectedSize));
         timer->SetInterval(kTickMs);
         timer->SetEnabled(true);
-        timer->OnTimer = OnTick ? OnTick : TTimerEvent([this](TAdvancedTimer* sender) { Tick(sender); });
+        timer->OnTimer = [this](TAdvancedTimer* sender) { MyTimerEventHandlerConversion(sender); };
     } catch (...) {
         // A job nobody can follow must not leave the window busy for good.
         job.transcoder->Terminate();
         platform_.DiscardOutput(job.partial);
         jobs_.Finish(job.id, Failure::Unknown);
-        state_.Busy = !running_.empty();
         throw;
     }
     job.timer = timer.release();
@@ -231,7 +228,7 @@ bool ConversionRun::StartTranscoder(Job& job) {
     job.transcoder.reset();
     job.grownTo = -1;
     job.grownAtMs = platform_.NowMs();
-    job.transcoder = platform_.StartTranscoder(platform_.FfmpegPath(), job.args, job.id);
+    job.transcoder = platform_.StartTranscoder(owner_.FfmpegPath(), job.args, job.id);
     return job.transcoder != nullptr;
 }
 
@@ -241,21 +238,37 @@ ConversionRun::Job* ConversionRun::Find(const TAdvancedTimer* timer) const {
     return nullptr;
 }
 
-void ConversionRun::Tick(TAdvancedTimer* sender) {
+void ConversionRun::MyTimerEventHandlerConversion(TAdvancedTimer* sender) {
     Job* job = Find(sender);
     if (!job) return;  // a tick of a job that has ended
+    const std::int64_t id = job->id;
+    try {
+        Tick(*job);
+    } catch (...) {
+        // The job whose tick failed ends, unless it ended on the way; the
+        // error still reaches the user when ending it fails too.
+        const auto it = std::find_if(running_.begin(), running_.end(), [&](const auto& j) { return j->id == id; });
+        if (it != running_.end()) {
+            if ((*it)->transcoder) (*it)->transcoder->Terminate();
+            GuardedStep([&] { FinishJob(**it, Failure::Unknown); });
+        }
+        throw;
+    }
+}
+
+// The job's own files are watched: its timer's payload only mirrors them.
+void ConversionRun::Tick(Job& tickJob) {
+    Job* job = &tickJob;
     // The run follows its own row, wherever rows removed above it have moved it.
-    const int row = jobs_.IndexOf(job->id);
-    if (row < 0) {
+    if (jobs_.IndexOf(job->id) < 0) {
         // The running row was removed: its transcoder goes with it.
         if (job->transcoder) job->transcoder->Terminate();
         FinishJob(*job, Failure::Unknown);
         return;
     }
-    state_.CurrentJob = row;
     const bool exited = !job->transcoder || job->transcoder->Exited();
 
-    const OutputSize size = platform_.MeasureOutput(sender->Buddy());
+    const OutputSize size = platform_.MeasureOutput(job->partial);
     if (!size.readable) {
         // Held open by another program for a moment: only the stall rule ends the job.
         if (StalledNow(*job)) {
@@ -269,7 +282,6 @@ void ConversionRun::Tick(TAdvancedTimer* sender) {
         Finished(*job, job->transcoder ? job->transcoder->ExitCode() : 1, size);
         return;
     }
-    if (size.exists) state_.LastSize = size.bytes;
     // A transcoder that stops writing and never ends would keep the window busy
     // for good: one whose output has not grown for a minute is ended.
     const std::int64_t now = size.exists ? size.bytes : -1;
@@ -282,10 +294,9 @@ void ConversionRun::Tick(TAdvancedTimer* sender) {
     }
 }
 
-// At 128 kbit/s the size against the size the duration predicts, as it always
-// was. At another quality the MP3's size says less: the time the transcoder
-// reports having reached, or else the size against the quality's nominal rate,
-// and never 100 before the row is done.
+// At 128 kbit/s the size against the size the duration predicts. At another quality the MP3's size says less: the time
+// the transcoder reports having reached, or else the size against the quality's nominal rate, and never 100 before the
+// row is done.
 void ConversionRun::ShowPercent(Job& job, const OutputSize& size) {
     std::int64_t percent = PercentOf(size.bytes, job.expectedSize);
     if (job.quality != Mp3Quality::Kbps128) {
@@ -390,7 +401,7 @@ void ConversionRun::ChoicesChanged() {
 void ConversionRun::OnJobExited(std::int64_t jobId) {
     // A late notice from a job that has already finished is ignored.
     for (const auto& job : running_)
-        if (job->id == jobId && job->timer) return Tick(job->timer);
+        if (job->id == jobId && job->timer) return MyTimerEventHandlerConversion(job->timer);
 }
 
 // Ends a job: its row reads "Done" with "MP3", or "Failed" and what it wrote
@@ -408,7 +419,6 @@ void ConversionRun::FinishJob(Job& job, Failure failure) {
     running_.erase(it);
     // The timer goes even when starting the next job throws.
     const std::unique_ptr<TAdvancedTimer> timer(std::exchange(done->timer, nullptr));
-    state_.Busy = !running_.empty();
     StartWhatFits();
 }
 

@@ -21,17 +21,6 @@
 
 namespace kv {
 
-// The main window's state that the run sets and the other commands read. The
-// fields of one job describe the job last started or followed.
-struct RunState {
-    bool Busy = false;
-    double OutputRateKB = 0.0;
-    std::int64_t ExpectedSize = 0;
-    int CurrentJob = 0;
-    std::int64_t LastSize = 0;
-    std::string OutputPath, InputPath, FfmpegArgs;
-};
-
 // A started transcoder. Its owner ends the watch on it when it lets it go.
 class ITranscoder {
 public:
@@ -92,22 +81,29 @@ public:
     virtual Commit CommitOutput(const std::string& partialPath, const std::string& finalPath, bool replace) = 0;
     virtual void DiscardOutput(const std::string& partialPath) noexcept = 0;
     virtual std::unique_ptr<TimerPort> NewTimerPort() = 0;
-    // The run has ended (every pending row done or failed): tell the user.
-    virtual void RunFinished() = 0;
-    [[nodiscard]] virtual std::string WorkDir() const = 0;
-    [[nodiscard]] virtual std::string FfmpegPath() const = 0;
     // The run's progress changed (shown on the taskbar button).
     virtual void ShowProgress(const RunProgress& progress) = 0;
     // Milliseconds the PC was awake: it only goes forward, and sleep is no stall.
     [[nodiscard]] virtual std::uint64_t NowMs() const = 0;
-    // The user's choices as they are now: each job takes them when it starts.
-    [[nodiscard]] virtual ConversionChoices Choices() const { return {}; }
     // Whether a file of this name exists (an MP3 from before the run).
     [[nodiscard]] virtual bool FileExists(const std::string&) const { return false; }
     // The file a name reaches; nothing when there is none (or it cannot be asked).
     [[nodiscard]] virtual std::optional<FileId> IdentityOf(const std::string&) const { return std::nullopt; }
     // Whether the file system takes two paths for one name (case-blind, by its own table).
     [[nodiscard]] virtual bool SameName(const std::string& a, const std::string& b) const;
+};
+
+// What the run asks of its owner: what each job takes as it starts, as it
+// is then (where the MP3s go, the transcoder, the user's choices), and the
+// word that the run has ended.
+class IRunOwner {
+public:
+    virtual ~IRunOwner() = default;
+    [[nodiscard]] virtual std::string WorkDir() const = 0;
+    [[nodiscard]] virtual std::string FfmpegPath() const = 0;
+    [[nodiscard]] virtual ConversionChoices Choices() const { return {}; }
+    // Every row of the run is done, failed or skipped: tell the user.
+    virtual void RunFinished() = 0;
 };
 
 class ConversionRun {
@@ -117,7 +113,7 @@ public:
     static constexpr std::uint64_t kStallMs = 60000;
 
     // `timerOwner` owns each job's timer; the run deletes it when the job ends.
-    ConversionRun(RunState& state, JobList& jobs, IRunPlatform& platform, TComponent* timerOwner);
+    ConversionRun(JobList& jobs, IRunPlatform& platform, IRunOwner& owner, TComponent* timerOwner);
     ~ConversionRun();
     ConversionRun(const ConversionRun&) = delete;
     ConversionRun& operator=(const ConversionRun&) = delete;
@@ -127,8 +123,10 @@ public:
     void Convert();
     // A run of these rows alone (the files of one "/convert" request), unless a run goes on.
     void ConvertRows(const std::vector<std::int64_t>& ids);
-    // One tick of a running job's timer.
-    void Tick(TAdvancedTimer* sender);
+    // One tick of a running job's timer: the job's timer ticks here. An error
+    // raised on the way ends that job and leaves the tick, after the run has
+    // started what it can, so that the user hears of it and the run goes on.
+    void MyTimerEventHandlerConversion(TAdvancedTimer* sender);
     // The user changed a choice: a run that may now take more files at once starts them.
     void ChoicesChanged();
     // The transcoder of the job with this id has ended.
@@ -137,19 +135,20 @@ public:
     // it: the window is closing, and a half-written MP3 must not stay behind.
     void Abandon() noexcept;
 
+    // A job runs: the add commands and the output folder wait for its end.
+    [[nodiscard]] bool Busy() const noexcept { return abandoned_ || !running_.empty(); }
     // The timer of the job last started; null when none runs.
     [[nodiscard]] TAdvancedTimer* CurrentTimer() const noexcept;
     // Where the job last started writes its output until it is whole; empty when none runs.
     [[nodiscard]] const std::string& PartialPath() const noexcept;
     [[nodiscard]] std::size_t RunningCount() const noexcept { return running_.size(); }
 
-    // What each job's timer calls; the run's own Tick when not set.
-    TTimerEvent OnTick;
     std::uint64_t StallMs = kStallMs;
 
 private:
     struct Job;  // a running job: its transcoder, timer, files and watch
 
+    void Tick(Job& job);
     void StartWhatFits();
     enum class Started : std::uint8_t { None, Running, Ended };
     Started StartNextJob();
@@ -170,16 +169,17 @@ private:
     [[nodiscard]] std::uint64_t PendingInRun() const;
     void EndRunIfDone();
 
-    RunState& state_;
     JobList& jobs_;
     IRunPlatform& platform_;
+    IRunOwner& owner_;
     TComponent* timerOwner_;
     std::vector<std::unique_ptr<Job>> running_;      // in the order they started
     std::vector<std::string> runOutputs_;            // the names this run's rows took
     std::vector<FileId> runFiles_;                   // the files this run wrote
     std::optional<std::vector<std::int64_t>> only_;  // the rows the run takes; every pending one when unset
     bool runActive_ = false;
-    int finishedInRun_ = 0;  // rows of this run done, failed or skipped
+    bool abandoned_ = false;  // cut short by a closing window: nothing starts again
+    int finishedInRun_ = 0;   // rows of this run done, failed or skipped
     bool failedInRun_ = false;
 };
 

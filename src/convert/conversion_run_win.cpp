@@ -113,19 +113,10 @@ win::UniqueFile NewLogFile(std::int64_t jobId) {
 
 }  // namespace
 
-WinRunPlatform::WinRunPlatform(HWND notify, UINT exitMessage, const std::string& workDir, const std::string& ffmpegPath,
-                               std::function<void()> runFinished, HWND taskbarWindow, win::MsClock clock)
-    : notify_(notify),
-      exitMessage_(exitMessage),
-      workDir_(workDir),
-      ffmpegPath_(ffmpegPath),
-      runFinished_(std::move(runFinished)),
-      taskbarWindow_(taskbarWindow),
-      clock_(clock) {}
+WinRunPlatform::WinRunPlatform(HWND notify, UINT exitMessage, HWND taskbarWindow, win::MsClock clock)
+    : notify_(notify), exitMessage_(exitMessage), taskbarWindow_(taskbarWindow), clock_(clock) {}
 
-WinRunPlatform::~WinRunPlatform() {
-    if (taskbar_) taskbar_->Release();
-}
+WinRunPlatform::~WinRunPlatform() = default;
 
 // The taskbar's interface is asked for at the first report: by then the button
 // exists. Where there is none (no shell, no COM), progress is simply not shown.
@@ -133,14 +124,10 @@ void WinRunPlatform::ShowProgress(const RunProgress& progress) {
     if (!taskbarWindow_) return;
     if (!taskbarTried_) {
         taskbarTried_ = true;
-        void* list = nullptr;
-        if (SUCCEEDED(::CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3, &list))) {
-            taskbar_ = static_cast<ITaskbarList3*>(list);
-            if (FAILED(taskbar_->HrInit())) {
-                taskbar_->Release();
-                taskbar_ = nullptr;
-            }
-        }
+        if (SUCCEEDED(::CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                                         taskbar_.PutVoid())) &&
+            FAILED(taskbar_->HrInit()))
+            taskbar_.Reset();
     }
     if (!taskbar_) return;
     switch (progress.state) {
@@ -243,9 +230,5 @@ void WinRunPlatform::DiscardOutput(const std::string& partialPath) noexcept {
 }
 
 std::unique_ptr<TimerPort> WinRunPlatform::NewTimerPort() { return MakeWindowTimerPort(); }
-
-void WinRunPlatform::RunFinished() {
-    if (runFinished_) runFinished_();
-}
 
 }  // namespace kv

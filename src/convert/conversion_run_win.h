@@ -4,11 +4,11 @@
 // message-only windows.
 #include <windows.h>
 
-#include <functional>
 #include <string>
 
 #include "convert/conversion_run.h"
 #include "win/clock.h"
+#include "win/com.h"
 
 struct ITaskbarList3;
 
@@ -17,10 +17,9 @@ namespace kv {
 class WinRunPlatform final : public IRunPlatform {
 public:
     // `exitMessage` reaches `notify` with the job's id as its LPARAM when a
-    // transcoder ends. The folder and program paths are read at each start.
-    // `taskbarWindow` owns the taskbar button that shows the run's progress.
-    WinRunPlatform(HWND notify, UINT exitMessage, const std::string& workDir, const std::string& ffmpegPath,
-                   std::function<void()> runFinished, HWND taskbarWindow = nullptr, win::MsClock clock = &win::AwakeMs);
+    // transcoder ends. `taskbarWindow` owns the taskbar button that shows the
+    // run's progress.
+    WinRunPlatform(HWND notify, UINT exitMessage, HWND taskbarWindow = nullptr, win::MsClock clock = &win::AwakeMs);
     ~WinRunPlatform() override;
     WinRunPlatform(const WinRunPlatform&) = delete;
     WinRunPlatform& operator=(const WinRunPlatform&) = delete;
@@ -32,29 +31,19 @@ public:
     Commit CommitOutput(const std::string& partialPath, const std::string& finalPath, bool replace) override;
     void DiscardOutput(const std::string& partialPath) noexcept override;
     std::unique_ptr<TimerPort> NewTimerPort() override;
-    void RunFinished() override;
     void ShowProgress(const RunProgress& progress) override;
-    [[nodiscard]] std::string WorkDir() const override { return workDir_; }
-    [[nodiscard]] std::string FfmpegPath() const override { return ffmpegPath_; }
     [[nodiscard]] std::uint64_t NowMs() const override { return clock_(); }
-    [[nodiscard]] ConversionChoices Choices() const override { return choices_ ? *choices_ : ConversionChoices{}; }
     [[nodiscard]] bool FileExists(const std::string& path) const override;
     [[nodiscard]] std::optional<FileId> IdentityOf(const std::string& path) const override;
     [[nodiscard]] bool SameName(const std::string& a, const std::string& b) const override;
-    // The choices each job takes as it starts: the window's, as the user changes them.
-    void FollowChoices(const ConversionChoices& choices) noexcept { choices_ = &choices; }
 
 private:
     HWND notify_;
     UINT exitMessage_;
-    const std::string& workDir_;
-    const std::string& ffmpegPath_;
-    std::function<void()> runFinished_;
     HWND taskbarWindow_;
-    ::ITaskbarList3* taskbar_ = nullptr;  // released with the platform
+    win::ComPtr<::ITaskbarList3> taskbar_;
     bool taskbarTried_ = false;
     win::MsClock clock_;
-    const ConversionChoices* choices_ = nullptr;
 };
 
 }  // namespace kv

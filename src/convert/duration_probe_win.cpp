@@ -9,16 +9,6 @@
 
 namespace kv {
 
-std::string SystemErrorText(DWORD code) {
-    wchar_t* buf = nullptr;
-    const DWORD n =
-        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, code, 0, reinterpret_cast<LPWSTR>(&buf), 0, nullptr);
-    std::string text = n ? TrimText(win::Narrow(std::wstring_view(buf, n))) : "Error " + std::to_string(code);
-    if (buf) ::LocalFree(buf);
-    return text;
-}
-
 std::string WinProbePlatform::ShortName(const std::string& path) { return kv::ShortName(path); }
 
 bool EncodeForCodePage(const std::string& utf8, UINT codePage, std::string& bytes) {
@@ -50,7 +40,7 @@ void WinProbePlatform::WriteFile(const std::string& path, const std::string& byt
         ::CreateFileW(w.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     if (!f || !::WriteFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
-        throw Error("Cannot create file \"" + path + "\". " + SystemErrorText(::GetLastError()));
+        throw Error("Cannot create file \"" + path + "\". " + win::SystemErrorText(::GetLastError()));
     written_ = bytes;
 }
 
@@ -66,7 +56,7 @@ bool WinProbePlatform::RunBatch(const std::string& batPath, std::uint32_t limitM
     // nothing else in the temporary folder may put its own commands in it.
     win::UniqueFile held(::CreateFileW(win::FilePath(batPath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                        OPEN_EXISTING, 0, nullptr));
-    if (!held) throw Error("Cannot open file \"" + batPath + "\". " + SystemErrorText(::GetLastError()));
+    if (!held) throw Error("Cannot open file \"" + batPath + "\". " + win::SystemErrorText(::GetLastError()));
     std::string now(written_.size() + 1, '\0');
     DWORD got = 0;
     if (!::ReadFile(held.Get(), now.data(), static_cast<DWORD>(now.size()), &got, nullptr) || got != written_.size() ||
@@ -103,7 +93,7 @@ std::optional<std::string> WinProbePlatform::ReadFile(const std::string& path, s
     win::UniqueFile f(
         ::CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!f) {
-        why = SystemErrorText(::GetLastError());
+        why = win::SystemErrorText(::GetLastError());
         return std::nullopt;
     }
     std::string contents;

@@ -39,7 +39,4 @@ inline constexpr const char* kBatchParameters = "/d /v:off /c .\\";
 // every code page, UTF-8 (65001) included.
 bool EncodeForCodePage(const std::string& utf8, UINT codePage, std::string& bytes);
 
-// The system's text for an error code, or "Error N".
-std::string SystemErrorText(DWORD code);
-
 }  // namespace kv

@@ -9,12 +9,10 @@
 
 #include "app/checked_path.h"
 #include "convert/add_commands.h"
+#include "convert/job_rules.h"
 #include "convert/transcoder_log.h"
 
 namespace kv {
-
-// Skipped: its MP3 was there already and the user chose to keep it.
-enum class JobState : std::uint8_t { Pending, Running, Done, Failed, Skipped };
 
 struct Job {
     std::int64_t id = 0;  // for life: a job keeps it when jobs above it go

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/runner_text.h"
+#include "win/utf8.h"
 
 namespace kv {
 
@@ -13,11 +14,11 @@ std::string BadFolderFileMessage(std::string_view fileNameWithExtension) {
 
 std::string DisplayName(std::string_view path) { return NamePart(FileNamePart(path)); }
 
-ListClick ListClickRule(int x, const std::array<int, 4>& w, std::string_view progress) {
+ListClick ListClickRule(int x, const std::array<int, 4>& w, JobState state) {
     const int c1 = w[0], c2 = w[0] + w[1], c3 = c2 + w[2], c4 = c3 + w[3];
-    if (x > c4 && progress == kPending) return ListClick::RemovePending;
-    if (c3 < x && x < c4 && progress == kDone) return ListClick::OpenOutputFolder;
-    if (c2 < x && x < c3 && progress == kFailed) return ListClick::ShowFailure;
+    if (x > c4 && state == JobState::Pending) return ListClick::RemovePending;
+    if (c3 < x && x < c4 && state == JobState::Done) return ListClick::OpenOutputFolder;
+    if (c2 < x && x < c3 && state == JobState::Failed) return ListClick::ShowFailure;
     if (c1 < x && x < c2) return ListClick::OpenInputFile;
     return ListClick::None;
 }
@@ -83,23 +84,13 @@ std::optional<std::string> FfmpegArgsFor(const CheckedPath& input, std::string_v
            " -ac 2 -f mp3 " + QuoteAlways(outputPath);
 }
 
-std::size_t Utf16Units(std::string_view utf8) {
-    std::size_t n = 0;
-    for (const char c : utf8) {
-        const auto b = static_cast<unsigned char>(c);
-        if ((b & 0xC0) != 0x80) ++n;  // a lead byte or ASCII: one unit
-        if (b >= 0xF0) ++n;           // four bytes: a surrogate pair
-    }
-    return n;
-}
-
 std::string PartialOutputPath(std::string_view finalPath, std::string_view tag) {
     const std::size_t cut = finalPath.rfind('\\');
     const std::string_view folder = finalPath.substr(0, cut == std::string_view::npos ? 0 : cut + 1);
     const std::string_view name = finalPath.substr(folder.size());
     const std::string suffix = "." + std::string(tag) + ".korvello-part";
     // A name near the volume's limit gives way to one made of the tag alone.
-    if (Utf16Units(name) + suffix.size() > kMaxPartialNameUnits) return std::string(folder) + "~korvello" + suffix;
+    if (Utf16Length(name) + suffix.size() > kMaxPartialNameUnits) return std::string(folder) + "~korvello" + suffix;
     return std::string(folder).append(name).append(suffix);
 }
 
@@ -177,13 +168,8 @@ std::string WithPartFolder(std::string_view stored, const std::string& folder) {
     std::string out = folder;
     std::size_t kept = 1;
     for (const std::string& f : PartFoldersFrom(stored))
-        if (LowerAscii(f) != LowerAscii(folder) && kept++ < kMaxPartFolders) out += "|" + f;
+        if (!SameTextAscii(f, folder) && kept++ < kMaxPartFolders) out += "|" + f;
     return out;
-}
-
-std::int64_t ExpectedSizeFor(std::int64_t durationSeconds, double outputRateKB) {
-    const long double v = static_cast<long double>(durationSeconds) * outputRateKB * 1024.0L;
-    return static_cast<std::int64_t>(v);
 }
 
 std::int64_t PercentOf(std::int64_t size, std::int64_t expected) {
@@ -192,13 +178,6 @@ std::int64_t PercentOf(std::int64_t size, std::int64_t expected) {
 }
 
 std::string PercentText(std::int64_t percent) { return std::to_string(percent) + "% Done"; }
-
-std::string LowerAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
 
 namespace {
 
@@ -217,7 +196,7 @@ NameParts Split(const std::string& path) {
 
 // Drops whole characters from the stem's end until it has at most `units`.
 std::string ShortenStem(std::string stem, std::size_t units) {
-    while (!stem.empty() && Utf16Units(stem) > units) {
+    while (!stem.empty() && Utf16Length(stem) > units) {
         std::size_t at = stem.size() - 1;
         while (at > 0 && (static_cast<unsigned char>(stem[at]) & 0xC0) == 0x80) --at;
         stem.erase(at);
@@ -231,8 +210,8 @@ std::string ShortenStem(std::string stem, std::size_t units) {
 
 std::string FitName(const std::string& path, std::size_t reserve) {
     const NameParts p = Split(path);
-    const std::size_t fixed = Utf16Units(p.ext) + reserve;
-    if (Utf16Units(p.stem) + fixed <= kMaxNameUnits) return path;
+    const std::size_t fixed = Utf16Length(p.ext) + reserve;
+    if (Utf16Length(p.stem) + fixed <= kMaxNameUnits) return path;
     return p.folder + ShortenStem(p.stem, fixed < kMaxNameUnits ? kMaxNameUnits - fixed : 0) + p.ext;
 }
 

@@ -31,12 +31,15 @@ inline constexpr std::string_view kToolsUnavailableMessage =
 // The name a row shows: the file name without folder and last extension.
 std::string DisplayName(std::string_view path);
 
+// Skipped: its MP3 was there already and the user chose to keep it.
+enum class JobState : std::uint8_t { Pending, Running, Done, Failed, Skipped };
+
 enum class ListClick { None, RemovePending, OpenOutputFolder, OpenInputFile, ShowFailure };
 
 // What a click at x (list client coordinates) on a row does, given the widths of
-// columns 0 to 3 and the row's progress text. All comparisons are strict, so a
-// click exactly on a column boundary does nothing.
-ListClick ListClickRule(int x, const std::array<int, 4>& widths, std::string_view progress);
+// columns 0 to 3 and the row's state. All comparisons are strict, so a click
+// exactly on a column boundary does nothing.
+ListClick ListClickRule(int x, const std::array<int, 4>& widths, JobState state);
 
 // The probe's batch file, four CR LF lines, each path in quotes, inside which
 // the interpreter takes & | < > ^ ( ) literally. Percent signs are doubled so
@@ -59,7 +62,7 @@ int StoredDuration(std::string_view firstLine);
 std::string OutputPathFor(std::string_view workDir, std::string_view inputPath);
 
 // The transcoder's argument line, both paths quoted as the C run-time reads
-// them back; at 128 kbit/s the line as it always was. The output is named as
+// them back; at 128 kbit/s the plain default line. The output is named as
 // MP3 in the line: its temporary name does not end in ".mp3". Nothing when the
 // output path is no name a file can have (a quote or a control character).
 std::optional<std::string> FfmpegArgsFor(const CheckedPath& input, std::string_view outputPath,
@@ -97,18 +100,12 @@ std::vector<std::string> PartFoldersFrom(std::string_view stored);
 inline constexpr std::size_t kMaxPartFolders = 8;
 std::string WithPartFolder(std::string_view stored, const std::string& folder);
 
-// Expected MP3 size in bytes: duration x rate (KB per second) x 1024, truncated.
-std::int64_t ExpectedSizeFor(std::int64_t durationSeconds, double outputRateKB);
-
 // size x 100 / expected, truncated toward zero; not limited to 100.
 std::int64_t PercentOf(std::int64_t size, std::int64_t expected);
 std::string PercentText(std::int64_t percent);
 
 // An MP3 at 128 kbit/s: 16000 bytes a second of sound.
 inline constexpr double kMp3BytesPerSecond = 16000.0;
-
-// The longest file name a volume takes, in UTF-16 units.
-inline constexpr std::size_t kMaxNameUnits = 255;
 
 // A name no other row of this run has written and, as `taken` says, no file
 // has: "x.mp3", else "x (2).mp3", "x (3).mp3" ... The stem is shortened (never
@@ -118,7 +115,8 @@ std::string FreeOutputPath(const std::string& candidate, const std::function<boo
 // The file name within kMaxNameUnits: the stem is shortened to keep the extension
 // and room for `reserve` more units.
 std::string FitName(const std::string& path, std::size_t reserve = 0);
-std::size_t Utf16Units(std::string_view utf8);
-std::string LowerAscii(std::string_view s);
+
+// The longest file name a volume takes, in UTF-16 units.
+inline constexpr std::size_t kMaxNameUnits = 255;
 
 }  // namespace kv

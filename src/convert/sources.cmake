@@ -1,7 +1,13 @@
+# src/convert/: what the program decides. The controller owns the jobs, the
+# conversion run, the add commands, the "/convert" requests, the choices and
+# the folders; each piece is plain logic behind small interfaces (the _win
+# files are their Windows sides). Commands come down from ui/, what to show
+# goes back up through IJobView and IFormView.
 list(APPEND KORVELLO_PORTABLE_SOURCES
   src/convert/auto_convert.cpp
   src/convert/add_commands.cpp
   src/convert/choices.cpp
+  src/convert/controller.cpp
   src/convert/conversion_run.cpp
   src/convert/duration_probe.cpp
   src/convert/job_list.cpp

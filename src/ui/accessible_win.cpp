@@ -3,19 +3,16 @@
 #include <oleacc.h>
 
 #include <atomic>
-#include <memory>
 #include <utility>
 
+#include "win/com.h"
 #include "win/system_library.h"
 
 namespace kv::ui {
 
 namespace {
 
-struct ReleaseCom {
-    void operator()(IUnknown* p) const noexcept { p->Release(); }
-};
-using AccessiblePtr = std::unique_ptr<IAccessible, ReleaseCom>;
+using AccessiblePtr = win::ComPtr<IAccessible>;
 
 bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
 
@@ -288,9 +285,9 @@ private:
 AccessiblePtr SystemObject(HWND hwnd) {
     static const auto create =
         win::SystemFunction<decltype(&::CreateStdAccessibleObject)>(L"oleacc.dll", "CreateStdAccessibleObject");
-    IAccessible* raw = nullptr;
-    if (!create || FAILED(create(hwnd, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&raw)))) return nullptr;
-    return AccessiblePtr(raw);
+    AccessiblePtr object;
+    if (!create || FAILED(create(hwnd, OBJID_CLIENT, IID_IAccessible, object.PutVoid()))) return {};
+    return object;
 }
 
 // The object id arrives as a 32-bit value in a 64-bit parameter: compare it as one.
@@ -311,7 +308,7 @@ LRESULT AnswerGetObject(HWND hwnd, WPARAM wp, LPARAM lp, std::vector<AccessibleP
     AccessiblePtr system = SystemObject(hwnd);
     if (!system) return 0;
     AccessiblePtr mine(new PartsAccessible(hwnd, std::move(system), std::move(parts)));
-    return Answer(wp, mine.get());
+    return Answer(wp, mine.Get());
 }
 
 LRESULT AnswerGetObject(HWND hwnd, WPARAM wp, LPARAM lp, const AccessibleFace& face) {
@@ -319,7 +316,7 @@ LRESULT AnswerGetObject(HWND hwnd, WPARAM wp, LPARAM lp, const AccessibleFace& f
     AccessiblePtr system = SystemObject(hwnd);
     if (!system) return 0;
     AccessiblePtr mine(new FaceAccessible(hwnd, std::move(system), face));
-    return Answer(wp, mine.get());
+    return Answer(wp, mine.Get());
 }
 
 }  // namespace kv::ui

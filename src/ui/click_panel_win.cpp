@@ -4,7 +4,6 @@
 
 #include <oleacc.h>
 
-#include "ui/accessible_win.h"
 #include "win/gdi.h"
 #include "win/text.h"
 
@@ -13,7 +12,6 @@ namespace kv::ui {
 namespace {
 
 constexpr wchar_t kClassName[] = L"KorvelloTranPanel";
-constexpr UINT kAccessibleClick = WM_USER + 1;  // a screen reader's "jump"
 
 }  // namespace
 
@@ -74,31 +72,16 @@ void TTranPanel::MouseButton(TMouseButton button, bool down, bool doubleClick, W
     }
 }
 
-void TTranPanel::RaiseClick() {
-    if (!OnClick) return;
-    // A copy: the handler may replace the event it runs in.
-    TNotifyEvent handler = OnClick;
-    win::ReportedStep([&] { handler(this); });
+AccessibleFace TTranPanel::Face() const {
+    return {win::Widen(AccessibleName()), ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, L"", L"Jump"};
 }
 
 LRESULT TTranPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     if (const auto r = HandleSkinMessage(msg, wp, lp)) return *r;
     if (const auto r = OnMouseMessage(msg, wp, lp)) return *r;
-    switch (msg) {
-    case WM_CAPTURECHANGED:
+    if (msg == WM_CAPTURECHANGED) {
         if (reinterpret_cast<HWND>(lp) != Handle()) clickBegun_ = false;
         return 0;
-    case WM_GETOBJECT: {
-        const AccessibleFace face{
-            win::Widen(AccessibleName()), ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, L"", L"Jump", kAccessibleClick};
-        if (const LRESULT r = AnswerGetObject(Handle(), wp, lp, face)) return r;
-        break;
-    }
-    case kAccessibleClick:
-        RaiseClick();
-        return 0;
-    default:
-        break;
     }
     return Default(msg, wp, lp);
 }
@@ -127,10 +110,7 @@ std::optional<LRESULT> TTranPanel::OnMouseMessage(UINT msg, WPARAM wp, LPARAM lp
         MouseButton(mbMiddle, false, false, wp, lp);
         return 0;
     case WM_MOUSEMOVE:
-        if (OnMouseMove) {
-            TMouseMoveEvent handler = OnMouseMove;
-            win::ReportedStep([&] { handler(this, static_cast<unsigned>(wp), GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); });
-        }
+        RaiseMouseMove(static_cast<unsigned>(wp), GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
         return 0;
     default:
         return std::nullopt;

@@ -10,8 +10,7 @@
 //   panel->OnClick = [this](TComponent* sender) { ... };
 #include <windows.h>
 
-#include <string>
-#include <utility>
+#include <optional>
 
 #include "ui/control_events.h"
 #include "ui/skinned_control_win.h"
@@ -30,19 +29,17 @@ public:
     void SetBorder(bool border);
     [[nodiscard]] bool Border() const noexcept { return border_; }
 
-    TNotifyEvent OnClick;
     TMouseEvent OnMouseDown;
     TMouseEvent OnMouseUp;
-    TMouseMoveEvent OnMouseMove;
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     void PaintFace(HDC dc) override;
+    [[nodiscard]] AccessibleFace Face() const override;
 
 private:
     void MouseButton(TMouseButton button, bool down, bool doubleClick, WPARAM wp, LPARAM lp);
     std::optional<LRESULT> OnMouseMessage(UINT msg, WPARAM wp, LPARAM lp);
-    void RaiseClick();
 
     bool border_ = false;
     bool clickBegun_ = false;

@@ -2,6 +2,7 @@
 
 #include "ui/dpi.h"
 #include "win/gdi.h"
+#include "win/system_library.h"
 
 namespace kv::ui {
 
@@ -10,13 +11,7 @@ namespace {
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 
 GetDpiForWindowFn DpiForWindowFunction() noexcept {
-    static const GetDpiForWindowFn fn = [] {
-        HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-        // A function pointer from GetProcAddress has to be cast to its real type.
-        return user32 ? reinterpret_cast<GetDpiForWindowFn>(
-                            reinterpret_cast<void (*)()>(::GetProcAddress(user32, "GetDpiForWindow")))
-                      : nullptr;
-    }();
+    static const auto fn = win::SystemFunction<GetDpiForWindowFn>(L"user32.dll", "GetDpiForWindow");
     return fn;
 }
 

@@ -14,14 +14,10 @@ void TfrmMain::OpenLink(std::string_view control) {
 }
 
 // Under the pointer a link label is bold and underlined, otherwise bold alone.
-void TfrmMain::LinkMouseEnter(std::string_view label) {
-    hoveredLink_ = std::string(label);
-    InvalidateGraphic(label);
-}
+void TfrmMain::LinkMouseEnter(std::string_view label) { skin_->Underline(label); }
 
 void TfrmMain::LinkMouseLeave(std::string_view label) {
-    if (hoveredLink_ == label) hoveredLink_.clear();
-    InvalidateGraphic(label);
+    if (skin_->Underlined(label)) skin_->Underline("");
 }
 
 // The columns a click acts on are drawn like links. Every cell starts from the
@@ -47,7 +43,7 @@ LRESULT TfrmMain::d4_ListViewCustomDrawSubItem(NMLVCUSTOMDRAW& draw) {
         case 1:
         case 3:
         case 4:
-            ::SelectObject(draw.nmcd.hdc, listUnderlineFont_.Get());
+            ::SelectObject(draw.nmcd.hdc, skin_->ListUnderlineFont());
             draw.clrText = RGB(0, 0, 255);
             break;
         default:
@@ -65,16 +61,9 @@ LRESULT TfrmMain::d4_ListViewCustomDrawSubItem(NMLVCUSTOMDRAW& draw) {
 
 // The link labels are painted, not windows: a screen reader finds them as
 // parts of the window, after its child windows.
-std::vector<const TfrmMain::Graphic*> TfrmMain::LinkLabels() const {
-    std::vector<const Graphic*> links;
-    for (const auto& g : graphics_)
-        if (g.def->kind == ui::Kind::Label && (g.def->look & ui::lkLink)) links.push_back(&g);
-    return links;
-}
-
 LRESULT TfrmMain::AnswerReader(WPARAM wp, LPARAM lp) {
     std::vector<ui::AccessiblePart> parts;
-    for (const Graphic* g : LinkLabels())
+    for (const ui::FormSkin::Graphic* g : skin_->LinkLabels())
         parts.push_back(
             {win::Widen(g->def->caption), ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, g->rect, L"Jump", kReaderLinkMessage});
     return ui::AnswerGetObject(Handle(), wp, lp, std::move(parts));

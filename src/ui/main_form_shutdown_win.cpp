@@ -9,21 +9,22 @@ namespace kv {
 
 void TfrmMain::DeleteToolFiles(bool batchFileFourth) {
     toolLocks_.clear();  // held files cannot be deleted
+    const Folders& dirs = controller_->Dirs();
     // Without a tool folder a bare name would name a file of the current folder.
-    auto tool = [this](const char* name) {
-        if (!AppDir.empty()) DeleteFileUtf8(AppDir + name);
+    auto tool = [&dirs](const char* name) {
+        if (!dirs.AppDir.empty()) DeleteFileUtf8(dirs.AppDir + name);
     };
     // Each deletion may fail (missing, or still in use); none stops the others.
-    if (FfmpegPath.empty())
+    if (controller_->FfmpegPath().empty())
         tool("ffmpeg.exe");
     else
-        DeleteFileUtf8(FfmpegPath);
+        DeleteFileUtf8(controller_->FfmpegPath());
     tool("cygwin1.dll");
     tool("cygz.dll");
-    if (batchFileFourth) DeleteFileUtf8(TempDir + "open.bat");
+    if (batchFileFourth) DeleteFileUtf8(dirs.TempDir + "open.bat");
     tool("mediainfo.dll");
     tool("mediainfo.exe");
-    if (!batchFileFourth) DeleteFileUtf8(TempDir + "open.bat");
+    if (!batchFileFourth) DeleteFileUtf8(dirs.TempDir + "open.bat");
 }
 
 void TfrmMain::EzRgnBtn2Click() {
@@ -48,19 +49,18 @@ void TfrmMain::OnEndSession(bool ending) {
 
 void TfrmMain::EndRunAndTools() {
     // The running job first: its transcoder ends and its half-written MP3 goes.
-    GuardedStep([this] {
-        if (run_) run_->Abandon();
-    });
+    GuardedStep([this] { controller_->Close(); });
     GuardedStep([] { EndProcessesByName("ffmpeg.exe"); });
     // Transcoders of an earlier copy (closed another way mid-run, or crashed) lock the tool files.
-    GuardedStep([this] {
-        if (!AppDir.empty()) EndProcessesOfProgram(AppDir + "ffmpeg.exe");
+    const std::string appDir = controller_->Dirs().AppDir;
+    GuardedStep([&] {
+        if (!appDir.empty()) EndProcessesOfProgram(appDir + "ffmpeg.exe");
     });
-    GuardedStep([this] {
+    GuardedStep([&] {
         // A transcoder asked to end may still hold its files for a moment.
-        for (int i = 0; i < 20 && !AppDir.empty() && FileExists(AppDir + "ffmpeg.exe"); ++i) {
+        for (int i = 0; i < 20 && !appDir.empty() && FileExists(appDir + "ffmpeg.exe"); ++i) {
             DeleteToolFiles(true);
-            if (!FileExists(AppDir + "ffmpeg.exe")) break;
+            if (!FileExists(appDir + "ffmpeg.exe")) break;
             ::Sleep(50);
         }
         DeleteToolFiles(true);

@@ -9,6 +9,7 @@
 #include "components/advantmr.h"
 #include "ui/dpi.h"
 #include "ui/dpi_win.h"
+#include "ui/window_ports_win.h"
 #include "win/error.h"
 #include "win/gdi.h"
 #include "win/text.h"
@@ -19,6 +20,11 @@ namespace {
 
 constexpr wchar_t kFormClass[] = L"TfrmMain";
 
+int LogicalProcessors() {
+    const DWORD n = ::GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
+    return n > 0 ? static_cast<int>(n) : 1;
+}
+
 }  // namespace
 
 TfrmMain::TfrmMain(TApplication& app, FormOptions options)
@@ -28,44 +34,42 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
 
     // No frame: the window is its client area, centred on the screen, at the
     // system's DPI until the window can tell its own (its monitor's).
-    dpi_ = ui::SystemDpi();
-    const int w = ui::Scale(ui::kClientWidth, dpi_);
-    const int h = ui::Scale(ui::kClientHeight, dpi_);
+    int dpi = ui::SystemDpi();
+    const int w = ui::Scale(ui::kClientWidth, dpi);
+    const int h = ui::Scale(ui::kClientHeight, dpi);
     const int x = (::GetSystemMetrics(SM_CXSCREEN) - w) / 2;
     const int y = (::GetSystemMetrics(SM_CYSCREEN) - h) / 2;
     Create(kFormClass, 0, WS_POPUP | WS_CLIPCHILDREN | WS_MINIMIZEBOX | WS_SYSMENU, win::Widen(app_.Title()), x, y, w,
            h, app_.Handle(), nullptr, CS_DBLCLKS, ::GetSysColorBrush(COLOR_BTNFACE));
     app_.SetMainForm(Handle());
-    if (const int own = ui::WindowDpi(Handle()); own != dpi_) {
-        dpi_ = own;
-        const int ownW = ui::Scale(ui::kClientWidth, dpi_), ownH = ui::Scale(ui::kClientHeight, dpi_);
+    if (const int own = ui::WindowDpi(Handle()); own != dpi) {
+        dpi = own;
+        const int ownW = ui::Scale(ui::kClientWidth, dpi), ownH = ui::Scale(ui::kClientHeight, dpi);
         ::SetWindowPos(Handle(), nullptr, x + (w - ownW) / 2, y + (h - ownH) / 2, ownW, ownH,
                        SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    MakeFonts();
+    skin_ = std::make_unique<ui::FormSkin>(
+        Handle(), ui::FormSkin::Events{[this](const ui::ControlDef& d) { Click(d); },
+                                       [this](const ui::ControlDef& d) { MouseEnter(d); },
+                                       [this](const ui::ControlDef& d) { MouseLeave(d); },
+                                       [this](const ui::ControlDef& d, int b, int x, int y) { MouseDown(d, b, x, y); }});
+    skin_->Build(dpi);
     BuildControls();
     ApplyTabOrder();
     rows_ = std::make_unique<ui::JobRows>(Control("ListView1"), Control("ListBox1"), Control("ListBox2"));
-    jobs_ = std::make_unique<JobList>(rows_.get());
-    runPlatform_ = std::make_unique<WinRunPlatform>(
-        Handle(), kJobExitedMessage, WorkDir, FfmpegPath, [this] { SignalRunFinished(); }, app_.Handle());
-    ReadChoices();
-    runPlatform_->FollowChoices(choices_);
-    FillSystemMenu();
-    run_ = std::make_unique<ConversionRun>(runState_, *jobs_, *runPlatform_, this);
-    run_->OnTick = [this](TAdvancedTimer* sender) { MyTimerEventHandlerConversion(sender); };
-
-    // Components without a face, in layout order: the single-instance check first.
-    new TMainInstance(this, app_.Handle(), app_.Title(), options_.parameters, kFormClass, options_.convert);
+    ports_ = std::make_unique<WindowPorts>(*this);
+    runPlatform_ = std::make_unique<WinRunPlatform>(Handle(), kJobExitedMessage, app_.Handle());
+    probePlatform_ = std::make_unique<WinProbePlatform>(Control("Memo3"));
+    // Components without a face: the finder, which the controller lists
+    // folders with, then the single-instance check, which may take hand-overs
+    // while it waits for another copy, so the controller exists by then.
     FindFile1 = new TFindFile(this);
     FindFile1->SetName("FindFile1");
     FindFile1->SetFilter("*.mp4");
-    probePlatform_ = std::make_unique<WinProbePlatform>(Control("Memo3"));
-    probe_ = std::make_unique<DurationProbe>(*probePlatform_, TempDir, MediaInfoPath);
-    addHost_ = std::make_unique<AddHost>(*this);
-    adder_ = std::make_unique<AddCommands>(*addHost_, *probe_, *jobs_, *FindFile1, kept_);
-    // Hand-overs taken while the window was still being built.
-    if (!kept_.Empty()) addHost_->ScheduleHandedOver();
+    controller_ = std::make_unique<Controller>(ControllerPorts{*ports_, rows_.get(), *ports_, settings_, disk_,
+                                                               *runPlatform_, *probePlatform_, *FindFile1, this});
+    controller_->LoadChoices(options_.logicalProcessors > 0 ? options_.logicalProcessors : LogicalProcessors());
+    new TMainInstance(this, app_.Handle(), app_.Title(), options_.parameters, kFormClass, options_.convert);
     ::DragAcceptFiles(Handle(), TRUE);
 
     try {
@@ -111,7 +115,7 @@ void TfrmMain::SetControlText(std::string_view name, const std::string& text) {
 }
 
 void TfrmMain::FormShow() {
-    ApplyShape();
+    skin_->ApplyShape();
     for (const char* name : {"TranPanel1", "TranPanel2", "EzRgnBtn1", "EzRgnBtn2", "EzRgnBtn3"})
         if (HWND h = Control(name)) ::InvalidateRect(h, nullptr, TRUE);
 }
@@ -123,25 +127,6 @@ void TfrmMain::Image1MouseDown(int button, int, int) {
 }
 
 void TfrmMain::EzRgnBtn1Click() { app_.Minimize(); }
-
-void TfrmMain::PointerOverGraphic(const Graphic* g) {
-    const ui::ControlDef* now = g ? g->def : nullptr;
-    if (now == pointerOver_) return;
-    const ui::ControlDef* before = std::exchange(pointerOver_, now);
-    if (before) MouseLeave(*before);
-    if (now) MouseEnter(*now);
-}
-
-void TfrmMain::InvalidateGraphic(std::string_view name) {
-    for (const auto& g : graphics_)
-        if (g.def->name == name) ::InvalidateRect(Handle(), &g.rect, FALSE);
-}
-
-const TfrmMain::Graphic* TfrmMain::GraphicAt(POINT pt) const {
-    for (auto it = graphics_.rbegin(); it != graphics_.rend(); ++it)
-        if (::PtInRect(&it->rect, pt)) return &*it;
-    return nullptr;
-}
 
 LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
@@ -157,10 +142,10 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
-        OnButtonDown(msg, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+        skin_->ButtonDown(msg, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
         return 0;
     case WM_LBUTTONUP:
-        OnLeftButtonUp(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+        skin_->LeftButtonUp(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
         return 0;
     case WM_ACTIVATE:
         if (OnActivate(LOWORD(wp) != WA_INACTIVE)) return 0;
@@ -172,14 +157,13 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         OnContextMenu(lp);
         return 0;
     case WM_MOUSEMOVE:
-        OnMouseMove(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+        skin_->MouseMove(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
         return 0;
     case WM_MOUSELEAVE:
-        trackingLeave_ = false;
-        PointerOverGraphic(nullptr);
+        skin_->MouseLeft();
         return 0;
-    case WM_SETCURSOR:
-        if (reinterpret_cast<HWND>(wp) == Handle() && LOWORD(lp) == HTCLIENT && OnSetCursor()) return TRUE;
+    case WM_SETCURSOR:  // the hand over a painted link
+        if (reinterpret_cast<HWND>(wp) == Handle() && LOWORD(lp) == HTCLIENT && skin_->SetCursor()) return TRUE;
         break;
     case WM_COMMAND:
         OnCommand(reinterpret_cast<HWND>(lp), LOWORD(wp), HIWORD(wp));
@@ -199,6 +183,11 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         break;
     case WM_COPYDATA:
         return TakeCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lp)) ? TRUE : FALSE;
+    case kPassParametersMessage:
+        // Another copy's parameters as one text in an atom: at most 255
+        // characters, blanks in names lost. The same paths come whole and
+        // checked in the WM_COPYDATA that follows, so this one adds nothing.
+        return Default(msg, wp, lp);
     case WM_TIMER:
         if (OnTimer(wp)) return 0;
         break;
@@ -224,18 +213,19 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 LRESULT TfrmMain::OnAppMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case kReaderLinkMessage: {
-        const auto links = LinkLabels();
+        const auto links = skin_->LinkLabels();
         if (wp < links.size()) Click(*links[wp]->def);
         return 0;
     }
     case kAddHandedOverMessage:
-        AddHandedOver();
+        ::KillTimer(Handle(), kHandOverRetryTimer);
+        controller_->AddHandedOver();
         return 0;
     case kToolProblemMessage:
         Dialogs().MessageBox(Handle(), toolProblem_, app_.Title(), MB_OK | MB_ICONWARNING);
         return 0;
     case kJobExitedMessage:
-        OnJobExited(static_cast<std::int64_t>(lp));
+        controller_->JobExited(static_cast<std::int64_t>(lp));
         return 0;
     default:
         return Default(msg, wp, lp);
@@ -244,23 +234,7 @@ LRESULT TfrmMain::OnAppMessage(UINT msg, WPARAM wp, LPARAM lp) {
 
 void TfrmMain::OnPaint() {
     win::PaintDc dc(Handle());
-    if (dc) PaintGraphics(dc.Get());
-}
-
-void TfrmMain::OnButtonDown(UINT msg, POINT pt) {
-    const bool left = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK;
-    const int button = left ? VK_LBUTTON : msg == WM_RBUTTONDOWN ? VK_RBUTTON : VK_MBUTTON;
-    const Graphic* g = GraphicAt(pt);
-    if (left) pressed_ = g;
-    if (g) MouseDown(*g->def, button, pt.x - g->rect.left, pt.y - g->rect.top);
-}
-
-// A click is a press and a release on the same control: a release that ends a
-// press elsewhere (or a window drag) opens nothing.
-void TfrmMain::OnLeftButtonUp(POINT pt) {
-    const Graphic* g = GraphicAt(pt);
-    const Graphic* pressed = std::exchange(pressed_, nullptr);
-    if (g && g == pressed) Click(*g->def);
+    if (dc) skin_->Paint(dc.Get());
 }
 
 // The focus leaves and comes back with the window, to the same control. True
@@ -282,25 +256,6 @@ bool TfrmMain::OnSysCommand(WPARAM command) {
     if (OnChoiceCommand(static_cast<UINT>(command & 0xFFF0))) return true;
     if ((command & 0xFFF0) != SC_MINIMIZE) return false;
     app_.Minimize();
-    return true;
-}
-
-void TfrmMain::OnMouseMove(POINT pt) {
-    if (!trackingLeave_) {
-        TRACKMOUSEEVENT tme{sizeof tme, TME_LEAVE, Handle(), 0};
-        trackingLeave_ = ::TrackMouseEvent(&tme) != FALSE;
-    }
-    PointerOverGraphic(GraphicAt(pt));
-}
-
-// The hand over a painted link.
-bool TfrmMain::OnSetCursor() {
-    POINT pt;
-    ::GetCursorPos(&pt);
-    ::ScreenToClient(Handle(), &pt);
-    const Graphic* g = GraphicAt(pt);
-    if (!g || !(g->def->look & ui::lkHandPointer)) return false;
-    ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
     return true;
 }
 
@@ -337,12 +292,12 @@ void TfrmMain::OnDropFiles(HDROP drop) {
         paths.push_back(win::Narrow(buf));
     }
     ::DragFinish(drop);
-    AddDroppedPaths(paths);
+    controller_->AddDropped(paths);
 }
 
 // Once, however the window goes: the running job's half-written MP3 goes with it.
 void TfrmMain::OnDestroy() {
-    if (run_) run_->Abandon();
+    if (controller_) controller_->Close();
     if (destroyed_) return;
     destroyed_ = true;
     GuardedStep([this] { FormDestroy(); });

@@ -1,7 +1,8 @@
 #pragma once
-// The main window: its controls built from the layout table, its state, and
-// the handlers of every command. Handler bodies live in main_form_*_win.cpp, by
-// subsystem; the conversion run itself is plain logic in convert/.
+// The main window: its controls built from the layout table, the pictures and
+// messages, and the handlers of every command, each one line into the
+// controller (convert/controller.h), which decides. Controls only show what
+// the controller says, through the job rows and the window's ports below.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -16,14 +17,12 @@
 #include <vector>
 
 #include "app/application_win.h"
-#include "app/handover.h"
-#include "convert/conversion_run.h"
+#include "app/settings_store_win.h"
+#include "app/settings_win.h"
+#include "convert/controller.h"
 #include "convert/conversion_run_win.h"
-#include "convert/add_commands.h"
-#include "convert/auto_convert.h"
-#include "convert/duration_probe.h"
 #include "convert/duration_probe_win.h"
-#include "convert/job_list.h"
+#include "ui/form_skin_win.h"
 #include "ui/job_rows_win.h"
 #include "components/component.h"
 #include "ui/layout.h"
@@ -38,6 +37,7 @@ namespace kv {
 
 class TAdvancedTimer;
 class TFindFile;
+class WindowPorts;
 
 struct FormOptions {
     HMODULE resourceModule = nullptr;     // where the tool files and art are; null: the program itself
@@ -77,34 +77,24 @@ public:
     void Button3Click();
     // Conversion run.
     void EzRgnBtn3Click();
-    void MyTimerEventHandlerConversion(TAdvancedTimer* sender);
     static constexpr UINT kJobExitedMessage = WM_APP + 1;
-    void OnJobExited(std::int64_t jobId);
-
-    // The duration probe in its two halves: the tool's first answer line (none
-    // when it gave no answer), then the stored duration (raises on a bad time).
-    std::optional<std::string> ProbeAnswer(const std::string& path);
-    static int ProbeDuration(const std::string& firstLine);
 
     // Links and list colouring.
     void OpenLink(std::string_view control);
     void LinkMouseEnter(std::string_view label);
     void LinkMouseLeave(std::string_view label);
-    [[nodiscard]] bool LinkUnderlined(std::string_view label) const { return hoveredLink_ == label; }
+    [[nodiscard]] bool LinkUnderlined(std::string_view label) const { return skin_->Underlined(label); }
     LRESULT d4_ListViewCustomDrawSubItem(NMLVCUSTOMDRAW& draw);
 
-    // Adds dropped files and folders as the two add commands do; each path
-    // passes the border check first, and one that fails it is skipped.
-    void AddDroppedPaths(const std::vector<std::string>& paths);
     // Paths from the command line or a second copy: checked, then added as
     // dropped ones once the window is free (no run, no command, no dialog
     // open). False when the window has no room left to keep them. With
     // `convert`, the files are converted once they are in (see AutoConvert).
     bool HandOverPaths(const std::vector<std::string>& paths, bool convert = false);
-    // The border check as the window applies it.
     static constexpr UINT kAddHandedOverMessage = WM_APP + 2;
 
-    JobList& Jobs() { return *jobs_; }
+    Controller& Logic() noexcept { return *controller_; }
+    JobList& Jobs() noexcept { return controller_->Jobs(); }
 
     // Runs the click handler the layout binds under this name; false when it binds none.
     bool RunClick(std::string_view handler);
@@ -115,8 +105,8 @@ public:
     void SetControlText(std::string_view name, const std::string& text);
 
     // The DPI the window is laid out for, and the scale of the art it shows.
-    [[nodiscard]] int Dpi() const noexcept { return dpi_; }
-    [[nodiscard]] int ArtScale() const noexcept;
+    [[nodiscard]] int Dpi() const noexcept { return skin_->Dpi(); }
+    [[nodiscard]] int ArtScale() const noexcept { return skin_->ArtScale(); }
 
     TApplication& Application() noexcept { return app_; }
     IDialogs& Dialogs() noexcept { return app_.Dialogs(); }
@@ -126,7 +116,7 @@ protected:
 
 private:
     friend struct kvtest::FormAccess;
-    class AddHost;
+    friend class WindowPorts;
 
     // The handlers the layout names, bound when the program is built, and
     // each event of a control passed to the handler its layout entry names.
@@ -143,12 +133,8 @@ private:
     // Window messages.
     LRESULT OnAppMessage(UINT msg, WPARAM wp, LPARAM lp);
     void OnPaint();
-    void OnButtonDown(UINT msg, POINT pt);
-    void OnLeftButtonUp(POINT pt);
     bool OnActivate(bool active);
     bool OnSysCommand(WPARAM command);
-    void OnMouseMove(POINT pt);
-    bool OnSetCursor();
     void OnCommand(HWND from, WORD id, WORD code);
     std::optional<LRESULT> OnNotify(NMHDR& hdr);
     void OnDropFiles(HDROP drop);
@@ -156,40 +142,20 @@ private:
     void OnContextMenu(LPARAM lp);
 
     // The user's choices (main_form_choices_win.cpp).
-    void ReadChoices();
-    void SaveChoices();
     void FillSystemMenu();
     bool OnChoiceCommand(UINT id);  // false: no command of the choices
 
-    // Main-window state (besides what the conversion run keeps in runState_ and
-    // the add commands in their last folder).
-    std::string TempDir, WorkDir, AppDir, FfmpegPath, MediaInfoPath;
     // The tool files as written and checked, held until they are deleted.
     std::vector<win::UniqueFile> toolLocks_;
     std::string toolProblem_;
     TFindFile* FindFile1 = nullptr;
 
-    struct Graphic {
-        const ui::ControlDef* def;
-        RECT rect;
-    };
-
-    void PointerOverGraphic(const Graphic* g);
-    void InvalidateGraphic(std::string_view name);
     void BuildControls();
     void ApplyTabOrder();
     void PressFocusedButton();
-    [[nodiscard]] const Job* SelectedJob() const;
     void CreateWindowed(const ui::ControlDef& def);
-    // Layout at the window's DPI: a control's place, the fonts, the pictures
-    // and labels, the window's shape; ApplyDpi redoes them all for another DPI.
-    [[nodiscard]] RECT Placed(const ui::ControlDef& def) const;
-    void MakeFonts();
-    void AddGraphic(HDC dc, const ui::ControlDef& def);
-    void ApplyShape();
+    // A new DPI: the skin's fonts and art, the controls' places and fonts.
     void ApplyDpi(int dpi, const RECT* suggested);
-    void PaintGraphics(HDC dc);
-    const Graphic* GraphicAt(POINT pt) const;
     void DeleteToolFiles(bool batchFileFourth);
     void EndRunAndTools();
     void OnEndSession(bool ending);
@@ -198,70 +164,33 @@ private:
     // Shown once the window is up: why a tool could not be set up.
     static constexpr UINT kToolProblemMessage = WM_APP + 4;
     void SignalRunFinished();
-    void AddHandedOver();
     static constexpr UINT_PTR kHandOverRetryTimer = 1;
     // While files of the "/convert" switch wait for their run.
     static constexpr UINT_PTR kAutoConvertTimer = 2;
     bool OnTimer(UINT_PTR id);
-    void AutoConvertTick();
-    [[nodiscard]] bool IdleForAutoConvert() const;
     // A screen reader's "jump" on a link label; WPARAM: the label's index among the parts.
     static constexpr UINT kReaderLinkMessage = WM_APP + 3;
     LRESULT AnswerReader(WPARAM wp, LPARAM lp);
-    std::vector<const Graphic*> LinkLabels() const;
     bool TakeCopyData(const COPYDATASTRUCT* data);
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     static LRESULT AnswerControlReader(HWND h, const ui::ControlDef& def, WPARAM wp, LPARAM lp);
 
     TApplication& app_;
     FormOptions options_;
-    win::UniqueFont font_, boldFont_;
+    std::unique_ptr<ui::FormSkin> skin_;
     std::map<std::string, HWND, std::less<>> controls_;
     std::map<HWND, const ui::ControlDef*> defsByHwnd_;
-    std::vector<Graphic> graphics_;
-    std::map<std::string, win::UniqueBitmap, std::less<>> pictures_;
-    int dpi_ = 96;
     bool destroyed_ = false;
     bool menuOpen_ = false;  // between WM_ENTERMENULOOP and WM_EXITMENULOOP
-    std::string hoveredLink_;
-    const ui::ControlDef* pointerOver_ = nullptr;
-    bool trackingLeave_ = false;
-    const Graphic* pressed_ = nullptr;  // where the left button went down
     HWND lastFocus_ = nullptr;          // the control to give the focus back to on activation
-    win::UniqueFont linkFont_, listUnderlineFont_;
-    RunState runState_;  // what the run sets and the other commands read
-    ConversionChoices choices_;
-    int maxFilesAtOnce_ = 1;
     int systemMenuBase_ = -1;  // where the choices begin in the system menu
     std::unique_ptr<ui::JobRows> rows_;
-    std::unique_ptr<JobList> jobs_;
+    std::unique_ptr<WindowPorts> ports_;
     std::unique_ptr<WinRunPlatform> runPlatform_;
-    std::unique_ptr<ConversionRun> run_;
     std::unique_ptr<WinProbePlatform> probePlatform_;
-    std::unique_ptr<DurationProbe> probe_;
-    std::unique_ptr<AddHost> addHost_;
-    // Paths that arrive before the add commands exist or while they cannot add them.
-    HandOverQueue kept_;
-    std::unique_ptr<AddCommands> adder_;
-    AutoConvert autoConvert_;
-};
-
-// The window as the add commands see it.
-class TfrmMain::AddHost final : public IAddHost {
-public:
-    explicit AddHost(TfrmMain& form) : form_(form) {}
-    [[nodiscard]] bool Busy() const override { return form_.runState_.Busy; }
-    std::optional<std::string> AskForFile() override;
-    std::string AskForFolder(const std::string& initial) override;
-    void Tell(const std::string& text) override;
-    void ShowFile(const std::string& path) override { form_.SetControlText("Edit1", path); }
-    void ShowFolder(const std::string& folder) override { form_.SetControlText("Edit2", folder); }
-    [[nodiscard]] std::optional<CheckedPath> Check(const std::string& raw) const override;
-    void ScheduleHandedOver() override;
-    void RowAdded(std::uint64_t request, std::int64_t jobId) override;
-
-private:
-    TfrmMain& form_;
+    RegistrySettings settings_{kSettingsKey};
+    LocalFolders disk_;
+    std::unique_ptr<Controller> controller_;
 };
 
 }  // namespace kv

@@ -4,7 +4,6 @@
 #include <span>
 
 #include "win/gdi.h"
-#include "win/text.h"
 
 namespace kv::ui {
 
@@ -80,12 +79,6 @@ win::UniqueBitmap LoadArtBitmap(int id, HMODULE module) {
     if (!bytes) return {};
     return BitmapFromPixmap(
         UnpackPixels(std::span(static_cast<const std::uint8_t*>(bytes), ::SizeofResource(module, res))));
-}
-
-win::UniqueBitmap LoadBitmapFile(const std::string& path) {
-    const std::wstring wide = win::Widen(path);
-    return win::UniqueBitmap(static_cast<HBITMAP>(
-        ::LoadImageW(nullptr, wide.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
 }
 
 void TBitmapPicture::Assign(TPixmap pic) {

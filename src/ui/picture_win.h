@@ -4,8 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <string>
-
 #include "ui/pixmap.h"
 #include "win/handle.h"
 
@@ -22,15 +20,11 @@ TPixmap PixmapFromImageList(HIMAGELIST list, int index);
 // A picture resource (ids in ui/art_ids.h) of module, or of the program
 // itself: a bitmap, or for the larger scales the packed pixels.
 win::UniqueBitmap LoadArtBitmap(int id, HMODULE module = nullptr);
-// A .bmp file; the path is UTF-8.
-win::UniqueBitmap LoadBitmapFile(const std::string& path);
 
 class TBitmapPicture {
 public:
-    // Copies: the caller keeps its own bitmap.
-    void Assign(HBITMAP bmp) { Assign(PixmapFromBitmap(bmp)); }
+    // An empty pixmap, or one no bitmap can be made for, leaves the picture empty.
     void Assign(TPixmap pic);
-    void Clear() { Assign(TPixmap{}); }
 
     [[nodiscard]] bool Empty() const noexcept { return pixels_.Empty(); }
     [[nodiscard]] int Width() const noexcept { return pixels_.width; }

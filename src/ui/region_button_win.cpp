@@ -8,7 +8,6 @@
 
 #include <oleacc.h>
 
-#include "ui/accessible_win.h"
 #include "ui/art_names.h"
 #include "ui/resample.h"
 #include "win/gdi.h"
@@ -19,7 +18,6 @@ namespace kv::ui {
 namespace {
 
 constexpr UINT_PTR kRepeatTimerId = 1;
-constexpr UINT kAccessibleClick = WM_USER + 1;  // a screen reader's "press"
 constexpr wchar_t kClassName[] = L"KorvelloEzRgnBtn";
 
 // Tried, never waited for: see paintLock_.
@@ -317,13 +315,6 @@ void TEzRgnBtn::TrackLeave() {
     ::TrackMouseEvent(&t);
 }
 
-void TEzRgnBtn::RaiseClick() {
-    if (!OnClick) return;
-    // A copy: the handler may replace the event it runs in.
-    TNotifyEvent handler = OnClick;
-    win::ReportedStep([&] { handler(this); });
-}
-
 void TEzRgnBtn::Raise(const TOnMouseEvent& ev) {
     if (!ev) return;
     TOnMouseEvent handler = ev;
@@ -371,12 +362,6 @@ LRESULT TEzRgnBtn::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         Invalidate();
         return r;
     }
-    case WM_GETOBJECT:
-        if (const LRESULT r = OnGetObject(wp, lp)) return r;
-        break;
-    case kAccessibleClick:
-        state_.Click();
-        return 0;
     case WM_TIMER:
         if (wp != kRepeatTimerId) break;
         state_.RepeatTick();
@@ -431,9 +416,7 @@ void TEzRgnBtn::OnPointerMove(POINT pt, WPARAM keys) {
     } else if (!over && state_.MouseInside()) {
         state_.PointerLeft();
     }
-    if (!OnMouseMove) return;
-    TMouseMoveEvent handler = OnMouseMove;
-    win::ReportedStep([&] { handler(this, static_cast<unsigned>(keys), pt.x, pt.y); });
+    RaiseMouseMove(static_cast<unsigned>(keys), pt.x, pt.y);
 }
 
 void TEzRgnBtn::OnLeftButtonUp(POINT pt) {
@@ -474,14 +457,9 @@ std::optional<LRESULT> TEzRgnBtn::OnKeyboardMessage(UINT msg, WPARAM wp, LPARAM 
     }
 }
 
-LRESULT TEzRgnBtn::OnGetObject(WPARAM wp, LPARAM lp) {
-    const AccessibleFace face{win::Widen(AccessibleName().empty() ? hint_ : AccessibleName()),
-                              ROLE_SYSTEM_PUSHBUTTON,
-                              0,
-                              win::Widen(hint_),
-                              L"Press",
-                              kAccessibleClick};
-    return AnswerGetObject(Handle(), wp, lp, face);
+AccessibleFace TEzRgnBtn::Face() const {
+    return {win::Widen(AccessibleName().empty() ? hint_ : AccessibleName()), ROLE_SYSTEM_PUSHBUTTON, 0,
+            win::Widen(hint_), L"Press"};
 }
 
 void TEzRgnBtn::OnDestroy() {

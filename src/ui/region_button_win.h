@@ -43,7 +43,7 @@ public:
     ~TEzRgnBtn() override;
 
     // The button's window, a child of parent. Pictures, mode and hint set
-    // before take effect now; the size follows the shown picture from here on.
+    // earlier take effect with it; its size then follows the shown picture.
     bool Create(HWND parent, int left, int top, int width = kInitialSize, int height = kInitialSize, int id = 0);
 
     // Pictures are copied; an invalid or null bitmap empties the picture.
@@ -104,16 +104,17 @@ public:
     // delivers OnClick only while enabled.
     void Click() { state_.Click(); }
 
-    TNotifyEvent OnClick;
     TOnMouseEvent OnMouseDown;
     TOnMouseEvent OnMouseEnter;
     TOnMouseEvent OnMouseLeave;
     TOnMouseEvent OnMouseUp;
-    TMouseMoveEvent OnMouseMove;
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     void PaintFace(HDC dc) override;
+    [[nodiscard]] AccessibleFace Face() const override;
+    // Held back while disabled, as a press is.
+    void AccessibleClick() override { state_.Click(); }
 
 private:
     // Window messages, by what they concern; nothing for a message they leave alone.
@@ -121,11 +122,10 @@ private:
     std::optional<LRESULT> OnKeyboardMessage(UINT msg, WPARAM wp, LPARAM lp);
     void OnPointerMove(POINT pt, WPARAM keys);
     void OnLeftButtonUp(POINT pt);
-    LRESULT OnGetObject(WPARAM wp, LPARAM lp);
     void OnDestroy();
 
     void Repaint() override { Paint(); }
-    void RaiseClick() override;
+    void RaiseClick() override { TSkinnedControl::RaiseClick(); }
     void RaiseMouseEnter() override { Raise(OnMouseEnter); }
     void RaiseMouseLeave() override { Raise(OnMouseLeave); }
     void RaiseMouseDown() override { Raise(OnMouseDown); }

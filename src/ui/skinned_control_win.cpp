@@ -4,6 +4,13 @@
 
 namespace kv::ui {
 
+namespace {
+
+// Posted for a screen reader's default action: its call returns at once.
+constexpr UINT kAccessibleClick = WM_USER + 1;
+
+}  // namespace
+
 std::optional<LRESULT> TSkinnedControl::HandleSkinMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_PAINT: {
@@ -20,9 +27,31 @@ std::optional<LRESULT> TSkinnedControl::HandleSkinMessage(UINT msg, WPARAM wp, L
         if (LOWORD(lp) != HTCLIENT) return std::nullopt;
         ::SetCursor(cursor_ ? cursor_ : ::LoadCursorW(nullptr, IDC_ARROW));
         return TRUE;
+    case WM_GETOBJECT: {
+        AccessibleFace face = Face();
+        face.actionMessage = kAccessibleClick;
+        if (const LRESULT r = AnswerGetObject(Handle(), wp, lp, face)) return r;
+        return std::nullopt;
+    }
+    case kAccessibleClick:
+        AccessibleClick();
+        return 0;
     default:
         return std::nullopt;
     }
+}
+
+void TSkinnedControl::RaiseClick() {
+    if (!OnClick) return;
+    // A copy: the handler may replace the event it runs in.
+    TNotifyEvent handler = OnClick;
+    win::ReportedStep([&] { handler(this); });
+}
+
+void TSkinnedControl::RaiseMouseMove(unsigned keys, int x, int y) {
+    if (!OnMouseMove) return;
+    TMouseMoveEvent handler = OnMouseMove;
+    win::ReportedStep([&] { handler(this, keys, x, y); });
 }
 
 }  // namespace kv::ui

@@ -1,8 +1,10 @@
 #pragma once
 // What the skinned controls (the picture button, the click panel) share: they
 // paint themselves whole or see-through, never erase, and show their own
-// pointer over their face. Each paints in PaintFace and hands every message
-// to HandleSkinMessage first.
+// pointer over their face; a click, of the pointer, the keyboard or a screen
+// reader's default action, raises OnClick. Each paints in PaintFace, tells a
+// screen reader what it is in Face, and hands every message to
+// HandleSkinMessage first.
 #include <windows.h>
 
 #include <optional>
@@ -10,6 +12,8 @@
 #include <utility>
 
 #include "components/component.h"
+#include "ui/accessible_win.h"
+#include "ui/control_events.h"
 #include "win/window.h"
 
 namespace kv::ui {
@@ -28,10 +32,23 @@ public:
         if (Handle()) ::InvalidateRect(Handle(), nullptr, FALSE);
     }
 
+    TNotifyEvent OnClick;
+    TMouseMoveEvent OnMouseMove;
+
 protected:
     virtual void PaintFace(HDC dc) = 0;
-    // WM_PAINT, WM_PRINTCLIENT, WM_ERASEBKGND and the pointer; nothing for any other message.
+    // The name, role and action a screen reader is told; the action is a click.
+    [[nodiscard]] virtual AccessibleFace Face() const = 0;
+    // The screen reader's default action: a click, unless the control holds it back.
+    virtual void AccessibleClick() { RaiseClick(); }
+    // WM_PAINT, WM_PRINTCLIENT, WM_ERASEBKGND, the pointer and the screen
+    // reader's questions and action; nothing for any other message.
     std::optional<LRESULT> HandleSkinMessage(UINT msg, WPARAM wp, LPARAM lp);
+
+    // Each runs its event when set; a handler's error goes to the error
+    // report, and the control finishes the step it was in.
+    void RaiseClick();
+    void RaiseMouseMove(unsigned keys, int x, int y);
 
 private:
     HCURSOR cursor_;

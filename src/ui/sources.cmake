@@ -1,3 +1,6 @@
+# src/ui/: the window. TfrmMain turns each message into one command of the
+# controller; the job rows, the skin (painted pictures and labels) and the
+# window's ports show what the controller says. Nothing here is read back.
 list(APPEND KORVELLO_PORTABLE_SOURCES
   src/ui/layout.cpp
   src/ui/choice_menu.cpp
@@ -8,7 +11,10 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
   src/ui/resample.cpp
 )
 list(APPEND KORVELLO_WIN_SOURCES
+  src/ui/form_skin_win.cpp
+  src/ui/layout_controls_win.cpp
   src/ui/main_form_win.cpp
+  src/ui/window_ports_win.cpp
   src/ui/main_form_choices_win.cpp
   src/ui/choice_menu_win.cpp
   src/ui/main_form_handlers_win.cpp
@@ -16,8 +22,6 @@ list(APPEND KORVELLO_WIN_SOURCES
   src/ui/main_form_add_win.cpp
   src/ui/main_form_create_win.cpp
   src/ui/main_form_list_win.cpp
-  src/ui/main_form_output_folder_win.cpp
-  src/ui/main_form_probe_win.cpp
   src/ui/main_form_run_win.cpp
   src/ui/main_form_shutdown_win.cpp
   src/ui/links_win.cpp

@@ -1,10 +1,24 @@
 #pragma once
 // Move-only owners for Win32 handles: one template, one traits struct per kind.
+// An owner's close keeps the thread's last error, so a caller may read the
+// code of the call that failed after the owner of its handle has gone.
 #include <windows.h>
 
 #include <utility>
 
 namespace kv::win {
+
+// Puts the thread's last error back when it goes.
+class LastErrorKept {
+public:
+    LastErrorKept() noexcept : code_(::GetLastError()) {}
+    ~LastErrorKept() { ::SetLastError(code_); }
+    LastErrorKept(const LastErrorKept&) = delete;
+    LastErrorKept& operator=(const LastErrorKept&) = delete;
+
+private:
+    DWORD code_;
+};
 
 template <typename Traits>
 class Unique {
@@ -30,7 +44,9 @@ public:
     [[nodiscard]] Type Release() noexcept { return std::exchange(h_, Traits::Invalid()); }
     void Reset(Type h = Traits::Invalid()) noexcept {
         Type old = std::exchange(h_, h);
-        if (old != Traits::Invalid()) Traits::Close(old);
+        if (old == Traits::Invalid()) return;
+        const LastErrorKept kept;
+        Traits::Close(old);
     }
     // For out-parameters of creating calls (RegCreateKeyExW ...).
     Type* Put() noexcept {

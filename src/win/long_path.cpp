@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "win/utf8.h"
+
 namespace kv {
 
 namespace {
@@ -66,17 +68,8 @@ std::string Join(std::string root, const std::vector<std::string>& parts, bool t
 
 }  // namespace
 
-std::size_t Utf16Length(std::string_view utf8) {
-    std::size_t n = 0;
-    for (unsigned char c : utf8) {
-        if ((c & 0xC0) == 0x80) continue;  // a continuation byte
-        n += c >= 0xF0 ? 2 : 1;            // four-byte sequences need a surrogate pair
-    }
-    return n;
-}
-
-std::string ExtendedLengthPath(std::string_view path, std::string_view currentDir) {
-    if (Utf16Length(path) < kLongPathFrom) return std::string(path);
+std::string ExtendedLengthPath(std::string_view path, std::string_view currentDir, PathFor use) {
+    if (Utf16Length(path) < LongPathFrom(use)) return std::string(path);
     if (path.starts_with(R"(\\?\)") || path.starts_with(R"(\\.\)") || path.starts_with("//?/") ||
         path.starts_with("//./"))
         return std::string(path);

@@ -21,17 +21,14 @@ std::wstring SystemFolder() {
 // DLLs that are not known DLLs and that the system's own DLLs (the common
 // controls, the shell, the file dialog) load by name later, some through
 // delay-load stubs that do not honour the default directories everywhere.
-// Loaded now from the system folder, a later load by name finds them loaded.
+// Loaded first from the system folder, a later load by name finds them loaded.
 constexpr const wchar_t* kLoadedByNameLater[] = {L"uxtheme.dll", L"dwmapi.dll",  L"propsys.dll", L"cryptbase.dll",
                                                  L"oleacc.dll",  L"version.dll", L"winmm.dll",   L"userenv.dll",
                                                  L"profapi.dll", L"ntmarta.dll", L"apphelp.dll", L"edputil.dll"};
 
 void LoadDllsFromSystemOnly() noexcept {
     ::SetDllDirectoryW(L"");  // the current folder is out of the search
-    const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-    const auto set = kernel ? reinterpret_cast<SetDefaultDllDirectoriesFn>(
-                                  reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")))
-                            : nullptr;
+    const auto set = SystemFunction<SetDefaultDllDirectoriesFn>(L"kernel32.dll", "SetDefaultDllDirectories");
     if (set) set(kSearchSystem32);
     // Held for the life of the process; one the system lacks is simply not there.
     for (const wchar_t* name : kLoadedByNameLater) (void)SystemLibrary(name);

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "win/long_path.h"
+#include "win/utf8.h"
 
 namespace kv::win {
 
@@ -23,8 +23,8 @@ std::string Narrow(std::wstring_view utf16) {
     return out;
 }
 
-std::wstring FilePath(std::string_view utf8) {
-    if (Utf16Length(utf8) < kLongPathFrom) return Widen(utf8);
+std::wstring FilePath(std::string_view utf8, PathFor use) {
+    if (Utf16Length(utf8) < LongPathFrom(use)) return Widen(utf8);
     std::wstring cur(MAX_PATH, L'\0');
     DWORD n = ::GetCurrentDirectoryW(static_cast<DWORD>(cur.size()), cur.data());
     if (n >= cur.size()) {
@@ -32,7 +32,23 @@ std::wstring FilePath(std::string_view utf8) {
         n = ::GetCurrentDirectoryW(static_cast<DWORD>(cur.size()), cur.data());
     }
     cur.resize(n < cur.size() ? n : 0);
-    return Widen(ExtendedLengthPath(utf8, Narrow(cur)));
+    return Widen(ExtendedLengthPath(utf8, Narrow(cur), use));
+}
+
+std::string SystemErrorText(unsigned long code) {
+    wchar_t* buf = nullptr;
+    const DWORD n =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<LPWSTR>(&buf), 0, nullptr);
+    std::string text = n ? TrimText(Narrow(std::wstring_view(buf, n))) : std::string();
+    if (buf) ::LocalFree(buf);
+    return text.empty() ? "Error " + std::to_string(code) : text;
+}
+
+bool SameTextAnyCase(std::wstring_view a, std::wstring_view b) {
+    if (a.empty() || b.empty()) return a.empty() && b.empty();  // a view of nothing may point nowhere
+    return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
 }
 
 }  // namespace kv::win

@@ -120,7 +120,7 @@ TEST(HandOver, ALaterCopyThatCouldNotHandOverSaysWhatWasLeftOut) {
 namespace {
 
 // A sender waits a bounded time and then tells its user the files were not
-// added: a block it no longer waits for is not taken, however late it arrives.
+// added: a block it has stopped waiting for is not taken, however late it arrives.
 TEST(HandOverTag, ABlockIsTakenOnlyWhileItsSenderWaits) {
     const auto kind = kv::HandOverKindOf(kv::HandOverTagFor(true, 50'000));
     ASSERT_TRUE(kind);

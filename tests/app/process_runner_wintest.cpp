@@ -7,6 +7,7 @@
 
 #include "support/win_test_util.h"
 #include "win/text.h"
+#include "win/utf8.h"
 
 namespace {
 
@@ -14,6 +15,11 @@ namespace fs = std::filesystem;
 using kvtest::TempFolder;
 
 fs::path Child() { return kvtest::ProgramFolder() / L"kv_child.exe"; }
+
+// A start in a console of its own, hidden; with `wait`, waited for to its end.
+kv::LaunchResult Start(const fs::path& program, const std::string& parameters, bool wait) {
+    return kv::Launch({.program = kvtest::Utf8(program), .parameters = parameters, .show = SW_HIDE, .wait = wait});
+}
 
 // What kv_child wrote: its working folder and its command line.
 std::pair<std::wstring, std::wstring> ReadRecord(const fs::path& p) {
@@ -32,7 +38,7 @@ TEST(ProcessRunner, RunsInTheProgramsFolderWithOneBlankBeforeParams) {
     const fs::path out = dir.Path() / L"record.txt";
 
     // A folder with a blank: the program must be quoted or Windows tries "...\kv.exe".
-    ASSERT_TRUE(kv::ShellExecWait(kvtest::Utf8(exe), "--write \"" + kvtest::Utf8(out) + "\"", SW_HIDE));
+    ASSERT_EQ(Start(exe, "--write \"" + kvtest::Utf8(out) + "\"", true).outcome, kv::LaunchResult::Outcome::Ended);
     auto [cwd, cmd] = ReadRecord(out);
     EXPECT_EQ(fs::path(cwd), exe.parent_path());
     EXPECT_EQ(cmd, L"\"" + exe.wstring() + L"\" --write \"" + out.wstring() + L"\"");
@@ -42,11 +48,13 @@ TEST(ProcessRunner, LongCommandLinesAreNeitherCutNorOverflowing) {
     TempFolder dir;
     const fs::path out = dir.Path() / L"r.txt";
     const std::string pad(3000, 'x');
-    ASSERT_TRUE(kv::ShellExecWait(kvtest::Utf8(Child()), "--write \"" + kvtest::Utf8(out) + "\" " + pad, SW_HIDE));
+    ASSERT_TRUE(Start(Child(), "--write \"" + kvtest::Utf8(out) + "\" " + pad, true).Ran());
     auto rec = ReadRecord(out);
     EXPECT_EQ(rec.second, Child().wstring() + L" --write \"" + out.wstring() + L"\" " + std::wstring(3000, L'x'));
     // Beyond the system's limit the call fails cleanly.
-    EXPECT_FALSE(kv::ShellExec(kvtest::Utf8(Child()), std::string(40000, 'y'), SW_HIDE));
+    const kv::LaunchResult tooLong = Start(Child(), std::string(40000, 'y'), false);
+    EXPECT_EQ(tooLong.outcome, kv::LaunchResult::Outcome::NotStarted);
+    EXPECT_FALSE(tooLong.process);
 }
 
 // A child inherits its output handle and nothing else, not even a handle of
@@ -78,8 +86,8 @@ TEST(ProcessRunner, AChildInheritsItsOutputAndNoOtherHandle) {
 }
 
 TEST(ProcessRunner, CreationFailureGivesFalse) {
-    EXPECT_FALSE(kv::ShellExec("C:\\no\\such\\program.exe", "", SW_HIDE));
-    EXPECT_FALSE(kv::ShellExecWait("C:\\no\\such\\program.exe", "", SW_HIDE));
+    EXPECT_EQ(Start("C:\\no\\such\\program.exe", "", false).outcome, kv::LaunchResult::Outcome::NotStarted);
+    EXPECT_EQ(Start("C:\\no\\such\\program.exe", "", true).outcome, kv::LaunchResult::Outcome::NotStarted);
     const kv::LaunchResult limited =
         kv::Launch({.program = "C:\\no\\such\\program.exe", .show = SW_HIDE, .wait = true, .timeLimitMs = 300});
     EXPECT_FALSE(limited.Ran());
@@ -142,7 +150,7 @@ TEST(ProcessRunner, WaitKeepsPaintingButHoldsInputBack) {
     ::InvalidateRect(wnd, nullptr, FALSE);
     ::PostMessageW(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     ::PostMessageW(wnd, WM_USER + 7, 0, 0);
-    ASSERT_TRUE(kv::ShellExecWait(kvtest::Utf8(Child()), "--sleep 300", SW_HIDE));
+    ASSERT_EQ(Start(Child(), "--sleep 300", true).outcome, kv::LaunchResult::Outcome::Ended);
     EXPECT_GE(Handed::paints, 1) << "nothing was painted while waiting";
     EXPECT_EQ(Handed::presses, 0) << "input was handled while waiting";
     MSG msg;
@@ -151,14 +159,23 @@ TEST(ProcessRunner, WaitKeepsPaintingButHoldsInputBack) {
     ::DestroyWindow(wnd);
 }
 
-TEST(ProcessRunner, EndsOnlyTheTranscodersThisProgramStarted) {
+// The transcoder's file twice: ours, and another program's of the same name
+// in a folder of its own.
+struct SameNamed {
     TempFolder dir;
-    const fs::path ours = dir.Path() / L"ffmpeg.exe";
-    const fs::path theirsDir = dir.Path() / L"other";
-    fs::create_directories(theirsDir);
-    const fs::path theirs = theirsDir / L"FFMPEG.EXE";
-    fs::copy_file(Child(), ours);
-    fs::copy_file(Child(), theirs);
+    fs::path ours = dir.Path() / L"ffmpeg.exe";
+    fs::path theirs;
+    explicit SameNamed(const wchar_t* theirName) : theirs(dir.Path() / L"other" / theirName) {
+        fs::create_directories(theirs.parent_path());
+        fs::copy_file(Child(), ours);
+        fs::copy_file(Child(), theirs);
+    }
+};
+
+TEST(ProcessRunner, EndsOnlyTheTranscodersThisProgramStarted) {
+    const SameNamed files(L"FFMPEG.EXE");
+    const fs::path& ours = files.ours;
+    const fs::path& theirs = files.theirs;
 
     EXPECT_FALSE(kv::EndProcessesByName("ffmpeg.exe"));  // none of ours runs
 
@@ -190,23 +207,48 @@ TEST(ProcessRunner, ShortNameHasNoBlanksAndKeepsUnknownPaths) {
     EXPECT_EQ(kv::ShortName("C:\\does not\\exist.txt"), "C:\\does not\\exist.txt");
 }
 
-TEST(ProcessRunner, LocateProgramFindsSystemPrograms) {
-    const std::string cmd = kv::LocateProgram("cmd.exe");
-    ASSERT_FALSE(cmd.empty());
-    EXPECT_TRUE(fs::exists(kvtest::FromUtf8(cmd)));
-    EXPECT_EQ(kv::LocateProgram("surely-not-here-4711.exe"), "");
+// The current folder and Path are set for this test alone.
+class SearchedFolders {
+public:
+    explicit SearchedFolders(const fs::path& onPath) {
+        path_.resize(32767);
+        path_.resize(::GetEnvironmentVariableW(L"Path", path_.data(), static_cast<DWORD>(path_.size())));
+        cur_ = fs::current_path();
+        ::SetEnvironmentVariableW(L"Path", (onPath.wstring() + L";" + path_).c_str());
+    }
+    ~SearchedFolders() {
+        ::SetEnvironmentVariableW(L"Path", path_.c_str());
+        fs::current_path(cur_);
+    }
+    SearchedFolders(const SearchedFolders&) = delete;
+    SearchedFolders& operator=(const SearchedFolders&) = delete;
+
+private:
+    std::wstring path_;
+    fs::path cur_;
+};
+
+TEST(ProcessRunner, AProgramNamedAloneRunsInTheFolderWhereItWasFound) {
+    TempFolder dir(L"kv located");
+    const fs::path along = dir.Path() / L"on path";
+    fs::create_directories(along);
+    fs::copy_file(Child(), along / L"kv_located_child.exe");
+    const fs::path out = dir.Path() / L"record.txt";
+    const SearchedFolders searched(along);
+    fs::current_path(dir.Path());
+
+    ASSERT_EQ(Start(L"kv_located_child.exe", "--write \"" + kvtest::Utf8(out) + "\"", true).outcome,
+              kv::LaunchResult::Outcome::Ended);
+    EXPECT_EQ(fs::path(ReadRecord(out).first), along) << "not the folder along Path";
+    EXPECT_EQ(Start(L"surely-not-here-4711.exe", "", true).outcome, kv::LaunchResult::Outcome::NotStarted);
 }
 
 // Transcoders an earlier copy left running are ended by their program's full
 // path, whoever started them; a program of the same name elsewhere is not.
 TEST(ProcessRunner, EndsEveryProcessOfOurOwnInstalledProgramAndNoOther) {
-    TempFolder dir;
-    const fs::path ours = dir.Path() / L"ffmpeg.exe";
-    const fs::path theirsDir = dir.Path() / L"other";
-    fs::create_directories(theirsDir);
-    const fs::path theirs = theirsDir / L"ffmpeg.exe";
-    fs::copy_file(Child(), ours);
-    fs::copy_file(Child(), theirs);
+    const SameNamed files(L"ffmpeg.exe");
+    const fs::path& ours = files.ours;
+    const fs::path& theirs = files.theirs;
     auto startDirectly = [](const fs::path& exe) {
         kv::win::UniqueHandle h(kvtest::StartAsAnotherProgram(exe, L"--sleep 20000"));
         EXPECT_TRUE(h);
@@ -217,9 +259,7 @@ TEST(ProcessRunner, EndsEveryProcessOfOurOwnInstalledProgramAndNoOther) {
     ::Sleep(200);
     EXPECT_FALSE(kv::EndProcessesByName("ffmpeg.exe")) << "none of them was started by this copy";
     // The path in another case is still the same file.
-    std::string path = kvtest::Utf8(ours);
-    for (char& c : path) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    EXPECT_TRUE(kv::EndProcessesOfProgram(path));
+    EXPECT_TRUE(kv::EndProcessesOfProgram(kv::UpperAscii(kvtest::Utf8(ours))));
     EXPECT_EQ(::WaitForSingleObject(left1.Get(), 10000), WAIT_OBJECT_0);
     EXPECT_EQ(::WaitForSingleObject(left2.Get(), 10000), WAIT_OBJECT_0);
     EXPECT_EQ(::WaitForSingleObject(other.Get(), 300), static_cast<DWORD>(WAIT_TIMEOUT))

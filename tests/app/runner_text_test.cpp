@@ -62,7 +62,7 @@ TEST(CollapseDoubleBackslashes, AServerPathKeepsItsLeadingPair) {
     EXPECT_EQ(kv::CollapseDoubleBackslashes("\\\\server\\share\\Documents\\\\Korvello\\"),
               "\\\\server\\share\\Documents\\Korvello\\");
     EXPECT_EQ(kv::CollapseDoubleBackslashes("\\\\srv\\h\\\\x"), "\\\\srv\\h\\x");
-    // Three or four at the start are no server path: collapsed as before.
+    // Three or four at the start are no server path: collapsed like any other run.
     EXPECT_EQ(kv::CollapseDoubleBackslashes("\\\\\\\\x"), "\\\\x");
     EXPECT_EQ(kv::CollapseDoubleBackslashes("\\\\\\x"), "\\\\x");
     EXPECT_EQ(kv::CollapseDoubleBackslashes("\\\\"), "\\\\");

@@ -200,19 +200,6 @@ TEST(FindFileWin, FindsBeyondTheClassicPathLimit) {
     EXPECT_EQ(finder.Files(), Paths{file});
 }
 
-TEST(FindFileWin, LongPatternsTakeTheExtendedForm) {
-    using kv::detail::ExtendedIfLong;
-    EXPECT_EQ(ExtendedIfLong(LR"(C:\Music\*.mp4)"), LR"(C:\Music\*.mp4)");
-    const std::wstring longName(300, L'n');
-    // The extended form skips normalisation, so it is made here: "..", "." and '/' resolved.
-    EXPECT_EQ(ExtendedIfLong(LR"(C:\)" + longName + LR"(\..\x/./)" + longName + LR"(\*.mp4)"),
-              LR"(\\?\C:\x\)" + longName + LR"(\*.mp4)");
-    EXPECT_EQ(ExtendedIfLong(LR"(\\server\share\)" + longName + LR"(\*.*)"),
-              LR"(\\?\UNC\server\share\)" + longName + LR"(\*.*)");
-    const std::wstring done = LR"(\\?\C:\)" + longName + LR"(\*.*)";
-    EXPECT_EQ(ExtendedIfLong(done), done);
-}
-
 TEST(FindFileWin, MissingFolderGivesNothing) {
     TempTree tree;
     TFindFile finder(nullptr);

@@ -189,7 +189,7 @@ TEST_F(Requests, ARequestConvertsOnlyItsOwnRows) {
     // A request whose rows are gone or done starts nothing.
     run.ConvertRows({jobs.At(1).id, 12345});
     EXPECT_EQ(platform.starts.size(), 2u);
-    EXPECT_FALSE(state.Busy);
+    EXPECT_FALSE(run.Busy());
     EXPECT_EQ(platform.finished, 1);
     run.Convert();
     EXPECT_EQ(platform.starts.size(), 3u) << "the button takes the user's row";

@@ -34,7 +34,7 @@ TEST_F(SeveralAtOnce, RowsStartInListOrderAndEachEndStartsTheNext) {
     EXPECT_EQ(platform.starts[0]->args, ArgsFor("D:\\in\\a.mp4", "C:\\Out\\a.mp3"));
     EXPECT_EQ(platform.starts[1]->args, ArgsFor("D:\\in\\b.mp4", "C:\\Out\\b.mp3"));
     EXPECT_EQ(run.RunningCount(), 2u);
-    EXPECT_TRUE(state.Busy);
+    EXPECT_TRUE(run.Busy());
     EXPECT_EQ(platform.ports.size(), 2u) << "each row has its own timer";
     run.Convert();  // pressed again: nothing more starts
     EXPECT_EQ(platform.starts.size(), 2u);
@@ -46,13 +46,13 @@ TEST_F(SeveralAtOnce, RowsStartInListOrderAndEachEndStartsTheNext) {
     EndStart(0, 0, kComplete);
     ASSERT_EQ(platform.starts.size(), 4u);
     EndStart(3, 0, kComplete);
-    EXPECT_TRUE(state.Busy) << "the third still runs";
+    EXPECT_TRUE(run.Busy()) << "the third still runs";
     EXPECT_EQ(platform.finished, 0);
     EndStart(2, 0, kComplete);
 
     EXPECT_EQ(Progress(), (Strings{"Done", "Done", "Done", "Done"}));
-    EXPECT_FALSE(state.Busy);
-    EXPECT_EQ(state.CurrentJob, -1);
+    EXPECT_FALSE(run.Busy());
+    EXPECT_EQ(CurrentRow(), -1);
     EXPECT_EQ(platform.finished, 1) << "one end signal, when the last transcoder ends";
     EXPECT_TRUE(platform.ports.empty());
     EXPECT_EQ(platform.committed, (Strings{"C:\\Out\\b.mp3", "C:\\Out\\a.mp3", "C:\\Out\\d.mp3", "C:\\Out\\c.mp3"}));
@@ -61,8 +61,8 @@ TEST_F(SeveralAtOnce, RowsStartInListOrderAndEachEndStartsTheNext) {
 TEST_F(SeveralAtOnce, EachRowShowsItsOwnProgressAndTheTaskbarTheWholeRun) {
     AddRows({"a", "b", "c"});
     run.Convert();
-    platform.files[PartialOf(*platform.starts[0])] = {true, true, state.ExpectedSize / 2};
-    platform.files[PartialOf(*platform.starts[1])] = {true, true, state.ExpectedSize / 4};
+    platform.files[PartialOf(*platform.starts[0])] = {true, true, Expected() / 2};
+    platform.files[PartialOf(*platform.starts[1])] = {true, true, Expected() / 4};
     for (auto* port : std::vector<kvtest::FakePort*>(platform.ports)) port->Fire();
     EXPECT_EQ(Progress(), (Strings{"50% Done", "25% Done", "Pending"}));
     // Three rows: 50 and 25 hundredths done of 300.
@@ -159,7 +159,7 @@ TEST_F(Choices, EachQualityHasItsLineAndProgressNeverReads100BeforeDone) {
         const std::string want = " -ar 44100 " + std::string(c.arguments) + " -ac 2 -f mp3 ";
         EXPECT_NE(Last()->args.find(want), std::string::npos) << Last()->args;
         // Larger than the nominal size: the transcoder's own reading counts first.
-        platform.files[run.PartialPath()] = {true, true, state.ExpectedSize * 2};
+        platform.files[run.PartialPath()] = {true, true, Expected() * 2};
         Last()->reached = 30.0;  // of 60 s
         platform.ports.back()->Fire();
         EXPECT_EQ(jobs.Progress(0), "50% Done") << c.arguments;
@@ -170,7 +170,7 @@ TEST_F(Choices, EachQualityHasItsLineAndProgressNeverReads100BeforeDone) {
         platform.ports.back()->Fire();
         EXPECT_EQ(jobs.Progress(0), "99% Done") << c.arguments;
         Last()->log = "size=    1880kB time=00:01:00.00\r\n" + kvtest::kSummary;
-        End(0, state.ExpectedSize * 2);
+        End(0, Expected() * 2);
         EXPECT_EQ(jobs.Progress(0), "Done") << c.arguments;
         jobs.RemoveAt(0);
     }

@@ -34,18 +34,17 @@ TEST_F(Run, ConvertsPendingRowsInListOrderAndSignalsTheEndOnce) {
     jobs.MarkDone(1);  // converted in an earlier run: not again
     run.Convert();
     ASSERT_EQ(platform.starts.size(), 1u);
-    EXPECT_TRUE(state.Busy);
-    EXPECT_EQ(state.CurrentJob, 0);
-    EXPECT_EQ(state.OutputRateKB, 16.0);
+    EXPECT_TRUE(run.Busy());
+    EXPECT_EQ(CurrentRow(), 0);
     EXPECT_EQ(Last()->args, ArgsFor("D:\\in\\a.mp4", "C:\\Out\\a.mp3"));
-    EXPECT_EQ(state.ExpectedSize, 61 * 16 * 1024);
+    EXPECT_EQ(Expected(), 61 * 16 * 1024);
     ASSERT_EQ(platform.ports.size(), 1u);
     EXPECT_EQ(platform.ports[0]->interval, ConversionRun::kTickMs);
 
     End(0, kComplete);
     ASSERT_EQ(platform.starts.size(), 2u);
     EXPECT_EQ(Last()->args, ArgsFor("D:\\in\\c.mp4", "C:\\Out\\c.mp3"));
-    EXPECT_EQ(state.CurrentJob, 2);
+    EXPECT_EQ(CurrentRow(), 2);
     EXPECT_EQ(platform.finished, 0);
     EXPECT_EQ(platform.ports.size(), 1u) << "the first job's timer went with it";
     End(0, kComplete);
@@ -53,8 +52,8 @@ TEST_F(Run, ConvertsPendingRowsInListOrderAndSignalsTheEndOnce) {
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Done", "Done"}));
     EXPECT_EQ(jobs.Converted(0), "MP3");
     EXPECT_EQ(jobs.Converted(2), "MP3");
-    EXPECT_FALSE(state.Busy);
-    EXPECT_EQ(state.CurrentJob, -1);
+    EXPECT_FALSE(run.Busy());
+    EXPECT_EQ(CurrentRow(), -1);
     EXPECT_EQ(platform.finished, 1);
     EXPECT_TRUE(platform.ports.empty());
     EXPECT_EQ(platform.starts.size(), 2u) << "each healthy file starts its transcoder exactly once";
@@ -72,11 +71,10 @@ TEST_F(Run, TicksShowProgressAndCommandsWaitWhileBusy) {
     EXPECT_EQ(platform.starts.size(), 1u);
     platform.ports[0]->Fire();  // no output yet
     EXPECT_EQ(jobs.Progress(0), "Pending");
-    platform.files[run.PartialPath()] = {true, true, state.ExpectedSize / 2};
+    platform.files[run.PartialPath()] = {true, true, Expected() / 2};
     platform.ports[0]->Fire();
     EXPECT_EQ(jobs.Progress(0), "50% Done");
-    EXPECT_EQ(state.LastSize, state.ExpectedSize / 2);
-    EXPECT_TRUE(state.Busy);
+    EXPECT_TRUE(run.Busy());
 }
 
 TEST_F(Run, AnMp3WithoutTheTranscodersSummaryIsNoSuccess) {
@@ -110,7 +108,7 @@ TEST_F(Run, ATranscoderThatFailsBeforeWritingGetsOneSecondStart) {
     EXPECT_EQ(platform.starts[1]->args, platform.starts[0]->args);
     EXPECT_EQ(platform.starts[1]->jobId, platform.starts[0]->jobId);
     EXPECT_TRUE(platform.starts[0]->released);
-    EXPECT_TRUE(state.Busy);
+    EXPECT_TRUE(run.Busy());
     End(0, kComplete);
     EXPECT_EQ(jobs.Progress(0), "Done");
 
@@ -119,7 +117,7 @@ TEST_F(Run, ATranscoderThatFailsBeforeWritingGetsOneSecondStart) {
     End(1, 0);  // fails twice: no third start
     EXPECT_EQ(platform.starts.size(), 4u);
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Failed"}));
-    EXPECT_FALSE(state.Busy);
+    EXPECT_FALSE(run.Busy());
 }
 
 TEST_F(Run, ATranscoderThatCannotStartFailsItsRowMidQueue) {
@@ -141,8 +139,8 @@ TEST_F(Run, EveryRowFailingToStartLeavesTheWindowIdle) {
     platform.refuseStart = {true, true};
     run.Convert();
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Failed", "Failed"}));
-    EXPECT_FALSE(state.Busy);
-    EXPECT_EQ(state.CurrentJob, -1);
+    EXPECT_FALSE(run.Busy());
+    EXPECT_EQ(CurrentRow(), -1);
     EXPECT_EQ(platform.finished, 1);
     EXPECT_TRUE(platform.ports.empty());
 }
@@ -157,7 +155,7 @@ TEST_F(Run, RemovingTheRunningRowEndsItsTranscoderAndTheRunGoesOn) {
     EXPECT_TRUE(first->terminated);
     ASSERT_EQ(platform.starts.size(), 2u);
     EXPECT_EQ(Last()->args, ArgsFor("D:\\in\\b.mp4", "C:\\Out\\b.mp3"));
-    EXPECT_EQ(state.CurrentJob, 0);
+    EXPECT_EQ(CurrentRow(), 0);
     run.OnJobExited(first->jobId);  // the ended transcoder's late notice changes nothing
     EXPECT_EQ(platform.starts.size(), 2u);
     EXPECT_EQ(jobs.Progress(0), "Pending");
@@ -171,7 +169,7 @@ TEST_F(Run, TheRunFollowsItsOwnRowWhenRowsAboveItGo) {
     End(0, kComplete);  // second runs now
     jobs.RemoveAt(0);   // it moves up to index 0
     End(0, kComplete);
-    EXPECT_EQ(state.CurrentJob, 1);
+    EXPECT_EQ(CurrentRow(), 1);
     End(0, kComplete);
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Done"}));
     EXPECT_EQ(jobs.Path(0), "D:\\in\\second.mp4");
@@ -190,12 +188,12 @@ TEST_F(Run, EveryRowRemovedDuringARunEndsItAndTheNextRunStartsAfresh) {
     jobs.RemoveAt(0);
     platform.ports[0]->Fire();
     EXPECT_TRUE(first->terminated);
-    EXPECT_FALSE(state.Busy);
+    EXPECT_FALSE(run.Busy());
     EXPECT_EQ(platform.finished, 1);
     // A new run: the names taken by the old one are free again.
     jobs.Add("D:\\one\\x.mp4");
     run.Convert();
-    EXPECT_EQ(state.OutputPath, "C:\\Out\\x.mp3");
+    EXPECT_EQ(OutputPath(), "C:\\Out\\x.mp3");
 }
 
 TEST_F(Run, SameNamedInputsOfOneRunGetTheirOwnOutputs) {
@@ -203,17 +201,17 @@ TEST_F(Run, SameNamedInputsOfOneRunGetTheirOwnOutputs) {
     jobs.Add("D:\\two\\Clip.MP4");
     jobs.Add("D:\\three\\clip.mp4");
     run.Convert();
-    EXPECT_EQ(state.OutputPath, "C:\\Out\\clip.mp3");
+    EXPECT_EQ(OutputPath(), "C:\\Out\\clip.mp3");
     End(0, kComplete);
-    EXPECT_EQ(state.OutputPath, "C:\\Out\\Clip (2).mp3");
+    EXPECT_EQ(OutputPath(), "C:\\Out\\Clip (2).mp3");
     End(0, kComplete);
-    EXPECT_EQ(state.OutputPath, "C:\\Out\\clip (3).mp3");
+    EXPECT_EQ(OutputPath(), "C:\\Out\\clip (3).mp3");
     End(0, kComplete);
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Done", "Done"}));
     // The next run may overwrite its own earlier files, as the user expects.
     jobs.Add("D:\\one\\clip.mp4");
     run.Convert();
-    EXPECT_EQ(state.OutputPath, "C:\\Out\\clip.mp3");
+    EXPECT_EQ(OutputPath(), "C:\\Out\\clip.mp3");
 }
 
 // A sync client or a virus scanner opens the new file without read sharing
@@ -231,11 +229,11 @@ TEST_F(Run, AnOutputHeldByAnotherProgramIsLookedAtAgain) {
         platform.ports[0]->Fire();
     }
     EXPECT_FALSE(first->terminated);
-    EXPECT_EQ(jobs.Progress(0), PercentText(kv::PercentOf(1000, state.ExpectedSize)));
+    EXPECT_EQ(jobs.Progress(0), PercentText(kv::PercentOf(1000, Expected())));
     // Held while the transcoder ends: it is judged once the file can be read.
     first->exited = true;
     platform.ports[0]->Fire();
-    EXPECT_TRUE(state.Busy);
+    EXPECT_TRUE(run.Busy());
     platform.files[run.PartialPath()] = {true, true, kComplete};
     platform.ports[0]->Fire();
     EXPECT_EQ(jobs.Progress(0), "Done");
@@ -265,8 +263,8 @@ TEST_F(Run, ASleepBetweenTwoTicksEndsNothing) {
     platform.now += ConversionRun::kTickMs;
     platform.ports[0]->Fire();
     EXPECT_FALSE(Last()->terminated);
-    EXPECT_TRUE(state.Busy);
-    EXPECT_EQ(jobs.Progress(0), PercentText(kv::PercentOf(120000, state.ExpectedSize)));
+    EXPECT_TRUE(run.Busy());
+    EXPECT_EQ(jobs.Progress(0), PercentText(kv::PercentOf(120000, Expected())));
 }
 
 // The transcoder writes under a temporary name; the MP3 gets its own name only
@@ -302,7 +300,7 @@ TEST_F(Run, AFinalNameHeldByAnotherProgramIsTriedAgain) {
     platform.commitAnswers = {kv::Commit::Held, kv::Commit::Held};
     run.Convert();
     End(0, kComplete);
-    EXPECT_TRUE(state.Busy);
+    EXPECT_TRUE(run.Busy());
     EXPECT_NE(jobs.Progress(0), "Done");
     platform.ports[0]->Fire();
     EXPECT_TRUE(platform.committed.empty());
@@ -321,7 +319,7 @@ TEST_F(Run, AFinalNameHeldByAnotherProgramIsTriedAgain) {
     platform.commitAnswers = {kv::Commit::Failed};
     End(0, kComplete);
     EXPECT_EQ(jobs.FailureAt(2), kv::Failure::OutputFolder);
-    EXPECT_FALSE(state.Busy);
+    EXPECT_FALSE(run.Busy());
 }
 
 // The window closes mid-run: the transcoder ends and its half-written file goes.
@@ -345,8 +343,44 @@ TEST_F(Run, ATimerThatCannotBeHadFailsTheJobAndLeavesTheWindowIdle) {
     EXPECT_THROW(run.Convert(), kv::Error);
     EXPECT_TRUE(Last()->terminated);
     EXPECT_EQ(jobs.Progress(0), "Failed");
-    EXPECT_FALSE(state.Busy);
+    EXPECT_FALSE(run.Busy());
     EXPECT_TRUE(platform.ports.empty());
+}
+
+// An error on the way to the next job leaves the tick for the user's report;
+// the rows after it are still tried and the run ends, never stalled.
+TEST_F(Run, ATimerRefusedForTheNextJobIsReportedAndTheRunStillEnds) {
+    jobs.Add("D:\\in\\a.mp4");
+    jobs.Add("D:\\in\\b.mp4");
+    jobs.Add("D:\\in\\c.mp4");
+    run.Convert();
+    platform.refuseTimers = true;
+    EXPECT_THROW(End(0, kComplete), kv::Error);
+    EXPECT_EQ(Progress(), (std::vector<std::string>{"Done", "Failed", "Failed"}));
+    EXPECT_FALSE(run.Busy());
+    EXPECT_EQ(platform.finished, 1);
+    EXPECT_TRUE(platform.ports.empty());
+}
+
+TEST_F(Run, AnErrorInATickEndsThatJobAndTheNextOneStarts) {
+    jobs.Add("D:\\in\\a.mp4");
+    jobs.Add("D:\\in\\b.mp4");
+    run.Convert();
+    const auto first = Last();
+    platform.measureFails = true;
+    try {
+        platform.ports[0]->Fire();
+        ADD_FAILURE() << "the tick's error was swallowed";
+    } catch (const kv::Error& e) {
+        EXPECT_STREQ(e.what(), "The device is not ready.");
+    }
+    EXPECT_TRUE(first->terminated);
+    EXPECT_EQ(Progress(), (std::vector<std::string>{"Failed", "Pending"})) << "the second row waits for its first tick";
+    ASSERT_EQ(platform.starts.size(), 2u);
+    platform.measureFails = false;
+    End(0, kComplete);
+    EXPECT_EQ(Progress(), (std::vector<std::string>{"Failed", "Done"}));
+    EXPECT_EQ(platform.finished, 1);
 }
 
 TEST_F(Run, ALateNoticeFromAFinishedJobIsIgnored) {
@@ -358,7 +392,7 @@ TEST_F(Run, ALateNoticeFromAFinishedJobIsIgnored) {
     run.OnJobExited(first->jobId);
     EXPECT_EQ(platform.starts.size(), 2u);
     EXPECT_EQ(jobs.Progress(1), "Pending");
-    EXPECT_TRUE(state.Busy);
+    EXPECT_TRUE(run.Busy());
 }
 
 // A transcoder that stops writing and never ends: after a minute without
@@ -373,13 +407,13 @@ TEST_F(Run, AHungTranscoderIsEndedAfterAMinuteWithoutGrowth) {
     platform.now += 59999;
     platform.ports.back()->Fire();
     EXPECT_FALSE(hung->terminated) << "59.999 s without growth is not yet a hang";
-    EXPECT_TRUE(state.Busy);
+    EXPECT_TRUE(run.Busy());
     platform.now += 1;
     platform.ports.back()->Fire();
     EXPECT_TRUE(hung->terminated);
     EXPECT_EQ(jobs.Progress(0), "Failed");
     ASSERT_EQ(platform.starts.size(), 2u) << "the run goes on with the next row";
-    EXPECT_EQ(state.CurrentJob, 1);
+    EXPECT_EQ(CurrentRow(), 1);
 }
 
 TEST_F(Run, GrowthOrASlowStartIsNoHang) {
@@ -394,7 +428,7 @@ TEST_F(Run, GrowthOrASlowStartIsNoHang) {
         platform.ports.back()->Fire();
     }
     EXPECT_FALSE(Last()->terminated);
-    EXPECT_TRUE(state.Busy);
+    EXPECT_TRUE(run.Busy());
     // No file for a whole minute from the start is a hang too.
     jobs.Add("D:\\in\\silent.mp4");
     End(0, kComplete);
@@ -403,7 +437,7 @@ TEST_F(Run, GrowthOrASlowStartIsNoHang) {
     platform.ports.back()->Fire();
     EXPECT_TRUE(Last()->terminated);
     EXPECT_EQ(jobs.Progress(1), "Failed");
-    EXPECT_FALSE(state.Busy);
+    EXPECT_FALSE(run.Busy());
 }
 
 // With the transcoder's own report, a container longer than its sound is no
@@ -464,7 +498,7 @@ TEST_F(Run, AFailedRowKnowsWhy) {
     EXPECT_EQ(jobs.FailureAt(0), kv::Failure::NoAudio);
     EXPECT_EQ(jobs.FailureAt(1), kv::Failure::Stalled);
     EXPECT_EQ(jobs.FailureAt(3), kv::Failure::NotStarted);
-    EXPECT_FALSE(state.Busy);
+    EXPECT_FALSE(run.Busy());
 }
 
 void PrintTo(const kv::RunProgress& p, std::ostream* os) {
@@ -478,11 +512,11 @@ TEST_F(Run, TheTaskbarFollowsTheRunAndItsFailure) {
     using S = kv::RunProgress::State;
     for (const char* n : {"a", "b", "c"}) jobs.Add(std::string("D:\\in\\") + n + ".mp4");
     run.Convert();
-    platform.files[run.PartialPath()] = {true, true, state.ExpectedSize / 2};
+    platform.files[run.PartialPath()] = {true, true, Expected() / 2};
     platform.ports.back()->Fire();
     End(0, kComplete);
     End(1, kComplete);  // b fails after writing: no second start
-    platform.files[run.PartialPath()] = {true, true, state.ExpectedSize / 4};
+    platform.files[run.PartialPath()] = {true, true, Expected() / 4};
     platform.ports.back()->Fire();
     End(0, kComplete);
     // A finished job's last tick shows its MP3's share (86 %) before the next row starts.
@@ -502,7 +536,7 @@ TEST_F(Run, RowsRemovedLeaveTheRunsCount) {
     for (const char* n : {"a", "b", "c"}) jobs.Add(std::string("D:\\in\\") + n + ".mp4");
     run.Convert();
     jobs.RemoveAt(2);  // a row still to do goes
-    platform.files[run.PartialPath()] = {true, true, state.ExpectedSize};
+    platform.files[run.PartialPath()] = {true, true, Expected()};
     platform.ports.back()->Fire();
     EXPECT_EQ(platform.progress.back(), (kv::RunProgress{S::Normal, 100, 200}));
 }

@@ -19,8 +19,7 @@ namespace fs = std::filesystem;
 using kvtest::TempFolder;
 
 struct Platform {
-    std::string workDir, ffmpeg;
-    kv::WinRunPlatform p{nullptr, 0, workDir, ffmpeg, nullptr};
+    kv::WinRunPlatform p{nullptr, 0};
 };
 
 // Another program's handle on a file: `share` says what it lets others do.

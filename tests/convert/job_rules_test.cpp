@@ -1,4 +1,5 @@
 #include "convert/job_rules.h"
+#include "win/utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -10,44 +11,46 @@
 
 namespace {
 
+using kv::JobState;
 using kv::ListClick;
 using kv::ListClickRule;
 
 constexpr std::array<int, 4> kWidths{40, 154, 65, 156};  // boundaries at 40, 194, 259, 415
 
 TEST(ListClickRule, StrictColumnBoundaries) {
-    EXPECT_EQ(ListClickRule(40, kWidths, "Pending"), ListClick::None);
-    EXPECT_EQ(ListClickRule(41, kWidths, "Pending"), ListClick::OpenInputFile);
-    EXPECT_EQ(ListClickRule(193, kWidths, "Done"), ListClick::OpenInputFile);
-    EXPECT_EQ(ListClickRule(194, kWidths, "Done"), ListClick::None);
-    EXPECT_EQ(ListClickRule(259, kWidths, "Done"), ListClick::None);
-    EXPECT_EQ(ListClickRule(260, kWidths, "Done"), ListClick::OpenOutputFolder);
-    EXPECT_EQ(ListClickRule(414, kWidths, "Done"), ListClick::OpenOutputFolder);
-    EXPECT_EQ(ListClickRule(415, kWidths, "Pending"), ListClick::None);
-    EXPECT_EQ(ListClickRule(416, kWidths, "Pending"), ListClick::RemovePending);
-    EXPECT_EQ(ListClickRule(2000, kWidths, "Pending"), ListClick::RemovePending);
+    EXPECT_EQ(ListClickRule(40, kWidths, JobState::Pending), ListClick::None);
+    EXPECT_EQ(ListClickRule(41, kWidths, JobState::Pending), ListClick::OpenInputFile);
+    EXPECT_EQ(ListClickRule(193, kWidths, JobState::Done), ListClick::OpenInputFile);
+    EXPECT_EQ(ListClickRule(194, kWidths, JobState::Done), ListClick::None);
+    EXPECT_EQ(ListClickRule(259, kWidths, JobState::Done), ListClick::None);
+    EXPECT_EQ(ListClickRule(260, kWidths, JobState::Done), ListClick::OpenOutputFolder);
+    EXPECT_EQ(ListClickRule(414, kWidths, JobState::Done), ListClick::OpenOutputFolder);
+    EXPECT_EQ(ListClickRule(415, kWidths, JobState::Pending), ListClick::None);
+    EXPECT_EQ(ListClickRule(416, kWidths, JobState::Pending), ListClick::RemovePending);
+    EXPECT_EQ(ListClickRule(2000, kWidths, JobState::Pending), ListClick::RemovePending);
 }
 
 TEST(ListClickRule, StatusDecidesRemovalAndOpeningTheFolder) {
-    EXPECT_EQ(ListClickRule(420, kWidths, "42% Done"), ListClick::None);
-    EXPECT_EQ(ListClickRule(420, kWidths, "Done"), ListClick::None);
-    EXPECT_EQ(ListClickRule(420, kWidths, "pending"), ListClick::None);  // case matters
-    EXPECT_EQ(ListClickRule(300, kWidths, "Pending"), ListClick::None);
-    EXPECT_EQ(ListClickRule(300, kWidths, "Failed"), ListClick::None);   // the converted-file column
-    EXPECT_EQ(ListClickRule(20, kWidths, "Pending"), ListClick::None);   // Type column
-    EXPECT_EQ(ListClickRule(220, kWidths, "Pending"), ListClick::None);  // Progress column
+    EXPECT_EQ(ListClickRule(420, kWidths, JobState::Running), ListClick::None);
+    EXPECT_EQ(ListClickRule(420, kWidths, JobState::Done), ListClick::None);
+    EXPECT_EQ(ListClickRule(420, kWidths, JobState::Skipped), ListClick::None);
+    EXPECT_EQ(ListClickRule(300, kWidths, JobState::Skipped), ListClick::None);
+    EXPECT_EQ(ListClickRule(300, kWidths, JobState::Pending), ListClick::None);
+    EXPECT_EQ(ListClickRule(300, kWidths, JobState::Failed), ListClick::None);   // the converted-file column
+    EXPECT_EQ(ListClickRule(20, kWidths, JobState::Pending), ListClick::None);   // Type column
+    EXPECT_EQ(ListClickRule(220, kWidths, JobState::Pending), ListClick::None);  // Progress column
     // Columns resized by the user move the boundaries.
-    EXPECT_EQ(ListClickRule(30, {10, 30, 65, 156}, "Done"), ListClick::OpenInputFile);
+    EXPECT_EQ(ListClickRule(30, {10, 30, 65, 156}, JobState::Done), ListClick::OpenInputFile);
 }
 
 TEST(ListClickRule, AFailedProgressCellTellsWhy) {
-    EXPECT_EQ(ListClickRule(220, kWidths, "Failed"), ListClick::ShowFailure);
-    EXPECT_EQ(ListClickRule(195, kWidths, "Failed"), ListClick::ShowFailure);
-    EXPECT_EQ(ListClickRule(258, kWidths, "Failed"), ListClick::ShowFailure);
-    EXPECT_EQ(ListClickRule(194, kWidths, "Failed"), ListClick::None);
-    EXPECT_EQ(ListClickRule(259, kWidths, "Failed"), ListClick::None);
-    EXPECT_EQ(ListClickRule(220, kWidths, "Done"), ListClick::None);
-    EXPECT_EQ(ListClickRule(100, kWidths, "Failed"), ListClick::OpenInputFile);
+    EXPECT_EQ(ListClickRule(220, kWidths, JobState::Failed), ListClick::ShowFailure);
+    EXPECT_EQ(ListClickRule(195, kWidths, JobState::Failed), ListClick::ShowFailure);
+    EXPECT_EQ(ListClickRule(258, kWidths, JobState::Failed), ListClick::ShowFailure);
+    EXPECT_EQ(ListClickRule(194, kWidths, JobState::Failed), ListClick::None);
+    EXPECT_EQ(ListClickRule(259, kWidths, JobState::Failed), ListClick::None);
+    EXPECT_EQ(ListClickRule(220, kWidths, JobState::Done), ListClick::None);
+    EXPECT_EQ(ListClickRule(100, kWidths, JobState::Failed), ListClick::OpenInputFile);
 }
 
 TEST(ProbeBatch, FourCrLfLinesWithQuotedPaths) {
@@ -118,14 +121,16 @@ TEST(PartialOutput, BesideTheMp3UnderANameNoMp3Has) {
 }
 
 TEST(Progress, ExpectedSizeAndPercent) {
-    EXPECT_EQ(kv::ExpectedSizeFor(206, 16.0), 206 * 16384);
+    EXPECT_EQ(kv::ExpectedSizeFor(206, kv::Mp3Quality::Kbps128), 206 * 16384);
+    EXPECT_EQ(kv::ExpectedSizeFor(10, kv::Mp3Quality::Kbps320), 400000) << "other rates count the nominal bytes";
+    EXPECT_EQ(kv::ExpectedSizeFor(8, kv::Mp3Quality::V0), 245000);
     const std::int64_t expected = 206 * 16384;
     EXPECT_EQ(kv::PercentOf(expected / 2, expected), 50);
     EXPECT_EQ(kv::PercentOf(expected / 2 - 1, expected), 49);
     EXPECT_EQ(kv::PercentOf(expected * 3, expected), 300);
     EXPECT_EQ(kv::PercentText(42), "42% Done");
     // 40 hours of audio: the sizes pass 2^31 and must not wrap.
-    const std::int64_t longExpected = kv::ExpectedSizeFor(40 * 3600 + 1, 16.0);
+    const std::int64_t longExpected = kv::ExpectedSizeFor(40 * 3600 + 1, kv::Mp3Quality::Kbps128);
     EXPECT_EQ(longExpected, std::int64_t{144001} * 16384);
     EXPECT_GT(longExpected, std::int64_t{1} << 31);
     EXPECT_EQ(kv::PercentOf(longExpected - 1, longExpected), 99);
@@ -134,11 +139,11 @@ TEST(Progress, ExpectedSizeAndPercent) {
 
 TEST(FreeOutputPath, LaterRowsOfOneRunGetNumberedNames) {
     std::set<std::string> taken;
-    const auto isTaken = [&](const std::string& p) { return taken.count(kv::LowerAscii(p)) > 0; };
+    const auto isTaken = [&](const std::string& p) { return taken.count(kv::UpperAscii(p)) > 0; };
     EXPECT_EQ(kv::FreeOutputPath("C:\\O\\a.mp3", isTaken), "C:\\O\\a.mp3");
-    taken.insert("c:\\o\\a.mp3");
+    taken.insert("C:\\O\\A.MP3");
     EXPECT_EQ(kv::FreeOutputPath("C:\\O\\A.mp3", isTaken), "C:\\O\\A (2).mp3");
-    taken.insert("c:\\o\\a (2).mp3");
+    taken.insert("C:\\O\\A (2).MP3");
     EXPECT_EQ(kv::FreeOutputPath("C:\\O\\a.mp3", isTaken), "C:\\O\\a (3).mp3");
     // Every name taken: the candidate, and no endless search.
     EXPECT_EQ(kv::FreeOutputPath("C:\\O\\b.mp3", [](const std::string&) { return true; }), "C:\\O\\b.mp3");
@@ -151,14 +156,14 @@ TEST(FreeOutputPath, NumberedNamesNearTheLimitStillFit) {
     for (std::size_t units = 250; units <= 255; ++units) {
         for (const std::string& unit : {std::string("a"), std::string("\xC3\xA9"), smile}) {
             std::string stem;
-            while (kv::Utf16Units(stem) + kv::Utf16Units(unit) + 4 <= units) stem += unit;
+            while (kv::Utf16Length(stem) + kv::Utf16Length(unit) + 4 <= units) stem += unit;
             const std::string path = "C:\\O\\" + stem + ".mp3";
             std::set<std::string> taken{path};
             const auto isTaken = [&](const std::string& p) { return taken.count(p) > 0; };
             for (int n = 2; n <= 11; ++n) {
                 const std::string next = kv::FreeOutputPath(path, isTaken);
                 const std::string name = next.substr(5);
-                EXPECT_LE(kv::Utf16Units(name), kv::kMaxNameUnits) << units << " " << n;
+                EXPECT_LE(kv::Utf16Length(name), kv::kMaxNameUnits) << units << " " << n;
                 EXPECT_TRUE(name.ends_with(" (" + std::to_string(n) + ").mp3")) << name;
                 // Whole characters only: the stem is a run of the unit.
                 const std::string kept = name.substr(0, name.rfind(" ("));
@@ -169,7 +174,7 @@ TEST(FreeOutputPath, NumberedNamesNearTheLimitStillFit) {
         }
     }
     // A name with no extension that passes the limit with ".mp3" is shortened too.
-    EXPECT_EQ(kv::Utf16Units(kv::FitName("C:\\O\\" + std::string(255, 'x') + ".mp3").substr(5)), 255u);
+    EXPECT_EQ(kv::Utf16Length(kv::FitName("C:\\O\\" + std::string(255, 'x') + ".mp3").substr(5)), 255u);
     // No blank or dot left at the cut, which Windows would drop.
     const std::string dotted = "C:\\O\\" + std::string(245, 'x') + ". y.mp3";
     EXPECT_EQ(kv::FitName(dotted, 4), "C:\\O\\" + std::string(245, 'x') + ".mp3");

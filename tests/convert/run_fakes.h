@@ -17,6 +17,8 @@
 #include "convert/conversion_run.h"
 #include "convert/job_rules.h"
 #include "support/checked.h"
+#include "win/error.h"
+#include "win/utf8.h"
 
 namespace kvtest {
 
@@ -85,7 +87,7 @@ private:
     std::vector<FakePort*>& live_;
 };
 
-class FakePlatform : public kv::IRunPlatform {
+class FakePlatform : public kv::IRunPlatform, public kv::IRunOwner {
 public:
     std::vector<std::shared_ptr<Process>> starts;
     std::vector<bool> refuseStart;  // by start attempt; missing entries start fine
@@ -107,7 +109,9 @@ public:
         starts.push_back(p);
         return std::make_unique<FakeTranscoder>(p);
     }
+    bool measureFails = false;  // the volume of the output went away
     OutputSize MeasureOutput(const std::string& path) override {
+        if (measureFails) throw kv::Error("The device is not ready.");
         const auto it = files.find(path);
         return it == files.end() ? OutputSize{} : it->second;
     }
@@ -152,8 +156,8 @@ public:
     // The name as a case-blind volume files it: an alias resolved, the case of
     // ASCII and of "É" folded.
     static std::string Fold(const std::string& path) {
-        std::string p = kv::LowerAscii(path);
-        for (std::size_t at; (at = p.find("\xC3\x89")) != std::string::npos;) p.replace(at, 2, "\xC3\xA9");
+        std::string p = kv::UpperAscii(path);
+        for (std::size_t at; (at = p.find("\xC3\xA9")) != std::string::npos;) p.replace(at, 2, "\xC3\x89");
         return p;
     }
     std::string Canon(const std::string& path) const {
@@ -186,11 +190,21 @@ inline constexpr std::int64_t kComplete = 60 * 16000 * 9 / 10;
 
 class RunTest : public ::testing::Test {
 protected:
-    kv::RunState state;
     Jobs jobs;
     FakePlatform platform;
     kv::TComponent owner{nullptr};
-    ConversionRun run{state, jobs, platform, &owner};
+    ConversionRun run{jobs, platform, platform, &owner};
+
+    // What the timer of the job last started carries: the size its MP3 should reach.
+    std::int64_t Expected() const { return std::stoll(run.CurrentTimer()->Message()); }
+    // The row of the job last started while it runs; -1 once it has ended.
+    int CurrentRow() {
+        if (platform.starts.empty()) return -1;
+        const int row = jobs.IndexOf(Last()->jobId);
+        return row >= 0 && jobs.At(row).state == kv::JobState::Running ? row : -1;
+    }
+    // The MP3 the job last started writes.
+    std::string OutputPath() { return jobs.Find(Last()->jobId)->output; }
 
     std::shared_ptr<Process> Last() { return platform.starts.back(); }
     // The running transcoder writes `bytes` into the current output and ends with `code`.

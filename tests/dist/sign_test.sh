@@ -49,7 +49,7 @@ check "winget's manifest names the signed installer" /usr/bin/python3 "$ROOT/tes
 echo "== what must not verify"
 check "the build's own korvello.exe is unsigned" fails verify "$EXE"
 cp "$W/from-zip/korvello.exe" "$W/changed.exe"
-# One byte of the code changed after signing: the hash no longer matches.
+# One byte of the code changed after signing: the hash does not match.
 printf '\x90' | dd of="$W/changed.exe" bs=1 seek=8192 conv=notrunc status=none
 check "a byte changed after signing fails verification" fails verify "$W/changed.exe"
 KORVELLO_SIGN_PFX=$W/test.pfx KORVELLO_SIGN_PASSWORD=wrong dist "$W/wrong"

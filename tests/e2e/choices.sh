@@ -1,4 +1,5 @@
 # shellcheck shell=bash
+# shellcheck disable=SC2154 # rows, idle_rc and run_seconds: set by convert_and_check (run_all.sh)
 # The user's choices, as the registry holds them: each MP3 quality, four files
 # two at once, and an MP3 that is already there skipped or kept beside the new
 # one. Sourced by run_all.sh.
@@ -50,6 +51,11 @@ check_quality() { # quality mp3
         bash -c "$(declare -f decodes_clean); (( ${frames:-0} >= 763 && ${frames:-0} <= 770 )) && decodes_clean '$mp3'"
 }
 
+check_noise() {
+    check "$q: the row reads Done" "rows: $rows" [ "$(row_of noise "$rows")" = $'MP4\tnoise\tDone\tMP3\tX' ]
+    if [[ -s $OUT/noise.mp3 ]]; then check_quality "$q" "$OUT/noise.mp3"; else fail "$q: MP3 written" "none"; fi
+}
+
 echo "== every MP3 quality"
 for q in 128 192 256 320 V2 V0; do
     fresh_state
@@ -58,10 +64,7 @@ for q in 128 192 256 320 V2 V0; do
     set_choice Mp3Quality REG_SZ "$q"
     start_korvello
     check "$q: the program starts" "no window within 60 s" [ $? -eq 0 ]
-    drive add-file "$(winpath "$NOISE")" >/dev/null
-    rows=$(drive convert --wait 300)
-    check "$q: the row reads Done" "rows: $rows" [ "$(row_of noise "$rows")" = $'MP4\tnoise\tDone\tMP3\tX' ]
-    if [[ -s $OUT/noise.mp3 ]]; then check_quality "$q" "$OUT/noise.mp3"; else fail "$q: MP3 written" "none"; fi
+    convert_and_check -c check_noise "own:$NOISE"
     stop_korvello
 done
 
@@ -73,25 +76,36 @@ set_choice FilesAtOnce REG_DWORD 2
 mkdir -p "$RUN/four"
 for n in one two three four; do cp "$MEDIA/long_240s.mp4" "$RUN/four/$n.mp4"; done
 start_korvello
-paths=()
-for n in one two three four; do paths+=("$(winpath "$RUN/four/$n.mp4")"); done
-drive add-file "${paths[@]}" >/dev/null
-drive convert >/dev/null
 # The most transcoders seen running at one moment, until no row is working.
-most=0
-for _ in $(seq 1 3000); do
-    n=$(drive count-processes ffmpeg.exe)
-    ((n > most)) && most=$n
-    grep -q -e $'\tPending\t' -e '% Done' <<<"$(drive rows)" || break
-    sleep 0.1
-done
-check "two transcoders run together, and never more" "at most $most at once" [ "$most" -eq 2 ]
-rows=$(drive wait-idle 600)
-check "the run ends" "rows: $rows" [ $? -eq 0 ]
-for n in one two three four; do check_converted "$n" "$rows" "$OUT/$n.mp3" "$RUN/four/$n.mp4"; done
-check "no transcoder is left after the run" "$(drive count-processes ffmpeg.exe) still running" \
-    [ "$(drive count-processes ffmpeg.exe)" = 0 ]
+count_transcoders() {
+    most=0
+    for _ in $(seq 1 3000); do
+        n=$(drive count-processes ffmpeg.exe)
+        ((n > most)) && most=$n
+        grep -q -e $'\tPending\t' -e '% Done' <<<"$(drive rows)" || break
+        sleep 0.1
+    done
+    check "two transcoders run together, and never more" "at most $most at once" [ "$most" -eq 2 ]
+}
+no_transcoder_left() {
+    check "no transcoder is left after the run" "$(drive count-processes ffmpeg.exe) still running" \
+        [ "$(drive count-processes ffmpeg.exe)" = 0 ]
+}
+four=()
+for n in one two three four; do four+=("done:$RUN/four/$n.mp4"); done
+convert_and_check -d count_transcoders -w 600 -e "the run ends" -c no_transcoder_left "${four[@]}"
 stop_korvello
+
+check_older_mp3() {
+    check "$how: the older MP3 is untouched" "" [ "$(cat "$OUT/aac_mono_48k.mp3")" = 'an older MP3' ]
+    if [[ $how == skip ]]; then
+        check "skip: the row reads Skipped" "rows: $rows" \
+            [ "$(row_of aac_mono_48k "$rows")" = $'MP4\taac_mono_48k\tSkipped\t\tX' ]
+        check "skip: no other MP3 is written" "$(ls "$OUT")" [ "$(ls "$OUT" | wc -l)" -eq 2 ]
+    else
+        check_converted aac_mono_48k "$rows" "$OUT/aac_mono_48k (2).mp3" "$BUILD/media/aac_mono_48k.mp4"
+    fi
+}
 
 echo "== an MP3 that is already there"
 for how in skip keep-both; do
@@ -102,17 +116,6 @@ for how in skip keep-both; do
     mkdir -p "$OUT"
     printf 'an older MP3' >"$OUT/aac_mono_48k.mp3"
     start_korvello
-    drive add-file "$(winpath "$BUILD/media/aac_mono_48k.mp4")" "$(winpath "$BUILD/media/aac_stereo_video.mp4")" \
-        >/dev/null
-    rows=$(drive convert --wait 300)
-    check "$how: the older MP3 is untouched" "" [ "$(cat "$OUT/aac_mono_48k.mp3")" = 'an older MP3' ]
-    check_converted aac_stereo_video "$rows" "$OUT/aac_stereo_video.mp3" "$BUILD/media/aac_stereo_video.mp4"
-    if [[ $how == skip ]]; then
-        check "skip: the row reads Skipped" "rows: $rows" \
-            [ "$(row_of aac_mono_48k "$rows")" = $'MP4\taac_mono_48k\tSkipped\t\tX' ]
-        check "skip: no other MP3 is written" "$(ls "$OUT")" [ "$(ls "$OUT" | wc -l)" -eq 2 ]
-    else
-        check_converted aac_mono_48k "$rows" "$OUT/aac_mono_48k (2).mp3" "$BUILD/media/aac_mono_48k.mp4"
-    fi
+    convert_and_check -c check_older_mp3 "own:$BUILD/media/aac_mono_48k.mp4" "done:$BUILD/media/aac_stereo_video.mp4"
     stop_korvello
 done

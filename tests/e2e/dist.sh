@@ -110,12 +110,13 @@ check "the tool folder is %APPDATA%\\Korvello, as README.txt says" "AppDir '$app
 check "the unpacked program writes its five tool files there, hidden" "in $APPDIR" tools_present_hidden
 check "they are the tool files the build embedded" "compared with $TOOLS_SRC" tools_as_embedded
 
-added=$(drive add-file "$(winpath "$RUN/$DIST_INPUT_NAME.mp4")")
-check "Add MP4 File adds an MP4" "code $?: $added" [ "$added" = "$(printf 'MP4\t%s\tPending\t\tX' "$DIST_INPUT_NAME")" ]
-drive convert >/dev/null
-rows=$(drive wait-idle 300)
-check "the run ends" "rows: $rows" [ $? -eq 0 ]
-check_converted "$DIST_INPUT_NAME" "$rows" "$in_default_out" "$RUN/$DIST_INPUT_NAME.mp4"
+add_dist_input() { # path
+    added=$(drive add-file "$(winpath "$1")")
+    check "Add MP4 File adds an MP4" "code $?: $added" \
+        [ "$added" = "$(printf 'MP4\t%s\tPending\t\tX' "$DIST_INPUT_NAME")" ]
+}
+# The MP3 goes to the default output folder.
+convert_and_check -a add_dist_input -e "the run ends" -o "$DEFAULT_OUT" "done:$RUN/$DIST_INPUT_NAME.mp4"
 stop_korvello
 check "the unpacked program ends with code 0" "code $?" [ $? -eq 0 ]
 EXE=$BUILD_EXE

@@ -1,45 +1,44 @@
 # shellcheck shell=bash
+# shellcheck disable=SC2154 # rows, idle_rc and run_seconds: set by convert_and_check (run_all.sh)
 # Faults from outside: the transcoder killed, the output folder deleted or
 # made unwritable mid-run, no writable temporary folder, a settings key the
 # user may not change, tool files locked or deleted. Each ends in a clear
 # state with no finished MP3 lost. Sourced by run_all.sh.
 
 # Three jobs: a four-minute file to interfere with, then two short ones.
-queue_three() {
-    local f
-    for f in "$MEDIA/long_240s.mp4" "$BUILD/media/aac_mono_48k.mp4" "$BUILD/media/aac_stereo_video.mp4"; do
-        drive add-file "$(winpath "$f")" >/dev/null || return 1
-    done
-}
-# A new output folder, the three files queued and the first under way.
-run_three() { # output folder name
+LONG_JOB=$MEDIA/long_240s.mp4
+SHORT_JOBS=("$BUILD/media/aac_mono_48k.mp4" "$BUILD/media/aac_stereo_video.mp4")
+# A new output folder, and the program started with it.
+fresh_start() { # output folder name
     fresh_state
     OUT=$RUN/$1
     set_workdir "$OUT"
     start_korvello
-    check "three files are queued" "" queue_three
-    drive convert >/dev/null
+}
+first_under_way() {
     check "the first file is under way" "rows: $(drive rows)" quiet drive wait-running 60
+    "$fault"
+}
+# The three files added one by one, the run started and, once the first file
+# is under way, the fault made; then the end of the run waited for and checked.
+run_three() { # fault [options of convert_and_check] OUTCOME...
+    local fault=$1
+    shift
+    convert_and_check -a add_each -A "three files are queued" -d first_under_way "$@"
 }
 
 echo "== the transcoder killed mid-file"
-run_three out-killed
-check "its transcoder is killed" "" quiet drive kill-child ffmpeg.exe
-rows=$(drive wait-idle 120)
-check "the run goes on to the end" "rows: $rows" [ $? -eq 0 ]
-check_failed long_240s "$rows"
-check_converted aac_mono_48k "$rows" "$OUT/aac_mono_48k.mp3" "$BUILD/media/aac_mono_48k.mp4"
-check_converted aac_stereo_video "$rows" "$OUT/aac_stereo_video.mp3" "$BUILD/media/aac_stereo_video.mp4"
+kill_transcoder() { check "its transcoder is killed" "" quiet drive kill-child ffmpeg.exe; }
+fresh_start out-killed
+run_three kill_transcoder -w 120 -e "the run goes on to the end" "failed:$LONG_JOB" "${SHORT_JOBS[@]/#/done:}"
 check_not_busy "the window is free again after the killed transcoder"
 stop_korvello
 
 echo "== the output folder deleted mid-run"
-run_three out-deleted
-rm -rf "$OUT"
-rows=$(drive wait-idle 180)
-check "the run ends" "rows: $rows" [ $? -eq 0 ]
+delete_out() { rm -rf "$OUT"; }
+fresh_start out-deleted
 # The file being written went with its folder; the later ones have nowhere to go.
-for name in long_240s aac_mono_48k aac_stereo_video; do check_failed "$name" "$rows"; done
+run_three delete_out -w 180 -e "the run ends" "failed:$LONG_JOB" "${SHORT_JOBS[@]/#/failed:}"
 check_not_busy "the window is free again after losing its output folder"
 stop_korvello
 
@@ -74,28 +73,33 @@ may_lock_out_root() { # CAP_LINUX_IMMUTABLE (bit 9) in the effective set
     caps=$(awk '$1 == "CapEff:" { print $2 }' /proc/self/status)
     (((0x${caps:-0} >> 9) & 1))
 }
-run_three out-readonly
-kv_at_exit 'unlock_folder "$RUN/out-readonly"'
-if lock_folder "$OUT"; then
+lock_out() {
+    lock_folder "$OUT" || return 0
     check "the output folder refuses new files" "a file could still be created in $OUT" refuses_new_files "$OUT"
-    rows=$(drive wait-idle 180)
-    check "the run ends" "rows: $rows" [ $? -eq 0 ]
-    # The first MP3 was already open and is written whole, but the folder no
-    # longer lets it take its name: it fails, and no MP3 stands under that name.
-    # The others cannot be created.
-    check_failed long_240s "$rows"
-    check "no MP3 under a finished name in the locked folder" "$(ls "$OUT")" [ ! -e "$OUT/long_240s.mp3" ]
-    check_failed aac_mono_48k "$rows"
-    check_failed aac_stereo_video "$rows"
-    unlock_folder "$OUT"
-    check_not_busy "the window is free again after the unwritable folder"
-elif [[ $(id -u) == 0 ]] && ! may_lock_out_root; then
-    skip "the output folder made unwritable mid-run" "root without CAP_LINUX_IMMUTABLE: no lock holds against it here"
-    drive wait-idle 180 >/dev/null
-else
-    fail "the output folder is made unwritable" "neither the mode bits nor the immutable flag could be set on $OUT"
-    drive wait-idle 180 >/dev/null
-fi
+}
+# Only a run whose folder was locked has its end checked.
+check_locked_run() {
+    if [[ -n $LOCKED_HOW ]]; then
+        check "the run ends" "rows: $rows" [ "$idle_rc" -eq 0 ]
+        # The first MP3 was already open and is written whole, but the folder no
+        # longer lets it take its name: it fails, and no MP3 stands under that name.
+        # The others cannot be created.
+        check_failed long_240s "$rows"
+        check "no MP3 under a finished name in the locked folder" "$(ls "$OUT")" [ ! -e "$OUT/long_240s.mp3" ]
+        check_failed aac_mono_48k "$rows"
+        check_failed aac_stereo_video "$rows"
+        unlock_folder "$OUT"
+        check_not_busy "the window is free again after the unwritable folder"
+    elif [[ $(id -u) == 0 ]] && ! may_lock_out_root; then
+        skip "the output folder made unwritable mid-run" \
+            "root without CAP_LINUX_IMMUTABLE: no lock holds against it here"
+    else
+        fail "the output folder is made unwritable" "neither the mode bits nor the immutable flag could be set on $OUT"
+    fi
+}
+fresh_start out-readonly
+kv_at_exit 'unlock_folder "$RUN/out-readonly"'
+run_three lock_out -w 180 -c check_locked_run "own:$LONG_JOB" "${SHORT_JOBS[@]/#/own:}"
 kv_cancel_at_exit 'unlock_folder "$RUN/out-readonly"'
 stop_korvello
 
@@ -142,10 +146,7 @@ wine reg add 'HKCU\Software\Korvello' /v LockProbe /t REG_SZ /d x /f >/dev/null 
 check "the settings key refuses writing" "reg add could write a value" [ -z "$(reg_value LockProbe)" ]
 start_korvello
 check "the stored output folder is used" "got '$(drive text Edit3)'" [ "$(drive text Edit3)" = "$(winpath "$OUT")" ]
-drive add-file "$(winpath "$BUILD/media/aac_mono_48k.mp4")" >/dev/null
-drive convert >/dev/null
-rows=$(drive wait-idle 60)
-check_converted aac_mono_48k "$rows" "$OUT/aac_mono_48k.mp3" "$BUILD/media/aac_mono_48k.mp4"
+convert_and_check -w 60 "done:$BUILD/media/aac_mono_48k.mp4"
 stop_korvello
 quiet drive registry-access 'Software\Korvello' full
 kv_cancel_at_exit "quiet drive registry-access 'Software\\Korvello' full"
@@ -167,11 +168,7 @@ check "the program starts all the same" "" [ $? -eq 0 ]
 for _ in $(seq 40); do said=$(kv_wrun "$BUILD/kv_outside.exe" close-dialogs); [[ $said == DIALOG* ]] && break; sleep 0.25; done
 says_why() { grep -qF '"ffmpeg.exe"' <<<"$said" && grep -qF 'could not set up' <<<"$said"; }
 check "the user is told the transcoder could not be set up" "said: $said" says_why
-drive add-file "$(winpath "$BUILD/media/aac_mono_48k.mp4")" >/dev/null
-drive convert >/dev/null
-rows=$(drive wait-idle 60)
-check "the run ends" "rows: $rows" [ $? -eq 0 ]
-check_failed aac_mono_48k "$rows"
+convert_and_check -w 60 -e "the run ends" "failed:$BUILD/media/aac_mono_48k.mp4"
 check_not_busy "the window is free again after the transcoder could not start"
 stop_korvello
 check "the program ends with code 0" "code $?" [ $? -eq 0 ]
@@ -185,11 +182,7 @@ OUT=$RUN/out-tool-deleted
 set_workdir "$OUT"
 start_korvello
 rm -f "$APPDIR/ffmpeg.exe"
-check "a file is still added" "" quiet drive add-file "$(winpath "$BUILD/media/aac_mono_48k.mp4")"
-drive convert >/dev/null
-rows=$(drive wait-idle 60)
-check "the run ends" "rows: $rows" [ $? -eq 0 ]
-check_failed aac_mono_48k "$rows"
+convert_and_check -A "a file is still added" -w 60 -e "the run ends" "failed:$BUILD/media/aac_mono_48k.mp4"
 rm -f "$APPDIR/mediainfo.exe"
 said=$(drive add-file "$(winpath "$BUILD/media/aac_stereo_video.mp4")")
 check "without the media reader a file is refused with the bad-header message" "code $?: $said" \

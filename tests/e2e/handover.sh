@@ -1,4 +1,5 @@
 # shellcheck shell=bash
+# shellcheck disable=SC2154 # rows, idle_rc and run_seconds: set by convert_and_check (run_all.sh)
 # Files handed to the program from outside: many copies started at once (as
 # Explorer starts one per selected file), a running copy that converts, shows
 # a dialog or is minimized, a drop during a run, text built to break out of a
@@ -56,29 +57,36 @@ check "the window is still the first copy's" "process $left, first $first" [ -n 
 check "exactly one of the 32 started processes still runs" "$(alive) running" [ "$(alive)" = 1 -a -n "$KPID" ]
 
 echo "== copies started while the first one converts, and while it shows a dialog"
-drive convert >/dev/null
-rows=$(drive wait-idle 600)
-check "the 32 rows convert" "rows: $(grep -vc Done <<<"$rows") not done" [ "$(grep -c $'\tDone\tMP3\t' <<<"$rows")" = 32 ]
-check_converted "clip 01" "$rows" "$OUT/clip 01.mp3" "$IN/clip 01.mp4"
-check "all 32 MP3 files are written" "$(find "$OUT" -name 'clip *.mp3' | wc -l) files" \
-    [ "$(find "$OUT" -name 'clip *.mp3' | wc -l)" = 32 ]
+# The 32 files came with the copies.
+check_all_32() {
+    check "the 32 rows convert" "rows: $(grep -vc Done <<<"$rows") not done" \
+        [ "$(grep -c $'\tDone\tMP3\t' <<<"$rows")" = 32 ]
+    check "all 32 MP3 files are written" "$(find "$OUT" -name 'clip *.mp3' | wc -l) files" \
+        [ "$(find "$OUT" -name 'clip *.mp3' | wc -l)" = 32 ]
+}
+convert_and_check -a : -w 600 -c check_all_32 "done:$IN/clip 01.mp4"
 # A long file keeps the next run going while copies start.
-drive add-file "$(winpath "$MEDIA/long_900s.mp4")" >/dev/null
-before=$(row_count "$(drive rows)")
-drive convert >/dev/null
-check "the run is under way" "rows: $(drive rows | tail -n 1)" quiet drive wait-running 120
-start_copies 01 08
-wait_copies
-check "8 copies started during the run end with code 0" "$ENDED_WELL of 8" [ "$ENDED_WELL" = 8 ]
-during=$(drive rows)
-check "nothing is added while the run goes on" "$(row_count "$during") rows, long_900s: $(row_of long_900s "$during")" \
-    [ "$(row_count "$during")" = "$before" -a "$(row_of long_900s "$during" | cut -f3)" != Done ]
-rows=$(drive wait-idle 900)
-idle_rc=$?
-check "the run ends" "code $idle_rc, rows: $(tail -n 1 <<<"$rows")" [ "$idle_rc" -eq 0 ]
-rows=$(wait_rows $((before + 8)) 60)
-check "the files handed over during the run are added at its end, pending" "rows: $(tail -n 8 <<<"$rows")" \
-    [ "$(row_count "$rows")" = $((before + 8)) -a "$(tail -n 8 <<<"$rows" | cut -f3 | sort -u)" = Pending ]
+add_then_count() { # path...
+    add_files "$@"
+    before=$(row_count "$(drive rows)")
+}
+copies_during_run() {
+    check "the run is under way" "rows: $(drive rows | tail -n 1)" quiet drive wait-running 120
+    start_copies 01 08
+    wait_copies
+    check "8 copies started during the run end with code 0" "$ENDED_WELL of 8" [ "$ENDED_WELL" = 8 ]
+    during=$(drive rows)
+    check "nothing is added while the run goes on" \
+        "$(row_count "$during") rows, long_900s: $(row_of long_900s "$during")" \
+        [ "$(row_count "$during")" = "$before" -a "$(row_of long_900s "$during" | cut -f3)" != Done ]
+}
+check_copies_added() {
+    check "the run ends" "code $idle_rc, rows: $(tail -n 1 <<<"$rows")" [ "$idle_rc" -eq 0 ]
+    rows=$(wait_rows $((before + 8)) 60)
+    check "the files handed over during the run are added at its end, pending" "rows: $(tail -n 8 <<<"$rows")" \
+        [ "$(row_count "$rows")" = $((before + 8)) -a "$(tail -n 8 <<<"$rows" | cut -f3 | sort -u)" = Pending ]
+}
+convert_and_check -a add_then_count -d copies_during_run -w 900 -c check_copies_added "own:$MEDIA/long_900s.mp4"
 
 before=$(row_count "$(drive rows)")
 check "the file dialog opens" "" quiet outside open-file-dialog
@@ -109,21 +117,22 @@ echo "== a drop during a run"
 # drop surely comes while it runs.
 drive convert >/dev/null
 quiet drive wait-idle 600
-drive add-file "$(winpath "$MEDIA/long_900s.mp4")" >/dev/null
-before=$(row_count "$(drive rows)")
-drive convert >/dev/null
 long_running() { [[ $(row_of long_900s "$(drive rows | tail -n 1)" | cut -f3) == *"% Done" ]]; }
-for _ in $(seq 480); do long_running && break; sleep 0.25; done
-check "the long file is converting" "row: $(drive rows | tail -n 1)" long_running
-said=$(outside drop "$(winpath "$IN/clip 14.mp4")")
-check "a file is dropped on the window" "$said" [ "$said" = DROPPED ]
-sleep 1
-check "the drop is not added during the run" "$(row_count "$(drive rows)") rows" \
-    [ "$(row_count "$(drive rows)")" = "$before" ]
-quiet drive wait-idle 900
-rows=$(wait_rows $((before + 1)) 60)
-check "the drop is added when the run ends" "last: $(tail -n 1 <<<"$rows")" \
-    [ "$(tail -n 1 <<<"$rows")" = "$(printf 'MP4\tclip 14\tPending\t\tX')" ]
+drop_during_run() {
+    for _ in $(seq 480); do long_running && break; sleep 0.25; done
+    check "the long file is converting" "row: $(drive rows | tail -n 1)" long_running
+    said=$(outside drop "$(winpath "$IN/clip 14.mp4")")
+    check "a file is dropped on the window" "$said" [ "$said" = DROPPED ]
+    sleep 1
+    check "the drop is not added during the run" "$(row_count "$(drive rows)") rows" \
+        [ "$(row_count "$(drive rows)")" = "$before" ]
+}
+check_drop_added() {
+    rows=$(wait_rows $((before + 1)) 60)
+    check "the drop is added when the run ends" "last: $(tail -n 1 <<<"$rows")" \
+        [ "$(tail -n 1 <<<"$rows")" = "$(printf 'MP4\tclip 14\tPending\t\tX')" ]
+}
+convert_and_check -a add_then_count -d drop_during_run -w 900 -c check_drop_added "own:$MEDIA/long_900s.mp4"
 
 echo "== nothing handed over runs as a command"
 PWNED_WIN='C:\pwned.txt'
@@ -176,10 +185,7 @@ start_korvello
 start_rc=$?
 check "the program starts" "code $start_rc" [ "$start_rc" -eq 0 ]
 check "the planted file is replaced by the program's own" "compared with $TOOLS_SRC" tools_as_embedded
-drive add-file "$(winpath "$BUILD/media/aac_mono_48k.mp4")" >/dev/null
-drive convert >/dev/null
-rows=$(drive wait-idle 120)
-check_converted aac_mono_48k "$rows" "$OUT/aac_mono_48k.mp3" "$BUILD/media/aac_mono_48k.mp4"
+convert_and_check -w 120 "done:$BUILD/media/aac_mono_48k.mp4"
 stop_korvello
 stop_rc=$?
 check "the program ends with code 0" "code $stop_rc" [ "$stop_rc" -eq 0 ]

@@ -105,39 +105,46 @@ cp "$BUILD/media/aac_mono_48k.mp4" "$IN/sound.m4a"
 mkdir -p "$IN/sub folder"
 cp "$BUILD/media/aac_mono_48k.mp4" "$IN/sub folder/nested.mp4"
 
-added=$(drive add-folder "$(winpath "$IN")" 120)
-rc=$?
-check "the folder is added without a message" "code $rc: $added" [ "$rc" -eq 0 ]
-check "the folder shows in its box" "got '$(drive text Edit2)'" [ "$(drive text Edit2)" = "$(winpath "$IN")" ]
-expected=$(for name in "${!SOURCE[@]}" "${BROKEN[@]}"; do printf 'MP4\t%s\tPending\t\tX\n' "$name"; done | sort)
-check "each MP4 file of the folder, and nothing else, gets a pending row" "rows: $added" \
-    [ "$(sort <<<"$added")" = "$expected" ]
-
-# -- two files of one name: the later one may not overwrite the earlier one's MP3.
+# The folder through "Add Folder"; then, from elsewhere, a file of a name one
+# of the folder's files has: the later one may not overwrite the earlier one's MP3.
 mkdir -p "$RUN/elsewhere"
 cp "$MEDIA/tone_5s.mp4" "$RUN/elsewhere/two audio tracks.mp4"
-check "a second file of the same name is added" "" quiet drive add-file "$(winpath "$RUN/elsewhere/two audio tracks.mp4")"
-SAME=$(drive rows | grep -c $'\ttwo audio tracks\t')
-check "both files of that name have a row" "$SAME rows" [ "$SAME" = 2 ]
+add_folder_then_namesake() {
+    added=$(drive add-folder "$(winpath "$IN")" 120)
+    rc=$?
+    check "the folder is added without a message" "code $rc: $added" [ "$rc" -eq 0 ]
+    check "the folder shows in its box" "got '$(drive text Edit2)'" [ "$(drive text Edit2)" = "$(winpath "$IN")" ]
+    expected=$(for name in "${!SOURCE[@]}" "${BROKEN[@]}"; do printf 'MP4\t%s\tPending\t\tX\n' "$name"; done | sort)
+    check "each MP4 file of the folder, and nothing else, gets a pending row" "rows: $added" \
+        [ "$(sort <<<"$added")" = "$expected" ]
 
-check "the convert button starts the run" "" drive convert
-rows=$(drive wait-idle 600)
-check "the run ends" "rows: $rows" [ $? -eq 0 ]
+    check "a second file of the same name is added" "" \
+        quiet drive add-file "$(winpath "$RUN/elsewhere/two audio tracks.mp4")"
+    SAME=$(drive rows | grep -c $'\ttwo audio tracks\t')
+    check "both files of that name have a row" "$SAME rows" [ "$SAME" = 2 ]
+}
+check_shared_name() {
+    check "a file of two audio tracks gives an MP3" "" \
+        [ "$(mp3_format "$OUT/two audio tracks.mp3")" = "MPEG Audio 44100 2 128000 CBR" ]
+    local earlier_ms
+    earlier_ms=$(mediainfo --Inform='Audio;%Duration%' "$OUT/two audio tracks.mp3")
+    check "the earlier file of a shared name keeps its MP3" "$earlier_ms ms" \
+        close_enough "$(duration_of_input "$MEDIA/two_tracks.mp4")" "$earlier_ms"
+    check "the later file of a shared name gets a numbered MP3" "" \
+        close_enough 5 "$(mediainfo --Inform='Audio;%Duration%' "$OUT/two audio tracks (2).mp3")"
+    check "other files in the output folder are left alone" "" \
+        [ "$(cat "$OUT/keep me.txt")" = "a file of the user" -a -s "$OUT/already here.mp4" ]
+    check "files of subfolders are not converted" "" [ ! -e "$OUT/nested.mp3" ]
+    check_not_busy "the window is free again after the run"
+}
+# Each file of the folder is a copy of its source, under the name the list shows.
+files=()
 for name in "${!SOURCE[@]}"; do
-    [[ $name == "two audio tracks" ]] && continue
-    check_converted "$name" "$rows" "$OUT/$name.mp3" "${SOURCE[$name]}"
+    if [[ $name == "two audio tracks" ]]; then files+=("own:$IN/$name.mp4"); else files+=("done:$IN/$name.mp4"); fi
 done
-for name in "${BROKEN[@]}"; do check_failed "$name" "$rows"; done
-check "a file of two audio tracks gives an MP3" "" \
-    [ "$(mp3_format "$OUT/two audio tracks.mp3")" = "MPEG Audio 44100 2 128000 CBR" ]
-check "the earlier file of a shared name keeps its MP3" "$(mediainfo --Inform='Audio;%Duration%' "$OUT/two audio tracks.mp3") ms" \
-    close_enough "$(duration_of_input "$MEDIA/two_tracks.mp4")" "$(mediainfo --Inform='Audio;%Duration%' "$OUT/two audio tracks.mp3")"
-check "the later file of a shared name gets a numbered MP3" "" \
-    close_enough 5 "$(mediainfo --Inform='Audio;%Duration%' "$OUT/two audio tracks (2).mp3")"
-check "other files in the output folder are left alone" "" \
-    [ "$(cat "$OUT/keep me.txt")" = "a file of the user" -a -s "$OUT/already here.mp4" ]
-check "files of subfolders are not converted" "" [ ! -e "$OUT/nested.mp3" ]
-check_not_busy "the window is free again after the run"
+for name in "${BROKEN[@]}"; do files+=("failed:$IN/$name.mp4"); done
+convert_and_check -a add_folder_then_namesake -P "the convert button starts the run" -w 600 -e "the run ends" \
+    -c check_shared_name "${files[@]}"
 stop_korvello
 check "the program ends with code 0" "code $?" [ $? -eq 0 ]
 

@@ -54,30 +54,35 @@ cp "$MEDIA/one_second.mp4" "$IN/N1/$N255.mp4"
 cp "$MEDIA/tone_5s.mp4" "$IN/N2/$N255.mp4"
 start_korvello
 # Dropped together: a path past 260 units goes through no file dialog.
-DROP=()
-for f in "$IN/A/Été.mp4" "$IN/B/été.mp4" "$IN/L/$LONG.mp4" "$IN/S/$ALIAS_STEM.mp4" "$IN/N1/$N251.mp4" \
-    "$IN/N1/$N255.mp4" "$IN/N2/$N255.mp4"; do DROP+=("$(winpath "$f")"); done
-said=$(outside drop "${DROP[@]}")
-rows=$(wait_rows 7 60)
-check "the seven dropped files are added" "said: $said, rows: $rows" [ "$(grep -c $'\tPending\t' <<<"$rows")" = 7 ]
-rows=$(drive convert --wait 600)
-check "every row is Done" "rows: $rows" [ "$(grep -c $'\tDone\t' <<<"$rows")" = 7 ]
-check "Unicode case twins give two MP3s" "$(ls "$OUT" | grep -i 't.\.mp3\|t. (2)' | tr '\n' '|')" \
-    [ -s "$OUT/Été.mp3" -a -s "$OUT/été (2).mp3" ]
-check "the first twin's MP3 is its own" "" close_enough 5 "$(mp3_ms "$OUT/Été.mp3")"
-if [[ -n $ALIAS_STEM && $ALIAS_STEM == *"~"* ]]; then
-    check "a name spelt as another file's alias gets a name of its own" "$(ls "$OUT" | tr '\n' '|')" \
-        [ -s "$OUT/$ALIAS_STEM (2).mp3" ]
-    check "and leaves the long-named MP3 as it was written" "" close_enough 5 "$(mp3_ms "$OUT/$LONG.mp3")"
-else
-    skip "8.3 aliases" "the volume gave '$LONG' no short name ('$ALIAS')"
-fi
-check "a 251-unit name keeps its name" "" [ -s "$OUT/$N251.mp3" ]
-check "a 255-unit name keeps its name" "" close_enough 1 "$(mp3_ms "$OUT/$N255.mp3")"
-SECOND=$(find "$OUT" -name 'm*(2).mp3' -printf '%f\n')
-check "its twin's numbered name is shortened to fit" "got '${SECOND:0:20}...' (${#SECOND} units)" \
-    [ "${#SECOND}" -le 255 -a "${SECOND: -8}" = " (2).mp3" ]
-check "no temporary file is left" "" [ "$(parts_in "$OUT")" = 0 ]
+drop_seven() { # path...
+    local f drop=()
+    for f; do drop+=("$(winpath "$f")"); done
+    said=$(outside drop "${drop[@]}")
+    rows=$(wait_rows 7 60)
+    check "the seven dropped files are added" "said: $said, rows: $rows" [ "$(grep -c $'\tPending\t' <<<"$rows")" = 7 ]
+}
+check_names_kept() {
+    check "every row is Done" "rows: $rows" [ "$(grep -c $'\tDone\t' <<<"$rows")" = 7 ]
+    check "Unicode case twins give two MP3s" "$(ls "$OUT" | grep -i 't.\.mp3\|t. (2)' | tr '\n' '|')" \
+        [ -s "$OUT/Été.mp3" -a -s "$OUT/été (2).mp3" ]
+    check "the first twin's MP3 is its own" "" close_enough 5 "$(mp3_ms "$OUT/Été.mp3")"
+    if [[ -n $ALIAS_STEM && $ALIAS_STEM == *"~"* ]]; then
+        check "a name spelt as another file's alias gets a name of its own" "$(ls "$OUT" | tr '\n' '|')" \
+            [ -s "$OUT/$ALIAS_STEM (2).mp3" ]
+        check "and leaves the long-named MP3 as it was written" "" close_enough 5 "$(mp3_ms "$OUT/$LONG.mp3")"
+    else
+        skip "8.3 aliases" "the volume gave '$LONG' no short name ('$ALIAS')"
+    fi
+    check "a 251-unit name keeps its name" "" [ -s "$OUT/$N251.mp3" ]
+    check "a 255-unit name keeps its name" "" close_enough 1 "$(mp3_ms "$OUT/$N255.mp3")"
+    SECOND=$(find "$OUT" -name 'm*(2).mp3' -printf '%f\n')
+    check "its twin's numbered name is shortened to fit" "got '${SECOND:0:20}...' (${#SECOND} units)" \
+        [ "${#SECOND}" -le 255 -a "${SECOND: -8}" = " (2).mp3" ]
+    check "no temporary file is left" "" [ "$(parts_in "$OUT")" = 0 ]
+}
+convert_and_check -a drop_seven -w 600 -c check_names_kept "own:$IN/A/Été.mp4" "own:$IN/B/été.mp4" \
+    "own:$IN/L/$LONG.mp4" "own:$IN/S/$ALIAS_STEM.mp4" "own:$IN/N1/$N251.mp4" "own:$IN/N1/$N255.mp4" \
+    "own:$IN/N2/$N255.mp4"
 stop_korvello
 
 echo "== an input that is its own output"
@@ -86,24 +91,25 @@ cp "$MEDIA/tone_5s.mp4" "$OUT/song.mp4"
 ln "$OUT/song.mp4" "$OUT/song.mp3"  # one file under both names
 BEFORE=$(md5sum <"$OUT/song.mp4")
 start_korvello
-check "the video in the output folder is added" "" quiet drive add-file "$(winpath "$OUT/song.mp4")"
-said=$(drive add-file "$(winpath "$OUT/song.mp3")")
-check "the file dialog takes MP4 files only" "said: $said" [ "${said%%$'\t'*}" = MESSAGE ]
-rows=$(drive convert --wait 120)
-check "the row is refused" "rows: $rows" [ "$(row_of song "$rows" | cut -f3)" = Failed ]
-check "the user's file is untouched" "" [ "$(md5sum <"$OUT/song.mp4")" = "$BEFORE" ]
+# The video, then the same file under its MP3 name.
+add_video_then_mp3() { # video
+    check "the video in the output folder is added" "" quiet drive add-file "$(winpath "$1")"
+    said=$(drive add-file "$(winpath "$OUT/song.mp3")")
+    check "the file dialog takes MP4 files only" "said: $said" [ "${said%%$'\t'*}" = MESSAGE ]
+}
+check_self_refused() {
+    check "the row is refused" "rows: $rows" [ "$(row_of song "$rows" | cut -f3)" = Failed ]
+    check "the user's file is untouched" "" [ "$(md5sum <"$OUT/song.mp4")" = "$BEFORE" ]
+}
+convert_and_check -a add_video_then_mp3 -w 120 -c check_self_refused "own:$OUT/song.mp4"
 stop_korvello
 
 echo "== an MP3 that appears while the run goes"
-for how in keep-both skip; do
-    fresh_out "keep-appears-$how"
-    set_choice WhenMp3Exists REG_SZ "$how"
-    start_korvello
-    quiet drive add-file "$(winpath "$MEDIA/long_900s.mp4")"
-    drive convert >/dev/null
+mp3_appears() {
     check "$how: the conversion is under way" "" quiet drive wait-running 60
     printf 'restored by a sync client' >"$OUT/long_900s.mp3"
-    rows=$(drive wait-idle 600)
+}
+check_appeared_kept() {
     check "$how: the file that appeared is untouched" "" [ "$(cat "$OUT/long_900s.mp3")" = 'restored by a sync client' ]
     if [[ $how == skip ]]; then
         check "skip: the row reads Skipped" "rows: $rows" [ "$(row_of long_900s "$rows" | cut -f3)" = Skipped ]
@@ -111,6 +117,12 @@ for how in keep-both skip; do
     else
         check_sound_kept long_900s "$rows" "$OUT/long_900s (2).mp3" "$MEDIA/long_900s.mp4"
     fi
+}
+for how in keep-both skip; do
+    fresh_out "keep-appears-$how"
+    set_choice WhenMp3Exists REG_SZ "$how"
+    start_korvello
+    convert_and_check -d mp3_appears -w 600 -c check_appeared_kept "own:$MEDIA/long_900s.mp4"
     stop_korvello
 done
 
@@ -118,27 +130,30 @@ echo "== real transcodes made hostile"
 fresh_out keep-hostile
 for n in tagged_cut truncated cut_60s long_900s; do printf 'an older MP3' >"$OUT/$n.mp3"; done
 start_korvello
-for f in "$MEDIA/tagged.mp4" "$MEDIA/short_sound.mp4" "$MEDIA/tagged_cut.mp4" "$BUILD/media/truncated.mp4" \
-    "$BUILD/media/cut_60s.mp4"; do
-    check "$(basename "$f") is added" "" quiet drive add-file "$(winpath "$f")"
-done
-rows=$(drive convert --wait 300)
-check_sound_kept tagged "$rows" "$OUT/tagged.mp3" "$MEDIA/tagged.mp4"
-check_sound_kept short_sound "$rows" "$OUT/short_sound.mp3" "$MEDIA/short_sound.mp4"
-for n in tagged_cut truncated cut_60s; do
-    check_failed "$n" "$rows"
-    check "$n: the older MP3 is untouched" "" [ "$(cat "$OUT/$n.mp3")" = 'an older MP3' ]
-done
+add_each_checked() { # path...
+    local f
+    for f; do check "$(basename "$f") is added" "" quiet drive add-file "$(winpath "$f")"; done
+}
+check_cut_kept() {
+    check_sound_kept tagged "$rows" "$OUT/tagged.mp3" "$MEDIA/tagged.mp4"
+    check_sound_kept short_sound "$rows" "$OUT/short_sound.mp3" "$MEDIA/short_sound.mp4"
+    for n in tagged_cut truncated cut_60s; do
+        check "$n: the older MP3 is untouched" "" [ "$(cat "$OUT/$n.mp3")" = 'an older MP3' ]
+    done
+}
+convert_and_check -a add_each_checked -c check_cut_kept "own:$MEDIA/tagged.mp4" "own:$MEDIA/short_sound.mp4" \
+    "failed:$MEDIA/tagged_cut.mp4" "failed:$BUILD/media/truncated.mp4" "failed:$BUILD/media/cut_60s.mp4"
 # A transcoder ended from outside with code 0, as End task may end it.
-quiet drive add-file "$(winpath "$MEDIA/long_900s.mp4")"
-drive convert >/dev/null
-check "a long file is under way" "" quiet drive wait-running 60
-sleep 1
-check "its transcoder is ended with code 0" "" quiet drive end-child ffmpeg.exe 0
-rows=$(drive wait-idle 120)
-check_failed long_900s "$rows"
-check "long_900s: the older MP3 is untouched" "" [ "$(cat "$OUT/long_900s.mp3")" = 'an older MP3' ]
-check "no temporary file is left" "" [ "$(parts_in "$OUT")" = 0 ]
+end_transcoder() {
+    check "a long file is under way" "" quiet drive wait-running 60
+    sleep 1
+    check "its transcoder is ended with code 0" "" quiet drive end-child ffmpeg.exe 0
+}
+check_older_kept() {
+    check "long_900s: the older MP3 is untouched" "" [ "$(cat "$OUT/long_900s.mp3")" = 'an older MP3' ]
+    check "no temporary file is left" "" [ "$(parts_in "$OUT")" = 0 ]
+}
+convert_and_check -d end_transcoder -w 120 -c check_older_kept "failed:$MEDIA/long_900s.mp4"
 stop_korvello
 
 echo "== the program killed mid-run"

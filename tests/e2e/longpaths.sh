@@ -15,11 +15,11 @@ check "the input path is over 260 characters" "${#long_input}" [ "${#long_input}
 check "the MP3 path is over 260 characters" "${#long_mp3}" [ "${#long_mp3}" -gt 260 ]
 set_workdir "$LONG_OUT"
 start_korvello
-added=$(drive add-folder "$(winpath "$LONG_IN")" 60)
-check "a file with a long path is added" "code $?: $added" [ "$added" = "$(printf 'MP4\t%s\tPending\t\tX' "$LONG_NAME")" ]
-drive convert >/dev/null
-rows=$(drive wait-idle 120)
-check "the run ends" "rows: $rows" [ $? -eq 0 ]
-check_converted "$LONG_NAME" "$rows" "$LONG_OUT/$LONG_NAME.mp3" "$BUILD/media/aac_mono_48k.mp4"
+add_long_folder() {
+    added=$(drive add-folder "$(winpath "$LONG_IN")" 60)
+    check "a file with a long path is added" "code $?: $added" \
+        [ "$added" = "$(printf 'MP4\t%s\tPending\t\tX' "$LONG_NAME")" ]
+}
+convert_and_check -a add_long_folder -w 120 -e "the run ends" -o "$LONG_OUT" "done:$LONG_IN/$LONG_NAME.mp4"
 stop_korvello
 check "the program ends with code 0" "code $?" [ $? -eq 0 ]

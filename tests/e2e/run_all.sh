@@ -242,6 +242,96 @@ check_not_busy() { # name
     check_takes_files "$1" "$BUILD/media/aac_mono_48k.mp4" "$(printf 'MP4\taac_mono_48k\tPending\t\tX')"
 }
 
+# ---- one run: add, convert, wait, check ---------------------------------------------------
+
+# Ways to add files for convert_and_check: one "Add MP4 File" call for them all,
+# or one call a file that stops at the first failure.
+add_files() { # path...
+    local f paths=()
+    for f; do paths+=("$(winpath "$f")"); done
+    drive add-file "${paths[@]}" >/dev/null
+}
+add_each() { # path...
+    local f
+    for f; do drive add-file "$(winpath "$f")" >/dev/null || return 1; done
+}
+press_convert() { drive convert >/dev/null; }
+
+# The sequence of most scenarios: files added, the convert button pressed, the
+# run waited for, then each file's row and MP3 checked. Leaves the rows the
+# run ended with in $rows, the wait's code in $idle_rc and the seconds from the
+# press to the end in $run_seconds, for the scenario's own checks.
+# Each file is OUTCOME:PATH, OUTCOME one of
+#   done    its row reads Done and its MP3, in the output folder under the
+#           file's name, is good (check_converted)
+#   failed  its row reads Failed (check_failed)
+#   own     the scenario checks it itself (-c)
+# Options, each a step that varies (COMMAND: the name of a function or command):
+#   -a COMMAND  adds the files, given their paths (default add_files)
+#   -A NAME     check NAME: adding succeeds
+#   -p COMMAND  starts the run (default press_convert)
+#   -P NAME     check NAME: starting succeeds
+#   -d COMMAND  runs between the start and the wait: watching the run, interfering with it
+#   -w SECONDS  the longest wait for the run's end (default 300)
+#   -e NAME     check NAME: the run ends within that time
+#   -o FOLDER   the output folder (default $OUT)
+#   -c COMMAND  runs last: the scenario's own checks
+# Its locals are prefixed cc_: the commands it runs see them.
+convert_and_check() { # [options] OUTCOME:PATH...
+    local cc_add=add_files cc_add_check='' cc_press=press_convert cc_press_check='' cc_during=: cc_wait=300 \
+        cc_ends='' cc_out=${OUT:-} cc_checks=: cc_opt cc_cmd cc_file cc_name cc_start cc_paths=() OPTIND=1
+    while getopts a:A:p:P:d:w:e:o:c: cc_opt; do
+        case $cc_opt in
+        a) cc_add=$OPTARG ;;
+        A) cc_add_check=$OPTARG ;;
+        p) cc_press=$OPTARG ;;
+        P) cc_press_check=$OPTARG ;;
+        d) cc_during=$OPTARG ;;
+        w) cc_wait=$OPTARG ;;
+        e) cc_ends=$OPTARG ;;
+        o) cc_out=$OPTARG ;;
+        c) cc_checks=$OPTARG ;;
+        *) fail "convert_and_check: options as documented" "got: $*"; return 1 ;;
+        esac
+    done
+    shift $((OPTIND - 1))
+    # A misspelt step or outcome would skip its checks without a word.
+    for cc_cmd in "$cc_add" "$cc_press" "$cc_during" "$cc_checks"; do
+        type -t "$cc_cmd" >/dev/null || { fail "convert_and_check: every step exists" "no '$cc_cmd'"; return 1; }
+    done
+    for cc_file; do
+        case ${cc_file%%:*} in
+        done | failed | own) cc_paths+=("${cc_file#*:}") ;;
+        *) fail "convert_and_check: each outcome is done, failed or own" "'$cc_file'"; return 1 ;;
+        esac
+    done
+
+    if [[ -n $cc_add_check ]]; then
+        check "$cc_add_check" "" "$cc_add" "${cc_paths[@]}"
+    else
+        "$cc_add" "${cc_paths[@]}"
+    fi
+    cc_start=$SECONDS
+    if [[ -n $cc_press_check ]]; then check "$cc_press_check" "" "$cc_press"; else "$cc_press"; fi
+    "$cc_during"
+    rows=$(drive wait-idle "$cc_wait")
+    idle_rc=$?
+    # shellcheck disable=SC2034 # for the scenarios
+    run_seconds=$((SECONDS - cc_start))
+    [[ -z $cc_ends ]] || check "$cc_ends" "rows: $rows" [ "$idle_rc" -eq 0 ]
+
+    for cc_file; do
+        cc_name=${cc_file#*:}
+        cc_name=${cc_name##*/}
+        cc_name=${cc_name%.mp4}
+        case ${cc_file%%:*} in
+        done) check_converted "$cc_name" "$rows" "$cc_out/$cc_name.mp3" "${cc_file#*:}" ;;
+        failed) check_failed "$cc_name" "$rows" ;;
+        esac
+    done
+    "$cc_checks"
+}
+
 for scenario in "${SCENARIOS[@]}"; do
     # shellcheck source=/dev/null
     source "$ROOT/tests/e2e/$scenario.sh"

@@ -3,9 +3,8 @@
 // some not, some gone, some no MP4), hand-overs a full queue refuses (the
 // sender says "not added"), hand-overs whose sender gave up before the window
 // answered, the user's own rows added or removed, runs
-// starting and ending, the convert button. The window's glue is the few lines
-// the window has: the request on arrival, the hand-over's quick check, the
-// run of a request once it is due and the window idle.
+// starting and ending, the convert button, a window busy with a message box,
+// driven through the controller as the window drives it.
 //   - every path a hand-over took becomes a row or is named in a message;
 //   - nothing a refused hand-over carried is ever added, nor one its sender
 //     gave up waiting for (it told its user the files were not added);
@@ -20,52 +19,89 @@
 #include "app/handover.h"
 #include "app/runner_text.h"
 #include "components/FindFile.h"
-#include "convert/add_commands.h"
-#include "convert/auto_convert.h"
-#include "convert/conversion_run.h"
-#include "convert/duration_probe.h"
-#include "convert/job_list.h"
+#include "convert/controller.h"
 #include "fuzz_util.h"
 #include "support/checked.h"
 
 namespace {
 
-class Host : public kv::IAddHost {
+class View : public kv::IFormView, public kv::IJobView {
 public:
-    Host(kv::AutoConvert& autoConvert, const kv::JobList& jobs) : auto_(autoConvert), jobs_(jobs) {}
-    bool busy = false;
     std::set<std::string> added;  // the paths that became rows
-    kvtest::FakeFileSystem fs;
-    std::vector<std::string> told;
-    int scheduled = 0;
-    std::map<std::int64_t, std::uint64_t> requestOf;  // row id -> its request (0: none)
+    void ShowFile(const std::string&) override {}
+    void ShowFolder(const std::string&) override {}
+    void ShowOutputFolder(const std::string&, const std::string&) override {}
+    void ShowChoices(const kv::ConversionChoices&) override {}
+    void RunEnded() override {}
+    void Added(const kv::Job& job) override { added.insert(job.input.Text()); }
+    void Changed(int, const kv::Job&) override {}
+    void Removed(int) override {}
+};
 
-    bool Busy() const override { return busy; }
+class Desktop : public kv::IDesktop {
+public:
+    std::vector<std::string> told;
+    bool free = true;
+    std::uint64_t now = 1;
     std::optional<std::string> AskForFile() override { return std::nullopt; }
     std::string AskForFolder(const std::string&) override { return {}; }
     void Tell(const std::string& text) override { told.push_back(text); }
-    void ShowFile(const std::string&) override {}
-    void ShowFolder(const std::string&) override {}
-    std::optional<kv::CheckedPath> Check(const std::string& raw) const override { return kv::CheckPath(raw, fs); }
-    void ScheduleHandedOver() override { ++scheduled; }
-    void RowAdded(std::uint64_t request, std::int64_t jobId) override {
-        requestOf[jobId] = request;
-        if (const kv::Job* row = jobs_.Find(jobId)) added.insert(row->input.Text());
-        auto_.RowAdded(request, jobId);
-    }
-
-private:
-    kv::AutoConvert& auto_;
-    const kv::JobList& jobs_;
+    void ShellOpen(const std::string&) override {}
+    void ScheduleHandedOver(std::uint32_t) override {}
+    bool polling = false;  // a "/convert" request waits for its run
+    void PollAutoConvert(bool on) override { polling = on; }
+    bool WindowFree() const override { return free; }
+    bool MenuOpen() const override { return false; }
+    std::uint64_t NowMs() const override { return now; }
 };
 
-class Probe : public kv::IProbe {
+class Settings : public kv::ISettingsStore {
+public:
+    kv::StoredValue Read(std::string_view) const override { return {}; }
+    std::optional<std::string> ReadText(std::string_view) const override { return std::nullopt; }
+    void WriteString(std::string_view, const std::string&) override {}
+    void WriteDword(std::string_view, std::uint32_t) override {}
+};
+
+class Disk : public kv::IFolderSystem {
+public:
+    kvtest::FakeFileSystem fs;
+    bool DirectoryExists(const std::string&) const override { return true; }
+    bool CreateDir(const std::string&) override { return true; }
+    const kv::IPathLookup& Lookup() const override { return fs; }
+};
+
+// Readable files answer with a duration; every other file leaves no answer.
+class Reader : public kv::IProbePlatform {
 public:
     std::set<std::string> readable;
-    std::optional<std::string> Answer(const kv::CheckedPath& p) override {
-        if (readable.count(p.Text())) return std::string("00:00:30.000");
+    std::map<std::string, std::string> files;
+    std::string ShortName(const std::string& p) override { return p; }
+    bool ToConsoleCodePage(const std::string& utf8, std::string& bytes) override {
+        bytes = utf8;
+        return true;
+    }
+    void WriteFile(const std::string& p, const std::string& bytes) override { files[p] = bytes; }
+    bool RunBatch(const std::string& bat, std::uint32_t) override {
+        const std::string& text = files[bat];
+        const bool answers = std::any_of(readable.begin(), readable.end(), [&](const std::string& r) {
+            return text.find(r + "\"") != std::string::npos;
+        });
+        files["C:\\Temp\\duration_time.txt"] = answers ? "00:00:30.000\r\n" : "";
+        return false;
+    }
+    bool RunReader(const std::string&, const std::string&, const std::string& out, std::uint32_t) override {
+        files[out] = "";
+        return false;
+    }
+    std::optional<std::string> ReadFile(const std::string& p, std::string& why) override {
+        const auto it = files.find(p);
+        if (it != files.end()) return it->second;
+        why = "The system cannot find the file specified.";
         return std::nullopt;
     }
+    void DeleteFile(const std::string& p) override { files.erase(p); }
+    void ShowProbeText(const std::string&) override {}
 };
 
 struct Transcoder : kv::ITranscoder {
@@ -101,51 +137,49 @@ public:
     kv::Commit CommitOutput(const std::string&, const std::string&, bool) override { return kv::Commit::Done; }
     void DiscardOutput(const std::string&) noexcept override {}
     std::unique_ptr<kv::TimerPort> NewTimerPort() override { return std::make_unique<Port>(); }
-    void RunFinished() override {}
     void ShowProgress(const kv::RunProgress&) override {}
-    std::string WorkDir() const override { return "C:\\Out"; }
-    std::string FfmpegPath() const override { return "C:\\K\\ffmpeg.exe"; }
-    std::uint64_t NowMs() const override { return now; }
-    std::uint64_t now = 1;
+    std::uint64_t NowMs() const override { return 1; }
 };
 
 class World {
 public:
-    kv::AutoConvert autoConvert;
-    kv::JobList jobs;
-    Host host{autoConvert, jobs};
-    Probe probe;
-    kv::HandOverQueue kept;
-    kv::TFindFile finder{nullptr, [](const std::string&, const std::string&) { return std::vector<kv::FoundEntry>{}; }};
-    kv::AddCommands add{host, probe, jobs, finder, kept};
+    View view;
+    Desktop desktop;
+    Settings settings;
+    Disk disk;
     Platform platform;
-    kv::RunState state;
+    Reader reader;
+    kv::TFindFile finder{nullptr, [](const std::string&, const std::string&) { return std::vector<kv::FoundEntry>{}; }};
     kv::TComponent owner{nullptr};
-    kv::ConversionRun run{state, jobs, platform, &owner};
+    kv::Controller c{{view, &view, desktop, settings, disk, platform, reader, finder, &owner}};
 
     std::set<std::string> taken, refused;  // paths of hand-overs the window took or refused
-    std::set<std::int64_t> userRows;
-    std::vector<std::int64_t> requestRows;  // the rows of the request whose run goes on
+    std::set<std::string> waiting;         // the paths of the request still waiting for its run
+    std::set<std::string> requestPaths;    // those of the request whose run goes on
     bool requestRun = false, buttonSince = false;
     int next = 0;
 
+    World() {
+        c.Start({"C:\\Temp\\", "C:\\Users\\u\\Documents", "C:\\Users\\u\\AppData\\Roaming"});
+        c.SetTools("C:\\K\\ffmpeg.exe", "C:\\K\\mediainfo.exe");
+    }
     // A sender that gave up before the window answered: it told its user the
     // files were not added, and the block arrives after its limit.
     void LateHandOver(const std::vector<std::string>& paths, bool convert) {
-        const std::uint64_t tag = kv::HandOverTagFor(convert, static_cast<std::uint32_t>(platform.now));
-        platform.now += 30000;
+        const std::uint64_t tag = kv::HandOverTagFor(convert, static_cast<std::uint32_t>(desktop.now));
+        desktop.now += 30000;
         const auto kind = kv::HandOverKindOf(tag);
-        if (kind && kv::StillWanted(*kind, static_cast<std::uint32_t>(platform.now)))
+        if (kind && kv::StillWanted(*kind, static_cast<std::uint32_t>(desktop.now)))
             HandOver(paths, convert);
         else
             for (const auto& p : paths) refused.insert(p);
     }
     // What the window does with a hand-over.
     void HandOver(const std::vector<std::string>& paths, bool convert) {
-        const std::uint64_t request = convert ? autoConvert.Request(platform.now) : 0;
-        if (!convert) autoConvert.Arrived(platform.now);
-        const bool took = !kv::PlausiblePaths(paths).empty() && add.HandOver(paths, request);
+        if (convert && !desktop.polling) waiting.clear();  // a new request; else the waiting one takes them in
+        const bool took = !kv::PlausiblePaths(paths).empty() && c.HandOver(paths, convert);
         for (const auto& p : paths) (took ? taken : refused).insert(p);
+        if (took && convert) waiting.insert(paths.begin(), paths.end());
     }
     // A batch of new files: readable, unreadable, gone, no MP4, or no path at all.
     std::vector<std::string> NewFiles(std::uint8_t kinds, int count) {
@@ -153,71 +187,64 @@ public:
         for (int i = 0; i < count; ++i) {
             const int kind = (kinds >> (2 * (i % 4))) & 3;
             std::string p = "C:\\in\\f" + std::to_string(next++) + (kind == 2 ? ".txt" : ".mp4");
-            if (kind != 3 || i % 2) host.fs.files.insert(p);
-            if (kind == 0) probe.readable.insert(p);
+            if (kind != 3 || i % 2) disk.fs.files.insert(p);
+            if (kind == 0) reader.readable.insert(p);
             if (kind == 3 && i % 2 == 0 && i % 4 == 0) p = "relative\\" + p.substr(3);
             out.push_back(p);
         }
         return out;
     }
-    bool Idle() const { return !state.Busy && !add.CommandActive() && add.HandedOverCount() == 0; }
+    // The poll of a waiting request; once it is taken, its run is the one that goes on.
     void Tick(std::uint64_t ms) {
-        platform.now += ms;
-        if (const auto rows = autoConvert.TakeIfDue(platform.now, Idle())) {
-            if (state.Busy) return;
-            requestRun = true;
-            buttonSince = false;
-            requestRows = *rows;
-            run.ConvertRows(*rows);
-            if (!state.Busy) requestRun = false;
+        desktop.now += ms;
+        const bool wasWaiting = desktop.polling;
+        const std::size_t before = platform.started.size();
+        c.AutoConvertTick();
+        if (!wasWaiting || desktop.polling) return;
+        if (platform.started.size() == before) return;  // it made no row, or the button's run goes on
+        requestRun = true;
+        buttonSince = false;
+        requestPaths = waiting;
+        if (!c.Busy()) requestRun = false;
+    }
+    void CheckStarts(std::size_t from) {
+        for (std::size_t i = from; i < platform.started.size(); ++i) {
+            if (!requestRun || buttonSince) continue;
+            const kv::Job* row = c.Jobs().Find(platform.started[i]);
+            kvfuzz::Require(row && requestPaths.count(row->input.Text()), "a request's run starts only its own rows");
         }
     }
     void Press() {
         buttonSince = true;
-        run.Convert();
+        c.Convert();
     }
     void FinishOne() {
         if (platform.running.empty()) return;
         const auto [id, t] = *platform.running.begin();
         t->exited = true;
         platform.running.erase(platform.running.begin());
-        run.OnJobExited(id);
-        if (!state.Busy) requestRun = false;
-    }
-    void CheckStarts(std::size_t from) {
-        for (std::size_t i = from; i < platform.started.size(); ++i) {
-            if (!requestRun || buttonSince) continue;
-            const std::int64_t id = platform.started[i];
-            kvfuzz::Require(std::find(requestRows.begin(), requestRows.end(), id) != requestRows.end(),
-                            "a request's run starts only its own rows");
-        }
+        c.JobExited(id);
+        if (!c.Busy()) requestRun = false;
     }
 };
 
 }  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     World w;
     size = std::min<std::size_t>(size, 160);  // 80 steps: longer sequences find nothing new, only slower
     for (std::size_t i = 0; i + 1 < size; i += 2) {
-        const std::uint8_t op = data[i] % 9, arg = data[i + 1];
+        const std::uint8_t op = data[i] % 10, arg = data[i + 1];
         const std::size_t startsBefore = w.platform.started.size();
-        w.host.busy = w.state.Busy;
         switch (op) {
         case 0:
         case 1:
             w.HandOver(w.NewFiles(arg, 1 + arg % 4), op == 1);
             break;
-        case 2:  // a file of the user's own, dropped on the idle window
-            if (!w.state.Busy && !w.add.CommandActive()) {
-                const std::vector<std::string> files = w.NewFiles(0, 1);
-                const int before = w.jobs.Count();
-                w.add.AddDropped(files);
-                if (w.jobs.Count() > before) w.userRows.insert(w.jobs.At(before).id);
-            }
+        case 2:  // a file of the user's own, dropped on the window
+            w.c.AddDropped(w.NewFiles(0, 1));
             break;
         case 3:
-            w.add.AddHandedOver();
+            w.c.AddHandedOver();
             break;
         case 4:
             w.Tick(arg * 20u);
@@ -228,35 +255,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 6:
             if (arg % 4 == 0) w.Press();
             break;
+        case 7:  // the user removes a pending row
+            for (int r = 0; r < w.c.Jobs().Count(); ++r)
+                if (w.c.Jobs().At(r).state == kv::JobState::Pending && r % 3 == arg % 3) {
+                    w.c.RemoveRow(r);
+                    break;
+                }
+            break;
         case 8:
             w.LateHandOver(w.NewFiles(arg, 1 + arg % 3), arg % 2);
             break;
-        case 7:  // the user removes a pending row
-            for (int r = 0; r < w.jobs.Count(); ++r)
-                if (w.jobs.At(r).state == kv::JobState::Pending && r % 3 == arg % 3) {
-                    w.jobs.Remove(w.jobs.At(r).id);
-                    break;
-                }
+        case 9:  // a message box opens or closes
+            w.desktop.free = arg % 2;
             break;
         }
         w.CheckStarts(startsBefore);
     }
-    // Everything settles: the run ends, what was kept is added, the last request is taken.
-    for (int guard = 0; guard < 10000 && (w.state.Busy || !w.kept.Empty() || w.autoConvert.Pending()); ++guard) {
+    // Everything settles: the box closes, the run ends, what was kept is added, the last request is taken.
+    w.desktop.free = true;
+    for (int guard = 0; guard < 10000 && (w.c.Busy() || w.c.Adder().HandedOverCount() || w.desktop.polling); ++guard) {
         const std::size_t startsBefore = w.platform.started.size();
-        w.host.busy = w.state.Busy;
         w.FinishOne();
-        w.host.busy = w.state.Busy;
-        w.add.AddHandedOver();
+        w.c.AddHandedOver();
         w.Tick(kv::AutoConvert::kSettleMs);
         w.CheckStarts(startsBefore);
     }
     std::string allTold;
-    for (const auto& t : w.host.told) allTold += t + "\n";
+    for (const auto& t : w.desktop.told) allTold += t + "\n";
     for (const auto& p : w.taken) {
         const bool named = allTold.find("\"" + kv::FileNamePart(p) + "\"") != std::string::npos;
-        kvfuzz::Require(w.host.added.count(p) || named, "every path taken becomes a row or is named", p);
+        kvfuzz::Require(w.view.added.count(p) || named, "every path taken becomes a row or is named", p);
     }
-    for (const auto& p : w.refused) kvfuzz::Require(!w.host.added.count(p), "nothing refused is added", p);
+    for (const auto& p : w.refused) kvfuzz::Require(!w.view.added.count(p), "nothing refused is added", p);
     return 0;
 }

@@ -1,31 +1,27 @@
 #pragma once
 // The in-process tests' view of the main window's state: what they set up
-// (tool paths, folders, a busy window) and read back.
+// (tool paths, folders) and read back.
 #include "ui/main_form_win.h"
 
 namespace kvtest {
 
 struct FormAccess {
-    static kv::RunState& Run(kv::TfrmMain& f) { return f.runState_; }
+    static kv::Controller& Logic(kv::TfrmMain& f) { return *f.controller_; }
     static kv::ui::JobRows& Rows(kv::TfrmMain& f) { return *f.rows_; }
     static kv::FormOptions& Options(kv::TfrmMain& f) { return f.options_; }
-    static kv::ConversionRun& Conversion(kv::TfrmMain& f) { return *f.run_; }
-    static kv::ConversionChoices& Choices(kv::TfrmMain& f) { return f.choices_; }
-    static std::string& TempDir(kv::TfrmMain& f) { return f.TempDir; }
-    static std::string& WorkDir(kv::TfrmMain& f) { return f.WorkDir; }
-    static std::string& AppDir(kv::TfrmMain& f) { return f.AppDir; }
-    static std::string& FfmpegPath(kv::TfrmMain& f) { return f.FfmpegPath; }
-    static std::string& MediaInfoPath(kv::TfrmMain& f) { return f.MediaInfoPath; }
-    static kv::AddCommands& Adder(kv::TfrmMain& f) { return *f.adder_; }
-    static kv::DurationProbe& Probe(kv::TfrmMain& f) { return *f.probe_; }
+    static kv::ConversionRun& Conversion(kv::TfrmMain& f) { return f.controller_->Run(); }
+    static kv::ConversionChoices& Choices(kv::TfrmMain& f) { return f.controller_->choices_; }
+    static std::string& TempDir(kv::TfrmMain& f) { return f.controller_->folders_.TempDir; }
+    static std::string& WorkDir(kv::TfrmMain& f) { return f.controller_->folders_.WorkDir; }
+    static std::string& AppDir(kv::TfrmMain& f) { return f.controller_->folders_.AppDir; }
+    static std::string& FfmpegPath(kv::TfrmMain& f) { return f.controller_->ffmpegPath_; }
+    static std::string& MediaInfoPath(kv::TfrmMain& f) { return f.controller_->mediaInfoPath_; }
+    static kv::AddCommands& Adder(kv::TfrmMain& f) { return f.controller_->Adder(); }
+    static kv::DurationProbe& Probe(kv::TfrmMain& f) { return f.controller_->Probe(); }
     static kv::TFindFile& FindFile1(kv::TfrmMain& f) { return *f.FindFile1; }
-    static auto& Pictures(kv::TfrmMain& f) { return f.pictures_; }
+    static auto& Pictures(kv::TfrmMain& f) { return f.skin_->pictures_; }
     // Where a picture or label is drawn and takes the pointer; empty when it is not.
-    static RECT GraphicRect(kv::TfrmMain& f, std::string_view name) {
-        for (const auto& g : f.graphics_)
-            if (g.def->name == name) return g.rect;
-        return RECT{};
-    }
+    static RECT GraphicRect(kv::TfrmMain& f, std::string_view name) { return f.skin_->RectOf(name); }
 };
 
 }  // namespace kvtest

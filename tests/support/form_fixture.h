@@ -62,7 +62,13 @@ protected:
     std::string StoredPath(int row) { return StoreLine(f->Control("ListBox1"), row); }
     std::string StoredDuration(int row) { return StoreLine(f->Control("ListBox2"), row); }
     void SetState(int row, kv::JobState state) { Jobs().SetState(Jobs().At(row).id, state); }
-    kv::RunState& Run() { return FormAccess::Run(*f); }
+    bool Busy() { return f->Logic().Busy(); }
+    // The first row whose job runs; -1 when none does.
+    int RunningRow() {
+        for (int i = 0; i < Jobs().Count(); ++i)
+            if (Jobs().At(i).state == kv::JobState::Running) return i;
+        return -1;
+    }
     void ExpectAligned() {
         const int n = Jobs().Count();
         EXPECT_EQ(::SendMessageW(f->Control("ListBox1"), LB_GETCOUNT, 0, 0), n);
@@ -88,7 +94,14 @@ protected:
         return exe;
     }
     bool RunToEnd(DWORD ms = 180000) {
-        return PumpUntil([&] { return !FormAccess::Run(*f).Busy; }, ms);
+        return PumpUntil([&] { return !Busy(); }, ms);
+    }
+    // A run that goes on until EndBusy: one more row, whose stand-in transcoder sleeps.
+    void MakeBusy();
+    void EndBusy() {
+        for (int i = 0; i < Jobs().Count(); ++i)
+            if (Jobs().At(i).name == "busy") f->Logic().RemoveRow(i);
+        EXPECT_TRUE(RunToEnd(30000));
     }
 
     std::unique_ptr<Program> p;
@@ -143,6 +156,14 @@ inline void StandInRow(kv::JobList& jobs, const fs::path& dir, const std::wstrin
     const fs::path in = dir / (name + L".mp4");
     WriteBytes(in, words);
     jobs.Append(Present(Utf8(in)), Utf8(fs::path(name)), storedSeconds);
+}
+
+inline void FormTest::MakeBusy() {
+    RunIn();
+    UseStandIn();
+    StandInRow(Jobs(), folders_->in.Path(), L"busy", "size 1000 sleep 60000", 120);
+    f->EzRgnBtn3Click();
+    ASSERT_TRUE(Busy());
 }
 
 // What the MPEG audio frames of an MP3 file say, read frame by frame.

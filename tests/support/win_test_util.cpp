@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 #include "support/program.h"
+#include "win/file.h"
 #include "win/handle.h"
 #include "win/text.h"
 
@@ -47,12 +47,7 @@ void WriteBytes(const fs::path& p, const std::string& bytes) {
     f << bytes;
 }
 
-std::string ReadBytes(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
+std::string ReadBytes(const fs::path& p) { return kv::win::ReadWholeFile(Utf8(p)).value_or(std::string()); }
 
 fs::path ProgramFolder() {
     wchar_t buf[MAX_PATH * 4];

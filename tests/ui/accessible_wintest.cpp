@@ -16,22 +16,19 @@
 #include "support/program.h"
 #include "support/win_test_util.h"
 #include "ui/layout.h"
+#include "win/com.h"
 #include "win/text.h"
 
 namespace {
 
 using kvtest::Program;
 
-struct Release {
-    void operator()(IUnknown* p) const { p->Release(); }
-};
-using Accessible = std::unique_ptr<IAccessible, Release>;
+using Accessible = kv::win::ComPtr<IAccessible>;
 
 Accessible Of(HWND h) {
-    IAccessible* acc = nullptr;
-    if (FAILED(::AccessibleObjectFromWindow(h, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&acc))))
-        return nullptr;
-    return Accessible(acc);
+    Accessible acc;
+    if (FAILED(::AccessibleObjectFromWindow(h, OBJID_CLIENT, IID_IAccessible, acc.PutVoid()))) return {};
+    return acc;
 }
 
 VARIANT Self() {

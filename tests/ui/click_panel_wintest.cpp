@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
+#include <vector>
 
 #include "ui_test_util.h"
 
@@ -127,6 +129,22 @@ TEST_F(TranPanelTest, ClickNeedsPressAndReleaseOnThePanel) {
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(downs, 3);
     EXPECT_EQ(ups, 4);
+}
+
+TEST_F(TranPanelTest, AScreenReadersJumpClicks) {
+    EXPECT_EQ(ReaderDefaultAction(h), S_OK);
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(TranPanelTest, MovesReachTheHandlerWithKeysAndPlace) {
+    std::vector<std::array<int, 3>> moves;
+    panel->OnMouseMove = [&](kv::TComponent* sender, unsigned keys, int x, int y) {
+        EXPECT_EQ(sender, panel.get());
+        moves.push_back({static_cast<int>(keys), x, y});
+    };
+    ::SendMessageW(h, WM_MOUSEMOVE, MK_SHIFT, At(7, 9));
+    Move(h, 11, 3);
+    EXPECT_EQ(moves, (std::vector<std::array<int, 3>>{{MK_SHIFT, 7, 9}, {0, 11, 3}}));
 }
 
 TEST_F(TranPanelTest, ShowsTheHandPointer) {

@@ -121,15 +121,19 @@ TEST_F(MainFormAdd, DroppedFilesAndFoldersAreAddedLikeTheButtonsDo) {
     fs::create_directories(dir.Path() / L"folder");
     fs::copy_file(good, dir.Path() / L"folder" / L"in folder.mp4");
     kvtest::WriteBytes(dir.Path() / L"ignored.txt", "x");
-    f->AddDroppedPaths({kvtest::Utf8(dir.Path() / L"ignored.txt"), kvtest::Utf8(dir.Path() / L"single.MP4"),
-                        kvtest::Utf8(dir.Path() / L"folder")});
+    f->Logic().AddDropped({kvtest::Utf8(dir.Path() / L"ignored.txt"), kvtest::Utf8(dir.Path() / L"single.MP4"),
+                           kvtest::Utf8(dir.Path() / L"folder")});
     ASSERT_EQ(Jobs().Count(), 2);
     EXPECT_EQ(Cell(0, 1), "single");
     EXPECT_EQ(Cell(1, 1), "in folder");
-    FormAccess::Run(*f).Busy = true;
-    f->AddDroppedPaths({kvtest::Utf8(dir.Path() / L"single.MP4")});
-    EXPECT_EQ(Jobs().Count(), 2);
-    FormAccess::Run(*f).Busy = false;
+    // During a run a drop waits for its end.
+    MakeBusy();
+    f->Logic().AddDropped({kvtest::Utf8(dir.Path() / L"single.MP4")});
+    kvtest::PumpFor(300);
+    EXPECT_EQ(Jobs().Count(), 3);
+    EndBusy();
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return Jobs().Count() == 3; }, 10000));
+    EXPECT_EQ(Cell(2, 1), "single");
 }
 
 // A name whose short form keeps its "%", on the C: drive, dropped on the window
@@ -158,14 +162,28 @@ TEST_F(MainFormAdd, ADroppedNameTheBatchFileCannotCarryIsAdded) {
     fs::remove_all(folder);
 }
 
+// The parameters a second copy sends as text in an atom are left to default
+// processing: its files come in the hand-over that follows.
+TEST_F(MainFormAdd, TheParameterMessageOfASecondCopyAddsNothing) {
+    TempFolder dir;
+    fs::copy_file(kvtest::MediaFile("aac_mono_48k.mp4"), dir.Path() / L"sent.mp4");
+    const ATOM atom = ::GlobalAddAtomW((dir.Path() / L"sent.mp4").wstring().c_str());
+    ASSERT_NE(atom, 0);
+    EXPECT_EQ(::SendMessageW(f->Handle(), kv::kPassParametersMessage, atom, 0), 0);
+    kvtest::PumpFor(300);
+    ::GlobalDeleteAtom(atom);
+    EXPECT_EQ(Jobs().Count(), 0);
+    EXPECT_TRUE(p->dialogs->boxes.empty());
+}
+
 TEST_F(MainFormAdd, CommandsDoNothingWhileBusy) {
-    FormAccess::Run(*f).Busy = true;
+    MakeBusy();
     f->Button1Click();
     f->Button2Click();
     f->Button3Click();
     EXPECT_TRUE(p->dialogs->openRequests.empty());
     EXPECT_TRUE(p->dialogs->folderAsks.empty());
-    FormAccess::Run(*f).Busy = false;
+    EndBusy();
 }
 
 TEST_F(MainFormAdd, EditBoxesDropTypedCharacters) {
@@ -252,15 +270,15 @@ TEST_F(MainFormHandOver, ASecondCopysPathsWaitForAnOpenDialogAndForTheRun) {
     // While converting, handed-over paths are kept and added when the run ends.
     FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
     f->EzRgnBtn3Click();
-    ASSERT_TRUE(Run().Busy);
+    ASSERT_TRUE(Busy());
     const fs::path later = dir.Path() / L"later.mp4";
     Copy(later);
     ASSERT_TRUE(kv::HandOverPaths(f->Handle(), nullptr, {kvtest::Utf8(later)}));
     bool addedDuringRun = false;
     ASSERT_TRUE(kvtest::PumpUntil(
         [&] {
-            if (Run().Busy && Jobs().Count() != 3) addedDuringRun = true;
-            return !Run().Busy;
+            if (Busy() && Jobs().Count() != 3) addedDuringRun = true;
+            return !Busy();
         },
         180000));
     EXPECT_FALSE(addedDuringRun);
@@ -284,10 +302,10 @@ TEST_F(MainFormHandOver, FilesWithTheConvertSwitchConvertInOneRunOnceAllAreIn) {
     ASSERT_EQ(kv::SendHandOver(f->Handle(), nullptr, {kvtest::Utf8(dir.Path() / L"two.mp4")}, 5000, true),
               kv::Delivery::Taken);
     const ULONGLONG lastArrival = ::GetTickCount64();
-    ASSERT_TRUE(kvtest::PumpUntil([&] { return Run().Busy; }, 15000)) << "the run never started";
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return Busy(); }, 15000)) << "the run never started";
     EXPECT_GE(::GetTickCount64() - lastArrival, kv::AutoConvert::kSettleMs - 100) << "started before the pause";
     EXPECT_EQ(Jobs().Count(), 2) << "both files were in when it started";
-    ASSERT_TRUE(kvtest::PumpUntil([&] { return !Run().Busy; }, 120000));
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return !Busy(); }, 120000));
     for (int i = 0; i < 2; ++i) EXPECT_EQ(Jobs().Progress(i), "Done") << i;
     EXPECT_TRUE(fs::exists(out.Path() / L"one.mp3") && fs::exists(out.Path() / L"two.mp3"));
 
@@ -296,7 +314,7 @@ TEST_F(MainFormHandOver, FilesWithTheConvertSwitchConvertInOneRunOnceAllAreIn) {
               kv::Delivery::Taken);
     ASSERT_TRUE(kvtest::PumpUntil([&] { return Jobs().Count() == 3; }, 30000));
     kvtest::PumpFor(kv::AutoConvert::kSettleMs + 1500);
-    EXPECT_FALSE(Run().Busy);
+    EXPECT_FALSE(Busy());
     EXPECT_EQ(Jobs().Progress(2), "Pending");
     EXPECT_TRUE(p->dialogs->boxes.empty());
 
@@ -306,7 +324,7 @@ TEST_F(MainFormHandOver, FilesWithTheConvertSwitchConvertInOneRunOnceAllAreIn) {
               kv::Delivery::Taken);
     ASSERT_TRUE(kvtest::PumpUntil([&] { return !p->dialogs->boxes.empty(); }, 30000)) << "the probe's message";
     kvtest::PumpFor(kv::AutoConvert::kSettleMs + 1500);
-    EXPECT_FALSE(Run().Busy);
+    EXPECT_FALSE(Busy());
     EXPECT_EQ(Jobs().Count(), 3);
     EXPECT_EQ(Jobs().Progress(2), "Pending");
 }
@@ -356,10 +374,10 @@ TEST_F(MainFormHandOver, ADropDuringARunIsAddedWhenTheRunEnds) {
     FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
     AddFile(kvtest::MediaFile("aac_stereo_video.mp4"), dir.Path() / L"first.mp4");
     f->EzRgnBtn3Click();
-    ASSERT_TRUE(Run().Busy);
+    ASSERT_TRUE(Busy());
     const fs::path dropped = dir.Path() / L"dropped.mp4";
     Copy(dropped);
-    f->AddDroppedPaths({kvtest::Utf8(dropped)});
+    f->Logic().AddDropped({kvtest::Utf8(dropped)});
     EXPECT_EQ(Jobs().Count(), 1) << "not added during the run";
     ASSERT_TRUE(RunToEnd());
     ASSERT_TRUE(kvtest::PumpUntil([&] { return Jobs().Count() == 2; }, 30000));

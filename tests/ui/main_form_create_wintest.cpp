@@ -76,7 +76,7 @@ TEST(FormCreate, FirstStartRecordsFoldersAndWritesHiddenToolFiles) {
     EXPECT_TRUE(kv::DirectoryExists(kvtest::FormAccess::AppDir(f)));
     EXPECT_FALSE(kvtest::FormAccess::TempDir(f).empty());
     EXPECT_EQ(kvtest::FormAccess::TempDir(f).back(), '\\');
-    EXPECT_FALSE(kvtest::FormAccess::Run(f).Busy);
+    EXPECT_FALSE(kvtest::FormAccess::Logic(f).Busy());
 
     kv::RegistryKey key(kv::kSettingsKey);
     EXPECT_EQ(key.ReadString("WorkDir"), kvtest::FormAccess::WorkDir(f));

@@ -71,10 +71,10 @@ TEST_F(MainFormList, RowClicksFollowTheColumnsAndTheStatus) {
     clickAt(1, 430);  // DEL on a pending row: goes
     EXPECT_EQ(Jobs().Count(), 1);
     ExpectAligned();
-    FormAccess::Run(*f).Busy = true;
+    MakeBusy();
     clickAt(0, 100);
     EXPECT_EQ(p->dialogs->opened.size(), 2u);
-    FormAccess::Run(*f).Busy = false;
+    EndBusy();
 }
 
 // Real pointer messages to the list view: the list itself selects the row and

@@ -34,7 +34,7 @@ TEST_F(MainFormRun, ConvertsInListOrderAndFailsWhatCannotBeConverted) {
     TempFolder in(L"kv in"), out(L"kv out");
     FormAccess::WorkDir(*f) = kvtest::Utf8(out.Path());
     f->EzRgnBtn3Click();  // no rows: nothing happens
-    EXPECT_FALSE(Run().Busy);
+    EXPECT_FALSE(Busy());
     AddFile(kvtest::MediaFile("aac_stereo_video.mp4"), in.Path() / L"one.mp4");
     AddFile(kvtest::MediaFile("video_only.mp4"), in.Path() / L"two.mp4");
     AddFile(kvtest::MediaFile("truncated.mp4"), in.Path() / L"three.mp4");
@@ -44,25 +44,28 @@ TEST_F(MainFormRun, ConvertsInListOrderAndFailsWhatCannotBeConverted) {
     kvtest::WriteBytes(out.Path() / L"one.mp3", "old");
 
     f->EzRgnBtn3Click();
-    EXPECT_TRUE(Run().Busy);
-    EXPECT_EQ(Run().CurrentJob, 0);
-    EXPECT_EQ(Run().OutputRateKB, 16.0);
+    EXPECT_TRUE(Busy());
+    EXPECT_EQ(RunningRow(), 0);
     // Written under a temporary name beside it, which the ticks watch.
     const std::string partial = FormAccess::Conversion(*f).PartialPath();
     EXPECT_TRUE(partial.starts_with(kvtest::Utf8(out.Path() / L"one.mp3.")) && partial.ends_with(".korvello-part"))
         << partial;
-    const std::string firstArgs = " -i \"" + kvtest::Utf8(in.Path() / L"one.mp4") +
-                                  "\" -y -deinterlace -ar 44100 -ab 128 -ac 2 -f mp3 \"" + partial + "\"";
-    EXPECT_EQ(Run().FfmpegArgs, firstArgs);
+    // The job's timer carries what it watches and the size it expects, six seconds at 16 KB a second.
+    const kv::TAdvancedTimer* timer = FormAccess::Conversion(*f).CurrentTimer();
+    ASSERT_NE(timer, nullptr);
+    EXPECT_EQ(timer->Buddy(), partial);
+    EXPECT_EQ(timer->Message(), std::to_string(Jobs().At(0).duration * 16 * 1024));
     EXPECT_EQ(kvtest::ReadBytes(out.Path() / L"one.mp3"), "old") << "the older MP3 stays until the new one is whole";
     f->EzRgnBtn3Click();  // pressing again while running changes nothing
-    EXPECT_EQ(Run().FfmpegArgs, firstArgs);
+    EXPECT_EQ(FormAccess::Conversion(*f).PartialPath(), partial);
+    EXPECT_EQ(FormAccess::Conversion(*f).RunningCount(), 1u);
+    EXPECT_EQ(RunningRow(), 0);
 
     ASSERT_TRUE(kvtest::PumpUntil(
         [&] {
             for (int i = 0; i < 4; ++i)
                 if (Jobs().Progress(i) == "Pending" || Jobs().Progress(i).ends_with("% Done")) return false;
-            return !Run().Busy;
+            return !Busy();
         },
         180000));
     EXPECT_EQ(Jobs().Progress(0), "Done");
@@ -76,10 +79,10 @@ TEST_F(MainFormRun, ConvertsInListOrderAndFailsWhatCannotBeConverted) {
     EXPECT_TRUE(Mp3Lasting(out.Path() / L"one (2).mp3", 4.0));
     // Nothing else: no temporary file stays, and the failed rows wrote nothing.
     EXPECT_EQ(kvtest::FileNames(out.Path()), (Strings{"one (2).mp3", "one.mp3"}));
-    EXPECT_EQ(Run().CurrentJob, -1);
+    EXPECT_EQ(RunningRow(), -1);
     // A finished run does nothing more.
     f->EzRgnBtn3Click();
-    EXPECT_FALSE(Run().Busy);
+    EXPECT_FALSE(Busy());
 }
 
 TEST_F(MainFormRun, TranscoderThatFailsBeforeWritingStartsOnceMore) {
@@ -131,7 +134,7 @@ TEST_F(MainFormRun, RunFollowsItsOwnRowWhenRowsAboveGo) {
     AddFile(kvtest::MediaFile("aac_stereo_video.mp4"), in.Path() / L"third.mp4");
     SetState(0, kv::JobState::Done);  // skipped by the run
     f->EzRgnBtn3Click();
-    EXPECT_EQ(Run().CurrentJob, 1);
+    EXPECT_EQ(RunningRow(), 1);
     Select(0);
     WORD key = VK_DELETE;
     f->ListView1KeyDown(key, 0);  // the row above the running one goes
@@ -172,7 +175,7 @@ TEST_F(MainFormRun, RemovingTheRunningRowEndsItsTranscoder) {
     kvtest::StandInRow(Jobs(), in.Path(), L"long", "size 1000 sleep 60000", 120);
     kvtest::StandInRow(Jobs(), in.Path(), L"next", "size 20000", 2);
     f->EzRgnBtn3Click();
-    ASSERT_TRUE(Run().Busy);
+    ASSERT_TRUE(Busy());
     ASSERT_TRUE(kvtest::PumpUntil([&] { return Jobs().Progress(0).ends_with("% Done"); }, 30000));
     const std::vector<DWORD> running = kvtest::ProcessesOf(exe);
     ASSERT_EQ(running.size(), 1u);
@@ -254,7 +257,7 @@ TEST_F(MainFormRun, TranscoderThatCannotStartMidQueueFailsItsRowAndTheRunGoesOn)
     EXPECT_EQ(Mp3Names(out.Path()), (Strings{"after.mp3", "before.mp3"}));
     EXPECT_TRUE(Mp3Lasting(out.Path() / L"before.mp3", 4.0));
     EXPECT_TRUE(Mp3Lasting(out.Path() / L"after.mp3", 6.0));
-    EXPECT_EQ(Run().CurrentJob, -1);
+    EXPECT_EQ(RunningRow(), -1);
 }
 
 TEST_F(MainFormRun, EveryRowFailingLeavesTheWindowIdle) {
@@ -266,14 +269,14 @@ TEST_F(MainFormRun, EveryRowFailingLeavesTheWindowIdle) {
     kvtest::PumpFor(300);
     EXPECT_EQ(Jobs().Progress(0), "Failed");
     EXPECT_EQ(Jobs().Progress(1), "Failed");
-    ASSERT_FALSE(Run().Busy) << "the window stays busy with nothing running";
+    ASSERT_FALSE(Busy()) << "the window stays busy with nothing running";
     EXPECT_TRUE(Mp3Names(out.Path()).empty());
     // Adding works again, and so does the next run.
     AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), in.Path() / L"later.mp4");
     ASSERT_EQ(Jobs().Count(), 3);
     EXPECT_EQ(Jobs().Progress(2), "Pending");
     f->EzRgnBtn3Click();
-    EXPECT_TRUE(Run().Busy);
+    EXPECT_TRUE(Busy());
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(Jobs().Progress(2), "Done");
     EXPECT_TRUE(Mp3Lasting(out.Path() / L"later.mp3", 4.0));
@@ -289,12 +292,12 @@ TEST_F(MainFormRun, LateExitNoticeOfAFinishedJobChangesNothing) {
         ::PostMessageW(f->Handle(), kv::TfrmMain::kJobExitedMessage, 0, static_cast<LPARAM>(id));
     };
     f->EzRgnBtn3Click();
-    ASSERT_TRUE(kvtest::PumpUntil([&] { return Run().CurrentJob == 1; }, 60000));
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return RunningRow() == 1; }, 60000));
     // While the second job runs: the first's notice, again.
     lateNotice(early);
     kvtest::PumpFor(200);
-    EXPECT_TRUE(Run().Busy);
-    EXPECT_EQ(Run().CurrentJob, 1);
+    EXPECT_TRUE(Busy());
+    EXPECT_EQ(RunningRow(), 1);
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(Jobs().Progress(0), "Done");
     EXPECT_EQ(Jobs().Progress(1), "Done");
@@ -307,7 +310,7 @@ TEST_F(MainFormRun, LateExitNoticeOfAFinishedJobChangesNothing) {
     lateNotice(early);
     lateNotice(longer);
     kvtest::PumpFor(1500);
-    EXPECT_FALSE(Run().Busy);
+    EXPECT_FALSE(Busy());
     EXPECT_EQ(Jobs().Progress(2), "Pending");
     EXPECT_EQ(Runs(tool.Path()), 2);
     EXPECT_FALSE(fs::exists(out.Path() / L"waiting.mp3"));
@@ -360,9 +363,8 @@ TEST_F(MainFormRun, TextAnotherProgramWritesIntoTheListsChangesNothing) {
 
     ASSERT_TRUE(RunToEnd(60000));
     EXPECT_EQ(Mp3Names(out.Path()), (Strings{"first.mp3", "second.mp3", "third.mp3"}));
-    EXPECT_EQ(Run().InputPath, kvtest::Utf8(in.Path() / L"third.mp4"));
-    EXPECT_EQ(Run().ExpectedSize, 2 * 16 * 1024) << "the duration the row was added with";
     for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Jobs().At(i).duration, 2) << "the duration the row was added with";
         EXPECT_EQ(Jobs().Progress(i), "Done") << i;
         EXPECT_EQ(Cell(i, 2), "Done") << i;
     }
@@ -389,6 +391,6 @@ TEST_F(MainFormRun, DeleteOnOneOfTwoRunningRowsEndsThatTranscoderAlone) {
     EXPECT_EQ(Cell(0, 1), "second");
     EXPECT_NE(Jobs().Progress(0), "Failed") << "the other running row goes on";
     EXPECT_EQ(kvtest::ProcessesOf(exe).size(), 1u) << "only the removed row's transcoder ended";
-    EXPECT_TRUE(Run().Busy);
+    EXPECT_TRUE(Busy());
     EXPECT_TRUE(fs::exists(out.Path() / L"third.mp3"));
 }

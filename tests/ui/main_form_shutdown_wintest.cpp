@@ -161,7 +161,7 @@ void CloseDuringARun(kvtest::Program& p, const std::function<void()>& askToClose
     kvtest::StandInRow(f.Jobs(), in.Path(), L"running", "size 1000 sleep 2500", 5);
     kvtest::StandInRow(f.Jobs(), in.Path(), L"waiting", "size 100000", 5);
     f.EzRgnBtn3Click();
-    ASSERT_TRUE(FormAccess::Run(f).Busy);
+    ASSERT_TRUE(FormAccess::Logic(f).Busy());
     ASSERT_TRUE(kvtest::PumpUntil([&] { return f.Jobs().Progress(0).ends_with("% Done"); }, 30000));
 
     HWND window = f.Handle();

@@ -12,6 +12,7 @@
 #include "ui/picture_win.h"
 #include "ui/art_ids.h"
 #include "ui_test_util.h"
+#include "win/text.h"
 
 namespace {
 
@@ -31,9 +32,16 @@ std::string ArtDir() {
     return d;
 }
 
+// A .bmp file of the art folder; the path is UTF-8.
+kv::win::UniqueBitmap LoadBitmapFile(const std::string& path) {
+    const std::wstring wide = kv::win::Widen(path);
+    return kv::win::UniqueBitmap(static_cast<HBITMAP>(
+        ::LoadImageW(nullptr, wide.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+}
+
 TPixmap LoadArt(const std::string& name) {
     if (InResources()) return kv::ui::PixmapFromBitmap(kv::ui::LoadArtBitmap(kv::ui::ArtId(name)).Get());
-    return kv::ui::PixmapFromBitmap(kv::ui::LoadBitmapFile(ArtDir() + "/" + name + ".bmp").Get());
+    return kv::ui::PixmapFromBitmap(LoadBitmapFile(ArtDir() + "/" + name + ".bmp").Get());
 }
 
 class ArtTest : public ::testing::Test {
@@ -158,7 +166,7 @@ TEST_F(ArtTest, EveryScaleInTheResourcesIsThePictureDrawnForIt) {
             SCOPED_TRACE(std::string(name) + suffix);
             const TPixmap linked = kv::ui::PixmapFromBitmap(kv::ui::LoadArtBitmap(kv::ui::ArtId(name, percent)).Get());
             const TPixmap drawn =
-                kv::ui::PixmapFromBitmap(kv::ui::LoadBitmapFile(ArtDir() + "/" + name + suffix + ".bmp").Get());
+                kv::ui::PixmapFromBitmap(LoadBitmapFile(ArtDir() + "/" + name + suffix + ".bmp").Get());
             ASSERT_FALSE(drawn.Empty());
             EXPECT_EQ(drawn.width, kv::ui::Scale(LoadArt(name).width, kv::ui::DpiOfArtScale(percent)));
             EXPECT_TRUE(linked == drawn);

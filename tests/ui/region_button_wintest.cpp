@@ -196,6 +196,16 @@ TEST_F(EzRgnBtnTest, DisabledShowsIdleAndHoldsBackClicks) {
     EXPECT_EQ(clicks, 1);
 }
 
+TEST_F(EzRgnBtnTest, AScreenReadersPressClicksOnlyWhileEnabled) {
+    SetFourPictures();
+    btn->SetEnabled(false);
+    EXPECT_EQ(ReaderDefaultAction(h), S_OK);
+    EXPECT_EQ(clicks, 0) << "a disabled button was pressed";
+    btn->SetEnabled(true);
+    EXPECT_EQ(ReaderDefaultAction(h), S_OK);
+    EXPECT_EQ(clicks, 1);
+}
+
 TEST_F(EzRgnBtnTest, AutoRepeatClicksWhileHeldOverTheButton) {
     SetFourPictures();
     btn->SetAutoRepeat(true);

@@ -2,12 +2,14 @@
 // Helpers of the skinned-control tests: a parent window of one known colour,
 // synthetic pictures, pointer messages and reading back drawn pixels.
 #include <windows.h>
+#include <oleacc.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "ui/pixmap.h"
+#include "win/com.h"
 #include "win/handle.h"
 
 namespace kvuitest {
@@ -71,6 +73,20 @@ inline void Down(HWND h, int x, int y) { ::SendMessageW(h, WM_LBUTTONDOWN, MK_LB
 inline void DoubleDown(HWND h, int x, int y) { ::SendMessageW(h, WM_LBUTTONDBLCLK, MK_LBUTTON, At(x, y)); }
 inline void Up(HWND h, int x, int y) { ::SendMessageW(h, WM_LBUTTONUP, 0, At(x, y)); }
 inline void Leave(HWND h) { ::SendMessageW(h, WM_MOUSELEAVE, 0, 0); }
+
+// A screen reader's default action on the control, then what it posted handled.
+inline HRESULT ReaderDefaultAction(HWND h) {
+    kv::win::ComPtr<IAccessible> acc;
+    if (FAILED(::AccessibleObjectFromWindow(h, OBJID_CLIENT, IID_IAccessible, acc.PutVoid()))) return E_FAIL;
+    VARIANT self;
+    ::VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    const HRESULT hr = acc->accDoDefaultAction(self);
+    MSG msg;
+    while (::PeekMessageW(&msg, h, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+    return hr;
+}
 
 inline std::uint32_t FromColorRef(COLORREF c) { return kv::ui::Rgb(GetRValue(c), GetGValue(c), GetBValue(c)); }
 

@@ -28,11 +28,38 @@ TEST(LongPath, ShortPathsAreLeftAsTheyAre) {
 }
 
 TEST(LongPath, TheBoundaryIsTheLongestFolderPathTheSystemTakes) {
-    const std::string below = "C:\\" + Part(kv::kLongPathFrom - 4);  // 247 units
-    ASSERT_EQ(below.size(), kv::kLongPathFrom - 1);
+    const std::size_t from = kv::LongPathFrom(kv::PathFor::Folder);
+    ASSERT_EQ(from, 248u);
+    const std::string below = "C:\\" + Part(from - 4);  // 247 units
+    ASSERT_EQ(below.size(), from - 1);
     EXPECT_EQ(ExtendedLengthPath(below), below);
     const std::string at = below + "b";
     EXPECT_EQ(ExtendedLengthPath(at), "\\\\?\\" + at);
+    EXPECT_EQ(ExtendedLengthPath(at, {}, kv::PathFor::Folder), "\\\\?\\" + at);
+}
+
+// A path for the other file functions (a find pattern, a file to open) keeps
+// its plain form up to the classic MAX_PATH.
+TEST(LongPath, APathForAFileKeepsItsPlainFormBelowTheClassicLength) {
+    const std::size_t from = kv::LongPathFrom(kv::PathFor::File);
+    ASSERT_EQ(from, 260u);
+    const std::string below = "C:\\" + Part(from - 4);  // 259 units
+    ASSERT_EQ(below.size(), from - 1);
+    EXPECT_EQ(ExtendedLengthPath(below, {}, kv::PathFor::File), below);
+    EXPECT_EQ(ExtendedLengthPath(below, {}, kv::PathFor::Folder), "\\\\?\\" + below) << "a folder's limit is lower";
+    const std::string at = below + "b";
+    EXPECT_EQ(ExtendedLengthPath(at, {}, kv::PathFor::File), "\\\\?\\" + at);
+}
+
+TEST(LongPath, ALongFindPatternIsCleanedAndKeepsItsWildcards) {
+    const auto forFile = [](const std::string& p) { return ExtendedLengthPath(p, {}, kv::PathFor::File); };
+    EXPECT_EQ(forFile("C:\\Music\\*.mp4"), "C:\\Music\\*.mp4");
+    const std::string longName = Part(300, 'n');
+    EXPECT_EQ(forFile("C:\\" + longName + "\\..\\x/./" + longName + "\\*.mp4"),
+              "\\\\?\\C:\\x\\" + longName + "\\*.mp4");
+    EXPECT_EQ(forFile("\\\\server\\share\\" + longName + "\\*.*"), "\\\\?\\UNC\\server\\share\\" + longName + "\\*.*");
+    const std::string done = "\\\\?\\C:\\" + longName + "\\*.*";
+    EXPECT_EQ(forFile(done), done);
 }
 
 TEST(LongPath, DrivePathsGetTheExtendedFormCleanedAsTheSystemWould) {
@@ -72,13 +99,6 @@ TEST(LongPath, ExtendedAndDevicePathsAreNotTouched) {
     EXPECT_EQ(ExtendedLengthPath("\\\\?\\C:\\" + deep), "\\\\?\\C:\\" + deep);
     EXPECT_EQ(ExtendedLengthPath("\\\\?\\UNC\\s\\h\\" + deep), "\\\\?\\UNC\\s\\h\\" + deep);
     EXPECT_EQ(ExtendedLengthPath("\\\\.\\pipe\\" + deep), "\\\\.\\pipe\\" + deep);
-}
-
-TEST(LongPath, Utf16LengthCountsSurrogatePairsTwice) {
-    EXPECT_EQ(kv::Utf16Length("abc"), 3u);
-    EXPECT_EQ(kv::Utf16Length("\xD0\x96"), 1u);          // Ж
-    EXPECT_EQ(kv::Utf16Length("\xE9\x9F\xB3"), 1u);      // 音
-    EXPECT_EQ(kv::Utf16Length("\xF0\x9F\x8E\xB5"), 2u);  // 🎵
 }
 
 // Found by fuzzing: a server path whose share is missing, or is dots the

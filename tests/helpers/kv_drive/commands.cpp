@@ -1,5 +1,14 @@
 // Commands about processes, files, the registry, the keyboard and timing.
-#include "drive.h"
+#include "commands.h"
+
+#include <psapi.h>
+#include <sddl.h>
+#include <tlhelp32.h>
+#include <winternl.h>
+
+#include "desktop.h"
+#include "main.h"
+#include "support/key_input.h"
 
 namespace kvdrive {
 
@@ -41,6 +50,8 @@ int Attributes(const std::wstring& path) {
     return 0;
 }
 
+namespace {
+
 // Processes of that file name started by the Korvello process.
 std::vector<DWORD> ChildrenNamed(DWORD parent, const std::wstring& exe) {
     std::vector<DWORD> found;
@@ -54,6 +65,8 @@ std::vector<DWORD> ChildrenNamed(DWORD parent, const std::wstring& exe) {
     ::CloseHandle(snap);
     return found;
 }
+
+}  // namespace
 
 // Ends the program's running transcoder the hard way, as a crash would, with
 // `code` as its exit code (End task, or another program, may give 0).
@@ -264,6 +277,16 @@ int Memory() {
     return 0;
 }
 
+namespace {
+
+// How a process is started: by default quietly; or the way Korvello starts its
+// tools (a new console, shown hidden, optionally suspended inside a job).
+struct StartMode {
+    bool newConsole = false;
+    bool hidden = false;
+    HANDLE job = nullptr;
+};
+
 std::wstring Quoted(const std::wstring& arg) {
     if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
     std::wstring q = L"\"";
@@ -274,7 +297,7 @@ std::wstring Quoted(const std::wstring& arg) {
     return q + L"\"";
 }
 
-std::optional<HANDLE> Start(const std::wstring& line, DWORD flags, const StartMode& mode) {
+std::optional<HANDLE> Start(const std::wstring& line, DWORD flags, const StartMode& mode = {}) {
     STARTUPINFOW si{};
     si.cb = sizeof si;
     if (mode.hidden) {
@@ -295,6 +318,8 @@ std::optional<HANDLE> Start(const std::wstring& line, DWORD flags, const StartMo
     ::CloseHandle(pi.hThread);
     return pi.hProcess;
 }
+
+}  // namespace
 
 // Starts a program N times, each time measuring the time until its window of
 // the given class is shown and answers messages, then ends it.
@@ -427,10 +452,6 @@ int HoldDesktop(double seconds) {
     ::DestroyWindow(w);
     return 0;
 }
-
-}  // namespace kvdrive
-
-namespace kvdrive {
 
 // A message box of a process other than the running first copy (a later copy
 // telling its user why it did not hand its files over): waits for it, prints

@@ -1,8 +1,17 @@
 // The commands that add files and folders through the program's own dialogs,
 // and the one that converts.
-#include "drive.h"
+#include "dialogs.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <algorithm>
+
+#include "lists.h"
 
 namespace kvdrive {
+
+namespace {
 
 // Presses one of the main window's push buttons and waits for the dialog it
 // opens; null, with the reason in `why`, when there is none.
@@ -22,15 +31,9 @@ HWND PressForDialog(const Target& t, const Place& place, const std::vector<HWND>
     return dlg;
 }
 
-// One file through "Add MP4 File" and the system's file dialog.
-int AddOne(const Target& t, RemoteList& list, const std::wstring& path, bool timing) {
-    const auto before = list.Read();
-    if (!before) return Fail(L"cannot read the job list");
-    const auto known = Dialogs(t.pid);
-
-    std::wstring why;
-    HWND dlg = PressForDialog(t, kAddFile, known, why);
-    if (!dlg) return Fail(why);
+// Puts a path into an open file dialog and presses its OK; 0 once the dialog
+// has taken it, else a failure. `withDialog`: the process's dialogs, this one among them.
+int EnterPath(DWORD pid, HWND dlg, const std::vector<HWND>& withDialog, const std::wstring& path) {
     // Explorer-style dialogs name the file in a combo box, older ones in an edit box.
     HWND field = nullptr;
     WaitFor(10, [&] {
@@ -48,13 +51,10 @@ int AddOne(const Target& t, RemoteList& list, const std::wstring& path, bool tim
         TextOf(field) != path)
         return Fail(L"cannot put the path into the file dialog");
 
-    auto withDialog = known;
-    withDialog.push_back(dlg);
     ::PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dlg, IDOK)));
     std::optional<HWND> complaint;
     if (!WaitFor(15, [&] {
-            return !::IsWindow(dlg) || !::IsWindowVisible(dlg) ||
-                   (complaint = NewDialog(t.pid, withDialog)).has_value();
+            return !::IsWindow(dlg) || !::IsWindowVisible(dlg) || (complaint = NewDialog(pid, withDialog)).has_value();
         })) {
         ::PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
         return Fail(L"the file dialog did not close");
@@ -65,6 +65,21 @@ int AddOne(const Target& t, RemoteList& list, const std::wstring& path, bool tim
         ::PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
         return Fail(L"the file dialog refused the path: " + text);
     }
+    return 0;
+}
+
+// One file through "Add MP4 File" and the system's file dialog.
+int AddOne(const Target& t, RemoteList& list, const std::wstring& path, bool timing) {
+    const auto before = list.Read();
+    if (!before) return Fail(L"cannot read the job list");
+    const auto known = Dialogs(t.pid);
+
+    std::wstring why;
+    HWND dlg = PressForDialog(t, kAddFile, known, why);
+    if (!dlg) return Fail(why);
+    auto withDialog = known;
+    withDialog.push_back(dlg);
+    if (const int r = EnterPath(t.pid, dlg, withDialog, path)) return r;
 
     // The probe runs now; it ends in a new row or in a message box. It begins
     // when the program writes its batch file into the temporary folder (the
@@ -121,6 +136,8 @@ int AddOne(const Target& t, RemoteList& list, const std::wstring& path, bool tim
     return 0;
 }
 
+}  // namespace
+
 int AddFiles(const std::vector<std::wstring>& paths, bool timing) {
     return WithList([&](const Target& t, RemoteList& list) {
         int result = 0;
@@ -163,6 +180,8 @@ int Convert(std::optional<double> waitSeconds) {
         return r;
     });
 }
+
+namespace {
 
 std::wstring LastPart(std::wstring path) {
     while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
@@ -258,6 +277,8 @@ HWND OpenPickerAt(const Target& t, const std::wstring& folder, const std::vector
     }
     return nullptr;
 }
+
+}  // namespace
 
 // A folder through "Add Folder" and the system's folder picker. Message boxes
 // shown while the folder's files are probed are reported and answered; the

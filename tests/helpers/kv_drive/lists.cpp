@@ -1,6 +1,8 @@
 // The job list, read across the process boundary, and the commands that
 // read it or wait for it.
-#include "drive.h"
+#include "lists.h"
+
+#include <algorithm>
 
 namespace kvdrive {
 
@@ -10,21 +12,25 @@ std::wstring Progress(const std::vector<std::wstring>& row) {
     return row.size() > kProgressColumn ? row[kProgressColumn] : std::wstring();
 }
 
-bool EndsWith(const std::wstring& s, std::wstring_view tail) {
-    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-bool Working(const std::wstring& progress) { return progress == L"Pending" || EndsWith(progress, L"% Done"); }
-
 std::wstring Joined(const std::vector<std::wstring>& row) {
     std::wstring line;
     for (size_t i = 0; i < row.size(); ++i) line += (i ? L"\t" : L"") + row[i];
     return line;
 }
 
+namespace {
+
+bool EndsWith(const std::wstring& s, std::wstring_view tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+bool Working(const std::wstring& progress) { return progress == L"Pending" || EndsWith(progress, L"% Done"); }
+
 void PrintRows(const Rows& rows) {
     for (const auto& r : rows) Out(Joined(r));
 }
+
+}  // namespace
 
 std::optional<Target> FindTarget(std::wstring& why) {
     Target t;
@@ -61,6 +67,8 @@ int PrintRowsCommand() {
     });
 }
 
+namespace {
+
 // Waits until no row is pending or running; prints the rows either way.
 int WaitIdleOn(RemoteList& list, double seconds, DWORD stepMs) {
     Rows last;
@@ -79,6 +87,8 @@ int WaitIdleOn(RemoteList& list, double seconds, DWORD stepMs) {
     if (!idle) return Fail(L"rows still pending or running after " + std::to_wstring(seconds) + L" s");
     return 0;
 }
+
+}  // namespace
 
 // The same wait as WaitIdleOn for a conversion run, but light on the program:
 // a run finishes rows in list order and a finished row stays finished, so each
@@ -154,6 +164,8 @@ int WaitIdle(double seconds) {
     return WithList([&](const Target&, RemoteList& list) { return WaitIdleOn(list, seconds, 100); });
 }
 
+namespace {
+
 // A row whose conversion is under way, past its start.
 bool UnderWay(const std::vector<std::wstring>& row) {
     const std::wstring p = Progress(row);
@@ -172,6 +184,8 @@ bool WaitRows(RemoteList& list, double seconds, const std::function<bool(const R
     PrintRows(last);
     return seen;
 }
+
+}  // namespace
 
 // Waits until the list shows a finished row and a running one at once.
 int WaitProgress(double seconds) {

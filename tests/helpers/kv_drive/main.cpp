@@ -2,7 +2,17 @@
 // window's controls, found by their places in the window's layout. Used by the
 // end-to-end scripts, the demo run and the benchmarks. Output is UTF-8; exit code
 // 0 means success, 1 failure, 2 a message box answered instead of the expected result.
-#include "drive.h"
+#include "main.h"
+
+#include <cwchar>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "commands.h"
+#include "desktop.h"
+#include "dialogs.h"
+#include "lists.h"
 
 namespace kvdrive {
 
@@ -41,7 +51,11 @@ int Usage() {
     return 1;
 }
 
+namespace {
+
 double Seconds(const wchar_t* s) { return std::wcstod(s, nullptr); }
+
+}  // namespace
 
 }  // namespace kvdrive
 

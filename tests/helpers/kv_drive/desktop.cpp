@@ -1,10 +1,16 @@
 // Output, waiting, the program's windows and dialogs, and its controls found
 // at their places in the window's layout.
-#include "drive.h"
+#include "desktop.h"
+
+#include <algorithm>
+
+#include "ui/layout.h"
 
 namespace kvdrive {
 
 // ---- output ------------------------------------------------------------------
+
+namespace {
 
 std::string Utf8(std::wstring_view w) {
     if (w.empty()) return {};
@@ -19,6 +25,8 @@ void Write(DWORD which, std::wstring_view text) {
     DWORD done = 0;
     ::WriteFile(::GetStdHandle(which), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
 }
+
+}  // namespace
 
 void Out(const std::wstring& line) { Write(STD_OUTPUT_HANDLE, line + L"\n"); }
 void Err(const std::wstring& line) { Write(STD_ERROR_HANDLE, L"kv_drive: " + line + L"\n"); }
@@ -127,6 +135,9 @@ bool PressOk(HWND dlg, double seconds) {
 
 // ---- the main window's controls --------------------------------------------------
 
+namespace {
+
+// A control's place in the layout, in 96-dpi client units.
 Place PlaceOf(std::string_view name) {
     const kv::ui::ControlDef* def = kv::ui::FindControl(name);
     const std::wstring wide(name.begin(), name.end());
@@ -134,9 +145,13 @@ Place PlaceOf(std::string_view name) {
     return {wide, def->left, def->top, def->width, def->height};
 }
 
+}  // namespace
+
 const Place kAddFile = PlaceOf("Button1"), kAddFolder = PlaceOf("Button2"), kConvert = PlaceOf("EzRgnBtn3"),
             kClose = PlaceOf("EzRgnBtn2"), kList = PlaceOf("ListView1"), kEdit1 = PlaceOf("Edit1"),
             kEdit2 = PlaceOf("Edit2"), kEdit3 = PlaceOf("Edit3");
+
+namespace {
 
 // The layout is in 96-dpi units; the window lays itself out at its monitor's
 // DPI. kv_drive declares itself per-monitor aware (wmain), so the coordinates
@@ -158,6 +173,8 @@ POINT Middle(HWND frm, const Place& p) {
     const int dpi = WindowDpi(frm);
     return POINT{::MulDiv(p.left + p.width / 2, dpi, 96), ::MulDiv(p.top + p.height / 2, dpi, 96)};
 }
+
+}  // namespace
 
 HWND ControlAt(HWND frm, const Place& p) {
     HWND c = ::ChildWindowFromPointEx(frm, Middle(frm, p), CWP_SKIPINVISIBLE);

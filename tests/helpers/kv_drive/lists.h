@@ -1,130 +1,42 @@
 #pragma once
-// What the parts of kv_drive share: its output, the program's windows and
-// controls, and the job list read across the process boundary.
-#include <windows.h>
+// The job list, read across the process boundary, and the commands that read
+// it or wait for it.
+#include "desktop.h"
+
 #include <commctrl.h>
-#include <psapi.h>
-#include <sddl.h>
-#include <shlobj.h>
-#include <tlhelp32.h>
-#include <winternl.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cwchar>
-#include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
-
-#include "support/key_input.h"
-#include "ui/layout.h"
 
 namespace kvdrive {
 
-struct Place {
-    std::wstring name;
-    int left, top, width, height;
-};
-// A control's place in the layout, in 96-dpi client units.
-Place PlaceOf(std::string_view name);
-
 using Rows = std::vector<std::vector<std::wstring>>;
 
-// The main window and its list, or a message saying what is missing.
+// The main window and its list.
 struct Target {
     HWND frm = nullptr;
     HWND list = nullptr;
     DWORD pid = 0;
 };
 
-// How a process is started: by default quietly; or the way Korvello starts its
-// tools (a new console, shown hidden, optionally suspended inside a job).
-struct StartMode {
-    bool newConsole = false;
-    bool hidden = false;
-    HANDLE job = nullptr;
-};
-
 constexpr int kProgressColumn = 2;
 
-class RemoteBlock;
-class RemoteList;
-
-// The controls kv_drive presses or reads, at their places in the layout.
-extern const Place kAddFile, kAddFolder, kConvert, kClose, kList, kEdit1, kEdit2, kEdit3;
-
-std::string Utf8(std::wstring_view w);
-void Write(DWORD which, std::wstring_view text);
-void Out(const std::wstring& line);
-void Err(const std::wstring& line);
-int Fail(const std::wstring& why);
-ULONGLONG Now();
-bool WaitFor(double seconds, const std::function<bool()>& done, DWORD stepMs = 50);
-std::wstring ClassOf(HWND w);
-std::wstring TextOf(HWND w);
-DWORD ProcessOf(HWND w);
-std::vector<HWND> TopLevel(const std::function<bool(HWND)>& match);
-std::vector<HWND> AppWindows();
-HWND MainWindow();
-bool Responsive(HWND w, UINT timeoutMs = 5000);
-std::vector<HWND> Dialogs(DWORD pid);
-std::optional<HWND> NewDialog(DWORD pid, const std::vector<HWND>& known);
-std::wstring BoxText(HWND box);
-bool PressOk(HWND dlg, double seconds);
-int WindowDpi(HWND frm);
-POINT Middle(HWND frm, const Place& p);
-HWND ControlAt(HWND frm, const Place& p);
-void ClickAt(HWND frm, HWND control, const Place& p);
+// A row's progress cell.
 std::wstring Progress(const std::vector<std::wstring>& row);
-bool EndsWith(const std::wstring& s, std::wstring_view tail);
-bool Working(const std::wstring& progress);
+// A row's cells joined by tabs, as the commands print a row.
 std::wstring Joined(const std::vector<std::wstring>& row);
-void PrintRows(const Rows& rows);
+// The main window and its list, or a message saying what is missing.
 std::optional<Target> FindTarget(std::wstring& why);
+
 int WaitWindow(double seconds);
 int PrintRowsCommand();
-int WaitIdleOn(RemoteList& list, double seconds, DWORD stepMs);
-int WaitRunEndOn(RemoteList& list, double seconds, DWORD stepMs, ULONGLONG& end);
 int ClickCell(int row, int x);
 int WaitIdle(double seconds);
-bool UnderWay(const std::vector<std::wstring>& row);
-bool WaitRows(RemoteList& list, double seconds, const std::function<bool(const Rows&)>& want);
 int WaitProgress(double seconds);
 int WaitRunning(double seconds);
-HWND PressForDialog(const Target& t, const Place& place, const std::vector<HWND>& known, std::wstring& why);
-int AddOne(const Target& t, RemoteList& list, const std::wstring& path, bool timing);
-int AddFiles(const std::vector<std::wstring>& paths, bool timing);
-int Convert(std::optional<double> waitSeconds);
-std::wstring LastPart(std::wstring path);
-std::wstring SelectedFolderName(HWND tree, const RemoteBlock& mem);
-HWND OpenPickerAt(const Target& t, const std::wstring& folder, const std::vector<HWND>& known, std::wstring& why);
-int AddFolder(const std::wstring& folder, double seconds, bool timing);
-int CountInstances();
-int CountProcesses(const std::wstring& exe);
-int Attributes(const std::wstring& path);
-std::vector<DWORD> ChildrenNamed(DWORD parent, const std::wstring& exe);
-int KillChild(const std::wstring& exe, DWORD code = 9);
-int AnswerBox(double seconds);
-int Handles();
-int RegistryAccess(const std::wstring& subKey, const std::wstring& how);
-int ListFiles(const std::wstring& pattern);
-int LockFile(const std::wstring& path, double seconds);
-int Close();
-int Keys(const std::vector<std::wstring>& names);
-int WaitExit(double seconds);
-int ControlText(const std::wstring& name);
-int WindowRect();
-int Memory();
-std::wstring Quoted(const std::wstring& arg);
-std::optional<HANDLE> Start(const std::wstring& line, DWORD flags, const StartMode& mode = {});
-int LaunchTime(const std::wstring& exe, const std::wstring& cls, int runs, const std::wstring& how);
-int TimeRun(int runs, std::vector<std::wstring> argv);
-int WriteFiles(const std::wstring& dir, const std::vector<std::wstring>& sources);
-int HoldDesktop(double seconds);
-int Usage();
-double Seconds(const wchar_t* s);
 
 // A block of memory inside another process, for messages that carry pointers.
 class RemoteBlock {
@@ -226,5 +138,9 @@ int WithList(F&& command) {
     if (!list.Ok()) return Fail(L"cannot reach the memory of the Korvello process");
     return command(*t, list);
 }
+
+// Waits until no row is pending or running, reading little of the list at a
+// time; prints the rows, and the moment the wait ended goes to `end`.
+int WaitRunEndOn(RemoteList& list, double seconds, DWORD stepMs, ULONGLONG& end);
 
 }  // namespace kvdrive

@@ -1,0 +1,58 @@
+#include "ui/window_ports_win.h"
+
+#include "ui/main_form_win.h"
+#include "win/clock.h"
+
+namespace kv {
+
+namespace {
+constexpr UINT kPlainBox = MB_OK;  // application title, one "OK" button, no icon
+constexpr UINT kAutoConvertPollMs = 250;
+}  // namespace
+
+void WindowPorts::ShowFile(const std::string& path) { form_.SetControlText("Edit1", path); }
+void WindowPorts::ShowFolder(const std::string& folder) { form_.SetControlText("Edit2", folder); }
+void WindowPorts::ShowChoices(const ConversionChoices&) { form_.FillSystemMenu(); }
+void WindowPorts::RunEnded() { form_.SignalRunFinished(); }
+bool WindowPorts::MenuOpen() const { return form_.menuOpen_; }
+
+// The box of the output folder shows the setting; the one beside it, the folder in use.
+void WindowPorts::ShowOutputFolder(const std::string& stored, const std::string& used) {
+    form_.SetControlText("Edit4", stored);
+    form_.SetControlText("Edit3", used);
+}
+
+std::optional<std::string> WindowPorts::AskForFile() {
+    return form_.Dialogs().OpenFile(form_.Handle(), {"MP4 Files|*.mp4", "mp4"});
+}
+
+std::string WindowPorts::AskForFolder(const std::string& initial) {
+    return form_.Dialogs().BrowseForFolder(form_.Handle(), "Select Output Folder", initial, false);
+}
+
+void WindowPorts::Tell(const std::string& text) {
+    form_.Dialogs().MessageBox(form_.Handle(), text, form_.app_.Title(), kPlainBox);
+}
+
+void WindowPorts::ShellOpen(const std::string& target) { form_.Dialogs().ShellOpen(form_.Handle(), target); }
+
+void WindowPorts::ScheduleHandedOver(std::uint32_t afterMs) {
+    if (afterMs == 0)
+        ::PostMessageW(form_.Handle(), TfrmMain::kAddHandedOverMessage, 0, 0);
+    else
+        ::SetTimer(form_.Handle(), TfrmMain::kHandOverRetryTimer, afterMs, nullptr);
+}
+
+void WindowPorts::PollAutoConvert(bool on) {
+    if (on)
+        ::SetTimer(form_.Handle(), TfrmMain::kAutoConvertTimer, kAutoConvertPollMs, nullptr);
+    else
+        ::KillTimer(form_.Handle(), TfrmMain::kAutoConvertTimer);
+}
+
+// A message box or picker of this window disables it.
+bool WindowPorts::WindowFree() const { return !form_.destroyed_ && ::IsWindowEnabled(form_.Handle()); }
+
+std::uint64_t WindowPorts::NowMs() const { return win::AwakeMs(); }
+
+}  // namespace kv
