@@ -54,4 +54,16 @@ public:
 
 std::unique_ptr<IDialogs> MakeSystemDialogs() { return std::make_unique<SystemDialogs>(); }
 
+std::vector<std::string> DroppedPaths(HDROP drop) {
+    std::vector<std::string> paths;
+    const UINT n = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < n; ++i) {
+        std::wstring buf(::DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        buf.resize(::DragQueryFileW(drop, i, buf.data(), static_cast<UINT>(buf.size())));
+        paths.push_back(win::Narrow(buf));
+    }
+    ::DragFinish(drop);
+    return paths;
+}
+
 }  // namespace kv

@@ -2,10 +2,12 @@
 // Everything the window asks of the user or hands to the shell goes through
 // this interface, so in-process tests can answer in the user's place.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kv {
 
@@ -30,5 +32,8 @@ public:
 
 // The real dialogs of the system.
 std::unique_ptr<IDialogs> MakeSystemDialogs();
+
+// The paths of a drop, as UTF-8; the drop is finished (its memory freed).
+std::vector<std::string> DroppedPaths(HDROP drop);
 
 }  // namespace kv

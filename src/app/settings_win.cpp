@@ -223,4 +223,9 @@ std::size_t FileSystemLookup::MaxComponentLength(const std::string& path) const 
     return longest;
 }
 
+int LogicalProcessorCount() {
+    const DWORD n = ::GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
+    return n > 0 ? static_cast<int>(n) : 1;
+}
+
 }  // namespace kv

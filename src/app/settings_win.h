@@ -47,6 +47,9 @@ public:
     [[nodiscard]] std::size_t MaxComponentLength(const std::string& path) const override;
 };
 
+// The PC's logical processors over all its groups; at least 1.
+int LogicalProcessorCount();
+
 bool DirectoryExists(const std::string& path);
 bool FileExists(const std::string& path);
 // Creates the last level of a path only; false when it could not.

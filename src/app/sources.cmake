@@ -18,4 +18,5 @@ list(APPEND KORVELLO_WIN_SOURCES
   src/app/settings_store_win.cpp
   src/app/settings_win.cpp
   src/app/tool_install_win.cpp
+  src/app/tool_set_win.cpp
 )

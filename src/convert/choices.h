@@ -1,8 +1,8 @@
 #pragma once
 // The user's choices for a conversion: the MP3's quality, how many files
 // convert at once, and what happens to an MP3 that is already there. Each
-// defaults to the plain conversion: 128 kbit/s, one at a time, replace. Stored as registry values that anyone can edit, so reading them
-// takes only what it knows and falls back to the default for anything else.
+// defaults to the plain conversion: 128 kbit/s, one at a time, replace. Stored as registry values that anyone can edit,
+// so reading them takes only what it knows and falls back to the default for anything else.
 #include <cstdint>
 #include <optional>
 #include <span>

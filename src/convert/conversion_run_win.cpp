@@ -11,6 +11,7 @@
 #include "convert/part_files.h"
 #include "convert/transcoder_log.h"
 #include "win/error.h"
+#include "win/file.h"
 #include "win/handle.h"
 #include "win/text.h"
 
@@ -55,11 +56,7 @@ public:
         // The transcoder wrote through its copy of this handle: read from the start.
         LARGE_INTEGER zero{};
         if (!::SetFilePointerEx(log_.Get(), zero, nullptr, FILE_BEGIN)) return std::nullopt;
-        std::string text;
-        char buf[8192];
-        DWORD got = 0;
-        while (::ReadFile(log_.Get(), buf, sizeof buf, &got, nullptr) && got > 0) text.append(buf, got);
-        return text;
+        return win::ReadToEnd(log_.Get());
     }
 
     // The last progress reading in the report's tail.

@@ -9,8 +9,6 @@ namespace kv {
 
 namespace {
 
-constexpr std::size_t kClassicPathLimit = 260;
-
 bool IsPlainAscii(const std::string& s) {
     for (unsigned char c : s)
         if (c >= 0x80) return false;
@@ -22,7 +20,7 @@ bool IsPlainAscii(const std::string& s) {
 // several) all put a path at risk; the higher, the worse.
 int Risk(const std::string& p) {
     int r = IsPlainAscii(p) ? 0 : 1000;
-    if (p.size() >= kClassicPathLimit) r += 100;
+    if (p.size() >= LongPathFrom(PathFor::File)) r += 100;
     for (char c : p) r += c == '%' ? 1 : 0;
     return r;
 }

@@ -4,6 +4,7 @@
 #include "app/runner_text.h"
 #include "app/settings_win.h"
 #include "win/error.h"
+#include "win/file.h"
 #include "win/handle.h"
 #include "win/text.h"
 
@@ -89,17 +90,8 @@ bool WinProbePlatform::RunReader(const std::string& reader, const std::string& a
 }
 
 std::optional<std::string> WinProbePlatform::ReadFile(const std::string& path, std::string& why) {
-    const std::wstring w = win::FilePath(path);
-    win::UniqueFile f(
-        ::CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!f) {
-        why = win::SystemErrorText(::GetLastError());
-        return std::nullopt;
-    }
-    std::string contents;
-    char buf[4096];
-    DWORD got = 0;
-    while (::ReadFile(f.Get(), buf, sizeof buf, &got, nullptr) && got > 0) contents.append(buf, got);
+    std::optional<std::string> contents = win::ReadWholeFile(path);
+    if (!contents) why = win::SystemErrorText(::GetLastError());
     return contents;
 }
 

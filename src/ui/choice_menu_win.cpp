@@ -1,6 +1,9 @@
 #include "ui/choice_menu_win.h"
 
+#include <windowsx.h>
+
 #include "ui/choice_menu.h"
+#include "ui/dpi.h"
 #include "win/text.h"
 
 namespace kv::ui {
@@ -37,6 +40,14 @@ void AppendChoiceMenu(HMENU menu, const ConversionChoices& choices, int maxFiles
 
 void RemoveMenuItemsFrom(HMENU menu, int first) {
     for (int n = ::GetMenuItemCount(menu); n > first; --n) ::DeleteMenu(menu, static_cast<UINT>(n - 1), MF_BYPOSITION);
+}
+
+POINT ShortcutMenuPoint(HWND window, LPARAM lp, int dpi) {
+    if (lp != -1) return POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    HWND focus = ::GetFocus();
+    RECT r{};
+    ::GetWindowRect(focus && ::IsChild(window, focus) ? focus : window, &r);
+    return POINT{r.left + Scale(8, dpi), r.top + Scale(8, dpi)};
 }
 
 }  // namespace kv::ui

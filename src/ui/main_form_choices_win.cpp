@@ -32,16 +32,9 @@ bool TfrmMain::OnChoiceCommand(UINT id) {
     return chosen.has_value();
 }
 
-// A right-click, Shift+F10 or the Menu key: from the keyboard (no point given)
-// the menu opens at the control that has the focus.
+// A right-click, Shift+F10 or the Menu key.
 void TfrmMain::OnContextMenu(LPARAM lp) {
-    POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-    if (lp == -1) {
-        HWND focus = ::GetFocus();
-        RECT r{};
-        ::GetWindowRect(focus && ::IsChild(Handle(), focus) ? focus : Handle(), &r);
-        at = {r.left + ui::Scale(8, Dpi()), r.top + ui::Scale(8, Dpi())};
-    }
+    const POINT at = ui::ShortcutMenuPoint(Handle(), lp, Dpi());
     const win::UniqueMenu menu(::CreatePopupMenu());
     if (!menu) return;
     ui::AppendChoiceMenu(menu.Get(), controller_->Choices(), controller_->MaxFilesAtOnce());

@@ -1,13 +1,10 @@
 // The handler names of the layout, bound to the window's methods when the
 // program is built: a name that binds nothing, or binds a method of the wrong
 // shape, stops the build.
-#include <oleacc.h>
-
 #include <array>
 #include <cstddef>
 #include <functional>
 
-#include "ui/accessible_win.h"
 #include "ui/handler_table.h"
 #include "ui/layout_table.h"
 #include "ui/main_form_win.h"
@@ -146,44 +143,6 @@ bool TfrmMain::RunClick(std::string_view handler) {
         return true;
     }
     return false;
-}
-
-// The windowed controls' messages the window handles for them.
-LRESULT CALLBACK TfrmMain::SubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
-    auto* self = reinterpret_cast<TfrmMain*>(data);
-    try {
-        if (msg == WM_NCDESTROY) ::RemoveWindowSubclass(h, &TfrmMain::SubclassProc, 1);
-        const ui::ControlDef* def = self->DefOf(h);
-        if (def && msg == WM_CHAR) {
-            wchar_t key = static_cast<wchar_t>(wp);
-            if (self->KeyPress(*def, key) && key == 0) return 0;  // the handler dropped the character
-            wp = key;
-        }
-        if (def && msg == WM_SETCURSOR && (def->look & ui::lkHandPointer) && LOWORD(lp) == HTCLIENT) {
-            ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
-            return TRUE;
-        }
-        // Shift+F10 or the Menu key in a path box opens the window's menu; a
-        // right-click there keeps the box's own (copy, select all).
-        if (def && msg == WM_CONTEXTMENU && lp == -1 && def->kind == ui::Kind::Edit)
-            return ::SendMessageW(::GetParent(h), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(h), lp);
-        if (def && msg == WM_GETOBJECT)
-            if (const LRESULT r = AnswerControlReader(h, *def, wp, lp)) return r;
-    } catch (...) {
-        win::ReportCurrentException();
-        return 0;
-    }
-    return ::DefSubclassProc(h, msg, wp, lp);
-}
-
-// The boxes' and the list's captions are painted, not label windows the system
-// could name them from: their names come from the layout.
-LRESULT TfrmMain::AnswerControlReader(HWND h, const ui::ControlDef& def, WPARAM wp, LPARAM lp) {
-    if (def.accessibleName.empty()) return 0;
-    const bool box = def.kind == ui::Kind::Edit;
-    const ui::AccessibleFace face{win::Widen(def.accessibleName), box ? ROLE_SYSTEM_TEXT : ROLE_SYSTEM_LIST,
-                                  box ? STATE_SYSTEM_READONLY : 0};
-    return ui::AnswerGetObject(h, wp, lp, face);
 }
 
 }  // namespace kv

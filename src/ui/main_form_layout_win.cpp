@@ -80,7 +80,8 @@ void TfrmMain::CreateWindowed(const ui::ControlDef& def) {
     if (!h) return;
     controls_.emplace(std::string(def.name), h);
     defsByHwnd_.emplace(h, &def);
-    ::SetWindowSubclass(h, &TfrmMain::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    if (!keyPress_) keyPress_ = [this](const ui::ControlDef& d, wchar_t& key) { return KeyPress(d, key); };
+    ui::FollowLayoutControl(h, def, keyPress_);
 }
 
 void TfrmMain::ApplyDpi(int dpi, const RECT* suggested) {
@@ -91,14 +92,15 @@ void TfrmMain::ApplyDpi(int dpi, const RECT* suggested) {
     RECT now{};
     ::GetWindowRect(Handle(), &now);
     const RECT at = suggested ? *suggested : now;
-    ::SetWindowPos(Handle(), nullptr, at.left, at.top, ui::Scale(ui::kClientWidth, dpi), ui::Scale(ui::kClientHeight, dpi),
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(Handle(), nullptr, at.left, at.top, ui::Scale(ui::kClientWidth, dpi),
+                   ui::Scale(ui::kClientHeight, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
     for (TComponent* c : Components()) {
         auto* b = dynamic_cast<ui::TEzRgnBtn*>(c);
         const ui::ControlDef* def = b ? ui::FindControl(b->Name()) : nullptr;
         if (!def) continue;
         const RECT place = skin_->Placed(*def);
-        b->LoadPictureSet(def->picture, nullptr, skin_->ArtScale(), {place.right - place.left, place.bottom - place.top});
+        b->LoadPictureSet(def->picture, nullptr, skin_->ArtScale(),
+                          {place.right - place.left, place.bottom - place.top});
     }
     for (const auto& [name, h] : controls_) {
         const ui::ControlDef* def = ui::FindControl(name);

@@ -4,7 +4,9 @@
 
 #include <shellapi.h>
 
+#include "app/dialogs_win.h"
 #include "app/main_instance_win.h"
+#include "app/settings_win.h"
 #include "components/FindFile.h"
 #include "components/advantmr.h"
 #include "ui/dpi.h"
@@ -19,11 +21,6 @@ namespace kv {
 namespace {
 
 constexpr wchar_t kFormClass[] = L"TfrmMain";
-
-int LogicalProcessors() {
-    const DWORD n = ::GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
-    return n > 0 ? static_cast<int>(n) : 1;
-}
 
 }  // namespace
 
@@ -49,10 +46,10 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
                        SWP_NOZORDER | SWP_NOACTIVATE);
     }
     skin_ = std::make_unique<ui::FormSkin>(
-        Handle(), ui::FormSkin::Events{[this](const ui::ControlDef& d) { Click(d); },
-                                       [this](const ui::ControlDef& d) { MouseEnter(d); },
-                                       [this](const ui::ControlDef& d) { MouseLeave(d); },
-                                       [this](const ui::ControlDef& d, int b, int x, int y) { MouseDown(d, b, x, y); }});
+        Handle(), ui::FormSkin::Events{
+                      [this](const ui::ControlDef& d) { Click(d); }, [this](const ui::ControlDef& d) { MouseEnter(d); },
+                      [this](const ui::ControlDef& d) { MouseLeave(d); },
+                      [this](const ui::ControlDef& d, int b, int x, int y) { MouseDown(d, b, x, y); }});
     skin_->Build(dpi);
     BuildControls();
     ApplyTabOrder();
@@ -68,7 +65,7 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
     FindFile1->SetFilter("*.mp4");
     controller_ = std::make_unique<Controller>(ControllerPorts{*ports_, rows_.get(), *ports_, settings_, disk_,
                                                                *runPlatform_, *probePlatform_, *FindFile1, this});
-    controller_->LoadChoices(options_.logicalProcessors > 0 ? options_.logicalProcessors : LogicalProcessors());
+    controller_->LoadChoices(options_.logicalProcessors > 0 ? options_.logicalProcessors : LogicalProcessorCount());
     new TMainInstance(this, app_.Handle(), app_.Title(), options_.parameters, kFormClass, options_.convert);
     ::DragAcceptFiles(Handle(), TRUE);
 
@@ -94,7 +91,7 @@ void TfrmMain::Show() {
     ::UpdateWindow(Handle());
     // Files given on the command line ("Open with", "Send to", a drop on the program's icon).
     HandOverPaths(FullPaths(options_.parameters), options_.convert);
-    if (!toolProblem_.empty()) ::PostMessageW(Handle(), kToolProblemMessage, 0, 0);
+    if (!tools_.Problem().empty()) ::PostMessageW(Handle(), kToolProblemMessage, 0, 0);
 }
 
 HWND TfrmMain::Control(std::string_view name) const {
@@ -172,7 +169,7 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         if (const auto answer = OnNotify(*reinterpret_cast<NMHDR*>(lp))) return *answer;
         break;
     case WM_DROPFILES:
-        OnDropFiles(reinterpret_cast<HDROP>(wp));
+        controller_->AddDropped(DroppedPaths(reinterpret_cast<HDROP>(wp)));
         return 0;
     case WM_GETOBJECT:
         if (const LRESULT r = AnswerReader(wp, lp)) return r;
@@ -222,7 +219,7 @@ LRESULT TfrmMain::OnAppMessage(UINT msg, WPARAM wp, LPARAM lp) {
         controller_->AddHandedOver();
         return 0;
     case kToolProblemMessage:
-        Dialogs().MessageBox(Handle(), toolProblem_, app_.Title(), MB_OK | MB_ICONWARNING);
+        Dialogs().MessageBox(Handle(), tools_.Problem(), app_.Title(), MB_OK | MB_ICONWARNING);
         return 0;
     case kJobExitedMessage:
         controller_->JobExited(static_cast<std::int64_t>(lp));
@@ -281,18 +278,6 @@ std::optional<LRESULT> TfrmMain::OnNotify(NMHDR& hdr) {
     }
     if (hdr.code == NM_CUSTOMDRAW) return CustomDraw(*def, reinterpret_cast<NMLVCUSTOMDRAW&>(hdr)).value_or(0);
     return 0;
-}
-
-void TfrmMain::OnDropFiles(HDROP drop) {
-    std::vector<std::string> paths;
-    const UINT n = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < n; ++i) {
-        std::wstring buf(::DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
-        buf.resize(::DragQueryFileW(drop, i, buf.data(), static_cast<UINT>(buf.size())));
-        paths.push_back(win::Narrow(buf));
-    }
-    ::DragFinish(drop);
-    controller_->AddDropped(paths);
 }
 
 // Once, however the window goes: the running job's half-written MP3 goes with it.

@@ -19,11 +19,13 @@
 #include "app/application_win.h"
 #include "app/settings_store_win.h"
 #include "app/settings_win.h"
+#include "app/tool_set_win.h"
 #include "convert/controller.h"
 #include "convert/conversion_run_win.h"
 #include "convert/duration_probe_win.h"
 #include "ui/form_skin_win.h"
 #include "ui/job_rows_win.h"
+#include "ui/layout_controls_win.h"
 #include "components/component.h"
 #include "ui/layout.h"
 #include "win/handle.h"
@@ -57,25 +59,20 @@ public:
 
     void Show();
 
-    // Handlers.
     void FormCreate();
     void FormShow();
     void FormDestroy();
     void Image1MouseDown(int button, int x, int y);
     void EzRgnBtn1Click();
     void EzRgnBtn2Click();
-    // Job list.
     void ListView1KeyDown(WORD& key, UINT shift);
     void ListView1Click();
-    // Adding files and folders.
     void Button1Click();
     void Button2Click();
     void Edit1KeyPress(wchar_t& key);
     void Edit2KeyPress(wchar_t& key);
     void Edit3KeyPress(wchar_t& key);
-    // Output folder.
     void Button3Click();
-    // Conversion run.
     void EzRgnBtn3Click();
     static constexpr UINT kJobExitedMessage = WM_APP + 1;
 
@@ -86,10 +83,7 @@ public:
     [[nodiscard]] bool LinkUnderlined(std::string_view label) const { return skin_->Underlined(label); }
     LRESULT d4_ListViewCustomDrawSubItem(NMLVCUSTOMDRAW& draw);
 
-    // Paths from the command line or a second copy: checked, then added as
-    // dropped ones once the window is free (no run, no command, no dialog
-    // open). False when the window has no room left to keep them. With
-    // `convert`, the files are converted once they are in (see AutoConvert).
+    // Paths from the command line or a second copy (see Controller::HandOver).
     bool HandOverPaths(const std::vector<std::string>& paths, bool convert = false);
     static constexpr UINT kAddHandedOverMessage = WM_APP + 2;
 
@@ -137,7 +131,6 @@ private:
     bool OnSysCommand(WPARAM command);
     void OnCommand(HWND from, WORD id, WORD code);
     std::optional<LRESULT> OnNotify(NMHDR& hdr);
-    void OnDropFiles(HDROP drop);
     void OnDestroy();
     void OnContextMenu(LPARAM lp);
 
@@ -145,9 +138,7 @@ private:
     void FillSystemMenu();
     bool OnChoiceCommand(UINT id);  // false: no command of the choices
 
-    // The tool files as written and checked, held until they are deleted.
-    std::vector<win::UniqueFile> toolLocks_;
-    std::string toolProblem_;
+    ToolSet tools_;
     TFindFile* FindFile1 = nullptr;
 
     void BuildControls();
@@ -156,7 +147,6 @@ private:
     void CreateWindowed(const ui::ControlDef& def);
     // A new DPI: the skin's fonts and art, the controls' places and fonts.
     void ApplyDpi(int dpi, const RECT* suggested);
-    void DeleteToolFiles(bool batchFileFourth);
     void EndRunAndTools();
     void OnEndSession(bool ending);
     void SweepLeftovers();
@@ -172,18 +162,17 @@ private:
     static constexpr UINT kReaderLinkMessage = WM_APP + 3;
     LRESULT AnswerReader(WPARAM wp, LPARAM lp);
     bool TakeCopyData(const COPYDATASTRUCT* data);
-    static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
-    static LRESULT AnswerControlReader(HWND h, const ui::ControlDef& def, WPARAM wp, LPARAM lp);
 
     TApplication& app_;
     FormOptions options_;
     std::unique_ptr<ui::FormSkin> skin_;
     std::map<std::string, HWND, std::less<>> controls_;
     std::map<HWND, const ui::ControlDef*> defsByHwnd_;
+    ui::KeyPressFilter keyPress_;  // what the windowed controls' characters go through
     bool destroyed_ = false;
-    bool menuOpen_ = false;  // between WM_ENTERMENULOOP and WM_EXITMENULOOP
-    HWND lastFocus_ = nullptr;          // the control to give the focus back to on activation
-    int systemMenuBase_ = -1;  // where the choices begin in the system menu
+    bool menuOpen_ = false;     // between WM_ENTERMENULOOP and WM_EXITMENULOOP
+    HWND lastFocus_ = nullptr;  // the control to give the focus back to on activation
+    int systemMenuBase_ = -1;   // where the choices begin in the system menu
     std::unique_ptr<ui::JobRows> rows_;
     std::unique_ptr<WindowPorts> ports_;
     std::unique_ptr<WinRunPlatform> runPlatform_;

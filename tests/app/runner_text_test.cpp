@@ -5,6 +5,7 @@
 #include <set>
 
 #include "win/error.h"
+#include "win/utf8.h"
 
 namespace {
 

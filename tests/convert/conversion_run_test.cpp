@@ -1,5 +1,5 @@
-// The conversion run against fakes (run_fakes.h), one file at a time as the
-// program has always converted.
+// The conversion run against fakes (run_fakes.h), one file at a time, the
+// default choice.
 #include "convert/conversion_run.h"
 
 #include <gtest/gtest.h>

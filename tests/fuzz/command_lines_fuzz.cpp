@@ -13,6 +13,7 @@
 #include "support/argv_rules.h"
 #include "support/checked.h"
 #include "win/long_path.h"
+#include "win/utf8.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Adding files and folders (main_form_add.cpp): the buttons, dropping, and the
+// Adding files and folders (main_form_add_win.cpp, through the controller): the buttons, dropping, and the
 // boxes that show what was added.
 #include <gtest/gtest.h>
 

@@ -18,6 +18,7 @@
 #include "ui/layout.h"
 #include "ui/main_form_win.h"
 #include "win/handle.h"
+#include "win/com.h"
 #include "win/text.h"
 
 namespace {
@@ -28,11 +29,9 @@ using kvtest::Program;
 
 // A known folder as the shell names it, not through the program's own helpers.
 std::string KnownFolder(REFKNOWNFOLDERID id) {
-    PWSTR path = nullptr;
-    if (FAILED(::SHGetKnownFolderPath(id, 0, nullptr, &path))) return {};
-    std::string s = kv::win::Narrow(path);
-    ::CoTaskMemFree(path);
-    return s;
+    kv::win::CoTaskMem<wchar_t> path;
+    if (FAILED(::SHGetKnownFolderPath(id, 0, nullptr, path.Put()))) return {};
+    return kv::win::Narrow(path.Get());
 }
 std::string DocumentsKorvello() { return KnownFolder(FOLDERID_Documents) + "\\Korvello\\"; }
 std::string AppDataKorvello() { return KnownFolder(FOLDERID_RoamingAppData) + "\\Korvello\\"; }

@@ -1,4 +1,4 @@
-// The job list's handlers (main_form_list.cpp): removing rows and opening a
+// The job list's handlers (main_form_list_win.cpp, through the controller): removing rows and opening a
 // row's files.
 #include <gtest/gtest.h>
 

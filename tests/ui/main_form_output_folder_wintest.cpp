@@ -1,4 +1,4 @@
-// Choosing the output folder (main_form_output_folder.cpp).
+// Choosing the output folder (Button3Click in main_form_run_win.cpp, through the controller).
 #include <gtest/gtest.h>
 
 #include "app/settings_win.h"

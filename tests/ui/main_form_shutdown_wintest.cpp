@@ -1,4 +1,4 @@
-// The two ways out (main_form_shutdown.cpp): the close button, which deletes
+// The two ways out (main_form_shutdown_win.cpp): the close button, which deletes
 // the tool files and ends at once, and the window's destruction, whether by the
 // program or by a close request from the window or the taskbar.
 #include <gtest/gtest.h>

@@ -10,6 +10,7 @@
 
 #include "ui/pixmap.h"
 #include "win/com.h"
+#include "win/gdi.h"
 #include "win/handle.h"
 
 namespace kvuitest {
@@ -76,6 +77,7 @@ inline void Leave(HWND h) { ::SendMessageW(h, WM_MOUSELEAVE, 0, 0); }
 
 // A screen reader's default action on the control, then what it posted handled.
 inline HRESULT ReaderDefaultAction(HWND h) {
+    const kv::win::OleScope ole;  // as the program's thread has it: the answer travels as a COM object
     kv::win::ComPtr<IAccessible> acc;
     if (FAILED(::AccessibleObjectFromWindow(h, OBJID_CLIENT, IID_IAccessible, acc.PutVoid()))) return E_FAIL;
     VARIANT self;
