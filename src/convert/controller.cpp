@@ -147,7 +147,7 @@ bool Controller::HandOver(const std::vector<std::string>& paths, bool convert) {
 // A message box or picker of the window disables it; the paths wait for it
 // to close rather than adding rows and messages behind it.
 void Controller::AddHandedOver() {
-    if (adder_.HandedOverCount() == 0) return;
+    if (adder_.HandedOverCount() == 0 || desktop_.Closing()) return;
     if (!desktop_.WindowFree()) {
         desktop_.ScheduleHandedOver(kHandOverRetryMs);
         return;
@@ -158,7 +158,7 @@ void Controller::AddHandedOver() {
 // The user's own run, command, dialog or menu comes first: a menu may be
 // choosing the quality for these very files.
 bool Controller::IdleForAutoConvert() const {
-    return desktop_.WindowFree() && !desktop_.MenuOpen() && !Busy() && !adder_.CommandActive() &&
+    return !desktop_.Closing() && desktop_.WindowFree() && !desktop_.MenuOpen() && !Busy() && !adder_.CommandActive() &&
            adder_.HandedOverCount() == 0;
 }
 

@@ -61,8 +61,10 @@ public:
     virtual void ScheduleHandedOver(std::uint32_t afterMs = 0) = 0;
     // Starts or stops the calls of Controller::AutoConvertTick at short intervals.
     virtual void PollAutoConvert(bool on) = 0;
-    // The window takes input: no dialog or message box of it is open, and it is not closing.
+    // The window takes input: no dialog or message box of it is open.
     [[nodiscard]] virtual bool WindowFree() const = 0;
+    // The window is going away: nothing more is added or started.
+    [[nodiscard]] virtual bool Closing() const = 0;
     // A menu of the window is open.
     [[nodiscard]] virtual bool MenuOpen() const = 0;
     // Milliseconds the PC was awake.

@@ -59,6 +59,11 @@ const std::string& ConversionRun::PartialPath() const noexcept {
     return running_.empty() ? none : running_.back()->partial;
 }
 
+const std::string& ConversionRun::Arguments() const noexcept {
+    static const std::string none;
+    return running_.empty() ? none : running_.back()->args;
+}
+
 void ConversionRun::Convert() {
     only_.reset();
     if (Busy()) return;
@@ -160,6 +165,8 @@ std::unique_ptr<ConversionRun::Job> ConversionRun::NewJob(const kv::Job& row, co
 
 // Starts the first pending row: None when there is none; Ended when it ended
 // at once (skipped, or its transcoder could not be started: it reads "Failed").
+// A row whose start raises an error ends Failed, so that no later start finds
+// it again, and the error goes on.
 ConversionRun::Started ConversionRun::StartNextJob() {
     const kv::Job* next = NextPending();
     if (!next) return Started::None;
@@ -169,9 +176,25 @@ ConversionRun::Started ConversionRun::StartNextJob() {
         finishedInRun_ = 0;
         failedInRun_ = false;
     }
+    const std::int64_t id = next->id;
+    try {
+        return StartRow(*next);
+    } catch (...) {
+        const kv::Job* row = jobs_.Find(id);
+        const bool running = std::any_of(running_.begin(), running_.end(), [&](const auto& j) { return j->id == id; });
+        if (row && !running && (row->state == JobState::Pending || row->state == JobState::Running)) {
+            jobs_.Finish(id, Failure::Unknown);
+            ++finishedInRun_;
+            failedInRun_ = true;
+        }
+        throw;
+    }
+}
+
+ConversionRun::Started ConversionRun::StartRow(const kv::Job& row) {
     // The choices as they are now: a change during the run applies from here.
     const ConversionChoices choices = owner_.Choices();
-    std::unique_ptr<Job> job = NewJob(*next, choices);
+    std::unique_ptr<Job> job = NewJob(row, choices);
     // A skipped row still holds its name: a later row of the same name gets another.
     runOutputs_.push_back(job->output);
     if (choices.whenExists == WhenMp3Exists::Skip && platform_.FileExists(job->output)) {
@@ -189,38 +212,37 @@ ConversionRun::Started ConversionRun::StartNextJob() {
         return Started::Ended;
     }
     job->partial = platform_.PartialOutputPath(job->output, job->id);
-    // A line that cannot carry the paths is never started.
-    const std::optional<std::string> args = FfmpegArgsFor(next->input, job->partial, job->quality);
-    job->args = args.value_or("");
-    jobs_.Start(job->id, job->output);
-    if (!args || !StartTranscoder(*job)) {
-        jobs_.Finish(job->id, Failure::NotStarted);
-        ++finishedInRun_;
-        failedInRun_ = true;
-        return Started::Ended;
+    try {
+        // A line that cannot carry the paths is never started.
+        const std::optional<std::string> args = FfmpegArgsFor(row.input, job->partial, job->quality);
+        job->args = args.value_or("");
+        jobs_.Start(job->id, job->output);
+        if (!args || !StartTranscoder(*job)) {
+            jobs_.Finish(job->id, Failure::NotStarted);
+            ++finishedInRun_;
+            failedInRun_ = true;
+            return Started::Ended;
+        }
+        Follow(*job);
+    } catch (...) {
+        // A job nobody can follow must not leave its transcoder or its file behind.
+        if (job->transcoder) job->transcoder->Terminate();
+        platform_.DiscardOutput(job->partial);
+        throw;
     }
-    Follow(*job);
     running_.push_back(std::move(job));
     ReportProgress();
     return Started::Running;
 }
 
-// The job's timer, which watches its output.
+// The job's timer, which watches its output; its payload mirrors the job's files.
 void ConversionRun::Follow(Job& job) {
     auto timer = std::make_unique<TAdvancedTimer>(timerOwner_, platform_.NewTimerPort());
-    try {
-        timer->SetBuddy(job.partial);
-        timer->SetMessage(std::to_string(job.expectedSize));
-        timer->SetInterval(kTickMs);
-        timer->SetEnabled(true);
-        timer->OnTimer = [this](TAdvancedTimer* sender) { MyTimerEventHandlerConversion(sender); };
-    } catch (...) {
-        // A job nobody can follow must not leave the window busy for good.
-        job.transcoder->Terminate();
-        platform_.DiscardOutput(job.partial);
-        jobs_.Finish(job.id, Failure::Unknown);
-        throw;
-    }
+    timer->SetBuddy(job.partial);
+    timer->SetMessage(std::to_string(job.expectedSize));
+    timer->SetInterval(kTickMs);
+    timer->SetEnabled(true);
+    timer->OnTimer = [this](TAdvancedTimer* sender) { MyTimerEventHandlerConversion(sender); };
     job.timer = timer.release();
 }
 

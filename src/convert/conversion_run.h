@@ -141,6 +141,8 @@ public:
     [[nodiscard]] TAdvancedTimer* CurrentTimer() const noexcept;
     // Where the job last started writes its output until it is whole; empty when none runs.
     [[nodiscard]] const std::string& PartialPath() const noexcept;
+    // The transcoder's argument line of the job last started; empty when none runs.
+    [[nodiscard]] const std::string& Arguments() const noexcept;
     [[nodiscard]] std::size_t RunningCount() const noexcept { return running_.size(); }
 
     std::uint64_t StallMs = kStallMs;
@@ -152,6 +154,7 @@ private:
     void StartWhatFits();
     enum class Started : std::uint8_t { None, Running, Ended };
     Started StartNextJob();
+    Started StartRow(const kv::Job& row);
     std::unique_ptr<Job> NewJob(const kv::Job& row, const ConversionChoices& choices);
     void Follow(Job& job);
     bool StartTranscoder(Job& job);

@@ -45,21 +45,36 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
         ::SetWindowPos(Handle(), nullptr, x + (w - ownW) / 2, y + (h - ownH) / 2, ownW, ownH,
                        SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    MakeSkin(dpi);
+    BuildControls();
+    ApplyTabOrder();
+    WireParts();
+
+    try {
+        FormCreate();
+    } catch (...) {
+        win::ReportCurrentException();
+    }
+}
+
+// The painted parts pass the pointer's clicks and hovers on to the layout's handlers.
+void TfrmMain::MakeSkin(int dpi) {
     skin_ = std::make_unique<ui::FormSkin>(
         Handle(), ui::FormSkin::Events{
                       [this](const ui::ControlDef& d) { Click(d); }, [this](const ui::ControlDef& d) { MouseEnter(d); },
                       [this](const ui::ControlDef& d) { MouseLeave(d); },
                       [this](const ui::ControlDef& d, int b, int x, int y) { MouseDown(d, b, x, y); }});
     skin_->Build(dpi);
-    BuildControls();
-    ApplyTabOrder();
+}
+
+// The controller and what it stands on, then the components without a face:
+// the finder, which the controller lists folders with, and the single-instance
+// check, which may take hand-overs while it waits for another copy.
+void TfrmMain::WireParts() {
     rows_ = std::make_unique<ui::JobRows>(Control("ListView1"), Control("ListBox1"), Control("ListBox2"));
     ports_ = std::make_unique<WindowPorts>(*this);
     runPlatform_ = std::make_unique<WinRunPlatform>(Handle(), kJobExitedMessage, app_.Handle());
     probePlatform_ = std::make_unique<WinProbePlatform>(Control("Memo3"));
-    // Components without a face: the finder, which the controller lists
-    // folders with, then the single-instance check, which may take hand-overs
-    // while it waits for another copy, so the controller exists by then.
     FindFile1 = new TFindFile(this);
     FindFile1->SetName("FindFile1");
     FindFile1->SetFilter("*.mp4");
@@ -68,12 +83,6 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
     controller_->LoadChoices(options_.logicalProcessors > 0 ? options_.logicalProcessors : LogicalProcessorCount());
     new TMainInstance(this, app_.Handle(), app_.Title(), options_.parameters, kFormClass, options_.convert);
     ::DragAcceptFiles(Handle(), TRUE);
-
-    try {
-        FormCreate();
-    } catch (...) {
-        win::ReportCurrentException();
-    }
 }
 
 TfrmMain::~TfrmMain() {

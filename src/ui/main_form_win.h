@@ -141,6 +141,8 @@ private:
     ToolSet tools_;
     TFindFile* FindFile1 = nullptr;
 
+    void MakeSkin(int dpi);
+    void WireParts();
     void BuildControls();
     void ApplyTabOrder();
     void PressFocusedButton();

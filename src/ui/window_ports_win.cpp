@@ -51,7 +51,8 @@ void WindowPorts::PollAutoConvert(bool on) {
 }
 
 // A message box or picker of this window disables it.
-bool WindowPorts::WindowFree() const { return !form_.destroyed_ && ::IsWindowEnabled(form_.Handle()); }
+bool WindowPorts::WindowFree() const { return ::IsWindowEnabled(form_.Handle()) != FALSE; }
+bool WindowPorts::Closing() const { return form_.destroyed_; }
 
 std::uint64_t WindowPorts::NowMs() const { return win::AwakeMs(); }
 

@@ -29,6 +29,7 @@ public:
     void ScheduleHandedOver(std::uint32_t afterMs) override;
     void PollAutoConvert(bool on) override;
     [[nodiscard]] bool WindowFree() const override;
+    [[nodiscard]] bool Closing() const override;
     [[nodiscard]] bool MenuOpen() const override;
     [[nodiscard]] std::uint64_t NowMs() const override;
 

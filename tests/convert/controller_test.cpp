@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "components/FindFile.h"
+#include "convert/job_rules.h"
 #include "run_fakes.h"
 #include "support/checked.h"
 
@@ -54,6 +55,8 @@ public:
     void ScheduleHandedOver(std::uint32_t afterMs) override { scheduled.push_back(afterMs); }
     void PollAutoConvert(bool on) override { polling = on; }
     bool WindowFree() const override { return free; }
+    bool closing = false;
+    bool Closing() const override { return closing; }
     bool MenuOpen() const override { return menu; }
     std::uint64_t NowMs() const override { return now; }
 
@@ -221,11 +224,17 @@ TEST_F(ControllerTest, AStoredFolderIsUsedOnlyWhenItIsAUsableFolderAndStaysAsSto
 
 TEST_F(ControllerTest, UnwritableSettingsAndUnnamedFoldersStillStart) {
     settings.readOnly = true;
+    StartAsUsual();
+    EXPECT_EQ(c.Dirs().WorkDir, "C:\\Users\\u\\Documents\\Korvello\\") << "the folders are made all the same";
+    EXPECT_EQ(disk.made.size(), 2u);
+    EXPECT_EQ(view.usedOut, c.Dirs().WorkDir);
+    EXPECT_TRUE(settings.values.empty());
+
+    disk.made.clear();
     c.Start({"C:\\Temp\\", "", ""});
     EXPECT_TRUE(c.Dirs().WorkDir.empty()) << "never a Korvello folder at a drive's root";
     EXPECT_TRUE(c.Dirs().AppDir.empty());
     EXPECT_TRUE(disk.made.empty());
-    EXPECT_TRUE(settings.values.empty());
 }
 
 TEST_F(ControllerTest, ChoicesAreReadCheckedStoredAndApplied) {
@@ -274,9 +283,11 @@ TEST_F(ControllerTest, TheOutputFolderIsAValueTheNextJobTakes) {
     EXPECT_EQ(desktop.folderAsks.size(), 3u);
     EndLast();
     EndLast();
+    ASSERT_FALSE(c.Busy());
     settings.readOnly = true;
     desktop.folders = {"C:\\Users\\u\\Documents"};
     c.ChooseOutputFolder();
+    EXPECT_EQ(desktop.folderAsks.size(), 4u) << "the picker opens once the run has ended";
     EXPECT_EQ(c.Dirs().WorkDir, "D:\\Out");
     EXPECT_EQ(view.usedOut, "D:\\Out");
 }
@@ -344,6 +355,7 @@ TEST_F(ControllerTest, AddCommandsWaitForTheRunAndUnreadableFilesAreNamed) {
     AddFile("C:\\in\\broken.mp4");
     EXPECT_EQ(c.Jobs().Count(), 0);
     ASSERT_EQ(desktop.told.size(), 1u);
+    EXPECT_EQ(desktop.told[0], kv::kBadFileMessage);
     AddFile("C:\\in\\a.mp4");
     EXPECT_EQ(c.Jobs().At(0).duration, 61);
     c.Convert();
@@ -353,10 +365,19 @@ TEST_F(ControllerTest, AddCommandsWaitForTheRunAndUnreadableFilesAreNamed) {
     EXPECT_EQ(desktop.files.size(), 1u) << "no dialog while a run goes on";
     EXPECT_TRUE(desktop.folderAsks.empty());
 
+    // Handed over during the run: kept until its end.
+    disk.fs.files.insert("C:\\in\\later.mp4");
+    EXPECT_TRUE(c.HandOver({"C:\\in\\later.mp4"}, false));
+    c.AddHandedOver();
+    EXPECT_EQ(c.Jobs().Count(), 1);
+
     // A run's end: the taskbar is told, and what was handed over meanwhile is added.
     EndLast();
     EXPECT_EQ(view.runsEnded, 1);
-    EXPECT_EQ(desktop.scheduled, (std::vector<std::uint32_t>{0}));
+    EXPECT_EQ(desktop.scheduled.back(), 0u);
+    c.AddHandedOver();
+    ASSERT_EQ(c.Jobs().Count(), 2);
+    EXPECT_EQ(c.Jobs().At(1).input.Text(), "C:\\in\\later.mp4");
 }
 
 TEST_F(ControllerTest, HandOversWaitForAFreeWindowAndAConvertRequestRunsItsOwnRows) {
@@ -386,10 +407,26 @@ TEST_F(ControllerTest, HandOversWaitForAFreeWindowAndAConvertRequestRunsItsOwnRo
     desktop.menu = false;
     c.AutoConvertTick();
     EXPECT_FALSE(desktop.polling);
+    ASSERT_EQ(run.starts.size(), 1u) << "the request's run never started";
     EndLast();
     EndLast();
     EXPECT_EQ(Progress(), (std::vector<std::string>{"Pending", "Done", "Done"}));
     EXPECT_EQ(run.starts.size(), 2u);
+}
+
+// A closing window adds nothing more and asks for no more tries.
+TEST_F(ControllerTest, AClosingWindowTakesNoMoreHandOvers) {
+    StartAsUsual();
+    disk.fs.files.insert("C:\\in\\x.mp4");
+    EXPECT_TRUE(c.HandOver({"C:\\in\\x.mp4"}, true));
+    const std::size_t asked = desktop.scheduled.size();
+    desktop.closing = true;
+    c.AddHandedOver();
+    desktop.now += kv::AutoConvert::kSettleMs;
+    c.AutoConvertTick();
+    EXPECT_EQ(c.Jobs().Count(), 0);
+    EXPECT_EQ(desktop.scheduled.size(), asked);
+    EXPECT_TRUE(run.starts.empty());
 }
 
 TEST_F(ControllerTest, AHandOverPastTheBoundIsRefusedWhole) {

@@ -17,6 +17,14 @@
 
 using kv::PercentText;
 
+namespace kv {
+// Found by the test's messages through the argument's namespace.
+void PrintTo(const RunProgress& p, std::ostream* os);
+void PrintTo(const RunProgress& p, std::ostream* os) {
+    *os << "{" << static_cast<int>(p.state) << ", " << p.completed << ", " << p.total << "}";
+}
+}  // namespace kv
+
 namespace {
 
 using kv::ConversionRun;
@@ -362,6 +370,22 @@ TEST_F(Run, ATimerRefusedForTheNextJobIsReportedAndTheRunStillEnds) {
     EXPECT_TRUE(platform.ports.empty());
 }
 
+// Raised half-way through a row's start: the row ends Failed rather than
+// being found again by the next start, and the rows after it go on.
+TEST_F(Run, ARowWhoseStartRaisesEndsFailedAndTheNextStarts) {
+    jobs.Add("D:\\in\\a.mp4");
+    jobs.Add("D:\\in\\b.mp4");
+    platform.partialFailures = 1;
+    EXPECT_THROW(run.Convert(), kv::Error);
+    EXPECT_EQ(jobs.At(0).state, kv::JobState::Failed);
+    ASSERT_EQ(platform.starts.size(), 1u);
+    EXPECT_EQ(Last()->args, ArgsFor("D:\\in\\b.mp4", "C:\\Out\\b.mp3"));
+    End(0, kComplete);
+    EXPECT_EQ(Progress(), (std::vector<std::string>{"Failed", "Done"}));
+    EXPECT_EQ(platform.finished, 1);
+    EXPECT_FALSE(run.Busy());
+}
+
 TEST_F(Run, AnErrorInATickEndsThatJobAndTheNextOneStarts) {
     jobs.Add("D:\\in\\a.mp4");
     jobs.Add("D:\\in\\b.mp4");
@@ -501,9 +525,6 @@ TEST_F(Run, AFailedRowKnowsWhy) {
     EXPECT_FALSE(run.Busy());
 }
 
-void PrintTo(const kv::RunProgress& p, std::ostream* os) {
-    *os << "{" << static_cast<int>(p.state) << ", " << p.completed << ", " << p.total << "}";
-}
 
 // The taskbar button through a run of three files, the second failing: finished
 // rows and the running row's percent over the rows of the run, the error state

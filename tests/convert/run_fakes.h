@@ -115,7 +115,9 @@ public:
         const auto it = files.find(path);
         return it == files.end() ? OutputSize{} : it->second;
     }
+    int partialFailures = 0;  // the next starts that cannot name their temporary file
     std::string PartialOutputPath(const std::string& finalPath, std::int64_t) override {
+        if (partialFailures > 0 && partialFailures--) throw kv::Error("The network name cannot be found.");
         return kv::PartialOutputPath(finalPath, "t");
     }
     kv::Commit CommitOutput(const std::string& partial, const std::string& finalPath, bool replace) override {

@@ -51,6 +51,7 @@ public:
     bool polling = false;  // a "/convert" request waits for its run
     void PollAutoConvert(bool on) override { polling = on; }
     bool WindowFree() const override { return free; }
+    bool Closing() const override { return false; }
     bool MenuOpen() const override { return false; }
     std::uint64_t NowMs() const override { return now; }
 };

@@ -50,6 +50,9 @@ TEST_F(MainFormRun, ConvertsInListOrderAndFailsWhatCannotBeConverted) {
     const std::string partial = FormAccess::Conversion(*f).PartialPath();
     EXPECT_TRUE(partial.starts_with(kvtest::Utf8(out.Path() / L"one.mp3.")) && partial.ends_with(".korvello-part"))
         << partial;
+    const std::string firstArgs = " -i \"" + kvtest::Utf8(in.Path() / L"one.mp4") +
+                                  "\" -y -deinterlace -ar 44100 -ab 128 -ac 2 -f mp3 \"" + partial + "\"";
+    EXPECT_EQ(FormAccess::Conversion(*f).Arguments(), firstArgs);
     // The job's timer carries what it watches and the size it expects, six seconds at 16 KB a second.
     const kv::TAdvancedTimer* timer = FormAccess::Conversion(*f).CurrentTimer();
     ASSERT_NE(timer, nullptr);
@@ -58,6 +61,7 @@ TEST_F(MainFormRun, ConvertsInListOrderAndFailsWhatCannotBeConverted) {
     EXPECT_EQ(kvtest::ReadBytes(out.Path() / L"one.mp3"), "old") << "the older MP3 stays until the new one is whole";
     f->EzRgnBtn3Click();  // pressing again while running changes nothing
     EXPECT_EQ(FormAccess::Conversion(*f).PartialPath(), partial);
+    EXPECT_EQ(FormAccess::Conversion(*f).Arguments(), firstArgs);
     EXPECT_EQ(FormAccess::Conversion(*f).RunningCount(), 1u);
     EXPECT_EQ(RunningRow(), 0);
 
@@ -347,7 +351,7 @@ TEST_F(MainFormRun, TextAnotherProgramWritesIntoTheListsChangesNothing) {
     UseStandIn();
     kvtest::StandInRow(Jobs(), in.Path(), L"first", "size 20000 sleep 2000", 2);
     kvtest::StandInRow(Jobs(), in.Path(), L"second", "size 20000", 2);
-    kvtest::StandInRow(Jobs(), in.Path(), L"third", "size 20000", 2);
+    kvtest::StandInRow(Jobs(), in.Path(), L"third", "size 20000 sleep 2000", 2);
     const fs::path planted = elsewhere.Path() / L"planted.mp4";
     kvtest::WriteBytes(planted, "size 20000");
     f->EzRgnBtn3Click();
@@ -361,6 +365,11 @@ TEST_F(MainFormRun, TextAnotherProgramWritesIntoTheListsChangesNothing) {
     ASSERT_EQ(StoredPath(0), kvtest::Utf8(planted));
     ASSERT_EQ(Cell(1, 2), "Done");
 
+    // The third row's job expects the size of the duration it was added with, not the planted one.
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return RunningRow() == 2; }, 30000));
+    ASSERT_NE(FormAccess::Conversion(*f).CurrentTimer(), nullptr);
+    EXPECT_EQ(FormAccess::Conversion(*f).CurrentTimer()->Message(), std::to_string(2 * 16 * 1024));
+    EXPECT_EQ(FormAccess::Conversion(*f).CurrentTimer()->Buddy(), FormAccess::Conversion(*f).PartialPath());
     ASSERT_TRUE(RunToEnd(60000));
     EXPECT_EQ(Mp3Names(out.Path()), (Strings{"first.mp3", "second.mp3", "third.mp3"}));
     for (int i = 0; i < 3; ++i) {
