@@ -525,7 +525,6 @@ TEST_F(Run, AFailedRowKnowsWhy) {
     EXPECT_FALSE(run.Busy());
 }
 
-
 // The taskbar button through a run of three files, the second failing: finished
 // rows and the running row's percent over the rows of the run, the error state
 // from the failure on, and nothing once the run has ended.
