@@ -16,6 +16,7 @@
 #include "convert/job_rules.h"
 #include "run_fakes.h"
 #include "support/checked.h"
+#include "support/fake_reader.h"
 
 namespace {
 
@@ -110,37 +111,6 @@ public:
     static std::string Bare(const std::string& p) { return kv::WithoutTrailingSeparator(p); }
 };
 
-// A reader that answers one minute for every file but those named unreadable.
-class FakeReader : public kv::IProbePlatform {
-public:
-    std::set<std::string> unreadable;
-    std::map<std::string, std::string> files;
-    std::string ShortName(const std::string& p) override { return p; }
-    bool ToConsoleCodePage(const std::string& utf8, std::string& bytes) override {
-        bytes = utf8;
-        return true;
-    }
-    void WriteFile(const std::string& p, const std::string& bytes) override { files[p] = bytes; }
-    bool RunBatch(const std::string& bat, std::uint32_t) override {
-        const std::string& text = files.at(bat);
-        const bool answers = std::none_of(unreadable.begin(), unreadable.end(),
-                                          [&](const std::string& u) { return text.find(u) != std::string::npos; });
-        files["C:\\Temp\\duration_time.txt"] = answers ? "00:01:00.000\r\n" : "";
-        return false;
-    }
-    bool RunReader(const std::string&, const std::string&, const std::string&, std::uint32_t) override { return false; }
-    std::optional<std::string> ReadFile(const std::string& p, std::string& why) override {
-        const auto it = files.find(p);
-        if (it == files.end()) {
-            why = "The system cannot find the file specified.";
-            return std::nullopt;
-        }
-        return it->second;
-    }
-    void DeleteFile(const std::string& p) override { files.erase(p); }
-    void ShowProbeText(const std::string&) override {}
-};
-
 class ControllerTest : public ::testing::Test {
 protected:
     FakeView view;
@@ -148,7 +118,9 @@ protected:
     FakeSettings settings;
     FakeDisk disk;
     kvtest::FakePlatform run;
-    FakeReader reader;
+    // One minute for every file but those named unreadable.
+    std::set<std::string> unreadable;
+    kvtest::FakeReader reader;
     std::map<std::string, std::vector<std::string>> tree;
     kv::TFindFile finder{nullptr, [this](const std::string& folder, const std::string&) {
                              std::vector<kv::FoundEntry> out;
@@ -159,6 +131,13 @@ protected:
     kv::TComponent owner{nullptr};
     kv::Controller c{{view, nullptr, desktop, settings, disk, run, reader, finder, &owner}};
 
+    void SetUp() override {
+        reader.answer = [this](const std::string& batch) {
+            const bool answers = std::none_of(unreadable.begin(), unreadable.end(),
+                                              [&](const std::string& u) { return batch.find(u) != std::string::npos; });
+            return std::string(answers ? "00:01:00.000\r\n" : "");
+        };
+    }
     void StartAsUsual() {
         disk.fs.folders.insert("C:\\Users\\u\\Documents");
         c.Start({"C:\\Temp\\", "C:\\Users\\u\\Documents", "C:\\Users\\u\\AppData\\Roaming"});
@@ -351,7 +330,7 @@ TEST_F(ControllerTest, TheDeleteKeyRemovesAnyRowAtAnyTime) {
 
 TEST_F(ControllerTest, AddCommandsWaitForTheRunAndUnreadableFilesAreNamed) {
     StartAsUsual();
-    reader.unreadable.insert("C:\\in\\broken.mp4");
+    unreadable.insert("C:\\in\\broken.mp4");
     AddFile("C:\\in\\broken.mp4");
     EXPECT_EQ(c.Jobs().Count(), 0);
     ASSERT_EQ(desktop.told.size(), 1u);

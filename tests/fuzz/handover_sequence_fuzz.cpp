@@ -22,6 +22,7 @@
 #include "convert/controller.h"
 #include "fuzz_util.h"
 #include "support/checked.h"
+#include "support/fake_reader.h"
 
 namespace {
 
@@ -72,39 +73,6 @@ public:
     const kv::IPathLookup& Lookup() const override { return fs; }
 };
 
-// Readable files answer with a duration; every other file leaves no answer.
-class Reader : public kv::IProbePlatform {
-public:
-    std::set<std::string> readable;
-    std::map<std::string, std::string> files;
-    std::string ShortName(const std::string& p) override { return p; }
-    bool ToConsoleCodePage(const std::string& utf8, std::string& bytes) override {
-        bytes = utf8;
-        return true;
-    }
-    void WriteFile(const std::string& p, const std::string& bytes) override { files[p] = bytes; }
-    bool RunBatch(const std::string& bat, std::uint32_t) override {
-        const std::string& text = files[bat];
-        const bool answers = std::any_of(readable.begin(), readable.end(), [&](const std::string& r) {
-            return text.find(r + "\"") != std::string::npos;
-        });
-        files["C:\\Temp\\duration_time.txt"] = answers ? "00:00:30.000\r\n" : "";
-        return false;
-    }
-    bool RunReader(const std::string&, const std::string&, const std::string& out, std::uint32_t) override {
-        files[out] = "";
-        return false;
-    }
-    std::optional<std::string> ReadFile(const std::string& p, std::string& why) override {
-        const auto it = files.find(p);
-        if (it != files.end()) return it->second;
-        why = "The system cannot find the file specified.";
-        return std::nullopt;
-    }
-    void DeleteFile(const std::string& p) override { files.erase(p); }
-    void ShowProbeText(const std::string&) override {}
-};
-
 struct Transcoder : kv::ITranscoder {
     bool exited = false;
     bool Exited() override { return exited; }
@@ -149,7 +117,9 @@ public:
     Settings settings;
     Disk disk;
     Platform platform;
-    Reader reader;
+    // Readable files answer with a duration; every other file leaves no answer.
+    std::set<std::string> readable;
+    kvtest::FakeReader reader;
     kv::TFindFile finder{nullptr, [](const std::string&, const std::string&) { return std::vector<kv::FoundEntry>{}; }};
     kv::TComponent owner{nullptr};
     kv::Controller c{{view, &view, desktop, settings, disk, platform, reader, finder, &owner}};
@@ -161,6 +131,12 @@ public:
     int next = 0;
 
     World() {
+        reader.answer = [this](const std::string& batch) {
+            const bool answers = std::any_of(readable.begin(), readable.end(), [&](const std::string& r) {
+                return batch.find(r + "\"") != std::string::npos;
+            });
+            return std::string(answers ? "00:00:30.000\r\n" : "");
+        };
         c.Start({"C:\\Temp\\", "C:\\Users\\u\\Documents", "C:\\Users\\u\\AppData\\Roaming"});
         c.SetTools("C:\\K\\ffmpeg.exe", "C:\\K\\mediainfo.exe");
     }
@@ -189,7 +165,7 @@ public:
             const int kind = (kinds >> (2 * (i % 4))) & 3;
             std::string p = "C:\\in\\f" + std::to_string(next++) + (kind == 2 ? ".txt" : ".mp4");
             if (kind != 3 || i % 2) disk.fs.files.insert(p);
-            if (kind == 0) reader.readable.insert(p);
+            if (kind == 0) readable.insert(p);
             if (kind == 3 && i % 2 == 0 && i % 4 == 0) p = "relative\\" + p.substr(3);
             out.push_back(p);
         }
