@@ -8,6 +8,9 @@ endif()
 set(KV_FUZZ_SAN -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 add_library(korvello_fuzz_portable STATIC ${KORVELLO_PORTABLE_SOURCES})
 target_include_directories(korvello_fuzz_portable PUBLIC ${CMAKE_SOURCE_DIR}/src)
+# The probe pool runs probes on threads.
+find_package(Threads REQUIRED)
+target_link_libraries(korvello_fuzz_portable PUBLIC Threads::Threads)
 target_compile_options(korvello_fuzz_portable PRIVATE -fsanitize=fuzzer-no-link ${KV_FUZZ_SAN} ${KORVELLO_WARNINGS})
 target_link_options(korvello_fuzz_portable PUBLIC ${KV_FUZZ_SAN})
 

@@ -6,6 +6,9 @@ set(KV_SAN -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-re
 
 add_library(korvello_portable STATIC ${KORVELLO_PORTABLE_SOURCES})
 target_include_directories(korvello_portable PUBLIC ${CMAKE_SOURCE_DIR}/src)
+# The probe pool runs probes on threads.
+find_package(Threads REQUIRED)
+target_link_libraries(korvello_portable PUBLIC Threads::Threads)
 target_compile_options(korvello_portable PRIVATE ${KORVELLO_WARNINGS} ${KV_SAN})
 target_link_options(korvello_portable PUBLIC ${KV_SAN})
 

@@ -41,7 +41,7 @@ ZLIB_CFLAGS="-O3"
 LAME_CFLAGS="-O2"
 MEDIAINFO_BUILD_TYPE=MinSizeRel
 # The five files together must stay within this size.
-SIZE_BUDGET=$((12 * 1000 * 1000))
+SIZE_BUDGET=$((13500 * 1000))
 
 log() { printf '[build-tools] %s\n' "$*" >&2; }
 die() { log "ERROR: $*"; exit 1; }
@@ -312,6 +312,8 @@ build_ffmpeg() {
     local s=$1 b=$W/ffmpeg
     mkdir -p "$b" "$W/no-pkgconfig"
     patch -d "$s" -p1 --forward <"$HERE/patches/ffmpeg-deinterlace.patch"
+    # With several audio tracks, the one marked default, else the first.
+    patch -d "$s" -p1 --forward <"$HERE/patches/ffmpeg-audio-track.patch"
     # $W/imp comes first on the library path: -lpthread and -lz then bind to cygwin1.dll and cygz.dll.
     (cd "$b" && PKG_CONFIG_LIBDIR=$W/no-pkgconfig "$s/configure" \
         --prefix="$b/inst" \
@@ -321,15 +323,20 @@ build_ffmpeg() {
         --disable-ffprobe --disable-ffplay --disable-avdevice --disable-debug \
         --enable-pthreads --disable-w32threads --enable-zlib --enable-libmp3lame \
         --enable-protocol=file,pipe \
-        --enable-demuxer=mov,mp3,aac \
+        --enable-demuxer=mov,mp3,aac,matroska,mpegts,mpegps,avi,flv,asf,ogg,wav,w64,flac \
+        --enable-demuxer=ac3,eac3,dts,dtshd,truehd,mlp,amr,amrnb,amrwb \
         --enable-muxer=mp3 \
-        --enable-decoder=aac,aac_latm,mp3,mp3float,mp2,mp2float,ac3,eac3,alac,opus,flac \
+        --enable-decoder=aac,aac_latm,mp3,mp3float,mp2,mp2float,mp1,mp1float,ac3,eac3,alac,opus,flac \
+        --enable-decoder=vorbis,wmav1,wmav2,wmapro,wmalossless,amrnb,amrwb,dca,truehd,mlp \
         --enable-decoder=pcm_s16le,pcm_s16be,pcm_s24le,pcm_s24be,pcm_s32le,pcm_s32be \
         --enable-decoder=pcm_f32le,pcm_f32be,pcm_f64le,pcm_u8,pcm_alaw,pcm_mulaw \
-        --enable-decoder=png,mjpeg \
-        --enable-encoder=libmp3lame,png \
-        --enable-parser=aac,aac_latm,mpegaudio,ac3,flac,opus,png,mjpeg \
-        --enable-filter=aresample,aformat,anull,format,null,scale \
+        --enable-decoder=pcm_dvd,pcm_bluray,pcm_s16le_planar,pcm_s8 \
+        --enable-decoder=adpcm_ima_wav,adpcm_ima_qt,adpcm_ms,adpcm_g726,adpcm_g726le,adpcm_yamaha \
+        --enable-decoder=png,mjpeg,h264,hevc,mpeg4,vp8,vp9 \
+        --enable-encoder=libmp3lame,png,mjpeg \
+        --enable-parser=aac,aac_latm,mpegaudio,ac3,flac,opus,png,mjpeg,vorbis,dca,mlp,amr \
+        --enable-parser=h264,hevc,mpeg4video,vp8,vp9,mpegvideo \
+        --enable-filter=aresample,aformat,anull,format,null,scale,atrim,asetpts \
         --extra-cflags="-I$W/inc -I$W/prefix/include" \
         --extra-ldflags="-L$W/imp -L$W/prefix/lib -static-libgcc")
     grep -q '^#define CONFIG_GPL 0' "$b/config.h"

@@ -78,9 +78,11 @@ win::UniqueFile OutputFileFor(const std::string& path) {
 }
 
 // Waits until the process has ended (or the wait fails), dispatching only paint
-// messages. False when the time limit passed first.
-bool WaitForProcess(HANDLE process, DWORD timeoutMs) {
+// messages. False when the time limit passed or `stop` was set first.
+bool WaitForProcess(HANDLE process, DWORD timeoutMs, HANDLE stop) {
     const ULONGLONG deadline = timeoutMs == INFINITE ? 0 : win::AwakeMs() + timeoutMs;
+    const HANDLE handles[2] = {process, stop};
+    const DWORD count = stop ? 2 : 1;
     for (;;) {
         DWORD wait = INFINITE;
         if (timeoutMs != INFINITE) {
@@ -88,10 +90,10 @@ bool WaitForProcess(HANDLE process, DWORD timeoutMs) {
             if (now >= deadline) return false;
             wait = static_cast<DWORD>(deadline - now);
         }
-        const DWORD r = ::MsgWaitForMultipleObjects(1, &process, FALSE, wait, QS_PAINT | QS_SENDMESSAGE);
+        const DWORD r = ::MsgWaitForMultipleObjects(count, handles, FALSE, wait, QS_PAINT | QS_SENDMESSAGE);
         if (r == WAIT_OBJECT_0 || r == WAIT_FAILED) return true;
-        if (r == WAIT_TIMEOUT) return false;
-        if (r == WAIT_OBJECT_0 + 1) {
+        if (r == WAIT_TIMEOUT || (stop && r == WAIT_OBJECT_0 + 1)) return false;
+        if (r == WAIT_OBJECT_0 + count) {
             MSG msg;
             while (::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) ::DispatchMessageW(&msg);
         }
@@ -183,7 +185,7 @@ LaunchResult Launch(const LaunchOptions& o) {
         result.process = std::move(process);
         return result;
     }
-    if (WaitForProcess(process.Get(), o.timeLimitMs)) {
+    if (WaitForProcess(process.Get(), o.timeLimitMs, o.stop)) {
         result.outcome = LaunchResult::Outcome::Ended;
         return result;
     }

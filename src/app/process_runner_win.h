@@ -31,6 +31,7 @@ struct LaunchOptions {
     bool endWithUs = false;
     bool wait = false;             // wait for its end, painting meanwhile
     DWORD timeLimitMs = INFINITE;  // with wait: a process that outlives it is ended
+    HANDLE stop = nullptr;         // with wait: an event that ends the process as the time limit does
     // Its standard output and error: a handle of the caller's, or a file created
     // (or replaced) for it. Either is the one handle the child inherits.
     HANDLE output = nullptr;

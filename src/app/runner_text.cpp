@@ -231,4 +231,10 @@ bool IsBatchFile(std::string_view program) {
     return SameTextAscii(ext, ".bat") || SameTextAscii(ext, ".cmd");
 }
 
+std::string ProbeBatchName(int slot) { return slot == 0 ? "open.bat" : "open" + std::to_string(slot + 1) + ".bat"; }
+
+std::string ProbeAnswerName(int slot) {
+    return slot == 0 ? "duration_time.txt" : "duration_time" + std::to_string(slot + 1) + ".txt";
+}
+
 }  // namespace kv

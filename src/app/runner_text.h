@@ -59,6 +59,13 @@ std::string CollectParameters(const std::vector<std::string>& params);
 // the command interpreter runs: it needs a console.
 bool IsBatchFile(std::string_view program);
 
+// The probe's files in the temporary folder for each of the slots that run
+// side by side: "open.bat" and "duration_time.txt" for slot 0, the same names
+// with slot + 1 before the extension for the others.
+inline constexpr int kMostProbeSlots = 8;
+std::string ProbeBatchName(int slot);
+std::string ProbeAnswerName(int slot);
+
 // The text rules of win/utf8.h that the runner's callers use with these, declared
 // again here: a portable header of this layer includes no header of the Windows layer.
 [[nodiscard]] bool SameTextAscii(std::string_view a, std::string_view b);

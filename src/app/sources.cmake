@@ -6,6 +6,7 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
   src/app/command_line.cpp
   src/app/checked_path.cpp
   src/app/handover.cpp
+  src/app/media_kinds.cpp
   src/app/sha256.cpp
   src/app/runner_text.cpp
 )

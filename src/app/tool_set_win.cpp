@@ -51,6 +51,11 @@ void ToolSet::Delete(const std::string& appDir, const std::string& tempDir, cons
     tool("mediainfo.dll");
     tool("mediainfo.exe");
     if (!batchFileFourth) DeleteFileUtf8(tempDir + "open.bat");
+    // What the probes that ran side by side may have left.
+    for (int slot = 1; slot < kMostProbeSlots && !tempDir.empty(); ++slot) {
+        DeleteFileUtf8(tempDir + ProbeBatchName(slot));
+        DeleteFileUtf8(tempDir + ProbeAnswerName(slot));
+    }
 }
 
 void ToolSet::EndAndDelete(const std::string& appDir, const std::string& tempDir, const std::string& ffmpegPath) {

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/handover.h"
+#include "app/media_kinds.h"
 #include "app/runner_text.h"
 #include "components/FindFile.h"
 #include "convert/duration_probe.h"
@@ -14,15 +15,6 @@ namespace kv {
 
 AddCommands::AddCommands(IAddHost& host, IProbe& probe, IJobSink& jobs, TFindFile& finder, HandOverQueue& kept)
     : host_(host), probe_(probe), jobs_(jobs), finder_(finder), kept_(kept) {}
-
-namespace {
-
-bool IsMp4Name(const std::string& path) {
-    const std::string name = FileNamePart(path);
-    return name.size() >= 4 && SameTextAscii(name.substr(name.size() - 4), ".mp4");
-}
-
-}  // namespace
 
 class AddCommands::Active {
 public:
@@ -53,23 +45,57 @@ bool AddCommands::AddOneFile(const CheckedPath& path) {
     return true;
 }
 
-// Every MP4 file of one folder, stopping at the first unusable one. A listed
-// name that fails the border check is skipped, as any non-MP4 file is.
-std::optional<std::string> AddCommands::AddFolder(const CheckedPath& folder, std::uint64_t request) {
-    lastFolder_ = folder.Text();
-    host_.ShowFolder(folder.Text());
+// A listed name that fails the border check is skipped, as a file Korvello
+// does not take is.
+std::vector<AddCommands::Candidate> AddCommands::ListFolder(const CheckedPath& folder) {
     finder_.Files().clear();
+    finder_.SetRecurse(subfolders_);
     finder_.SetDirectory(folder.Text());
     finder_.Execute();
-    const std::vector<std::string> files = finder_.Files();
-    for (const auto& listed : files) {
-        const auto path = host_.Check(listed);
-        if (!path || path->IsFolder()) continue;
-        const auto answer = probe_.Answer(*path);
-        if (!answer) return BadFolderFileMessage(FileNamePart(listed));
-        host_.RowAdded(request, jobs_.Append(*path, DisplayName(listed), StoredDuration(*answer)));
+    std::vector<Candidate> files;
+    for (const auto& listed : finder_.Files()) {
+        if (!IsMediaName(listed)) continue;
+        auto path = host_.Check(listed);
+        if (path && !path->IsFolder()) files.push_back({std::move(*path), listed});
     }
-    return std::nullopt;
+    return files;
+}
+
+ProbePool::Ended AddCommands::ProbeAll(const std::vector<Candidate>& files, const ProbePool::Take& take) {
+    std::vector<CheckedPath> paths;
+    paths.reserve(files.size());
+    for (const auto& f : files) paths.push_back(f.path);
+    if (slots_ && wait_) return ProbePool(*slots_).Run(paths, *wait_, take);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        ProbeResult result;
+        try {
+            result.answer = probe_.Answer(paths[i]);
+        } catch (...) {  // raised again by `take`, as the pool's threads' failures are
+            result.failure = std::current_exception();
+        }
+        if (!take(i, result)) return ProbePool::Ended::Stopped;
+    }
+    return ProbePool::Ended::All;
+}
+
+// Every file of one folder, stopping at the first unusable one.
+std::optional<std::string> AddCommands::AddFolder(const CheckedPath& folder, std::uint64_t request, bool& cancelled) {
+    lastFolder_ = folder.Text();
+    host_.ShowFolder(folder.Text());
+    const std::vector<Candidate> files = ListFolder(folder);
+    std::optional<std::string> stopped;
+    const auto ended = ProbeAll(files, [&](std::size_t i, ProbeResult& result) {
+        if (result.failure) std::rethrow_exception(result.failure);
+        if (!result.answer) {
+            stopped = BadFolderFileMessage(FileNamePart(files[i].given));
+            return false;
+        }
+        const Candidate& file = files[i];
+        host_.RowAdded(request, jobs_.Append(file.path, DisplayName(file.given), StoredDuration(*result.answer)));
+        return true;
+    });
+    cancelled = ended == ProbePool::Ended::Cancelled;
+    return stopped;
 }
 
 void AddCommands::AddFileCommand() {
@@ -79,7 +105,7 @@ void AddCommands::AddFileCommand() {
     if (!chosen) return;
     const auto path = host_.Check(*chosen);
     // A name typed into the dialog may be of any type: the dialog takes what "Add Folder" takes.
-    if (!path || path->IsFolder() || !IsMp4Name(path->Text())) {
+    if (!path || path->IsFolder() || !IsMediaName(path->Text())) {
         host_.Tell(std::string(kBadFileMessage));
         return;
     }
@@ -96,7 +122,8 @@ void AddCommands::AddFolderCommand() {
         host_.Tell(BadFolderFileMessage(FileNamePart(chosen)));
         return;
     }
-    if (const auto stopped = AddFolder(*folder)) host_.Tell(*stopped);
+    bool cancelled = false;
+    if (const auto stopped = AddFolder(*folder, 0, cancelled)) host_.Tell(*stopped);
 }
 
 namespace {
@@ -145,45 +172,60 @@ void AddCommands::AddHandedOver() {
 }
 
 // Each path becomes rows or is named: one file that cannot be read does not
-// cost the user the rest of the batch.
+// cost the user the rest of the batch. Files between folders are probed
+// together; the user's stop ends the whole batch.
 void AddCommands::AddDroppedNow(const std::vector<HandedPath>& paths) {
     std::vector<NotAdded> notAdded;
-    for (const auto& p : paths) AddHandedPath(p, notAdded);
+    std::vector<Candidate> files;
+    bool going = true;
+    for (const auto& handed : paths) {
+        if (!going) break;
+        const auto path = host_.Check(handed.path);
+        if (!path) {
+            notAdded.push_back({handed.path, "it cannot be found, or its name is not one Windows can open."});
+        } else if (path->IsFolder()) {
+            going = AddHandedFiles(std::exchange(files, {}), notAdded) &&
+                    AddHandedFolder(*path, handed, notAdded);
+        } else if (!IsMediaName(path->Text())) {
+            notAdded.push_back({handed.path, "it is not a video or audio file Korvello takes."});
+        } else {
+            files.push_back({*path, handed.path, handed.request});
+        }
+    }
+    if (going) AddHandedFiles(files, notAdded);
     if (!notAdded.empty()) host_.Tell(NotAddedText(notAdded));
 }
 
-void AddCommands::AddHandedPath(const HandedPath& handed, std::vector<NotAdded>& notAdded) {
-    const auto path = host_.Check(handed.path);
-    if (!path) {
-        notAdded.push_back({handed.path, "it cannot be found, or its name is not one Windows can open."});
-        return;
-    }
-    if (path->IsFolder()) {
-        try {
-            if (const auto stopped = AddFolder(*path, handed.request))
-                notAdded.push_back({handed.path, "the folder was added up to a file that cannot be read. " + *stopped});
-        } catch (const Error& e) {  // the folder alone is lost: the batch goes on
-            notAdded.push_back({handed.path, e.what()});
-        }
-        return;
-    }
-    if (!IsMp4Name(path->Text())) {
-        notAdded.push_back({handed.path, "it is not an MP4 file."});
-        return;
-    }
-    std::optional<std::string> answer;
+bool AddCommands::AddHandedFolder(const CheckedPath& folder, const HandedPath& handed,
+                                  std::vector<NotAdded>& notAdded) {
+    bool cancelled = false;
     try {
-        answer = probe_.Answer(*path);
-    } catch (const Error& e) {  // the file alone is lost: the batch goes on
+        if (const auto stopped = AddFolder(folder, handed.request, cancelled))
+            notAdded.push_back({handed.path, "the folder was added up to a file that cannot be read. " + *stopped});
+    } catch (const Error& e) {  // the folder alone is lost: the batch goes on
         notAdded.push_back({handed.path, e.what()});
-        return;
     }
-    if (!answer) {
-        notAdded.push_back({handed.path, "it has no readable length: the file is damaged or is not a video."});
-        return;
-    }
-    host_.ShowFile(path->Text());
-    host_.RowAdded(handed.request, jobs_.Append(*path, DisplayName(path->Text()), StoredDuration(*answer)));
+    return !cancelled;
+}
+
+bool AddCommands::AddHandedFiles(const std::vector<Candidate>& files, std::vector<NotAdded>& notAdded) {
+    const auto ended = ProbeAll(files, [&](std::size_t i, ProbeResult& result) {
+        const Candidate& file = files[i];
+        try {
+            if (result.failure) std::rethrow_exception(result.failure);
+        } catch (const Error& e) {  // the file alone is lost: the batch goes on
+            notAdded.push_back({file.given, e.what()});
+            return true;
+        }
+        if (!result.answer) {
+            notAdded.push_back({file.given, "it has no readable length: the file is damaged or is not a video."});
+            return true;
+        }
+        host_.ShowFile(file.path.Text());
+        host_.RowAdded(file.request, jobs_.Append(file.path, DisplayName(file.path.Text()), StoredDuration(*result.answer)));
+        return true;
+    });
+    return ended != ProbePool::Ended::Cancelled;
 }
 
 }  // namespace kv

@@ -1,6 +1,6 @@
 #pragma once
-// The add commands: one MP4 file, every MP4 file of a folder, and dropped or
-// handed-over files and folders. Each file is probed for its duration before
+// The add commands: one video or audio file, every such file of a folder, and
+// dropped or handed-over files and folders. Each file is probed for its duration before
 // it becomes a row. "Add Folder" stops at the first file the probe cannot
 // read and names it; of dropped and handed-over paths, each becomes a row or
 // is named with its reason in one message once the batch is added.
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/checked_path.h"
+#include "convert/probe_pool.h"
 
 namespace kv {
 
@@ -61,7 +62,7 @@ public:
 
 class AddCommands {
 public:
-    // `finder` lists a folder's MP4 files (its filter is set by the owner);
+    // `finder` lists a folder's files (the names Korvello takes are picked here);
     // `kept` holds what arrives while the commands cannot add it.
     AddCommands(IAddHost& host, IProbe& probe, IJobSink& jobs, TFindFile& finder, HandOverQueue& kept);
 
@@ -70,7 +71,7 @@ public:
     // "Add Folder".
     void AddFolderCommand();
     // Files and folders dropped on the window: folders as "Add Folder" takes
-    // them, MP4 files as "Add MP4 File" does, anything else skipped. During a
+    // them, video and audio files as "Add MP4 File" does, anything else named. During a
     // run they are kept, as handed-over ones are, and added at its end.
     // False when they could not even be kept (the queue is full).
     bool AddDropped(const std::vector<std::string>& paths);
@@ -89,16 +90,38 @@ public:
     // A command is under way (it may be waiting in a dialog or a probe).
     [[nodiscard]] bool CommandActive() const noexcept { return active_; }
 
+    // Folders' files are probed several at once through `slots`, the window
+    // kept answering by `wait`; without them, one at a time on this thread.
+    void UsePool(IProbeSlots* slots, IProbeWait* wait) noexcept {
+        slots_ = slots;
+        wait_ = wait;
+    }
+    // Folders are taken with the files of every subfolder, breadth first.
+    void SetAddSubfolders(bool on) noexcept { subfolders_ = on; }
+
     // The folder last added, where the folder pickers start.
     [[nodiscard]] const std::string& LastFolder() const noexcept { return lastFolder_; }
     void SetLastFolder(const std::string& folder) { lastFolder_ = folder; }
 
 private:
+    // A file to probe, with the name it was listed or handed over by.
+    struct Candidate {
+        CheckedPath path;
+        std::string given;
+        std::uint64_t request = 0;
+    };
     bool AddOneFile(const CheckedPath& path);
-    // Nothing when every file of the folder was added; else the message that names the one that stopped it.
-    std::optional<std::string> AddFolder(const CheckedPath& folder, std::uint64_t request = 0);
+    // The folder's files Korvello takes, in the listing's order.
+    std::vector<Candidate> ListFolder(const CheckedPath& folder);
+    // Probes them in order, several at once when a pool is set.
+    ProbePool::Ended ProbeAll(const std::vector<Candidate>& files, const ProbePool::Take& take);
+    // Nothing when every file of the folder was added (or the user stopped
+    // the adding: `cancelled`); else the message that names the one that stopped it.
+    std::optional<std::string> AddFolder(const CheckedPath& folder, std::uint64_t request, bool& cancelled);
     void AddDroppedNow(const std::vector<HandedPath>& paths);
-    void AddHandedPath(const HandedPath& handed, std::vector<NotAdded>& notAdded);
+    // False when the user stopped the adding.
+    bool AddHandedFolder(const CheckedPath& folder, const HandedPath& handed, std::vector<NotAdded>& notAdded);
+    bool AddHandedFiles(const std::vector<Candidate>& files, std::vector<NotAdded>& notAdded);
     // Marks a command as running for its lifetime; at its end, kept paths are scheduled.
     class Active;
 
@@ -107,8 +130,11 @@ private:
     IJobSink& jobs_;
     TFindFile& finder_;
     HandOverQueue& kept_;
+    IProbeSlots* slots_ = nullptr;
+    IProbeWait* wait_ = nullptr;
     std::string lastFolder_;
     bool active_ = false;
+    bool subfolders_ = false;
 };
 
 }  // namespace kv

@@ -71,6 +71,8 @@ ConversionChoices ChoicesFrom(const StoredValue& quality, const StoredValue& fil
     return c;
 }
 
+bool SwitchFrom(const StoredValue& stored) { return stored.type == StoredValue::Type::Dword && stored.number == 1; }
+
 std::string_view QualityText(Mp3Quality quality) { return RowOf(quality).text; }
 std::string_view WhenExistsText(WhenMp3Exists when) { return RowOf(when).text; }
 std::span<const Mp3Quality> AllQualities() { return kQualityOrder; }

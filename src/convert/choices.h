@@ -22,12 +22,14 @@ struct ConversionChoices {
     Mp3Quality quality = Mp3Quality::Kbps128;
     int filesAtOnce = 1;
     WhenMp3Exists whenExists = WhenMp3Exists::Replace;
+    bool addSubfolders = false;  // Add Folder and dropped folders take every subfolder's files too
     bool operator==(const ConversionChoices&) const = default;
 };
 
 inline constexpr std::string_view kQualityValue = "Mp3Quality";
 inline constexpr std::string_view kFilesAtOnceValue = "FilesAtOnce";
 inline constexpr std::string_view kWhenExistsValue = "WhenMp3Exists";
+inline constexpr std::string_view kAddSubfoldersValue = "AddSubfolders";
 
 // The most files at once this PC offers: its logical processors, 1 to 8.
 int MaxFilesAtOnce(int logicalProcessors);
@@ -36,6 +38,9 @@ int MaxFilesAtOnce(int logicalProcessors);
 // another type, an unknown text or a number out of range gives its default.
 ConversionChoices ChoicesFrom(const StoredValue& quality, const StoredValue& filesAtOnce, const StoredValue& whenExists,
                               int logicalProcessors);
+
+// A switch stored as a DWORD: on for 1 alone, off for anything else.
+bool SwitchFrom(const StoredValue& stored);
 
 // The stored texts ("128" ... "V0"; "replace", "keep-both", "skip").
 std::string_view QualityText(Mp3Quality quality);

@@ -100,6 +100,8 @@ void Controller::LoadChoices(int logicalProcessors) {
     maxFilesAtOnce_ = kv::MaxFilesAtOnce(logicalProcessors);
     choices_ = ChoicesFrom(settings_.Read(kQualityValue), settings_.Read(kFilesAtOnceValue),
                            settings_.Read(kWhenExistsValue), maxFilesAtOnce_);
+    choices_.addSubfolders = SwitchFrom(settings_.Read(kAddSubfoldersValue));
+    adder_.SetAddSubfolders(choices_.addSubfolders);
     view_.ShowChoices(choices_);
 }
 
@@ -107,6 +109,7 @@ void Controller::LoadChoices(int logicalProcessors) {
 // for the next file.
 void Controller::Choose(const ConversionChoices& choices) {
     choices_ = choices;
+    adder_.SetAddSubfolders(choices_.addSubfolders);
     SaveChoices();
     view_.ShowChoices(choices_);
     run_.ChoicesChanged();
@@ -117,6 +120,7 @@ void Controller::SaveChoices() {
         settings_.WriteString(kQualityValue, std::string(QualityText(choices_.quality)));
         settings_.WriteDword(kFilesAtOnceValue, static_cast<std::uint32_t>(choices_.filesAtOnce));
         settings_.WriteString(kWhenExistsValue, std::string(WhenExistsText(choices_.whenExists)));
+        settings_.WriteDword(kAddSubfoldersValue, choices_.addSubfolders ? 1 : 0);
     });
 }
 

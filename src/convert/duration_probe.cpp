@@ -31,8 +31,13 @@ Error CannotOpen(const std::string& path, const std::string& why) {
 
 }  // namespace
 
-DurationProbe::DurationProbe(IProbePlatform& platform, const std::string& tempDir, const std::string& mediaInfoPath)
-    : platform_(platform), tempDir_(tempDir), mediaInfoPath_(mediaInfoPath) {}
+DurationProbe::DurationProbe(IProbePlatform& platform, const std::string& tempDir, const std::string& mediaInfoPath,
+                             int slot)
+    : platform_(platform),
+      tempDir_(tempDir),
+      mediaInfoPath_(mediaInfoPath),
+      batName_(ProbeBatchName(slot)),
+      answerName_(ProbeAnswerName(slot)) {}
 
 // Paths reach the tool through the batch file (console code page) and the
 // tool's own ANSI command line; the short form, which the system keeps in plain
@@ -72,12 +77,12 @@ std::string DurationProbe::Ask(const std::string& answerPath, RunOnce run) {
 std::optional<std::string> DurationProbe::Answer(const CheckedPath& path) {
     // Only a reader this program wrote and checked is run.
     if (mediaInfoPath_.empty()) throw Error(std::string(kToolsUnavailableMessage));
-    const std::string batPath = tempDir_ + "open.bat";
-    const std::string answerPath = tempDir_ + "duration_time.txt";
+    const std::string batPath = tempDir_ + batName_;
+    const std::string answerPath = tempDir_ + answerName_;
     platform_.ShowProbeText("");
 
     const std::string input = PathForm(path.Text()), folder = PathForm(tempDir_);
-    const auto text = ProbeBatchText(input, folder + "duration_time.txt", mediaInfoPath_);
+    const auto text = ProbeBatchText(input, folder + answerName_, mediaInfoPath_);
     std::string bytes;
     const bool viaBatch = text && Risk(input) == 0 && Risk(folder) == 0 && platform_.ToConsoleCodePage(*text, bytes);
 

@@ -50,7 +50,10 @@ public:
 
     // The folder strings are the window's own, read at each probe: they are
     // known only once the window has started.
-    DurationProbe(IProbePlatform& platform, const std::string& tempDir, const std::string& mediaInfoPath);
+    // Slot 0 uses "open.bat" and "duration_time.txt"; slot n the same names
+    // with n + 1 before the extension, so that probes can run side by side.
+    DurationProbe(IProbePlatform& platform, const std::string& tempDir, const std::string& mediaInfoPath,
+                  int slot = 0);
 
     std::optional<std::string> Answer(const CheckedPath& path) override;
 
@@ -71,6 +74,8 @@ private:
     IProbePlatform& platform_;
     const std::string& tempDir_;
     const std::string& mediaInfoPath_;
+    std::string batName_, answerName_;
 };
+
 
 }  // namespace kv

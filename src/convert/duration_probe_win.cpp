@@ -71,7 +71,8 @@ bool WinProbePlatform::RunBatch(const std::string& batPath, std::uint32_t limitM
                               .show = SW_HIDE,
                               .inJob = true,
                               .wait = true,
-                              .timeLimitMs = limitMs};
+                              .timeLimitMs = limitMs,
+                              .stop = stop_};
     return Launch(batch).outcome == LaunchResult::Outcome::TimedOut;
 }
 
@@ -85,6 +86,7 @@ bool WinProbePlatform::RunReader(const std::string& reader, const std::string& a
                             .inJob = true,
                             .wait = true,
                             .timeLimitMs = limitMs,
+                            .stop = stop_,
                             .outputFile = outputPath};
     return Launch(run).outcome == LaunchResult::Outcome::TimedOut;
 }

@@ -9,8 +9,10 @@ namespace kv {
 
 class WinProbePlatform final : public IProbePlatform {
 public:
-    // `codePage`: the console code page batch files are read in (0: the system's OEM code page).
-    explicit WinProbePlatform(HWND store, UINT codePage = 0) : store_(store), codePage_(codePage) {}
+    // `codePage`: the console code page batch files are read in (0: the system's OEM code page);
+    // `stop`: an event that, once set, ends a probe under way as its time limit would.
+    explicit WinProbePlatform(HWND store, UINT codePage = 0, HANDLE stop = nullptr)
+        : store_(store), codePage_(codePage), stop_(stop) {}
 
     std::string ShortName(const std::string& path) override;
     bool ToConsoleCodePage(const std::string& utf8, std::string& bytes) override;
@@ -25,6 +27,7 @@ public:
 private:
     HWND store_;
     UINT codePage_;
+    HANDLE stop_;
     std::string written_;  // what WriteFile last wrote: the batch file must still say it when it runs
 };
 

@@ -12,10 +12,12 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
   src/convert/duration_probe.cpp
   src/convert/job_list.cpp
   src/convert/job_rules.cpp
+  src/convert/probe_pool.cpp
   src/convert/transcoder_log.cpp
 )
 list(APPEND KORVELLO_WIN_SOURCES
   src/convert/conversion_run_win.cpp
   src/convert/duration_probe_win.cpp
   src/convert/part_files_win.cpp
+  src/convert/probe_slots_win.cpp
 )

@@ -20,7 +20,10 @@ std::vector<MenuGroup> ChoiceGroups(const ConversionChoices& choices, int maxFil
     i = 0;
     for (const WhenMp3Exists w : AllWhenExists())
         when.items.push_back({kWhenCommand + kStep * i++, std::string(WhenExistsCaption(w)), w == choices.whenExists});
-    return {quality, files, when};
+    MenuGroup folders{"&Adding a folder",
+                      {{kSubfoldersCommand, "Its own files &only", !choices.addSubfolders},
+                       {kSubfoldersCommand + kStep, "With the files of every &subfolder", choices.addSubfolders}}};
+    return {quality, files, when, folders};
 }
 
 std::optional<ConversionChoices> Chosen(unsigned id, const ConversionChoices& choices, int maxFiles) {
@@ -34,6 +37,8 @@ std::optional<ConversionChoices> Chosen(unsigned id, const ConversionChoices& ch
         c.filesAtOnce = static_cast<int>((id - kFilesCommand) / kStep) + 1;
     } else if (id >= kWhenCommand && id < kWhenCommand + kStep * whens.size()) {
         c.whenExists = whens[(id - kWhenCommand) / kStep];
+    } else if (id == kSubfoldersCommand || id == kSubfoldersCommand + kStep) {
+        c.addSubfolders = id != kSubfoldersCommand;
     } else {
         return std::nullopt;
     }
@@ -43,7 +48,7 @@ std::optional<ConversionChoices> Chosen(unsigned id, const ConversionChoices& ch
 std::string AboutText(std::string_view version) {
     return "Korvello " + std::string(version) +
            "\nKorvello Labs\n\n"
-           "Converts the sound of MP4 video files to MP3.\n\n"
+           "Converts the sound of video and audio files to MP3.\n\n"
            "Korvello contains these components, each under its own licence; THIRD-PARTY.md and the "
            "licenses folder beside the program hold their texts and sources:\n"
            "FFmpeg: LGPL 2.1 or later\n"

@@ -17,6 +17,7 @@ inline constexpr unsigned kQualityCommand = 0x1000;  // + 16 x its place in AllQ
 inline constexpr unsigned kFilesCommand = 0x1100;    // + 16 x (files - 1)
 inline constexpr unsigned kWhenCommand = 0x1200;     // + 16 x its place in AllWhenExists()
 inline constexpr unsigned kAboutCommand = 0x1300;
+inline constexpr unsigned kSubfoldersCommand = 0x1400;  // + 16 for "with subfolders"
 inline constexpr std::string_view kAboutCaption = "&About Korvello";
 
 struct MenuItem {
@@ -29,7 +30,7 @@ struct MenuGroup {
     std::vector<MenuItem> items;  // radio items: exactly one is checked
 };
 
-// "MP3 quality", "Files converted at once" (1 to maxFiles), "When the MP3 already exists".
+// "MP3 quality", "Files converted at once" (1 to maxFiles), "When the MP3 already exists", "Adding a folder".
 std::vector<MenuGroup> ChoiceGroups(const ConversionChoices& choices, int maxFiles);
 // The choices once `id` is chosen; nothing for an id that is no choice.
 std::optional<ConversionChoices> Chosen(unsigned id, const ConversionChoices& choices, int maxFiles);

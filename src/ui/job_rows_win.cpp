@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "app/media_kinds.h"
 #include "win/text.h"
 
 namespace kv::ui {
@@ -18,7 +19,7 @@ void ListBoxAdd(HWND box, const std::string& text) {
 void JobRows::Added(const Job& job) {
     ListBoxAdd(paths_, job.input.Text());
     ListBoxAdd(durations_, std::to_string(job.duration));
-    std::wstring caption = L"MP4";
+    std::wstring caption = win::Widen(MediaKindOf(job.input.Text()).value_or("MP4"));
     LVITEMW item{};
     item.mask = LVIF_TEXT;
     item.iItem = static_cast<int>(::SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));

@@ -16,7 +16,7 @@ public:
     JobRows(HWND listView, HWND pathsStore, HWND durationsStore)
         : list_(listView), paths_(pathsStore), durations_(durationsStore) {}
 
-    // "MP4" | display name | progress | converted | "X"; the path and the duration.
+    // kind ("MP4", "MKV" ...) | display name | progress | converted | "X"; the path and the duration.
     void Added(const Job& job) override;
     void Changed(int index, const Job& job) override;
     // Durations, paths, then the row.

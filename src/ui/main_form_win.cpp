@@ -77,10 +77,15 @@ void TfrmMain::WireParts() {
     probePlatform_ = std::make_unique<WinProbePlatform>(Control("Memo3"));
     FindFile1 = new TFindFile(this);
     FindFile1->SetName("FindFile1");
-    FindFile1->SetFilter("*.mp4");
+    FindFile1->SetFilter("*.*");  // the controller picks the names it takes
     controller_ = std::make_unique<Controller>(ControllerPorts{*ports_, rows_.get(), *ports_, settings_, disk_,
                                                                *runPlatform_, *probePlatform_, *FindFile1, this});
-    controller_->LoadChoices(options_.logicalProcessors > 0 ? options_.logicalProcessors : LogicalProcessorCount());
+    const int processors = options_.logicalProcessors > 0 ? options_.logicalProcessors : LogicalProcessorCount();
+    controller_->LoadChoices(processors);
+    probeSlots_ = std::make_unique<WinProbeSlots>(ProbeSlotCount(static_cast<unsigned>(processors)),
+                                                  controller_->Dirs().TempDir, controller_->MediaInfoPath());
+    addingWait_ = std::make_unique<ui::AddingWait>(Handle(), Control("Edit2"));
+    controller_->Adder().UsePool(probeSlots_.get(), addingWait_.get());
     new TMainInstance(this, app_.Handle(), app_.Title(), options_.parameters, kFormClass, options_.convert);
     ::DragAcceptFiles(Handle(), TRUE);
 }

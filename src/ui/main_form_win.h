@@ -23,6 +23,8 @@
 #include "convert/controller.h"
 #include "convert/conversion_run_win.h"
 #include "convert/duration_probe_win.h"
+#include "convert/probe_slots_win.h"
+#include "ui/adding_wait_win.h"
 #include "ui/form_skin_win.h"
 #include "ui/job_rows_win.h"
 #include "ui/layout_controls_win.h"
@@ -182,6 +184,8 @@ private:
     RegistrySettings settings_{kSettingsKey};
     LocalFolders disk_;
     std::unique_ptr<Controller> controller_;
+    std::unique_ptr<WinProbeSlots> probeSlots_;  // folders' probes, several at once
+    std::unique_ptr<ui::AddingWait> addingWait_;
 };
 
 }  // namespace kv

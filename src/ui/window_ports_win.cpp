@@ -1,5 +1,7 @@
 #include "ui/window_ports_win.h"
 
+#include "app/media_kinds.h"
+
 #include "ui/main_form_win.h"
 #include "win/clock.h"
 
@@ -23,7 +25,7 @@ void WindowPorts::ShowOutputFolder(const std::string& stored, const std::string&
 }
 
 std::optional<std::string> WindowPorts::AskForFile() {
-    return form_.Dialogs().OpenFile(form_.Handle(), {"MP4 Files|*.mp4", "mp4"});
+    return form_.Dialogs().OpenFile(form_.Handle(), {MediaDialogFilter(), "mp4"});
 }
 
 std::string WindowPorts::AskForFolder(const std::string& initial) {

@@ -48,10 +48,11 @@ TEST(StoredChoices, FilesAtOnceFollowTheProcessorsUpToEight) {
 TEST(ChoiceCommands, EachItemMakesItsChoiceAndMarksIt) {
     const ConversionChoices now{Mp3Quality::Kbps192, 2, WhenMp3Exists::KeepBoth};
     const auto groups = kv::ui::ChoiceGroups(now, 4);
-    ASSERT_EQ(groups.size(), 3u);
+    ASSERT_EQ(groups.size(), 4u);
     ASSERT_EQ(groups[0].items.size(), 6u);
     ASSERT_EQ(groups[1].items.size(), 4u);
     ASSERT_EQ(groups[2].items.size(), 3u);
+    ASSERT_EQ(groups[3].items.size(), 2u);
     for (const auto& g : groups) {
         int marked = 0;
         for (const auto& item : g.items) {
@@ -75,13 +76,25 @@ TEST(ChoiceCommands, EachItemMakesItsChoiceAndMarksIt) {
     EXPECT_EQ(groups[0].items[4].caption, "&Variable, about 190 kbit/s (V2)");
     EXPECT_EQ(kv::ui::Chosen(kv::ui::kQualityCommand + 16 * 4, now, 4)->quality, Mp3Quality::V2);
     EXPECT_EQ(kv::ui::Chosen(kv::ui::kFilesCommand + 16 * 3, now, 4)->filesAtOnce, 4);
+    EXPECT_TRUE(kv::ui::Chosen(kv::ui::kSubfoldersCommand + 16, now, 4)->addSubfolders);
+    EXPECT_FALSE(groups[3].items[1].checked) << "a folder's own files alone, unless chosen";
+}
+
+TEST(StoredChoices, AddSubfoldersIsOnForTheDwordOneAlone) {
+    using T = kv::StoredValue::Type;
+    EXPECT_TRUE(kv::SwitchFrom({T::Dword, "", 1}));
+    for (const kv::StoredValue& v : {kv::StoredValue{T::Dword, "", 0}, kv::StoredValue{T::Dword, "", 2},
+                                     kv::StoredValue{T::String, "1", 0}, kv::StoredValue{T::Missing, "", 1},
+                                     kv::StoredValue{T::Dword, "", 0xFFFFFFFFu}})
+        EXPECT_FALSE(kv::SwitchFrom(v)) << v.text << " " << v.number;
 }
 
 TEST(ChoiceCommands, IdsOfNoChoiceChangeNothing) {
     const ConversionChoices now;
     for (unsigned id :
          {0u, kv::ui::kQualityCommand + 1, kv::ui::kQualityCommand + 16 * 6, kv::ui::kFilesCommand + 16 * 4,
-          kv::ui::kWhenCommand + 16 * 3, kv::ui::kAboutCommand, 0xF020u /* SC_MINIMIZE */})
+          kv::ui::kWhenCommand + 16 * 3, kv::ui::kAboutCommand, kv::ui::kSubfoldersCommand + 32,
+          0xF020u /* SC_MINIMIZE */})
         EXPECT_FALSE(kv::ui::Chosen(id, now, 4)) << std::hex << id;
 }
 

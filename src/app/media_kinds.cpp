@@ -1,0 +1,25 @@
+#include "app/media_kinds.h"
+
+#include "app/runner_text.h"
+#include "win/utf8.h"
+
+namespace kv {
+
+std::optional<std::string> MediaKindOf(std::string_view path) {
+    const std::string name = FileNamePart(path);
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) return std::nullopt;
+    const std::string_view extension = std::string_view(name).substr(dot + 1);
+    for (const std::string_view known : kMediaExtensions) {
+        if (SameTextAscii(extension, known)) return UpperAscii(known);
+    }
+    return std::nullopt;
+}
+
+std::string MediaDialogFilter() {
+    std::string all;
+    for (const std::string_view e : kMediaExtensions) all.append(all.empty() ? "*." : ";*.").append(e);
+    return "MP4 Files|*.mp4|Video and audio files|" + all + "|All files|*.*";
+}
+
+}  // namespace kv
