@@ -66,6 +66,27 @@ trap 'rm -rf "$WORK" "$OUT.tmp"' EXIT
 } >"$WORK/licenses.wxs"
 [[ -z $(find "$STAGE/licenses" -mindepth 1 -type d) ]] || die "folders inside licenses/ are not carried"
 
+# Explorer's entry for every other kind the program takes (the list in its
+# source), in one component of the current user's values.
+KINDS_HEADER=$HERE/../src/app/media_kinds.h
+mapfile -t KINDS < <(sed -n '/kMediaExtensions = {/,/};/p' "$KINDS_HEADER" | grep -o '"[a-z0-9]*"' | tr -d '"' | grep -vx mp4)
+((${#KINDS[@]} >= 30)) || die "the kinds' list was not found in $KINDS_HEADER"
+{
+    echo '<?xml version="1.0" encoding="utf-8"?>'
+    echo '<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi"><Fragment>'
+    echo '<DirectoryRef Id="INSTALLDIR">'
+    echo '<Component Id="MoreFileMenus" Guid="5D0C3B9E-4A27-4F61-8C1B-2E7A9F3D6B40">'
+    echo '<RegistryValue Root="HKCU" Key="Software\Korvello\Install" Name="MoreFileMenus" Type="integer" Value="1" KeyPath="yes"/>'
+    for e in "${KINDS[@]}"; do
+        k="Software\Classes\SystemFileAssociations\.$e\shell\Korvello.ConvertToMp3"
+        echo "<RegistryValue Root=\"HKCU\" Key=\"$k\" Type=\"string\" Value=\"Convert to MP3 with Korvello\"/>"
+        echo "<RegistryValue Root=\"HKCU\" Key=\"$k\" Name=\"Icon\" Type=\"string\" Value=\"&quot;[INSTALLDIR]korvello.exe&quot;,0\"/>"
+        echo "<RegistryValue Root=\"HKCU\" Key=\"$k\\command\" Type=\"string\" Value=\"&quot;[INSTALLDIR]korvello.exe&quot; /convert &quot;%1&quot;\"/>"
+    done
+    echo '</Component></DirectoryRef>'
+    echo '<ComponentGroup Id="MoreFileMenus"><ComponentRef Id="MoreFileMenus"/></ComponentGroup></Fragment></Wix>'
+} >"$WORK/kinds.wxs"
+
 mkdir -p "$(dirname "$OUT")"
 OUT=$(cd "$(dirname "$OUT")" && pwd)/$(basename "$OUT")
 cp "$ICON" "$WORK/korvello.ico"
@@ -75,7 +96,7 @@ cd "$STAGE"
 wixl -a x64 -o "$OUT.tmp" \
     -D Version="$VERSION" -D ProductCode="$PRODUCT_CODE" -D UpgradeCode="$UPGRADE_CODE" \
     -D StageDir=. -D IconFile="$ICON_REL" -D HelpLink="$HELP_LINK" \
-    "$HERE/korvello.wxs" "$WORK/licenses.wxs"
+    "$HERE/korvello.wxs" "$WORK/licenses.wxs" "$WORK/kinds.wxs"
 # wixl gives every build a random package code: this one follows from the content.
 msibuild "$OUT.tmp" -s "Installation Database" "Korvello Labs" "x64;1033" "{$PACKAGE_CODE}"
 # The older version goes only once the newer one is in, after InstallFinalize:

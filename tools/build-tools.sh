@@ -332,10 +332,9 @@ build_ffmpeg() {
         --enable-decoder=pcm_f32le,pcm_f32be,pcm_f64le,pcm_u8,pcm_alaw,pcm_mulaw \
         --enable-decoder=pcm_dvd,pcm_bluray,pcm_s16le_planar,pcm_s8 \
         --enable-decoder=adpcm_ima_wav,adpcm_ima_qt,adpcm_ms,adpcm_g726,adpcm_g726le,adpcm_yamaha \
-        --enable-decoder=png,mjpeg,h264,hevc,mpeg4,vp8,vp9 \
-        --enable-encoder=libmp3lame,png,mjpeg \
+        --enable-decoder=png,mjpeg \
+        --enable-encoder=libmp3lame,png \
         --enable-parser=aac,aac_latm,mpegaudio,ac3,flac,opus,png,mjpeg,vorbis,dca,mlp,amr \
-        --enable-parser=h264,hevc,mpeg4video,vp8,vp9,mpegvideo \
         --enable-filter=aresample,aformat,anull,format,null,scale,atrim,asetpts \
         --extra-cflags="-I$W/inc -I$W/prefix/include" \
         --extra-ldflags="-L$W/imp -L$W/prefix/lib -static-libgcc")

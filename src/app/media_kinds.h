@@ -11,8 +11,8 @@ namespace kv {
 
 // Extensions without the dot, lower case; "mp4" first, as the file dialog's first entry names it.
 inline constexpr std::array<std::string_view, 33> kMediaExtensions = {
-    "mp4", "m4v", "mov", "3gp",  "3g2", "mkv", "webm", "mka", "ts",  "mts", "m2ts",
-    "avi", "flv", "wmv", "asf",  "mpg", "mpeg", "vob", "ogv", "m4a", "m4b", "wma",
+    "mp4", "m4v",  "mov",  "3gp", "3g2", "mkv",  "webm", "mka", "ts",  "mts", "m2ts",
+    "avi", "flv",  "wmv",  "asf", "mpg", "mpeg", "vob",  "ogv", "m4a", "m4b", "wma",
     "ogg", "opus", "flac", "wav", "aac", "ac3",  "eac3", "dts", "amr", "w64", "mp2",
 };
 

@@ -184,8 +184,7 @@ void AddCommands::AddDroppedNow(const std::vector<HandedPath>& paths) {
         if (!path) {
             notAdded.push_back({handed.path, "it cannot be found, or its name is not one Windows can open."});
         } else if (path->IsFolder()) {
-            going = AddHandedFiles(std::exchange(files, {}), notAdded) &&
-                    AddHandedFolder(*path, handed, notAdded);
+            going = AddHandedFiles(std::exchange(files, {}), notAdded) && AddHandedFolder(*path, handed, notAdded);
         } else if (!IsMediaName(path->Text())) {
             notAdded.push_back({handed.path, "it is not a video or audio file Korvello takes."});
         } else {
@@ -222,7 +221,8 @@ bool AddCommands::AddHandedFiles(const std::vector<Candidate>& files, std::vecto
             return true;
         }
         host_.ShowFile(file.path.Text());
-        host_.RowAdded(file.request, jobs_.Append(file.path, DisplayName(file.path.Text()), StoredDuration(*result.answer)));
+        host_.RowAdded(file.request,
+                       jobs_.Append(file.path, DisplayName(file.path.Text()), StoredDuration(*result.answer)));
         return true;
     });
     return ended != ProbePool::Ended::Cancelled;

@@ -52,8 +52,7 @@ public:
     // known only once the window has started.
     // Slot 0 uses "open.bat" and "duration_time.txt"; slot n the same names
     // with n + 1 before the extension, so that probes can run side by side.
-    DurationProbe(IProbePlatform& platform, const std::string& tempDir, const std::string& mediaInfoPath,
-                  int slot = 0);
+    DurationProbe(IProbePlatform& platform, const std::string& tempDir, const std::string& mediaInfoPath, int slot = 0);
 
     std::optional<std::string> Answer(const CheckedPath& path) override;
 
@@ -76,6 +75,5 @@ private:
     const std::string& mediaInfoPath_;
     std::string batName_, answerName_;
 };
-
 
 }  // namespace kv

@@ -81,8 +81,8 @@ std::string OutputPathFor(std::string_view workDir, std::string_view inputPath) 
 std::optional<std::string> FfmpegArgsFor(const CheckedPath& input, std::string_view outputPath, Mp3Quality quality) {
     if (!IsOutputPath(outputPath)) return std::nullopt;
     // Pictures are converted (a cover), moving video is never read.
-    return " -discard:V all -i " + QuoteAlways(input.Text()) + " -y -deinterlace -ar 44100 " + std::string(QualityArguments(quality)) +
-           " -ac 2 -f mp3 " + QuoteAlways(outputPath);
+    return " -discard:V all -i " + QuoteAlways(input.Text()) + " -y -deinterlace -ar 44100 " +
+           std::string(QualityArguments(quality)) + " -ac 2 -f mp3 " + QuoteAlways(outputPath);
 }
 
 std::string PartialOutputPath(std::string_view finalPath, std::string_view tag) {

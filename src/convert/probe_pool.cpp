@@ -14,7 +14,8 @@ namespace {
 // What the threads share: the next file to start, the results, the stop.
 class Shared {
 public:
-    Shared(const std::vector<CheckedPath>& files, IProbeWait& wait) : files_(files), wait_(wait), results_(files.size()) {}
+    Shared(const std::vector<CheckedPath>& files, IProbeWait& wait)
+        : files_(files), wait_(wait), results_(files.size()) {}
 
     // One slot's thread: files in turn until none is left or the pool stops.
     void Work(IProbe& probe) {

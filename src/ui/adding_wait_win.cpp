@@ -70,19 +70,19 @@ void AddingWait::Pump() {
             break;
         }
         switch (ClassifyAddingInput(msg, window_)) {
-            case AddingInput::Pass:
-                ::TranslateMessage(&msg);
-                ::DispatchMessageW(&msg);
-                break;
-            case AddingInput::Drop:
-                break;
-            case AddingInput::StopAndClose:
-                close_ = true;
-                stop_ = true;
-                break;
-            case AddingInput::Stop:
-                stop_ = true;
-                break;
+        case AddingInput::Pass:
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+            break;
+        case AddingInput::Drop:
+            break;
+        case AddingInput::StopAndClose:
+            close_ = true;
+            stop_ = true;
+            break;
+        case AddingInput::Stop:
+            stop_ = true;
+            break;
         }
     }
 }

@@ -14,9 +14,9 @@ TEST(MediaKinds, VideoAndAudioNamesGiveTheirKindInAnyCase) {
     EXPECT_EQ(kv::MediaKindOf("\\\\server\\share\\cam\\00001.m2ts"), "M2TS");
     EXPECT_EQ(kv::MediaKindOf("C:\\in\\book.m4b"), "M4B");
     EXPECT_EQ(kv::MediaKindOf("C:\\in\\talk.opus"), "OPUS");
-    for (const char* e : {"mp4", "mov", "3gp", "webm", "mkv", "m4a", "mts", "m2ts", "avi", "flv", "wmv", "mpg", "vob",
-                          "m4b", "wma", "ogg", "opus", "flac", "wav", "aac", "ac3", "m4v", "3g2", "mka", "ts", "mpeg",
-                          "ogv", "asf"})
+    for (const char* e :
+         {"mp4", "mov", "3gp",  "webm", "mkv", "m4a", "mts", "m2ts", "avi", "flv", "wmv", "mpg",  "vob", "m4b",
+          "wma", "ogg", "opus", "flac", "wav", "aac", "ac3", "m4v",  "3g2", "mka", "ts",  "mpeg", "ogv", "asf"})
         EXPECT_TRUE(kv::IsMediaName(std::string("C:\\x\\clip.") + e)) << e;
 }
 

@@ -83,18 +83,17 @@ TEST(ChoiceCommands, EachItemMakesItsChoiceAndMarksIt) {
 TEST(StoredChoices, AddSubfoldersIsOnForTheDwordOneAlone) {
     using T = kv::StoredValue::Type;
     EXPECT_TRUE(kv::SwitchFrom({T::Dword, "", 1}));
-    for (const kv::StoredValue& v : {kv::StoredValue{T::Dword, "", 0}, kv::StoredValue{T::Dword, "", 2},
-                                     kv::StoredValue{T::String, "1", 0}, kv::StoredValue{T::Missing, "", 1},
-                                     kv::StoredValue{T::Dword, "", 0xFFFFFFFFu}})
+    for (const kv::StoredValue& v :
+         {kv::StoredValue{T::Dword, "", 0}, kv::StoredValue{T::Dword, "", 2}, kv::StoredValue{T::String, "1", 0},
+          kv::StoredValue{T::Missing, "", 1}, kv::StoredValue{T::Dword, "", 0xFFFFFFFFu}})
         EXPECT_FALSE(kv::SwitchFrom(v)) << v.text << " " << v.number;
 }
 
 TEST(ChoiceCommands, IdsOfNoChoiceChangeNothing) {
     const ConversionChoices now;
-    for (unsigned id :
-         {0u, kv::ui::kQualityCommand + 1, kv::ui::kQualityCommand + 16 * 6, kv::ui::kFilesCommand + 16 * 4,
-          kv::ui::kWhenCommand + 16 * 3, kv::ui::kAboutCommand, kv::ui::kSubfoldersCommand + 32,
-          0xF020u /* SC_MINIMIZE */})
+    for (unsigned id : {0u, kv::ui::kQualityCommand + 1, kv::ui::kQualityCommand + 16 * 6,
+                        kv::ui::kFilesCommand + 16 * 4, kv::ui::kWhenCommand + 16 * 3, kv::ui::kAboutCommand,
+                        kv::ui::kSubfoldersCommand + 32, 0xF020u /* SC_MINIMIZE */})
         EXPECT_FALSE(kv::ui::Chosen(id, now, 4)) << std::hex << id;
 }
 

@@ -45,8 +45,7 @@ public:
         const std::string name = path.Text().substr(path.Text().rfind('\\') + 1);
         ++s_.started;
         const int now = ++s_.running;
-        for (int seen = s_.most.load(); now > seen && !s_.most.compare_exchange_weak(seen, now);) {
-        }
+        for (int seen = s_.most.load(); now > seen && !s_.most.compare_exchange_weak(seen, now);) {}
         std::unique_lock lock(s_.m);
         if (name.starts_with("hang")) {
             s_.ended.wait(lock, [this] { return s_.endRunning; });
@@ -152,7 +151,8 @@ TEST(ProbePool, AnswersAreTakenInTheFilesOrderWithNoMoreProbesThanSlots) {
     EXPECT_EQ(wait.endedCount, 1);
     EXPECT_EQ(wait.progress.front(), (std::pair<std::size_t, std::size_t>{0, 24}));
     EXPECT_EQ(wait.progress.back(), (std::pair<std::size_t, std::size_t>{24, 24}));
-    for (std::size_t i = 1; i < wait.progress.size(); ++i) EXPECT_GT(wait.progress[i].first, wait.progress[i - 1].first);
+    for (std::size_t i = 1; i < wait.progress.size(); ++i)
+        EXPECT_GT(wait.progress[i].first, wait.progress[i - 1].first);
 }
 
 TEST(ProbePool, AStopTakesNothingAfterItAndEndsTheProbesUnderWay) {
@@ -298,8 +298,8 @@ TEST_F(PoolAdd, AFolderGivesItsVideoAndAudioFilesInOrderAndSubfoldersWhenChosen)
     tree["C:\\v\\Day 1\\"][1].name = "d.webm";
     s.answers["d.webm"] = "00:00:02.000";
     add.AddFolderCommand();
-    EXPECT_EQ(jobs.rows,
-              (std::vector<std::string>{"C:\\v\\b.mkv", "C:\\v\\a.MOV", "C:\\v\\Day 1\\c.m4a", "C:\\v\\Day 1\\d.webm"}));
+    EXPECT_EQ(jobs.rows, (std::vector<std::string>{"C:\\v\\b.mkv", "C:\\v\\a.MOV", "C:\\v\\Day 1\\c.m4a",
+                                                   "C:\\v\\Day 1\\d.webm"}));
     EXPECT_EQ(host.folders.back(), "C:\\v");
 }
 

@@ -110,8 +110,16 @@ check "MP4 files have the entry \"Convert to MP3 with Korvello\"" "got '$(reg_de
 check "which starts korvello.exe with /convert and the file" \
     "got '$(reg_default "HKCU\\Software\\Classes\\$FILE_VERB\\command")'" \
     [ "$(reg_default "HKCU\\Software\\Classes\\$FILE_VERB\\command")" = "$menu_command" ]
-check "folders have the entry \"Convert MP4 files to MP3 with Korvello\"" "" \
-    [ "$(reg_default "HKCU\\Software\\Classes\\$FOLDER_VERB")" = "Convert MP4 files to MP3 with Korvello" ]
+for kind in mkv m4a webm wma m2ts; do
+    verb="SystemFileAssociations\\.$kind\\shell\\Korvello.ConvertToMp3"
+    check ".$kind files have the entry too, with the same command" "" \
+        [ "$(reg_default "HKCU\\Software\\Classes\\$verb")" = "Convert to MP3 with Korvello" -a \
+          "$(reg_default "HKCU\\Software\\Classes\\$verb\\command")" = "$menu_command" ]
+done
+check "MP3 files have none: an MP3 is never a source" "" \
+    [ -z "$(reg_default 'HKCU\Software\Classes\SystemFileAssociations\.mp3\shell\Korvello.ConvertToMp3')" ]
+check "folders have the entry \"Convert to MP3 with Korvello\"" "" \
+    [ "$(reg_default "HKCU\\Software\\Classes\\$FOLDER_VERB")" = "Convert to MP3 with Korvello" ]
 check "which starts korvello.exe with /convert and the folder" "" \
     [ "$(reg_default "HKCU\\Software\\Classes\\$FOLDER_VERB\\command")" = "$menu_command" ]
 ARP=$(uninstall_key "$CODE")

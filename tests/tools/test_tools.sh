@@ -217,6 +217,96 @@ echo "  video-only input: exit $rc, $(tail -n 1 "$out.log")"
 check "video-only input: ffmpeg exits non-zero" "exit $rc" test "$rc" -ne 0
 check "video-only input: no MP3 left behind" "$(ls -l "$out" 2>&1)" test ! -e "$out"
 
+# ------------------------------------------------------------------ every kind of input
+
+# One short file of each kind Korvello takes, made by Debian's ffmpeg: the
+# program's line converts its sound whole, the reader gives its length, and a
+# file of the same name full of noise gives none.
+K=$T/kinds
+mkdir -p "$K"
+S=(-f lavfi -i "sine=frequency=440:sample_rate=48000:duration=4")
+V=(-f lavfi -i "testsrc=size=160x120:rate=25:duration=4")
+kind_media() { # kind -> makes $K/x.kind
+    local k=$1 a
+    case $k in
+    mov | m4a | m4v) a=("${S[@]}" -c:a aac) ;;
+    3gp) a=("${S[@]}" -ar 16000 -ac 1 -c:a aac) ;;
+    mkv) a=("${S[@]}" "${V[@]}" -c:a libvorbis -c:v mpeg4) ;;
+    webm) a=("${S[@]}" "${V[@]}" -c:a libopus -c:v libvpx -deadline realtime) ;;
+    mka) a=("${S[@]}" -c:a flac) ;;
+    ts) a=("${S[@]}" "${V[@]}" -c:a mp2 -c:v mpeg2video) ;;
+    m2ts) a=("${S[@]}" -c:a ac3 -f mpegts -mpegts_m2ts_mode 1) ;;
+    mpg) a=("${S[@]}" "${V[@]}" -c:a mp2 -c:v mpeg2video -f mpeg) ;;
+    vob) a=("${S[@]}" "${V[@]}" -c:a ac3 -c:v mpeg2video -f vob) ;;
+    avi) a=("${S[@]}" "${V[@]}" -c:a adpcm_ms -c:v mjpeg -pix_fmt yuvj420p) ;;
+    flv) a=("${S[@]}" "${V[@]}" -ar 44100 -c:a aac -c:v flv) ;;
+    wmv) a=("${S[@]}" "${V[@]}" -c:a wmav2 -c:v wmv2) ;;
+    wma) a=("${S[@]}" -c:a wmav1) ;;
+    ogg) a=("${S[@]}" -c:a libvorbis) ;;
+    opus) a=("${S[@]}" -c:a libopus) ;;
+    flac) a=("${S[@]}" -c:a flac) ;;
+    wav) a=("${S[@]}" -c:a adpcm_ima_wav) ;;
+    w64) a=("${S[@]}" -c:a pcm_s24le -f w64) ;;
+    aac) a=("${S[@]}" -c:a aac -f adts) ;;
+    ac3 | eac3) a=("${S[@]}" -c:a "$k") ;;
+    dts) a=("${S[@]}" -c:a dca -strict -2 -f dts) ;;
+    mp2) a=("${S[@]}" -c:a mp2) ;;
+    truehd.mka) a=("${S[@]}" -c:a truehd -strict -2) ;;
+    *) return 1 ;;
+    esac
+    mk "${a[@]}" -t 4 "$K/x.$k"
+}
+# The sound's length in seconds, decoded by Debian's ffmpeg (an MP3's encoder
+# delay and padding taken off as its header says).
+sound_seconds() { # file [stream]
+    mk -i "$1" -map "0:${2:-a:0}" -c:a pcm_s16le -f wav "$1.wav" &&
+        ffprobe -v error -show_entries format=duration -of csv=p=0 "$1.wav"
+}
+within_50ms() { awk -v a="$1" -v b="$2" 'BEGIN { d = a - b; if (d < 0) d = -d; exit !(a > 0 && d <= 0.05) }'; }
+program_line() { # in out -> the program's own argument line
+    wine "$TOOLS/ffmpeg.exe" -discard:V all -i "$(winpath "$1")" -y -deinterlace -ar 44100 -ab 128 -ac 2 -f mp3 \
+        "$(winpath "$2")" </dev/null >"$2.log" 2>&1
+}
+for k in mov 3gp mkv webm mka ts m2ts mpg vob avi flv wmv wma ogg opus flac wav w64 aac ac3 eac3 dts mp2 truehd.mka; do
+    kind_media "$k" || { fail "$k: test file made"; continue; }
+    program_line "$K/x.$k" "$K/x.$k.mp3"
+    rc=$?
+    want=$(sound_seconds "$K/x.$k") got=$(sound_seconds "$K/x.$k.mp3")
+    check "$k: converted whole (${got:-nothing} s of ${want} s)" "exit $rc: $(tail -n 2 "$K/x.$k.mp3.log" | tr '\n' ' ')" \
+        within_50ms "${got:-0}" "${want:-0}"
+    check "$k: no video frame was decoded" "" absent grep -qE 'Stream #0:[0-9]+ -> #0:[0-9]+ \((mpeg4|vp8|flv1|wmv2|mpeg2video|mjpeg) ' "$K/x.$k.mp3.log"
+    line=$(wine "$TOOLS/mediainfo.exe" "--Inform=General;%Duration/String3%" "$(winpath "$K/x.$k")" </dev/null 2>/dev/null | tr -d '\r')
+    check "$k: the reader gives its length" "got '$line'" test "${line:0:7}" = "00:00:0"
+    head -c 4096 /dev/urandom >"$K/noise.$k"
+    line=$(wine "$TOOLS/mediainfo.exe" "--Inform=General;%Duration/String3%" "$(winpath "$K/noise.$k")" </dev/null 2>/dev/null | tr -d '\r')
+    check "$k: noise under its name has no length" "got '$line'" test -z "$line"
+done
+
+# Several sound tracks: the one marked default, else the first; never the one with more channels.
+long=(-f lavfi -i "sine=frequency=300:sample_rate=48000:duration=3")
+surround=(-f lavfi -i "sine=frequency=900:sample_rate=48000:duration=2,pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0")
+mk "${long[@]}" "${surround[@]}" -map 0 -map 1 -c:a aac -disposition:a:0 0 -disposition:a:1 default "$K/default2.mp4"
+mk "${long[@]}" "${surround[@]}" -map 0 -map 1 -c:a libvorbis -disposition:a:0 0 -disposition:a:1 0 "$K/nodefault.mkv"
+mk "${long[@]}" "${surround[@]}" -map 0 -map 1 -c:a aac -disposition:a:0 default -disposition:a:1 0 "$K/default1.mkv"
+for t in default2.mp4:a:1 nodefault.mkv:a:0 default1.mkv:a:0; do
+    f=${t%%:*} want_track=${t#*:}
+    program_line "$K/$f" "$K/$f.mp3"
+    want=$(sound_seconds "$K/$f" "$want_track") got=$(sound_seconds "$K/$f.mp3")
+    check "tracks $f: the MP3 holds track $want_track ($want s)" "got ${got:-nothing} s" within_50ms "${got:-0}" "${want:-0}"
+done
+
+# Chapters reach the MP3 as ID3v2 chapter frames with a table of contents.
+printf ';FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1500\ntitle=Opening\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=1500\nEND=4000\ntitle=Zweiter Teil\n' >"$K/chapters.txt"
+for c in m4b mkv; do
+    codec=aac
+    [[ $c == mkv ]] && codec=libvorbis
+    mk "${S[@]}" -i "$K/chapters.txt" -map 0 -map_chapters 1 -c:a "$codec" -t 4 -f "$([[ $c == m4b ]] && echo ipod || echo matroska)" "$K/book.$c"
+    program_line "$K/book.$c" "$K/book.$c.mp3"
+    titles=$(ffprobe -v error -show_chapters -of csv=p=0 "$K/book.$c.mp3" | awk -F, '{print $NF}' | paste -sd'|')
+    check "chapters $c: both in the MP3" "got '$titles'" test "$titles" = "Opening|Zweiter Teil"
+    check "chapters $c: with a table of contents" "" grep -qa CTOC "$K/book.$c.mp3"
+done
+
 # ------------------------------------------------------------------ duration through a batch file
 
 # Korvello asks for the duration through a four-line batch file run by cmd.

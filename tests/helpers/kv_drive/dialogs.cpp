@@ -221,15 +221,21 @@ public:
         value_ = 0x10000000u + static_cast<UINT>(Now() & 0xFFFFFF) + (++count_);
         ::PostMessageW(edit_, EM_SETLIMITTEXT, value_, 0);
     }
-    bool Seen() const {
+    bool Seen() {
         DWORD_PTR limit = 0;
-        return ::SendMessageTimeoutW(edit_, EM_GETLIMITTEXT, 0, 0, SMTO_NORMAL, 500, &limit) && limit == value_;
+        const ULONGLONG asked = Now();
+        const bool answered = ::SendMessageTimeoutW(edit_, EM_GETLIMITTEXT, 0, 0, SMTO_NORMAL, 500, &limit) != 0;
+        slowest_ = std::max(slowest_, Now() - asked);
+        return answered && limit == value_;
     }
+    // The longest the window took to answer (a timed-out question counts its full wait).
+    [[nodiscard]] ULONGLONG Slowest() const { return slowest_; }
 
 private:
     HWND edit_;
     UINT value_ = 0;
     UINT count_ = 0;
+    ULONGLONG slowest_ = 0;
 };
 
 // Presses "Add Folder" and has the folder picker select `folder`; null, with
@@ -301,11 +307,23 @@ int AddFolder(const std::wstring& folder, double seconds, bool timing) {
 
         LoopMarker marker(edit1);
         marker.Post();
+        HWND edit2 = ControlAt(t.frm, kEdit2);
         int result = 0;
         std::wstring failure;
+        bool adding = false;  // the window counts "Adding n of m" while it probes, answering all the while
         const bool ended = WaitFor(
             seconds,
             [&] {
+                if (edit2 && TextOf(edit2).starts_with(L"Adding ")) {
+                    adding = true;
+                    (void)marker.Seen();
+                    return false;
+                }
+                if (adding) {  // the marker may have been handled during the adding: the loop's own turn is wanted
+                    adding = false;
+                    marker.Post();
+                    return false;
+                }
                 if (auto box = NewDialog(t.pid, known)) {
                     Out(L"MESSAGE\t" + TextOf(*box) + L"\t" + BoxText(*box));
                     result = 2;
@@ -325,7 +343,10 @@ int AddFolder(const std::wstring& folder, double seconds, bool timing) {
         const auto rows = list.Read();
         if (!rows) return Fail(L"cannot read the job list");
         for (size_t i = before->size(); i < rows->size(); ++i) Out(Joined((*rows)[i]));
-        if (timing) Out(L"add_ms\t" + std::to_wstring(end - start));
+        if (timing) {
+            Out(L"add_ms\t" + std::to_wstring(end - start));
+            Out(L"slowest_answer_ms\t" + std::to_wstring(marker.Slowest()));
+        }
         return result;
     });
 }
