@@ -325,6 +325,7 @@ build_ffmpeg() {
         --enable-protocol=file,pipe \
         --enable-demuxer=mov,mp3,aac,matroska,mpegts,mpegps,avi,flv,asf,ogg,wav,w64,flac \
         --enable-demuxer=ac3,eac3,dts,dtshd,truehd,mlp,amr,amrnb,amrwb \
+        --enable-demuxer=mpegvideo,h264,hevc,m4v \
         --enable-muxer=mp3 \
         --enable-decoder=aac,aac_latm,mp3,mp3float,mp2,mp2float,mp1,mp1float,ac3,eac3,alac,opus,flac \
         --enable-decoder=vorbis,wmav1,wmav2,wmapro,wmalossless,amrnb,amrwb,dca,truehd,mlp \
@@ -334,7 +335,7 @@ build_ffmpeg() {
         --enable-decoder=adpcm_ima_wav,adpcm_ima_qt,adpcm_ms,adpcm_g726,adpcm_g726le,adpcm_yamaha \
         --enable-decoder=png,mjpeg \
         --enable-encoder=libmp3lame,png \
-        --enable-parser=aac,aac_latm,mpegaudio,ac3,flac,opus,png,mjpeg,vorbis,dca,mlp,amr \
+        --enable-parser=aac,aac_latm,mpegaudio,ac3,flac,opus,png,mjpeg,vorbis,dca,mlp,amr,mpegvideo \
         --enable-filter=aresample,aformat,anull,format,null,scale,atrim,asetpts \
         --extra-cflags="-I$W/inc -I$W/prefix/include" \
         --extra-ldflags="-L$W/imp -L$W/prefix/lib -static-libgcc")

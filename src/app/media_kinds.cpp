@@ -16,6 +16,8 @@ std::optional<std::string> MediaKindOf(std::string_view path) {
     return std::nullopt;
 }
 
+bool LengthNeedsWholeFile(std::string_view path) { return MediaKindOf(path) == "AAC"; }
+
 std::string MediaDialogFilter() {
     std::string all;
     for (const std::string_view e : kMediaExtensions) all.append(all.empty() ? "*." : ";*.").append(e);

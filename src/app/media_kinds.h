@@ -22,6 +22,9 @@ inline constexpr std::array<std::string_view, 33> kMediaExtensions = {
 std::optional<std::string> MediaKindOf(std::string_view path);
 inline bool IsMediaName(std::string_view path) { return MediaKindOf(path).has_value(); }
 
+// A raw AAC stream (ADTS) tells its length only to a reader that reads it to the end.
+bool LengthNeedsWholeFile(std::string_view path);
+
 // The file dialog's filter: "MP4 Files|*.mp4|Video and audio files|*.mp4;*.m4v;...|All files|*.*".
 std::string MediaDialogFilter();
 

@@ -1,5 +1,6 @@
 #include "convert/duration_probe.h"
 
+#include "app/media_kinds.h"
 #include "app/runner_text.h"
 #include "convert/job_rules.h"
 #include "win/long_path.h"
@@ -50,7 +51,8 @@ std::string DurationProbe::PathForm(const std::string& path) const {
 }
 
 std::string DurationProbe::DirectArgs(const CheckedPath& path) {
-    return "--Inform=General;%Duration/String3% " + QuoteAlways(ExtendedLengthPath(path.Text()));
+    return std::string(LengthNeedsWholeFile(path.Text()) ? "--ParseSpeed=1 " : "") +
+           "--Inform=General;%Duration/String3% " + QuoteAlways(ExtendedLengthPath(path.Text()));
 }
 
 // Now and then the media reader answers nothing for a file it reads fine a
@@ -82,7 +84,7 @@ std::optional<std::string> DurationProbe::Answer(const CheckedPath& path) {
     platform_.ShowProbeText("");
 
     const std::string input = PathForm(path.Text()), folder = PathForm(tempDir_);
-    const auto text = ProbeBatchText(input, folder + answerName_, mediaInfoPath_);
+    const auto text = ProbeBatchText(input, folder + answerName_, mediaInfoPath_, LengthNeedsWholeFile(path.Text()));
     std::string bytes;
     const bool viaBatch = text && Risk(input) == 0 && Risk(folder) == 0 && platform_.ToConsoleCodePage(*text, bytes);
 

@@ -52,13 +52,14 @@ bool IsOutputPath(std::string_view s) {
 }  // namespace
 
 std::optional<std::string> ProbeBatchText(std::string_view inputPath, std::string_view answerPath,
-                                          std::string_view mediaInfoPath) {
+                                          std::string_view mediaInfoPath, bool readWhole) {
     if (!BatchCanCarry(inputPath) || !BatchCanCarry(answerPath) || !BatchCanCarry(mediaInfoPath)) return std::nullopt;
     std::string t;
     t += "set filein=\"" + DoublePercents(inputPath) + "\"\r\n";
     t += "set fileout=\"" + DoublePercents(answerPath) + "\"\r\n";
     t += "set mediainfo=\"" + DoublePercents(mediaInfoPath) + "\"\r\n";
-    t += "%mediainfo% --Inform=General;%%Duration/String3%% %filein% > %fileout%\r\n";
+    t += readWhole ? "%mediainfo% --ParseSpeed=1 --Inform=General;%%Duration/String3%% %filein% > %fileout%\r\n"
+                   : "%mediainfo% --Inform=General;%%Duration/String3%% %filein% > %fileout%\r\n";
     return t;
 }
 

@@ -47,8 +47,9 @@ ListClick ListClickRule(int x, const std::array<int, 4>& widths, JobState state)
 // the file cannot carry: a quote or a control character (either would end the
 // quoted text or the line), or "!" (special wherever the user has switched
 // on delayed expansion).
+// `readWhole`: the reader parses the whole file (a raw stream's length is known only at its end).
 std::optional<std::string> ProbeBatchText(std::string_view inputPath, std::string_view answerPath,
-                                          std::string_view mediaInfoPath);
+                                          std::string_view mediaInfoPath, bool readWhole = false);
 
 // The first line of a text file's contents, or nothing when it has no line
 // (a line break at the very end does not begin another line).

@@ -118,6 +118,24 @@ TEST_F(Probe, AGoodFileIsReadOnceAndLeavesNoFilesBehind) {
     EXPECT_EQ(platform.shown[2], "00:00:04.500\r\n");
 }
 
+// Side by side, each slot has files of its own; a raw AAC stream is read to
+// its end, whichever way the reader runs.
+TEST_F(Probe, EachSlotHasItsOwnFilesAndARawAacStreamIsReadWhole) {
+    DurationProbe third{platform, tempDir, reader, 2};
+    platform.script = {{false, "00:00:04.032"}, {false, "00:00:04.000"}};
+    EXPECT_EQ(third.Answer(kvtest::Checked("C:\\in\\radio.aac")), "00:00:04.032");
+    EXPECT_EQ(probe.Answer(kvtest::Checked("C:\\in\\clip.m4a")), "00:00:04.000");
+    ASSERT_EQ(platform.batchesRun.size(), 2u);
+    EXPECT_NE(platform.batchesRun[0].find("set fileout=\"" + std::string(kTemp) + "duration_time3.txt\""),
+              std::string::npos)
+        << platform.batchesRun[0];
+    EXPECT_NE(platform.batchesRun[0].find("%mediainfo% --ParseSpeed=1 --Inform="), std::string::npos);
+    EXPECT_EQ(platform.batchesRun[1].find("ParseSpeed"), std::string::npos) << "other files are read as before";
+    EXPECT_TRUE(platform.files.empty()) << "open3.bat or its answer left";
+    EXPECT_TRUE(DurationProbe::DirectArgs(kvtest::Checked("C:\\in\\radio.AAC")).starts_with("--ParseSpeed=1 "));
+    EXPECT_TRUE(DurationProbe::DirectArgs(kvtest::Checked("C:\\in\\a.mp4")).starts_with("--Inform="));
+}
+
 TEST_F(Probe, TheFoldersAreReadAtEachProbeNotWhenTheProbeIsMade) {
     tempDir = "D:\\Later\\";
     platform.script = {{false, "00:00:01.000"}};
