@@ -88,7 +88,10 @@ int Pose(const wchar_t* appClass, const wchar_t* title, const wchar_t* formClass
 }
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc >= 4 && !std::wcscmp(argv[1], L"-i")) return StandInTranscoder(argv[2], argv[argc - 1]);
+    // The program's line: [-discard:V all] -i INPUT ... OUTPUT.
+    const int inputAt = argc >= 6 && !std::wcscmp(argv[1], L"-discard:V") ? 3 : 1;
+    if (argc >= inputAt + 3 && !std::wcscmp(argv[inputAt], L"-i"))
+        return StandInTranscoder(argv[inputAt + 1], argv[argc - 1]);
     if (argc == 6 && !std::wcscmp(argv[1], L"--pose"))
         return Pose(argv[2], argv[3], argv[4], static_cast<DWORD>(std::wcstoul(argv[5], nullptr, 10)));
     int code = 0;

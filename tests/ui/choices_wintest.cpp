@@ -153,10 +153,11 @@ TEST_F(ChoiceMenu, TheShortcutMenuShowsEveryChoiceWithItsMarkAndAppliesOne) {
     ::SendMessageW(Window(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Window()), MAKELPARAM(100, 120));
     ASSERT_EQ(seen.shown, 1);
     EXPECT_EQ(seen.at.x, 100);
-    ASSERT_EQ(seen.groups.size(), 3u);
+    ASSERT_EQ(seen.groups.size(), 4u);
     EXPECT_EQ(seen.groups[0].first, L"MP3 &quality");
     EXPECT_EQ(seen.groups[1].first, L"&Files converted at once");
     EXPECT_EQ(seen.groups[2].first, L"&When the MP3 already exists");
+    EXPECT_EQ(seen.groups[3].first, L"&Adding a folder");
     EXPECT_EQ(seen.last, L"&About Korvello");
     ASSERT_EQ(seen.groups[0].second.size(), 6u);
     EXPECT_EQ(seen.groups[1].second.size(), 4u) << "1 to the PC's four processors";
@@ -184,6 +185,17 @@ TEST_F(ChoiceMenu, TheShortcutMenuShowsEveryChoiceWithItsMarkAndAppliesOne) {
     ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, kKey, L"FilesAtOnce", RRF_RT_REG_DWORD, nullptr, &files, &bytes),
               ERROR_SUCCESS);
     EXPECT_EQ(files, 1u);
+
+    // Subfolders: off until chosen, then stored as the DWORD 1.
+    EXPECT_EQ(Checked(seen, 3), L"Its own files &only;");
+    answer = kv::ui::kSubfoldersCommand + 16;
+    ::SendMessageW(Window(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Window()), MAKELPARAM(100, 120));
+    EXPECT_TRUE(FormAccess::Choices(*p->form).addSubfolders);
+    DWORD sub = 0;
+    bytes = sizeof sub;
+    ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, kKey, L"AddSubfolders", RRF_RT_REG_DWORD, nullptr, &sub, &bytes),
+              ERROR_SUCCESS);
+    EXPECT_EQ(sub, 1u);
 }
 
 TEST_F(ChoiceMenu, MouseAndKeyboardReachTheMenuFromTheFaceTheListAndAButton) {
@@ -223,7 +235,7 @@ TEST_F(ChoiceMenu, TheSystemMenuCarriesTheSameItemsAndMarksFollowEveryChange) {
     int first = 0;
     while (first < ::GetMenuItemCount(sys) && !::GetSubMenu(sys, first)) ++first;
     Read(sys, first, seen);
-    ASSERT_EQ(seen.groups.size(), 3u);
+    ASSERT_EQ(seen.groups.size(), 4u);
     EXPECT_EQ(seen.last, L"&About Korvello");
     // As the system menu sends it.
     ::SendMessageW(Window(), WM_SYSCOMMAND, kv::ui::kFilesCommand + 16 * 1, 0);
@@ -232,7 +244,7 @@ TEST_F(ChoiceMenu, TheSystemMenuCarriesTheSameItemsAndMarksFollowEveryChange) {
     Read(sys, first, seen);
     EXPECT_EQ(Checked(seen, 1), L"&2;");
     EXPECT_EQ(Checked(seen, 2), L"&Skip the file;");
-    EXPECT_EQ(::GetMenuItemCount(sys), first + 5) << "the items were replaced, not added again";
+    EXPECT_EQ(::GetMenuItemCount(sys), first + 6) << "the items were replaced, not added again";
     // A submenu's item may come as WM_COMMAND instead.
     ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(kv::ui::kQualityCommand + 16 * 3, 0), 0);
     EXPECT_EQ(FormAccess::Choices(*p->form).quality, Mp3Quality::Kbps320);

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "app/handover.h"
+#include "app/media_kinds.h"
 #include "app/main_instance_win.h"
 #include "app/runner_text.h"
 #include "convert/auto_convert.h"
@@ -47,7 +48,8 @@ TEST_F(MainFormAdd, AddFileTakesAwkwardNamesUnchanged) {
         EXPECT_EQ(Cell(i, 4), "X");
     }
     EXPECT_EQ(f->ControlText("Edit1"), kvtest::Utf8(names.back()));
-    EXPECT_EQ(p->dialogs->openRequests[0].filter, "MP4 Files|*.mp4");
+    EXPECT_EQ(p->dialogs->openRequests[0].filter, kv::MediaDialogFilter());
+    EXPECT_TRUE(p->dialogs->openRequests[0].filter.starts_with("MP4 Files|*.mp4|"));
     EXPECT_EQ(p->dialogs->openRequests[0].defaultExtension, "mp4");
 }
 
@@ -85,8 +87,10 @@ TEST_F(MainFormAdd, AddFolderStopsAtTheFirstUnusableFile) {
     EXPECT_EQ(FormAccess::Adder(*f).LastFolder(), folder);
     EXPECT_EQ(f->ControlText("Edit2"), folder);
 
-    // Rows for the files found before the bad one, in the finder's order.
-    const auto& found = FormAccess::FindFile1(*f).Files();
+    // Rows for the files found before the bad one, in the finder's order; the text file is no candidate.
+    std::vector<std::string> found;
+    for (const auto& listed : FormAccess::FindFile1(*f).Files())
+        if (kv::IsMediaName(listed)) found.push_back(listed);
     ASSERT_EQ(found.size(), 4u);
     size_t before = 0;
     while (before < found.size() && kv::FileNamePart(found[before]) != "3 bad.mp4") ++before;
@@ -98,6 +102,11 @@ TEST_F(MainFormAdd, AddFolderStopsAtTheFirstUnusableFile) {
         p->dialogs->boxes[0].text,
         "Cannot process file 3 bad.mp4 Bad file header or bad characters in filename! Please use different file.");
     ExpectAligned();
+    // The probes ran side by side, each with its own files, and left none.
+    for (int slot = 0; slot < kv::kMostProbeSlots; ++slot) {
+        EXPECT_FALSE(kv::FileExists(FormAccess::TempDir(*f) + kv::ProbeBatchName(slot))) << slot;
+        EXPECT_FALSE(kv::FileExists(FormAccess::TempDir(*f) + kv::ProbeAnswerName(slot))) << slot;
+    }
 
     // The next picker starts at the folder added last.
     f->Button2Click();
