@@ -86,7 +86,8 @@ std::optional<std::string> DurationProbe::Answer(const CheckedPath& path) {
     const std::string input = PathForm(path.Text()), folder = PathForm(tempDir_);
     const auto text = ProbeBatchText(input, folder + answerName_, mediaInfoPath_, LengthNeedsWholeFile(path.Text()));
     std::string bytes;
-    const bool viaBatch = text && Risk(input) == 0 && Risk(folder) == 0 && platform_.ToConsoleCodePage(*text, bytes);
+    const bool viaBatch =
+        !AlwaysDirect && text && Risk(input) == 0 && Risk(folder) == 0 && platform_.ToConsoleCodePage(*text, bytes);
 
     std::string answer;
     if (viaBatch) {

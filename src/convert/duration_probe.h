@@ -64,6 +64,9 @@ public:
 
     // The time a probe may take before its tool is ended and the file taken as unusable.
     std::uint32_t TimeLimitMs = 60000;
+    // The reader is run directly for every file, never through the batch file:
+    // probes side by side then start no interpreter and no console each.
+    bool AlwaysDirect = false;
 
 private:
     // Runs the reader up to twice; the answer file's text.

@@ -28,7 +28,9 @@ public:
 private:
     struct One {
         One(HANDLE stop, const std::string& tempDir, const std::string& mediaInfoPath, int slot)
-            : platform(nullptr, 0, stop), probe(platform, tempDir, mediaInfoPath, slot) {}
+            : platform(nullptr, 0, stop), probe(platform, tempDir, mediaInfoPath, slot) {
+            probe.AlwaysDirect = true;
+        }
         WinProbePlatform platform;
         DurationProbe probe;
     };

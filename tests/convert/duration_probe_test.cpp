@@ -133,6 +133,14 @@ TEST_F(Probe, EachSlotHasItsOwnFilesAndARawAacStreamIsReadWhole) {
     EXPECT_EQ(platform.batchesRun[1].find("ParseSpeed"), std::string::npos) << "other files are read as before";
     EXPECT_TRUE(platform.files.empty()) << "open3.bat or its answer left";
     EXPECT_TRUE(DurationProbe::DirectArgs(kvtest::Checked("C:\\in\\radio.AAC")).starts_with("--ParseSpeed=1 "));
+    // A slot of the pool runs the reader directly, into its own answer file.
+    third.AlwaysDirect = true;
+    platform.script = {{false, "00:00:02.000"}};
+    EXPECT_EQ(third.Answer(kvtest::Checked("C:\\in\\plain.mkv")), "00:00:02.000");
+    EXPECT_EQ(platform.batchesRun.size(), 2u) << "no batch file for it";
+    ASSERT_EQ(platform.directRuns.size(), 1u);
+    EXPECT_TRUE(platform.directRuns[0].ends_with("plain.mkv\"")) << platform.directRuns[0];
+    EXPECT_TRUE(platform.files.empty()) << "its answer file left";
     EXPECT_TRUE(DurationProbe::DirectArgs(kvtest::Checked("C:\\in\\a.mp4")).starts_with("--Inform="));
 }
 

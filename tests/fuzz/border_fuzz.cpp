@@ -1,8 +1,11 @@
 // The border check on any text: what it lets in is absolute, holds no
-// character a name cannot have, and stays the same path.
+// character a name cannot have, and stays the same path. The kind a name
+// gives is that of its own extension, and never an MP3's.
 #include <string_view>
 
 #include "app/checked_path.h"
+#include "app/media_kinds.h"
+#include "app/runner_text.h"
 #include "fuzz_util.h"
 #include "support/checked.h"
 
@@ -20,6 +23,14 @@ public:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string raw = kvfuzz::Text(data, size);
+    if (const auto kind = kv::MediaKindOf(raw)) {
+        const std::string name = kv::FileNamePart(raw);
+        kvfuzz::Require(name.size() > kind->size() + 1 && name[name.size() - kind->size() - 1] == '.',
+                        "the kind is the name's extension", raw);
+        kvfuzz::Require(kv::SameTextAscii(name.substr(name.size() - kind->size()), *kind),
+                        "the kind is the name's extension", raw);
+        kvfuzz::Require(*kind != "MP3", "an MP3 is never a source", raw);
+    }
     const char* problem = kv::PathSyntaxProblem(raw);
     const auto checked = kv::CheckPath(raw, Everything());
     if (problem) {
