@@ -100,8 +100,10 @@ BROKEN=("video only" "cut short")
 cp "$BUILD/media/video_only.mp4" "$IN/video only.mp4"
 cp "$BUILD/media/truncated.mp4" "$IN/cut short.mp4"
 for name in "${!SOURCE[@]}"; do cp "${SOURCE[$name]}" "$IN/$name.mp4"; done
-# Not MP4 files: the folder command leaves them alone.
-cp "$BUILD/media/aac_mono_48k.mp4" "$IN/sound.m4a"
+# Names of no kind the program takes (an MP3 is never a source, whatever it
+# holds): the folder command leaves them alone.
+cp "$BUILD/media/aac_mono_48k.mp4" "$IN/sound.mp3"
+printf 'a list\r\n' >"$IN/notes.txt"
 mkdir -p "$IN/sub folder"
 cp "$BUILD/media/aac_mono_48k.mp4" "$IN/sub folder/nested.mp4"
 
@@ -115,7 +117,7 @@ add_folder_then_namesake() {
     check "the folder is added without a message" "code $rc: $added" [ "$rc" -eq 0 ]
     check "the folder shows in its box" "got '$(drive text Edit2)'" [ "$(drive text Edit2)" = "$(winpath "$IN")" ]
     expected=$(for name in "${!SOURCE[@]}" "${BROKEN[@]}"; do printf 'MP4\t%s\tPending\t\tX\n' "$name"; done | sort)
-    check "each MP4 file of the folder, and nothing else, gets a pending row" "rows: $added" \
+    check "each video or audio file of the folder, and nothing else, gets a pending row" "rows: $added" \
         [ "$(sort <<<"$added")" = "$expected" ]
 
     check "a second file of the same name is added" "" \
