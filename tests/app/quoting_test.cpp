@@ -46,8 +46,9 @@ TEST(Quoting, TheTranscodersLineNamesExactlyItsTwoFiles) {
         const auto args = kv::FfmpegArgsFor(kvtest::Checked(input), output);
         ASSERT_TRUE(args);
         const auto line = kv::BuildCommandLine("C:\\K\\FFMPEG~1.EXE", *args);
-        EXPECT_EQ(kvtest::ArgvOf(line.value()), (Args{"C:\\K\\FFMPEG~1.EXE", "-discard:V", "all", "-i", input, "-y", "-deinterlace", "-ar",
-                                                      "44100", "-ab", "128", "-ac", "2", "-f", "mp3", output}));
+        EXPECT_EQ(kvtest::ArgvOf(line.value()),
+                  (Args{"C:\\K\\FFMPEG~1.EXE", "-discard:V", "all", "-i", input, "-y", "-deinterlace", "-ar", "44100",
+                        "-ab", "128", "-ac", "2", "-f", "mp3", output}));
     }
     const auto checked = kvtest::Checked("D:\\in\\a.mp4");
     for (const char* bad : {"", "C:\\Out\\a\".mp3", "C:\\Out\\a\n.mp3", "\\a.mp3", "a.mp3"})

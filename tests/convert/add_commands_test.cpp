@@ -221,9 +221,9 @@ TEST_F(Add, DroppedPathsKeepTheirOrderAndEachBecomesARowOrIsNamed) {
     EXPECT_EQ(probe.asked,
               (std::vector<std::string>{"C:\\a.MP4", "C:\\drop\\in folder.mp4", "C:\\bad.mp4", "C:\\z.mp4"}));
     ASSERT_EQ(host.told.size(), 2u) << "one message a drop";
-    EXPECT_TRUE(
-        host.told[0].starts_with("These files were not added:\n\n\"notes.txt\": it is not a video or audio file Korvello takes.\n\n"
-                                 "\"bad.mp4\": "))
+    EXPECT_TRUE(host.told[0].starts_with(
+        "These files were not added:\n\n\"notes.txt\": it is not a video or audio file Korvello takes.\n\n"
+        "\"bad.mp4\": "))
         << host.told[0];
     EXPECT_EQ(host.told[1].find("This file was not added:\n\n\"gone.mp4\": it cannot be found"), 0u) << host.told[1];
     EXPECT_EQ(add.LastFolder(), "C:\\drop");

@@ -101,8 +101,9 @@ TEST(OutputPath, ExtensionReplacedFolderJoinedAndTrimmed) {
 }
 
 TEST(FfmpegArgs, FixedLineAroundBothPaths) {
-    EXPECT_EQ(kv::FfmpegArgsFor(kvtest::Checked("D:\\in\\a b.mp4"), "C:\\Out\\a b.mp3"),
-              " -discard:V all -i \"D:\\in\\a b.mp4\" -y -deinterlace -ar 44100 -ab 128 -ac 2 -f mp3 \"C:\\Out\\a b.mp3\"");
+    EXPECT_EQ(
+        kv::FfmpegArgsFor(kvtest::Checked("D:\\in\\a b.mp4"), "C:\\Out\\a b.mp3"),
+        " -discard:V all -i \"D:\\in\\a b.mp4\" -y -deinterlace -ar 44100 -ab 128 -ac 2 -f mp3 \"C:\\Out\\a b.mp3\"");
 }
 
 TEST(PartialOutput, BesideTheMp3UnderANameNoMp3Has) {

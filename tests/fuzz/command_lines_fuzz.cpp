@@ -97,8 +97,8 @@ void TranscoderLineNamesExactly(const std::string& input, const std::string& out
         if (!args) return;
         const auto line = kv::BuildCommandLine("C:\\K\\FFMPEG~1.EXE", *args);
         kvfuzz::Require(line.has_value(), "the transcoder's line is built");
-        std::vector<std::string> want{"C:\\K\\FFMPEG~1.EXE", "-discard:V", "all", "-i",  checked.Text(), "-y",
-                                      "-deinterlace",        "-ar", "44100"};
+        std::vector<std::string> want{"C:\\K\\FFMPEG~1.EXE", "-discard:V", "all",  "-i", checked.Text(), "-y",
+                                      "-deinterlace",        "-ar",        "44100"};
         for (const std::string& w : QualityWords(q)) want.push_back(w);
         for (const char* w : {"-ac", "2", "-f", "mp3"}) want.emplace_back(w);
         want.push_back(output);

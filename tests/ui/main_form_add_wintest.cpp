@@ -250,7 +250,8 @@ TEST_F(MainFormHandOver, TheFirstStartsFilesAndFoldersAreAddedOnceTheWindowShows
     EXPECT_EQ(StoredDuration(0), "5");
     // What gave no row is named, once, with its reason; the folder's other files are no concern.
     ASSERT_EQ(p->dialogs->boxes.size(), 1u);
-    EXPECT_EQ(p->dialogs->boxes[0].text, "This file was not added:\n\n\"list.txt\": it is not a video or audio file Korvello takes.");
+    EXPECT_EQ(p->dialogs->boxes[0].text,
+              "This file was not added:\n\n\"list.txt\": it is not a video or audio file Korvello takes.");
 }
 
 TEST_F(MainFormHandOver, ASecondCopysPathsWaitForAnOpenDialogAndForTheRun) {
