@@ -177,7 +177,7 @@ mi() { mediainfo --Inform="$1" "$2" 2>/dev/null | tr -d '\r' | head -n1; }
 # ------------------------------------------------------------------ conversion
 
 convert() { # in out -> exit status of ffmpeg.exe; stderr kept in out.log
-    wine "$TOOLS/ffmpeg.exe" -i "$(winpath "$1")" -y -deinterlace -ar 44100 -ab 128 -ac 2 "$(winpath "$2")" \
+    wine "$TOOLS/ffmpeg.exe" -discard:V all -i "$(winpath "$1")" -y -deinterlace -ar 44100 -ab 128 -ac 2 "$(winpath "$2")" \
         </dev/null >"$2.log" 2>&1
 }
 
