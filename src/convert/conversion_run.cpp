@@ -396,8 +396,9 @@ void ConversionRun::CommitJob(Job& job) {
 // Whether the MP3 holds the whole sound. A report without complaint means it
 // does: a container can last longer than its sound (a video with a short audio
 // track), so its duration alone cannot tell. A complaint means it does only when
-// the output still reaches the input's end: a few damaged packets cost
-// milliseconds, a cut file everything after the cut. Without a report the size
+// the output still reaches the input's end (the longer of the transcoder's and
+// the reader's lengths): a few damaged packets cost milliseconds, a cut file
+// everything after the cut. Without a report the size
 // against the stored duration decides, where the rate is fixed.
 Failure ConversionRun::Verdict(const Job& job, std::uint32_t code, const OutputSize& size) {
     const std::optional<std::string> log = job.transcoder ? job.transcoder->ErrorOutput() : std::nullopt;
@@ -407,7 +408,8 @@ Failure ConversionRun::Verdict(const Job& job, std::uint32_t code, const OutputS
         if (!SummaryWritten(*log)) return Failure::Ended;
         if (!DamageReported(*log)) return Failure::None;
         // The stored duration is whole seconds plus one: the input lasts at least one second less.
-        const double input = InputSeconds(*log).value_or(static_cast<double>(job.duration - 1));
+        // Of a cut file some demuxers guess the length from its size; the reader took it from the header.
+        const double input = std::max(InputSeconds(*log).value_or(0.0), static_cast<double>(job.duration - 1));
         const double reached =
             ReachedSeconds(*log).value_or(static_cast<double>(size.bytes) / NominalBytesPerSecond(job.quality));
         return CoversInput(reached, input) ? Failure::None : Failure::Damaged;

@@ -81,9 +81,11 @@ std::optional<double> ClockSeconds(std::string_view s) {
 }  // namespace
 
 bool DamageReported(std::string_view log) {
+    // "File ended prematurely": Matroska and WebM, whose cut files end silently otherwise.
     constexpr std::array kMarks{std::string_view("partial file"), std::string_view("corrupt input packet"),
                                 std::string_view("Error while decoding stream"),
-                                std::string_view("Invalid data found when processing input")};
+                                std::string_view("Invalid data found when processing input"),
+                                std::string_view("File ended prematurely")};
     for (std::string_view m : kMarks)
         if (Has(log, m)) return true;
     return false;

@@ -505,6 +505,33 @@ TEST_F(Run, DecodeErrorsFailARowOnlyWhenTheSoundEndsEarly) {
     EXPECT_EQ(jobs.FailureAt(3), kv::Failure::Damaged);
 }
 
+// Cut files of other kinds: Matroska says so only in passing, and an ASF or
+// AVI demuxer guesses the length of a cut file from its size, shorter than
+// the length the reader found in its header.
+TEST_F(Run, AFileCutShortOfAnyKindFails) {
+    jobs.Add("D:\\in\\film.mkv", "5");
+    jobs.Add("D:\\in\\voice.wma", "5");
+    jobs.Add("D:\\in\\whole.wma", "5");
+    run.Convert();
+    const std::string& end = kvtest::kSummary;
+    Last()->log =
+        "Input #0, matroska,webm, from 'x.mkv':\r\n  Duration: 00:00:04.00, start: 0\r\n"
+        "[matroska,webm @ 0] File ended prematurely\r\nsize=      24kB time=00:00:01.46\r\n" +
+        end;
+    End(0, kComplete);
+    const std::string asf =
+        "Input #0, asf, from 'x.wma':\r\n  Duration: 00:00:01.90, start: 0\r\n"
+        "Error while decoding stream #0:0: Invalid data found when processing input\r\n";
+    Last()->log = asf + "size=      27kB time=00:00:01.68\r\n" + end;
+    End(0, kComplete);
+    // A few bad packets of a whole file: it still reaches the header's length.
+    Last()->log = asf + "size=      64kB time=00:00:04.00\r\n" + end;
+    End(0, kComplete);
+    EXPECT_EQ(Progress(), (std::vector<std::string>{"Failed", "Failed", "Done"}));
+    EXPECT_EQ(jobs.FailureAt(0), kv::Failure::Damaged);
+    EXPECT_EQ(jobs.FailureAt(1), kv::Failure::Damaged);
+}
+
 TEST_F(Run, AFailedRowKnowsWhy) {
     for (const char* n : {"a", "b", "c", "d"}) jobs.Add(std::string("D:\\in\\") + n + ".mp4");
     platform.refuseStart = {false, false, false, true, true};

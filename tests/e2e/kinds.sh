@@ -23,6 +23,8 @@ kmk -f lavfi -i "$(ks 680 4)" -i "$KIN/ch.txt" -map 0 -map_chapters 1 -c:a aac -
 rm "$KIN/ch.txt"
 kmk -f lavfi -i "$(ks 300 3)" -f lavfi -i "$(ks 900 2),pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0" -map 0 -map 1 \
     -c:a libvorbis -disposition:a:0 0 -disposition:a:1 default "$KIN/Day 1/tracks.mkv"
+# Cut short: the reader still gives the length its header claims.
+for f in film.mkv voice.wma; do head -c "$(($(stat -c %s "$KIN/$f") * 2 / 5))" "$KIN/$f" >"$KIN/cut ${f%.*}.${f##*.}"; done
 printf 'not a video\r\n' >"$KIN/notes.txt"
 kmk -f lavfi -i "$(ks 700 2)" -c:a libmp3lame "$KIN/already.mp3"
 
@@ -47,7 +49,7 @@ set_workdir "$OUT"
 wine reg add 'HKCU\Software\Korvello' /v AddSubfolders /t REG_DWORD /d 1 /f >/dev/null 2>&1
 start_korvello
 added=$(drive add-folder "$(winpath "$KIN")" 300)
-check "ten rows: neither the text file nor the MP3" "rows: $added" [ "$(grep -c $'\tPending\t' <<<"$added")" = 10 ]
+check "twelve rows: neither the text file nor the MP3" "rows: $added" [ "$(grep -c $'\tPending\t' <<<"$added")" = 12 ]
 check "the folder's files first, then its subfolder's" "rows: $(cut -f2 <<<"$added" | tr '\n' ' ')" \
     [ "$(cut -f2 <<<"$added" | tail -n 4 | sort | tr '\n' ' ')" = "book cam tape tracks " ]
 press_convert
@@ -59,6 +61,11 @@ done
 check_kind "$rows" "$KIN/Day 1/tracks.mkv" MKV a:1
 titles=$(ffprobe -v error -show_chapters -of csv=p=0 "$(find "$OUT" -name book.mp3 | head -n 1)" | awk -F, '{print $NF}' | paste -sd'|')
 check "book.m4b: its chapters are the MP3's" "got '$titles'" [ "$titles" = "One|Two" ]
+for k in "cut film:MKV" "cut voice:WMA"; do
+    row=$(row_of "${k%:*}" "$rows")
+    check "${k%:*}: a file cut short ends Failed" "row: $row" [ "$row" = "$(printf '%s\t%s\tFailed\t\tX' "${k##*:}" "${k%:*}")" ]
+    check "${k%:*}: and leaves no MP3, whole or partial" "$(ls "$OUT")" [ -z "$(find "$OUT" -name "${k%:*}*")" ]
+done
 check "nothing was written beside the sources" "" [ -z "$(find "$KIN" -name '*.mp3' ! -name already.mp3)" ]
 stop_korvello
 
