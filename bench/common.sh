@@ -28,6 +28,17 @@ verdict() { # value target -> met / missed
     awk -v v="$1" -v t="$2" 'BEGIN { print (v <= t) ? "met" : "missed" }'
 }
 
+# Milliseconds of a native command, from fork to exit; of a Windows program
+# inside Wine, from process creation to exit (nothing unless it ended with 0).
+native_ms() {
+    local t0 t1
+    t0=$(date +%s%N)
+    "$@" </dev/null >/dev/null 2>&1 || return 1
+    t1=$(date +%s%N)
+    echo $(((t1 - t0) / 1000000))
+}
+wine_ms() { drive time-run 1 "$@" | awk '$1 == "run_ms" && $4 == 0 { print $2 }'; }
+
 # Copies of the five tool files as the program writes them, for the baselines.
 TOOLS=$BENCH/tools
 ensure_tools() {

@@ -24,14 +24,6 @@ make_kind voice.wma -ac 2 -c:a wmav2
 make_kind disc.m2ts -ac 2 -c:a ac3 -f mpegts -mpegts_m2ts_mode 1
 make_kind tape.flac -ac 2 -c:a flac
 
-native_ms() {
-    local t0 t1
-    t0=$(date +%s%N)
-    "$@" </dev/null >/dev/null 2>&1 || return 1
-    t1=$(date +%s%N)
-    echo $(((t1 - t0) / 1000000))
-}
-wine_ms() { drive time-run 1 "$@" | awk '$1 == "run_ms" && $4 == 0 { print $2 }'; }
 rows=""
 for f in film.mkv download.webm song.m4a camera.avi voice.wma disc.m2ts tape.flac; do
     rm -f "$K/$f.wine.mp3" "$K/$f.native.mp3"

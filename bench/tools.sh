@@ -28,15 +28,6 @@ CLIPWIN=$(winpath "$CLIP")
 OUT_WIN=$BENCH/tools-wine.mp3
 OUT_NAT=$BENCH/tools-native.mp3
 
-# Milliseconds of a native command, from fork to exit.
-native_ms() {
-    local t0 t1
-    t0=$(date +%s%N)
-    "$@" </dev/null >/dev/null 2>&1 || return 1
-    t1=$(date +%s%N)
-    echo $(((t1 - t0) / 1000000))
-}
-wine_ms() { drive time-run 1 "$@" | awk '$1 == "run_ms" && $4 == 0 { print $2 }'; }
 
 # The program's argument line. Debian's ffmpeg has no -deinterlace switch; in
 # the embedded build it only prints a warning, so leaving it out changes nothing.
