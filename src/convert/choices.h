@@ -22,7 +22,9 @@ struct ConversionChoices {
     Mp3Quality quality = Mp3Quality::Kbps128;
     int filesAtOnce = 1;
     WhenMp3Exists whenExists = WhenMp3Exists::Replace;
-    bool addSubfolders = false;  // Add Folder and dropped folders take every subfolder's files too
+    bool addSubfolders = false;   // Add Folder and dropped folders take every subfolder's files too
+    bool splitChapters = false;   // one MP3 per chapter
+    bool coverFromVideo = false;  // a frame of the video for a file that has no cover picture
     bool operator==(const ConversionChoices&) const = default;
 };
 
@@ -30,6 +32,8 @@ inline constexpr std::string_view kQualityValue = "Mp3Quality";
 inline constexpr std::string_view kFilesAtOnceValue = "FilesAtOnce";
 inline constexpr std::string_view kWhenExistsValue = "WhenMp3Exists";
 inline constexpr std::string_view kAddSubfoldersValue = "AddSubfolders";
+inline constexpr std::string_view kSplitChaptersValue = "SplitChapters";
+inline constexpr std::string_view kCoverFromVideoValue = "CoverFromVideo";
 
 // The most files at once this PC offers: its logical processors, 1 to 8.
 int MaxFilesAtOnce(int logicalProcessors);

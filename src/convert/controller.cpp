@@ -101,6 +101,8 @@ void Controller::LoadChoices(int logicalProcessors) {
     choices_ = ChoicesFrom(settings_.Read(kQualityValue), settings_.Read(kFilesAtOnceValue),
                            settings_.Read(kWhenExistsValue), maxFilesAtOnce_);
     choices_.addSubfolders = SwitchFrom(settings_.Read(kAddSubfoldersValue));
+    choices_.splitChapters = SwitchFrom(settings_.Read(kSplitChaptersValue));
+    choices_.coverFromVideo = SwitchFrom(settings_.Read(kCoverFromVideoValue));
     adder_.SetAddSubfolders(choices_.addSubfolders);
     view_.ShowChoices(choices_);
 }
@@ -121,6 +123,8 @@ void Controller::SaveChoices() {
         settings_.WriteDword(kFilesAtOnceValue, static_cast<std::uint32_t>(choices_.filesAtOnce));
         settings_.WriteString(kWhenExistsValue, std::string(WhenExistsText(choices_.whenExists)));
         settings_.WriteDword(kAddSubfoldersValue, choices_.addSubfolders ? 1 : 0);
+        settings_.WriteDword(kSplitChaptersValue, choices_.splitChapters ? 1 : 0);
+        settings_.WriteDword(kCoverFromVideoValue, choices_.coverFromVideo ? 1 : 0);
     });
 }
 

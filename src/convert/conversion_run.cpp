@@ -5,30 +5,12 @@
 #include <functional>
 #include <utility>
 
+#include "convert/conversion_job.h"
 #include "convert/job_rules.h"
 #include "win/error.h"
 #include "win/utf8.h"
 
 namespace kv {
-
-struct ConversionRun::Job {
-    std::int64_t id = 0;
-    TAdvancedTimer* timer = nullptr;  // deleted when the job ends
-    std::unique_ptr<ITranscoder> transcoder;
-    std::string input, output, partial, args;
-    std::string named;  // the MP3's name before any number was added
-    Mp3Quality quality = Mp3Quality::Kbps128;
-    WhenMp3Exists whenExists = WhenMp3Exists::Replace;
-    std::int64_t duration = 0;  // the stored duration
-    std::int64_t expectedSize = 0;
-    std::int64_t percent = 0;
-    std::optional<Failure> verdict;  // once the transcoder has ended and its output was judged
-    bool secondStartLeft = true;     // it may start its transcoder once more
-    bool skipped = false;            // its name was taken meanwhile, and the user chose to skip
-    // The output's size when it last grew, and when that was.
-    std::int64_t grownTo = -1;
-    std::uint64_t grownAtMs = 0;
-};
 
 bool IRunPlatform::SameName(const std::string& a, const std::string& b) const { return SameTextAscii(a, b); }
 
@@ -43,7 +25,7 @@ void ConversionRun::Abandon() noexcept {
     for (auto& job : running_) {
         if (job->transcoder) job->transcoder->Terminate();
         job->transcoder.reset();
-        if (!job->partial.empty()) platform_.DiscardOutput(job->partial);
+        DiscardOutputs(*job);
         // No tick follows: nothing of the run acts on a closing window.
         delete job->timer;
     }
@@ -56,7 +38,7 @@ TAdvancedTimer* ConversionRun::CurrentTimer() const noexcept {
 
 const std::string& ConversionRun::PartialPath() const noexcept {
     static const std::string none;
-    return running_.empty() ? none : running_.back()->partial;
+    return running_.empty() ? none : running_.back()->First().partial;
 }
 
 const std::string& ConversionRun::Arguments() const noexcept {
@@ -133,36 +115,6 @@ void ConversionRun::EndRunIfDone() {
     owner_.RunFinished();
 }
 
-bool ConversionRun::TakenInRun(const std::string& path) const {
-    if (std::any_of(runOutputs_.begin(), runOutputs_.end(),
-                    [&](const std::string& taken) { return platform_.SameName(taken, path); }))
-        return true;
-    return WrittenInRun(platform_.IdentityOf(path));
-}
-
-bool ConversionRun::WrittenInRun(const std::optional<FileId>& id) const {
-    return id && std::find(runFiles_.begin(), runFiles_.end(), *id) != runFiles_.end();
-}
-
-// A job for a pending row, its output named as the choices say: two rows of
-// one run never write one file, whatever the names' case or form, and with
-// "keep both" no file from before the run is overwritten either.
-std::unique_ptr<ConversionRun::Job> ConversionRun::NewJob(const kv::Job& row, const ConversionChoices& choices) {
-    auto job = std::make_unique<Job>();
-    job->id = row.id;
-    job->input = row.input.Text();
-    job->duration = row.duration;
-    job->quality = choices.quality;
-    job->whenExists = choices.whenExists;
-    const bool keepBoth = choices.whenExists == WhenMp3Exists::KeepBoth;
-    job->named = OutputPathFor(owner_.WorkDir(), job->input);
-    job->output = FreeOutputPath(job->named, [&](const std::string& path) {
-        return TakenInRun(path) || (keepBoth && platform_.FileExists(path));
-    });
-    job->expectedSize = ExpectedSizeFor(job->duration, job->quality);
-    return job;
-}
-
 // Starts the first pending row: None when there is none; Ended when it ended
 // at once (skipped, or its transcoder could not be started: it reads "Failed").
 // A row whose start raises an error ends Failed, so that no later start finds
@@ -193,30 +145,33 @@ ConversionRun::Started ConversionRun::StartNextJob() {
 
 ConversionRun::Started ConversionRun::StartRow(const kv::Job& row) {
     // The choices as they are now: a change during the run applies from here.
-    const ConversionChoices choices = owner_.Choices();
-    std::unique_ptr<Job> job = NewJob(row, choices);
+    std::unique_ptr<Job> job = NewJob(row, owner_.Choices());
+    JobOutput& out = job->First();
     // A skipped row still holds its name: a later row of the same name gets another.
-    runOutputs_.push_back(job->output);
-    if (choices.whenExists == WhenMp3Exists::Skip && platform_.FileExists(job->output)) {
+    runOutputs_.push_back(out.path);
+    if (job->choices.whenExists == WhenMp3Exists::Skip && platform_.FileExists(out.path)) {
         jobs_.SetState(job->id, JobState::Skipped);
         ++finishedInRun_;
         return Started::Ended;
     }
     // The input itself, reached by its MP3's name: converting would replace the user's file.
     const std::optional<FileId> input = platform_.IdentityOf(job->input);
-    if (input && input == platform_.IdentityOf(job->output)) {
-        jobs_.Start(job->id, job->output);
+    if (input && input == platform_.IdentityOf(out.path)) {
+        jobs_.Start(job->id, out.path);
         jobs_.Finish(job->id, Failure::InputIsOutput);
         failedInRun_ = true;
         ++finishedInRun_;
         return Started::Ended;
     }
-    job->partial = platform_.PartialOutputPath(job->output, job->id);
+    out.partial = platform_.PartialOutputPath(out.path, job->id);
     try {
+        // With a choice that depends on what the file holds, the transcoder first reports it.
+        job->reading = job->choices.splitChapters || job->choices.coverFromVideo;
         // A line that cannot carry the paths is never started.
-        const std::optional<std::string> args = FfmpegArgsFor(row.input, job->partial, job->quality);
+        const std::optional<std::string> args =
+            job->reading ? ReportArgsFor(row.input) : FfmpegArgsFor(row.input, out.partial, job->choices.quality);
         job->args = args.value_or("");
-        jobs_.Start(job->id, job->output);
+        jobs_.Start(job->id, out.path);
         if (!args || !StartTranscoder(*job)) {
             jobs_.Finish(job->id, Failure::NotStarted);
             ++finishedInRun_;
@@ -227,7 +182,7 @@ ConversionRun::Started ConversionRun::StartRow(const kv::Job& row) {
     } catch (...) {
         // A job nobody can follow must not leave its transcoder or its file behind.
         if (job->transcoder) job->transcoder->Terminate();
-        platform_.DiscardOutput(job->partial);
+        DiscardOutputs(*job);
         throw;
     }
     running_.push_back(std::move(job));
@@ -238,7 +193,7 @@ ConversionRun::Started ConversionRun::StartRow(const kv::Job& row) {
 // The job's timer, which watches its output; its payload mirrors the job's files.
 void ConversionRun::Follow(Job& job) {
     auto timer = std::make_unique<TAdvancedTimer>(timerOwner_, platform_.NewTimerPort());
-    timer->SetBuddy(job.partial);
+    timer->SetBuddy(job.First().partial);
     timer->SetMessage(std::to_string(job.expectedSize));
     timer->SetInterval(kTickMs);
     timer->SetEnabled(true);
@@ -289,8 +244,16 @@ void ConversionRun::Tick(Job& tickJob) {
         return;
     }
     const bool exited = !job->transcoder || job->transcoder->Exited();
-
-    const OutputSize size = platform_.MeasureOutput(job->partial);
+    if (job->reading) {
+        if (exited)
+            ReportRead(*job);
+        else if (StalledNow(*job)) {
+            job->transcoder->Terminate();
+            FinishJob(*job, Failure::Stalled);
+        }
+        return;
+    }
+    const OutputSize size = Measure(*job);
     if (!size.readable) {
         // Held open by another program for a moment: only the stall rule ends the job.
         if (StalledNow(*job)) {
@@ -321,11 +284,13 @@ void ConversionRun::Tick(Job& tickJob) {
 // row is done.
 void ConversionRun::ShowPercent(Job& job, const OutputSize& size) {
     std::int64_t percent = PercentOf(size.bytes, job.expectedSize);
-    if (job.quality != Mp3Quality::Kbps128) {
+    if (job.choices.quality != Mp3Quality::Kbps128) {
         const std::optional<double> reached = job.transcoder ? job.transcoder->ReachedSoFar() : std::nullopt;
         const double input = static_cast<double>(std::max<std::int64_t>(job.duration - 1, 1));
-        // The stored duration is 1 when the input's length is unknown: the size tells more then.
-        if (reached && job.duration > 1) percent = static_cast<std::int64_t>(*reached * 100.0 / input);
+        // The stored duration is 1 when the input's length is unknown: the size tells more then, and of
+        // chapters, whose times each start at nought.
+        if (reached && job.duration > 1 && job.outs.size() == 1)
+            percent = static_cast<std::int64_t>(*reached * 100.0 / input);
         // Rising only: the two estimates may disagree from one tick to the next.
         percent = std::clamp<std::int64_t>(std::max(percent, job.percent), 0, 99);
     }
@@ -347,6 +312,8 @@ void ConversionRun::Finished(Job& job, std::uint32_t code, const OutputSize& siz
             job.secondStartLeft = false;
             if (StartTranscoder(job)) return;
         }
+        // A frame that cannot be made into a cover costs the cover, not the sound.
+        if (code != 0 && job.plan.coverAt && StartWithoutCover(job)) return;
         job.verdict = Verdict(job, code, size);
     }
     if (*job.verdict != Failure::None) {
@@ -354,68 +321,6 @@ void ConversionRun::Finished(Job& job, std::uint32_t code, const OutputSize& siz
         return;
     }
     CommitJob(job);
-}
-
-// Gives the MP3 its name. Only "replace" replaces, and never a file of this
-// run nor the input: a file that took the name meanwhile (copied in, restored
-// by a sync client) stays, and the MP3 takes the next free name, or under
-// "skip" the row is skipped.
-void ConversionRun::CommitJob(Job& job) {
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        const std::optional<FileId> there = platform_.IdentityOf(job.output);
-        const bool mayReplace = job.whenExists == WhenMp3Exists::Replace && !WrittenInRun(there) &&
-                                !(there && there == platform_.IdentityOf(job.input));
-        switch (platform_.CommitOutput(job.partial, job.output, mayReplace)) {
-        case Commit::Done:
-            job.partial.clear();
-            if (const std::optional<FileId> id = platform_.IdentityOf(job.output)) runFiles_.push_back(*id);
-            FinishJob(job, Failure::None);
-            return;
-        case Commit::Taken:
-            if (job.whenExists == WhenMp3Exists::Skip) {
-                job.skipped = true;
-                FinishJob(job, Failure::None);
-                return;
-            }
-            job.output = FreeOutputPath(
-                job.named, [&](const std::string& path) { return TakenInRun(path) || platform_.FileExists(path); });
-            runOutputs_.push_back(job.output);
-            jobs_.Start(job.id, job.output);
-            continue;
-        case Commit::Held:
-            if (StalledNow(job)) FinishJob(job, Failure::OutputLocked);
-            return;
-        case Commit::Failed:
-            FinishJob(job, Failure::OutputFolder);
-            return;
-        }
-    }
-    FinishJob(job, Failure::OutputFolder);
-}
-
-// Whether the MP3 holds the whole sound. A report without complaint means it
-// does: a container can last longer than its sound (a video with a short audio
-// track), so its duration alone cannot tell. A complaint means it does only when
-// the output still reaches the input's end (the longer of the transcoder's and
-// the reader's lengths): a few damaged packets cost milliseconds, a cut file
-// everything after the cut. Without a report the size
-// against the stored duration decides, where the rate is fixed.
-Failure ConversionRun::Verdict(const Job& job, std::uint32_t code, const OutputSize& size) {
-    const std::optional<std::string> log = job.transcoder ? job.transcoder->ErrorOutput() : std::nullopt;
-    if (code == 0 && size.exists && size.bytes > 0) {
-        // Without its report nothing tells a whole MP3 from one ended halfway.
-        if (!log) return Failure::Unknown;
-        if (!SummaryWritten(*log)) return Failure::Ended;
-        if (!DamageReported(*log)) return Failure::None;
-        // The stored duration is whole seconds plus one: the input lasts at least one second less.
-        // Of a cut file some demuxers guess the length from its size; the reader took it from the header.
-        const double input = std::max(InputSeconds(*log).value_or(0.0), static_cast<double>(job.duration - 1));
-        const double reached =
-            ReachedSeconds(*log).value_or(static_cast<double>(size.bytes) / NominalBytesPerSecond(job.quality));
-        return CoversInput(reached, input) ? Failure::None : Failure::Damaged;
-    }
-    if (code == 0) return Failure::Unknown;  // ended well, yet no MP3
-    return ClassifyFailure(code, log.value_or(""), job.input, job.partial);
 }
 
 void ConversionRun::ChoicesChanged() {
@@ -431,9 +336,10 @@ void ConversionRun::OnJobExited(std::int64_t jobId) {
 // Ends a job: its row reads "Done" with "MP3", or "Failed" and what it wrote
 // goes; then the next pending rows start and this job's timer goes.
 void ConversionRun::FinishJob(Job& job, Failure failure) {
-    if (!job.partial.empty()) platform_.DiscardOutput(job.partial);
-    job.partial.clear();
-    if (job.skipped ? jobs_.SetState(job.id, JobState::Skipped) : jobs_.Finish(job.id, failure)) {
+    DiscardOutputs(job);
+    const bool skipped = failure == Failure::None &&
+                         std::all_of(job.outs.begin(), job.outs.end(), [](const JobOutput& o) { return o.skipped; });
+    if (skipped ? jobs_.SetState(job.id, JobState::Skipped) : jobs_.Finish(job.id, failure)) {
         ++finishedInRun_;
         if (failure != Failure::None) failedInRun_ = true;
     }

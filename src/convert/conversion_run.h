@@ -21,6 +21,8 @@
 
 namespace kv {
 
+struct JobOutput;  // one MP3 a job writes
+
 // A started transcoder. Its owner ends the watch on it when it lets it go.
 class ITranscoder {
 public:
@@ -160,7 +162,15 @@ private:
     bool StartTranscoder(Job& job);
     void FinishJob(Job& job, Failure failure);
     void Finished(Job& job, std::uint32_t code, const OutputSize& size);
+    void ReportRead(Job& job);
+    void NamePieces(Job& job);
+    [[nodiscard]] bool StartPlanned(Job& job);
+    [[nodiscard]] bool StartWithoutCover(Job& job);
+    [[nodiscard]] OutputSize Measure(const Job& job);
+    void DiscardOutputs(Job& job) noexcept;
     void CommitJob(Job& job);
+    enum class Committed : std::uint8_t { Done, Later, Failed };
+    Committed CommitOne(Job& job, JobOutput& out);
     [[nodiscard]] bool TakenInRun(const std::string& path) const;
     [[nodiscard]] bool WrittenInRun(const std::optional<FileId>& id) const;
     Failure Verdict(const Job& job, std::uint32_t code, const OutputSize& size);

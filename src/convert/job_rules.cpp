@@ -40,16 +40,15 @@ bool BatchCanCarry(std::string_view s) {
     return !s.empty();
 }
 
-// An absolute path (a drive's or a server's) holding no quote or control
-// character: a blank output folder must not send the MP3 to a drive's root.
+}  // namespace
+
+// A blank output folder must not send the MP3 to a drive's root.
 bool IsOutputPath(std::string_view s) {
     for (char c : s)
         if (static_cast<unsigned char>(c) < 0x20 || c == '"') return false;
     const bool drive = s.size() >= 3 && s[1] == ':' && s[2] == '\\';
     return drive || s.starts_with("\\\\");
 }
-
-}  // namespace
 
 std::optional<std::string> ProbeBatchText(std::string_view inputPath, std::string_view answerPath,
                                           std::string_view mediaInfoPath, bool readWhole) {

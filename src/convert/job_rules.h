@@ -62,6 +62,9 @@ int StoredDuration(std::string_view firstLine);
 // trimmed of blanks and control characters at both ends.
 std::string OutputPathFor(std::string_view workDir, std::string_view inputPath);
 
+// An absolute path (a drive's or a server's) holding no quote or control character.
+bool IsOutputPath(std::string_view path);
+
 // The transcoder's argument line, both paths quoted as the C run-time reads
 // them back; at 128 kbit/s the plain default line. The output is named as
 // MP3 in the line: its temporary name does not end in ".mp3". Nothing when the

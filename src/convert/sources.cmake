@@ -8,10 +8,12 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
   src/convert/add_commands.cpp
   src/convert/choices.cpp
   src/convert/controller.cpp
+  src/convert/conversion_outputs.cpp
   src/convert/conversion_run.cpp
   src/convert/duration_probe.cpp
   src/convert/job_list.cpp
   src/convert/job_rules.cpp
+  src/convert/media_plan.cpp
   src/convert/probe_pool.cpp
   src/convert/transcoder_log.cpp
 )

@@ -23,7 +23,14 @@ std::vector<MenuGroup> ChoiceGroups(const ConversionChoices& choices, int maxFil
     MenuGroup folders{"&Adding a folder",
                       {{kSubfoldersCommand, "Its own files &only", !choices.addSubfolders},
                        {kSubfoldersCommand + kStep, "With the files of every &subfolder", choices.addSubfolders}}};
-    return {quality, files, when, folders};
+    MenuGroup chapters{
+        "&Chapters",
+        {{kChaptersCommand, "One MP3 with &chapter marks", !choices.splitChapters},
+         {kChaptersCommand + kStep, "One MP3 &per chapter: name - 01 title.mp3", choices.splitChapters}}};
+    MenuGroup cover{"Co&ver picture",
+                    {{kCoverCommand, "The file's own &picture only", !choices.coverFromVideo},
+                     {kCoverCommand + kStep, "A &frame of the video when the file has none", choices.coverFromVideo}}};
+    return {quality, files, when, folders, chapters, cover};
 }
 
 std::optional<ConversionChoices> Chosen(unsigned id, const ConversionChoices& choices, int maxFiles) {
@@ -39,6 +46,10 @@ std::optional<ConversionChoices> Chosen(unsigned id, const ConversionChoices& ch
         c.whenExists = whens[(id - kWhenCommand) / kStep];
     } else if (id == kSubfoldersCommand || id == kSubfoldersCommand + kStep) {
         c.addSubfolders = id != kSubfoldersCommand;
+    } else if (id == kChaptersCommand || id == kChaptersCommand + kStep) {
+        c.splitChapters = id != kChaptersCommand;
+    } else if (id == kCoverCommand || id == kCoverCommand + kStep) {
+        c.coverFromVideo = id != kCoverCommand;
     } else {
         return std::nullopt;
     }

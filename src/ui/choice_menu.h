@@ -18,6 +18,8 @@ inline constexpr unsigned kFilesCommand = 0x1100;    // + 16 x (files - 1)
 inline constexpr unsigned kWhenCommand = 0x1200;     // + 16 x its place in AllWhenExists()
 inline constexpr unsigned kAboutCommand = 0x1300;
 inline constexpr unsigned kSubfoldersCommand = 0x1400;  // + 16 for "with subfolders"
+inline constexpr unsigned kChaptersCommand = 0x1500;    // + 16 for "one MP3 per chapter"
+inline constexpr unsigned kCoverCommand = 0x1600;       // + 16 for "a frame of the video"
 inline constexpr std::string_view kAboutCaption = "&About Korvello";
 
 struct MenuItem {
@@ -30,7 +32,8 @@ struct MenuGroup {
     std::vector<MenuItem> items;  // radio items: exactly one is checked
 };
 
-// "MP3 quality", "Files converted at once" (1 to maxFiles), "When the MP3 already exists", "Adding a folder".
+// "MP3 quality", "Files converted at once" (1 to maxFiles), "When the MP3 already exists", "Adding a folder",
+// "Chapters", "Cover picture".
 std::vector<MenuGroup> ChoiceGroups(const ConversionChoices& choices, int maxFiles);
 // The choices once `id` is chosen; nothing for an id that is no choice.
 std::optional<ConversionChoices> Chosen(unsigned id, const ConversionChoices& choices, int maxFiles);

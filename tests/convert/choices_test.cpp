@@ -48,11 +48,11 @@ TEST(StoredChoices, FilesAtOnceFollowTheProcessorsUpToEight) {
 TEST(ChoiceCommands, EachItemMakesItsChoiceAndMarksIt) {
     const ConversionChoices now{Mp3Quality::Kbps192, 2, WhenMp3Exists::KeepBoth};
     const auto groups = kv::ui::ChoiceGroups(now, 4);
-    ASSERT_EQ(groups.size(), 4u);
+    ASSERT_EQ(groups.size(), 6u);
     ASSERT_EQ(groups[0].items.size(), 6u);
     ASSERT_EQ(groups[1].items.size(), 4u);
     ASSERT_EQ(groups[2].items.size(), 3u);
-    ASSERT_EQ(groups[3].items.size(), 2u);
+    for (std::size_t g = 3; g < groups.size(); ++g) ASSERT_EQ(groups[g].items.size(), 2u) << g;
     for (const auto& g : groups) {
         int marked = 0;
         for (const auto& item : g.items) {
@@ -78,6 +78,9 @@ TEST(ChoiceCommands, EachItemMakesItsChoiceAndMarksIt) {
     EXPECT_EQ(kv::ui::Chosen(kv::ui::kFilesCommand + 16 * 3, now, 4)->filesAtOnce, 4);
     EXPECT_TRUE(kv::ui::Chosen(kv::ui::kSubfoldersCommand + 16, now, 4)->addSubfolders);
     EXPECT_FALSE(groups[3].items[1].checked) << "a folder's own files alone, unless chosen";
+    EXPECT_TRUE(kv::ui::Chosen(kv::ui::kChaptersCommand + 16, now, 4)->splitChapters);
+    EXPECT_TRUE(kv::ui::Chosen(kv::ui::kCoverCommand + 16, now, 4)->coverFromVideo);
+    EXPECT_TRUE(groups[4].items[0].checked && groups[5].items[0].checked) << "one MP3, the file's own cover";
 }
 
 TEST(StoredChoices, AddSubfoldersIsOnForTheDwordOneAlone) {
@@ -91,9 +94,10 @@ TEST(StoredChoices, AddSubfoldersIsOnForTheDwordOneAlone) {
 
 TEST(ChoiceCommands, IdsOfNoChoiceChangeNothing) {
     const ConversionChoices now;
-    for (unsigned id : {0u, kv::ui::kQualityCommand + 1, kv::ui::kQualityCommand + 16 * 6,
-                        kv::ui::kFilesCommand + 16 * 4, kv::ui::kWhenCommand + 16 * 3, kv::ui::kAboutCommand,
-                        kv::ui::kSubfoldersCommand + 32, 0xF020u /* SC_MINIMIZE */})
+    for (unsigned id :
+         {0u, kv::ui::kQualityCommand + 1, kv::ui::kQualityCommand + 16 * 6, kv::ui::kFilesCommand + 16 * 4,
+          kv::ui::kWhenCommand + 16 * 3, kv::ui::kAboutCommand, kv::ui::kSubfoldersCommand + 32,
+          kv::ui::kChaptersCommand + 32, kv::ui::kCoverCommand + 8, 0xF020u /* SC_MINIMIZE */})
         EXPECT_FALSE(kv::ui::Chosen(id, now, 4)) << std::hex << id;
 }
 
