@@ -317,6 +317,8 @@ build_ffmpeg() {
     patch -d "$s" -p1 --forward <"$HERE/patches/ffmpeg-deinterlace.patch"
     # With several audio tracks, the one marked default, else the first.
     patch -d "$s" -p1 --forward <"$HERE/patches/ffmpeg-audio-track.patch"
+    # The MP3's gapless tag counts every frame of trailing padding, not the last alone.
+    patch -d "$s" -p1 --forward <"$HERE/patches/ffmpeg-mp3-padding.patch"
     # $W/imp comes first on the library path: -lpthread and -lz then bind to cygwin1.dll and cygz.dll.
     (cd "$b" && PKG_CONFIG_LIBDIR=$W/no-pkgconfig "$s/configure" \
         --prefix="$b/inst" \
