@@ -3,7 +3,8 @@
 # Every kind of video and audio file: a folder tree of them added by "Add
 # Folder" with subfolders chosen, and files of three kinds handed over as
 # Explorer's menu entry hands them; each MP3 holds its source's whole sound
-# (the default track of several), chapters kept. Sourced by run_all.sh.
+# (the default track of several), chapters kept. With the choices, one MP3 per
+# chapter and a cover from the video. Sourced by run_all.sh.
 
 KIN=$RUN/kinds
 mkdir -p "$KIN/Day 1"
@@ -92,4 +93,47 @@ for _ in $(seq 120); do
     sleep 0.25
 done
 for pid in "${STARTED[@]}"; do kill -0 "$pid" 2>/dev/null && KPID=$pid; done
+stop_korvello
+
+echo "== one MP3 per chapter and a cover from the video, as chosen"
+CH=$RUN/kinds-chosen
+mkdir -p "$CH"
+printf ';FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=2000\ntitle=Intro: one\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=2000\nEND=4500\ntitle=Two\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=4500\nEND=6000\ntitle=Three\n' >"$CH/ch.txt"
+kmk -f lavfi -i "$(ks 440 6)" -f lavfi -i "testsrc=size=1280x720:rate=25:duration=6" -i "$CH/ch.txt" -map 0 -map 1 \
+    -map_chapters 2 -c:a aac -c:v libx264 -preset ultrafast "$CH/lecture.mp4"
+kmk -f lavfi -i "$(ks 500 3)" -f lavfi -i "testsrc=size=300x300:rate=1:duration=1" -map 0 -map 1 -frames:v 1 \
+    -c:a aac -c:v mjpeg -disposition:v:0 attached_pic "$CH/covered.m4a"
+kmk -f lavfi -i "$(ks 560 3)" "${kv_[@]}" -c:a libvorbis -c:v mpeg4 "$CH/plain.mkv"
+rm "$CH/ch.txt"
+fresh_state
+OUT=$RUN/out-kinds-chosen
+set_workdir "$OUT"
+for v in SplitChapters CoverFromVideo; do wine reg add 'HKCU\Software\Korvello' /v $v /t REG_DWORD /d 1 /f >/dev/null 2>&1; done
+start_korvello
+quiet drive add-folder "$(winpath "$CH")" 120
+press_convert
+rows=$(drive wait-idle 300)
+for k in covered:M4A lecture:MP4 plain:MKV; do
+    row=$(row_of "${k%:*}" "$rows")
+    check "${k%:*}: Done" "row: $row" [ "$row" = "$(printf '%s\t%s\tDone\tMP3\tX' "${k##*:}" "${k%:*}")" ]
+done
+pieces=("lecture - 01 Intro_ one.mp3" "lecture - 02 Two.mp3" "lecture - 03 Three.mp3")
+check "lecture: three MP3s, numbered and titled, and none of the whole" "$(ls "$OUT")" \
+    [ "$(cd "$OUT" && ls lecture* | paste -sd'|')" = "$(printf '%s\n' "${pieces[@]}" | paste -sd'|')" ]
+whole=$(kmk -i "$CH/lecture.mp4" -map 0:a -ar 44100 -ac 1 -f s16le - | wc -c)
+want=(88200 110250 $((whole / 2 - 198450)))
+for i in 0 1 2; do
+    got=$(kmk -i "$OUT/${pieces[$i]}" -ac 1 -f s16le - | wc -c)
+    check "lecture $((i + 1)): exactly ${want[$i]} samples" "got $((got / 2))" [ "$((got / 2))" = "${want[$i]}" ]
+    tags=$(ffprobe -v error -show_entries format_tags=track,title -of csv=p=0 "$OUT/${pieces[$i]}")
+    check "lecture $((i + 1)): its number and title" "got '$tags'" grep -qxE "$((i + 1))/3,.+|.+,$((i + 1))/3" <<<"$tags"
+done
+cover_of() { ffprobe -v error -select_streams v -show_entries stream=codec_name,width:stream_disposition=attached_pic -of csv=p=0 "$1" | paste -sd'|'; }
+for f in "${pieces[0]}" "${pieces[2]}"; do
+    check "$f: a frame of the video, 600 wide" "got '$(cover_of "$OUT/$f")'" [ "$(cover_of "$OUT/$f")" = "mjpeg,600,1" ]
+done
+check "plain.mkv: a frame of the video, 160 wide" "got '$(cover_of "$OUT/plain.mp3")'" [ "$(cover_of "$OUT/plain.mp3")" = "mjpeg,160,1" ]
+own_cover() { [[ $(cover_of "$OUT/covered.mp3") =~ ^(mjpeg|png),300,1$ ]]; }
+check "covered.m4a: its own picture alone" "got '$(cover_of "$OUT/covered.mp3")'" own_cover
+check "no temporary file is left" "$(ls "$OUT")" [ -z "$(find "$OUT" -name '*.korvello-part')" ]
 stop_korvello
