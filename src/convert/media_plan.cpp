@@ -96,13 +96,16 @@ MediaReport ReadMediaReport(std::string_view log) {
 
 namespace {
 
+constexpr double kLongestSeconds = 1e9;
+
 std::vector<Piece> PiecesOf(const MediaReport& report) {
     std::vector<Chapter> chapters = report.chapters;
     std::stable_sort(chapters.begin(), chapters.end(),
                      [](const Chapter& a, const Chapter& b) { return a.start < b.start; });
     std::vector<Piece> pieces;
     for (const Chapter& c : chapters) {
-        if (c.start < 0 || (report.seconds && c.start >= *report.seconds)) continue;
+        // A start no sound reaches (past the end, or past any length a file has) is no border.
+        if (!(c.start >= 0 && c.start < kLongestSeconds) || (report.seconds && c.start >= *report.seconds)) continue;
         const auto border = static_cast<std::int64_t>(std::llround(c.start * kSampleRate));
         // The sound before the first chapter belongs to it; a chapter of no length is none.
         if (pieces.empty()) {

@@ -153,11 +153,13 @@ TEST_F(ChoiceMenu, TheShortcutMenuShowsEveryChoiceWithItsMarkAndAppliesOne) {
     ::SendMessageW(Window(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Window()), MAKELPARAM(100, 120));
     ASSERT_EQ(seen.shown, 1);
     EXPECT_EQ(seen.at.x, 100);
-    ASSERT_EQ(seen.groups.size(), 4u);
+    ASSERT_EQ(seen.groups.size(), 6u);
     EXPECT_EQ(seen.groups[0].first, L"MP3 &quality");
     EXPECT_EQ(seen.groups[1].first, L"&Files converted at once");
     EXPECT_EQ(seen.groups[2].first, L"&When the MP3 already exists");
     EXPECT_EQ(seen.groups[3].first, L"&Adding a folder");
+    EXPECT_EQ(seen.groups[4].first, L"&Chapters");
+    EXPECT_EQ(seen.groups[5].first, L"Co&ver picture");
     EXPECT_EQ(seen.last, L"&About Korvello");
     ASSERT_EQ(seen.groups[0].second.size(), 6u);
     EXPECT_EQ(seen.groups[1].second.size(), 4u) << "1 to the PC's four processors";
@@ -196,6 +198,22 @@ TEST_F(ChoiceMenu, TheShortcutMenuShowsEveryChoiceWithItsMarkAndAppliesOne) {
     ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, kKey, L"AddSubfolders", RRF_RT_REG_DWORD, nullptr, &sub, &bytes),
               ERROR_SUCCESS);
     EXPECT_EQ(sub, 1u);
+
+    // Chapters and covers: each off until chosen, then stored as the DWORD 1.
+    EXPECT_EQ(Checked(seen, 4), L"One MP3 with &chapter marks;");
+    EXPECT_EQ(Checked(seen, 5), L"The file's own &picture only;");
+    for (const auto& [command, value] :
+         {std::pair{kv::ui::kChaptersCommand, L"SplitChapters"}, std::pair{kv::ui::kCoverCommand, L"CoverFromVideo"}}) {
+        answer = command + 16;
+        ::SendMessageW(Window(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Window()), MAKELPARAM(100, 120));
+        DWORD on = 0;
+        bytes = sizeof on;
+        ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, kKey, value, RRF_RT_REG_DWORD, nullptr, &on, &bytes),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(on, 1u) << kv::win::Narrow(value);
+    }
+    EXPECT_TRUE(FormAccess::Choices(*p->form).splitChapters);
+    EXPECT_TRUE(FormAccess::Choices(*p->form).coverFromVideo);
 }
 
 TEST_F(ChoiceMenu, MouseAndKeyboardReachTheMenuFromTheFaceTheListAndAButton) {
