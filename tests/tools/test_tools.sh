@@ -347,7 +347,7 @@ for codec in h264 hevc mpeg4 vp8 vp9; do
     f=$(cover_media "$codec")
     [[ -n $f ]] || { fail "cover $codec: test file made"; continue; }
     wine "$TOOLS/ffmpeg.exe" -discard:V all -i "$(winpath "$f")" -ss 0.400 -t 1 -i "$(winpath "$f")" -y -deinterlace \
-        -map 0:0 -map 1:V:0 -frames:v 1 -vf "scale=w='min(600,iw)':h=-2,format=yuvj420p" -c:v mjpeg -q:v 3 \
+        -map 0:1 -map 1:V:0 -frames:v 1 -vf "scale=w='min(600,iw)':h=-2,format=yuvj420p" -c:v mjpeg -q:v 3 \
         -ar 44100 -ab 128 -ac 2 -f mp3 "$(winpath "$f.mp3")" </dev/null >"$f.log" 2>&1
     pic=$(ffprobe -v error -select_streams v -show_entries stream=codec_name,width:stream_disposition=attached_pic -of csv=p=0 "$f.mp3")
     want_w=600
