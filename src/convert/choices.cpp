@@ -72,6 +72,24 @@ ConversionChoices ChoicesFrom(const StoredValue& quality, const StoredValue& fil
 }
 
 bool SwitchFrom(const StoredValue& stored) { return stored.type == StoredValue::Type::Dword && stored.number == 1; }
+bool SwitchOnUnlessOff(const StoredValue& stored) {
+    return !(stored.type == StoredValue::Type::Dword && stored.number == 0);
+}
+bool TextIs(const StoredValue& stored, std::string_view expected) {
+    return stored.type == StoredValue::Type::String && stored.text == expected;
+}
+
+void ReadLaterChoices(ConversionChoices& c, const StoredValue& subfolders, const StoredValue& chapters,
+                      const StoredValue& cover, const StoredValue& place, const StoredValue& dates,
+                      const StoredValue& notify, const StoredValue& priority) {
+    c.addSubfolders = SwitchFrom(subfolders);
+    c.splitChapters = SwitchFrom(chapters);
+    c.coverFromVideo = SwitchFrom(cover);
+    c.beside = TextIs(place, "beside");
+    c.keepDates = SwitchFrom(dates);
+    c.notifyWhenDone = SwitchOnUnlessOff(notify);
+    c.normalPriority = TextIs(priority, "normal");
+}
 
 std::string_view QualityText(Mp3Quality quality) { return RowOf(quality).text; }
 std::string_view WhenExistsText(WhenMp3Exists when) { return RowOf(when).text; }

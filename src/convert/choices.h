@@ -25,6 +25,10 @@ struct ConversionChoices {
     bool addSubfolders = false;   // Add Folder and dropped folders take every subfolder's files too
     bool splitChapters = false;   // one MP3 per chapter
     bool coverFromVideo = false;  // a frame of the video for a file that has no cover picture
+    bool beside = false;          // each MP3 in its source's folder, not the output folder
+    bool keepDates = false;       // the MP3 takes its source's created and modified times
+    bool notifyWhenDone = true;   // a notification when a run ends behind other windows
+    bool normalPriority = false;  // the tools at normal priority, not below normal
     bool operator==(const ConversionChoices&) const = default;
 };
 
@@ -34,6 +38,10 @@ inline constexpr std::string_view kWhenExistsValue = "WhenMp3Exists";
 inline constexpr std::string_view kAddSubfoldersValue = "AddSubfolders";
 inline constexpr std::string_view kSplitChaptersValue = "SplitChapters";
 inline constexpr std::string_view kCoverFromVideoValue = "CoverFromVideo";
+inline constexpr std::string_view kOutputPlaceValue = "OutputPlace";  // "folder" or "beside"
+inline constexpr std::string_view kKeepDatesValue = "KeepDates";
+inline constexpr std::string_view kNotifyWhenDoneValue = "NotifyWhenDone";
+inline constexpr std::string_view kPriorityValue = "Priority";  // "below-normal" or "normal"
 
 // The most files at once this PC offers: its logical processors, 1 to 8.
 int MaxFilesAtOnce(int logicalProcessors);
@@ -45,6 +53,14 @@ ConversionChoices ChoicesFrom(const StoredValue& quality, const StoredValue& fil
 
 // A switch stored as a DWORD: on for 1 alone, off for anything else.
 bool SwitchFrom(const StoredValue& stored);
+// A switch that is on unless the DWORD 0 says otherwise.
+bool SwitchOnUnlessOff(const StoredValue& stored);
+// Whether a stored text is `expected` (the choice other than the default).
+bool TextIs(const StoredValue& stored, std::string_view expected);
+// The choices of this program's later values, read into `choices`.
+void ReadLaterChoices(ConversionChoices& choices, const StoredValue& subfolders, const StoredValue& chapters,
+                      const StoredValue& cover, const StoredValue& place, const StoredValue& dates,
+                      const StoredValue& notify, const StoredValue& priority);
 
 // The stored texts ("128" ... "V0"; "replace", "keep-both", "skip").
 std::string_view QualityText(Mp3Quality quality);

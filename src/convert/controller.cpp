@@ -100,9 +100,10 @@ void Controller::LoadChoices(int logicalProcessors) {
     maxFilesAtOnce_ = kv::MaxFilesAtOnce(logicalProcessors);
     choices_ = ChoicesFrom(settings_.Read(kQualityValue), settings_.Read(kFilesAtOnceValue),
                            settings_.Read(kWhenExistsValue), maxFilesAtOnce_);
-    choices_.addSubfolders = SwitchFrom(settings_.Read(kAddSubfoldersValue));
-    choices_.splitChapters = SwitchFrom(settings_.Read(kSplitChaptersValue));
-    choices_.coverFromVideo = SwitchFrom(settings_.Read(kCoverFromVideoValue));
+    ReadLaterChoices(choices_, settings_.Read(kAddSubfoldersValue), settings_.Read(kSplitChaptersValue),
+                     settings_.Read(kCoverFromVideoValue), settings_.Read(kOutputPlaceValue),
+                     settings_.Read(kKeepDatesValue), settings_.Read(kNotifyWhenDoneValue),
+                     settings_.Read(kPriorityValue));
     adder_.SetAddSubfolders(choices_.addSubfolders);
     view_.ShowChoices(choices_);
 }
@@ -125,6 +126,10 @@ void Controller::SaveChoices() {
         settings_.WriteDword(kAddSubfoldersValue, choices_.addSubfolders ? 1 : 0);
         settings_.WriteDword(kSplitChaptersValue, choices_.splitChapters ? 1 : 0);
         settings_.WriteDword(kCoverFromVideoValue, choices_.coverFromVideo ? 1 : 0);
+        settings_.WriteString(kOutputPlaceValue, choices_.beside ? "beside" : "folder");
+        settings_.WriteDword(kKeepDatesValue, choices_.keepDates ? 1 : 0);
+        settings_.WriteDword(kNotifyWhenDoneValue, choices_.notifyWhenDone ? 1 : 0);
+        settings_.WriteString(kPriorityValue, choices_.normalPriority ? "normal" : "below-normal");
     });
 }
 

@@ -6,6 +6,33 @@ namespace {
 
 constexpr unsigned kStep = 16;
 
+// A choice of two: the first item makes `field` `first`, the second its opposite.
+struct TwoWay {
+    unsigned command;
+    const char* caption;
+    const char* firstItem;
+    const char* secondItem;
+    bool ConversionChoices::*field;
+    bool first;
+};
+
+constexpr TwoWay kTwoWays[] = {
+    {kSubfoldersCommand, "&Adding a folder", "Its own files &only", "With the files of every &subfolder",
+     &ConversionChoices::addSubfolders, false},
+    {kChaptersCommand, "&Chapters", "One MP3 with &chapter marks", "One MP3 &per chapter: name - 01 title.mp3",
+     &ConversionChoices::splitChapters, false},
+    {kCoverCommand, "Co&ver picture", "The file's own &picture only", "A &frame of the video when the file has none",
+     &ConversionChoices::coverFromVideo, false},
+    {kPlaceCommand, "Where the MP3s &go", "Into the &output folder", "&Beside each source file",
+     &ConversionChoices::beside, false},
+    {kDatesCommand, "File &dates", "The time of &converting", "The &source file's dates", &ConversionChoices::keepDates,
+     false},
+    {kNotifyCommand, "When a run &ends", "&Notify me when Korvello is behind other windows", "No &notification",
+     &ConversionChoices::notifyWhenDone, true},
+    {kPriorityCommand, "&Priority", "&Below normal: the PC stays responsive", "&Normal",
+     &ConversionChoices::normalPriority, false},
+};
+
 }  // namespace
 
 std::vector<MenuGroup> ChoiceGroups(const ConversionChoices& choices, int maxFiles) {
@@ -20,17 +47,13 @@ std::vector<MenuGroup> ChoiceGroups(const ConversionChoices& choices, int maxFil
     i = 0;
     for (const WhenMp3Exists w : AllWhenExists())
         when.items.push_back({kWhenCommand + kStep * i++, std::string(WhenExistsCaption(w)), w == choices.whenExists});
-    MenuGroup folders{"&Adding a folder",
-                      {{kSubfoldersCommand, "Its own files &only", !choices.addSubfolders},
-                       {kSubfoldersCommand + kStep, "With the files of every &subfolder", choices.addSubfolders}}};
-    MenuGroup chapters{
-        "&Chapters",
-        {{kChaptersCommand, "One MP3 with &chapter marks", !choices.splitChapters},
-         {kChaptersCommand + kStep, "One MP3 &per chapter: name - 01 title.mp3", choices.splitChapters}}};
-    MenuGroup cover{"Co&ver picture",
-                    {{kCoverCommand, "The file's own &picture only", !choices.coverFromVideo},
-                     {kCoverCommand + kStep, "A &frame of the video when the file has none", choices.coverFromVideo}}};
-    return {quality, files, when, folders, chapters, cover};
+    std::vector<MenuGroup> groups{quality, files, when};
+    for (const TwoWay& t : kTwoWays) {
+        const bool firstChosen = choices.*t.field == t.first;
+        groups.push_back(
+            {t.caption, {{t.command, t.firstItem, firstChosen}, {t.command + kStep, t.secondItem, !firstChosen}}});
+    }
+    return groups;
 }
 
 std::optional<ConversionChoices> Chosen(unsigned id, const ConversionChoices& choices, int maxFiles) {
@@ -40,20 +63,22 @@ std::optional<ConversionChoices> Chosen(unsigned id, const ConversionChoices& ch
     const auto whens = AllWhenExists();
     if (id >= kQualityCommand && id < kQualityCommand + kStep * qualities.size()) {
         c.quality = qualities[(id - kQualityCommand) / kStep];
-    } else if (id >= kFilesCommand && id < kFilesCommand + kStep * static_cast<unsigned>(std::max(1, maxFiles))) {
-        c.filesAtOnce = static_cast<int>((id - kFilesCommand) / kStep) + 1;
-    } else if (id >= kWhenCommand && id < kWhenCommand + kStep * whens.size()) {
-        c.whenExists = whens[(id - kWhenCommand) / kStep];
-    } else if (id == kSubfoldersCommand || id == kSubfoldersCommand + kStep) {
-        c.addSubfolders = id != kSubfoldersCommand;
-    } else if (id == kChaptersCommand || id == kChaptersCommand + kStep) {
-        c.splitChapters = id != kChaptersCommand;
-    } else if (id == kCoverCommand || id == kCoverCommand + kStep) {
-        c.coverFromVideo = id != kCoverCommand;
-    } else {
-        return std::nullopt;
+        return c;
     }
-    return c;
+    if (id >= kFilesCommand && id < kFilesCommand + kStep * static_cast<unsigned>(std::max(1, maxFiles))) {
+        c.filesAtOnce = static_cast<int>((id - kFilesCommand) / kStep) + 1;
+        return c;
+    }
+    if (id >= kWhenCommand && id < kWhenCommand + kStep * whens.size()) {
+        c.whenExists = whens[(id - kWhenCommand) / kStep];
+        return c;
+    }
+    for (const TwoWay& t : kTwoWays) {
+        if (id != t.command && id != t.command + kStep) continue;
+        c.*t.field = id == t.command ? t.first : !t.first;
+        return c;
+    }
+    return std::nullopt;
 }
 
 std::string AboutText(std::string_view version) {

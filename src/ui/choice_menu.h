@@ -20,6 +20,10 @@ inline constexpr unsigned kAboutCommand = 0x1300;
 inline constexpr unsigned kSubfoldersCommand = 0x1400;  // + 16 for "with subfolders"
 inline constexpr unsigned kChaptersCommand = 0x1500;    // + 16 for "one MP3 per chapter"
 inline constexpr unsigned kCoverCommand = 0x1600;       // + 16 for "a frame of the video"
+inline constexpr unsigned kPlaceCommand = 0x1700;       // + 16 for "beside each source file"
+inline constexpr unsigned kDatesCommand = 0x1800;       // + 16 for "the source file's dates"
+inline constexpr unsigned kNotifyCommand = 0x1900;      // + 16 for "no notification"
+inline constexpr unsigned kPriorityCommand = 0x1A00;    // + 16 for "normal"
 inline constexpr std::string_view kAboutCaption = "&About Korvello";
 
 struct MenuItem {
@@ -32,8 +36,9 @@ struct MenuGroup {
     std::vector<MenuItem> items;  // radio items: exactly one is checked
 };
 
-// "MP3 quality", "Files converted at once" (1 to maxFiles), "When the MP3 already exists", "Adding a folder",
-// "Chapters", "Cover picture".
+// "MP3 quality", "Files converted at once" (1 to maxFiles), "When the MP3 already exists", then the choices
+// of two: "Adding a folder", "Chapters", "Cover picture", "Where the MP3s go", "File dates", "When a run
+// ends", "Priority".
 std::vector<MenuGroup> ChoiceGroups(const ConversionChoices& choices, int maxFiles);
 // The choices once `id` is chosen; nothing for an id that is no choice.
 std::optional<ConversionChoices> Chosen(unsigned id, const ConversionChoices& choices, int maxFiles);

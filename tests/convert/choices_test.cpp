@@ -48,7 +48,7 @@ TEST(StoredChoices, FilesAtOnceFollowTheProcessorsUpToEight) {
 TEST(ChoiceCommands, EachItemMakesItsChoiceAndMarksIt) {
     const ConversionChoices now{Mp3Quality::Kbps192, 2, WhenMp3Exists::KeepBoth};
     const auto groups = kv::ui::ChoiceGroups(now, 4);
-    ASSERT_EQ(groups.size(), 6u);
+    ASSERT_EQ(groups.size(), 10u);
     ASSERT_EQ(groups[0].items.size(), 6u);
     ASSERT_EQ(groups[1].items.size(), 4u);
     ASSERT_EQ(groups[2].items.size(), 3u);
@@ -80,7 +80,12 @@ TEST(ChoiceCommands, EachItemMakesItsChoiceAndMarksIt) {
     EXPECT_FALSE(groups[3].items[1].checked) << "a folder's own files alone, unless chosen";
     EXPECT_TRUE(kv::ui::Chosen(kv::ui::kChaptersCommand + 16, now, 4)->splitChapters);
     EXPECT_TRUE(kv::ui::Chosen(kv::ui::kCoverCommand + 16, now, 4)->coverFromVideo);
-    EXPECT_TRUE(groups[4].items[0].checked && groups[5].items[0].checked) << "one MP3, the file's own cover";
+    for (std::size_t g = 3; g < groups.size(); ++g)
+        EXPECT_TRUE(groups[g].items[0].checked) << groups[g].caption << ": the first item is the default";
+    EXPECT_TRUE(kv::ui::Chosen(kv::ui::kPlaceCommand + 16, now, 4)->beside);
+    EXPECT_TRUE(kv::ui::Chosen(kv::ui::kDatesCommand + 16, now, 4)->keepDates);
+    EXPECT_FALSE(kv::ui::Chosen(kv::ui::kNotifyCommand + 16, now, 4)->notifyWhenDone);
+    EXPECT_TRUE(kv::ui::Chosen(kv::ui::kPriorityCommand + 16, now, 4)->normalPriority);
 }
 
 TEST(StoredChoices, AddSubfoldersIsOnForTheDwordOneAlone) {
@@ -92,12 +97,32 @@ TEST(StoredChoices, AddSubfoldersIsOnForTheDwordOneAlone) {
         EXPECT_FALSE(kv::SwitchFrom(v)) << v.text << " " << v.number;
 }
 
+// Each later value read from whatever the registry holds: only its one other
+// setting changes it, and anything else is its default.
+TEST(StoredChoices, LaterChoicesTakeTheirOneOtherSettingAlone) {
+    using T = kv::StoredValue::Type;
+    const kv::StoredValue missing{T::Missing, "", 0}, one{T::Dword, "", 1}, zero{T::Dword, "", 0};
+    kv::ConversionChoices c;
+    kv::ReadLaterChoices(c, missing, missing, missing, missing, missing, missing, missing);
+    EXPECT_EQ(c, kv::ConversionChoices{}) << "nothing stored: the plain conversion";
+    kv::ReadLaterChoices(c, one, one, one, {T::String, "beside", 0}, one, zero, {T::String, "normal", 0});
+    EXPECT_TRUE(c.addSubfolders && c.splitChapters && c.coverFromVideo && c.beside && c.keepDates && c.normalPriority);
+    EXPECT_FALSE(c.notifyWhenDone);
+    for (const kv::StoredValue& odd : {kv::StoredValue{T::String, "Beside", 0}, kv::StoredValue{T::String, "1", 1},
+                                       kv::StoredValue{T::Dword, "beside", 2}, kv::StoredValue{T::String, "beside ", 0},
+                                       kv::StoredValue{T::Other, "", 0}}) {
+        kv::ReadLaterChoices(c, odd, odd, odd, odd, odd, odd, odd);
+        EXPECT_FALSE(c.beside || c.keepDates || c.normalPriority || c.splitChapters) << odd.text;
+        EXPECT_TRUE(c.notifyWhenDone) << "only the DWORD 0 turns it off: " << odd.text;
+    }
+}
+
 TEST(ChoiceCommands, IdsOfNoChoiceChangeNothing) {
     const ConversionChoices now;
-    for (unsigned id :
-         {0u, kv::ui::kQualityCommand + 1, kv::ui::kQualityCommand + 16 * 6, kv::ui::kFilesCommand + 16 * 4,
-          kv::ui::kWhenCommand + 16 * 3, kv::ui::kAboutCommand, kv::ui::kSubfoldersCommand + 32,
-          kv::ui::kChaptersCommand + 32, kv::ui::kCoverCommand + 8, 0xF020u /* SC_MINIMIZE */})
+    for (unsigned id : {0u, kv::ui::kQualityCommand + 1, kv::ui::kQualityCommand + 16 * 6,
+                        kv::ui::kFilesCommand + 16 * 4, kv::ui::kWhenCommand + 16 * 3, kv::ui::kAboutCommand,
+                        kv::ui::kSubfoldersCommand + 32, kv::ui::kChaptersCommand + 32, kv::ui::kCoverCommand + 8,
+                        kv::ui::kPriorityCommand + 32, 0x1B00u, 0xF020u /* SC_MINIMIZE */})
         EXPECT_FALSE(kv::ui::Chosen(id, now, 4)) << std::hex << id;
 }
 
