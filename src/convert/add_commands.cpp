@@ -91,7 +91,9 @@ std::optional<std::string> AddCommands::AddFolder(const CheckedPath& folder, std
             return false;
         }
         const Candidate& file = files[i];
-        host_.RowAdded(request, jobs_.Append(file.path, DisplayName(file.given), StoredDuration(*result.answer)));
+        const std::int64_t id = jobs_.Append(file.path, DisplayName(file.given), StoredDuration(*result.answer));
+        if (subfolders_) jobs_.PlaceInTree(id, TreePlaceOf(folder.Text(), file.given));
+        host_.RowAdded(request, id);
         return true;
     });
     cancelled = ended == ProbePool::Ended::Cancelled;

@@ -58,6 +58,8 @@ class IJobSink {
 public:
     virtual ~IJobSink() = default;
     virtual std::int64_t Append(const CheckedPath& path, const std::string& displayName, int duration) = 0;
+    // A file added from a folder with its subfolders keeps its place in that tree.
+    virtual void PlaceInTree(std::int64_t /*id*/, const std::string& /*subfolder*/) {}
 };
 
 class AddCommands {

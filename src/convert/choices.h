@@ -42,6 +42,8 @@ inline constexpr std::string_view kOutputPlaceValue = "OutputPlace";  // "folder
 inline constexpr std::string_view kKeepDatesValue = "KeepDates";
 inline constexpr std::string_view kNotifyWhenDoneValue = "NotifyWhenDone";
 inline constexpr std::string_view kPriorityValue = "Priority";  // "below-normal" or "normal"
+// What the output folder's box says while each MP3 goes beside its source.
+inline constexpr std::string_view kBesideText = "Beside each source file";
 
 // The most files at once this PC offers: its logical processors, 1 to 8.
 int MaxFilesAtOnce(int logicalProcessors);

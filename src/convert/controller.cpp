@@ -87,7 +87,7 @@ void Controller::Start(const SpecialFolders& special) {
     const bool wellFormed = IsUsableFolderSetting(stored);
     if (wellFormed && !disk_.DirectoryExists(stored)) disk_.CreateDir(stored);
     if (wellFormed && disk_.DirectoryExists(stored)) folders_.WorkDir = stored;
-    view_.ShowOutputFolder(stored.empty() ? defaultWorkDir : stored, folders_.WorkDir);
+    ShowPlace();
 }
 
 void Controller::SetTools(const std::string& ffmpegPath, const std::string& mediaInfoPath) {
@@ -106,6 +106,7 @@ void Controller::LoadChoices(int logicalProcessors) {
                      settings_.Read(kPriorityValue));
     adder_.SetAddSubfolders(choices_.addSubfolders);
     view_.ShowChoices(choices_);
+    ShowPlace();
 }
 
 // Saved at once; more files at once may start now, every other choice waits
@@ -115,6 +116,7 @@ void Controller::Choose(const ConversionChoices& choices) {
     adder_.SetAddSubfolders(choices_.addSubfolders);
     SaveChoices();
     view_.ShowChoices(choices_);
+    ShowPlace();
     run_.ChoicesChanged();
 }
 
@@ -191,8 +193,21 @@ void Controller::ChooseOutputFolder() {
     GuardedStep([&] {
         settings_.WriteString(kWorkDirValue, folder);
         folders_.WorkDir = folder;
-        view_.ShowOutputFolder(folder, folder);
     });
+    // Choosing a folder is choosing the folder as the place.
+    if (choices_.beside) {
+        choices_.beside = false;
+        SaveChoices();
+        view_.ShowChoices(choices_);
+    }
+    ShowPlace();
+}
+
+// The output folder's box names the place: the folder, or the words for beside.
+void Controller::ShowPlace() {
+    std::string stored = settings_.ReadText(kWorkDirValue).value_or("");
+    if (stored.empty()) stored = folders_.WorkDir;
+    view_.ShowOutputFolder(stored, choices_.beside ? std::string(kBesideText) : folders_.WorkDir);
 }
 
 void Controller::Convert() { run_.Convert(); }
@@ -218,7 +233,8 @@ void Controller::ClickRow(int index, int x, const std::array<int, 4>& widths) {
         jobs_.Remove(job.id);
         break;
     case ListClick::OpenOutputFolder:
-        desktop_.ShellOpen(TrimText(folders_.WorkDir + "\\"));
+        // Its MP3 may be beside its source or in a subfolder: the folder it is in opens.
+        desktop_.ShellOpen(TrimText((job.output.empty() ? folders_.WorkDir : FolderPart(job.output)) + "\\"));
         break;
     case ListClick::OpenInputFile:
         desktop_.ShellOpen(job.input.Text());

@@ -146,6 +146,7 @@ public:
     DurationProbe& Probe() noexcept { return probe_; }
 
 private:
+    void ShowPlace();
     friend struct kvtest::FormAccess;
     class Host;  // the add commands' and the run's view of the controller
     void SaveChoices();

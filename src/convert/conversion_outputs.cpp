@@ -30,7 +30,7 @@ std::unique_ptr<ConversionRun::Job> ConversionRun::NewJob(const kv::Job& row, co
     job->choices = choices;
     const bool keepBoth = choices.whenExists == WhenMp3Exists::KeepBoth;
     JobOutput out;
-    out.named = OutputPathFor(owner_.WorkDir(), job->input);
+    out.named = OutputPathFor(OutputFolderFor(owner_.WorkDir(), row.subfolder, job->input, choices.beside), job->input);
     out.path = FreeOutputPath(out.named, [&](const std::string& path) {
         return TakenInRun(path) || (keepBoth && platform_.FileExists(path));
     });
@@ -147,6 +147,7 @@ ConversionRun::Committed ConversionRun::CommitOne(Job& job, JobOutput& out) {
         case Commit::Done:
             out.partial.clear();
             if (const std::optional<FileId> id = platform_.IdentityOf(out.path)) runFiles_.push_back(*id);
+            if (job.choices.keepDates) platform_.CopyDates(job.input, out.path);
             return Committed::Done;
         case Commit::Taken:
             if (job.choices.whenExists == WhenMp3Exists::Skip) {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <utility>
 
+#include "app/runner_text.h"
 #include "convert/conversion_job.h"
 #include "convert/job_rules.h"
 #include "win/error.h"
@@ -159,6 +160,14 @@ ConversionRun::Started ConversionRun::StartRow(const kv::Job& row) {
     if (input && input == platform_.IdentityOf(out.path)) {
         jobs_.Start(job->id, out.path);
         jobs_.Finish(job->id, Failure::InputIsOutput);
+        failedInRun_ = true;
+        ++finishedInRun_;
+        return Started::Ended;
+    }
+    // A place in a tree below the output folder is made as needed.
+    if (!row.subfolder.empty() && !job->choices.beside && !platform_.MakeFolder(FolderPart(out.path))) {
+        jobs_.Start(job->id, out.path);
+        jobs_.Finish(job->id, Failure::OutputFolder);
         failedInRun_ = true;
         ++finishedInRun_;
         return Started::Ended;
@@ -337,6 +346,7 @@ void ConversionRun::OnJobExited(std::int64_t jobId) {
 // goes; then the next pending rows start and this job's timer goes.
 void ConversionRun::FinishJob(Job& job, Failure failure) {
     DiscardOutputs(job);
+    if (failure == Failure::OutputFolder && job.choices.beside) failure = Failure::SourceFolder;
     const bool skipped = failure == Failure::None &&
                          std::all_of(job.outs.begin(), job.outs.end(), [](const JobOutput& o) { return o.skipped; });
     if (skipped ? jobs_.SetState(job.id, JobState::Skipped) : jobs_.Finish(job.id, failure)) {

@@ -93,6 +93,10 @@ public:
     [[nodiscard]] virtual std::optional<FileId> IdentityOf(const std::string&) const { return std::nullopt; }
     // Whether the file system takes two paths for one name (case-blind, by its own table).
     [[nodiscard]] virtual bool SameName(const std::string& a, const std::string& b) const;
+    // Makes a folder and the missing ones above it; false when it cannot.
+    virtual bool MakeFolder(const std::string&) { return true; }
+    // Gives `to` the created and modified times of `from`; where they cannot be set, it keeps its own.
+    virtual void CopyDates(const std::string& /*from*/, const std::string& /*to*/) {}
 };
 
 // What the run asks of its owner: what each job takes as it starts, as it

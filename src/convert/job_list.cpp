@@ -33,6 +33,11 @@ std::int64_t JobList::Append(const CheckedPath& path, const std::string& display
     return jobs_.back().id;
 }
 
+void JobList::PlaceInTree(std::int64_t id, const std::string& subfolder) {
+    for (Job& job : jobs_)
+        if (job.id == id) job.subfolder = subfolder;
+}
+
 bool JobList::Remove(std::int64_t id) {
     const int index = IndexOf(id);
     if (index < 0) return false;

@@ -23,6 +23,7 @@ struct Job {
     std::optional<std::int64_t> percent;  // while running, once its output was measured
     std::string output;                   // the MP3 it writes, once started
     Failure failure = Failure::None;
+    std::string subfolder;  // its place below the output folder: the added folder's name and the path below it
 };
 
 // The cells a job's row shows.
@@ -43,6 +44,7 @@ public:
     explicit JobList(IJobView* view = nullptr) : view_(view) {}
 
     std::int64_t Append(const CheckedPath& path, const std::string& displayName, int duration) override;
+    void PlaceInTree(std::int64_t id, const std::string& subfolder) override;
     // False when no job has this id.
     bool Remove(std::int64_t id);
 

@@ -70,6 +70,34 @@ std::optional<std::string> FirstLine(std::string_view text) {
 
 int StoredDuration(std::string_view firstLine) { return TimeTextToSeconds(firstLine) + 1; }
 
+namespace {
+
+std::string_view WithoutSeparator(std::string_view folder) {
+    while (folder.size() > 1 && folder.back() == '\\') folder.remove_suffix(1);
+    return folder;
+}
+
+}  // namespace
+
+std::string TreePlaceOf(std::string_view addedFolder, std::string_view file) {
+    const std::string_view root = WithoutSeparator(addedFolder);
+    const std::string own = FileNamePart(root);
+    const std::size_t cut = file.rfind('\\');
+    std::string_view between;
+    if (cut != std::string_view::npos && cut > root.size() && file.substr(0, root.size()) == root &&
+        file[root.size()] == '\\')
+        between = file.substr(root.size() + 1, cut - root.size() - 1);
+    if (own.empty() || own.find(':') != std::string::npos) return std::string(between);  // a drive's root has no name
+    return between.empty() ? own : own + "\\" + std::string(between);
+}
+
+std::string OutputFolderFor(std::string_view workDir, std::string_view subfolder, std::string_view input, bool beside) {
+    if (beside) return std::string(WithoutSeparator(FolderPart(input)));
+    std::string folder(WithoutSeparator(workDir));
+    if (!subfolder.empty()) folder += "\\" + std::string(subfolder);
+    return folder;
+}
+
 std::string OutputPathFor(std::string_view workDir, std::string_view inputPath) {
     std::string name = FileNamePart(inputPath);
     const auto dot = name.rfind('.');

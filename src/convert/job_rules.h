@@ -62,6 +62,12 @@ int StoredDuration(std::string_view firstLine);
 // trimmed of blanks and control characters at both ends.
 std::string OutputPathFor(std::string_view workDir, std::string_view inputPath);
 
+// A file's place in the tree of a folder added with its subfolders: the
+// folder's own name, then the folders between it and the file ("Trip\Day 1").
+std::string TreePlaceOf(std::string_view addedFolder, std::string_view file);
+// Where a job's MP3 goes: beside its source, or in the output folder below its place in the tree.
+std::string OutputFolderFor(std::string_view workDir, std::string_view subfolder, std::string_view input, bool beside);
+
 // An absolute path (a drive's or a server's) holding no quote or control character.
 bool IsOutputPath(std::string_view path);
 

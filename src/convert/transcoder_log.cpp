@@ -219,6 +219,9 @@ std::string FailureReason(Failure failure) {
         return "The converter was ended before it had finished.";
     case Failure::InputIsOutput:
         return "The file is the MP3 it would be converted to: choose another output folder or \"Keep both\".";
+    case Failure::SourceFolder:
+        return "The file's own folder cannot be written to, so its MP3 cannot go beside it. Choose \"Into the "
+               "output folder\" in the menu of choices.";
     case Failure::OutputLocked:
         return "The MP3 file could not be saved: another program kept it open, or the output folder "
                "cannot be written to.";

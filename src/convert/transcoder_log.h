@@ -20,6 +20,7 @@ enum class Failure : std::uint8_t {
     OutputLocked,   // the finished MP3 could not be given its name: held open, or the folder refuses it
     Ended,          // the transcoder was ended before it wrote its summary: the sound may be cut
     InputIsOutput,  // the input is the very file its MP3 would replace
+    SourceFolder,   // the MP3 was to go beside its source, and that folder cannot be written
     Unknown,
 };
 

@@ -271,6 +271,27 @@ TEST_F(ControllerTest, TheOutputFolderIsAValueTheNextJobTakes) {
     EXPECT_EQ(view.usedOut, "D:\\Out");
 }
 
+// Beside each source: the output folder's box says so, the MP3 goes next to
+// its source, and choosing a folder makes the folder the place again.
+TEST_F(ControllerTest, BesideIsShownAndBrowsingReturnsToTheFolder) {
+    StartAsUsual();
+    settings.values["OutputPlace"] = {StoredValue::Type::String, "beside", 0};
+    c.LoadChoices(4);
+    EXPECT_TRUE(c.Choices().beside);
+    EXPECT_EQ(view.usedOut, "Beside each source file");
+    EXPECT_EQ(view.storedOut, "C:\\Users\\u\\Documents\\Korvello\\") << "the folder stays stored";
+    AddFile("C:\\in\\a.mp4");
+    c.Convert();
+    EXPECT_NE(run.starts.back()->args.find("\"C:\\in\\a.mp3."), std::string::npos) << run.starts.back()->args;
+    EndLast();
+    desktop.folders = {"D:\\Out"};
+    disk.fs.folders.insert("D:\\Out");
+    c.ChooseOutputFolder();
+    EXPECT_FALSE(c.Choices().beside);
+    EXPECT_EQ(settings.Read("OutputPlace").text, "folder");
+    EXPECT_EQ(view.usedOut, "D:\\Out");
+}
+
 TEST_F(ControllerTest, ARowClickIsDecidedByTheRowsStateAndWaitsForTheRun) {
     StartAsUsual();
     AddFile("C:\\in\\a.mp4");
@@ -302,7 +323,7 @@ TEST_F(ControllerTest, ARowClickIsDecidedByTheRowsStateAndWaitsForTheRun) {
     c.ClickRow(1, 300, kWidths);  // a done row's converted cell: the output folder
     c.ClickRow(0, 300, kWidths);  // a failed row's: nothing
     c.ClickRow(1, 100, kWidths);
-    EXPECT_EQ(desktop.opened, (std::vector<std::string>{"C:\\Users\\u\\Documents\\Korvello\\\\", "C:\\in\\b.mp4"}));
+    EXPECT_EQ(desktop.opened, (std::vector<std::string>{"C:\\Users\\u\\Documents\\Korvello\\", "C:\\in\\b.mp4"}));
     AddFile("C:\\in\\d.mp4");
     c.ClickRow(3, 420, kWidths);
     EXPECT_EQ(c.Jobs().Count(), 3) << "a pending row goes with a click beyond the last column";

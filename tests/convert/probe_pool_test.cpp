@@ -250,9 +250,14 @@ public:
 class Names : public kv::IJobSink {
 public:
     std::vector<std::string> rows;
+    std::vector<std::string> places;  // each row's place in the tree, once placed
     std::int64_t Append(const kv::CheckedPath& p, const std::string&, int) override {
         rows.push_back(p.Text());
+        places.emplace_back("-");
         return static_cast<std::int64_t>(rows.size());
+    }
+    void PlaceInTree(std::int64_t id, const std::string& place) override {
+        places.at(static_cast<std::size_t>(id - 1)) = place;
     }
 };
 
@@ -293,13 +298,16 @@ TEST_F(PoolAdd, AFolderGivesItsVideoAndAudioFilesInOrderAndSubfoldersWhenChosen)
     EXPECT_EQ(jobs.rows, (std::vector<std::string>{"C:\\v\\b.mkv", "C:\\v\\a.MOV"}))
         << "neither the text file nor the MP3 is probed, nor the subfolder";
     EXPECT_TRUE(host.told.empty());
+    EXPECT_EQ(jobs.places, (std::vector<std::string>{"-", "-"})) << "without subfolders no place in a tree";
     jobs.rows.clear();
+    jobs.places.clear();
     add.SetAddSubfolders(true);
     tree["C:\\v\\Day 1\\"][1].name = "d.webm";
     s.answers["d.webm"] = "00:00:02.000";
     add.AddFolderCommand();
     EXPECT_EQ(jobs.rows, (std::vector<std::string>{"C:\\v\\b.mkv", "C:\\v\\a.MOV", "C:\\v\\Day 1\\c.m4a",
                                                    "C:\\v\\Day 1\\d.webm"}));
+    EXPECT_EQ(jobs.places, (std::vector<std::string>{"v", "v", "v\\Day 1", "v\\Day 1"})) << "each keeps its place";
     EXPECT_EQ(host.folders.back(), "C:\\v");
 }
 

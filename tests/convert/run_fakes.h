@@ -175,6 +175,14 @@ public:
         return kv::FileId{7, 0, std::hash<std::string>{}(Canon(path))};
     }
     bool SameName(const std::string& a, const std::string& b) const override { return Fold(a) == Fold(b); }
+    std::vector<std::string> madeFolders;
+    bool refuseFolders = false;
+    bool MakeFolder(const std::string& folder) override {
+        madeFolders.push_back(folder);
+        return !refuseFolders;
+    }
+    std::vector<std::pair<std::string, std::string>> datesCopied;  // from, to
+    void CopyDates(const std::string& from, const std::string& to) override { datesCopied.emplace_back(from, to); }
     std::uint64_t now = 1000;
 
 private:
