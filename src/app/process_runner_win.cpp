@@ -2,6 +2,7 @@
 
 #include <tlhelp32.h>
 
+#include <atomic>
 #include <vector>
 
 #include "app/runner_text.h"
@@ -10,6 +11,15 @@
 #include "win/utf8.h"
 
 namespace kv {
+
+namespace {
+
+std::atomic<bool> toolsBelowNormal{true};
+
+}  // namespace
+
+void SetToolsBelowNormal(bool belowNormal) noexcept { toolsBelowNormal = belowNormal; }
+bool ToolsBelowNormal() noexcept { return toolsBelowNormal; }
 
 namespace {
 
@@ -135,14 +145,17 @@ win::UniqueHandle Create(const LaunchOptions& o, HANDLE output, HANDLE job) {
     si.lpAttributeList = inherit.List();
     // A batch file's interpreter needs a console whatever the caller asked.
     const bool console = o.console || IsBatchFile(o.program);
-    const DWORD flags = (console ? CREATE_NEW_CONSOLE : DETACHED_PROCESS) | NORMAL_PRIORITY_CLASS |
-                        (job ? CREATE_SUSPENDED : 0) | (output ? EXTENDED_STARTUPINFO_PRESENT : 0);
+    const DWORD priority = o.belowNormal ? BELOW_NORMAL_PRIORITY_CLASS : NORMAL_PRIORITY_CLASS;
+    const DWORD flags = (console ? CREATE_NEW_CONSOLE : DETACHED_PROCESS) | priority | (job ? CREATE_SUSPENDED : 0) |
+                        (output ? EXTENDED_STARTUPINFO_PRESENT : 0);
     PROCESS_INFORMATION pi{};
     if (!::CreateProcessW(nullptr, wline.data(), nullptr, nullptr, output ? TRUE : FALSE, flags, nullptr,
                           dir.empty() ? nullptr : dir.c_str(), &si.StartupInfo, &pi))
         return {};
     win::UniqueHandle process(pi.hProcess);
     const win::UniqueHandle thread(pi.hThread);
+    // Asked once more of the process itself: not every implementation of the API takes the creation flag.
+    if (o.belowNormal) (void)::SetPriorityClass(process.Get(), BELOW_NORMAL_PRIORITY_CLASS);
     if (job) {
         (void)::AssignProcessToJobObject(job, process.Get());  // without a job, the time limit ends the process alone
         ::ResumeThread(thread.Get());

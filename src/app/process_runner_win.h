@@ -29,6 +29,8 @@ struct LaunchOptions {
     // Ended with this process, however it ends (End task, a crash): in the
     // process-wide job that kills what it holds when its last handle closes.
     bool endWithUs = false;
+    // Below normal priority, so that the desktop stays responsive while it works.
+    bool belowNormal = false;
     bool wait = false;             // wait for its end, painting meanwhile
     DWORD timeLimitMs = INFINITE;  // with wait: a process that outlives it is ended
     HANDLE stop = nullptr;         // with wait: an event that ends the process as the time limit does
@@ -49,6 +51,11 @@ struct LaunchResult {
     win::UniqueHandle process;  // when started and not waited for
     [[nodiscard]] bool Ran() const noexcept { return outcome == Outcome::Started || outcome == Outcome::Ended; }
 };
+
+// The priority the tools (transcoders and probes) start at, as the user chose:
+// below normal unless set otherwise. Read by whichever thread starts one.
+void SetToolsBelowNormal(bool belowNormal) noexcept;
+[[nodiscard]] bool ToolsBelowNormal() noexcept;
 
 // Starts "program, one blank, parameters" (runner_text.h's BuildCommandLine).
 // Not started when the line is too long or the process cannot be created. A

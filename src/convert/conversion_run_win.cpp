@@ -154,6 +154,7 @@ std::unique_ptr<ITranscoder> WinRunPlatform::StartTranscoder(const std::string& 
                                    .show = SW_HIDE,
                                    .console = false,
                                    .endWithUs = true,
+                                   .belowNormal = ToolsBelowNormal(),
                                    .output = log.Get()});
     if (!started.process) return nullptr;
     return std::make_unique<WinTranscoder>(std::move(started.process), std::move(log), notify_, exitMessage_, jobId);
@@ -227,5 +228,44 @@ void WinRunPlatform::DiscardOutput(const std::string& partialPath) noexcept {
 }
 
 std::unique_ptr<TimerPort> WinRunPlatform::NewTimerPort() { return MakeWindowTimerPort(); }
+
+namespace {
+
+bool IsFolder(const std::string& path) {
+    const DWORD a = ::GetFileAttributesW(win::FilePath(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+// Each missing folder from the root down; one made meanwhile by another copy is as good.
+bool WinRunPlatform::MakeFolder(const std::string& folder) {
+    if (IsFolder(folder)) return true;
+    // Past the root: "X:\" or "\\server\share\".
+    std::size_t from = 3;
+    if (folder.starts_with("\\\\")) {
+        const std::size_t share = folder.find('\\', 2);
+        from = share == std::string::npos ? folder.size() : folder.find('\\', share + 1);
+        if (from == std::string::npos) from = folder.size();
+    }
+    for (std::size_t at = folder.find('\\', from);; at = folder.find('\\', at + 1)) {
+        const std::string step = folder.substr(0, at);
+        if (!IsFolder(step)) (void)::CreateDirectoryW(win::FilePath(step).c_str(), nullptr);
+        if (at == std::string::npos) break;
+    }
+    return IsFolder(folder);
+}
+
+// Only the times are touched: the MP3's contents stay as written.
+void WinRunPlatform::CopyDates(const std::string& from, const std::string& to) {
+    constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const win::UniqueFile source(::CreateFileW(win::FilePath(from).c_str(), FILE_READ_ATTRIBUTES, kShare, nullptr,
+                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    FILETIME created{}, accessed{}, written{};
+    if (!source || !::GetFileTime(source.Get(), &created, &accessed, &written)) return;
+    const win::UniqueFile target(
+        ::CreateFileW(win::FilePath(to).c_str(), FILE_WRITE_ATTRIBUTES, kShare, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (target) (void)::SetFileTime(target.Get(), &created, nullptr, &written);
+}
 
 }  // namespace kv

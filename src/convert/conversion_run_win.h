@@ -36,6 +36,8 @@ public:
     [[nodiscard]] bool FileExists(const std::string& path) const override;
     [[nodiscard]] std::optional<FileId> IdentityOf(const std::string& path) const override;
     [[nodiscard]] bool SameName(const std::string& a, const std::string& b) const override;
+    bool MakeFolder(const std::string& folder) override;
+    void CopyDates(const std::string& from, const std::string& to) override;
 
 private:
     HWND notify_;

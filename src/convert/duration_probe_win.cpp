@@ -70,6 +70,7 @@ bool WinProbePlatform::RunBatch(const std::string& batPath, std::uint32_t limitM
                               .folder = FolderPart(batPath),
                               .show = SW_HIDE,
                               .inJob = true,
+                              .belowNormal = ToolsBelowNormal(),
                               .wait = true,
                               .timeLimitMs = limitMs,
                               .stop = stop_};
@@ -84,6 +85,7 @@ bool WinProbePlatform::RunReader(const std::string& reader, const std::string& a
                             .show = SW_HIDE,
                             .console = false,
                             .inJob = true,
+                            .belowNormal = ToolsBelowNormal(),
                             .wait = true,
                             .timeLimitMs = limitMs,
                             .stop = stop_,

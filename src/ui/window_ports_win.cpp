@@ -1,6 +1,7 @@
 #include "ui/window_ports_win.h"
 
 #include "app/media_kinds.h"
+#include "app/process_runner_win.h"
 
 #include "ui/main_form_win.h"
 #include "win/clock.h"
@@ -14,7 +15,10 @@ constexpr UINT kAutoConvertPollMs = 250;
 
 void WindowPorts::ShowFile(const std::string& path) { form_.SetControlText("Edit1", path); }
 void WindowPorts::ShowFolder(const std::string& folder) { form_.SetControlText("Edit2", folder); }
-void WindowPorts::ShowChoices(const ConversionChoices&) { form_.FillSystemMenu(); }
+void WindowPorts::ShowChoices(const ConversionChoices& choices) {
+    SetToolsBelowNormal(!choices.normalPriority);
+    form_.FillSystemMenu();
+}
 void WindowPorts::RunEnded() { form_.SignalRunFinished(); }
 bool WindowPorts::MenuOpen() const { return form_.menuOpen_; }
 

@@ -269,3 +269,24 @@ TEST(ProcessRunner, EndsEveryProcessOfOurOwnInstalledProgramAndNoOther) {
 }
 
 }  // namespace
+
+// The tools start below normal unless the user chose normal: the desktop stays
+// responsive with every processor converting.
+TEST(ProcessRunnerPriority, BelowNormalUnlessChosenOtherwise) {
+    EXPECT_TRUE(kv::ToolsBelowNormal()) << "below normal by default";
+    for (const bool below : {true, false}) {
+        kv::LaunchResult r = kv::Launch({.program = kvtest::Utf8(Child()),
+                                         .parameters = "--sleep 3000",
+                                         .show = SW_HIDE,
+                                         .console = false,
+                                         .belowNormal = below});
+        ASSERT_TRUE(r.process) << below;
+        EXPECT_EQ(::GetPriorityClass(r.process.Get()),
+                  static_cast<DWORD>(below ? BELOW_NORMAL_PRIORITY_CLASS : NORMAL_PRIORITY_CLASS));
+        ::TerminateProcess(r.process.Get(), 1);
+        ::WaitForSingleObject(r.process.Get(), 5000);
+    }
+    kv::SetToolsBelowNormal(false);
+    EXPECT_FALSE(kv::ToolsBelowNormal());
+    kv::SetToolsBelowNormal(true);
+}

@@ -58,6 +58,47 @@ TEST(RunPlatform, TheTemporaryNameIsFreeAndTheFinalNameReplacesAnOlderMp3InOneSt
               kv::Commit::Failed);
 }
 
+// A place deep in a tree is made from the root down, a name a file holds is
+// no folder, and the MP3 takes its source's dates and keeps its bytes.
+TEST(RunPlatform, FoldersAreMadeAsNeededAndDatesCopied) {
+    TempFolder out;
+    Platform w;
+    const fs::path deep = out.Path() / L"Trip" / L"Day 1" / L"\u00e9t\u00e9";
+    EXPECT_TRUE(w.p.MakeFolder(kvtest::Utf8(deep)));
+    EXPECT_TRUE(fs::is_directory(deep));
+    EXPECT_TRUE(w.p.MakeFolder(kvtest::Utf8(deep))) << "there already";
+    kvtest::WriteBytes(out.Path() / L"file", "x");
+    EXPECT_FALSE(w.p.MakeFolder(kvtest::Utf8(out.Path() / L"file" / L"below")));
+
+    const fs::path source = out.Path() / L"clip.mp4", mp3 = deep / L"clip.mp3";
+    kvtest::WriteBytes(source, "video");
+    kvtest::WriteBytes(mp3, "sound");
+    FILETIME created{}, written{};
+    ::SYSTEMTIME t{2019, 7, 0, 14, 9, 30, 0, 0};
+    ::SystemTimeToFileTime(&t, &created);
+    t.wYear = 2021;
+    ::SystemTimeToFileTime(&t, &written);
+    {
+        const kv::win::UniqueFile f(
+            ::CreateFileW(source.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(::SetFileTime(f.Get(), &created, nullptr, &written));
+    }
+    WIN32_FILE_ATTRIBUTE_DATA a{};
+    ASSERT_TRUE(::GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &a));
+    // A volume that keeps no creation time of its own (Wine's over a Linux one) cannot give one either.
+    const bool keepsCreation = ::CompareFileTime(&a.ftCreationTime, &created) == 0;
+    w.p.CopyDates(kvtest::Utf8(source), kvtest::Utf8(mp3));
+    ASSERT_TRUE(::GetFileAttributesExW(mp3.c_str(), GetFileExInfoStandard, &a));
+    if (keepsCreation) {
+        EXPECT_EQ(::CompareFileTime(&a.ftCreationTime, &created), 0);
+    }
+    EXPECT_EQ(::CompareFileTime(&a.ftLastWriteTime, &written), 0);
+    EXPECT_EQ(kvtest::ReadBytes(mp3), "sound");
+    w.p.CopyDates(kvtest::Utf8(out.Path() / L"gone.mp4"), kvtest::Utf8(mp3));  // nothing to take: nothing changes
+    ASSERT_TRUE(::GetFileAttributesExW(mp3.c_str(), GetFileExInfoStandard, &a));
+    EXPECT_EQ(::CompareFileTime(&a.ftLastWriteTime, &written), 0);
+}
+
 // An older MP3 open in a player that does not share deletion, or the new file
 // held by a sync client: the name cannot be given now, later it can.
 TEST(RunPlatform, AFileHeldByAnotherProgramIsHeldNotFailed) {
