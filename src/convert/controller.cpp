@@ -43,9 +43,9 @@ public:
     [[nodiscard]] std::string FfmpegPath() const override { return c_.ffmpegPath_; }
     [[nodiscard]] ConversionChoices Choices() const override { return c_.choices_; }
     // Paths handed over during the run are added now.
-    void RunFinished() override {
+    void RunFinished(const RunCounts& counts) override {
         c_.desktop_.ScheduleHandedOver();
-        c_.view_.RunEnded();
+        c_.view_.RunEnded(counts, c_.choices_.notifyWhenDone);
     }
 
 private:

@@ -40,8 +40,9 @@ public:
     // The output folder as the setting holds it, and the one the MP3s go to.
     virtual void ShowOutputFolder(const std::string& stored, const std::string& used) = 0;
     virtual void ShowChoices(const ConversionChoices& choices) = 0;
-    // A run has ended: the taskbar button flashes unless the window is in front.
-    virtual void RunEnded() = 0;
+    // A run has ended: the taskbar button flashes unless the window is in front,
+    // and with `notify` a notification tells how its rows ended.
+    virtual void RunEnded(const RunCounts& counts, bool notify) = 0;
 };
 
 // What the controller asks of the desktop.

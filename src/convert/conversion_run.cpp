@@ -113,7 +113,28 @@ void ConversionRun::EndRunIfDone() {
     runFiles_.clear();
     only_.reset();
     platform_.ShowProgress({});
-    owner_.RunFinished();
+    owner_.RunFinished(counts_);
+}
+
+std::string RunEndedText(const RunCounts& c) {
+    std::string text = "Done: " + std::to_string(c.done) + ", Skipped: " + std::to_string(c.skipped) +
+                       ", Failed: " + std::to_string(c.failed) + ".";
+    if (c.failed > 0) text += " Click a Failed row to see why.";
+    return text;
+}
+
+// A row of the run has ended: it reads Done, Skipped or Failed, and the run counts it.
+void ConversionRun::EndRow(std::int64_t id, Failure failure, bool skipped) {
+    if (!(skipped ? jobs_.SetState(id, JobState::Skipped) : jobs_.Finish(id, failure))) return;
+    ++finishedInRun_;
+    if (skipped) {
+        ++counts_.skipped;
+    } else if (failure == Failure::None) {
+        ++counts_.done;
+    } else {
+        ++counts_.failed;
+        failedInRun_ = true;
+    }
 }
 
 // Starts the first pending row: None when there is none; Ended when it ended
@@ -128,6 +149,7 @@ ConversionRun::Started ConversionRun::StartNextJob() {
         runOutputs_.clear();
         finishedInRun_ = 0;
         failedInRun_ = false;
+        counts_ = {};
     }
     const std::int64_t id = next->id;
     try {
@@ -135,11 +157,8 @@ ConversionRun::Started ConversionRun::StartNextJob() {
     } catch (...) {
         const kv::Job* row = jobs_.Find(id);
         const bool running = std::any_of(running_.begin(), running_.end(), [&](const auto& j) { return j->id == id; });
-        if (row && !running && (row->state == JobState::Pending || row->state == JobState::Running)) {
-            jobs_.Finish(id, Failure::Unknown);
-            ++finishedInRun_;
-            failedInRun_ = true;
-        }
+        if (row && !running && (row->state == JobState::Pending || row->state == JobState::Running))
+            EndRow(id, Failure::Unknown);
         throw;
     }
 }
@@ -151,25 +170,20 @@ ConversionRun::Started ConversionRun::StartRow(const kv::Job& row) {
     // A skipped row still holds its name: a later row of the same name gets another.
     runOutputs_.push_back(out.path);
     if (job->choices.whenExists == WhenMp3Exists::Skip && platform_.FileExists(out.path)) {
-        jobs_.SetState(job->id, JobState::Skipped);
-        ++finishedInRun_;
+        EndRow(job->id, Failure::None, true);
         return Started::Ended;
     }
     // The input itself, reached by its MP3's name: converting would replace the user's file.
     const std::optional<FileId> input = platform_.IdentityOf(job->input);
     if (input && input == platform_.IdentityOf(out.path)) {
         jobs_.Start(job->id, out.path);
-        jobs_.Finish(job->id, Failure::InputIsOutput);
-        failedInRun_ = true;
-        ++finishedInRun_;
+        EndRow(job->id, Failure::InputIsOutput);
         return Started::Ended;
     }
     // A place in a tree below the output folder is made as needed.
     if (!row.subfolder.empty() && !job->choices.beside && !platform_.MakeFolder(FolderPart(out.path))) {
         jobs_.Start(job->id, out.path);
-        jobs_.Finish(job->id, Failure::OutputFolder);
-        failedInRun_ = true;
-        ++finishedInRun_;
+        EndRow(job->id, Failure::OutputFolder);
         return Started::Ended;
     }
     out.partial = platform_.PartialOutputPath(out.path, job->id);
@@ -182,9 +196,7 @@ ConversionRun::Started ConversionRun::StartRow(const kv::Job& row) {
         job->args = args.value_or("");
         jobs_.Start(job->id, out.path);
         if (!args || !StartTranscoder(*job)) {
-            jobs_.Finish(job->id, Failure::NotStarted);
-            ++finishedInRun_;
-            failedInRun_ = true;
+            EndRow(job->id, Failure::NotStarted);
             return Started::Ended;
         }
         Follow(*job);
@@ -349,10 +361,7 @@ void ConversionRun::FinishJob(Job& job, Failure failure) {
     if (failure == Failure::OutputFolder && job.choices.beside) failure = Failure::SourceFolder;
     const bool skipped = failure == Failure::None &&
                          std::all_of(job.outs.begin(), job.outs.end(), [](const JobOutput& o) { return o.skipped; });
-    if (skipped ? jobs_.SetState(job.id, JobState::Skipped) : jobs_.Finish(job.id, failure)) {
-        ++finishedInRun_;
-        if (failure != Failure::None) failedInRun_ = true;
-    }
+    EndRow(job.id, failure, skipped);
     job.transcoder.reset();
     const auto it = std::find_if(running_.begin(), running_.end(), [&](const auto& j) { return j.get() == &job; });
     const std::unique_ptr<Job> done = std::move(*it);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/checked_path.h"
@@ -99,6 +100,19 @@ public:
     virtual void CopyDates(const std::string& /*from*/, const std::string& /*to*/) {}
 };
 
+// How the rows of a run ended.
+struct RunCounts {
+    int done = 0;
+    int skipped = 0;
+    int failed = 0;
+    bool operator==(const RunCounts&) const = default;
+};
+
+// The notification of a run that has ended behind other windows.
+inline constexpr std::string_view kRunEndedTitle = "Korvello has finished converting";
+// "Done: 3, Skipped: 1, Failed: 0.", and where to look when a row failed.
+std::string RunEndedText(const RunCounts& counts);
+
 // What the run asks of its owner: what each job takes as it starts, as it
 // is then (where the MP3s go, the transcoder, the user's choices), and the
 // word that the run has ended.
@@ -109,7 +123,7 @@ public:
     [[nodiscard]] virtual std::string FfmpegPath() const = 0;
     [[nodiscard]] virtual ConversionChoices Choices() const { return {}; }
     // Every row of the run is done, failed or skipped: tell the user.
-    virtual void RunFinished() = 0;
+    virtual void RunFinished(const RunCounts& counts) = 0;
 };
 
 class ConversionRun {
@@ -185,6 +199,7 @@ private:
     [[nodiscard]] const kv::Job* NextPending() const;
     [[nodiscard]] std::uint64_t PendingInRun() const;
     void EndRunIfDone();
+    void EndRow(std::int64_t id, Failure failure, bool skipped = false);
 
     JobList& jobs_;
     IRunPlatform& platform_;
@@ -198,6 +213,7 @@ private:
     bool abandoned_ = false;  // cut short by a closing window: nothing starts again
     int finishedInRun_ = 0;   // rows of this run done, failed or skipped
     bool failedInRun_ = false;
+    RunCounts counts_;
 };
 
 }  // namespace kv

@@ -8,10 +8,11 @@ void TfrmMain::EzRgnBtn3Click() { controller_->Convert(); }
 void TfrmMain::Button3Click() { controller_->ChooseOutputFolder(); }
 
 // The taskbar button flashes unless the window is in front.
-void TfrmMain::SignalRunFinished() {
+void TfrmMain::SignalRunFinished(const RunCounts& counts, bool notify) {
     if (::GetForegroundWindow() == Handle()) return;
     FLASHWINFO fi{sizeof fi, app_.Handle(), FLASHW_TRAY | FLASHW_TIMERNOFG, 0, 0};
     ::FlashWindowEx(&fi);
+    if (notify && doneNotice_) (void)doneNotice_->Show(std::string(kRunEndedTitle), RunEndedText(counts));
 }
 
 bool TfrmMain::OnTimer(UINT_PTR id) {

@@ -85,6 +85,7 @@ void TfrmMain::WireParts() {
     probeSlots_ = std::make_unique<WinProbeSlots>(ProbeSlotCount(static_cast<unsigned>(processors)),
                                                   controller_->Dirs().TempDir, controller_->MediaInfoPath());
     addingWait_ = std::make_unique<ui::AddingWait>(Handle(), Control("Edit2"));
+    doneNotice_ = std::make_unique<ui::DoneNotice>(Handle(), kDoneNoticeMessage);
     controller_->Adder().UsePool(probeSlots_.get(), addingWait_.get());
     new TMainInstance(this, app_.Handle(), app_.Title(), options_.parameters, kFormClass, options_.convert);
     ::DragAcceptFiles(Handle(), TRUE);
@@ -237,6 +238,9 @@ LRESULT TfrmMain::OnAppMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case kJobExitedMessage:
         controller_->JobExited(static_cast<std::int64_t>(lp));
+        return 0;
+    case kDoneNoticeMessage:
+        if (doneNotice_) doneNotice_->OnCallback(lp);
         return 0;
     default:
         return Default(msg, wp, lp);

@@ -25,6 +25,7 @@
 #include "convert/duration_probe_win.h"
 #include "convert/probe_slots_win.h"
 #include "ui/adding_wait_win.h"
+#include "ui/done_notice_win.h"
 #include "ui/form_skin_win.h"
 #include "ui/job_rows_win.h"
 #include "ui/layout_controls_win.h"
@@ -157,7 +158,9 @@ private:
     void InstallTools();
     // Shown once the window is up: why a tool could not be set up.
     static constexpr UINT kToolProblemMessage = WM_APP + 4;
-    void SignalRunFinished();
+    void SignalRunFinished(const RunCounts& counts, bool notify);
+    // The notification's icon events.
+    static constexpr UINT kDoneNoticeMessage = WM_APP + 5;
     static constexpr UINT_PTR kHandOverRetryTimer = 1;
     // While files of the "/convert" switch wait for their run.
     static constexpr UINT_PTR kAutoConvertTimer = 2;
@@ -186,6 +189,7 @@ private:
     std::unique_ptr<Controller> controller_;
     std::unique_ptr<WinProbeSlots> probeSlots_;  // folders' probes, several at once
     std::unique_ptr<ui::AddingWait> addingWait_;
+    std::unique_ptr<ui::DoneNotice> doneNotice_;
 };
 
 }  // namespace kv

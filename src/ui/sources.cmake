@@ -16,6 +16,7 @@ list(APPEND KORVELLO_WIN_SOURCES
   src/ui/main_form_win.cpp
   src/ui/window_ports_win.cpp
   src/ui/adding_wait_win.cpp
+  src/ui/done_notice_win.cpp
   src/ui/main_form_choices_win.cpp
   src/ui/choice_menu_win.cpp
   src/ui/main_form_handlers_win.cpp

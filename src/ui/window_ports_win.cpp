@@ -19,7 +19,7 @@ void WindowPorts::ShowChoices(const ConversionChoices& choices) {
     SetToolsBelowNormal(!choices.normalPriority);
     form_.FillSystemMenu();
 }
-void WindowPorts::RunEnded() { form_.SignalRunFinished(); }
+void WindowPorts::RunEnded(const RunCounts& counts, bool notify) { form_.SignalRunFinished(counts, notify); }
 bool WindowPorts::MenuOpen() const { return form_.menuOpen_; }
 
 // The box of the output folder shows the setting; the one beside it, the folder in use.

@@ -20,7 +20,7 @@ public:
     void ShowFolder(const std::string& folder) override;
     void ShowOutputFolder(const std::string& stored, const std::string& used) override;
     void ShowChoices(const ConversionChoices& choices) override;
-    void RunEnded() override;
+    void RunEnded(const RunCounts& counts, bool notify) override;
 
     std::optional<std::string> AskForFile() override;
     std::string AskForFolder(const std::string& initial) override;

@@ -34,7 +34,13 @@ public:
         usedOut = used;
     }
     void ShowChoices(const kv::ConversionChoices&) override { ++choicesShown; }
-    void RunEnded() override { ++runsEnded; }
+    bool notified = false;
+    kv::RunCounts counts;
+    void RunEnded(const kv::RunCounts& c, bool notify) override {
+        ++runsEnded;
+        counts = c;
+        notified = notify;
+    }
 };
 
 class FakeDesktop : public kv::IDesktop {
@@ -374,6 +380,8 @@ TEST_F(ControllerTest, AddCommandsWaitForTheRunAndUnreadableFilesAreNamed) {
     // A run's end: the taskbar is told, and what was handed over meanwhile is added.
     EndLast();
     EXPECT_EQ(view.runsEnded, 1);
+    EXPECT_EQ(view.counts, (kv::RunCounts{1, 0, 0}));
+    EXPECT_TRUE(view.notified) << "notified unless the user chose otherwise";
     EXPECT_EQ(desktop.scheduled.back(), 0u);
     c.AddHandedOver();
     ASSERT_EQ(c.Jobs().Count(), 2);

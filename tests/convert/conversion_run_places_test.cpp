@@ -94,6 +94,28 @@ TEST_F(Places, TheSourcesDatesWhenAsked) {
     EXPECT_EQ(platform.datesCopied[0], (std::pair<std::string, std::string>{"C:\\in\\b.mp4", "C:\\Out\\b.mp3"}));
 }
 
+// What the notification of a run's end says: how its rows ended, and where to
+// look when one failed.
+TEST_F(Places, TheRunCountsHowItsRowsEndedForItsNotice) {
+    platform.choices.whenExists = WhenMp3Exists::Skip;
+    platform.existing = {"C:\\Out\\b.mp3"};
+    for (const char* f : {"C:\\in\\a.mp4", "C:\\in\\b.mp4", "C:\\in\\c.mp4", "C:\\in\\d.mp4"}) jobs.Add(f);
+    run.Convert();
+    End(0, kComplete);  // a
+    End(1, 10);         // c fails
+    End(0, kComplete);  // d
+    EXPECT_EQ(Progress(), (Strings{"Done", "Skipped", "Failed", "Done"}));
+    EXPECT_EQ(platform.finished, 1);
+    EXPECT_EQ(platform.lastCounts, (kv::RunCounts{2, 1, 1}));
+    EXPECT_EQ(kv::RunEndedText(platform.lastCounts), "Done: 2, Skipped: 1, Failed: 1. Click a Failed row to see why.");
+    EXPECT_EQ(kv::RunEndedText({3, 0, 0}), "Done: 3, Skipped: 0, Failed: 0.");
+    // The next run counts from nought.
+    jobs.Add("C:\\in\\e.mp4");
+    run.Convert();
+    End(0, kComplete);
+    EXPECT_EQ(platform.lastCounts, (kv::RunCounts{1, 0, 0}));
+}
+
 TEST(TreePlaces, TheAddedFoldersNameAndThePathBelowIt) {
     EXPECT_EQ(kv::TreePlaceOf("C:\\Videos\\Trip", "C:\\Videos\\Trip\\Day 1\\clip.mp4"), "Trip\\Day 1");
     EXPECT_EQ(kv::TreePlaceOf("C:\\Videos\\Trip\\", "C:\\Videos\\Trip\\a\\b\\c\\clip.mp4"), "Trip\\a\\b\\c");

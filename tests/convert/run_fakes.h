@@ -142,7 +142,11 @@ public:
         port->refuse = refuseTimers;
         return port;
     }
-    void RunFinished() override { ++finished; }
+    kv::RunCounts lastCounts;
+    void RunFinished(const kv::RunCounts& counts) override {
+        ++finished;
+        lastCounts = counts;
+    }
     std::vector<kv::RunProgress> progress;
     void ShowProgress(const kv::RunProgress& p) override {
         if (progress.empty() || !(progress.back() == p)) progress.push_back(p);

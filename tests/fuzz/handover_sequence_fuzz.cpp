@@ -33,7 +33,7 @@ public:
     void ShowFolder(const std::string&) override {}
     void ShowOutputFolder(const std::string&, const std::string&) override {}
     void ShowChoices(const kv::ConversionChoices&) override {}
-    void RunEnded() override {}
+    void RunEnded(const kv::RunCounts&, bool) override {}
     void Added(const kv::Job& job) override { added.insert(job.input.Text()); }
     void Changed(int, const kv::Job&) override {}
     void Removed(int) override {}
