@@ -30,6 +30,26 @@ int CountProcesses(const std::wstring& exe) {
     return 0;
 }
 
+// The priority class of each running process of this executable, one a line.
+int Priorities(const std::wstring& exe) {
+    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return Fail(L"no process snapshot");
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    for (BOOL ok = ::Process32FirstW(snap, &e); ok; ok = ::Process32NextW(snap, &e)) {
+        if (::lstrcmpiW(e.szExeFile, exe.c_str()) != 0) continue;
+        HANDLE p = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, e.th32ProcessID);
+        if (!p) continue;
+        const DWORD c = ::GetPriorityClass(p);
+        ::CloseHandle(p);
+        Out(c == BELOW_NORMAL_PRIORITY_CLASS ? L"below-normal"
+            : c == NORMAL_PRIORITY_CLASS     ? L"normal"
+                                             : std::to_wstring(c));
+    }
+    ::CloseHandle(snap);
+    return 0;
+}
+
 int Attributes(const std::wstring& path) {
     const DWORD a = ::GetFileAttributesW(path.c_str());
     if (a == INVALID_FILE_ATTRIBUTES) {

@@ -8,6 +8,7 @@
 namespace kvdrive {
 
 int CountInstances();
+int Priorities(const std::wstring& exe);
 int CountProcesses(const std::wstring& exe);
 int Attributes(const std::wstring& path);
 // Ends the program's own processes of that file name with that exit code.

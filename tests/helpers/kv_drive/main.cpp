@@ -131,6 +131,7 @@ const Command kCommands[] = {
     {L"convert", 0, [](const Args& a) { return ConvertCommand(a); }},
     // Processes, files, the registry and timing.
     {L"count-processes", 1, [](const Args& a) { return CountProcesses(a[0]); }},
+    {L"priorities", 1, [](const Args& a) { return Priorities(a[0]); }},
     {L"attrs", 1, [](const Args& a) { return Attributes(a[0]); }},
     {L"memory", 0, [](const Args&) { return Memory(); }},
     {L"launch-time", 4, [](const Args& a) { return LaunchTime(a[0], a[1], Int(a[2]), a[3]); }},
