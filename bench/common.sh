@@ -70,3 +70,17 @@ ensure_batch_media() {
     done
     touch "$dir/.complete"
 }
+
+# Eight MP4 files of 240 s of stereo AAC (44.1 kHz, 128 kbit/s) in $BENCH/media240.
+MEDIA=$BENCH/media240
+ensure_media240() {
+    [[ -f $MEDIA/.complete ]] && return 0
+    rm -rf "$MEDIA"
+    mkdir -p "$MEDIA"
+    for i in 1 2 3 4 5 6 7 8; do
+        ffmpeg -hide_banner -loglevel error -y \
+            -f lavfi -i "sine=frequency=$((300 + i * 40)):sample_rate=44100:duration=240" \
+            -ac 2 -c:a aac -b:a 128k "$MEDIA/long_$i.mp4" || die "cannot make the benchmark media"
+    done
+    touch "$MEDIA/.complete"
+}

@@ -8,17 +8,7 @@ source "$ROOT/bench/common.sh"
 ROUNDS=${BENCH_PARALLEL_ROUNDS:-3}
 ensure_tools
 
-MEDIA=$BENCH/media240
-if [[ ! -f $MEDIA/.complete ]]; then
-    rm -rf "$MEDIA"
-    mkdir -p "$MEDIA"
-    for i in 1 2 3 4 5 6 7 8; do
-        ffmpeg -hide_banner -loglevel error -y \
-            -f lavfi -i "sine=frequency=$((300 + i * 40)):sample_rate=44100:duration=240" \
-            -ac 2 -c:a aac -b:a 128k "$MEDIA/long_$i.mp4" || die "cannot make the benchmark media"
-    done
-    touch "$MEDIA/.complete"
-fi
+ensure_media240
 mapfile -t FILES < <(ls "$MEDIA"/long_*.mp4)
 FILES_WIN=()
 for f in "${FILES[@]}"; do FILES_WIN+=("$(winpath "$f")"); done
