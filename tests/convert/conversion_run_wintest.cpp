@@ -67,6 +67,12 @@ TEST(RunPlatform, FoldersAreMadeAsNeededAndDatesCopied) {
     EXPECT_TRUE(w.p.MakeFolder(kvtest::Utf8(deep)));
     EXPECT_TRUE(fs::is_directory(deep));
     EXPECT_TRUE(w.p.MakeFolder(kvtest::Utf8(deep))) << "there already";
+    // Past the 260-character limit, in steps no single call could make.
+    fs::path longer = out.Path();
+    for (int i = 0; i < 8; ++i) longer /= std::wstring(40, static_cast<wchar_t>(L'a' + i));
+    ASSERT_GT(longer.native().size(), 300u);
+    EXPECT_TRUE(w.p.MakeFolder(kvtest::Utf8(longer)));
+    EXPECT_NE(::GetFileAttributesW((L"\\\\?\\" + longer.native()).c_str()), INVALID_FILE_ATTRIBUTES);
     kvtest::WriteBytes(out.Path() / L"file", "x");
     EXPECT_FALSE(w.p.MakeFolder(kvtest::Utf8(out.Path() / L"file" / L"below")));
 

@@ -43,36 +43,6 @@ check_not_busy "the window is free again after losing its output folder"
 stop_korvello
 
 echo "== the output folder made unwritable mid-run"
-# A user is locked out of a folder by its mode bits. Root writes anywhere
-# whatever the mode bits; the immutable flag holds even for root but needs
-# CAP_LINUX_IMMUTABLE. Root without it (some containers) has no lock that
-# holds, and only there may this case be skipped.
-LOCKED_HOW=
-lock_folder() { # folder
-    if [[ $(id -u) != 0 ]]; then
-        chmod a-w "$1" && LOCKED_HOW=mode
-    else
-        chattr +i "$1" 2>/dev/null && LOCKED_HOW=immutable
-    fi
-}
-unlock_folder() { # folder
-    case $LOCKED_HOW in
-        mode) chmod u+w "$1" ;;
-        immutable) chattr -i "$1" ;;
-    esac
-    LOCKED_HOW=
-}
-refuses_new_files() { # folder
-    if (: >"$1/lock probe") 2>/dev/null; then
-        rm -f "$1/lock probe"
-        return 1
-    fi
-}
-may_lock_out_root() { # CAP_LINUX_IMMUTABLE (bit 9) in the effective set
-    local caps
-    caps=$(awk '$1 == "CapEff:" { print $2 }' /proc/self/status)
-    (((0x${caps:-0} >> 9) & 1))
-}
 lock_out() {
     lock_folder "$OUT" || return 0
     check "the output folder refuses new files" "a file could still be created in $OUT" refuses_new_files "$OUT"

@@ -44,6 +44,28 @@ quiet drive wait-running 60
 rows=$(drive wait-idle 300)
 check "handed.mp4 (Explorer's entry): its MP3 beside it" "rows: $rows" [ -s "$PL/beside/two/handed.mp3" ]
 check "nothing went to the output folder" "$(ls -R "$OUT" 2>&1)" no_mp3_in "$OUT"
+
+echo "== beside a source whose folder cannot be written"
+mkdir -p "$PL/locked"
+pmk 710 2 "$PL/locked/shut.mp4"
+pmk 740 2 "$PL/beside/two/after.mp4"
+quiet drive add-file "$(winpath "$PL/locked/shut.mp4")" "$(winpath "$PL/beside/two/after.mp4")"
+if lock_folder "$PL/locked" && refuses_new_files "$PL/locked"; then
+    press_convert
+    rows=$(drive wait-idle 300)
+    unlock_folder "$PL/locked"
+    check_failed shut "$rows"
+    check "the next row goes on" "rows: $rows" [ -s "$PL/beside/two/after.mp3" ]
+    said=$(drive click-cell "$(($(grep -c . <<<"$rows") - 2))" 220)
+    check "the row names its own folder, not the output folder" "said: $said" grep -q "own folder cannot be written" <<<"$said"
+    check "nothing is left in the locked folder" "$(ls "$PL/locked")" [ "$(ls "$PL/locked")" = shut.mp4 ]
+elif [[ $(id -u) == 0 ]] && ! may_lock_out_root; then
+    unlock_folder "$PL/locked"
+    skip "beside a source whose folder cannot be written" "root without CAP_LINUX_IMMUTABLE: no lock holds against it here"
+else
+    unlock_folder "$PL/locked"
+    fail "the source folder is made unwritable" "neither the mode bits nor the immutable flag could be set"
+fi
 stop_korvello
 
 echo "== a tree of three levels mirrored below the output folder"

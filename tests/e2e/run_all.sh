@@ -257,6 +257,37 @@ add_each() { # path...
 }
 press_convert() { drive convert >/dev/null; }
 
+# A user is locked out of a folder by its mode bits. Root writes anywhere
+# whatever the mode bits; the immutable flag holds even for root but needs
+# CAP_LINUX_IMMUTABLE. Root without it (some containers) has no lock that
+# holds, and only there may this case be skipped.
+LOCKED_HOW=
+lock_folder() { # folder
+    if [[ $(id -u) != 0 ]]; then
+        chmod a-w "$1" && LOCKED_HOW=mode
+    else
+        chattr +i "$1" 2>/dev/null && LOCKED_HOW=immutable
+    fi
+}
+unlock_folder() { # folder
+    case $LOCKED_HOW in
+        mode) chmod u+w "$1" ;;
+        immutable) chattr -i "$1" ;;
+    esac
+    LOCKED_HOW=
+}
+refuses_new_files() { # folder
+    if (: >"$1/lock probe") 2>/dev/null; then
+        rm -f "$1/lock probe"
+        return 1
+    fi
+}
+may_lock_out_root() { # CAP_LINUX_IMMUTABLE (bit 9) in the effective set
+    local caps
+    caps=$(awk '$1 == "CapEff:" { print $2 }' /proc/self/status)
+    (((0x${caps:-0} >> 9) & 1))
+}
+
 # The sequence of most scenarios: files added, the convert button pressed, the
 # run waited for, then each file's row and MP3 checked. Leaves the rows the
 # run ended with in $rows, the wait's code in $idle_rc and the seconds from the
