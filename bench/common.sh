@@ -84,3 +84,33 @@ ensure_media240() {
     done
     touch "$MEDIA/.complete"
 }
+# FILES and FILES_WIN: the eight files, as Linux and as the program name them.
+media240_files() {
+    ensure_media240
+    mapfile -t FILES < <(ls "$MEDIA"/long_*.mp4)
+    FILES_WIN=()
+    local f
+    for f in "${FILES[@]}"; do FILES_WIN+=("$(winpath "$f")"); done
+}
+
+# The program's run of the eight files with these settings (name type data
+# ...), in ms from the press of the convert button until every row is Done.
+program_run_eight() { # out-folder-name [name type data]...
+    local out=$BENCH/$1 result rc
+    shift
+    rm -rf "$out"
+    mkdir -p "$out"
+    bench_start "$out"
+    stop_korvello
+    while (($# >= 3)); do
+        wrun reg add 'HKCU\Software\Korvello' /v "$1" /t "$2" /d "$3" /f >/dev/null 2>&1
+        shift 3
+    done
+    start_korvello || die "Korvello's window did not appear"
+    drive add-file "${FILES_WIN[@]}" >/dev/null || die "the program did not take the files"
+    result=$(drive convert --wait 1800)
+    rc=$?
+    stop_korvello
+    ((rc == 0)) && (($(grep -c $'\tDone\tMP3\t' <<<"$result") == 8)) || die "the run ($*) failed: $result"
+    awk '$1 == "elapsed_ms" { print $2 }' <<<"$result"
+}

@@ -8,27 +8,8 @@ source "$ROOT/bench/common.sh"
 ROUNDS=${BENCH_PARALLEL_ROUNDS:-3}
 ensure_tools
 
-ensure_media240
-mapfile -t FILES < <(ls "$MEDIA"/long_*.mp4)
-FILES_WIN=()
-for f in "${FILES[@]}"; do FILES_WIN+=("$(winpath "$f")"); done
-
-# The program's run of the eight files with FilesAtOnce set, in ms.
-program_run() { # files-at-once
-    local out=$BENCH/out-parallel-$1 result rc
-    rm -rf "$out"
-    mkdir -p "$out"
-    bench_start "$out"
-    stop_korvello
-    wrun reg add 'HKCU\Software\Korvello' /v FilesAtOnce /t REG_DWORD /d "$1" /f >/dev/null 2>&1
-    start_korvello || die "Korvello's window did not appear"
-    drive add-file "${FILES_WIN[@]}" >/dev/null || die "the program did not take the files"
-    result=$(drive convert --wait 1800)
-    rc=$?
-    stop_korvello
-    ((rc == 0)) && (($(grep -c $'\tDone\tMP3\t' <<<"$result") == 8)) || die "the run at $1 at once failed: $result"
-    awk '$1 == "elapsed_ms" { print $2 }' <<<"$result"
-}
+media240_files
+program_run() { program_run_eight "out-parallel-$1" FilesAtOnce REG_DWORD "$1"; } # files-at-once
 
 # Debian's ffmpeg, natively, two at a time, with the program's options but for
 # -deinterlace, which only the program's own build still accepts (it does

@@ -7,28 +7,11 @@ set -uo pipefail
 source "$ROOT/bench/common.sh"
 ROUNDS=${BENCH_PRIORITY_ROUNDS:-3}
 ensure_tools
-ensure_media240
-mapfile -t FILES < <(ls "$MEDIA"/long_*.mp4)
-FILES_WIN=()
-for f in "${FILES[@]}"; do FILES_WIN+=("$(winpath "$f")"); done
+media240_files
+program_run() { program_run_eight "out-priority-$1" FilesAtOnce REG_DWORD 2 Priority REG_SZ "$1"; } # priority
 
-program_run() { # priority -> ms for the eight files, two at once
-    local out=$BENCH/out-priority-$1 result rc
-    rm -rf "$out"
-    mkdir -p "$out"
-    bench_start "$out"
-    stop_korvello
-    wrun reg add 'HKCU\Software\Korvello' /v FilesAtOnce /t REG_DWORD /d 2 /f >/dev/null 2>&1
-    wrun reg add 'HKCU\Software\Korvello' /v Priority /t REG_SZ /d "$1" /f >/dev/null 2>&1
-    start_korvello || die "Korvello's window did not appear"
-    drive add-file "${FILES_WIN[@]}" >/dev/null || die "the program did not take the files"
-    result=$(drive convert --wait 1800)
-    rc=$?
-    stop_korvello
-    ((rc == 0)) && (($(grep -c $'\tDone\tMP3\t' <<<"$result") == 8)) || die "the run at $1 priority failed: $result"
-    awk '$1 == "elapsed_ms" { print $2 }' <<<"$result"
-}
-
+# The first run of a session pays for the program's and the tools' first start: it is not counted.
+program_run below-normal >/dev/null
 below=() normal=()
 for round in $(seq 1 "$ROUNDS"); do
     below+=("$(program_run below-normal)")
