@@ -6,7 +6,7 @@
 # Writes $BENCH/section-addfolder.md.
 set -uo pipefail
 source "$ROOT/bench/common.sh"
-FILES=${BENCH_FOLDER_FILES:-200}
+FOLDER_FILES=${BENCH_FOLDER_FILES:-200}
 BIG=${BENCH_BIG_FOLDER_FILES:-1000}
 ensure_tools
 ensure_batch_media
@@ -20,7 +20,7 @@ make_folder() { # count -> the folder's path
     fi
     echo "$dir"
 }
-DIR=$(make_folder "$FILES")
+DIR=$(make_folder "$FOLDER_FILES")
 BIG_DIR=$(make_folder "$BIG")
 MI=$(winpath "$TOOLS/mediainfo.exe")
 CPUS=$(nproc)
@@ -34,7 +34,7 @@ add_folder() { # folder -> kv_drive's output; checks every file became a row
 }
 mkdir -p "$BENCH/out-folder"
 bench_start "$BENCH/out-folder"
-added=$(add_folder "$DIR" "$FILES")
+added=$(add_folder "$DIR" "$FOLDER_FILES")
 held=$(awk '$1 == "add_ms" { print $2 }' <<<"$added")
 anon=$(awk '/^RssAnon:/ { print $2 }' "/proc/$KPID/status")
 stop_korvello
@@ -60,27 +60,27 @@ r=$(ratio "$held" "$floor")
 target=$([[ $CPUS -ge 8 ]] && echo 0.25 || echo 0.6)
 
 cat >"$BENCH/summary-addfolder.md" <<MD
-| Add Folder of $FILES files | $held ms | $floor ms, the probe's batch file on each file in turn | $r | at most $target: $(verdict "$r" "$target") |
+| Add Folder of $FOLDER_FILES files | $held ms | $floor ms, the probe's batch file on each file in turn | $r | at most $target: $(verdict "$r" "$target") |
 | Adding $BIG files: the window's slowest answer | $slowest ms | | | at most 250 ms: $(verdict "$slowest" 250) |
 MD
 cat >"$BENCH/section-addfolder.md" <<MD
 ## (d) Add Folder
 
-**Program**: "Add Folder" on a folder of $FILES MP4 files of 60 s; the time from the press of
+**Program**: "Add Folder" on a folder of $FOLDER_FILES MP4 files of 60 s; the time from the press of
 OK in the folder picker until every row is listed and the program's message loop is back. The
 files are probed several at once ($CPUS logical processors here), the window painted and
-counting "Adding n of $FILES".
-**Floor**: the probe's own four-line batch file written for each of the $FILES files and run
+counting "Adding n of $FOLDER_FILES".
+**Floor**: the probe's own four-line batch file written for each of the $FOLDER_FILES files and run
 as the program runs it (a hidden console of its own, in a job object), one at a time, each
 timed inside Wine from process creation to exit, summed.
 
 | | total (ms) | per file (ms) | ratio |
 |---|---|---|---|
-| Korvello, Add Folder | $held | $((held / FILES)) | $r (target at most $target) |
-| the batch file, one at a time | $floor | $((floor / FILES)) | 1.00 |
+| Korvello, Add Folder | $held | $((held / FOLDER_FILES)) | $r (target at most $target) |
+| the batch file, one at a time | $floor | $((floor / FOLDER_FILES)) | 1.00 |
 
 Adding $BIG files took $big_ms ms; kv_drive asked the window a question (a sent message) every
 100 ms all the while, and the slowest answer took **$slowest ms** (target: at most 250 ms).
 
-Anonymous memory of the program with the $FILES rows listed: $anon KiB (RssAnon of the Wine process).
+Anonymous memory of the program with the $FOLDER_FILES rows listed: $anon KiB (RssAnon of the Wine process).
 MD
