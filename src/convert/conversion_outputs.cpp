@@ -77,7 +77,9 @@ void ConversionRun::NamePieces(Job& job) {
         job.outs.push_back(std::move(out));
     }
     if (when == WhenMp3Exists::Skip && allThere) job.outs.clear();
-    if (!job.outs.empty()) jobs_.Start(job.id, job.First().path);
+    if (job.outs.empty()) return;
+    jobs_.Start(job.id, job.First().path);
+    if (job.timer) job.timer->SetBuddy(job.First().partial);
 }
 
 bool ConversionRun::StartPlanned(Job& job) {

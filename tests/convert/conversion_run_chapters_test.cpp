@@ -61,6 +61,8 @@ TEST_F(Chapters, EachChapterBecomesItsOwnMp3) {
     for (const std::string& piece : kPieces)
         EXPECT_NE(Last()->args.find(kv::QuoteAlways(kv::PartialOutputPath(piece, "t"))), std::string::npos) << piece;
     EXPECT_EQ(Last()->args.find("Film.mp3"), std::string::npos) << "no MP3 of the whole file";
+    EXPECT_EQ(run.CurrentTimer()->Buddy(), run.PartialPath()) << "the timer follows the first chapter's file";
+    EXPECT_EQ(run.PartialPath(), kv::PartialOutputPath(kPieces[0], "t"));
     // Progress counts every piece's bytes.
     platform.files[kv::PartialOutputPath(kPieces[0], "t")] = {true, true, Expected() / 2};
     platform.files[kv::PartialOutputPath(kPieces[1], "t")] = {true, true, Expected() / 4};
