@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "convert/conversion_run.h"
@@ -21,11 +22,14 @@ struct JobOutput {
 };
 
 struct ConversionRun::Job {
+    explicit Job(CheckedPath input) : source(std::move(input)) {}
+    [[nodiscard]] const std::string& Input() const noexcept { return source.Text(); }
+
     std::int64_t id = 0;
     TAdvancedTimer* timer = nullptr;  // deleted when the job ends
     std::unique_ptr<ITranscoder> transcoder;
-    std::string input, args;
-    std::optional<CheckedPath> source;
+    CheckedPath source;
+    std::string args;
     std::vector<JobOutput> outs;  // never empty
     ConversionChoices choices;
     OutputPlan plan;

@@ -22,15 +22,14 @@ bool ConversionRun::WrittenInRun(const std::optional<FileId>& id) const {
 // one run never write one file, whatever the names' case or form, and with
 // "keep both" no file from before the run is overwritten either.
 std::unique_ptr<ConversionRun::Job> ConversionRun::NewJob(const kv::Job& row, const ConversionChoices& choices) {
-    auto job = std::make_unique<Job>();
+    auto job = std::make_unique<Job>(row.input);
     job->id = row.id;
-    job->input = row.input.Text();
-    job->source = row.input;
     job->duration = row.duration;
     job->choices = choices;
     const bool keepBoth = choices.whenExists == WhenMp3Exists::KeepBoth;
     JobOutput out;
-    out.named = OutputPathFor(OutputFolderFor(owner_.WorkDir(), row.subfolder, job->input, choices.beside), job->input);
+    out.named =
+        OutputPathFor(OutputFolderFor(owner_.WorkDir(), row.subfolder, job->Input(), choices.beside), job->Input());
     out.path = FreeOutputPath(out.named, [&](const std::string& path) {
         return TakenInRun(path) || (keepBoth && platform_.FileExists(path));
     });
@@ -46,17 +45,16 @@ void ConversionRun::ReportRead(Job& job) {
     job.plan = PlanFor(ReadMediaReport(log.value_or("")), job.choices.splitChapters, job.choices.coverFromVideo);
     job.reading = false;
     if (!job.plan.pieces.empty()) NamePieces(job);
-    if (job.outs.empty()) {
-        // Every chapter's MP3 is there already and the user chose to skip it.
-        job.outs.push_back({{}, {}, {}, true});
+    // Every chapter's MP3 is there already and the user chose to skip them: nothing is converted.
+    if (std::all_of(job.outs.begin(), job.outs.end(), [](const JobOutput& o) { return o.skipped; })) {
         FinishJob(job, Failure::None);
         return;
     }
     if (!StartPlanned(job)) FinishJob(job, Failure::NotStarted);
 }
 
-// One name per chapter, in place of the file's one name; under "skip" the
-// job has none left when each is there already.
+// One name per chapter, in place of the file's one name; under "skip" each
+// is skipped when every one is there already.
 void ConversionRun::NamePieces(Job& job) {
     const std::string named = job.First().named;
     const std::string whole = job.First().path;
@@ -76,8 +74,8 @@ void ConversionRun::NamePieces(Job& job) {
         out.partial = platform_.PartialOutputPath(out.path, job.id);
         job.outs.push_back(std::move(out));
     }
-    if (when == WhenMp3Exists::Skip && allThere) job.outs.clear();
-    if (job.outs.empty()) return;
+    if (when == WhenMp3Exists::Skip && allThere)
+        for (JobOutput& out : job.outs) out.skipped = true;
     jobs_.Start(job.id, job.First().path);
     if (job.timer) job.timer->SetBuddy(job.First().partial);
 }
@@ -85,7 +83,7 @@ void ConversionRun::NamePieces(Job& job) {
 bool ConversionRun::StartPlanned(Job& job) {
     std::vector<std::string> partials;
     for (const JobOutput& out : job.outs) partials.push_back(out.partial);
-    const std::optional<std::string> args = PlannedArgsFor(*job.source, partials, job.choices.quality, job.plan);
+    const std::optional<std::string> args = PlannedArgsFor(job.source, partials, job.choices.quality, job.plan);
     job.args = args.value_or("");
     return args && StartTranscoder(job);
 }
@@ -144,12 +142,12 @@ ConversionRun::Committed ConversionRun::CommitOne(Job& job, JobOutput& out) {
     for (int attempt = 0; attempt < 16; ++attempt) {
         const std::optional<FileId> there = platform_.IdentityOf(out.path);
         const bool mayReplace = job.choices.whenExists == WhenMp3Exists::Replace && !WrittenInRun(there) &&
-                                !(there && there == platform_.IdentityOf(job.input));
+                                !(there && there == platform_.IdentityOf(job.Input()));
         switch (platform_.CommitOutput(out.partial, out.path, mayReplace)) {
         case Commit::Done:
             out.partial.clear();
             if (const std::optional<FileId> id = platform_.IdentityOf(out.path)) runFiles_.push_back(*id);
-            if (job.choices.keepDates) platform_.CopyDates(job.input, out.path);
+            if (job.choices.keepDates) platform_.CopyDates(job.Input(), out.path);
             return Committed::Done;
         case Commit::Taken:
             if (job.choices.whenExists == WhenMp3Exists::Skip) {
@@ -195,7 +193,7 @@ Failure ConversionRun::Verdict(const Job& job, std::uint32_t code, const OutputS
         return CoversInput(reached, input) ? Failure::None : Failure::Damaged;
     }
     if (code == 0) return Failure::Unknown;  // ended well, yet no MP3
-    return ClassifyFailure(code, log.value_or(""), job.input, job.First().partial);
+    return ClassifyFailure(code, log.value_or(""), job.Input(), job.First().partial);
 }
 
 }  // namespace kv

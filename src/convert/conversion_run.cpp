@@ -174,7 +174,7 @@ ConversionRun::Started ConversionRun::StartRow(const kv::Job& row) {
         return Started::Ended;
     }
     // The input itself, reached by its MP3's name: converting would replace the user's file.
-    const std::optional<FileId> input = platform_.IdentityOf(job->input);
+    const std::optional<FileId> input = platform_.IdentityOf(job->Input());
     if (input && input == platform_.IdentityOf(out.path)) {
         jobs_.Start(job->id, out.path);
         EndRow(job->id, Failure::InputIsOutput);
