@@ -342,6 +342,7 @@ build_ffmpeg() {
         --enable-encoder=libmp3lame,png,mjpeg \
         --enable-parser=aac,aac_latm,mpegaudio,ac3,flac,opus,png,mjpeg,vorbis,dca,mlp,amr,mpegvideo \
         --enable-filter=aresample,aformat,anull,format,null,scale,atrim,asetpts,asplit,split \
+        --enable-filter=ebur128,volume,alimiter \
         --extra-cflags="-I$W/inc -I$W/prefix/include" \
         --extra-ldflags="-L$W/imp -L$W/prefix/lib -static-libgcc")
     grep -q '^#define CONFIG_GPL 0' "$b/config.h"
@@ -362,7 +363,9 @@ build_mediainfo() { # MediaInfoLib ZenLib MediaInfo trees, side by side as the C
     # GNU ld reads ordinals such as @08 as octal: drop the leading zeros.
     sed -i -E 's/@0+([0-9])/@\1/' "$1/Source/MediaInfoDLL/MediaInfoDLL.def"
     local lf="-static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections"
-    local cf="-ffunction-sections -fdata-sections"
+    # Only the text and template outputs are ever asked for: the other export formats are left out.
+    local cf="-ffunction-sections -fdata-sections" f
+    for f in EBUCORE FIMS MPEG7 PBCORE REVTMD NISO GRAPH JSON HTML CSV; do cf+=" -DMEDIAINFO_${f}_NO"; done
     cmake -S "$HERE/cmake" -B "$b" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$HERE/cmake/mingw-w64-x86_64.cmake" \
         -DCMAKE_BUILD_TYPE=$MEDIAINFO_BUILD_TYPE -DSRC_ROOT="$root" \

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 
 namespace kv {
 
@@ -89,6 +90,32 @@ void ReadLaterChoices(ConversionChoices& c, const StoredValue& subfolders, const
     c.keepDates = SwitchFrom(dates);
     c.notifyWhenDone = SwitchOnUnlessOff(notify);
     c.normalPriority = TextIs(priority, "normal");
+}
+
+void ReadLoudnessChoices(ConversionChoices& c, const StoredValue& loudness, const StoredValue& target) {
+    c.loudness = TextIs(loudness, "r128") ? Loudness::R128
+                 : TextIs(loudness, "replaygain") ? Loudness::ReplayGain
+                                                  : Loudness::Off;
+    c.loudnessTarget = kDefaultLoudnessTarget;
+    if (target.type != StoredValue::Type::String) return;
+    const std::string& t = target.text;
+    int value = 0;
+    const auto [end, error] = std::from_chars(t.data(), t.data() + t.size(), value);
+    if (error == std::errc() && end == t.data() + t.size() && value >= kLowestLoudnessTarget &&
+        value <= kHighestLoudnessTarget)
+        c.loudnessTarget = value;
+}
+
+std::string_view LoudnessText(Loudness loudness) {
+    switch (loudness) {
+    case Loudness::R128:
+        return "r128";
+    case Loudness::ReplayGain:
+        return "replaygain";
+    case Loudness::Off:
+        break;
+    }
+    return "off";
 }
 
 std::string_view QualityText(Mp3Quality quality) { return RowOf(quality).text; }

@@ -15,6 +15,12 @@ namespace kv {
 
 enum class Mp3Quality : std::uint8_t { Kbps128, Kbps192, Kbps256, Kbps320, V2, V0 };
 enum class WhenMp3Exists : std::uint8_t { Replace, KeepBoth, Skip };
+// The sound as it is; brought to an even loudness; or as it is with ReplayGain tags.
+enum class Loudness : std::uint8_t { Off, R128, ReplayGain };
+
+inline constexpr int kDefaultLoudnessTarget = -16;  // LUFS
+inline constexpr int kLowestLoudnessTarget = -31;
+inline constexpr int kHighestLoudnessTarget = -5;
 
 inline constexpr int kMaxFilesAtOnce = 8;
 
@@ -29,6 +35,8 @@ struct ConversionChoices {
     bool keepDates = false;       // the MP3 takes its source's created and modified times
     bool notifyWhenDone = true;   // a notification when a run ends behind other windows
     bool normalPriority = false;  // the tools at normal priority, not below normal
+    Loudness loudness = Loudness::Off;
+    int loudnessTarget = kDefaultLoudnessTarget;  // LUFS, for Loudness::R128
     bool operator==(const ConversionChoices&) const = default;
 };
 
@@ -42,6 +50,8 @@ inline constexpr std::string_view kOutputPlaceValue = "OutputPlace";  // "folder
 inline constexpr std::string_view kKeepDatesValue = "KeepDates";
 inline constexpr std::string_view kNotifyWhenDoneValue = "NotifyWhenDone";
 inline constexpr std::string_view kPriorityValue = "Priority";  // "below-normal" or "normal"
+inline constexpr std::string_view kLoudnessValue = "Loudness";    // "off", "r128" or "replaygain"
+inline constexpr std::string_view kLoudnessTargetValue = "LoudnessTarget";  // LUFS as text: "-16"
 // What the output folder's box says while each MP3 goes beside its source.
 inline constexpr std::string_view kBesideText = "Beside each source file";
 
@@ -63,6 +73,11 @@ bool TextIs(const StoredValue& stored, std::string_view expected);
 void ReadLaterChoices(ConversionChoices& choices, const StoredValue& subfolders, const StoredValue& chapters,
                       const StoredValue& cover, const StoredValue& place, const StoredValue& dates,
                       const StoredValue& notify, const StoredValue& priority);
+
+// The loudness choice and its target from their stored texts: "off" for an
+// unknown text, the default target for one that is no whole number in range.
+void ReadLoudnessChoices(ConversionChoices& choices, const StoredValue& loudness, const StoredValue& target);
+std::string_view LoudnessText(Loudness loudness);
 
 // The stored texts ("128" ... "V0"; "replace", "keep-both", "skip").
 std::string_view QualityText(Mp3Quality quality);

@@ -104,6 +104,7 @@ void Controller::LoadChoices(int logicalProcessors) {
                      settings_.Read(kCoverFromVideoValue), settings_.Read(kOutputPlaceValue),
                      settings_.Read(kKeepDatesValue), settings_.Read(kNotifyWhenDoneValue),
                      settings_.Read(kPriorityValue));
+    ReadLoudnessChoices(choices_, settings_.Read(kLoudnessValue), settings_.Read(kLoudnessTargetValue));
     adder_.SetAddSubfolders(choices_.addSubfolders);
     view_.ShowChoices(choices_);
     ShowPlace();
@@ -132,6 +133,8 @@ void Controller::SaveChoices() {
         settings_.WriteDword(kKeepDatesValue, choices_.keepDates ? 1 : 0);
         settings_.WriteDword(kNotifyWhenDoneValue, choices_.notifyWhenDone ? 1 : 0);
         settings_.WriteString(kPriorityValue, choices_.normalPriority ? "normal" : "below-normal");
+        settings_.WriteString(kLoudnessValue, std::string(LoudnessText(choices_.loudness)));
+        settings_.WriteString(kLoudnessTargetValue, std::to_string(choices_.loudnessTarget));
     });
 }
 

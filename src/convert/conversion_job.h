@@ -33,7 +33,10 @@ struct ConversionRun::Job {
     std::vector<JobOutput> outs;  // never empty
     ConversionChoices choices;
     OutputPlan plan;
-    bool reading = false;       // the transcoder only reports what the file holds
+    bool reading = false;       // the transcoder only reports what the file holds, or measures it
+    bool checking = false;      // the transcoder measures the MP3 as written
+    bool checked = false;       // the MP3 as written was measured once
+    double readTo = -1;         // how far into the file a reading transcoder last said it was
     std::int64_t duration = 0;  // the stored duration
     std::int64_t expectedSize = 0;
     std::int64_t percent = 0;

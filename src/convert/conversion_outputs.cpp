@@ -40,10 +40,23 @@ std::unique_ptr<ConversionRun::Job> ConversionRun::NewJob(const kv::Job& row, co
 
 // The file's report is in: the job converts as its plan says, or as a plain
 // line when the report says nothing that applies.
+// A file with sound whose loudness was to be measured, and was not, is not converted.
 void ConversionRun::ReportRead(Job& job) {
-    const std::optional<std::string> log = job.transcoder ? job.transcoder->ErrorOutput() : std::nullopt;
-    job.plan = PlanFor(ReadMediaReport(log.value_or("")), job.choices.splitChapters, job.choices.coverFromVideo);
+    const std::string log = job.transcoder ? job.transcoder->ErrorOutput().value_or("") : std::string();
+    const MediaReport report = ReadMediaReport(log);
+    SoundPlan sound;
+    if (job.choices.loudness != Loudness::Off && report.audioStream) {
+        const std::optional<LoudnessMeasure> measured = ReadLoudness(log);
+        if (!measured) {
+            FinishJob(job, Failure::NotMeasured);
+            return;
+        }
+        sound = job.choices.loudness == Loudness::R128 ? R128Plan(*measured, job.choices.loudnessTarget)
+                                                       : ReplayGainPlan(*measured);
+    }
+    job.plan = PlanFor(report, job.choices.splitChapters, job.choices.coverFromVideo, sound);
     job.reading = false;
+    if (job.choices.loudness != Loudness::Off) jobs_.SetPercent(job.id, 0);
     if (!job.plan.pieces.empty()) NamePieces(job);
     // Every chapter's MP3 is there already and the user chose to skip them: nothing is converted.
     if (std::all_of(job.outs.begin(), job.outs.end(), [](const JobOutput& o) { return o.skipped; })) {
@@ -94,6 +107,42 @@ bool ConversionRun::StartWithoutCover(Job& job) {
     DiscardOutputs(job);
     for (JobOutput& out : job.outs) out.partial = platform_.PartialOutputPath(out.path, job.id);
     return StartPlanned(job);
+}
+
+// The MP3 of a file taken through the limiter is measured as written: one
+// MP3 only, as a split file's chapters keep the gain of the whole.
+bool ConversionRun::StartCheck(Job& job) {
+    if (job.outs.size() != 1) return false;
+    const std::optional<std::string> args = CheckArgsFor(job.First().partial);
+    if (!args) return false;
+    job.checked = true;
+    job.checking = true;
+    job.readTo = -1;
+    job.args = *args;
+    jobs_.SetMeasuring(job.id);
+    return StartTranscoder(job);
+}
+
+// The MP3 missed its aim or the ceiling: it is converted once more with the
+// plan corrected by what was measured; otherwise it takes its name. A check
+// that measured nothing leaves the MP3 as it was judged.
+void ConversionRun::CheckRead(Job& job) {
+    job.checking = false;
+    const std::string log = job.transcoder ? job.transcoder->ErrorOutput().value_or("") : std::string();
+    const std::optional<LoudnessMeasure> written = ReadLoudness(log);
+    const std::optional<SoundPlan> next = written ? Corrected(job.plan.sound, *written) : std::nullopt;
+    if (!next) {
+        jobs_.SetPercent(job.id, job.percent);
+        CommitJob(job);
+        return;
+    }
+    job.plan.sound = *next;
+    job.verdict.reset();
+    job.percent = 0;
+    jobs_.SetPercent(job.id, 0);
+    DiscardOutputs(job);
+    for (JobOutput& out : job.outs) out.partial = platform_.PartialOutputPath(out.path, job.id);
+    if (!StartPlanned(job)) FinishJob(job, Failure::NotStarted);
 }
 
 // The job's outputs together: their sizes add up, and one held open holds them all.

@@ -8,6 +8,7 @@
 #include "app/runner_text.h"
 #include "convert/conversion_job.h"
 #include "convert/job_rules.h"
+#include "convert/loudness.h"
 #include "win/error.h"
 #include "win/utf8.h"
 
@@ -188,13 +189,18 @@ ConversionRun::Started ConversionRun::StartRow(const kv::Job& row) {
     }
     out.partial = platform_.PartialOutputPath(out.path, job->id);
     try {
-        // With a choice that depends on what the file holds, the transcoder first reports it.
-        job->reading = job->choices.splitChapters || job->choices.coverFromVideo;
+        // With a choice that depends on what the file holds, the transcoder first reports it;
+        // with even loudness it measures the sound on the way.
+        const bool measure = job->choices.loudness != Loudness::Off;
+        job->reading = job->choices.splitChapters || job->choices.coverFromVideo || measure;
         // A line that cannot carry the paths is never started.
         const std::optional<std::string> args =
-            job->reading ? ReportArgsFor(row.input) : FfmpegArgsFor(row.input, out.partial, job->choices.quality);
+            measure        ? MeasureArgsFor(row.input)
+            : job->reading ? ReportArgsFor(row.input)
+                           : FfmpegArgsFor(row.input, out.partial, job->choices.quality);
         job->args = args.value_or("");
         jobs_.Start(job->id, out.path);
+        if (measure) jobs_.SetMeasuring(job->id);
         if (!args || !StartTranscoder(*job)) {
             EndRow(job->id, Failure::NotStarted);
             return Started::Ended;
@@ -265,13 +271,8 @@ void ConversionRun::Tick(Job& tickJob) {
         return;
     }
     const bool exited = !job->transcoder || job->transcoder->Exited();
-    if (job->reading) {
-        if (exited)
-            ReportRead(*job);
-        else if (StalledNow(*job)) {
-            job->transcoder->Terminate();
-            FinishJob(*job, Failure::Stalled);
-        }
+    if (job->reading || job->checking) {
+        ReadingTick(*job, exited);
         return;
     }
     const OutputSize size = Measure(*job);
@@ -297,6 +298,25 @@ void ConversionRun::Tick(Job& tickJob) {
     } else if (StalledNow(*job)) {
         if (job->transcoder) job->transcoder->Terminate();
         FinishJob(*job, Failure::Stalled);
+    }
+}
+
+// A transcoder that only reads writes no MP3: it has hung when it stops
+// saying how far it has come.
+void ConversionRun::ReadingTick(Job& job, bool exited) {
+    if (exited) {
+        if (job.reading)
+            ReportRead(job);
+        else
+            CheckRead(job);
+        return;
+    }
+    if (const std::optional<double> reached = job.transcoder->ReachedSoFar(); reached && *reached > job.readTo) {
+        job.readTo = *reached;
+        job.grownAtMs = platform_.NowMs();
+    } else if (StalledNow(job)) {
+        job.transcoder->Terminate();
+        FinishJob(job, Failure::Stalled);
     }
 }
 
@@ -336,6 +356,8 @@ void ConversionRun::Finished(Job& job, std::uint32_t code, const OutputSize& siz
         // A frame that cannot be made into a cover costs the cover, not the sound.
         if (code != 0 && job.plan.coverAt && StartWithoutCover(job)) return;
         job.verdict = Verdict(job, code, size);
+        // What the limiter did is known only from the MP3 as written.
+        if (*job.verdict == Failure::None && job.plan.sound.limitDb && !job.checked && StartCheck(job)) return;
     }
     if (*job.verdict != Failure::None) {
         FinishJob(job, *job.verdict);

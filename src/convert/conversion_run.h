@@ -181,6 +181,9 @@ private:
     void FinishJob(Job& job, Failure failure);
     void Finished(Job& job, std::uint32_t code, const OutputSize& size);
     void ReportRead(Job& job);
+    void ReadingTick(Job& job, bool exited);
+    [[nodiscard]] bool StartCheck(Job& job);
+    void CheckRead(Job& job);
     void NamePieces(Job& job);
     [[nodiscard]] bool StartPlanned(Job& job);
     [[nodiscard]] bool StartWithoutCover(Job& job);

@@ -11,6 +11,7 @@ std::string ProgressText(const Job& job) {
     case JobState::Pending:
         return std::string(kPending);
     case JobState::Running:
+        if (job.measuring) return std::string(kMeasuring);
         // Until its first measure a running row still reads as it did.
         return job.percent ? PercentText(*job.percent) : std::string(kPending);
     case JobState::Done:
@@ -83,6 +84,7 @@ bool JobList::SetState(std::int64_t id, JobState state) {
     return Update(id, [state](Job& job) {
         job.state = state;
         job.percent.reset();
+        job.measuring = false;
         if (state != JobState::Failed) job.failure = Failure::None;
     });
 }
@@ -91,18 +93,30 @@ bool JobList::Start(std::int64_t id, const std::string& output) {
     return Update(id, [&output](Job& job) {
         job.state = JobState::Running;
         job.percent.reset();
+        job.measuring = false;
         job.output = output;
     });
 }
 
 bool JobList::SetPercent(std::int64_t id, std::int64_t percent) {
-    return Update(id, [percent](Job& job) { job.percent = percent; });
+    return Update(id, [percent](Job& job) {
+        job.percent = percent;
+        job.measuring = false;
+    });
+}
+
+bool JobList::SetMeasuring(std::int64_t id) {
+    return Update(id, [](Job& job) {
+        job.percent.reset();
+        job.measuring = true;
+    });
 }
 
 bool JobList::Finish(std::int64_t id, Failure failure) {
     return Update(id, [failure](Job& job) {
         job.state = failure == Failure::None ? JobState::Done : JobState::Failed;
         job.percent.reset();
+        job.measuring = false;
         job.failure = failure;
     });
 }

@@ -21,13 +21,14 @@ struct Job {
     int duration = 0;  // the stored duration: whole seconds plus one
     JobState state = JobState::Pending;
     std::optional<std::int64_t> percent;  // while running, once its output was measured
+    bool measuring = false;               // while running, its sound's loudness is measured
     std::string output;                   // the MP3 it writes, once started
     Failure failure = Failure::None;
     std::string subfolder;  // its place below the output folder: the added folder's name and the path below it
 };
 
 // The cells a job's row shows.
-std::string ProgressText(const Job& job);   // "Pending", "42% Done", "Done", "Failed", "Skipped"
+std::string ProgressText(const Job& job);   // "Pending", "Measuring", "42% Done", "Done", "Failed", "Skipped"
 std::string ConvertedText(const Job& job);  // "MP3" once done
 
 // Whatever shows the jobs; told of every change, in the list's order.
@@ -62,7 +63,8 @@ public:
     // Changes of one job; each is shown at once. False when the job is gone.
     bool SetState(std::int64_t id, JobState state);
     bool Start(std::int64_t id, const std::string& output);
-    bool SetPercent(std::int64_t id, std::int64_t percent);
+    bool SetPercent(std::int64_t id, std::int64_t percent);  // it converts: measuring has ended
+    bool SetMeasuring(std::int64_t id);                       // until its next percent or state
     bool Finish(std::int64_t id, Failure failure);  // Done for Failure::None, else Failed
 
     // The cells of the row at `index`, as shown; empty past the end.

@@ -15,6 +15,7 @@
 namespace kv {
 
 inline constexpr std::string_view kPending = "Pending";
+inline constexpr std::string_view kMeasuring = "Measuring";
 inline constexpr std::string_view kDone = "Done";
 inline constexpr std::string_view kFailed = "Failed";
 inline constexpr std::string_view kSkipped = "Skipped";

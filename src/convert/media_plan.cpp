@@ -121,9 +121,10 @@ std::vector<Piece> PiecesOf(const MediaReport& report) {
 
 }  // namespace
 
-OutputPlan PlanFor(const MediaReport& report, bool splitChapters, bool coverFromVideo) {
+OutputPlan PlanFor(const MediaReport& report, bool splitChapters, bool coverFromVideo, const SoundPlan& sound) {
     OutputPlan plan;
     if (!report.audioStream) return plan;  // the plain line names the missing sound
+    plan.sound = sound;
     if (splitChapters) plan.pieces = PiecesOf(report);
     if (coverFromVideo && report.movingVideo && !report.coverPicture && report.seconds)
         plan.coverAt = *report.seconds / 10;
@@ -178,9 +179,9 @@ std::string PieceOutputPath(std::string_view named, const Piece& piece, int coun
 
 namespace {
 
-std::string SplitGraph(int audioStream, const std::vector<Piece>& pieces) {
+std::string SplitGraph(int audioStream, const std::vector<Piece>& pieces, const std::string& sound) {
     std::string g = "[0:" + std::to_string(audioStream) + "]aresample=" + std::to_string(kSampleRate) +
-                    ",asplit=" + std::to_string(pieces.size());
+                    (sound.empty() ? "" : "," + sound) + ",asplit=" + std::to_string(pieces.size());
     for (std::size_t i = 0; i < pieces.size(); ++i) g += "[s" + std::to_string(i) + "]";
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         const Piece& p = pieces[i];
@@ -211,17 +212,21 @@ std::optional<std::string> PlannedArgsFor(const CheckedPath& input, const std::v
     // The frame's input reads a second of the video from the chosen point, so no more of it is decoded.
     if (plan.coverAt) line += " -ss " + SecondsText(*plan.coverAt) + " -t 1 -i " + in;
     line += " -y -deinterlace";
-    if (!plan.pieces.empty()) line += " -filter_complex " + QuoteAlways(SplitGraph(*plan.audioStream, plan.pieces));
+    const std::string sound = SoundFilter(plan.sound);
+    if (!plan.pieces.empty())
+        line += " -filter_complex " + QuoteAlways(SplitGraph(*plan.audioStream, plan.pieces, sound));
     const std::string tail = " -ar 44100 " + std::string(QualityArguments(quality)) + " -ac 2 -f mp3 ";
     for (std::size_t i = 0; i < count; ++i) {
         if (plan.pieces.empty()) {
             line += " -map 0:" + std::to_string(*plan.audioStream);
+            if (!sound.empty()) line += " -af " + QuoteAlways(sound);
         } else {
             const Piece& p = plan.pieces[i];
             line += " -map [a" + std::to_string(i) + "] -map_chapters -1 -metadata " +
                     QuoteAlways("track=" + std::to_string(p.number) + "/" + std::to_string(count));
             if (!TagText(p.title).empty()) line += " -metadata " + QuoteAlways("title=" + TagText(p.title));
         }
+        for (const auto& [key, value] : plan.sound.tags) line += " -metadata " + QuoteAlways(key + "=" + value);
         if (plan.coverAt) line += CoverOutput();
         line += tail + QuoteAlways(outputs[i]);
     }

@@ -12,6 +12,7 @@
 
 #include "app/checked_path.h"
 #include "convert/choices.h"
+#include "convert/loudness.h"
 
 namespace kv {
 
@@ -46,7 +47,8 @@ struct OutputPlan {
     std::optional<int> audioStream;  // named in the line: picking a picture disables the automatic choice
     std::optional<double> coverAt;   // seconds into the input of the frame taken for a cover
     std::vector<Piece> pieces;       // two or more when the file is split
-    [[nodiscard]] bool Plain() const { return !coverAt && pieces.empty(); }
+    SoundPlan sound;                 // a gain, or tags; untouched by default
+    [[nodiscard]] bool Plain() const { return !coverAt && pieces.empty() && sound.Untouched(); }
 };
 
 inline constexpr int kSampleRate = 44100;
@@ -54,8 +56,8 @@ inline constexpr int kSampleRate = 44100;
 inline constexpr int kCoverWidth = 600;
 
 // What the choices make of a file with this report; a plain plan where nothing
-// applies (no sound, one chapter, a cover already there, no video).
-OutputPlan PlanFor(const MediaReport& report, bool splitChapters, bool coverFromVideo);
+// applies (no sound, one chapter, a cover already there, no video, the sound untouched).
+OutputPlan PlanFor(const MediaReport& report, bool splitChapters, bool coverFromVideo, const SoundPlan& sound = {});
 
 // "FOLDER\NAME - 01 TITLE.mp3" beside `named` ("FOLDER\NAME.mp3"); the title
 // loses what a file name cannot hold, and the number has as many digits as

@@ -13,6 +13,7 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
   src/convert/duration_probe.cpp
   src/convert/job_list.cpp
   src/convert/job_rules.cpp
+  src/convert/loudness.cpp
   src/convert/media_plan.cpp
   src/convert/probe_pool.cpp
   src/convert/transcoder_log.cpp

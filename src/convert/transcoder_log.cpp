@@ -93,18 +93,6 @@ bool DamageReported(std::string_view log) {
 
 namespace {
 
-// Calls `visit` with each line of the log; a carriage return ends a line too,
-// as the transcoder rewrites its progress line in place with one.
-template <class Visit>
-void ForEachLine(std::string_view log, Visit visit) {
-    std::size_t begin = 0;
-    while (begin < log.size()) {
-        const std::size_t end = std::min(log.find_first_of("\r\n", begin), log.size());
-        if (end > begin) visit(log.substr(begin, end - begin));  // CR LF makes no empty line
-        begin = end + 1;
-    }
-}
-
 // A progress line of the transcoder's own: it begins the line, where a tag's
 // text never does (tags are printed indented under their key).
 bool IsProgressLine(std::string_view line) { return line.starts_with("size=") || line.starts_with("frame="); }
@@ -222,6 +210,9 @@ std::string FailureReason(Failure failure) {
     case Failure::SourceFolder:
         return "The file's own folder cannot be written to, so its MP3 cannot go beside it. Choose \"Into the "
                "output folder\" in the menu of choices.";
+    case Failure::NotMeasured:
+        return "The file's loudness could not be measured, so it was not converted to an even loudness. Choose "
+               "\"Loudness: As it is\" in the menu of choices to convert it unchanged.";
     case Failure::OutputLocked:
         return "The MP3 file could not be saved: another program kept it open, or the output folder "
                "cannot be written to.";

@@ -1,6 +1,7 @@
 #pragma once
 // What the transcoder's error output says: whether the sound it read was cut
 // short or damaged, and why a job failed, in words a user understands.
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,6 +22,7 @@ enum class Failure : std::uint8_t {
     Ended,          // the transcoder was ended before it wrote its summary: the sound may be cut
     InputIsOutput,  // the input is the very file its MP3 would replace
     SourceFolder,   // the MP3 was to go beside its source, and that folder cannot be written
+    NotMeasured,    // even loudness was chosen, and the file's loudness could not be measured
     Unknown,
 };
 
@@ -59,5 +61,17 @@ std::string FailureReason(Failure failure);
 
 // The message a click on a failed row shows: the file's name and the reason.
 std::string FailureMessage(std::string_view inputPath, Failure failure);
+
+// Calls `visit` with each line of the log; a carriage return ends a line too,
+// as the transcoder rewrites its progress line in place with one.
+template <class Visit>
+void ForEachLine(std::string_view log, Visit visit) {
+    std::size_t begin = 0;
+    while (begin < log.size()) {
+        const std::size_t end = std::min(log.find_first_of("\r\n", begin), log.size());
+        if (end > begin) visit(log.substr(begin, end - begin));  // CR LF makes no empty line
+        begin = end + 1;
+    }
+}
 
 }  // namespace kv

@@ -1,5 +1,8 @@
 #include "ui/choice_menu.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace kv::ui {
 
 namespace {
@@ -33,6 +36,47 @@ constexpr TwoWay kTwoWays[] = {
      &ConversionChoices::normalPriority, false},
 };
 
+constexpr Loudness kLoudnessOrder[] = {Loudness::Off, Loudness::R128, Loudness::ReplayGain};
+// Streaming services, the default, ReplayGain's reference, and broadcast.
+constexpr int kUsualTargets[] = {-14, -16, -18, -23};
+
+unsigned TargetCommand(int target) { return kTargetCommand + kStep * static_cast<unsigned>(kHighestLoudnessTarget - target); }
+
+std::string LoudnessCaption(Loudness loudness, int target) {
+    switch (loudness) {
+    case Loudness::R128:
+        return "&Even: every file brought to " + std::to_string(target) + " LUFS (EBU R128), peaks under -1 dBTP";
+    case Loudness::ReplayGain:
+        return "As it is, with &ReplayGain tags for players that read them";
+    case Loudness::Off:
+        break;
+    }
+    return "&As it is";
+}
+
+std::string TargetCaption(int target) {
+    std::string caption = "&" + std::to_string(target) + " LUFS";
+    if (target == -14) caption += ": as streaming services play";
+    if (target == kDefaultLoudnessTarget) caption += ": podcasts and most players";
+    if (target == -23) caption += ": as broadcasters play (EBU R128)";
+    return caption;
+}
+
+void AddLoudnessGroups(std::vector<MenuGroup>& groups, const ConversionChoices& choices) {
+    MenuGroup loudness{"&Loudness", {}}, target{"Loudness &target", {}};
+    unsigned i = 0;
+    for (const Loudness l : kLoudnessOrder)
+        loudness.items.push_back(
+            {kLoudnessCommand + kStep * i++, LoudnessCaption(l, choices.loudnessTarget), l == choices.loudness});
+    std::vector<int> targets(std::begin(kUsualTargets), std::end(kUsualTargets));
+    if (std::find(targets.begin(), targets.end(), choices.loudnessTarget) == targets.end())
+        targets.push_back(choices.loudnessTarget);
+    std::sort(targets.rbegin(), targets.rend());
+    for (const int t : targets) target.items.push_back({TargetCommand(t), TargetCaption(t), t == choices.loudnessTarget});
+    groups.push_back(std::move(loudness));
+    groups.push_back(std::move(target));
+}
+
 }  // namespace
 
 std::vector<MenuGroup> ChoiceGroups(const ConversionChoices& choices, int maxFiles) {
@@ -53,6 +97,7 @@ std::vector<MenuGroup> ChoiceGroups(const ConversionChoices& choices, int maxFil
         groups.push_back(
             {t.caption, {{t.command, t.firstItem, firstChosen}, {t.command + kStep, t.secondItem, !firstChosen}}});
     }
+    AddLoudnessGroups(groups, choices);
     return groups;
 }
 
@@ -71,6 +116,14 @@ std::optional<ConversionChoices> Chosen(unsigned id, const ConversionChoices& ch
     }
     if (id >= kWhenCommand && id < kWhenCommand + kStep * whens.size()) {
         c.whenExists = whens[(id - kWhenCommand) / kStep];
+        return c;
+    }
+    if (id >= kLoudnessCommand && id < kLoudnessCommand + kStep * std::size(kLoudnessOrder)) {
+        c.loudness = kLoudnessOrder[(id - kLoudnessCommand) / kStep];
+        return c;
+    }
+    if (id >= TargetCommand(kHighestLoudnessTarget) && id <= TargetCommand(kLowestLoudnessTarget)) {
+        c.loudnessTarget = kHighestLoudnessTarget - static_cast<int>((id - kTargetCommand) / kStep);
         return c;
     }
     for (const TwoWay& t : kTwoWays) {

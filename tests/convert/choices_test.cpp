@@ -48,11 +48,13 @@ TEST(StoredChoices, FilesAtOnceFollowTheProcessorsUpToEight) {
 TEST(ChoiceCommands, EachItemMakesItsChoiceAndMarksIt) {
     const ConversionChoices now{Mp3Quality::Kbps192, 2, WhenMp3Exists::KeepBoth};
     const auto groups = kv::ui::ChoiceGroups(now, 4);
-    ASSERT_EQ(groups.size(), 10u);
+    ASSERT_EQ(groups.size(), 12u);
     ASSERT_EQ(groups[0].items.size(), 6u);
     ASSERT_EQ(groups[1].items.size(), 4u);
     ASSERT_EQ(groups[2].items.size(), 3u);
-    for (std::size_t g = 3; g < groups.size(); ++g) ASSERT_EQ(groups[g].items.size(), 2u) << g;
+    for (std::size_t g = 3; g < 10; ++g) ASSERT_EQ(groups[g].items.size(), 2u) << g;
+    ASSERT_EQ(groups[10].items.size(), 3u);
+    ASSERT_EQ(groups[11].items.size(), 4u) << "the usual targets, the default among them";
     for (const auto& g : groups) {
         int marked = 0;
         for (const auto& item : g.items) {
@@ -80,7 +82,7 @@ TEST(ChoiceCommands, EachItemMakesItsChoiceAndMarksIt) {
     EXPECT_FALSE(groups[3].items[1].checked) << "a folder's own files alone, unless chosen";
     EXPECT_TRUE(kv::ui::Chosen(kv::ui::kChaptersCommand + 16, now, 4)->splitChapters);
     EXPECT_TRUE(kv::ui::Chosen(kv::ui::kCoverCommand + 16, now, 4)->coverFromVideo);
-    for (std::size_t g = 3; g < groups.size(); ++g)
+    for (std::size_t g = 3; g < 11; ++g)
         EXPECT_TRUE(groups[g].items[0].checked) << groups[g].caption << ": the first item is the default";
     EXPECT_TRUE(kv::ui::Chosen(kv::ui::kPlaceCommand + 16, now, 4)->beside);
     EXPECT_TRUE(kv::ui::Chosen(kv::ui::kDatesCommand + 16, now, 4)->keepDates);
@@ -117,12 +119,66 @@ TEST(StoredChoices, LaterChoicesTakeTheirOneOtherSettingAlone) {
     }
 }
 
+// The loudness menu names the target it brings files to, and offers the
+// stored target even when it is none of the usual ones.
+TEST(ChoiceCommands, LoudnessItemsShowTheTargetAndAStoredOneOfTheUser) {
+    ConversionChoices now;
+    now.loudness = kv::Loudness::R128;
+    now.loudnessTarget = -20;
+    const auto groups = kv::ui::ChoiceGroups(now, 2);
+    const auto& loud = groups[groups.size() - 2];
+    const auto& target = groups.back();
+    EXPECT_EQ(loud.caption, "&Loudness");
+    EXPECT_TRUE(loud.items[1].checked);
+    EXPECT_NE(loud.items[1].caption.find("-20 LUFS"), std::string::npos) << loud.items[1].caption;
+    ASSERT_EQ(target.items.size(), 5u);
+    std::vector<int> shown;
+    for (const auto& item : target.items) {
+        const auto chosen = kv::ui::Chosen(item.id, now, 2);
+        ASSERT_TRUE(chosen) << item.caption;
+        shown.push_back(chosen->loudnessTarget);
+        EXPECT_EQ(item.checked, chosen->loudnessTarget == -20) << item.caption;
+        EXPECT_EQ(chosen->loudness, kv::Loudness::R128) << "a target leaves the loudness choice";
+    }
+    EXPECT_EQ(shown, (std::vector<int>{-14, -16, -18, -20, -23}));
+    EXPECT_EQ(kv::ui::Chosen(kv::ui::kLoudnessCommand + 32, now, 2)->loudness, kv::Loudness::ReplayGain);
+    EXPECT_EQ(kv::ui::Chosen(kv::ui::kLoudnessCommand, now, 2)->loudness, kv::Loudness::Off);
+    EXPECT_EQ(kv::ui::Chosen(kv::ui::kTargetCommand + 16 * 26, now, 2)->loudnessTarget, -31);
+    EXPECT_EQ(kv::ui::Chosen(kv::ui::kTargetCommand, now, 2)->loudnessTarget, -5);
+}
+
+// "off", "r128", "replaygain" and a whole number of LUFS from -31 to -5 as
+// text: anything else is the default.
+TEST(StoredChoices, LoudnessTakesItsTextsAndATargetInRangeAlone) {
+    using T = kv::StoredValue::Type;
+    kv::ConversionChoices c;
+    kv::ReadLoudnessChoices(c, {T::String, "r128", 0}, {T::String, "-23", 0});
+    EXPECT_EQ(c.loudness, kv::Loudness::R128);
+    EXPECT_EQ(c.loudnessTarget, -23);
+    kv::ReadLoudnessChoices(c, {T::String, "replaygain", 0}, {T::String, "-31", 0});
+    EXPECT_EQ(c.loudness, kv::Loudness::ReplayGain);
+    EXPECT_EQ(c.loudnessTarget, -31);
+    kv::ReadLoudnessChoices(c, {T::String, "off", 0}, {T::String, "-5", 0});
+    EXPECT_EQ(c.loudness, kv::Loudness::Off);
+    EXPECT_EQ(c.loudnessTarget, -5);
+    for (const char* odd : {"-32", "-4", "0", "-16.5", " -16", "-16 ", "", "-", "--16", "-9999999999", "16", "0x10"}) {
+        kv::ReadLoudnessChoices(c, {T::String, "R128", 0}, {T::String, odd, 0});
+        EXPECT_EQ(c.loudness, kv::Loudness::Off) << "the texts are exact";
+        EXPECT_EQ(c.loudnessTarget, -16) << odd;
+    }
+    kv::ReadLoudnessChoices(c, {T::Dword, "r128", 1}, {T::Dword, "-20", 0xFFFFFFECu});
+    EXPECT_EQ(c, kv::ConversionChoices{}) << "of another type: the defaults";
+    EXPECT_EQ(kv::LoudnessText(kv::Loudness::ReplayGain), "replaygain");
+}
+
 TEST(ChoiceCommands, IdsOfNoChoiceChangeNothing) {
     const ConversionChoices now;
     for (unsigned id : {0u, kv::ui::kQualityCommand + 1, kv::ui::kQualityCommand + 16 * 6,
                         kv::ui::kFilesCommand + 16 * 4, kv::ui::kWhenCommand + 16 * 3, kv::ui::kAboutCommand,
                         kv::ui::kSubfoldersCommand + 32, kv::ui::kChaptersCommand + 32, kv::ui::kCoverCommand + 8,
-                        kv::ui::kPriorityCommand + 32, 0x1B00u, 0xF020u /* SC_MINIMIZE */})
+                        kv::ui::kPriorityCommand + 32, kv::ui::kLoudnessCommand + 48,
+                        kv::ui::kTargetCommand + 16 * 27 /* -32 LUFS */, kv::ui::kTargetCommand + 24, 0x1E00u,
+                        0xF020u /* SC_MINIMIZE */})
         EXPECT_FALSE(kv::ui::Chosen(id, now, 4)) << std::hex << id;
 }
 
