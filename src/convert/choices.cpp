@@ -93,7 +93,7 @@ void ReadLaterChoices(ConversionChoices& c, const StoredValue& subfolders, const
 }
 
 void ReadLoudnessChoices(ConversionChoices& c, const StoredValue& loudness, const StoredValue& target) {
-    c.loudness = TextIs(loudness, "r128") ? Loudness::R128
+    c.loudness = TextIs(loudness, "r128")         ? Loudness::R128
                  : TextIs(loudness, "replaygain") ? Loudness::ReplayGain
                                                   : Loudness::Off;
     c.loudnessTarget = kDefaultLoudnessTarget;

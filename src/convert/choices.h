@@ -49,8 +49,8 @@ inline constexpr std::string_view kCoverFromVideoValue = "CoverFromVideo";
 inline constexpr std::string_view kOutputPlaceValue = "OutputPlace";  // "folder" or "beside"
 inline constexpr std::string_view kKeepDatesValue = "KeepDates";
 inline constexpr std::string_view kNotifyWhenDoneValue = "NotifyWhenDone";
-inline constexpr std::string_view kPriorityValue = "Priority";  // "below-normal" or "normal"
-inline constexpr std::string_view kLoudnessValue = "Loudness";    // "off", "r128" or "replaygain"
+inline constexpr std::string_view kPriorityValue = "Priority";              // "below-normal" or "normal"
+inline constexpr std::string_view kLoudnessValue = "Loudness";              // "off", "r128" or "replaygain"
 inline constexpr std::string_view kLoudnessTargetValue = "LoudnessTarget";  // LUFS as text: "-16"
 // What the output folder's box says while each MP3 goes beside its source.
 inline constexpr std::string_view kBesideText = "Beside each source file";

@@ -194,10 +194,10 @@ ConversionRun::Started ConversionRun::StartRow(const kv::Job& row) {
         const bool measure = job->choices.loudness != Loudness::Off;
         job->reading = job->choices.splitChapters || job->choices.coverFromVideo || measure;
         // A line that cannot carry the paths is never started.
-        const std::optional<std::string> args =
-            measure        ? MeasureArgsFor(row.input)
-            : job->reading ? ReportArgsFor(row.input)
-                           : FfmpegArgsFor(row.input, out.partial, job->choices.quality);
+        const std::optional<std::string> args = measure ? MeasureArgsFor(row.input)
+                                                : job->reading
+                                                    ? ReportArgsFor(row.input)
+                                                    : FfmpegArgsFor(row.input, out.partial, job->choices.quality);
         job->args = args.value_or("");
         jobs_.Start(job->id, out.path);
         if (measure) jobs_.SetMeasuring(job->id);

@@ -64,8 +64,8 @@ public:
     bool SetState(std::int64_t id, JobState state);
     bool Start(std::int64_t id, const std::string& output);
     bool SetPercent(std::int64_t id, std::int64_t percent);  // it converts: measuring has ended
-    bool SetMeasuring(std::int64_t id);                       // until its next percent or state
-    bool Finish(std::int64_t id, Failure failure);  // Done for Failure::None, else Failed
+    bool SetMeasuring(std::int64_t id);                      // until its next percent or state
+    bool Finish(std::int64_t id, Failure failure);           // Done for Failure::None, else Failed
 
     // The cells of the row at `index`, as shown; empty past the end.
     [[nodiscard]] std::string Progress(int index) const;

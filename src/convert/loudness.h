@@ -17,9 +17,9 @@
 namespace kv {
 
 struct LoudnessMeasure {
-    double integrated = 0;  // LUFS
-    double range = 0;       // LU
-    double samplePeak = 0;  // dBFS
+    double integrated = 0;           // LUFS
+    double range = 0;                // LU
+    double samplePeak = 0;           // dBFS
     std::optional<double> truePeak;  // dBTP, when it was measured
 };
 

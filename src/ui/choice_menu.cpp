@@ -40,7 +40,9 @@ constexpr Loudness kLoudnessOrder[] = {Loudness::Off, Loudness::R128, Loudness::
 // Streaming services, the default, ReplayGain's reference, and broadcast.
 constexpr int kUsualTargets[] = {-14, -16, -18, -23};
 
-unsigned TargetCommand(int target) { return kTargetCommand + kStep * static_cast<unsigned>(kHighestLoudnessTarget - target); }
+unsigned TargetCommand(int target) {
+    return kTargetCommand + kStep * static_cast<unsigned>(kHighestLoudnessTarget - target);
+}
 
 std::string LoudnessCaption(Loudness loudness, int target) {
     switch (loudness) {
@@ -72,7 +74,8 @@ void AddLoudnessGroups(std::vector<MenuGroup>& groups, const ConversionChoices& 
     if (std::find(targets.begin(), targets.end(), choices.loudnessTarget) == targets.end())
         targets.push_back(choices.loudnessTarget);
     std::sort(targets.rbegin(), targets.rend());
-    for (const int t : targets) target.items.push_back({TargetCommand(t), TargetCaption(t), t == choices.loudnessTarget});
+    for (const int t : targets)
+        target.items.push_back({TargetCommand(t), TargetCaption(t), t == choices.loudnessTarget});
     groups.push_back(std::move(loudness));
     groups.push_back(std::move(target));
 }

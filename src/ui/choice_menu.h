@@ -24,8 +24,8 @@ inline constexpr unsigned kPlaceCommand = 0x1700;       // + 16 for "beside each
 inline constexpr unsigned kDatesCommand = 0x1800;       // + 16 for "the source file's dates"
 inline constexpr unsigned kNotifyCommand = 0x1900;      // + 16 for "no notification"
 inline constexpr unsigned kPriorityCommand = 0x1A00;    // + 16 for "normal"
-inline constexpr unsigned kLoudnessCommand = 0x1B00;  // + 16 x its place: as it is, even, ReplayGain tags
-inline constexpr unsigned kTargetCommand = 0x1C00;    // + 16 x (-5 - the target in LUFS)
+inline constexpr unsigned kLoudnessCommand = 0x1B00;    // + 16 x its place: as it is, even, ReplayGain tags
+inline constexpr unsigned kTargetCommand = 0x1C00;      // + 16 x (-5 - the target in LUFS)
 inline constexpr std::string_view kAboutCaption = "&About Korvello";
 
 struct MenuItem {

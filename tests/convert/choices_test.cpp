@@ -173,12 +173,12 @@ TEST(StoredChoices, LoudnessTakesItsTextsAndATargetInRangeAlone) {
 
 TEST(ChoiceCommands, IdsOfNoChoiceChangeNothing) {
     const ConversionChoices now;
-    for (unsigned id : {0u, kv::ui::kQualityCommand + 1, kv::ui::kQualityCommand + 16 * 6,
-                        kv::ui::kFilesCommand + 16 * 4, kv::ui::kWhenCommand + 16 * 3, kv::ui::kAboutCommand,
-                        kv::ui::kSubfoldersCommand + 32, kv::ui::kChaptersCommand + 32, kv::ui::kCoverCommand + 8,
-                        kv::ui::kPriorityCommand + 32, kv::ui::kLoudnessCommand + 48,
-                        kv::ui::kTargetCommand + 16 * 27 /* -32 LUFS */, kv::ui::kTargetCommand + 24, 0x1E00u,
-                        0xF020u /* SC_MINIMIZE */})
+    for (unsigned id :
+         {0u, kv::ui::kQualityCommand + 1, kv::ui::kQualityCommand + 16 * 6, kv::ui::kFilesCommand + 16 * 4,
+          kv::ui::kWhenCommand + 16 * 3, kv::ui::kAboutCommand, kv::ui::kSubfoldersCommand + 32,
+          kv::ui::kChaptersCommand + 32, kv::ui::kCoverCommand + 8, kv::ui::kPriorityCommand + 32,
+          kv::ui::kLoudnessCommand + 48, kv::ui::kTargetCommand + 16 * 27 /* -32 LUFS */, kv::ui::kTargetCommand + 24,
+          0x1E00u, 0xF020u /* SC_MINIMIZE */})
         EXPECT_FALSE(kv::ui::Chosen(id, now, 4)) << std::hex << id;
 }
 

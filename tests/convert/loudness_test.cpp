@@ -14,17 +14,21 @@ using kv::SoundPlan;
 
 // The meter's summary as the transcoder ends a measuring run with it.
 std::string Summary(const std::string& i, const std::string& sample, const std::string& truePeak = "") {
-    std::string s = "[Parsed_ebur128_1 @ 000001d2c4e8a9c0] Summary:\r\n\r\n"
-                    "  Integrated loudness:\r\n"
-                    "    I:         " + i + " LUFS\r\n"
-                    "    Threshold: -45.1 LUFS\r\n\r\n"
-                    "  Loudness range:\r\n"
-                    "    LRA:         6.2 LU\r\n"
-                    "    Threshold: -55.0 LUFS\r\n"
-                    "    LRA low:   -39.6 LUFS\r\n"
-                    "    LRA high:  -33.4 LUFS\r\n\r\n"
-                    "  Sample peak:\r\n"
-                    "    Peak:      " + sample + " dBFS\r\n";
+    std::string s =
+        "[Parsed_ebur128_1 @ 000001d2c4e8a9c0] Summary:\r\n\r\n"
+        "  Integrated loudness:\r\n"
+        "    I:         " +
+        i +
+        " LUFS\r\n"
+        "    Threshold: -45.1 LUFS\r\n\r\n"
+        "  Loudness range:\r\n"
+        "    LRA:         6.2 LU\r\n"
+        "    Threshold: -55.0 LUFS\r\n"
+        "    LRA low:   -39.6 LUFS\r\n"
+        "    LRA high:  -33.4 LUFS\r\n\r\n"
+        "  Sample peak:\r\n"
+        "    Peak:      " +
+        sample + " dBFS\r\n";
     if (!truePeak.empty()) s += "\r\n  True peak:\r\n    Peak:      " + truePeak + " dBFS\r\n";
     return s;
 }
