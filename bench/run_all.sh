@@ -2,13 +2,13 @@
 # Benchmarks of korvello.exe under Wine, each against a baseline measured in the
 # same run; one Markdown report: BUILD_WIN_DIR/bench/report.md.
 # Usage: bench/run_all.sh BUILD_WIN_DIR [PART...]   (uses a virtual display when DISPLAY is unset)
-# Parts: tools batch parallel priority probe startup starts addfolder kinds sizes (all by default).
+# Parts: tools batch parallel priority probe startup starts addfolder kinds loudness sizes (all by default).
 # Knobs: BENCH_ROUNDS (batch rounds, 5), BENCH_PARALLEL_ROUNDS (3), BENCH_PROBE_RUNS (20), BENCH_START_RUNS (10),
 # BENCH_TOOL_ROUNDS (5), BENCH_READER_RUNS (10), BENCH_FOLDER_FILES (200), BENCH_BIG_FOLDER_FILES (1000),
-# BENCH_STARTS_RUNS (3), BENCH_KIND_SECONDS (240).
+# BENCH_STARTS_RUNS (3), BENCH_KIND_SECONDS (240), BENCH_LOUDNESS_ROUNDS (2).
 set -uo pipefail
 
-ALL_PARTS=(tools batch parallel priority probe startup starts addfolder kinds sizes)
+ALL_PARTS=(tools batch parallel priority probe startup starts addfolder kinds loudness sizes)
 if [[ $# -lt 1 || ! -f $1/korvello.exe || ! -f $1/kv_drive.exe ]]; then
     echo "usage: $0 BUILD_WIN_DIR [PART...] (the folder holding korvello.exe and kv_drive.exe)" >&2
     exit 2

@@ -319,6 +319,8 @@ build_ffmpeg() {
     patch -d "$s" -p1 --forward <"$HERE/patches/ffmpeg-audio-track.patch"
     # The MP3's gapless tag counts every frame of trailing padding, not the last alone.
     patch -d "$s" -p1 --forward <"$HERE/patches/ffmpeg-mp3-padding.patch"
+    # Measuring loudness decodes into the null output (the meter, gain and
+    # limiter filters; the null muxer and its PCM encoder).
     # $W/imp comes first on the library path: -lpthread and -lz then bind to cygwin1.dll and cygz.dll.
     (cd "$b" && PKG_CONFIG_LIBDIR=$W/no-pkgconfig "$s/configure" \
         --prefix="$b/inst" \
@@ -331,7 +333,7 @@ build_ffmpeg() {
         --enable-demuxer=mov,mp3,aac,matroska,mpegts,mpegps,avi,flv,asf,ogg,wav,w64,flac \
         --enable-demuxer=ac3,eac3,dts,dtshd,truehd,mlp,amr,amrnb,amrwb \
         --enable-demuxer=mpegvideo,h264,hevc,m4v \
-        --enable-muxer=mp3 \
+        --enable-muxer=mp3,null \
         --enable-decoder=aac,aac_latm,mp3,mp3float,mp2,mp2float,mp1,mp1float,ac3,eac3,alac,opus,flac \
         --enable-decoder=vorbis,wmav1,wmav2,wmapro,wmalossless,amrnb,amrwb,dca,truehd,mlp \
         --enable-decoder=pcm_s16le,pcm_s16be,pcm_s24le,pcm_s24be,pcm_s32le,pcm_s32be \
@@ -339,7 +341,7 @@ build_ffmpeg() {
         --enable-decoder=pcm_dvd,pcm_bluray,pcm_s16le_planar,pcm_s8 \
         --enable-decoder=adpcm_ima_wav,adpcm_ima_qt,adpcm_ms,adpcm_g726,adpcm_g726le,adpcm_yamaha \
         --enable-decoder=png,mjpeg,h264,hevc,mpeg4,vp8,vp9 \
-        --enable-encoder=libmp3lame,png,mjpeg \
+        --enable-encoder=libmp3lame,png,mjpeg,pcm_s16le \
         --enable-parser=aac,aac_latm,mpegaudio,ac3,flac,opus,png,mjpeg,vorbis,dca,mlp,amr,mpegvideo \
         --enable-filter=aresample,aformat,anull,format,null,scale,atrim,asetpts,asplit,split \
         --enable-filter=ebur128,volume,alimiter \

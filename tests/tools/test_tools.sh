@@ -332,6 +332,25 @@ done
 check "chapter 2: numbered 2 of 3, no chapters of its own" "" \
     test "$(ffprobe -v error -show_entries format_tags=track -show_chapters -of csv=p=0 "$K/three.1.mp3")" = "2/3"
 
+# Loudness: the embedded meter agrees with Debian's on the same file, and the
+# limiter line holds a sound lifted 12 dB under the ceiling, its length kept.
+mk -f lavfi -i "anoisesrc=color=pink:a=0.5:d=6:r=48000" -ac 2 -c:a aac "$K/loud.m4a"
+fmt=aformat=sample_rates=44100:channel_layouts=stereo
+lufs_of() { awk '/^ +I:/ { i = $2 } END { print i }'; }
+ours=$(wine "$TOOLS/ffmpeg.exe" -discard:V all -i "$(winpath "$K/loud.m4a")" -vn -sn -dn \
+    -af "$fmt,ebur128=peak=sample:framelog=verbose" -f null - </dev/null 2>&1 | tr -d '\r' | lufs_of)
+theirs=$(ffmpeg -nostdin -hide_banner -i "$K/loud.m4a" -af "$fmt,ebur128=framelog=verbose" -f null - 2>&1 | lufs_of)
+check "the meter: $ours LUFS, as Debian's ffmpeg measures ($theirs)" "" test -n "$ours" -a "$ours" = "$theirs"
+wine "$TOOLS/ffmpeg.exe" -discard:V all -i "$(winpath "$K/loud.m4a")" -y -deinterlace -af \
+    "$fmt,volume=12.00dB,aresample=176400,alimiter=limit=0.794328:attack=5:release=50:level=0:latency=1,aresample=44100" \
+    -ar 44100 -ab 128 -ac 2 -f mp3 "$(winpath "$K/loud.mp3")" </dev/null >"$K/loud.log" 2>&1
+tp=$(ffmpeg -nostdin -hide_banner -i "$K/loud.mp3" -af ebur128=peak=true:framelog=verbose -f null - 2>&1 |
+    awk '/^ +Peak:/ { p = $2 } END { print p }')
+check "the limiter: the MP3's true peak $tp dBTP, at most -1.0" "$(tail -n 2 "$K/loud.log")" \
+    awk -v p="${tp:-99}" 'BEGIN { exit !(p <= -1.0) }'
+pcm_samples() { ffmpeg -nostdin -v error -i "$1" -ar 44100 -ac 1 -f s16le - | wc -c; }
+check "the limiter: the MP3 holds exactly its source's samples" "" test "$(pcm_samples "$K/loud.mp3")" = "$(pcm_samples "$K/loud.m4a")"
+
 # A cover from the video: a frame of each video codec, at most 600 pixels wide.
 cover_media() { # codec -> the file made
     local big=(-f lavfi -i "testsrc=size=1280x720:rate=25:duration=4") f
