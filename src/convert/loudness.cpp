@@ -37,34 +37,53 @@ bool IsSummaryStart(std::string_view line) {
 
 }  // namespace
 
-std::optional<LoudnessMeasure> ReadLoudness(std::string_view log) {
-    std::optional<LoudnessMeasure> found;
+namespace {
+
+// One summary as it is read, line by line.
+struct SummaryReader {
     LoudnessMeasure m;
-    bool in = false, haveI = false, haveRange = false;
+    std::optional<double> i, range, sample;
     std::string_view peakKind;
+
+    void Line(std::string_view line) {
+        if (line == "  Sample peak:" || line == "  True peak:") peakKind = line;
+        if (const auto v = ValueAfter(line, "    I:"); v && !i) i = v;
+        if (const auto v = ValueAfter(line, "    LRA:"); v && !range) range = v;
+        if (const auto p = ValueAfter(line, "    Peak:")) {
+            if (peakKind == "  Sample peak:") sample = p;
+            if (peakKind == "  True peak:") m.truePeak = p;
+        }
+    }
+    // Loudness, range and a peak, each a number a meter gives of real sound.
+    [[nodiscard]] std::optional<LoudnessMeasure> Measure() const {
+        if (!i || !range || !(sample || m.truePeak)) return std::nullopt;
+        LoudnessMeasure out = m;
+        out.integrated = *i;
+        out.range = *range;
+        out.samplePeak = sample.value_or(m.truePeak.value_or(0));
+        if (out.integrated > kLoudestLufs || out.samplePeak > kHighestPeakDb ||
+            out.truePeak.value_or(0) > kHighestPeakDb || out.range < 0)
+            return std::nullopt;
+        return out;
+    }
+};
+
+}  // namespace
+
+std::optional<LoudnessMeasure> ReadLoudness(std::string_view log) {
+    std::optional<SummaryReader> last;
+    bool in = false;
     ForEachLine(log, [&](std::string_view line) {
         if (IsSummaryStart(line)) {
+            last.emplace();
             in = true;
-            m = {};
-            haveI = haveRange = false;
-            peakKind = {};
-            return;
-        }
-        if (!in) return;
-        if (!line.starts_with("  ")) {
+        } else if (in && line.starts_with("  ")) {
+            last->Line(line);
+        } else {
             in = false;  // the summary ends with the next line of another kind
-            return;
         }
-        if (line == "  Sample peak:" || line == "  True peak:") peakKind = line;
-        if (const auto i = ValueAfter(line, "    I:"); i && !haveI) m.integrated = *i, haveI = true;
-        if (const auto r = ValueAfter(line, "    LRA:"); r && !haveRange) m.range = *r, haveRange = true;
-        if (const auto p = ValueAfter(line, "    Peak:")) {
-            if (peakKind == "  Sample peak:") m.samplePeak = *p;
-            if (peakKind == "  True peak:") m.truePeak = *p;
-        }
-        if (haveI && haveRange) found = m;
     });
-    return found;
+    return last ? last->Measure() : std::nullopt;
 }
 
 SoundPlan R128Plan(const LoudnessMeasure& measured, double target) {

@@ -32,6 +32,9 @@ inline constexpr double kMostLimiting = 12.0;
 // A written MP3 this close to its aim, and under the ceiling, stays.
 inline constexpr double kAimTolerance = 0.3;
 inline constexpr double kReplayGainReference = -18;
+// The bounds of what a meter can report of real sound.
+inline constexpr double kLoudestLufs = 10;
+inline constexpr double kHighestPeakDb = 40;
 
 // The meter's summary at the end of a transcoder's report; nothing when it
 // gave none (no sound, or ended early). Only the meter's own lines count.

@@ -57,7 +57,10 @@ std::string LoudnessCaption(Loudness loudness, int target) {
 }
 
 std::string TargetCaption(int target) {
-    std::string caption = "&" + std::to_string(target) + " LUFS";
+    // The access key is the last digit: the usual targets each have their own.
+    std::string caption = std::to_string(target);
+    caption.insert(caption.size() - 1, "&");
+    caption += " LUFS";
     if (target == -14) caption += ": as streaming services play";
     if (target == kDefaultLoudnessTarget) caption += ": podcasts and most players";
     if (target == -23) caption += ": as broadcasters play (EBU R128)";

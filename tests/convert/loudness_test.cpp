@@ -64,6 +64,12 @@ TEST(LoudnessSummary, ReadsTheMetersOwnLinesOnly) {
     EXPECT_FALSE(kv::ReadLoudness(whole.substr(0, whole.find("  Loudness range"))));
     EXPECT_FALSE(kv::ReadLoudness(Summary("nan", "-1.0")));
     EXPECT_FALSE(kv::ReadLoudness(Summary("", "-1.0")));
+    // Numbers no meter gives of real sound.
+    EXPECT_FALSE(kv::ReadLoudness(Summary("12.0", "-1.0")));
+    EXPECT_FALSE(kv::ReadLoudness(Summary("-16.0", "41.0")));
+    EXPECT_FALSE(kv::ReadLoudness(Summary("-16.0", "-1.0", "1e300")));
+    EXPECT_FALSE(kv::ReadLoudness(Summary("-16.0", "inf")));
+    EXPECT_TRUE(kv::ReadLoudness(Summary("3.0", "6.0", "6.5"))) << "a float file past full scale is still sound";
 }
 
 TEST(LoudnessRule, AGainToTheTargetLinearWhereThePeaksAllow) {

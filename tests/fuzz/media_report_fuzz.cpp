@@ -3,7 +3,9 @@
 // name stays one file name in the output folder, and the line still carries
 // exactly its outputs, each where the transcoder's C run-time reads it.
 #include <algorithm>
+#include <cmath>
 
+#include "convert/loudness.h"
 #include "convert/media_plan.h"
 #include "fuzz_util.h"
 #include "support/argv_rules.h"
@@ -37,13 +39,31 @@ void CheckNames(const std::vector<kv::Piece>& pieces, std::string_view report) {
     (void)report;
 }
 
+// Whatever the summary says, the gain is a number the line can carry and the
+// tags are numbers: silence keeps its level, the limiter stays within its range.
+void CheckSound(const kv::SoundPlan& sound, const kv::LoudnessMeasure& m, std::string_view report) {
+    kvfuzz::Require(std::isfinite(sound.gainDb) && sound.gainDb > -60 && sound.gainDb < 110, "a gain in range", report);
+    if (m.integrated <= kv::kSilenceLufs) kvfuzz::Require(sound.Untouched(), "silence stays silence", report);
+    if (sound.limitDb) kvfuzz::Require(*sound.limitDb <= kv::kTruePeakCeiling, "the limiter under the ceiling", report);
+    for (const auto& [key, value] : sound.tags)
+        kvfuzz::Require(key.starts_with("REPLAYGAIN_TRACK_") &&
+                            value.find_first_not_of("+-.0123456789 dB") == std::string::npos && value.size() < 24,
+                        "a tag of numbers", value);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
     const std::string report = kvfuzz::Text(data + 1, size - 1);
     const kv::MediaReport r = kv::ReadMediaReport(report);
-    const kv::OutputPlan plan = kv::PlanFor(r, data[0] & 1, data[0] & 2);
+    kv::SoundPlan sound;
+    if (const auto measured = kv::ReadLoudness(report)) {
+        const int target = kv::kLowestLoudnessTarget + data[0] % 27;
+        sound = data[0] & 4 ? kv::ReplayGainPlan(*measured) : kv::R128Plan(*measured, target);
+        CheckSound(sound, *measured, report);
+    }
+    const kv::OutputPlan plan = kv::PlanFor(r, data[0] & 1, data[0] & 2, sound);
     CheckPieces(plan.pieces, report);
     CheckNames(plan.pieces, report);
     if (plan.coverAt) kvfuzz::Require(*plan.coverAt >= 0 && r.movingVideo && !r.coverPicture, "a cover only so");
