@@ -116,11 +116,12 @@ bool ConversionRun::StartCheck(Job& job) {
     const std::optional<std::string> args = CheckArgsFor(job.First().partial);
     if (!args) return false;
     job.checked = true;
-    job.checking = true;
     job.readTo = -1;
     job.args = *args;
+    if (!StartTranscoder(job)) return false;
+    job.checking = true;
     jobs_.SetMeasuring(job.id);
-    return StartTranscoder(job);
+    return true;
 }
 
 // The MP3 missed its aim or the ceiling: it is converted once more with the

@@ -134,6 +134,14 @@ TEST_F(Loudness, ALimitedMp3ThatMetItsAimIsNamedAtOnce) {
     EXPECT_EQ(Progress(), Strings{"Done"});
 }
 
+TEST_F(Loudness, AnMp3WhoseCheckCannotStartIsNamedAsJudged) {
+    Ends(kHeader + Meter("-22.5", "0.4"));
+    platform.refuseStart = {false, false, true};
+    End(0, kComplete);
+    EXPECT_EQ(platform.committed, Strings{"C:\\Out\\Talk.mp3"}) << "the MP3 was whole and good: it stays";
+    EXPECT_EQ(Progress(), Strings{"Done"});
+}
+
 TEST_F(Loudness, AFailedConversionIsJudgedAsAlwaysAndNeverMeasured) {
     Ends(kHeader + Meter("-22.5", "0.4"));
     End(1, 0, false);
