@@ -24,7 +24,9 @@ bool EndsWith(const std::wstring& s, std::wstring_view tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-bool Working(const std::wstring& progress) { return progress == L"Pending" || EndsWith(progress, L"% Done"); }
+bool Working(const std::wstring& progress) {
+    return progress == L"Pending" || progress == L"Measuring" || EndsWith(progress, L"% Done");
+}
 
 void PrintRows(const Rows& rows) {
     for (const auto& r : rows) Out(Joined(r));
