@@ -226,7 +226,11 @@ std::optional<std::string> PlannedArgsFor(const CheckedPath& input, const std::v
                     QuoteAlways("track=" + std::to_string(p.number) + "/" + std::to_string(count));
             if (!TagText(p.title).empty()) line += " -metadata " + QuoteAlways("title=" + TagText(p.title));
         }
-        for (const auto& [key, value] : plan.sound.tags) line += " -metadata " + QuoteAlways(key + "=" + value);
+        for (const auto& [key, value] : plan.sound.tags) {
+            std::string tag = key;
+            tag.append("=").append(value);
+            line.append(" -metadata ").append(QuoteAlways(tag));
+        }
         if (plan.coverAt) line += CoverOutput();
         line += tail + QuoteAlways(outputs[i]);
     }
