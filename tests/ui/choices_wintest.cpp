@@ -67,6 +67,17 @@ TEST(ChoicesStored, EachValueIsReadAndAnythingElseMeansTheDefault) {
     EXPECT_EQ(ReadBack().quality, Mp3Quality::V0) << "no final zero";
     ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"Mp3Quality", REG_SZ, L"V0", 2 * sizeof(wchar_t) + 1);
     EXPECT_EQ(ReadBack().quality, Mp3Quality::V0) << "an odd byte count";
+    // The loudness and its target, as texts; a target out of range or of another type is the default.
+    SetString(L"Loudness", L"r128");
+    SetString(L"LoudnessTarget", L"-23");
+    EXPECT_EQ(ReadBack().loudness, kv::Loudness::R128);
+    EXPECT_EQ(ReadBack().loudnessTarget, -23);
+    SetString(L"LoudnessTarget", L"-40");
+    EXPECT_EQ(ReadBack().loudnessTarget, -16);
+    SetDword(L"LoudnessTarget", 20);
+    SetString(L"Loudness", L"replaygain", REG_EXPAND_SZ);
+    EXPECT_EQ(ReadBack().loudnessTarget, -16);
+    EXPECT_EQ(ReadBack().loudness, kv::Loudness::Off);
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
 }
 
@@ -153,7 +164,7 @@ TEST_F(ChoiceMenu, TheShortcutMenuShowsEveryChoiceWithItsMarkAndAppliesOne) {
     ::SendMessageW(Window(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Window()), MAKELPARAM(100, 120));
     ASSERT_EQ(seen.shown, 1);
     EXPECT_EQ(seen.at.x, 100);
-    ASSERT_EQ(seen.groups.size(), 10u);
+    ASSERT_EQ(seen.groups.size(), 12u);
     EXPECT_EQ(seen.groups[0].first, L"MP3 &quality");
     EXPECT_EQ(seen.groups[1].first, L"&Files converted at once");
     EXPECT_EQ(seen.groups[2].first, L"&When the MP3 already exists");
@@ -253,7 +264,7 @@ TEST_F(ChoiceMenu, TheSystemMenuCarriesTheSameItemsAndMarksFollowEveryChange) {
     int first = 0;
     while (first < ::GetMenuItemCount(sys) && !::GetSubMenu(sys, first)) ++first;
     Read(sys, first, seen);
-    ASSERT_EQ(seen.groups.size(), 10u);
+    ASSERT_EQ(seen.groups.size(), 12u);
     EXPECT_EQ(seen.last, L"&About Korvello");
     // As the system menu sends it.
     ::SendMessageW(Window(), WM_SYSCOMMAND, kv::ui::kFilesCommand + 16 * 1, 0);
@@ -262,7 +273,16 @@ TEST_F(ChoiceMenu, TheSystemMenuCarriesTheSameItemsAndMarksFollowEveryChange) {
     Read(sys, first, seen);
     EXPECT_EQ(Checked(seen, 1), L"&2;");
     EXPECT_EQ(Checked(seen, 2), L"&Skip the file;");
-    EXPECT_EQ(::GetMenuItemCount(sys), first + 12) << "the items were replaced, not added again";
+    EXPECT_EQ(::GetMenuItemCount(sys), first + 14) << "the items were replaced, not added again";
+    // Even loudness at a target of the user's: the loudness item names it.
+    ::SendMessageW(Window(), WM_SYSCOMMAND, kv::ui::kLoudnessCommand + 16, 0);
+    ::SendMessageW(Window(), WM_SYSCOMMAND, kv::ui::kTargetCommand + 16 * 18, 0);
+    EXPECT_EQ(FormAccess::Choices(*p->form).loudness, kv::Loudness::R128);
+    EXPECT_EQ(FormAccess::Choices(*p->form).loudnessTarget, -23);
+    Read(sys, first, seen);
+    EXPECT_EQ(seen.groups[10].first, L"&Loudness");
+    EXPECT_NE(Checked(seen, 10).find(L"-23 LUFS"), std::wstring::npos) << kv::win::Narrow(Checked(seen, 10));
+    EXPECT_EQ(Checked(seen, 11), L"-2&3 LUFS: as broadcasters play (EBU R128);");
     // A submenu's item may come as WM_COMMAND instead.
     ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(kv::ui::kQualityCommand + 16 * 3, 0), 0);
     EXPECT_EQ(FormAccess::Choices(*p->form).quality, Mp3Quality::Kbps320);
