@@ -16,16 +16,19 @@ struct QualityRow {
     // kbit/s, a little over the real rate, so the bar ends near 98 %
     // and never passes 100 before the MP3 is whole.
     double progressBytesPerSecond;
+    // How much quieter the encoder's quantization leaves the sound, in dB
+    // (measured on tones, speech and noise): even loudness makes up for it.
+    double levelLossDb;
 };
 
 // VBR: LAME's V2 averages about 190 kbit/s, V0 about 245 kbit/s on music.
 constexpr std::array kQualities{
-    QualityRow{Mp3Quality::Kbps128, "128", "&128 kbit/s (standard)", "-ab 128", 16000.0, 16.0 * 1024},
-    QualityRow{Mp3Quality::Kbps192, "192", "1&92 kbit/s", "-ab 192k", 24000.0, 24000.0},
-    QualityRow{Mp3Quality::Kbps256, "256", "&256 kbit/s", "-ab 256k", 32000.0, 32000.0},
-    QualityRow{Mp3Quality::Kbps320, "320", "&320 kbit/s", "-ab 320k", 40000.0, 40000.0},
-    QualityRow{Mp3Quality::V2, "V2", "&Variable, about 190 kbit/s (V2)", "-q:a 2", 190000.0 / 8, 190000.0 / 8},
-    QualityRow{Mp3Quality::V0, "V0", "V&ariable, about 245 kbit/s (V0)", "-q:a 0", 245000.0 / 8, 245000.0 / 8},
+    QualityRow{Mp3Quality::Kbps128, "128", "&128 kbit/s (standard)", "-ab 128", 16000.0, 16.0 * 1024, 0.45},
+    QualityRow{Mp3Quality::Kbps192, "192", "1&92 kbit/s", "-ab 192k", 24000.0, 24000.0, 0.25},
+    QualityRow{Mp3Quality::Kbps256, "256", "&256 kbit/s", "-ab 256k", 32000.0, 32000.0, 0.0},
+    QualityRow{Mp3Quality::Kbps320, "320", "&320 kbit/s", "-ab 320k", 40000.0, 40000.0, 0.0},
+    QualityRow{Mp3Quality::V2, "V2", "&Variable, about 190 kbit/s (V2)", "-q:a 2", 190000.0 / 8, 190000.0 / 8, 0.0},
+    QualityRow{Mp3Quality::V0, "V0", "V&ariable, about 245 kbit/s (V0)", "-q:a 0", 245000.0 / 8, 245000.0 / 8, 0.0},
 };
 constexpr std::array kQualityOrder{Mp3Quality::Kbps128, Mp3Quality::Kbps192, Mp3Quality::Kbps256,
                                    Mp3Quality::Kbps320, Mp3Quality::V2,      Mp3Quality::V0};
@@ -126,6 +129,7 @@ std::string_view QualityCaption(Mp3Quality quality) { return RowOf(quality).capt
 std::string_view WhenExistsCaption(WhenMp3Exists when) { return RowOf(when).caption; }
 std::string_view QualityArguments(Mp3Quality quality) { return RowOf(quality).arguments; }
 double NominalBytesPerSecond(Mp3Quality quality) { return RowOf(quality).bytesPerSecond; }
+double EncoderLevelLoss(Mp3Quality quality) { return RowOf(quality).levelLossDb; }
 
 std::int64_t ExpectedSizeFor(std::int64_t durationSeconds, Mp3Quality quality) {
     const long double v =

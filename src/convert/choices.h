@@ -101,6 +101,9 @@ double NominalBytesPerSecond(Mp3Quality quality);
 // toward: at 128 kbit/s 16.0 KB (of 1024 bytes) a second, else the nominal
 // rate; truncated, never wrapping.
 std::int64_t ExpectedSizeFor(std::int64_t durationSeconds, Mp3Quality quality);
+// How many dB quieter the encoder leaves the sound at this quality (its
+// quantization rounds toward nought, the more at a lower rate).
+double EncoderLevelLoss(Mp3Quality quality);
 // Whether the MP3's rate is fixed, so that its size tells its length.
 bool IsConstantRate(Mp3Quality quality);
 

@@ -51,8 +51,9 @@ void ConversionRun::ReportRead(Job& job) {
             FinishJob(job, Failure::NotMeasured);
             return;
         }
-        sound = job.choices.loudness == Loudness::R128 ? R128Plan(*measured, job.choices.loudnessTarget)
-                                                       : ReplayGainPlan(*measured);
+        sound = job.choices.loudness == Loudness::R128
+                    ? R128Plan(*measured, job.choices.loudnessTarget, EncoderLevelLoss(job.choices.quality))
+                    : ReplayGainPlan(*measured);
     }
     job.plan = PlanFor(report, job.choices.splitChapters, job.choices.coverFromVideo, sound);
     job.reading = false;

@@ -86,17 +86,17 @@ std::optional<LoudnessMeasure> ReadLoudness(std::string_view log) {
     return last ? last->Measure() : std::nullopt;
 }
 
-SoundPlan R128Plan(const LoudnessMeasure& measured, double target) {
+SoundPlan R128Plan(const LoudnessMeasure& measured, double target, double encoderLossDb) {
     SoundPlan plan;
     plan.aim = measured.integrated;
     if (measured.integrated <= kSilenceLufs) return plan;
-    double gain = target - measured.integrated;
+    double gain = target - measured.integrated + encoderLossDb;
     const double limit = kTruePeakCeiling - kPeakMargin;
     const double peak = std::max(measured.samplePeak, measured.truePeak.value_or(measured.samplePeak));
     // A peak the limiter would have to take down too far lowers the gain instead.
     if (peak + gain - limit > kMostLimiting) gain = limit + kMostLimiting - peak;
     plan.gainDb = gain;
-    plan.aim = measured.integrated + gain;
+    plan.aim = measured.integrated + gain - encoderLossDb;
     if (peak + gain > limit) plan.limitDb = limit;
     return plan;
 }

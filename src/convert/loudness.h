@@ -43,15 +43,16 @@ std::optional<LoudnessMeasure> ReadLoudness(std::string_view log);
 struct SoundPlan {
     double gainDb = 0;
     std::optional<double> limitDb;  // a true-peak limiter at this level, dBTP
-    double aim = 0;                 // the loudness the gain aims at, LUFS
+    double aim = 0;                 // the loudness the MP3 should have, LUFS
     std::vector<std::pair<std::string, std::string>> tags;
     [[nodiscard]] bool Untouched() const { return gainDb == 0 && !limitDb && tags.empty(); }
     bool operator==(const SoundPlan&) const = default;
 };
 
-// The gain to `target` LUFS, a limiter where peaks would pass the ceiling;
+// The gain to `target` LUFS as the MP3 will play it (made up by the
+// encoder's `encoderLossDb`), a limiter where peaks would pass the ceiling;
 // silence keeps its level.
-SoundPlan R128Plan(const LoudnessMeasure& measured, double target);
+SoundPlan R128Plan(const LoudnessMeasure& measured, double target, double encoderLossDb = 0);
 // The sound untouched, with ReplayGain 2.0 track gain and peak for a player; silence gets no tags.
 SoundPlan ReplayGainPlan(const LoudnessMeasure& measured);
 // The plan for one more conversion when the MP3 as written missed its aim

@@ -52,7 +52,8 @@ TEST_F(Loudness, TheFileIsMeasuredFirstThenConvertedWithItsGain) {
     EXPECT_EQ(run.PartialPath(), kPart) << "nothing is written yet, the name is the MP3's";
     Ends(kHeader + Meter("-7.3", "0.0"));
     ASSERT_EQ(platform.starts.size(), 2u);
-    EXPECT_NE(Last()->args.find("volume=-8.70dB"), std::string::npos) << Last()->args;
+    // -16 - -7.3, and the 0.45 dB the encoder's quantization takes at 128 kbit/s made up.
+    EXPECT_NE(Last()->args.find("volume=-8.25dB"), std::string::npos) << Last()->args;
     EXPECT_EQ(Last()->args.find("alimiter"), std::string::npos) << "the peaks allow a linear gain";
     EXPECT_EQ(Progress(), Strings{"0% Done"});
     platform.files[kPart] = {true, true, Expected() / 2};
@@ -108,7 +109,7 @@ TEST_F(Loudness, RemovingTheRowWhileItIsMeasuredEndsIt) {
 TEST_F(Loudness, ALimitedMp3IsMeasuredAsWrittenAndConvertedOnceMoreWhenItMissed) {
     Ends(kHeader + Meter("-22.5", "0.4"));
     ASSERT_EQ(platform.starts.size(), 2u);
-    EXPECT_NE(Last()->args.find("volume=6.50dB,aresample=176400,alimiter=limit=0.794328"), std::string::npos);
+    EXPECT_NE(Last()->args.find("volume=6.95dB,aresample=176400,alimiter=limit=0.794328"), std::string::npos);
     End(0, kComplete);
     ASSERT_EQ(platform.starts.size(), 3u) << "the MP3 as written is measured";
     EXPECT_EQ(Last()->args, kv::CheckArgsFor(kPart).value());
@@ -116,7 +117,7 @@ TEST_F(Loudness, ALimitedMp3IsMeasuredAsWrittenAndConvertedOnceMoreWhenItMissed)
     EXPECT_TRUE(platform.committed.empty()) << "not named before it is known good";
     Ends(Meter("-17.7", "-2.2", "-2.0"));
     ASSERT_EQ(platform.starts.size(), 4u) << "1.7 LU short of the target: once more, louder";
-    EXPECT_NE(Last()->args.find("volume=8.20dB"), std::string::npos) << Last()->args;
+    EXPECT_NE(Last()->args.find("volume=8.65dB"), std::string::npos) << Last()->args;
     EXPECT_EQ(platform.discarded, Strings{kPart}) << "the first MP3 goes";
     EXPECT_EQ(Progress(), Strings{"0% Done"});
     End(0, kComplete);

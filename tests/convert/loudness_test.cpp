@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "convert/choices.h"
 #include "convert/media_plan.h"
 #include "support/checked.h"
 
@@ -89,6 +90,21 @@ TEST(LoudnessRule, AGainToTheTargetLinearWhereThePeaksAllow) {
     EXPECT_DOUBLE_EQ(*limited.limitDb, kv::kTruePeakCeiling - kv::kPeakMargin);
     // A true peak, when measured, counts where it is above the sample peak.
     EXPECT_TRUE(kv::R128Plan({-35.0, 6.0, -22.0, -20.5}, -16).limitDb);
+}
+
+// The encoder leaves the sound a little quieter at a low rate: the gain makes
+// it up, and the MP3 is still aimed at the target itself.
+TEST(LoudnessRule, TheEncodersLossIsMadeUp) {
+    const SoundPlan at128 = kv::R128Plan({-20.0, 3.0, -30.0, {}}, -16, kv::EncoderLevelLoss(kv::Mp3Quality::Kbps128));
+    EXPECT_DOUBLE_EQ(at128.gainDb, 4.45);
+    EXPECT_DOUBLE_EQ(at128.aim, -16);
+    EXPECT_DOUBLE_EQ(kv::R128Plan({-20.0, 3.0, -30.0, {}}, -16, kv::EncoderLevelLoss(kv::Mp3Quality::Kbps320)).gainDb,
+                     4.0);
+    EXPECT_GT(kv::EncoderLevelLoss(kv::Mp3Quality::Kbps128), kv::EncoderLevelLoss(kv::Mp3Quality::Kbps192));
+    // The made-up part counts toward the peaks too.
+    EXPECT_TRUE(kv::R128Plan({-20.0, 3.0, -6.2, {}}, -16, 0.45).limitDb);
+    EXPECT_FALSE(kv::R128Plan({-20.0, 3.0, -6.2, {}}, -16, 0).limitDb);
+    EXPECT_TRUE(kv::R128Plan({-90.0, 0, -90, {}}, -16, 0.45).Untouched()) << "silence still";
 }
 
 TEST(LoudnessRule, SilenceAndPeaksTooFarAboveKeepTheirLimits) {
