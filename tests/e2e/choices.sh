@@ -12,7 +12,7 @@ set_choice() { # name type data
 # something to encode to show its presets' rates.
 NOISE=$RUN/noise.mp4
 noise() { # one channel of loud pink noise; each number gives noise of its own
-    echo "anoisesrc=color=pink:duration=20:seed=$1,volume=-4dB"
+    echo "anoisesrc=color=pink:duration=20:s=$1,volume=-4dB"
 }
 ffmpeg -hide_banner -loglevel error -y -f lavfi -i "$(noise 1)" -f lavfi -i "$(noise 2)" \
     -filter_complex "amerge=inputs=2" -ar 44100 -c:a alac "$NOISE"

@@ -1,8 +1,8 @@
 # shellcheck shell=bash
 # Even loudness and ReplayGain on real-sounding media: quiet speech, loud
 # compressed music with peaks at full scale, a phone clip with one bang, and
-# silence, each made the same on every run (fixed noise seeds). Debian's own
-# ffmpeg measures every MP3. Sourced by run_all.sh.
+# silence, each made the same on every run (the noise generators' "s", their
+# seed, is fixed). Debian's own ffmpeg measures every MP3. Sourced by run_all.sh.
 
 LD=$RUN/loudness
 mkdir -p "$LD"
@@ -24,16 +24,16 @@ level_to() { # wav target-LUFS mp4: scaled to the target with one gain
     lmk -i "$1" -af "volume=$(awk -v t="$2" -v n="$now" 'BEGIN { print t - n }')dB" -c:a aac -b:a 160k "$3"
 }
 voice='(0.5*sin(2*PI*(140+20*sin(2*PI*0.7*t))*t)+0.3*sin(4*PI*(140+20*sin(2*PI*0.7*t))*t)+0.2*sin(6*PI*(140+20*sin(2*PI*0.7*t))*t))*pow(max(0,sin(2*PI*3.1*t)),2)*(0.6+0.4*sin(2*PI*0.23*t))'
-lmk -f lavfi -i "aevalsrc='$voice':s=48000:d=20" -f lavfi -i "anoisesrc=color=pink:a=0.02:d=20:r=48000:seed=11" \
+lmk -f lavfi -i "aevalsrc='$voice':s=48000:d=20" -f lavfi -i "anoisesrc=color=pink:a=0.02:d=20:r=48000:s=11" \
     -filter_complex "[0][1]amix=inputs=2:normalize=0" -ac 1 "$LD/voice.wav"
 level_to "$LD/voice.wav" -35 "$LD/speech.mp4"
 # Music: a chord over pink noise, pushed into full-scale clipping.
-lmk -f lavfi -i "anoisesrc=color=pink:a=0.3:d=20:r=44100:seed=12" \
+lmk -f lavfi -i "anoisesrc=color=pink:a=0.3:d=20:r=44100:s=12" \
     -f lavfi -i "aevalsrc='0.3*(sin(2*PI*110*t)+sin(2*PI*138.6*t)+sin(2*PI*164.8*t)+sin(2*PI*220*t))*(0.7+0.3*sin(2*PI*2*t))':s=44100:d=20" \
     -filter_complex "[0][1]amix=inputs=2:normalize=0,volume=4dB,aformat=sample_fmts=s16" -ac 2 "$LD/music.wav"
 lmk -i "$LD/music.wav" -c:a aac -b:a 192k "$LD/music.mp4"
 # A phone clip: speech at -24 LUFS and, 7 s in, a 40 ms bang at full scale.
-lmk -i "$LD/voice.wav" -f lavfi -i "anoisesrc=color=white:a=1:d=0.04:r=48000:seed=13" \
+lmk -i "$LD/voice.wav" -f lavfi -i "anoisesrc=color=white:a=1:d=0.04:r=48000:s=13" \
     -filter_complex "[0]volume=-6.7dB[s];[1]adelay=7000,apad[b];[s][b]amix=inputs=2:normalize=0:duration=first" \
     -c:a aac -b:a 96k "$LD/phone.mp4"
 lmk -f lavfi -i "anullsrc=r=48000:cl=stereo" -t 6 -c:a aac "$LD/silence.mp4"
@@ -64,26 +64,26 @@ OFF=$OUT
 m=$(meter "$OFF/music.mp3")
 check "music (off): still as loud as its source, not brought down" "$m" at_most -10 "$(cut -d' ' -f1 <<<"$m")"
 
+check_even() { # target: each MP3 of the last run within 0.5 LU of it, its true peak at most -1 dBTP
+    local k m li tp
+    for k in speech music phone; do
+        m=$(meter "$OUT/$k.mp3")
+        read -r li _ tp <<<"$m"
+        check "$k (r128, $1): $li LUFS, within 0.5 LU of $1" "$m" near "$li" "$1" 0.5
+        check "$k (r128, $1): true peak $tp dBTP, at most -1.0" "$m" at_most "$tp" -1.0
+    done
+}
+
 echo "== even loudness at -16 LUFS, true peaks at most -1 dBTP"
 convert_all r128
-for k in speech music phone; do
-    m=$(meter "$OUT/$k.mp3")
-    read -r li _ tp <<<"$m"
-    check "$k (r128): $li LUFS, within 0.5 LU of -16" "$m" near "$li" -16 0.5
-    check "$k (r128): true peak $tp dBTP, at most -1.0" "$m" at_most "$tp" -1.0
-done
+check_even -16
 m=$(meter "$OUT/silence.mp3")
 check "silence (r128): still silence" "$m" at_most "$(cut -d' ' -f1 <<<"$m")" -70
 check "silence (r128): not one sample above nought" "$m" [ "$(cut -d' ' -f2 <<<"$m")" = -inf ]
 
 echo "== even loudness at a target of the user's: -23 LUFS"
 convert_all r128 -23
-for k in speech music phone; do
-    m=$(meter "$OUT/$k.mp3")
-    read -r li _ tp <<<"$m"
-    check "$k (r128, -23): $li LUFS, within 0.5 LU of -23" "$m" near "$li" -23 0.5
-    check "$k (r128, -23): true peak at most -1.0 dBTP" "$m" at_most "$tp" -1.0
-done
+check_even -23
 
 echo "== ReplayGain: tags of the reference -18 LUFS, the sound as it is"
 convert_all replaygain
