@@ -64,7 +64,13 @@ fi
 # One server for the whole run; each Wine start is then much cheaper.
 wineserver -p60 >/dev/null 2>&1 || true
 
-winpath() { winepath -w "$1" 2>/dev/null; }
+# Z: is the prefix's link to /, so the name needs no Wine process (winepath can
+# answer nothing while a server ends, which would leave an empty argument).
+winpath() {
+    local p
+    p=$(realpath -ms -- "$1")
+    printf 'Z:%s\n' "${p//\//\\}"
+}
 
 # ------------------------------------------------------------------ files and imports
 
