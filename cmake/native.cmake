@@ -30,6 +30,11 @@ add_test(NAME winget_manifests COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/test
 # File and function sizes, and the _win suffix on exactly the files that need Windows.
 add_test(NAME house_rules COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/house_test.py ${CMAKE_SOURCE_DIR}/src)
 add_test(NAME house_rules_refuse_breaches COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/house_test.py --self-test)
+# Every language's table complete, with English's placeholders and access keys;
+# and the check refuses each kind of fault.
+add_test(NAME language_tables COMMAND python3 ${CMAKE_SOURCE_DIR}/cmake/make_texts.py --check
+         ${CMAKE_SOURCE_DIR}/src/app/texts.def ${CMAKE_SOURCE_DIR}/src/app/lang)
+add_test(NAME language_tables_refuse_faults COMMAND python3 ${CMAKE_SOURCE_DIR}/cmake/make_texts.py --self-test)
 # A handler name that binds nothing stops the build: the same file with one
 # misspelt name must not compile, and compiles without it.
 foreach(misspelt 0 1)

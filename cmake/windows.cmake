@@ -65,8 +65,16 @@ add_custom_command(OUTPUT ${KV_ART_FILES}
   DEPENDS ${CMAKE_SOURCE_DIR}/tools/art/make_art.py ${CMAKE_SOURCE_DIR}/src/ui/art_ids.h
   COMMENT "Drawing the window art" VERBATIM)
 add_custom_target(korvello_art DEPENDS ${KV_ART_FILES})
+# Each language's texts as a string table, checked against the English ones.
+file(GLOB KV_LANG_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/app/lang/*.txt)
+add_custom_command(OUTPUT ${KV_GENERATED}/texts.rc
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/cmake/make_texts.py ${CMAKE_SOURCE_DIR}/src/app/texts.def
+          ${CMAKE_SOURCE_DIR}/src/app/lang ${KV_GENERATED}/texts.rc
+  DEPENDS ${CMAKE_SOURCE_DIR}/cmake/make_texts.py ${CMAKE_SOURCE_DIR}/src/app/texts.def ${KV_LANG_FILES}
+  COMMENT "Checking and writing the language tables" VERBATIM)
+add_custom_target(korvello_texts DEPENDS ${KV_GENERATED}/texts.rc)
 set_source_files_properties(${KV_RC} PROPERTIES OBJECT_DEPENDS
-  "${KV_TOOL_PATHS};${KV_RES_FILES};${KV_ART_FILES};${KV_GENERATED}/korvello.manifest;${KV_GENERATED}/version.h")
+  "${KV_TOOL_PATHS};${KV_RES_FILES};${KV_ART_FILES};${KV_GENERATED}/korvello.manifest;${KV_GENERATED}/version.h;${KV_GENERATED}/texts.rc")
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} --codepage=65001 -I${KV_GENERATED} -I${KORVELLO_TOOLS_DIR} -I${CMAKE_SOURCE_DIR}/src/ui/resources -I${CMAKE_BINARY_DIR}/art")
 enable_language(RC)
 
@@ -77,7 +85,7 @@ target_link_libraries(korvello PRIVATE korvello_core)
 # the same installer (its product code follows from the files it carries).
 target_link_options(korvello PRIVATE -municode -s -Wl,--file-alignment,4096 -Wl,--no-insert-timestamp)
 target_compile_options(korvello PRIVATE ${KORVELLO_WARNINGS})
-add_dependencies(korvello korvello_tools korvello_art)
+add_dependencies(korvello korvello_tools korvello_art korvello_texts)
 set_target_properties(korvello PROPERTIES OUTPUT_NAME korvello)
 
 # The release (make dist): korvello.exe, the user's README, THIRD-PARTY.md with
@@ -139,7 +147,7 @@ target_link_libraries(korvello_win_tests PRIVATE korvello_core GTest::gtest)
 # The version resource is read as Explorer reads it; the version expected is the project's.
 target_link_libraries(korvello_win_tests PRIVATE version)
 target_compile_definitions(korvello_win_tests PRIVATE KV_EXPECTED_VERSION=L"${PROJECT_VERSION}.0")
-add_dependencies(korvello_win_tests korvello_tools korvello_art)
+add_dependencies(korvello_win_tests korvello_tools korvello_art korvello_texts)
 # One run of the whole program: Wine's start-up is the slow part.
 add_test(NAME program_imports COMMAND ${CMAKE_SOURCE_DIR}/tests/app/imports_test.sh $<TARGET_FILE:korvello>)
 add_test(NAME program_manifest COMMAND ${CMAKE_SOURCE_DIR}/tests/ui/manifest_test.sh $<TARGET_FILE:korvello>)

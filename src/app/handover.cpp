@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/runner_text.h"
+#include "app/texts.h"
 
 namespace kv {
 
@@ -73,13 +74,12 @@ std::vector<std::string> PlausiblePaths(const std::vector<std::string>& paths) {
 }
 
 std::string HandOverFailureText(bool refused, const std::vector<std::string>& paths) {
-    std::string text = refused ? "Korvello is already running and did not take the files."
-                               : "Korvello is already running but does not answer.";
+    std::string text = Tr(refused ? TextId::RefusedMessage : TextId::NoAnswerMessage);
     if (paths.empty()) return text;
-    text += paths.size() == 1 ? " This file was not added:\n" : " These files were not added:\n";
+    text.append(" ").append(Tr(paths.size() == 1 ? TextId::OneNotAdded : TextId::SomeNotAdded)).append("\n");
     constexpr std::size_t kShown = 10;
     for (std::size_t i = 0; i < paths.size() && i < kShown; ++i) text += "\n" + FileNamePart(paths[i]);
-    if (paths.size() > kShown) text += "\n... and " + std::to_string(paths.size() - kShown) + " more";
+    if (paths.size() > kShown) text.append("\n").append(Tr(TextId::MoreFiles, {std::to_string(paths.size() - kShown)}));
     return text;
 }
 

@@ -1,6 +1,7 @@
 #include "app/media_kinds.h"
 
 #include "app/runner_text.h"
+#include "app/texts.h"
 #include "win/utf8.h"
 
 namespace kv {
@@ -21,7 +22,9 @@ bool LengthNeedsWholeFile(std::string_view path) { return MediaKindOf(path) == "
 std::string MediaDialogFilter() {
     std::string all;
     for (const std::string_view e : kMediaExtensions) all.append(all.empty() ? "*." : ";*.").append(e);
-    return "MP4 Files|*.mp4|Video and audio files|" + all + "|All files|*.*";
+    std::string filter = Tr(TextId::Mp4Filter);
+    filter.append("|*.mp4|").append(Tr(TextId::MediaFilter)).append("|").append(all);
+    return filter.append("|").append(Tr(TextId::AllFilter)).append("|*.*");
 }
 
 }  // namespace kv

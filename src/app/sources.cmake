@@ -9,6 +9,7 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
   src/app/media_kinds.cpp
   src/app/sha256.cpp
   src/app/runner_text.cpp
+  src/app/texts.cpp
 )
 list(APPEND KORVELLO_WIN_SOURCES
   src/app/application_win.cpp
@@ -18,6 +19,7 @@ list(APPEND KORVELLO_WIN_SOURCES
   src/app/process_runner_win.cpp
   src/app/settings_store_win.cpp
   src/app/settings_win.cpp
+  src/app/texts_win.cpp
   src/app/tool_install_win.cpp
   src/app/tool_set_win.cpp
 )

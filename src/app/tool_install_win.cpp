@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/sha256.h"
+#include "app/texts.h"
 #include "win/error.h"
 #include "win/text.h"
 
@@ -76,7 +77,7 @@ std::optional<win::UniqueFile> InstallToolFile(std::span<const std::uint8_t> byt
         return std::nullopt;
     }
     if (!Holds(held.Get(), bytes)) {
-        if (why.empty()) why = "The file there is not the one Korvello carries.";
+        if (why.empty()) why = Tr(TextId::ToolNotOursWhy);
         return std::nullopt;
     }
     // A file in use that already holds these very bytes is as good as written.
@@ -86,10 +87,8 @@ std::optional<win::UniqueFile> InstallToolFile(std::span<const std::uint8_t> byt
 }
 
 std::string ToolProblemText(const std::string& fileName, const std::string& folder, const std::string& why) {
-    return "Korvello could not set up its tool file \"" + fileName + "\" in \"" + folder + "\"" +
-           (why.empty() ? std::string(".") : ": " + why) +
-           "\n\nFiles cannot be read or converted until it can. Close Korvello and start it again; if another "
-           "program holds the file, close that program first.";
+    return Tr(TextId::ToolFileMessage,
+              {fileName, folder, why.empty() ? std::string(".") : Tr(TextId::ToolFileWhy, {why})});
 }
 
 }  // namespace kv

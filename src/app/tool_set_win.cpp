@@ -7,6 +7,7 @@
 #include "app/process_runner_win.h"
 #include "app/runner_text.h"
 #include "app/settings_win.h"
+#include "app/texts.h"
 #include "app/tool_install_win.h"
 #include "win/error.h"
 
@@ -19,7 +20,7 @@ void ToolSet::Install(HMODULE resources, const std::string& appDir) {
     for (const auto& tool : kToolFiles) {
         // A program without its tools cannot run: a missing resource is no guarded step.
         const auto bytes = ToolResource(resources, tool.resource);
-        std::string why = "The folder for Korvello's tools could not be found.";
+        std::string why = Tr(TextId::ToolFolderWhy);
         std::optional<win::UniqueFile> held;
         if (!appDir.empty()) held = InstallToolFile(bytes, appDir + tool.fileName, why);
         ok[tool.fileName] = held.has_value();

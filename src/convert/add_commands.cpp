@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/texts.h"
 #include "app/handover.h"
 #include "app/media_kinds.h"
 #include "app/runner_text.h"
@@ -37,7 +38,7 @@ std::size_t AddCommands::HandedOverCount() const noexcept { return kept_.Size();
 bool AddCommands::AddOneFile(const CheckedPath& path) {
     const auto answer = probe_.Answer(path);
     if (!answer) {
-        host_.Tell(std::string(kBadFileMessage));
+        host_.Tell(Tr(TextId::BadHeaderMessage));
         return false;
     }
     host_.ShowFile(path.Text());
@@ -108,7 +109,7 @@ void AddCommands::AddFileCommand() {
     const auto path = host_.Check(*chosen);
     // A name typed into the dialog may be of any type: the dialog takes what "Add Folder" takes.
     if (!path || path->IsFolder() || !IsMediaName(path->Text())) {
-        host_.Tell(std::string(kBadFileMessage));
+        host_.Tell(Tr(TextId::BadHeaderMessage));
         return;
     }
     AddOneFile(*path);
@@ -148,8 +149,8 @@ std::string NotAddedText(const std::vector<NotAdded>& files) {
         if (it == groups.end()) it = groups.insert(groups.end(), {f.reason, {}});
         it->second.append(it->second.empty() ? "\"" : ", \"").append(FileNamePart(f.path)).append("\"");
     }
-    std::string text = files.size() == 1 ? "This file was not added:" : "These files were not added:";
-    for (const auto& [reason, names] : groups) text.append("\n\n").append(names).append(": ").append(reason);
+    std::string text = Tr(files.size() == 1 ? TextId::OneNotAdded : TextId::SomeNotAdded);
+    for (const auto& [reason, names] : groups) text.append("\n\n").append(Tr(TextId::NotAddedLine, {names, reason}));
     return text;
 }
 
@@ -184,11 +185,11 @@ void AddCommands::AddDroppedNow(const std::vector<HandedPath>& paths) {
         if (!going) break;
         const auto path = host_.Check(handed.path);
         if (!path) {
-            notAdded.push_back({handed.path, "it cannot be found, or its name is not one Windows can open."});
+            notAdded.push_back({handed.path, Tr(TextId::NotFoundWhy)});
         } else if (path->IsFolder()) {
             going = AddHandedFiles(std::exchange(files, {}), notAdded) && AddHandedFolder(*path, handed, notAdded);
         } else if (!IsMediaName(path->Text())) {
-            notAdded.push_back({handed.path, "it is not a video or audio file Korvello takes."});
+            notAdded.push_back({handed.path, Tr(TextId::NotMediaWhy)});
         } else {
             files.push_back({*path, handed.path, handed.request});
         }
@@ -202,7 +203,7 @@ bool AddCommands::AddHandedFolder(const CheckedPath& folder, const HandedPath& h
     bool cancelled = false;
     try {
         if (const auto stopped = AddFolder(folder, handed.request, cancelled))
-            notAdded.push_back({handed.path, "the folder was added up to a file that cannot be read. " + *stopped});
+            notAdded.push_back({handed.path, Tr(TextId::FolderStoppedWhy, {*stopped})});
     } catch (const Error& e) {  // the folder alone is lost: the batch goes on
         notAdded.push_back({handed.path, e.what()});
     }
@@ -219,7 +220,7 @@ bool AddCommands::AddHandedFiles(const std::vector<Candidate>& files, std::vecto
             return true;
         }
         if (!result.answer) {
-            notAdded.push_back({file.given, "it has no readable length: the file is damaged or is not a video."});
+            notAdded.push_back({file.given, Tr(TextId::NoLengthWhy)});
             return true;
         }
         host_.ShowFile(file.path.Text());

@@ -10,7 +10,9 @@ namespace {
 
 struct QualityRow {
     Mp3Quality quality;
-    std::string_view text, caption, arguments;
+    std::string_view text;
+    TextId caption;
+    std::string_view arguments;
     double bytesPerSecond;
     // What progress counts on: 16.0 KB (of 1024 bytes) a second at 128
     // kbit/s, a little over the real rate, so the bar ends near 98 %
@@ -23,24 +25,25 @@ struct QualityRow {
 
 // VBR: LAME's V2 averages about 190 kbit/s, V0 about 245 kbit/s on music.
 constexpr std::array kQualities{
-    QualityRow{Mp3Quality::Kbps128, "128", "&128 kbit/s (standard)", "-ab 128", 16000.0, 16.0 * 1024, 0.45},
-    QualityRow{Mp3Quality::Kbps192, "192", "1&92 kbit/s", "-ab 192k", 24000.0, 24000.0, 0.25},
-    QualityRow{Mp3Quality::Kbps256, "256", "&256 kbit/s", "-ab 256k", 32000.0, 32000.0, 0.0},
-    QualityRow{Mp3Quality::Kbps320, "320", "&320 kbit/s", "-ab 320k", 40000.0, 40000.0, 0.0},
-    QualityRow{Mp3Quality::V2, "V2", "&Variable, about 190 kbit/s (V2)", "-q:a 2", 190000.0 / 8, 190000.0 / 8, 0.0},
-    QualityRow{Mp3Quality::V0, "V0", "V&ariable, about 245 kbit/s (V0)", "-q:a 0", 245000.0 / 8, 245000.0 / 8, 0.0},
+    QualityRow{Mp3Quality::Kbps128, "128", TextId::Quality128, "-ab 128", 16000.0, 16.0 * 1024, 0.45},
+    QualityRow{Mp3Quality::Kbps192, "192", TextId::Quality192, "-ab 192k", 24000.0, 24000.0, 0.25},
+    QualityRow{Mp3Quality::Kbps256, "256", TextId::Quality256, "-ab 256k", 32000.0, 32000.0, 0.0},
+    QualityRow{Mp3Quality::Kbps320, "320", TextId::Quality320, "-ab 320k", 40000.0, 40000.0, 0.0},
+    QualityRow{Mp3Quality::V2, "V2", TextId::QualityV2, "-q:a 2", 190000.0 / 8, 190000.0 / 8, 0.0},
+    QualityRow{Mp3Quality::V0, "V0", TextId::QualityV0, "-q:a 0", 245000.0 / 8, 245000.0 / 8, 0.0},
 };
 constexpr std::array kQualityOrder{Mp3Quality::Kbps128, Mp3Quality::Kbps192, Mp3Quality::Kbps256,
                                    Mp3Quality::Kbps320, Mp3Quality::V2,      Mp3Quality::V0};
 
 struct WhenRow {
     WhenMp3Exists when;
-    std::string_view text, caption;
+    std::string_view text;
+    TextId caption;
 };
 constexpr std::array kWhens{
-    WhenRow{WhenMp3Exists::Replace, "replace", "&Replace it"},
-    WhenRow{WhenMp3Exists::KeepBoth, "keep-both", "&Keep both: name (2).mp3"},
-    WhenRow{WhenMp3Exists::Skip, "skip", "&Skip the file"},
+    WhenRow{WhenMp3Exists::Replace, "replace", TextId::ReplaceItem},
+    WhenRow{WhenMp3Exists::KeepBoth, "keep-both", TextId::KeepBothItem},
+    WhenRow{WhenMp3Exists::Skip, "skip", TextId::SkipItem},
 };
 constexpr std::array kWhenOrder{WhenMp3Exists::Replace, WhenMp3Exists::KeepBoth, WhenMp3Exists::Skip};
 
@@ -109,6 +112,11 @@ void ReadLoudnessChoices(ConversionChoices& c, const StoredValue& loudness, cons
         c.loudnessTarget = value;
 }
 
+void ReadLanguageChoice(ConversionChoices& c, const StoredValue& language) {
+    const Language* chosen = language.type == StoredValue::Type::String ? FindLanguage(language.text) : nullptr;
+    c.language = chosen ? std::string(chosen->tag) : std::string(kAutoLanguage);
+}
+
 std::string_view LoudnessText(Loudness loudness) {
     switch (loudness) {
     case Loudness::R128:
@@ -125,8 +133,8 @@ std::string_view QualityText(Mp3Quality quality) { return RowOf(quality).text; }
 std::string_view WhenExistsText(WhenMp3Exists when) { return RowOf(when).text; }
 std::span<const Mp3Quality> AllQualities() { return kQualityOrder; }
 std::span<const WhenMp3Exists> AllWhenExists() { return kWhenOrder; }
-std::string_view QualityCaption(Mp3Quality quality) { return RowOf(quality).caption; }
-std::string_view WhenExistsCaption(WhenMp3Exists when) { return RowOf(when).caption; }
+std::string QualityCaption(Mp3Quality quality) { return Tr(RowOf(quality).caption); }
+std::string WhenExistsCaption(WhenMp3Exists when) { return Tr(RowOf(when).caption); }
 std::string_view QualityArguments(Mp3Quality quality) { return RowOf(quality).arguments; }
 double NominalBytesPerSecond(Mp3Quality quality) { return RowOf(quality).bytesPerSecond; }
 double EncoderLevelLoss(Mp3Quality quality) { return RowOf(quality).levelLossDb; }

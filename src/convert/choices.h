@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "app/stored_value.h"
+#include "app/texts.h"
 
 namespace kv {
 
@@ -24,6 +25,8 @@ inline constexpr int kHighestLoudnessTarget = -5;
 
 inline constexpr int kMaxFilesAtOnce = 8;
 
+inline constexpr std::string_view kAutoLanguage = "auto";
+
 struct ConversionChoices {
     Mp3Quality quality = Mp3Quality::Kbps128;
     int filesAtOnce = 1;
@@ -37,6 +40,7 @@ struct ConversionChoices {
     bool normalPriority = false;  // the tools at normal priority, not below normal
     Loudness loudness = Loudness::Off;
     int loudnessTarget = kDefaultLoudnessTarget;  // LUFS, for Loudness::R128
+    std::string language{kAutoLanguage};          // a table's tag, or as Windows' display languages say
     bool operator==(const ConversionChoices&) const = default;
 };
 
@@ -52,6 +56,7 @@ inline constexpr std::string_view kNotifyWhenDoneValue = "NotifyWhenDone";
 inline constexpr std::string_view kPriorityValue = "Priority";              // "below-normal" or "normal"
 inline constexpr std::string_view kLoudnessValue = "Loudness";              // "off", "r128" or "replaygain"
 inline constexpr std::string_view kLoudnessTargetValue = "LoudnessTarget";  // LUFS as text: "-16"
+inline constexpr std::string_view kLanguageValue = "Language";              // "auto" or a language's tag
 // What the output folder's box says while each MP3 goes beside its source.
 inline constexpr std::string_view kBesideText = "Beside each source file";
 
@@ -77,6 +82,9 @@ void ReadLaterChoices(ConversionChoices& choices, const StoredValue& subfolders,
 // The loudness choice and its target from their stored texts: "off" for an
 // unknown text, the default target for one that is no whole number in range.
 void ReadLoudnessChoices(ConversionChoices& choices, const StoredValue& loudness, const StoredValue& target);
+// The language from its stored text: a table's tag in any case ("DE" is "de"),
+// else "auto".
+void ReadLanguageChoice(ConversionChoices& c, const StoredValue& language);
 std::string_view LoudnessText(Loudness loudness);
 
 // The stored texts ("128" ... "V0"; "replace", "keep-both", "skip").
@@ -86,8 +94,8 @@ std::span<const Mp3Quality> AllQualities();
 std::span<const WhenMp3Exists> AllWhenExists();
 
 // The menu's captions, with their access keys.
-std::string_view QualityCaption(Mp3Quality quality);
-std::string_view WhenExistsCaption(WhenMp3Exists when);
+std::string QualityCaption(Mp3Quality quality);
+std::string WhenExistsCaption(WhenMp3Exists when);
 
 // What the transcoder's line says for the quality, between "-ar 44100 " and
 // " -ac 2": "-ab 128" (the default line; LAME takes it for its default, 128

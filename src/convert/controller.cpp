@@ -105,6 +105,7 @@ void Controller::LoadChoices(int logicalProcessors) {
                      settings_.Read(kKeepDatesValue), settings_.Read(kNotifyWhenDoneValue),
                      settings_.Read(kPriorityValue));
     ReadLoudnessChoices(choices_, settings_.Read(kLoudnessValue), settings_.Read(kLoudnessTargetValue));
+    ReadLanguageChoice(choices_, settings_.Read(kLanguageValue));
     adder_.SetAddSubfolders(choices_.addSubfolders);
     view_.ShowChoices(choices_);
     ShowPlace();
@@ -135,6 +136,7 @@ void Controller::SaveChoices() {
         settings_.WriteString(kPriorityValue, choices_.normalPriority ? "normal" : "below-normal");
         settings_.WriteString(kLoudnessValue, std::string(LoudnessText(choices_.loudness)));
         settings_.WriteString(kLoudnessTargetValue, std::to_string(choices_.loudnessTarget));
+        settings_.WriteString(kLanguageValue, choices_.language);
     });
 }
 

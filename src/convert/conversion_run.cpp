@@ -5,6 +5,7 @@
 #include <functional>
 #include <utility>
 
+#include "app/texts.h"
 #include "app/runner_text.h"
 #include "convert/conversion_job.h"
 #include "convert/job_rules.h"
@@ -118,9 +119,9 @@ void ConversionRun::EndRunIfDone() {
 }
 
 std::string RunEndedText(const RunCounts& c) {
-    std::string text = "Done: " + std::to_string(c.done) + ", Skipped: " + std::to_string(c.skipped) +
-                       ", Failed: " + std::to_string(c.failed) + ".";
-    if (c.failed > 0) text += " Click a Failed row to see why.";
+    std::string text =
+        Tr(TextId::RunEndedCounts, {std::to_string(c.done), std::to_string(c.skipped), std::to_string(c.failed)});
+    if (c.failed > 0) text.append(" ").append(Tr(TextId::RunEndedFailed));
     return text;
 }
 

@@ -1,5 +1,6 @@
 #include "convert/duration_probe.h"
 
+#include "app/texts.h"
 #include "app/media_kinds.h"
 #include "app/runner_text.h"
 #include "convert/job_rules.h"
@@ -27,7 +28,7 @@ int Risk(const std::string& p) {
 }
 
 Error CannotOpen(const std::string& path, const std::string& why) {
-    return Error("Cannot open file \"" + path + "\". " + why);
+    return Error(Tr(TextId::CannotOpenFile, {path, why}));
 }
 
 }  // namespace
@@ -78,7 +79,7 @@ std::string DurationProbe::Ask(const std::string& answerPath, RunOnce run) {
 
 std::optional<std::string> DurationProbe::Answer(const CheckedPath& path) {
     // Only a reader this program wrote and checked is run.
-    if (mediaInfoPath_.empty()) throw Error(std::string(kToolsUnavailableMessage));
+    if (mediaInfoPath_.empty()) throw Error(Tr(TextId::NoToolsMessage));
     const std::string batPath = tempDir_ + batName_;
     const std::string answerPath = tempDir_ + answerName_;
     platform_.ShowProbeText("");

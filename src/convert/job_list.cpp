@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/texts.h"
 #include "convert/job_rules.h"
 
 namespace kv {
@@ -9,17 +10,17 @@ namespace kv {
 std::string ProgressText(const Job& job) {
     switch (job.state) {
     case JobState::Pending:
-        return std::string(kPending);
+        return Tr(TextId::PendingState);
     case JobState::Running:
-        if (job.measuring) return std::string(kMeasuring);
+        if (job.measuring) return Tr(TextId::MeasuringState);
         // Until its first measure a running row still reads as it did.
-        return job.percent ? PercentText(*job.percent) : std::string(kPending);
+        return job.percent ? PercentText(*job.percent) : Tr(TextId::PendingState);
     case JobState::Done:
-        return std::string(kDone);
+        return Tr(TextId::DoneState);
     case JobState::Failed:
-        return std::string(kFailed);
+        return Tr(TextId::FailedState);
     case JobState::Skipped:
-        return std::string(kSkipped);
+        return Tr(TextId::SkippedState);
     }
     return {};
 }

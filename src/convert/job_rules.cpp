@@ -3,13 +3,13 @@
 #include <cstdio>
 
 #include "app/runner_text.h"
+#include "app/texts.h"
 #include "win/utf8.h"
 
 namespace kv {
 
 std::string BadFolderFileMessage(std::string_view fileNameWithExtension) {
-    return "Cannot process file " + std::string(fileNameWithExtension) +
-           " Bad file header or bad characters in filename! Please use different file.";
+    return Tr(TextId::BadFileMessage, {fileNameWithExtension});
 }
 
 std::string DisplayName(std::string_view path) { return NamePart(FileNamePart(path)); }
@@ -206,7 +206,7 @@ std::int64_t PercentOf(std::int64_t size, std::int64_t expected) {
     return static_cast<std::int64_t>(static_cast<long double>(size) * 100.0L / static_cast<long double>(expected));
 }
 
-std::string PercentText(std::int64_t percent) { return std::to_string(percent) + "% Done"; }
+std::string PercentText(std::int64_t percent) { return Tr(TextId::PercentState, {std::to_string(percent)}); }
 
 namespace {
 

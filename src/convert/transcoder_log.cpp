@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/runner_text.h"
+#include "app/texts.h"
 
 namespace kv {
 
@@ -188,42 +189,39 @@ Failure ClassifyFailure(std::uint32_t exitCode, std::string_view log, std::strin
 std::string FailureReason(Failure failure) {
     switch (failure) {
     case Failure::None:
-        return "The file was converted.";
+        return Tr(TextId::ConvertedReason);
     case Failure::NotStarted:
-        return "The converter could not be started.";
+        return Tr(TextId::NotStartedReason);
     case Failure::Stalled:
-        return "The converter stopped responding and was ended.";
+        return Tr(TextId::StalledReason);
     case Failure::NoAudio:
-        return "The file has no audio track: there is no sound to convert.";
+        return Tr(TextId::NoAudioReason);
     case Failure::Damaged:
-        return "The file is damaged or cut short.";
+        return Tr(TextId::DamagedReason);
     case Failure::InputMissing:
-        return "The file could not be opened: it was moved, deleted or is locked.";
+        return Tr(TextId::InputGoneReason);
     case Failure::OutputFolder:
-        return "The output folder is missing or cannot be written to.";
+        return Tr(TextId::OutputFolderReason);
     case Failure::DiskFull:
-        return "The disk is full.";
+        return Tr(TextId::DiskFullReason);
     case Failure::Ended:
-        return "The converter was ended before it had finished.";
+        return Tr(TextId::EndedReason);
     case Failure::InputIsOutput:
-        return "The file is the MP3 it would be converted to: choose another output folder or \"Keep both\".";
+        return Tr(TextId::SameFileReason);
     case Failure::SourceFolder:
-        return "The file's own folder cannot be written to, so its MP3 cannot go beside it. Choose \"Into the "
-               "output folder\" in the menu of choices.";
+        return Tr(TextId::BesideReason);
     case Failure::NotMeasured:
-        return "The file's loudness could not be measured, so it was not converted to an even loudness. Choose "
-               "\"Loudness: As it is\" in the menu of choices to convert it unchanged.";
+        return Tr(TextId::NotMeasuredReason);
     case Failure::OutputLocked:
-        return "The MP3 file could not be saved: another program kept it open, or the output folder "
-               "cannot be written to.";
+        return Tr(TextId::NotSavedReason);
     case Failure::Unknown:
         break;
     }
-    return "The converter could not convert this file.";
+    return Tr(TextId::UnknownReason);
 }
 
 std::string FailureMessage(std::string_view inputPath, Failure failure) {
-    return "\"" + FileNamePart(inputPath) + "\" could not be converted.\n\n" + FailureReason(failure);
+    return Tr(TextId::FailedMessage, {FileNamePart(inputPath), FailureReason(failure)});
 }
 
 }  // namespace kv

@@ -1,5 +1,6 @@
 #include "ui/adding_wait_win.h"
 
+#include "app/texts.h"
 #include "win/error.h"
 #include "win/text.h"
 
@@ -28,7 +29,7 @@ AddingInput ClassifyAddingInput(const MSG& msg, HWND window) {
 }
 
 std::string AddingText(std::size_t done, std::size_t total) {
-    return "Adding " + std::to_string(done) + " of " + std::to_string(total);
+    return Tr(TextId::AddingProgress, {std::to_string(done), std::to_string(total)});
 }
 
 AddingWait::AddingWait(HWND window, HWND box)

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "app/texts.h"
+
 namespace kv::ui {
 
 namespace {
@@ -12,27 +14,27 @@ constexpr unsigned kStep = 16;
 // A choice of two: the first item makes `field` `first`, the second its opposite.
 struct TwoWay {
     unsigned command;
-    const char* caption;
-    const char* firstItem;
-    const char* secondItem;
+    TextId caption;
+    TextId firstItem;
+    TextId secondItem;
     bool ConversionChoices::*field;
     bool first;
 };
 
 constexpr TwoWay kTwoWays[] = {
-    {kSubfoldersCommand, "&Adding a folder", "Its own files &only", "With the files of every &subfolder",
+    {kSubfoldersCommand, TextId::SubfoldersGroup, TextId::OwnFilesItem, TextId::SubfoldersItem,
      &ConversionChoices::addSubfolders, false},
-    {kChaptersCommand, "&Chapters", "One MP3 with &chapter marks", "One MP3 &per chapter: name - 01 title.mp3",
+    {kChaptersCommand, TextId::ChaptersGroup, TextId::ChapterMarksItem, TextId::PerChapterItem,
      &ConversionChoices::splitChapters, false},
-    {kCoverCommand, "Co&ver picture", "The file's own &picture only", "A &frame of the video when the file has none",
+    {kCoverCommand, TextId::CoverGroup, TextId::OwnPictureItem, TextId::VideoFrameItem,
      &ConversionChoices::coverFromVideo, false},
-    {kPlaceCommand, "Where the MP3s &go", "Into the &output folder", "&Beside each source file",
-     &ConversionChoices::beside, false},
-    {kDatesCommand, "File &dates", "The time of &converting", "The &source file's dates", &ConversionChoices::keepDates,
+    {kPlaceCommand, TextId::PlaceGroup, TextId::OutputFolderItem, TextId::BesideItem, &ConversionChoices::beside,
      false},
-    {kNotifyCommand, "When a run &ends", "&Notify me when Korvello is behind other windows", "No &notification",
-     &ConversionChoices::notifyWhenDone, true},
-    {kPriorityCommand, "&Priority", "&Below normal: the PC stays responsive", "&Normal",
+    {kDatesCommand, TextId::DatesGroup, TextId::ConvertTimeItem, TextId::SourceDatesItem, &ConversionChoices::keepDates,
+     false},
+    {kNotifyCommand, TextId::NotifyGroup, TextId::NotifyItem, TextId::NoNotifyItem, &ConversionChoices::notifyWhenDone,
+     true},
+    {kPriorityCommand, TextId::PriorityGroup, TextId::BelowNormalItem, TextId::NormalItem,
      &ConversionChoices::normalPriority, false},
 };
 
@@ -47,28 +49,27 @@ unsigned TargetCommand(int target) {
 std::string LoudnessCaption(Loudness loudness, int target) {
     switch (loudness) {
     case Loudness::R128:
-        return "&Even: every file brought to " + std::to_string(target) + " LUFS (EBU R128), peaks under -1 dBTP";
+        return Tr(TextId::EvenItem, {std::to_string(target)});
     case Loudness::ReplayGain:
-        return "As it is, with &ReplayGain tags for players that read them";
+        return Tr(TextId::ReplayGainItem);
     case Loudness::Off:
         break;
     }
-    return "&As it is";
+    return Tr(TextId::AsItIsItem);
 }
 
 std::string TargetCaption(int target) {
     // The access key is the last digit: the usual targets each have their own.
-    std::string caption = std::to_string(target);
-    caption.insert(caption.size() - 1, "&");
-    caption += " LUFS";
-    if (target == -14) caption += ": as streaming services play";
-    if (target == kDefaultLoudnessTarget) caption += ": podcasts and most players";
-    if (target == -23) caption += ": as broadcasters play (EBU R128)";
-    return caption;
+    std::string number = std::to_string(target);
+    number.insert(number.size() - 1, "&");
+    if (target == -14) return Tr(TextId::StreamingTarget, {number});
+    if (target == kDefaultLoudnessTarget) return Tr(TextId::PodcastTarget, {number});
+    if (target == -23) return Tr(TextId::BroadcastTarget, {number});
+    return Tr(TextId::OtherTarget, {number});
 }
 
 void AddLoudnessGroups(std::vector<MenuGroup>& groups, const ConversionChoices& choices) {
-    MenuGroup loudness{"&Loudness", {}}, target{"Loudness &target", {}};
+    MenuGroup loudness{Tr(TextId::LoudnessGroup), {}}, target{Tr(TextId::TargetGroup), {}};
     unsigned i = 0;
     for (const Loudness l : kLoudnessOrder)
         loudness.items.push_back(
@@ -83,27 +84,37 @@ void AddLoudnessGroups(std::vector<MenuGroup>& groups, const ConversionChoices& 
     groups.push_back(std::move(target));
 }
 
+MenuGroup LanguageGroup(const ConversionChoices& choices) {
+    MenuGroup group{Tr(TextId::LanguageGroup), {}};
+    group.items.push_back({kLanguageCommand, Tr(TextId::AutoLanguageItem), choices.language == kAutoLanguage});
+    unsigned i = 1;
+    for (const Language& l : Languages())
+        group.items.push_back({kLanguageCommand + kStep * i++, std::string(l.name), choices.language == l.tag});
+    return group;
+}
+
 }  // namespace
 
 std::vector<MenuGroup> ChoiceGroups(const ConversionChoices& choices, int maxFiles) {
-    MenuGroup quality{"MP3 &quality", {}}, files{"&Files converted at once", {}},
-        when{"&When the MP3 already exists", {}};
+    MenuGroup quality{Tr(TextId::QualityGroup), {}}, files{Tr(TextId::FilesGroup), {}}, when{Tr(TextId::WhenGroup), {}};
     unsigned i = 0;
     for (const Mp3Quality q : AllQualities())
-        quality.items.push_back({kQualityCommand + kStep * i++, std::string(QualityCaption(q)), q == choices.quality});
+        quality.items.push_back({kQualityCommand + kStep * i++, QualityCaption(q), q == choices.quality});
     for (int n = 1; n <= std::max(1, maxFiles); ++n)
         files.items.push_back(
             {kFilesCommand + kStep * static_cast<unsigned>(n - 1), "&" + std::to_string(n), n == choices.filesAtOnce});
     i = 0;
     for (const WhenMp3Exists w : AllWhenExists())
-        when.items.push_back({kWhenCommand + kStep * i++, std::string(WhenExistsCaption(w)), w == choices.whenExists});
+        when.items.push_back({kWhenCommand + kStep * i++, WhenExistsCaption(w), w == choices.whenExists});
     std::vector<MenuGroup> groups{quality, files, when};
     for (const TwoWay& t : kTwoWays) {
         const bool firstChosen = choices.*t.field == t.first;
         groups.push_back(
-            {t.caption, {{t.command, t.firstItem, firstChosen}, {t.command + kStep, t.secondItem, !firstChosen}}});
+            {Tr(t.caption),
+             {{t.command, Tr(t.firstItem), firstChosen}, {t.command + kStep, Tr(t.secondItem), !firstChosen}}});
     }
     AddLoudnessGroups(groups, choices);
+    groups.push_back(LanguageGroup(choices));
     return groups;
 }
 
@@ -132,6 +143,12 @@ std::optional<ConversionChoices> Chosen(unsigned id, const ConversionChoices& ch
         c.loudnessTarget = kHighestLoudnessTarget - static_cast<int>((id - kTargetCommand) / kStep);
         return c;
     }
+    const auto languages = Languages();
+    if (id >= kLanguageCommand && id <= kLanguageCommand + kStep * languages.size()) {
+        const std::size_t place = (id - kLanguageCommand) / kStep;
+        c.language = place == 0 ? std::string(kAutoLanguage) : std::string(languages[place - 1].tag);
+        return c;
+    }
     for (const TwoWay& t : kTwoWays) {
         if (id != t.command && id != t.command + kStep) continue;
         c.*t.field = id == t.command ? t.first : !t.first;
@@ -141,11 +158,9 @@ std::optional<ConversionChoices> Chosen(unsigned id, const ConversionChoices& ch
 }
 
 std::string AboutText(std::string_view version) {
-    return "Korvello " + std::string(version) +
-           "\nKorvello Labs\n\n"
-           "Converts the sound of video and audio files to MP3.\n\n"
-           "Korvello contains these components, each under its own licence; THIRD-PARTY.md and the "
-           "licenses folder beside the program hold their texts and sources:\n"
+    return "Korvello " + std::string(version) + "\nKorvello Labs\n\n" + Tr(TextId::AboutWhat) + "\n\n" +
+           Tr(TextId::AboutParts) +
+           "\n"
            "FFmpeg: LGPL 2.1 or later\n"
            "LAME: LGPL 2.0 or later\n"
            "MediaInfoLib and MediaInfo: BSD 2-Clause\n"

@@ -26,7 +26,7 @@ inline constexpr unsigned kNotifyCommand = 0x1900;      // + 16 for "no notifica
 inline constexpr unsigned kPriorityCommand = 0x1A00;    // + 16 for "normal"
 inline constexpr unsigned kLoudnessCommand = 0x1B00;    // + 16 x its place: as it is, even, ReplayGain tags
 inline constexpr unsigned kTargetCommand = 0x1C00;      // + 16 x (-5 - the target in LUFS)
-inline constexpr std::string_view kAboutCaption = "&About Korvello";
+inline constexpr unsigned kLanguageCommand = 0x1E00;    // + 16 x its place: as Windows is set, then Languages()
 
 struct MenuItem {
     unsigned id;
@@ -40,7 +40,8 @@ struct MenuGroup {
 
 // "MP3 quality", "Files converted at once" (1 to maxFiles), "When the MP3 already exists", then the choices
 // of two: "Adding a folder", "Chapters", "Cover picture", "Where the MP3s go", "File dates", "When a run
-// ends", "Priority"; then "Loudness" and its "Loudness target" (a few usual targets, and the stored one).
+// ends", "Priority"; then "Loudness" and its "Loudness target" (a few usual targets, and the stored one);
+// then "Language": as Windows is set, or each language by its own name.
 std::vector<MenuGroup> ChoiceGroups(const ConversionChoices& choices, int maxFiles);
 // The choices once `id` is chosen; nothing for an id that is no choice.
 std::optional<ConversionChoices> Chosen(unsigned id, const ConversionChoices& choices, int maxFiles);

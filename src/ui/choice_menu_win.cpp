@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include "app/texts.h"
 #include "ui/choice_menu.h"
 #include "ui/dpi.h"
 #include "win/text.h"
@@ -35,7 +36,7 @@ void AppendChoiceMenu(HMENU menu, const ConversionChoices& choices, int maxFiles
             ::DestroyMenu(sub);
     }
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(menu, MF_STRING, kAboutCommand, win::Widen(kAboutCaption).c_str());
+    ::AppendMenuW(menu, MF_STRING, kAboutCommand, win::Widen(Tr(TextId::AboutItem)).c_str());
 }
 
 void RemoveMenuItemsFrom(HMENU menu, int first) {

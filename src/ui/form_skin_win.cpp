@@ -1,3 +1,4 @@
+#include "app/texts.h"
 #include "ui/form_skin_win.h"
 
 #include <utility>
@@ -68,7 +69,7 @@ void FormSkin::AddGraphic(HDC dc, const ControlDef& def) {
         // As wide as the caption, at least as laid out: where the system
         // lacks Tahoma the text runs wider than its place.
         win::Selection font(dc, (def.look & lkBold) ? link_.Get() : plain_.Get());
-        const std::wstring w = win::Widen(def.caption);
+        const std::wstring w = win::Widen(TrEnglish(def.caption));
         SIZE sz{};
         ::GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &sz);
         if ((def.look & lkAutoWidth) || sz.cx > r.right - r.left) r.right = r.left + sz.cx;
@@ -101,7 +102,7 @@ void FormSkin::Paint(HDC dc) const {
         }
         win::Selection selected(dc, Underlined(def.name) ? link_.Get() : Font(def.look & lkBold));
         ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
-        const std::wstring w = win::Widen(def.caption);
+        const std::wstring w = win::Widen(TrEnglish(def.caption));
         RECT r = g.rect;
         ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r,
                     DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);

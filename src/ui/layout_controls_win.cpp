@@ -1,3 +1,4 @@
+#include "app/texts.h"
 #include "ui/layout_controls_win.h"
 
 #include <commctrl.h>
@@ -40,7 +41,7 @@ void AddColumns(HWND list, int dpi) {
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
     int i = 0;
     for (const auto& col : ListColumns()) {
-        std::wstring text = win::Widen(col.caption);
+        std::wstring text = win::Widen(TrEnglish(col.caption));
         LVCOLUMNW c{};
         c.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         c.pszText = text.data();
@@ -56,7 +57,7 @@ void AddColumns(HWND list, int dpi) {
 LRESULT AnswerReader(HWND h, const ControlDef& def, WPARAM wp, LPARAM lp) {
     if (def.accessibleName.empty()) return 0;
     const bool box = def.kind == Kind::Edit;
-    const AccessibleFace face{win::Widen(def.accessibleName), box ? ROLE_SYSTEM_TEXT : ROLE_SYSTEM_LIST,
+    const AccessibleFace face{win::Widen(TrEnglish(def.accessibleName)), box ? ROLE_SYSTEM_TEXT : ROLE_SYSTEM_LIST,
                               box ? STATE_SYSTEM_READONLY : 0};
     return AnswerGetObject(h, wp, lp, face);
 }
@@ -110,7 +111,7 @@ HWND CreateLayoutControl(HWND parent, const ControlDef& def, RECT place, HFONT f
     // shown, each change of their contents would still cost a repaint and, for
     // the memo, a scroll bar update.
     if (def.look & lkHiddenStore) style &= ~static_cast<DWORD>(WS_VISIBLE);
-    HWND h = ::CreateWindowExW(c.ex, c.cls, win::Widen(def.caption).c_str(), style, place.left, place.top,
+    HWND h = ::CreateWindowExW(c.ex, c.cls, win::Widen(TrEnglish(def.caption)).c_str(), style, place.left, place.top,
                                place.right - place.left, place.bottom - place.top, parent, nullptr,
                                ::GetModuleHandleW(nullptr), nullptr);
     if (!h) return nullptr;

@@ -2,6 +2,7 @@
 // colouring of the job list.
 #include <oleacc.h>
 
+#include "app/texts.h"
 #include "ui/accessible_win.h"
 #include "ui/main_form_win.h"
 #include "win/text.h"
@@ -64,8 +65,8 @@ LRESULT TfrmMain::d4_ListViewCustomDrawSubItem(NMLVCUSTOMDRAW& draw) {
 LRESULT TfrmMain::AnswerReader(WPARAM wp, LPARAM lp) {
     std::vector<ui::AccessiblePart> parts;
     for (const ui::FormSkin::Graphic* g : skin_->LinkLabels())
-        parts.push_back(
-            {win::Widen(g->def->caption), ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, g->rect, L"Jump", kReaderLinkMessage});
+        parts.push_back({win::Widen(TrEnglish(g->def->caption)), ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, g->rect,
+                         L"Jump", kReaderLinkMessage});
     return ui::AnswerGetObject(Handle(), wp, lp, std::move(parts));
 }
 

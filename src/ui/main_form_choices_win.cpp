@@ -2,6 +2,7 @@
 // the controller keeps, stores and applies them.
 #include <windowsx.h>
 
+#include "app/texts.h"
 #include "ui/choice_menu.h"
 #include "ui/choice_menu_win.h"
 #include "ui/dpi.h"
@@ -23,7 +24,8 @@ void TfrmMain::FillSystemMenu() {
 
 bool TfrmMain::OnChoiceCommand(UINT id) {
     if (id == ui::kAboutCommand) {
-        Dialogs().MessageBox(Handle(), ui::AboutText(KV_VERSION_TEXT), "About Korvello", MB_OK | MB_ICONINFORMATION);
+        Dialogs().MessageBox(Handle(), ui::AboutText(KV_VERSION_TEXT), Tr(TextId::AboutTitle),
+                             MB_OK | MB_ICONINFORMATION);
         return true;
     }
     const std::optional<ConversionChoices> chosen =

@@ -1,5 +1,6 @@
 // The window's controls built from the layout table, at the DPI of its
 // monitor; the pictures and labels it paints itself are the skin's.
+#include "app/texts.h"
 #include "ui/main_form_win.h"
 
 #include "ui/art_ids.h"
@@ -27,8 +28,8 @@ void TfrmMain::BuildControls() {
             b->LoadPictureSet(def.picture, nullptr, skin_->ArtScale(),
                               {place.right - place.left, place.bottom - place.top});
             if (def.look & ui::lkCrop) b->SetPaintMode(ui::pmCrop);
-            b->SetHint(std::string(def.hint));
-            b->SetAccessibleName(std::string(def.accessibleName));
+            b->SetHint(TrEnglish(def.hint));
+            b->SetAccessibleName(TrEnglish(def.accessibleName));
             b->OnClick = [this, &def](TComponent*) { Click(def); };
             controls_.emplace(std::string(def.name), b->Handle());
             break;
@@ -38,7 +39,7 @@ void TfrmMain::BuildControls() {
             panel->SetName(std::string(def.name));
             if (!panel->Create(Handle(), place.left, place.top, place.right - place.left, place.bottom - place.top))
                 break;
-            panel->SetAccessibleName(std::string(def.accessibleName));
+            panel->SetAccessibleName(TrEnglish(def.accessibleName));
             panel->OnClick = [this, &def](TComponent*) { Click(def); };
             controls_.emplace(std::string(def.name), panel->Handle());
             break;

@@ -1,4 +1,5 @@
 // The conversion run's handlers, and what the window shows of a run's end.
+#include "app/texts.h"
 #include "ui/main_form_win.h"
 
 namespace kv {
@@ -12,7 +13,7 @@ void TfrmMain::SignalRunFinished(const RunCounts& counts, bool notify) {
     if (::GetForegroundWindow() == Handle()) return;
     FLASHWINFO fi{sizeof fi, app_.Handle(), FLASHW_TRAY | FLASHW_TIMERNOFG, 0, 0};
     ::FlashWindowEx(&fi);
-    if (notify && doneNotice_) (void)doneNotice_->Show(std::string(kRunEndedTitle), RunEndedText(counts));
+    if (notify && doneNotice_) (void)doneNotice_->Show(Tr(TextId::RunEndedTitle), RunEndedText(counts));
 }
 
 bool TfrmMain::OnTimer(UINT_PTR id) {

@@ -2,6 +2,7 @@
 
 #include "app/media_kinds.h"
 #include "app/process_runner_win.h"
+#include "app/texts.h"
 
 #include "ui/main_form_win.h"
 #include "win/clock.h"
@@ -33,7 +34,7 @@ std::optional<std::string> WindowPorts::AskForFile() {
 }
 
 std::string WindowPorts::AskForFolder(const std::string& initial) {
-    return form_.Dialogs().BrowseForFolder(form_.Handle(), "Select Output Folder", initial, false);
+    return form_.Dialogs().BrowseForFolder(form_.Handle(), Tr(TextId::OutputFolderTitle), initial, false);
 }
 
 void WindowPorts::Tell(const std::string& text) {

@@ -48,13 +48,14 @@ TEST(StoredChoices, FilesAtOnceFollowTheProcessorsUpToEight) {
 TEST(ChoiceCommands, EachItemMakesItsChoiceAndMarksIt) {
     const ConversionChoices now{Mp3Quality::Kbps192, 2, WhenMp3Exists::KeepBoth};
     const auto groups = kv::ui::ChoiceGroups(now, 4);
-    ASSERT_EQ(groups.size(), 12u);
+    ASSERT_EQ(groups.size(), 13u);
     ASSERT_EQ(groups[0].items.size(), 6u);
     ASSERT_EQ(groups[1].items.size(), 4u);
     ASSERT_EQ(groups[2].items.size(), 3u);
     for (std::size_t g = 3; g < 10; ++g) ASSERT_EQ(groups[g].items.size(), 2u) << g;
     ASSERT_EQ(groups[10].items.size(), 3u);
     ASSERT_EQ(groups[11].items.size(), 4u) << "the usual targets, the default among them";
+    ASSERT_EQ(groups[12].items.size(), 15u) << "as Windows is set, then each language";
     for (const auto& g : groups) {
         int marked = 0;
         for (const auto& item : g.items) {
@@ -126,8 +127,8 @@ TEST(ChoiceCommands, LoudnessItemsShowTheTargetAndAStoredOneOfTheUser) {
     now.loudness = kv::Loudness::R128;
     now.loudnessTarget = -20;
     const auto groups = kv::ui::ChoiceGroups(now, 2);
-    const auto& loud = groups[groups.size() - 2];
-    const auto& target = groups.back();
+    const auto& loud = groups[groups.size() - 3];
+    const auto& target = groups[groups.size() - 2];
     EXPECT_EQ(loud.caption, "&Loudness");
     EXPECT_TRUE(loud.items[1].checked);
     EXPECT_NE(loud.items[1].caption.find("-20 LUFS"), std::string::npos) << loud.items[1].caption;
@@ -178,8 +179,41 @@ TEST(ChoiceCommands, IdsOfNoChoiceChangeNothing) {
           kv::ui::kWhenCommand + 16 * 3, kv::ui::kAboutCommand, kv::ui::kSubfoldersCommand + 32,
           kv::ui::kChaptersCommand + 32, kv::ui::kCoverCommand + 8, kv::ui::kPriorityCommand + 32,
           kv::ui::kLoudnessCommand + 48, kv::ui::kTargetCommand + 16 * 27 /* -32 LUFS */, kv::ui::kTargetCommand + 24,
-          0x1E00u, 0xF020u /* SC_MINIMIZE */})
+          kv::ui::kLanguageCommand + 16 * 15, kv::ui::kLanguageCommand + 4, 0x1F00u, 0xF020u /* SC_MINIMIZE */})
         EXPECT_FALSE(kv::ui::Chosen(id, now, 4)) << std::hex << id;
+}
+
+// The language group names each language in itself, marks the stored one,
+// and stores a table's tag in any case as ours; anything else is "auto".
+TEST(ChoiceCommands, LanguageItemsNameEachLanguageInItself) {
+    ConversionChoices now;
+    now.language = "ja";
+    const auto& group = kv::ui::ChoiceGroups(now, 2).back();
+    ASSERT_EQ(group.items.size(), 15u);
+    EXPECT_EQ(group.items[0].caption, "As &Windows is set");
+    for (const auto& item : group.items) {
+        const auto chosen = kv::ui::Chosen(item.id, now, 2);
+        ASSERT_TRUE(chosen) << item.caption;
+        EXPECT_EQ(item.checked, chosen->language == "ja") << item.caption;
+        if (chosen->language == "ja") EXPECT_EQ(item.caption, "日本語");
+    }
+    EXPECT_EQ(kv::ui::Chosen(kv::ui::kLanguageCommand, now, 2)->language, "auto");
+    using T = kv::StoredValue::Type;
+    kv::ConversionChoices c;
+    for (const auto& [stored, want] :
+         std::vector<std::pair<std::string, std::string>>{{"zh-hant", "zh-Hant"},
+                                                          {"PT_br", "pt-BR"},
+                                                          {"de", "de"},
+                                                          {"auto", "auto"},
+                                                          {"de-DE", "auto"},
+                                                          {"", "auto"},
+                                                          {"klingon", "auto"},
+                                                          {std::string("de\0", 3), "auto"}}) {
+        kv::ReadLanguageChoice(c, {T::String, stored, 0});
+        EXPECT_EQ(c.language, want) << stored;
+    }
+    kv::ReadLanguageChoice(c, {T::Dword, "de", 7});
+    EXPECT_EQ(c.language, "auto") << "of another type";
 }
 
 TEST(ChoiceArguments, The128LineIsAsItWasAndEachOtherQualityNamesItsRate) {
