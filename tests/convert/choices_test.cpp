@@ -188,7 +188,7 @@ TEST(ChoiceCommands, IdsOfNoChoiceChangeNothing) {
 TEST(ChoiceCommands, LanguageItemsNameEachLanguageInItself) {
     ConversionChoices now;
     now.language = "ja";
-    const auto& group = kv::ui::ChoiceGroups(now, 2).back();
+    const auto group = kv::ui::ChoiceGroups(now, 2).back();
     ASSERT_EQ(group.items.size(), 15u);
     EXPECT_EQ(group.items[0].caption, "As &Windows is set");
     for (const auto& item : group.items) {
