@@ -28,6 +28,9 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
     : TComponent(nullptr), app_(app), options_(std::move(options)) {
     SetName("frmMain");
     if (!options_.resourceModule) options_.resourceModule = ::GetModuleHandleW(nullptr);
+    ConversionChoices stored;
+    ReadLanguageChoice(stored, settings_.Read(kLanguageValue));
+    ShowLanguage(stored.language);
 
     // No frame: the window is its client area, centred on the screen, at the
     // system's DPI until the window can tell its own (its monitor's).

@@ -139,6 +139,10 @@ private:
 
     // The user's choices (main_form_choices_win.cpp).
     void FillSystemMenu();
+    // The language choice: on a change, every caption, hint, name and row in
+    // the new language (main_form_language_win.cpp).
+    void ShowLanguage(const std::string& choice);
+    void Relabel();
     bool OnChoiceCommand(UINT id);  // false: no command of the choices
 
     ToolSet tools_;
@@ -177,9 +181,10 @@ private:
     std::map<HWND, const ui::ControlDef*> defsByHwnd_;
     ui::KeyPressFilter keyPress_;  // what the windowed controls' characters go through
     bool destroyed_ = false;
-    bool menuOpen_ = false;     // between WM_ENTERMENULOOP and WM_EXITMENULOOP
-    HWND lastFocus_ = nullptr;  // the control to give the focus back to on activation
-    int systemMenuBase_ = -1;   // where the choices begin in the system menu
+    bool menuOpen_ = false;       // between WM_ENTERMENULOOP and WM_EXITMENULOOP
+    HWND lastFocus_ = nullptr;    // the control to give the focus back to on activation
+    int systemMenuBase_ = -1;     // where the choices begin in the system menu
+    std::string languageChoice_;  // as stored: "auto" or a table's tag
     std::unique_ptr<ui::JobRows> rows_;
     std::unique_ptr<WindowPorts> ports_;
     std::unique_ptr<WinRunPlatform> runPlatform_;

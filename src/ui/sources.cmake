@@ -20,6 +20,7 @@ list(APPEND KORVELLO_WIN_SOURCES
   src/ui/main_form_choices_win.cpp
   src/ui/choice_menu_win.cpp
   src/ui/main_form_handlers_win.cpp
+  src/ui/main_form_language_win.cpp
   src/ui/main_form_layout_win.cpp
   src/ui/main_form_add_win.cpp
   src/ui/main_form_create_win.cpp

@@ -18,6 +18,7 @@ void WindowPorts::ShowFile(const std::string& path) { form_.SetControlText("Edit
 void WindowPorts::ShowFolder(const std::string& folder) { form_.SetControlText("Edit2", folder); }
 void WindowPorts::ShowChoices(const ConversionChoices& choices) {
     SetToolsBelowNormal(!choices.normalPriority);
+    form_.ShowLanguage(choices.language);
     form_.FillSystemMenu();
 }
 void WindowPorts::RunEnded(const RunCounts& counts, bool notify) { form_.SignalRunFinished(counts, notify); }

@@ -164,7 +164,7 @@ TEST_F(ChoiceMenu, TheShortcutMenuShowsEveryChoiceWithItsMarkAndAppliesOne) {
     ::SendMessageW(Window(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Window()), MAKELPARAM(100, 120));
     ASSERT_EQ(seen.shown, 1);
     EXPECT_EQ(seen.at.x, 100);
-    ASSERT_EQ(seen.groups.size(), 12u);
+    ASSERT_EQ(seen.groups.size(), 13u);
     EXPECT_EQ(seen.groups[0].first, L"MP3 &quality");
     EXPECT_EQ(seen.groups[1].first, L"&Files converted at once");
     EXPECT_EQ(seen.groups[2].first, L"&When the MP3 already exists");
@@ -264,7 +264,7 @@ TEST_F(ChoiceMenu, TheSystemMenuCarriesTheSameItemsAndMarksFollowEveryChange) {
     int first = 0;
     while (first < ::GetMenuItemCount(sys) && !::GetSubMenu(sys, first)) ++first;
     Read(sys, first, seen);
-    ASSERT_EQ(seen.groups.size(), 12u);
+    ASSERT_EQ(seen.groups.size(), 13u);
     EXPECT_EQ(seen.last, L"&About Korvello");
     // As the system menu sends it.
     ::SendMessageW(Window(), WM_SYSCOMMAND, kv::ui::kFilesCommand + 16 * 1, 0);
@@ -273,7 +273,7 @@ TEST_F(ChoiceMenu, TheSystemMenuCarriesTheSameItemsAndMarksFollowEveryChange) {
     Read(sys, first, seen);
     EXPECT_EQ(Checked(seen, 1), L"&2;");
     EXPECT_EQ(Checked(seen, 2), L"&Skip the file;");
-    EXPECT_EQ(::GetMenuItemCount(sys), first + 14) << "the items were replaced, not added again";
+    EXPECT_EQ(::GetMenuItemCount(sys), first + 15) << "the items were replaced, not added again";
     // Even loudness at a target of the user's: the loudness item names it.
     ::SendMessageW(Window(), WM_SYSCOMMAND, kv::ui::kLoudnessCommand + 16, 0);
     ::SendMessageW(Window(), WM_SYSCOMMAND, kv::ui::kTargetCommand + 16 * 18, 0);
