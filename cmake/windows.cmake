@@ -163,6 +163,16 @@ foreach(dpi 144 192 240 288)
   set_tests_properties(win_dpi_${dpi} PROPERTIES TIMEOUT 600 FIXTURES_REQUIRED media
     ENVIRONMENT "KV_DPI=${dpi};KV_MEDIA_DIR=${CMAKE_BINARY_DIR}/media")
 endforeach()
+# With no stored choice the window speaks Windows' display language, which Wine
+# takes from LANG: one Latin, one Cyrillic and two CJK tables.
+foreach(pair de_DE:de ru_RU:ru ja_JP:ja zh_TW:zh-Hant)
+  string(REPLACE ":" ";" parts ${pair})
+  list(GET parts 0 locale)
+  list(GET parts 1 tag)
+  add_test(NAME win_language_${tag} COMMAND korvello_win_tests --gtest_filter=Language.TheDisplayLanguageIsTheDefault)
+  set_tests_properties(win_language_${tag} PROPERTIES TIMEOUT 300
+    ENVIRONMENT "LANG=${locale}.UTF-8;LC_ALL=${locale}.UTF-8;KV_EXPECT_LANGUAGE=${tag}")
+endforeach()
 # The real program at 150 %, driven through its window (it shares the 144-dpi prefix).
 add_test(NAME program_dpi_144 COMMAND ${CMAKE_SOURCE_DIR}/tests/ui/dpi_program_test.sh ${CMAKE_BINARY_DIR} 144)
 set_tests_properties(program_dpi_144 PROPERTIES TIMEOUT 600 FIXTURES_REQUIRED media DEPENDS win_dpi_144)

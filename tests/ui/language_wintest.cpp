@@ -69,12 +69,12 @@ TEST_F(Language, EveryTableIsInTheProgramWithEveryText) {
     for (const auto& l : kv::Languages()) {
         const auto texts = kv::LoadTexts(::GetModuleHandleW(nullptr), l);
         ASSERT_EQ(texts.size(), kv::kTextCount);
-        for (std::size_t i = 0; i < texts.size(); ++i)
-            EXPECT_FALSE(texts[i].empty()) << l.tag << " " << i;
-        if (l.tag != "en") EXPECT_NE(texts[static_cast<std::size_t>(TextId::TypeColumn)] +
-                                         texts[static_cast<std::size_t>(TextId::AddFileButton)],
-                                     "Type&Add MP4 File")
-            << l.tag;
+        for (std::size_t i = 0; i < texts.size(); ++i) EXPECT_FALSE(texts[i].empty()) << l.tag << " " << i;
+        if (l.tag != "en")
+            EXPECT_NE(texts[static_cast<std::size_t>(TextId::TypeColumn)] +
+                          texts[static_cast<std::size_t>(TextId::AddFileButton)],
+                      "Type&Add MP4 File")
+                << l.tag;
     }
     EXPECT_EQ(Table("en", TextId::AddFileButton), "&Add MP4 File");
 }
