@@ -16,13 +16,10 @@ enum class TextId : std::uint16_t {
 #define KV_TEXT(id, english) id,
 #include "app/texts.def"
 #undef KV_TEXT
+    Count
 };
 
-inline constexpr std::size_t kTextCount = 0
-#define KV_TEXT(id, english) +1
-#include "app/texts.def"
-#undef KV_TEXT
-    ;
+inline constexpr std::size_t kTextCount = static_cast<std::size_t>(TextId::Count);
 
 // The string resource that holds a text in every language's table.
 inline constexpr unsigned kFirstTextResource = 2000;
