@@ -99,8 +99,24 @@ def load_all(def_path, lang_dir):
 
 
 def rc_literal(text):
-    out = text.replace("\\", "\\\\").replace('"', '""').replace("\n", "\\n")
-    return f'L"{out}"'
+    """A wide string literal in ASCII alone: windres reads the script's bytes
+    one by one, so every other character goes as four hexadecimal digits of
+    UTF-16 (the resource compiler takes no more than four after \\x)."""
+    out = []
+    for ch in text:
+        if ch == "\\":
+            out.append("\\\\")
+        elif ch == '"':
+            out.append('""')
+        elif ch == "\n":
+            out.append("\\n")
+        elif 32 <= ord(ch) < 127:
+            out.append(ch)
+        else:
+            units = ch.encode("utf-16-le")
+            for i in range(0, len(units), 2):
+                out.append(f"\\x{int.from_bytes(units[i:i + 2], 'little'):04x}")
+    return 'L"' + "".join(out) + '"'
 
 
 def write_rc(english, tables, out_path):

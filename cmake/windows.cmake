@@ -155,7 +155,7 @@ add_test(NAME make_media COMMAND ${CMAKE_SOURCE_DIR}/tests/make_media.sh ${CMAKE
 set_tests_properties(make_media PROPERTIES FIXTURES_SETUP media)
 add_test(NAME win_tests COMMAND korvello_win_tests)
 set_tests_properties(win_tests PROPERTIES TIMEOUT 1200 FIXTURES_REQUIRED media
-  ENVIRONMENT "KV_MEDIA_DIR=${CMAKE_BINARY_DIR}/media;KORVELLO_ART_DIR=${KV_ART_DIR}")
+  ENVIRONMENT "KV_MEDIA_DIR=${CMAKE_BINARY_DIR}/media;KORVELLO_ART_DIR=${KV_ART_DIR};KV_LANG_DIR=${CMAKE_SOURCE_DIR}/src/app/lang")
 # The window's DPI tests again on displays of 150, 200, 250 and 300 %: each in a Wine
 # prefix of its own made with that DPI (KV_DPI, see kv_use_dpi in scripts/lib/kv.sh).
 foreach(dpi 144 192 240 288)

@@ -12,13 +12,14 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # zip for the release and unzip for its test; wixl and msitools for the
 # installer, osslsigncode and openssl for signing and its test, Python's
 # jsonschema and yaml for the winget manifests' check; clang and its run-time
-# libraries (libFuzzer) for the fuzz harnesses.
+# libraries (libFuzzer) for the fuzz harnesses; a CJK font, which Wine lacks,
+# for the tests that show Chinese, Japanese and Korean.
 pkgs=(build-essential cmake ninja-build make xz-utils bzip2 ca-certificates zip unzip
       gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
       wine wine64 xvfb imagemagick
       libgtest-dev googletest ffmpeg mediainfo python3 e2fsprogs clang-format clang-tidy
       msitools wixl osslsigncode openssl file python3-jsonschema python3-yaml
-      clang libclang-rt-14-dev)
+      clang libclang-rt-14-dev fonts-wqy-microhei)
 for list in "$here/tools/prereqs.txt" "$here/tests/tools/prereqs.txt"; do
     [ -f "$list" ] || continue
     while read -r p; do

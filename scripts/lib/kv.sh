@@ -67,11 +67,22 @@ kv_use_dpi() { # dpi
     KV_PREFIX_DPI=$1
 }
 
+# Windows' interface faces for Chinese, Japanese and Korean are not Wine's:
+# Debian's CJK font stands in for them, as Windows' own would.
+kv_cjk_fonts() {
+    local face
+    for face in 'Microsoft YaHei UI' 'Microsoft JhengHei UI' 'Yu Gothic UI' 'Malgun Gothic'; do
+        kv_detached wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+            /v "$face" /t REG_SZ /d 'WenQuanYi Micro Hei' /f || true
+    done
+    kv_detached wineserver -w || true
+}
+
 kv_wine_prefix_ready() {
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
         flock 9
-        if [ ! -f "$WINEPREFIX/.korvello-ready" ]; then
+        if [ ! -f "$WINEPREFIX/.korvello-ready-2" ]; then
             rm -rf "$WINEPREFIX"
             kv_detached wineboot -i || true
             kv_detached wineserver -w || true
@@ -86,7 +97,8 @@ kv_wine_prefix_ready() {
                 grep -qi '"LogPixels"=dword:0*'"$(printf '%x' "$KV_PREFIX_DPI")" "$WINEPREFIX/user.reg" ||
                     die "LogPixels $KV_PREFIX_DPI not set in $WINEPREFIX"
             fi
-            touch "$WINEPREFIX/.korvello-ready"
+            kv_cjk_fonts
+            touch "$WINEPREFIX/.korvello-ready-2"
         fi
     ) 9>"$WINEPREFIX.lock" || exit 1
     # Persistent server: later wine calls attach to it instead of starting one.

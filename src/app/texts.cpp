@@ -16,6 +16,12 @@ constexpr std::array<std::string_view, kTextCount> kEnglish{
 #undef KV_TEXT
 };
 
+constexpr std::array<std::string_view, kTextCount> kNames{
+#define KV_TEXT(id, english) #id,
+#include "app/texts.def"
+#undef KV_TEXT
+};
+
 constexpr std::array kLanguages{
     Language{"en", "English", 0x0409},
     Language{"de", "Deutsch", 0x0407},
@@ -107,6 +113,11 @@ const Language& PickLanguage(std::string_view stored, std::span<const std::strin
 std::string_view EnglishText(TextId id) {
     const auto i = static_cast<std::size_t>(id);
     return i < kTextCount ? kEnglish[i] : std::string_view();
+}
+
+std::string_view TextName(TextId id) {
+    const auto i = static_cast<std::size_t>(id);
+    return i < kTextCount ? kNames[i] : std::string_view();
 }
 
 void UseTexts(const Language& language, std::vector<std::string> texts) {

@@ -41,6 +41,7 @@ const Language* FindLanguage(std::string_view tag);
 const Language& PickLanguage(std::string_view stored, std::span<const std::string> preferred);
 
 std::string_view EnglishText(TextId id);
+std::string_view TextName(TextId id);  // "AddFileButton": as the tables name it
 
 // Makes a language's table the one in force. texts holds one text per id, in
 // order; a missing or empty one is English. Called on the window's thread;

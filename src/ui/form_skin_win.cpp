@@ -1,6 +1,7 @@
 #include "app/texts.h"
 #include "ui/form_skin_win.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "ui/art_ids.h"
@@ -8,6 +9,7 @@
 #include "ui/dpi.h"
 #include "ui/picture_win.h"
 #include "ui/resample.h"
+#include "ui/text_fit.h"
 #include "win/text.h"
 
 namespace kv::ui {
@@ -16,25 +18,40 @@ namespace {
 
 constexpr COLORREF kFaceColour = RGB(220, 220, 220);
 
-win::UniqueFont MakeFont(int dpi, bool bold, bool underline = false) {
+}  // namespace
+
+// The language's face at its size, scaled to the DPI.
+win::UniqueFont MakeUiFont(int dpi, bool bold, bool underline, int pixels) {
+    const UiFont ui = UiFontFor(CurrentLanguage().tag);
     LOGFONTW lf{};
-    lf.lfHeight = -Scale(11, dpi);  // 8 points
+    lf.lfHeight = -Scale(pixels > 0 ? pixels : ui.pixels, dpi);
     lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     lf.lfUnderline = underline ? TRUE : FALSE;
     lf.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(lf.lfFaceName, L"Tahoma", LF_FACESIZE);
+    lf.lfQuality = CLEARTYPE_QUALITY;
+    lstrcpynW(lf.lfFaceName, std::wstring(ui.face).c_str(), LF_FACESIZE);
     return win::UniqueFont(::CreateFontIndirectW(&lf));
 }
-
-}  // namespace
 
 FormSkin::FormSkin(HWND window, Events events) : window_(window), events_(std::move(events)) {}
 
 int FormSkin::ArtScale() const noexcept { return ArtScaleFor(dpi_); }
 
+// Push buttons grow to the left for a long caption; the path boxes beside
+// them give way.
 RECT FormSkin::Placed(const ControlDef& def) const {
     const ScaledRect r = ScaleRect(def.left, def.top, def.width, def.height, dpi_);
-    return RECT{r.left, r.top, r.left + r.width, r.top + r.height};
+    RECT place{r.left, r.top, r.left + r.width, r.top + r.height};
+    const bool visible = !(def.look & lkHiddenStore);
+    if (def.kind == Kind::Button && fit_.buttonWidth > r.width) place.left = place.right - fit_.buttonWidth;
+    const int buttonsLeft = Scale(kButtonsRight, dpi_) - std::max(fit_.buttonWidth, Scale(kButtonWidth, dpi_));
+    if (def.kind == Kind::Edit && visible)
+        place.right = std::min<LONG>(place.right, buttonsLeft - Scale(kEditGap, dpi_));
+    if (auto it = fit_.lefts.find(def.name); it != fit_.lefts.end()) {
+        place.right += it->second - place.left;
+        place.left = it->second;
+    }
+    return place;
 }
 
 // The fonts of the last DPI stay alive until the next change: the window's
@@ -42,16 +59,17 @@ RECT FormSkin::Placed(const ControlDef& def) const {
 void FormSkin::Build(int dpi) {
     dpi_ = dpi;
     retired_.clear();
-    for (win::UniqueFont* f : {&plain_, &bold_, &link_, &listUnderline_})
+    for (win::UniqueFont* f : {&plain_, &bold_, &link_, &listUnderline_, &bannerTitle_, &bannerLine_})
         if (*f) retired_.push_back(std::move(*f));
-    plain_ = MakeFont(dpi_, false);
-    bold_ = MakeFont(dpi_, true);
-    link_ = MakeFont(dpi_, true, true);
-    listUnderline_ = MakeFont(dpi_, false, true);
+    plain_ = MakeUiFont(dpi_, false);
+    bold_ = MakeUiFont(dpi_, true);
+    link_ = MakeUiFont(dpi_, true, true);
+    listUnderline_ = MakeUiFont(dpi_, false, true);
     pressed_ = nullptr;
     graphics_.clear();
     pictures_.clear();
     win::WindowDc dc(window_);
+    FitTexts(dc.Get());
     for (const auto& def : MainLayout())
         if (def.kind == Kind::Picture || def.kind == Kind::Label) AddGraphic(dc.Get(), def);
 }
@@ -68,7 +86,7 @@ void FormSkin::AddGraphic(HDC dc, const ControlDef& def) {
     if (def.kind == Kind::Label) {
         // As wide as the caption, at least as laid out: where the system
         // lacks Tahoma the text runs wider than its place.
-        win::Selection font(dc, (def.look & lkBold) ? link_.Get() : plain_.Get());
+        win::Selection font(dc, (def.look & lkBold) ? link_.Get() : LabelFont(def.name));
         const std::wstring w = win::Widen(TrEnglish(def.caption));
         SIZE sz{};
         ::GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &sz);
@@ -94,13 +112,16 @@ void FormSkin::Paint(HDC dc) const {
                 win::MemoryDc mem(dc, it->second.Get());
                 ::BitBlt(dc, g.rect.left, g.rect.top, g.rect.right - g.rect.left, g.rect.bottom - g.rect.top, mem.Get(),
                          0, 0, SRCCOPY);
+                if (def.picture == "banner") PaintBanner(dc, g.rect);
             } else if (def.name == "Image1") {
                 win::UniqueBrush face(::CreateSolidBrush(kFaceColour));
                 ::FillRect(dc, &g.rect, face.Get());
             }
             continue;
         }
-        win::Selection selected(dc, Underlined(def.name) ? link_.Get() : Font(def.look & lkBold));
+        win::Selection selected(dc, Underlined(def.name)  ? link_.Get()
+                                    : (def.look & lkBold) ? bold_.Get()
+                                                          : LabelFont(def.name));
         ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
         const std::wstring w = win::Widen(TrEnglish(def.caption));
         RECT r = g.rect;

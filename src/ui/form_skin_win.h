@@ -23,6 +23,9 @@ struct FormAccess;
 
 namespace kv::ui {
 
+// The language's face (or a size of its own, in pixels at 96 dpi) at a DPI.
+win::UniqueFont MakeUiFont(int dpi, bool bold, bool underline = false, int pixels = 0);
+
 class FormSkin {
 public:
     struct Graphic {
@@ -63,9 +66,30 @@ public:
     [[nodiscard]] std::vector<const Graphic*> LinkLabels() const;
     [[nodiscard]] RECT RectOf(std::string_view name) const;
 
+    // What the language's texts take of the layout at this DPI (form_fit_win.cpp).
+    struct Fit {
+        int buttonWidth = 0;                            // the three push buttons'
+        std::vector<int> columns;                       // the list's columns
+        std::map<std::string, int, std::less<>> lefts;  // link labels moved along their row
+        RECT bannerTitle{}, bannerLine{};               // the banner's words, as drawn
+        int bannerTitlePixels = 0;
+        bool bannerWraps = false;
+    };
+    [[nodiscard]] const Fit& Fitted() const noexcept { return fit_; }
+    [[nodiscard]] int ColumnWidth(int column) const;
+
 private:
+    static constexpr int kButtonsRight = 487, kButtonWidth = 103, kEditGap = 8;
     friend struct kvtest::FormAccess;  // the window's tests paint their own pictures
     void AddGraphic(HDC dc, const ControlDef& def);
+    void FitTexts(HDC dc);
+    void FitButtons(HDC dc);
+    void FitLinks(HDC dc);
+    void FitColumns(HDC dc);
+    void FitBanner(HDC dc);
+    void FitLabels(HDC dc);
+    [[nodiscard]] HFONT LabelFont(std::string_view name) const;
+    void PaintBanner(HDC dc, const RECT& banner) const;
     void Invalidate(std::string_view name) const;
     [[nodiscard]] const Graphic* At(POINT pt) const;
     void PointerOver(const Graphic* g);
@@ -73,7 +97,9 @@ private:
     HWND window_;
     Events events_;
     int dpi_ = 96;
-    win::UniqueFont plain_, bold_, link_, listUnderline_;
+    win::UniqueFont plain_, bold_, link_, listUnderline_, bannerTitle_, bannerLine_;
+    Fit fit_;
+    std::map<std::string, win::UniqueFont, std::less<>> labelFonts_;  // smaller, for a caption past the rim
     std::vector<win::UniqueFont> retired_;  // the last DPI's, until the controls have the new ones
     std::vector<Graphic> graphics_;
     std::map<std::string, win::UniqueBitmap, std::less<>> pictures_;

@@ -20,9 +20,10 @@ void TfrmMain::ShowLanguage(const std::string& choice) {
     if (shown && skin_) Relabel();
 }
 
-// Painted captions are measured again; the windows take their new texts.
+// Painted captions are measured again; the windows take their new texts,
+// places and fonts (a language may read in a face of its own).
 void TfrmMain::Relabel() {
-    skin_->Build(Dpi());
+    ApplyDpi(Dpi(), nullptr);
     for (TComponent* c : Components()) {
         const ui::ControlDef* def = ui::FindControl(c->Name());
         if (!def) continue;
@@ -44,6 +45,7 @@ void TfrmMain::Relabel() {
             c.pszText = text.data();
             ListView_SetColumn(h, i++, &c);
         }
+        SizeColumns(h);
     }
     const JobList& jobs = controller_->Jobs();
     for (int i = 0; i < jobs.Count(); ++i) rows_->Changed(i, jobs.At(i));

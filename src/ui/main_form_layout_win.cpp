@@ -81,8 +81,15 @@ void TfrmMain::CreateWindowed(const ui::ControlDef& def) {
     if (!h) return;
     controls_.emplace(std::string(def.name), h);
     defsByHwnd_.emplace(h, &def);
+    if (def.kind == ui::Kind::ListView) SizeColumns(h);
     if (!keyPress_) keyPress_ = [this](const ui::ControlDef& d, wchar_t& key) { return KeyPress(d, key); };
     ui::FollowLayoutControl(h, def, keyPress_);
+}
+
+// As wide as the language's heads and states need.
+void TfrmMain::SizeColumns(HWND list) const {
+    for (int i = 0; i < static_cast<int>(ui::ListColumns().size()); ++i)
+        ListView_SetColumnWidth(list, i, skin_->ColumnWidth(i));
 }
 
 void TfrmMain::ApplyDpi(int dpi, const RECT* suggested) {
@@ -111,10 +118,7 @@ void TfrmMain::ApplyDpi(int dpi, const RECT* suggested) {
         if (!defsByHwnd_.count(h)) continue;  // no text of its own
         ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(skin_->Font(def->look & ui::lkBold)), TRUE);
         if (def->kind == ui::Kind::ListBox) ::SendMessageW(h, LB_SETITEMHEIGHT, 0, ui::Scale(13, dpi));
-        if (def->kind == ui::Kind::ListView) {
-            int i = 0;
-            for (const auto& col : ui::ListColumns()) ListView_SetColumnWidth(h, i++, ui::Scale(col.width, dpi));
-        }
+        if (def->kind == ui::Kind::ListView) SizeColumns(h);
     }
     skin_->ApplyShape();
     ::RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);

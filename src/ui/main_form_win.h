@@ -156,6 +156,7 @@ private:
     void CreateWindowed(const ui::ControlDef& def);
     // A new DPI: the skin's fonts and art, the controls' places and fonts.
     void ApplyDpi(int dpi, const RECT* suggested);
+    void SizeColumns(HWND list) const;
     void EndRunAndTools();
     void OnEndSession(bool ending);
     void SweepLeftovers();

@@ -9,9 +9,11 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
   src/ui/region_button.cpp
   src/ui/pixmap.cpp
   src/ui/resample.cpp
+  src/ui/text_fit.cpp
 )
 list(APPEND KORVELLO_WIN_SOURCES
   src/ui/form_skin_win.cpp
+  src/ui/form_fit_win.cpp
   src/ui/layout_controls_win.cpp
   src/ui/main_form_win.cpp
   src/ui/window_ports_win.cpp

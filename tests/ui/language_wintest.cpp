@@ -7,6 +7,8 @@
 #include <commctrl.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -63,6 +65,43 @@ protected:
         kv::UseLanguage("auto");
     }
 };
+
+// A language's source file as the tables' script reads it.
+std::map<std::string, std::string> SourceTable(std::string_view tag) {
+    const char* dir = std::getenv("KV_LANG_DIR");
+    std::map<std::string, std::string> table;
+    if (!dir) return table;
+    std::ifstream in(std::string(dir) + "/" + std::string(tag) + ".txt", std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t eq = line.find(" = ");
+        if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
+        std::string text;
+        for (std::size_t i = eq + 3; i < line.size(); ++i) {
+            if (line[i] == '\\' && i + 1 < line.size()) {
+                text += line[i + 1] == 'n' ? '\n' : line[i + 1];
+                ++i;
+            } else {
+                text += line[i];
+            }
+        }
+        table[line.substr(0, eq)] = text;
+    }
+    return table;
+}
+
+// The executable holds each language's texts exactly as written, in every
+// script: a table compiled wrong would still be whole.
+TEST_F(Language, EveryTableInTheProgramIsItsSourceExactly) {
+    ASSERT_TRUE(std::getenv("KV_LANG_DIR")) << "KV_LANG_DIR: the folder of the language files";
+    for (const auto& l : kv::Languages()) {
+        if (l.tag == "en") continue;
+        const auto source = SourceTable(l.tag);
+        ASSERT_EQ(source.size(), kv::kTextCount) << l.tag;
+        const auto texts = kv::LoadTexts(::GetModuleHandleW(nullptr), l);
+        for (std::size_t i = 0; i < kv::kTextCount; ++i)
+            ASSERT_EQ(texts[i], source.at(std::string(kv::TextName(static_cast<TextId>(i))))) << l.tag << " " << i;
+    }
+}
 
 // Every table is in the executable, whole: no language falls back anywhere.
 TEST_F(Language, EveryTableIsInTheProgramWithEveryText) {

@@ -366,8 +366,7 @@ def banner(pct):
     # shows through its cut corners and below it.
     sh = sdf_round_rect(157.0, 4.5, 198.5, 45.5, 8.0)
     cv.fill_field(lambda x, y: sh(x, y) / 2.2 + 0.25, (176, 178, 182), (150, 0, W, H), opacity=0.55)
-    draw_text(cv, "Convert to MP3", 4, 22, 12.0, 2.0, BLUE, tracking_px=0.2)
-    draw_text(cv, "click the button to start", 5, 36, 6.5, 1.1, GREY_TEXT, tracking_px=0.35)
+    # Its words are the window's to draw, in the user's language.
     # A chevron leading to the button.
     st = Strokes()
     st.polyline([(141.0, 17.0), (146.5, 23.0), (141.0, 29.0)])
