@@ -51,12 +51,15 @@ set(KV_ART_DIR ${CMAKE_BINARY_DIR}/art)
 set(KV_ART_NAMES background logo banner close_idle close_down close_hover minimize_idle minimize_down
   minimize_hover convert_idle convert_down convert_hover)
 # Each picture at 100 % as a bitmap; at the larger scales packed as well, with
-# the resource lines that embed them.
+# the resource lines that embed them; the dark palette's packed at every scale.
 set(KV_ART_FILES)
 foreach(n ${KV_ART_NAMES})
   list(APPEND KV_ART_FILES ${KV_ART_DIR}/${n}.bmp)
   foreach(pct 125 150 175 200 250 300)
     list(APPEND KV_ART_FILES ${KV_ART_DIR}/${n}@${pct}.bmp ${KV_ART_DIR}/${n}@${pct}.kvp)
+  endforeach()
+  foreach(pct 100 125 150 175 200 250 300)
+    list(APPEND KV_ART_FILES ${KV_ART_DIR}/${n}_dark@${pct}.kvp)
   endforeach()
 endforeach()
 list(APPEND KV_ART_FILES ${KV_ART_DIR}/korvello.ico ${KV_ART_DIR}/art_scaled.rc)

@@ -9,6 +9,8 @@
    the id below plus n times this step: at 100 % a BITMAP, above it the packed
    pixels (RCDATA) that tools/art/make_art.py writes with their resource lines. */
 #define KV_ART_SCALE_STEP 1000
+/* The dark palette's picture: the id above plus this offset (packed at every scale). */
+#define KV_ART_DARK_OFFSET 50
 
 #define IDB_BACKGROUND 101
 #define IDB_LOGO 102

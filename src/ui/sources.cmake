@@ -10,6 +10,7 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
   src/ui/pixmap.cpp
   src/ui/resample.cpp
   src/ui/text_fit.cpp
+  src/ui/look.cpp
 )
 list(APPEND KORVELLO_WIN_SOURCES
   src/ui/form_skin_win.cpp

@@ -18,20 +18,55 @@ written, so a drawing change that breaks them fails the build.
 """
 
 import math
+import multiprocessing
 import os
 import re
 import struct
 import sys
 
-FACE = (220, 220, 220)       # the skin's face; also the buttons' key colour
-WHITE = (255, 255, 255)
-HOVER_KEY = (249, 249, 249)  # corner colour of the convert button's hover picture
-
-INK = (58, 63, 70)
-GREY_TEXT = (104, 109, 116)
-BLUE = (38, 104, 178)
-BLUE_LIGHT = (92, 156, 222)
+WHITE = (255, 255, 255)      # outside the window's shape; the notes on the blue buttons
+BLUE_LIGHT = (92, 156, 222)  # the buttons' and the icon's blues, the same in both palettes
 BLUE_DARK = (26, 78, 140)
+
+# The skin's colours, light (Windows' default) and dark (for apps set to dark).
+# Every text drawn here reads at 4.5:1 or more against its palette's face.
+LIGHT = {
+    'FACE': (220, 220, 220),       # the skin's face; also the buttons' key colour
+    'HOVER_KEY': (249, 249, 249),  # corner colour of the convert button's hover picture
+    'INK': (58, 63, 70),
+    'GREY_TEXT': (104, 109, 116),
+    'BLUE': (38, 104, 178),
+    'TEXT_BLUE': (38, 104, 178),
+    'OUTLINE': (118, 122, 128),
+    'LIT': (250, 250, 250), 'SHADE': (170, 173, 177),
+    'LIT2': (236, 236, 236), 'SHADE2': (204, 205, 207),
+    'GROOVE': (190, 192, 195), 'GROOVE_LIT': (240, 240, 240),
+    'SHADOW': (176, 178, 182),
+    'BTN_TOP': (252, 252, 252), 'BTN_BOTTOM': (226, 228, 231), 'BTN_EDGE': (140, 145, 152),
+}
+DARK = {
+    'FACE': (32, 32, 32),
+    'HOVER_KEY': (44, 44, 44),
+    'INK': (222, 225, 230),
+    'GREY_TEXT': (160, 165, 172),
+    'BLUE': (38, 104, 178),
+    'TEXT_BLUE': (110, 170, 235),
+    'OUTLINE': (92, 96, 102),
+    'LIT': (74, 76, 80), 'SHADE': (14, 14, 16),
+    'LIT2': (54, 55, 58), 'SHADE2': (24, 24, 26),
+    'GROOVE': (16, 16, 18), 'GROOVE_LIT': (60, 61, 64),
+    'SHADOW': (8, 8, 10),
+    'BTN_TOP': (70, 72, 76), 'BTN_BOTTOM': (50, 52, 56), 'BTN_EDGE': (110, 114, 120),
+}
+PALETTES = {'light': LIGHT, 'dark': DARK}
+
+
+def use_palette(palette):
+    """The drawing below reads its colours from these globals."""
+    globals().update(palette)
+
+
+use_palette(LIGHT)
 
 
 # ---------------------------------------------------------------- canvas
@@ -301,9 +336,9 @@ def background(pct):
     bottom = scaled(479, pct)
     x0, y0, x1, y1, r = 0.0, 0.0, float(W), float(bottom), scaled(30, pct) / 2.0
     f = sdf_round_rect(x0, y0, x1, y1, r)
-    outline = (118, 122, 128)
-    lit, shade = (250, 250, 250), (170, 173, 177)
-    lit2, shade2 = (236, 236, 236), (204, 205, 207)
+    outline = OUTLINE
+    lit, shade = LIT, SHADE
+    lit2, shade2 = LIT2, SHADE2
     light = (-math.sqrt(0.5), -math.sqrt(0.5))
     # Well inside the rounded corners' reach every pixel is the face.
     inner = r + 6.0 * k
@@ -339,9 +374,9 @@ def background(pct):
     g0, g1, g2 = scaled(445, pct), scaled(446, pct), scaled(447, pct)
     for x in range(scaled(18, pct), scaled(485, pct)):
         for y in range(g0, g1):
-            cv.set(x, y, (190, 192, 195))
+            cv.set(x, y, GROOVE)
         for y in range(g1, g2):
-            cv.set(x, y, (240, 240, 240))
+            cv.set(x, y, GROOVE_LIT)
     return cv
 
 
@@ -354,7 +389,7 @@ def logo(pct):
     cv.fill_field(note_field(4.0, 6.0, 14.0), WHITE, (3, 4, 20, 22))
     draw_text(cv, "KORVELLO LABS", 28, 18, 8.0, 1.25, GREY_TEXT, tracking_px=1.3)
     # Lower line (rows 30-51): the product name and what it does.
-    right = draw_text(cv, "Korvello", 1, 49, 17.0, 2.5, BLUE)
+    right = draw_text(cv, "Korvello", 1, 49, 17.0, 2.5, TEXT_BLUE)
     draw_text(cv, "MP4 to MP3", right + 9, 49, 8.0, 1.3, INK, tracking_px=0.4)
     return cv
 
@@ -365,7 +400,7 @@ def banner(pct):
     # The convert button sits at (156, 3), 41 square: a soft shadow around it
     # shows through its cut corners and below it.
     sh = sdf_round_rect(157.0, 4.5, 198.5, 45.5, 8.0)
-    cv.fill_field(lambda x, y: sh(x, y) / 2.2 + 0.25, (176, 178, 182), (150, 0, W, H), opacity=0.55)
+    cv.fill_field(lambda x, y: sh(x, y) / 2.2 + 0.25, SHADOW, (150, 0, W, H), opacity=0.55)
     # Its words are the window's to draw, in the user's language.
     # A chevron leading to the button.
     st = Strokes()
@@ -379,7 +414,7 @@ def small_button(kind, state, pct):
     cv = Canvas(scaled(23, pct), scaled(23, pct), FACE, k=pct / 100.0)
     shape = sdf_round_rect(1.0, 0.0, 22.0, 21.0, 4.5)
     if state == "idle":
-        fill, edge, ink = vertical((252, 252, 252), (226, 228, 231), 0, 21), (140, 145, 152), INK
+        fill, edge, ink = vertical(BTN_TOP, BTN_BOTTOM, 0, 21), BTN_EDGE, INK
     elif state == "hover":
         fill, edge, ink = vertical(BLUE_LIGHT, BLUE, 0, 21), BLUE_DARK, WHITE
     else:
@@ -696,26 +731,48 @@ def write_packed(path, cv):
 
 
 def art_ids():
-    """The resource ids of ui/art_ids.h by picture name, and the id step of one scale."""
+    """The resource ids of ui/art_ids.h by picture name, the id step of one
+    scale and the offset of the dark pictures."""
     here = os.path.dirname(os.path.abspath(__file__))
     with open(os.path.join(here, '..', '..', 'src', 'ui', 'art_ids.h')) as f:
         text = f.read()
     ids = {m.group(1).lower(): int(m.group(2)) for m in re.finditer(r'#define IDB_(\w+) (\d+)', text)}
     step = int(re.search(r'#define KV_ART_SCALE_STEP (\d+)', text).group(1))
-    return ids, step
+    dark = int(re.search(r'#define KV_ART_DARK_OFFSET (\d+)', text).group(1))
+    return ids, step, dark
 
 
-def write_scaled_rc(path, ids, step):
+def write_scaled_rc(path, ids, step, dark):
     """The resource lines of the packed pictures: id = the picture's id plus
-    the scale's place in SCALES times the step."""
-    lines = ["// Drawn by tools/art/make_art.py: the window art above 100 %, packed.\n"]
+    the scale's place in SCALES times the step, plus the dark offset for the
+    dark palette's (all packed, 100 % too)."""
+    lines = ["// Drawn by tools/art/make_art.py: the window art above 100 %, and the dark art, packed.\n"]
     for index, pct in enumerate(SCALES):
-        if pct == 100:
-            continue
         for name, _ in BITMAPS:
-            lines.append(f'{ids[name] + index * step} RCDATA "{file_name(name, pct)}.kvp"\n')
+            if pct != 100:
+                lines.append(f'{ids[name] + index * step} RCDATA "{file_name(name, pct)}.kvp"\n')
+            lines.append(f'{ids[name] + dark + index * step} RCDATA "{file_name(name + "_dark", pct)}.kvp"\n')
     with open(path, 'w') as f:
         f.write(''.join(lines))
+
+
+def draw_scale(job):
+    """One palette at one scale, checked and written; the error, if any."""
+    out, palette, pct = job
+    use_palette(PALETTES[palette])
+    pics = {name: make(pct) for name, make in BITMAPS}
+    try:
+        check(pics, pct)
+    except ArtError as e:
+        return f"{palette}: {e}"
+    for name, _ in BITMAPS:
+        if palette == 'light':
+            write_bmp(os.path.join(out, file_name(name, pct) + '.bmp'), pics[name])
+            if pct != 100:
+                write_packed(os.path.join(out, file_name(name, pct) + '.kvp'), pics[name])
+        else:
+            write_packed(os.path.join(out, file_name(name + '_dark', pct) + '.kvp'), pics[name])
+    return None
 
 
 def main(argv):
@@ -723,27 +780,22 @@ def main(argv):
         print("usage: make_art.py OUTDIR", file=sys.stderr)
         return 2
     out = argv[1]
-    ids, step = art_ids()
+    ids, step, dark = art_ids()
     missing = [name for name, _ in BITMAPS if name not in ids]
     if missing:
         print(f"make_art.py: no resource id for {', '.join(missing)}", file=sys.stderr)
         return 1
-    drawn = {}
-    for pct in SCALES:
-        pics = {name: make(pct) for name, make in BITMAPS}
-        try:
-            check(pics, pct)
-        except ArtError as e:
-            print(f"make_art.py: {e}", file=sys.stderr)
-            return 1
-        drawn[pct] = pics
     os.makedirs(out, exist_ok=True)
-    for pct, pics in drawn.items():
-        for name, _ in BITMAPS:
-            write_bmp(os.path.join(out, file_name(name, pct) + '.bmp'), pics[name])
-            if pct != 100:
-                write_packed(os.path.join(out, file_name(name, pct) + '.kvp'), pics[name])
-    write_scaled_rc(os.path.join(out, 'art_scaled.rc'), ids, step)
+    # The largest scales first, so the two processes end together.
+    jobs = [(out, palette, pct) for pct in reversed(SCALES) for palette in PALETTES]
+    with multiprocessing.Pool(min(len(jobs), os.cpu_count() or 1)) as pool:
+        errors = [e for e in pool.map(draw_scale, jobs, chunksize=1) if e]
+    if errors:
+        for e in errors:
+            print(f"make_art.py: {e}", file=sys.stderr)
+        return 1
+    use_palette(LIGHT)
+    write_scaled_rc(os.path.join(out, 'art_scaled.rc'), ids, step, dark)
     images = []
     for size in (32, 24, 16):
         cv = icon_image(size)
