@@ -29,11 +29,11 @@ int ArtId(std::string_view name) noexcept {
     return 0;
 }
 
-int ArtId(std::string_view name, int scalePercent) noexcept {
+int ArtId(std::string_view name, int scalePercent, bool dark) noexcept {
     const int base = ArtId(name);
     const int index = ArtScaleIndex(scalePercent);
     if (base == 0 || index < 0) return 0;
-    return base + index * KV_ART_SCALE_STEP;
+    return base + (dark ? KV_ART_DARK_OFFSET : 0) + index * KV_ART_SCALE_STEP;
 }
 
 }  // namespace kv::ui

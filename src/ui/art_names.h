@@ -11,6 +11,6 @@ namespace kv::ui {
 [[nodiscard]] int ArtId(std::string_view name) noexcept;
 // The resource id of a picture drawn at an art scale (ui/dpi.h, kArtScales);
 // 0 for a name or a scale there is no picture of.
-[[nodiscard]] int ArtId(std::string_view name, int scalePercent) noexcept;
+[[nodiscard]] int ArtId(std::string_view name, int scalePercent, bool dark = false) noexcept;
 
 }  // namespace kv::ui

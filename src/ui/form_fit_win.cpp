@@ -6,6 +6,7 @@
 #include "app/texts.h"
 #include "ui/dpi.h"
 #include "ui/form_skin_win.h"
+#include "ui/look_win.h"
 #include "ui/text_fit.h"
 #include "win/text.h"
 
@@ -13,8 +14,6 @@ namespace kv::ui {
 
 namespace {
 
-constexpr COLORREF kBannerTitleColour = RGB(24, 84, 150);
-constexpr COLORREF kBannerLineColour = RGB(58, 63, 70);
 constexpr UINT kWrapped = DT_LEFT | DT_TOP | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX;
 constexpr int kLargestTitle = 16;  // pixels at 96 dpi: the lettering the banner was drawn for
 
@@ -57,7 +56,7 @@ void FormSkin::FitLabels(HDC dc) {
         const std::string caption = TrEnglish(def.caption);
         const int room = Scale(kButtonsRight - def.left, dpi_);
         for (int pixels = normal - 1; pixels >= 8 && Measure(dc, LabelFont(def.name), caption).cx > room; --pixels)
-            labelFonts_.insert_or_assign(std::string(def.name), MakeUiFont(dpi_, false, false, pixels));
+            labelFonts_.insert_or_assign(std::string(def.name), MakeUiFont(dpi_, false, false, pixels, look_));
     }
 }
 
@@ -83,8 +82,8 @@ void FormSkin::FitLinks(HDC dc) {
         if (pixels != normal) {
             retired_.push_back(std::move(bold_));
             retired_.push_back(std::move(link_));
-            bold_ = MakeUiFont(dpi_, true, false, pixels);
-            link_ = MakeUiFont(dpi_, true, true, pixels);
+            bold_ = MakeUiFont(dpi_, true, false, pixels, look_);
+            link_ = MakeUiFont(dpi_, true, true, pixels, look_);
         }
         fit_.lefts.clear();
         bool fits = true;
@@ -144,8 +143,8 @@ void FormSkin::FitBanner(HDC dc) {
     const int normal = UiFontFor(CurrentLanguage().tag).pixels;
     SIZE titleSize{}, lineSize{};
     for (int pixels = kLargestTitle; pixels >= 8; --pixels) {
-        bannerTitle_ = MakeUiFont(dpi_, true, false, pixels);
-        bannerLine_ = MakeUiFont(dpi_, false, false, std::min(normal, pixels));
+        bannerTitle_ = MakeUiFont(dpi_, true, false, pixels, look_);
+        bannerLine_ = MakeUiFont(dpi_, false, false, std::min(normal, pixels), look_);
         fit_.bannerTitlePixels = pixels;
         titleSize = Measure(dc, bannerTitle_.Get(), title, width, kWrapped);
         lineSize = Measure(dc, bannerLine_.Get(), line, width, kWrapped);
@@ -165,8 +164,37 @@ void FormSkin::PaintBanner(HDC dc, const RECT&) const {
         const std::wstring w = win::Widen(text);
         ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r, kWrapped | DT_NOCLIP);
     };
-    draw(bannerTitle_.Get(), kBannerTitleColour, Tr(TextId::BannerTitle), fit_.bannerTitle);
-    draw(bannerLine_.Get(), kBannerLineColour, Tr(TextId::BannerLine), fit_.bannerLine);
+    const bool plain = look_ == Appearance::HighContrast;
+    draw(bannerTitle_.Get(), InkOf(look_, plain ? Ink::Text : Ink::BannerTitle), Tr(TextId::BannerTitle),
+         fit_.bannerTitle);
+    draw(bannerLine_.Get(), InkOf(look_, plain ? Ink::Text : Ink::BannerLine), Tr(TextId::BannerLine), fit_.bannerLine);
+}
+
+// High contrast: the background in the window's colour with the shape's
+// outline, the logo as its words, the banner as its words alone.
+void FormSkin::PaintPlain(HDC dc, const Graphic& picture) const {
+    const ControlDef& def = *picture.def;
+    if (def.name == "Image1") {
+        ::FillRect(dc, &picture.rect, ::GetSysColorBrush(COLOR_WINDOW));
+        const int corner = Scale(kRoundCorner, dpi_);
+        win::UniqueRgn outline(
+            ::CreateRoundRectRgn(0, 0, Scale(kClientWidth, dpi_), Scale(kClientHeight, dpi_), corner, corner));
+        ::FrameRgn(dc, outline.Get(), ::GetSysColorBrush(COLOR_WINDOWTEXT), Scale(2, dpi_), Scale(2, dpi_));
+    } else if (def.name == "Image2") {
+        const auto line = [&](const char* text, int top, int bottom, HFONT font) {
+            win::Selection selected(dc, font);
+            ::SetTextColor(dc, InkOf(look_, Ink::Link));
+            const std::wstring w = win::Widen(text);
+            RECT r{picture.rect.left, picture.rect.top + Scale(top, dpi_), picture.rect.right,
+                   picture.rect.top + Scale(bottom, dpi_)};
+            ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r,
+                        DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        };
+        line("Korvello Labs", 0, 28, bold_.Get());
+        line("Korvello MP4 to MP3", 28, 53, bannerTitle_.Get());
+    } else if (def.picture == "banner") {
+        PaintBanner(dc, picture.rect);
+    }
 }
 
 }  // namespace kv::ui

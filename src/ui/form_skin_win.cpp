@@ -7,6 +7,7 @@
 #include "ui/art_ids.h"
 #include "ui/art_names.h"
 #include "ui/dpi.h"
+#include "ui/look_win.h"
 #include "ui/picture_win.h"
 #include "ui/resample.h"
 #include "ui/text_fit.h"
@@ -14,21 +15,18 @@
 
 namespace kv::ui {
 
-namespace {
-
-constexpr COLORREF kFaceColour = RGB(220, 220, 220);
-
-}  // namespace
+namespace {}  // namespace
 
 // The language's face at its size, scaled to the DPI.
-win::UniqueFont MakeUiFont(int dpi, bool bold, bool underline, int pixels) {
+win::UniqueFont MakeUiFont(int dpi, bool bold, bool underline, int pixels, Appearance look) {
     const UiFont ui = UiFontFor(CurrentLanguage().tag);
     LOGFONTW lf{};
     lf.lfHeight = -Scale(pixels > 0 ? pixels : ui.pixels, dpi);
     lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     lf.lfUnderline = underline ? TRUE : FALSE;
     lf.lfCharSet = DEFAULT_CHARSET;
-    lf.lfQuality = CLEARTYPE_QUALITY;
+    // High contrast: letters in the text colour alone, no blend with the background.
+    lf.lfQuality = look == Appearance::HighContrast ? NONANTIALIASED_QUALITY : CLEARTYPE_QUALITY;
     lstrcpynW(lf.lfFaceName, std::wstring(ui.face).c_str(), LF_FACESIZE);
     return win::UniqueFont(::CreateFontIndirectW(&lf));
 }
@@ -61,10 +59,10 @@ void FormSkin::Build(int dpi) {
     retired_.clear();
     for (win::UniqueFont* f : {&plain_, &bold_, &link_, &listUnderline_, &bannerTitle_, &bannerLine_})
         if (*f) retired_.push_back(std::move(*f));
-    plain_ = MakeUiFont(dpi_, false);
-    bold_ = MakeUiFont(dpi_, true);
-    link_ = MakeUiFont(dpi_, true, true);
-    listUnderline_ = MakeUiFont(dpi_, false, true);
+    plain_ = MakeUiFont(dpi_, false, false, 0, look_);
+    bold_ = MakeUiFont(dpi_, true, false, 0, look_);
+    link_ = MakeUiFont(dpi_, true, true, 0, look_);
+    listUnderline_ = MakeUiFont(dpi_, false, true, 0, look_);
     pressed_ = nullptr;
     graphics_.clear();
     pictures_.clear();
@@ -79,7 +77,7 @@ void FormSkin::AddGraphic(HDC dc, const ControlDef& def) {
     if (def.kind == Kind::Picture && !pictures_.count(def.picture)) {
         // The art of the nearest scale, at exactly the size of its place.
         const TPixmap art =
-            PixmapFromBitmap(LoadArtBitmap(ArtId(def.picture, ArtScale()), ::GetModuleHandleW(nullptr)).Get());
+            PixmapFromBitmap(LoadArtBitmap(ArtId(def.picture, ArtScale(), look_ == Appearance::Dark), nullptr).Get());
         if (auto bmp = BitmapFromPixmap(Resampled(art, r.right - r.left, r.bottom - r.top)))
             pictures_.emplace(std::string(def.picture), std::move(bmp));
     }
@@ -106,6 +104,10 @@ void FormSkin::Paint(HDC dc) const {
     ::SetBkMode(dc, TRANSPARENT);
     for (const auto& g : graphics_) {
         const auto& def = *g.def;
+        if (def.kind == Kind::Picture && look_ == Appearance::HighContrast) {
+            PaintPlain(dc, g);
+            continue;
+        }
         if (def.kind == Kind::Picture) {
             auto it = pictures_.find(def.picture);
             if (it != pictures_.end() && it->second) {
@@ -114,7 +116,7 @@ void FormSkin::Paint(HDC dc) const {
                          0, 0, SRCCOPY);
                 if (def.picture == "banner") PaintBanner(dc, g.rect);
             } else if (def.name == "Image1") {
-                win::UniqueBrush face(::CreateSolidBrush(kFaceColour));
+                win::UniqueBrush face(::CreateSolidBrush(ColorRefOf(SkinPalette(look_).face)));
                 ::FillRect(dc, &g.rect, face.Get());
             }
             continue;
@@ -122,7 +124,7 @@ void FormSkin::Paint(HDC dc) const {
         win::Selection selected(dc, Underlined(def.name)  ? link_.Get()
                                     : (def.look & lkBold) ? bold_.Get()
                                                           : LabelFont(def.name));
-        ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+        ::SetTextColor(dc, InkOf(look_, (def.look & lkLink) ? Ink::Link : Ink::Text));
         const std::wstring w = win::Widen(TrEnglish(def.caption));
         RECT r = g.rect;
         ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r,

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ui/layout.h"
+#include "ui/look.h"
 #include "win/gdi.h"
 #include "win/handle.h"
 
@@ -24,7 +25,7 @@ struct FormAccess;
 namespace kv::ui {
 
 // The language's face (or a size of its own, in pixels at 96 dpi) at a DPI.
-win::UniqueFont MakeUiFont(int dpi, bool bold, bool underline = false, int pixels = 0);
+win::UniqueFont MakeUiFont(int dpi, bool bold, bool underline = false, int pixels = 0, Appearance look = Appearance::Skin);
 
 class FormSkin {
 public:
@@ -40,8 +41,11 @@ public:
 
     FormSkin(HWND window, Events events);
 
-    // Fonts, pictures and labels at this DPI; again after each change of DPI.
+    // Fonts, pictures and labels at this DPI; again after each change of DPI
+    // or look.
     void Build(int dpi);
+    void SetLook(Appearance look) noexcept { look_ = look; }
+    [[nodiscard]] Appearance LookShown() const noexcept { return look_; }
     [[nodiscard]] int Dpi() const noexcept { return dpi_; }
     [[nodiscard]] int ArtScale() const noexcept;
     // Where a layout control goes at the window's DPI.
@@ -90,6 +94,7 @@ private:
     void FitLabels(HDC dc);
     [[nodiscard]] HFONT LabelFont(std::string_view name) const;
     void PaintBanner(HDC dc, const RECT& banner) const;
+    void PaintPlain(HDC dc, const Graphic& picture) const;
     void Invalidate(std::string_view name) const;
     [[nodiscard]] const Graphic* At(POINT pt) const;
     void PointerOver(const Graphic* g);
@@ -97,6 +102,7 @@ private:
     HWND window_;
     Events events_;
     int dpi_ = 96;
+    Appearance look_ = Appearance::Skin;
     win::UniqueFont plain_, bold_, link_, listUnderline_, bannerTitle_, bannerLine_;
     Fit fit_;
     std::map<std::string, win::UniqueFont, std::less<>> labelFonts_;  // smaller, for a caption past the rim

@@ -4,6 +4,7 @@
 
 #include "app/texts.h"
 #include "ui/accessible_win.h"
+#include "ui/look_win.h"
 #include "ui/main_form_win.h"
 #include "win/text.h"
 
@@ -36,20 +37,23 @@ LRESULT TfrmMain::d4_ListViewCustomDrawSubItem(NMLVCUSTOMDRAW& draw) {
         draw.nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED);
         // Selected for the list to draw with (CDRF_NEWFONT); the list puts its own back.
         HFONT own = reinterpret_cast<HFONT>(::SendMessageW(draw.nmcd.hdr.hwndFrom, WM_GETFONT, 0, 0));
+        // The skin's own colours; the dark palette's, or the system's under high contrast.
+        const ui::Appearance look = skin_->LookShown();
+        const bool skin = look == ui::Appearance::Skin;
         switch (draw.iSubItem) {
         case 0:
             ::SelectObject(draw.nmcd.hdc, own);
-            draw.clrText = ::GetSysColor(COLOR_WINDOWTEXT);
+            draw.clrText = skin ? ::GetSysColor(COLOR_WINDOWTEXT) : ui::InkOf(look, ui::Ink::ListText);
             break;
         case 1:
         case 3:
         case 4:
             ::SelectObject(draw.nmcd.hdc, skin_->ListUnderlineFont());
-            draw.clrText = RGB(0, 0, 255);
+            draw.clrText = skin ? RGB(0, 0, 255) : ui::InkOf(look, ui::Ink::ListLink);
             break;
         default:
             ::SelectObject(draw.nmcd.hdc, own);
-            draw.clrText = RGB(0, 0, 0);
+            draw.clrText = skin ? RGB(0, 0, 0) : ui::InkOf(look, ui::Ink::ListText);
             break;
         }
         draw.clrTextBk = CLR_DEFAULT;

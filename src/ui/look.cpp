@@ -29,12 +29,12 @@ bool IsEdge(const TPixmap& art, int x, int y, Colour key) {
 
 }  // namespace
 
-Look PickLook(bool highContrast, std::optional<std::uint32_t> appsUseLightTheme) {
-    if (highContrast) return Look::HighContrast;
-    return appsUseLightTheme == 0U ? Look::Dark : Look::Skin;
+Appearance PickLook(bool highContrast, std::optional<std::uint32_t> appsUseLightTheme) {
+    if (highContrast) return Appearance::HighContrast;
+    return appsUseLightTheme == 0U ? Appearance::Dark : Appearance::Skin;
 }
 
-const Palette& SkinPalette(Look look) { return look == Look::Dark ? kDark : kLight; }
+const Palette& SkinPalette(Appearance look) { return look == Appearance::Dark ? kDark : kLight; }
 
 double ContrastRatio(Colour a, Colour b) {
     const double la = Luminance(a), lb = Luminance(b);

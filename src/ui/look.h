@@ -10,11 +10,11 @@
 
 namespace kv::ui {
 
-enum class Look { Skin, Dark, HighContrast };
+enum class Appearance { Skin, Dark, HighContrast };
 
 // High contrast outranks everything; then AppsUseLightTheme = 0 means dark
 // (missing, or of another value, light).
-Look PickLook(bool highContrast, std::optional<std::uint32_t> appsUseLightTheme);
+Appearance PickLook(bool highContrast, std::optional<std::uint32_t> appsUseLightTheme);
 
 using Colour = std::uint32_t;  // 0x00RRGGBB, as the pixmaps hold colours (Rgb in pixmap.h)
 
@@ -30,7 +30,7 @@ struct Palette {
     Colour listLink;
 };
 // The skin's palettes (high contrast takes the system's colours instead).
-const Palette& SkinPalette(Look look);
+const Palette& SkinPalette(Appearance look);
 
 // WCAG's contrast ratio of two colours, 1 to 21.
 double ContrastRatio(Colour a, Colour b);

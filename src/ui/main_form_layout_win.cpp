@@ -26,7 +26,7 @@ void TfrmMain::BuildControls() {
             b->SetName(std::string(def.name));
             if (!b->Create(Handle(), place.left, place.top, place.right - place.left, place.bottom - place.top)) break;
             b->LoadPictureSet(def.picture, nullptr, skin_->ArtScale(),
-                              {place.right - place.left, place.bottom - place.top});
+                              {place.right - place.left, place.bottom - place.top}, skin_->LookShown());
             if (def.look & ui::lkCrop) b->SetPaintMode(ui::pmCrop);
             b->SetHint(TrEnglish(def.hint));
             b->SetAccessibleName(TrEnglish(def.accessibleName));
@@ -108,7 +108,7 @@ void TfrmMain::ApplyDpi(int dpi, const RECT* suggested) {
         if (!def) continue;
         const RECT place = skin_->Placed(*def);
         b->LoadPictureSet(def->picture, nullptr, skin_->ArtScale(),
-                          {place.right - place.left, place.bottom - place.top});
+                          {place.right - place.left, place.bottom - place.top}, skin_->LookShown());
     }
     for (const auto& [name, h] : controls_) {
         const ui::ControlDef* def = ui::FindControl(name);

@@ -50,6 +50,7 @@ TfrmMain::TfrmMain(TApplication& app, FormOptions options)
     }
     MakeSkin(dpi);
     BuildControls();
+    StyleControls();
     ApplyTabOrder();
     WireParts();
 
@@ -67,6 +68,7 @@ void TfrmMain::MakeSkin(int dpi) {
                       [this](const ui::ControlDef& d) { Click(d); }, [this](const ui::ControlDef& d) { MouseEnter(d); },
                       [this](const ui::ControlDef& d) { MouseLeave(d); },
                       [this](const ui::ControlDef& d, int b, int x, int y) { MouseDown(d, b, x, y); }});
+    skin_->SetLook(AskedLook());
     skin_->Build(dpi);
 }
 
@@ -150,6 +152,19 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_ERASEBKGND:
         return 1;
+    case WM_SYSCOLORCHANGE:
+        // The common controls hear of it only from their parent.
+        for (const auto& [h, def] : defsByHwnd_) ::SendMessageW(h, msg, wp, lp);
+        ApplyLook(true);
+        return 0;
+    case WM_SETTINGCHANGE:  // high contrast switched, or apps set to dark or light
+    case WM_THEMECHANGED:
+        ApplyLook(false);
+        break;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+        if (const auto brush = OnControlColour(reinterpret_cast<HDC>(wp))) return *brush;
+        break;
     case WM_PAINT:
         OnPaint();
         return 0;

@@ -53,6 +53,8 @@ struct FormOptions {
     // Shows the shortcut menu at a point of the screen and gives the command
     // chosen (0 for none); null: the system's TrackPopupMenuEx.
     std::function<UINT(HMENU menu, POINT at)> trackMenu;
+    // The look Windows asks for (high contrast, dark, the skin); null: asked of Windows.
+    std::function<ui::Appearance()> look;
 };
 
 class TfrmMain : public win::Window, public TComponent {
@@ -157,6 +159,12 @@ private:
     // A new DPI: the skin's fonts and art, the controls' places and fonts.
     void ApplyDpi(int dpi, const RECT* suggested);
     void SizeColumns(HWND list) const;
+    // The look (main_form_look_win.cpp): taken at creation and at each change of
+    // the system's colours or settings.
+    [[nodiscard]] ui::Appearance AskedLook() const;
+    void ApplyLook(bool coloursChanged);
+    void StyleControls();
+    [[nodiscard]] std::optional<LRESULT> OnControlColour(HDC dc) const;
     void EndRunAndTools();
     void OnEndSession(bool ending);
     void SweepLeftovers();
@@ -186,6 +194,7 @@ private:
     HWND lastFocus_ = nullptr;    // the control to give the focus back to on activation
     int systemMenuBase_ = -1;     // where the choices begin in the system menu
     std::string languageChoice_;  // as stored: "auto" or a table's tag
+    win::UniqueBrush darkBox_;    // the path boxes' ground in the dark look
     std::unique_ptr<ui::JobRows> rows_;
     std::unique_ptr<WindowPorts> ports_;
     std::unique_ptr<WinRunPlatform> runPlatform_;

@@ -9,6 +9,7 @@
 #include <oleacc.h>
 
 #include "ui/art_names.h"
+#include "ui/look_win.h"
 #include "ui/resample.h"
 #include "win/gdi.h"
 #include "win/text.h"
@@ -105,12 +106,16 @@ void TEzRgnBtn::SetPicture(TPicSlot slot, TPixmap pic) {
     }
 }
 
-bool TEzRgnBtn::LoadPictureSet(std::string_view set, HMODULE module, int scalePercent, SIZE fitTo) {
+bool TEzRgnBtn::LoadPictureSet(std::string_view set, HMODULE module, int scalePercent, SIZE fitTo, Appearance look) {
     const std::string name(set);
     const auto load = [&](const char* state) {
-        TPixmap art = PixmapFromBitmap(LoadArtBitmap(ArtId(name + state, scalePercent), module).Get());
-        if (fitTo.cx > 0 && fitTo.cy > 0) return Resampled(art, fitTo.cx, fitTo.cy);
-        return art;
+        TPixmap art =
+            PixmapFromBitmap(LoadArtBitmap(ArtId(name + state, scalePercent, look == Appearance::Dark), module).Get());
+        if (fitTo.cx > 0 && fitTo.cy > 0) art = Resampled(art, fitTo.cx, fitTo.cy);
+        if (look != Appearance::HighContrast) return art;
+        // The close and minimize marks are dark at rest, the note and every hot mark light.
+        const bool atRest = std::string_view(state) == "_idle";
+        return HighContrastPicture(art, atRest && set != "convert", SystemButtonColours(!atRest));
     };
     TPixmap idle = load("_idle");
     if (idle.Empty()) return false;

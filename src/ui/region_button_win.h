@@ -20,6 +20,7 @@
 
 #include "components/component.h"
 #include "ui/control_events.h"
+#include "ui/look.h"
 #include "ui/region_button.h"
 #include "ui/picture_win.h"
 #include "ui/skinned_control_win.h"
@@ -58,7 +59,10 @@ public:
     // not there. The window's shape follows the new idle picture. A size
     // given (above 0) is the one each picture is resampled to: the button's
     // place at a DPI between the art's scales.
-    bool LoadPictureSet(std::string_view set, HMODULE module = nullptr, int scalePercent = 100, SIZE fitTo = {});
+    // The set's pictures in a look: the dark palette's art, or the light art
+    // redrawn in the system's colours for high contrast.
+    bool LoadPictureSet(std::string_view set, HMODULE module = nullptr, int scalePercent = 100, SIZE fitTo = {},
+                        Appearance look = Appearance::Skin);
     [[nodiscard]] const TPixmap& Picture(TPicSlot slot) const noexcept { return pics_[slot].Pixels(); }
     // The picture the button shows in its present state.
     [[nodiscard]] TPicSlot ShownPicture() const noexcept { return state_.Picture(Presence()); }

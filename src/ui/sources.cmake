@@ -15,6 +15,8 @@ list(APPEND KORVELLO_PORTABLE_SOURCES
 list(APPEND KORVELLO_WIN_SOURCES
   src/ui/form_skin_win.cpp
   src/ui/form_fit_win.cpp
+  src/ui/look_win.cpp
+  src/ui/main_form_look_win.cpp
   src/ui/layout_controls_win.cpp
   src/ui/main_form_win.cpp
   src/ui/window_ports_win.cpp

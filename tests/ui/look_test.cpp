@@ -4,35 +4,35 @@
 
 namespace {
 
-using kv::ui::Look;
+using kv::ui::Appearance;
 using kv::ui::Rgb;
 
-TEST(Look, HighContrastOutranksDarkAndOnlyZeroMeansDark) {
-    EXPECT_EQ(kv::ui::PickLook(true, 0U), Look::HighContrast);
-    EXPECT_EQ(kv::ui::PickLook(true, std::nullopt), Look::HighContrast);
-    EXPECT_EQ(kv::ui::PickLook(false, 0U), Look::Dark);
-    EXPECT_EQ(kv::ui::PickLook(false, 1U), Look::Skin);
-    EXPECT_EQ(kv::ui::PickLook(false, 2U), Look::Skin) << "any other value is light";
-    EXPECT_EQ(kv::ui::PickLook(false, std::nullopt), Look::Skin) << "missing: light";
+TEST(Appearance, HighContrastOutranksDarkAndOnlyZeroMeansDark) {
+    EXPECT_EQ(kv::ui::PickLook(true, 0U), Appearance::HighContrast);
+    EXPECT_EQ(kv::ui::PickLook(true, std::nullopt), Appearance::HighContrast);
+    EXPECT_EQ(kv::ui::PickLook(false, 0U), Appearance::Dark);
+    EXPECT_EQ(kv::ui::PickLook(false, 1U), Appearance::Skin);
+    EXPECT_EQ(kv::ui::PickLook(false, 2U), Appearance::Skin) << "any other value is light";
+    EXPECT_EQ(kv::ui::PickLook(false, std::nullopt), Appearance::Skin) << "missing: light";
 }
 
 // Every text drawn over a palette reads at 4.5:1 at least.
-TEST(Look, EveryTextOfBothPalettesReadsAtFourAndAHalfToOne) {
+TEST(Appearance, EveryTextOfBothPalettesReadsAtFourAndAHalfToOne) {
     EXPECT_NEAR(kv::ui::ContrastRatio(Rgb(0, 0, 0), Rgb(255, 255, 255)), 21.0, 1e-9);
     EXPECT_NEAR(kv::ui::ContrastRatio(Rgb(119, 119, 119), Rgb(255, 255, 255)), 4.48, 0.01);
-    for (const Look look : {Look::Skin, Look::Dark}) {
+    for (const Appearance look : {Appearance::Skin, Appearance::Dark}) {
         const auto& p = kv::ui::SkinPalette(look);
         for (const auto text : {p.text, p.link, p.bannerTitle, p.bannerLine})
             EXPECT_GE(kv::ui::ContrastRatio(text, p.face), 4.5) << std::hex << text;
         for (const auto text : {p.listText, p.listLink})
             EXPECT_GE(kv::ui::ContrastRatio(text, p.listBack), 4.5) << std::hex << text;
     }
-    EXPECT_NE(kv::ui::SkinPalette(Look::Dark).face, kv::ui::SkinPalette(Look::Skin).face);
+    EXPECT_NE(kv::ui::SkinPalette(Appearance::Dark).face, kv::ui::SkinPalette(Appearance::Skin).face);
 }
 
 // A light button with a dark cross: the key stays, the edge is the frame, the
 // cross the glyph and the rest the face.
-TEST(Look, AButtonInSystemColoursKeepsItsShape) {
+TEST(Appearance, AButtonInSystemColoursKeepsItsShape) {
     const auto key = Rgb(220, 220, 220), fill = Rgb(240, 240, 240), ink = Rgb(58, 63, 70);
     kv::ui::TPixmap art(7, 7, key);
     for (int y = 1; y < 6; ++y)
