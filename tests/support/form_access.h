@@ -22,6 +22,7 @@ struct FormAccess {
     static auto& Pictures(kv::TfrmMain& f) { return f.skin_->pictures_; }
     // Where a picture or label is drawn and takes the pointer; empty when it is not.
     static RECT GraphicRect(kv::TfrmMain& f, std::string_view name) { return f.skin_->RectOf(name); }
+    static void PaintSkin(kv::TfrmMain& f, HDC dc) { f.skin_->Paint(dc); }
     static void RunEnded(kv::TfrmMain& f, const kv::RunCounts& counts, bool notify) {
         f.SignalRunFinished(counts, notify);
     }
