@@ -218,7 +218,7 @@ if(CMAKE_CROSSCOMPILING)
   set_tests_properties(e2e_setup PROPERTIES LABELS e2e FIXTURES_SETUP e2e FIXTURES_REQUIRED media TIMEOUT 900)
   set_tests_properties(e2e_teardown PROPERTIES LABELS e2e FIXTURES_CLEANUP e2e)
   set(KV_E2E_SCENARIOS basics 900 handover 1200 hostile 900 faults 1200 longpaths 600 dist 600 install 900 choices 1200
-    keeping 1200 kinds 900 places 600 loudness 900 soak 3000)
+    keeping 1200 kinds 900 places 600 loudness 900 language 300 soak 3000)
   while(KV_E2E_SCENARIOS)
     list(POP_FRONT KV_E2E_SCENARIOS name limit)
     add_test(NAME e2e_${name} COMMAND ${KV_E2E} ${CMAKE_BINARY_DIR} ${name})

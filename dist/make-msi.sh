@@ -71,6 +71,12 @@ trap 'rm -rf "$WORK" "$OUT.tmp"' EXIT
 KINDS_HEADER=$HERE/../src/app/media_kinds.h
 mapfile -t KINDS < <(sed -n '/kMediaExtensions = {/,/};/p' "$KINDS_HEADER" | grep -o '"[a-z0-9]*"' | tr -d '"' | grep -vx mp4)
 ((${#KINDS[@]} >= 30)) || die "the kinds' list was not found in $KINDS_HEADER"
+# Explorer shows a verb in the user's language from the string it names in
+# korvello.exe (MUIVerb), as Windows' own verbs: each table's text, by its id.
+TEXTS=$HERE/../src/app/texts.def
+VERB_PLACE=$(grep -E '^KV_TEXT\(' "$TEXTS" | grep -n '^KV_TEXT(ConvertVerb,' | cut -d: -f1)
+[[ $VERB_PLACE =~ ^[0-9]+$ ]] || die "ConvertVerb not found in $TEXTS"
+MUI_VERB="@[INSTALLDIR]korvello.exe,-$((2000 + VERB_PLACE - 1))"
 {
     echo '<?xml version="1.0" encoding="utf-8"?>'
     echo '<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi"><Fragment>'
@@ -80,6 +86,7 @@ mapfile -t KINDS < <(sed -n '/kMediaExtensions = {/,/};/p' "$KINDS_HEADER" | gre
     for e in "${KINDS[@]}"; do
         k="Software\Classes\SystemFileAssociations\.$e\shell\Korvello.ConvertToMp3"
         echo "<RegistryValue Root=\"HKCU\" Key=\"$k\" Type=\"string\" Value=\"Convert to MP3 with Korvello\"/>"
+        echo "<RegistryValue Root=\"HKCU\" Key=\"$k\" Name=\"MUIVerb\" Type=\"string\" Value=\"$MUI_VERB\"/>"
         echo "<RegistryValue Root=\"HKCU\" Key=\"$k\" Name=\"Icon\" Type=\"string\" Value=\"&quot;[INSTALLDIR]korvello.exe&quot;,0\"/>"
         echo "<RegistryValue Root=\"HKCU\" Key=\"$k\\command\" Type=\"string\" Value=\"&quot;[INSTALLDIR]korvello.exe&quot; /convert &quot;%1&quot;\"/>"
     done
@@ -95,7 +102,7 @@ ICON_REL=$(realpath --relative-to="$STAGE" "$WORK/korvello.ico")
 cd "$STAGE"
 wixl -a x64 -o "$OUT.tmp" \
     -D Version="$VERSION" -D ProductCode="$PRODUCT_CODE" -D UpgradeCode="$UPGRADE_CODE" \
-    -D StageDir=. -D IconFile="$ICON_REL" -D HelpLink="$HELP_LINK" \
+    -D StageDir=. -D IconFile="$ICON_REL" -D HelpLink="$HELP_LINK" -D MuiVerb="$MUI_VERB" \
     "$HERE/korvello.wxs" "$WORK/licenses.wxs" "$WORK/kinds.wxs"
 # wixl gives every build a random package code: this one follows from the content.
 msibuild "$OUT.tmp" -s "Installation Database" "Korvello Labs" "x64;1033" "{$PACKAGE_CODE}"

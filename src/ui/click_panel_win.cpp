@@ -4,6 +4,7 @@
 
 #include <oleacc.h>
 
+#include "app/texts.h"
 #include "win/gdi.h"
 #include "win/text.h"
 
@@ -73,7 +74,8 @@ void TTranPanel::MouseButton(TMouseButton button, bool down, bool doubleClick, W
 }
 
 AccessibleFace TTranPanel::Face() const {
-    return {win::Widen(AccessibleName()), ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, L"", L"Jump"};
+    return {win::Widen(AccessibleName()), ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, L"",
+            win::Widen(Tr(TextId::LinkAction))};
 }
 
 LRESULT TTranPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {

@@ -95,7 +95,7 @@ void FormSkin::FitLinks(HDC dc) {
                 lefts.push_back(Scale(def->left, dpi_));
                 widths.push_back(static_cast<int>(Measure(dc, link_.Get(), TrEnglish(def->caption)).cx));
             }
-            const auto flowed = FlowRow(lefts, widths, Scale(8, dpi_), Scale(row.limit, dpi_));
+            const auto flowed = FlowRow(lefts, widths, Scale(4, dpi_), Scale(row.limit, dpi_));
             fits = fits && flowed;
             for (std::size_t i = 0; flowed && i < flowed->size(); ++i)
                 if ((*flowed)[i] != lefts[i]) fit_.lefts.emplace(std::string(row.names[i]), (*flowed)[i]);

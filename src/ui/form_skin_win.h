@@ -25,7 +25,8 @@ struct FormAccess;
 namespace kv::ui {
 
 // The language's face (or a size of its own, in pixels at 96 dpi) at a DPI.
-win::UniqueFont MakeUiFont(int dpi, bool bold, bool underline = false, int pixels = 0, Appearance look = Appearance::Skin);
+win::UniqueFont MakeUiFont(int dpi, bool bold, bool underline = false, int pixels = 0,
+                           Appearance look = Appearance::Skin);
 
 class FormSkin {
 public:

@@ -70,7 +70,7 @@ LRESULT TfrmMain::AnswerReader(WPARAM wp, LPARAM lp) {
     std::vector<ui::AccessiblePart> parts;
     for (const ui::FormSkin::Graphic* g : skin_->LinkLabels())
         parts.push_back({win::Widen(TrEnglish(g->def->caption)), ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, g->rect,
-                         L"Jump", kReaderLinkMessage});
+                         win::Widen(Tr(TextId::LinkAction)), kReaderLinkMessage});
     return ui::AnswerGetObject(Handle(), wp, lp, std::move(parts));
 }
 

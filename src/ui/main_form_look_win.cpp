@@ -54,6 +54,22 @@ void TfrmMain::StyleControls() {
     ::RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
+std::optional<LRESULT> TfrmMain::OnLookMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_SYSCOLORCHANGE:
+        // The common controls hear of it only from their parent.
+        for (const auto& [h, def] : defsByHwnd_) ::SendMessageW(h, msg, wp, lp);
+        ApplyLook(true);
+        return 0;
+    case WM_SETTINGCHANGE:  // high contrast switched, or apps set to dark or light
+    case WM_THEMECHANGED:
+        ApplyLook(false);
+        return std::nullopt;
+    default:
+        return OnControlColour(reinterpret_cast<HDC>(wp));
+    }
+}
+
 // The path boxes (read-only: they ask as static controls) in the dark look.
 std::optional<LRESULT> TfrmMain::OnControlColour(HDC dc) const {
     if (!darkBox_) return std::nullopt;

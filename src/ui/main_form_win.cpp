@@ -145,6 +145,19 @@ void TfrmMain::Image1MouseDown(int button, int, int) {
 
 void TfrmMain::EzRgnBtn1Click() { app_.Minimize(); }
 
+// The pointer over the painted parts.
+void TfrmMain::OnPointer(UINT msg, LPARAM lp) {
+    const POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    if (msg == WM_LBUTTONUP)
+        skin_->LeftButtonUp(at);
+    else if (msg == WM_MOUSEMOVE)
+        skin_->MouseMove(at);
+    else if (msg == WM_MOUSELEAVE)
+        skin_->MouseLeft();
+    else
+        skin_->ButtonDown(msg, at);
+}
+
 LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_DPICHANGED:  // moved to a monitor of another DPI (the Y value; both are the same)
@@ -153,17 +166,11 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ERASEBKGND:
         return 1;
     case WM_SYSCOLORCHANGE:
-        // The common controls hear of it only from their parent.
-        for (const auto& [h, def] : defsByHwnd_) ::SendMessageW(h, msg, wp, lp);
-        ApplyLook(true);
-        return 0;
-    case WM_SETTINGCHANGE:  // high contrast switched, or apps set to dark or light
+    case WM_SETTINGCHANGE:
     case WM_THEMECHANGED:
-        ApplyLook(false);
-        break;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
-        if (const auto brush = OnControlColour(reinterpret_cast<HDC>(wp))) return *brush;
+        if (const auto r = OnLookMessage(msg, wp, lp)) return *r;
         break;
     case WM_PAINT:
         OnPaint();
@@ -172,10 +179,10 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
-        skin_->ButtonDown(msg, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
-        return 0;
     case WM_LBUTTONUP:
-        skin_->LeftButtonUp(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+    case WM_MOUSEMOVE:
+    case WM_MOUSELEAVE:
+        OnPointer(msg, lp);
         return 0;
     case WM_ACTIVATE:
         if (OnActivate(LOWORD(wp) != WA_INACTIVE)) return 0;
@@ -185,12 +192,6 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         break;
     case WM_CONTEXTMENU:
         OnContextMenu(lp);
-        return 0;
-    case WM_MOUSEMOVE:
-        skin_->MouseMove(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
-        return 0;
-    case WM_MOUSELEAVE:
-        skin_->MouseLeft();
         return 0;
     case WM_SETCURSOR:  // the hand over a painted link
         if (reinterpret_cast<HWND>(wp) == Handle() && LOWORD(lp) == HTCLIENT && skin_->SetCursor()) return TRUE;

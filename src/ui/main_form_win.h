@@ -165,6 +165,8 @@ private:
     void ApplyLook(bool coloursChanged);
     void StyleControls();
     [[nodiscard]] std::optional<LRESULT> OnControlColour(HDC dc) const;
+    std::optional<LRESULT> OnLookMessage(UINT msg, WPARAM wp, LPARAM lp);
+    void OnPointer(UINT msg, LPARAM lp);
     void EndRunAndTools();
     void OnEndSession(bool ending);
     void SweepLeftovers();

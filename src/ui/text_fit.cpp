@@ -38,11 +38,19 @@ std::vector<int> FitColumns(std::span<const int> laidOut, std::span<const int> n
     std::vector<int> widths(n);
     for (std::size_t i = 0; i < n; ++i) widths[i] = std::max(laidOut[i], need[i]);
     int excess = std::accumulate(widths.begin(), widths.end(), 0) - total;
-    for (std::size_t i = 0; i < n && excess > 0; ++i) {
-        if (!flexible[i]) continue;
-        const int give = std::min(excess, widths[i] - need[i]);
-        widths[i] -= give;
-        excess -= give;
+    // First down to the names' own need, then down to their floor: the list
+    // never scrolls sideways, and a name column's head may then end in "...".
+    // A pixel at a time from each in turn, so they give way evenly.
+    for (const bool toFloor : {false, true}) {
+        for (bool gave = true; gave && excess > 0;) {
+            gave = false;
+            for (std::size_t i = 0; i < n && excess > 0; ++i) {
+                if (!flexible[i] || widths[i] <= (toFloor ? laidOut[i] * 3 / 5 : need[i])) continue;
+                --widths[i];
+                --excess;
+                gave = true;
+            }
+        }
     }
     return widths;
 }

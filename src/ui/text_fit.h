@@ -25,8 +25,9 @@ UiFont UiFontFor(std::string_view languageTag);
 std::optional<std::vector<int>> FlowRow(std::span<const int> lefts, std::span<const int> widths, int gap, int limit);
 
 // The list's column widths: each as laid out or as its widest text needs,
-// whichever is more; what then passes `total` comes off the flexible
-// columns (the names, which the list shortens anyway), never below their need.
+// whichever is more; what then passes `total` comes off the flexible columns
+// (the names, which the list shortens anyway): first down to their need, then
+// down to three fifths of their laid-out width, where a long head ends in "...".
 std::vector<int> FitColumns(std::span<const int> laidOut, std::span<const int> need, std::span<const bool> flexible,
                             int total);
 

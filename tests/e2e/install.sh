@@ -122,6 +122,15 @@ check "folders have the entry \"Convert to MP3 with Korvello\"" "" \
     [ "$(reg_default "HKCU\\Software\\Classes\\$FOLDER_VERB")" = "Convert to MP3 with Korvello" ]
 check "which starts korvello.exe with /convert and the folder" "" \
     [ "$(reg_default "HKCU\\Software\\Classes\\$FOLDER_VERB\\command")" = "$menu_command" ]
+# The entries read in the user's language: Explorer takes the string MUIVerb names
+# from korvello.exe's table for it (its place among the program's texts).
+verb_place=$(grep -E '^KV_TEXT\(' "$ROOT/src/app/texts.def" | grep -n '^KV_TEXT(ConvertVerb,' | cut -d: -f1)
+mui_verb="@$INSTALL_WIN\\korvello.exe,-$((2000 + verb_place - 1))"
+for verb in "$FILE_VERB" "$FOLDER_VERB" 'SystemFileAssociations\.mkv\shell\Korvello.ConvertToMp3'; do
+    check "${verb%%\\*}: MUIVerb names the entry's text in korvello.exe" \
+        "got '$(reg_named "HKCU\\Software\\Classes\\$verb" MUIVerb)', want '$mui_verb'" \
+        [ "$(reg_named "HKCU\\Software\\Classes\\$verb" MUIVerb)" = "$mui_verb" ]
+done
 ARP=$(uninstall_key "$CODE")
 check "the installed programs list Korvello" "no key for $CODE" [ -n "$ARP" ]
 for pair in "DisplayName=Korvello" "Publisher=Korvello Labs" "DisplayVersion=$MSI_VERSION"; do

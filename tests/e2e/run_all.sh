@@ -19,7 +19,7 @@ fi
 BUILD=$(cd "$1" && pwd)
 shift
 SCENARIOS=("$@")
-((${#SCENARIOS[@]})) || SCENARIOS=(basics handover hostile faults longpaths dist install choices keeping kinds places loudness soak)
+((${#SCENARIOS[@]})) || SCENARIOS=(basics handover hostile faults longpaths dist install choices keeping kinds places loudness language soak)
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 EXE=$BUILD/korvello.exe
 DRIVE=$BUILD/kv_drive.exe

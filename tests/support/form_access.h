@@ -23,6 +23,7 @@ struct FormAccess {
     // Where a picture or label is drawn and takes the pointer; empty when it is not.
     static RECT GraphicRect(kv::TfrmMain& f, std::string_view name) { return f.skin_->RectOf(name); }
     static void PaintSkin(kv::TfrmMain& f, HDC dc) { f.skin_->Paint(dc); }
+    static int ColumnWidth(kv::TfrmMain& f, int column) { return f.skin_->ColumnWidth(column); }
     static void RunEnded(kv::TfrmMain& f, const kv::RunCounts& counts, bool notify) {
         f.SignalRunFinished(counts, notify);
     }

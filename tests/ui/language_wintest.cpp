@@ -14,6 +14,7 @@
 
 #include "app/texts_win.h"
 #include "support/form_access.h"
+#include "support/form_fixture.h"
 #include "support/program.h"
 #include "ui/choice_menu.h"
 #include "win/text.h"
@@ -146,6 +147,22 @@ TEST_F(Language, TheStoredLanguageCaptionsTheWindowAndTheMenuSwitchesItAtOnce) {
     EXPECT_EQ(Stored(), L"auto");
     const std::string shown(kv::PickLanguage("auto", kv::UserDisplayLanguages()).tag);
     EXPECT_EQ(p.form->ControlText("Button3"), Table(shown, TextId::BrowseButton));
+}
+
+// The rows already listed read in the new language at once.
+using LanguageRows = kvtest::FormTest;
+TEST_F(LanguageRows, TheRowsReadInTheNewLanguageAtOnce) {
+    kvtest::TempFolder dir;
+    for (const wchar_t* n : {L"a.mp4", L"b.mp4"}) AddFile(kvtest::MediaFile("aac_mono_48k.mp4"), dir.Path() / n);
+    SetState(1, kv::JobState::Failed);
+    ::SendMessageW(f->Handle(), WM_SYSCOMMAND, LanguageCommand("ru"), 0);
+    EXPECT_EQ(Cell(0, 2), Table("ru", TextId::PendingState));
+    EXPECT_EQ(Cell(1, 2), Table("ru", TextId::FailedState));
+    EXPECT_EQ(ColumnHead(f->Control("ListView1"), 3), Table("ru", TextId::ConvertedColumn));
+    ::SendMessageW(f->Handle(), WM_SYSCOMMAND, kv::ui::kLanguageCommand + 16, 0);  // English
+    EXPECT_EQ(Cell(1, 2), "Failed");
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"Language");
+    kv::UseLanguage("auto");
 }
 
 // Run with LANG set to a language of Windows' display (see cmake): with no

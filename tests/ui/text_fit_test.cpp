@@ -30,11 +30,14 @@ TEST(FitColumns, ColumnsGrowForTheirTextsAndTheNamesGiveBackTheExcess) {
               (std::vector<int>{40, 154, 65, 156, 34}))
         << "as laid out when every text fits";
     EXPECT_EQ(kv::ui::FitColumns(laidOut, std::array{30, 100, 80, 120, 30}, flexible, 452),
-              (std::vector<int>{40, 142, 80, 156, 34}))
+              (std::vector<int>{40, 148, 80, 150, 34}))
         << "the progress column grows, the name gives way";
     EXPECT_EQ(kv::ui::FitColumns(laidOut, std::array{60, 150, 90, 170, 40}, flexible, 452),
-              (std::vector<int>{60, 150, 90, 170, 40}))
-        << "never below a text's need: the list scrolls";
+              (std::vector<int>{60, 121, 90, 141, 40}))
+        << "the names give way evenly, below their heads' need before the list would scroll";
+    EXPECT_EQ(kv::ui::FitColumns(laidOut, std::array{200, 150, 200, 170, 40}, flexible, 452),
+              (std::vector<int>{200, 92, 200, 93, 40}))
+        << "never below three fifths of the laid-out width";
 }
 
 TEST(UiFont, EachScriptReadsInWindowsOwnInterfaceFace) {
