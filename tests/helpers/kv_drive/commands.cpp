@@ -260,7 +260,7 @@ int WaitExit(double seconds) {
 int ControlText(const std::wstring& name) {
     HWND frm = MainWindow();
     if (!frm) return Fail(L"no visible Korvello main window");
-    for (const Place* p : {&kEdit1, &kEdit2, &kEdit3}) {
+    for (const Place* p : {&kEdit1, &kEdit2, &kEdit3, &kAddFile, &kAddFolder, &kBrowse}) {
         if (name != p->name) continue;
         HWND c = ControlAt(frm, *p);
         if (!c) return Fail(L"no control at the place of " + name);

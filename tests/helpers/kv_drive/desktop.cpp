@@ -149,7 +149,7 @@ Place PlaceOf(std::string_view name) {
 
 const Place kAddFile = PlaceOf("Button1"), kAddFolder = PlaceOf("Button2"), kConvert = PlaceOf("EzRgnBtn3"),
             kClose = PlaceOf("EzRgnBtn2"), kList = PlaceOf("ListView1"), kEdit1 = PlaceOf("Edit1"),
-            kEdit2 = PlaceOf("Edit2"), kEdit3 = PlaceOf("Edit3");
+            kEdit2 = PlaceOf("Edit2"), kEdit3 = PlaceOf("Edit3"), kBrowse = PlaceOf("Button3");
 
 namespace {
 

@@ -17,7 +17,7 @@ struct Place {
 };
 
 // The controls kv_drive presses or reads, at their places in the layout.
-extern const Place kAddFile, kAddFolder, kConvert, kClose, kList, kEdit1, kEdit2, kEdit3;
+extern const Place kAddFile, kAddFolder, kBrowse, kConvert, kClose, kList, kEdit1, kEdit2, kEdit3;
 
 // Output is UTF-8: a line on stdout, or a complaint on stderr.
 void Out(const std::wstring& line);

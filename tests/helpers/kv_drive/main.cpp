@@ -34,7 +34,7 @@ int Usage() {
         L"  wait-running SECONDS      wait until a row's conversion is under way\n"
         L"  close                     press the close button\n"
         L"  wait-exit SECONDS         wait for the program to end\n"
-        L"  text Edit1|Edit2|Edit3    the text of an edit box\n"
+        L"  text Edit1..3|Button1..3  the text of an edit box or a push button\n"
         L"  window-rect               main window position and size on the screen\n"
         L"  memory                    memory counters of the program\n"
         L"  launch-time EXE CLASS N close-button|wm-close\n"
