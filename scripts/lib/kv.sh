@@ -83,6 +83,8 @@ kv_wine_prefix_ready() {
     (
         flock 9
         if [ ! -f "$WINEPREFIX/.korvello-ready-2" ]; then
+            # A server of the old prefix would outlive it, out of reach once its folder is new.
+            kv_stop_wine_server "$WINEPREFIX"
             rm -rf "$WINEPREFIX"
             kv_detached wineboot -i || true
             kv_detached wineserver -w || true
