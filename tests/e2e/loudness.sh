@@ -1,8 +1,8 @@
 # shellcheck shell=bash
 # Even loudness and ReplayGain on real-sounding media: quiet speech, loud
 # compressed music with peaks at full scale, a phone clip with one bang, and
-# silence, each made the same on every run (the noise generators' "s", their
-# seed, is fixed). Debian's own ffmpeg measures every MP3. Sourced by run_all.sh.
+# silence, each made the same on every run (the noise generators' "s" option
+# is a fixed number). Debian's own ffmpeg measures every MP3. Sourced by run_all.sh.
 
 LD=$RUN/loudness
 mkdir -p "$LD"
