@@ -91,6 +91,15 @@ target_compile_options(korvello PRIVATE ${KORVELLO_WARNINGS})
 add_dependencies(korvello korvello_tools korvello_art korvello_texts)
 set_target_properties(korvello PROPERTIES OUTPUT_NAME korvello)
 
+# korvello_shell.dll: Windows 11's own Explorer entry, beside korvello.exe.
+# Its classes run in Explorer's surrogate and its installer actions in the
+# installer's process; neither must need a DLL of the toolchain.
+add_library(korvello_shell SHARED ${CMAKE_SOURCE_DIR}/src/shell/shell_dll_win.cpp ${KORVELLO_SHELL_WIN_SOURCES})
+target_link_libraries(korvello_shell PRIVATE korvello_core)
+target_compile_options(korvello_shell PRIVATE ${KORVELLO_WARNINGS})
+target_link_options(korvello_shell PRIVATE -s -Wl,--no-insert-timestamp -Wl,--kill-at)
+set_target_properties(korvello_shell PROPERTIES PREFIX "" OUTPUT_NAME korvello_shell)
+
 # The release (make dist): korvello.exe, the user's README, THIRD-PARTY.md with
 # the versions the tools recipe built and its licence texts, zipped and as a
 # per-user MSI, each with its SHA-256 beside it, and winget's manifests. Built
@@ -142,7 +151,7 @@ else()
 endif()
 
 file(GLOB_RECURSE KV_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_wintest.cpp)
-add_executable(korvello_win_tests ${KV_WIN_TESTS} ${CMAKE_SOURCE_DIR}/tests/win_test_main.cpp
+add_executable(korvello_win_tests ${KV_WIN_TESTS} ${CMAKE_SOURCE_DIR}/tests/win_test_main.cpp ${KORVELLO_SHELL_WIN_SOURCES}
   ${CMAKE_SOURCE_DIR}/tests/support/win_test_util.cpp ${KV_RC})
 target_include_directories(korvello_win_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_compile_options(korvello_win_tests PRIVATE ${KORVELLO_WARNINGS})
@@ -150,7 +159,7 @@ target_link_libraries(korvello_win_tests PRIVATE korvello_core GTest::gtest)
 # The version resource is read as Explorer reads it; the version expected is the project's.
 target_link_libraries(korvello_win_tests PRIVATE version)
 target_compile_definitions(korvello_win_tests PRIVATE KV_EXPECTED_VERSION=L"${PROJECT_VERSION}.0")
-add_dependencies(korvello_win_tests korvello_tools korvello_art korvello_texts)
+add_dependencies(korvello_win_tests korvello_tools korvello_art korvello_texts korvello_shell)
 # One run of the whole program: Wine's start-up is the slow part.
 add_test(NAME program_imports COMMAND ${CMAKE_SOURCE_DIR}/tests/app/imports_test.sh $<TARGET_FILE:korvello>)
 add_test(NAME program_manifest COMMAND ${CMAKE_SOURCE_DIR}/tests/ui/manifest_test.sh $<TARGET_FILE:korvello>)

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The source folders form layers, lowest first: win, components, app, convert,
-# ui. A file may include its own folder and the folders below it, never one
+# ui, shell. A file may include its own folder and the folders below it, never one
 # above; main.cpp, which wires them, may include any. Fails on every upward edge.
 set -uo pipefail
 SRC=${1:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../src" && pwd)}
-LAYERS=(win components app convert ui)
+LAYERS=(win components app convert ui shell)
 rank() {
     local i
     for i in "${!LAYERS[@]}"; do [[ ${LAYERS[i]} == "$1" ]] && { echo "$i"; return; }; done

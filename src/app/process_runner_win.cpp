@@ -200,6 +200,7 @@ LaunchResult Launch(const LaunchOptions& o) {
     }
     if (WaitForProcess(process.Get(), o.timeLimitMs, o.stop)) {
         result.outcome = LaunchResult::Outcome::Ended;
+        (void)::GetExitCodeProcess(process.Get(), &result.exitCode);
         return result;
     }
     if (job) ::TerminateJobObject(job.Get(), 1);

@@ -49,6 +49,7 @@ struct LaunchResult {
     };
     Outcome outcome = Outcome::NotStarted;
     win::UniqueHandle process;  // when started and not waited for
+    DWORD exitCode = 0;         // when waited for to its end
     [[nodiscard]] bool Ran() const noexcept { return outcome == Outcome::Started || outcome == Outcome::Ended; }
 };
 

@@ -23,10 +23,13 @@ std::wstring_view BlockString(HMODULE module, unsigned id, LANGID langId) {
 
 }  // namespace
 
+std::string LoadText(HMODULE module, TextId id, const Language& language) {
+    return win::Narrow(BlockString(module, TextResource(id), language.langId));
+}
+
 std::vector<std::string> LoadTexts(HMODULE module, const Language& language) {
     std::vector<std::string> texts(kTextCount);
-    for (std::size_t i = 0; i < kTextCount; ++i)
-        texts[i] = win::Narrow(BlockString(module, TextResource(static_cast<TextId>(i)), language.langId));
+    for (std::size_t i = 0; i < kTextCount; ++i) texts[i] = LoadText(module, static_cast<TextId>(i), language);
     return texts;
 }
 

@@ -107,6 +107,13 @@ struct MenuTraits {
     static void Close(Type h) noexcept { ::DestroyMenu(h); }
 };
 
+// A DLL or a file loaded as a resource-only image.
+struct ModuleTraits {
+    using Type = HMODULE;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::FreeLibrary(h); }
+};
+
 // A thread-pool wait; closing it waits for a callback still running.
 struct WaitTraits {
     using Type = HANDLE;
@@ -127,5 +134,6 @@ using UniqueAtom = Unique<AtomTraits>;
 using UniqueWindow = Unique<WindowTraits>;
 using UniqueIcon = Unique<IconTraits>;
 using UniqueMenu = Unique<MenuTraits>;
+using UniqueModule = Unique<ModuleTraits>;
 
 }  // namespace kv::win
