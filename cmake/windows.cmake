@@ -40,6 +40,12 @@ target_link_options(korvello_core PUBLIC ${KV_STATIC})
 set(KV_RC ${CMAKE_SOURCE_DIR}/src/ui/resources/korvello.rc)
 # The version, kept once in the project's VERSION, reaches the manifest and the version resource.
 set(KV_GENERATED ${CMAKE_BINARY_DIR}/generated)
+# The publisher of the package that gives the program its identity: the subject
+# of the certificate the release is signed with, exactly.
+set(KORVELLO_PUBLISHER "CN=Korvello Labs" CACHE STRING "Subject of the release's signing certificate")
+if(NOT KORVELLO_PUBLISHER MATCHES "^[A-Z]+=[A-Za-z0-9 .,=-]+$")
+  message(FATAL_ERROR "KORVELLO_PUBLISHER '${KORVELLO_PUBLISHER}' is no plain distinguished name")
+endif()
 configure_file(${CMAKE_SOURCE_DIR}/src/ui/resources/korvello.manifest.in ${KV_GENERATED}/korvello.manifest @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/src/ui/resources/version.h.in ${KV_GENERATED}/version.h @ONLY)
 # The About box shows the version too.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the release a user downloads: OUTDIR/korvello-VERSION-win64.zip holding
-# korvello.exe, README.txt, THIRD-PARTY.md and licenses/; the per-user
+# korvello.exe, korvello_shell.dll and korvello-shell.msix (Windows 11's
+# Explorer entry), README.txt, THIRD-PARTY.md and licenses/; the per-user
 # installer korvello-VERSION-win64.msi with the same files; a .sha256 beside
 # each in sha256sum's format; and winget's manifests for the installer in
 # OUTDIR/winget/. With KORVELLO_SIGN_PFX (see sign.sh) korvello.exe is signed
@@ -85,6 +86,17 @@ sign() { # file
     case $rc in 0) ;; 3) signed=no ;; *) die "signing $(basename "$1") failed" ;; esac
 }
 sign "$D/korvello.exe"
+# Windows 11's Explorer entry: the DLL beside the program, and the package
+# that names both, whose publisher is the one korvello.exe's manifest gives.
+SHELL_DLL=$(dirname "$EXE")/korvello_shell.dll
+[[ -s $SHELL_DLL ]] || die "no korvello_shell.dll beside $EXE"
+cp "$SHELL_DLL" "$D/korvello_shell.dll"
+sign "$D/korvello_shell.dll"
+python3 "$HERE/make-package.py" build "$D/korvello.exe" "$ICON" "$VERSION" "$D/korvello-shell.msix" >/dev/null
+publisher=$(python3 "$HERE/make-package.py" publisher "$D/korvello.exe")
+KORVELLO_SIGN_SUBJECT=$publisher sign "$D/korvello-shell.msix"
+python3 "$HERE/make-package.py" check "$D/korvello-shell.msix" "$D/korvello.exe" "$D" >"$STAGE/package-check.log" ||
+    die "the package failed its check: $(grep FAIL "$STAGE/package-check.log" | head -n 3)"
 # The two texts we write get Windows line ends, for Notepad; the licence texts stay as their authors wrote them.
 fill "$HERE/README.txt" >"$D/README.txt"
 fill "$HERE/THIRD-PARTY.md.in" >"$D/THIRD-PARTY.md"
@@ -123,5 +135,5 @@ rm -rf "$STAGE"
 echo "make-dist: $OUT/$NAME.zip ($(stat -c %s "$OUT/$NAME.zip") bytes), $(cut -c1-16 "$OUT/$NAME.zip.sha256")..."
 echo "make-dist: $OUT/$NAME.msi ($(stat -c %s "$OUT/$NAME.msi") bytes), ProductCode $product_code"
 echo "make-dist: $OUT/winget/"
-[[ $signed == yes ]] && echo "make-dist: korvello.exe and the installer are signed" ||
+[[ $signed == yes ]] && echo "make-dist: korvello.exe, korvello_shell.dll, the package and the installer are signed" ||
     echo "make-dist: the release is UNSIGNED (no KORVELLO_SIGN_PFX given); Windows will warn of an unknown publisher"

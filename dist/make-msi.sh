@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the per-user installer from the release's folder (korvello.exe,
-# README.txt, THIRD-PARTY.md, licenses/) with wixl.
+# korvello_shell.dll, korvello-shell.msix, README.txt, THIRD-PARTY.md,
+# licenses/) with wixl.
 # Usage: dist/make-msi.sh STAGE_DIR VERSION OUT_MSI ICON
 # ICON (an .ico) is what the list of installed programs shows.
 # The ProductCode and the package code follow from the version and the files
@@ -28,7 +29,7 @@ for c in wixl msibuild msiinfo; do command -v $c >/dev/null || die "missing '$c'
 [[ $VERSION =~ ^(0|[1-9][0-9]{0,2})\.(0|[1-9][0-9]{0,2})\.(0|[1-9][0-9]{0,4})$ ]] &&
     ((BASH_REMATCH[1] <= 255 && BASH_REMATCH[2] <= 255 && BASH_REMATCH[3] <= 65535)) ||
     die "version '$VERSION' is no Windows Installer version (at most 255.255.65535)"
-for f in korvello.exe README.txt THIRD-PARTY.md; do [[ -s $STAGE/$f ]] || die "no $f in $STAGE"; done
+for f in korvello.exe korvello_shell.dll korvello-shell.msix README.txt THIRD-PARTY.md; do [[ -s $STAGE/$f ]] || die "no $f in $STAGE"; done
 [[ -d $STAGE/licenses ]] || die "no licenses/ in $STAGE"
 [[ -s $ICON ]] || die "no icon at $ICON"
 
@@ -124,6 +125,11 @@ msibuild "$OUT.tmp" -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`
     awk -F'\t' '$1 ~ /^(CostFinalize|SetInstallLocation|InstallFinalize|RemoveExistingProducts)$/ { print $1 "=" $3 }' |
     sort | tr '\n' ' ') == "CostFinalize=1000 InstallFinalize=6600 RemoveExistingProducts=6601 SetInstallLocation=1001 " ]] ||
     die "could not place RemoveExistingProducts and SetInstallLocation"
+# The package's actions: removed before the files go, registered after the older version is gone.
+placed=$(msiinfo export "$OUT.tmp" InstallExecuteSequence | tr -d '\r' |
+    awk -F'\t' '$1 ~ /ExplorerPackage$/ { print $1 "=" $3 }' | sort | tr '\n' ' ')
+[[ $placed == "RegisterExplorerPackage=6602 UnregisterExplorerPackage=1450 " ]] ||
+    die "could not place the package's actions ($placed)"
 [[ $(msiinfo export "$OUT.tmp" Upgrade | tr -d '\r' | awk -F'\t' '$7 == "WIX_UPGRADE_DETECTED" { print $3 "/" $5 }') == "$VERSION/513" ]] ||
     die "could not include this version in the upgrade's range"
 mv -f "$OUT.tmp" "$OUT"

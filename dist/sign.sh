@@ -6,6 +6,9 @@
 # KORVELLO_SIGN_PASSWORD_FILE  a file holding its password, or
 # KORVELLO_SIGN_PASSWORD       the password itself (never put on a command line)
 # KORVELLO_SIGN_TIMESTAMP_URL  an RFC 3161 time-stamp server, optional
+# KORVELLO_SIGN_SUBJECT        when set, the certificate's subject must be this
+#                              name as Windows writes it ("CN=..., O=..."): a
+#                              package's publisher is checked against it
 # Exit code 0 signed, 3 unsigned because no certificate was given, else failed.
 set -euo pipefail
 
@@ -34,6 +37,16 @@ elif [[ -n ${KORVELLO_SIGN_PASSWORD:-} ]]; then
     args+=(-readpass "$pass")
 fi
 [[ -n ${KORVELLO_SIGN_TIMESTAMP_URL:-} ]] && args+=(-ts "$KORVELLO_SIGN_TIMESTAMP_URL")
+if [[ -n ${KORVELLO_SIGN_SUBJECT:-} ]]; then
+    passin=(-passin pass:)
+    [[ -s $pass ]] && passin=(-passin "file:$pass")
+    # RFC 2253 order, most specific first, is Windows' order; Windows separates with ", ".
+    subject=$(openssl pkcs12 -in "$KORVELLO_SIGN_PFX" -nokeys -clcerts "${passin[@]}" 2>/dev/null |
+        openssl x509 -noout -subject -nameopt RFC2253 2>/dev/null | sed -e 's/^subject=//' -e 's/\([^\\]\),/\1, /g')
+    [[ -n $subject ]] || die "cannot read the certificate's subject"
+    [[ $subject == "$KORVELLO_SIGN_SUBJECT" ]] ||
+        die "the certificate's subject '$subject' is not the publisher '$KORVELLO_SIGN_SUBJECT' $(basename "$FILE") names"
+fi
 osslsigncode "${args[@]}" -in "$FILE" -out "$WORK/signed" >"$WORK/log" 2>&1 ||
     die "osslsigncode could not sign $(basename "$FILE"): $(tail -n 3 "$WORK/log")"
 # The signed copy replaces the file only when whole.

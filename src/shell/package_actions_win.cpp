@@ -4,12 +4,10 @@
 // answers success: Explorer's classic entries work without the package.
 #include <windows.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "app/process_runner_win.h"
 #include "app/runner_text.h"
 #include "shell/package_actions.h"
+#include "win/file.h"
 #include "win/system_library.h"
 #include "win/text.h"
 
@@ -66,13 +64,6 @@ std::wstring TempFile() {
     return file;
 }
 
-std::string Read(const std::wstring& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::string PowerShell() {
     wchar_t system[MAX_PATH + 1] = {};
     const UINT n = ::GetSystemDirectoryW(system, MAX_PATH + 1);
@@ -103,7 +94,8 @@ std::string RunScript(PackageAction action, const std::string& folder) {
     options.outputFile = kv::win::Narrow(outputFile);
     const kv::LaunchResult result = outputFile.empty() ? kv::LaunchResult{} : kv::Launch(options);
     const DWORD code = result.outcome == kv::LaunchResult::Outcome::Ended ? result.exitCode : 1;
-    std::string output = outputFile.empty() ? std::string() : Read(outputFile);
+    std::string output =
+        outputFile.empty() ? std::string() : kv::win::ReadWholeFile(kv::win::Narrow(outputFile)).value_or("");
     if (!outputFile.empty()) ::DeleteFileW(outputFile.c_str());
     if (result.outcome == kv::LaunchResult::Outcome::TimedOut) output += "\nPowerShell did not finish in time.";
     return kv::shell::PackageReport(action, result.Ran(), code, output);

@@ -20,6 +20,8 @@ expect() { # description regex
     if grep -Pzq -- "$2" <<<"$manifest"; then echo "ok: $1"; else echo "FAIL: $1"; status=1; fi
 }
 expect "common controls 6" 'name="Microsoft\.Windows\.Common-Controls"\s+version="6\.0\.0\.0"'
+# The package identity, as the package that names the program gives it.
+expect "package identity" '<msix xmlns="urn:schemas-microsoft-com:msix\.v1" publisher="CN=[^"]+"\s+packageName="KorvelloLabs\.Korvello"\s+applicationId="Korvello"/>'
 expect "Windows 7" 'supportedOS Id="\{35138b9a-5d96-4fbd-8e2d-a2440225f93a\}"'
 expect "Windows 8" 'supportedOS Id="\{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38\}"'
 expect "Windows 8.1" 'supportedOS Id="\{1f676c76-80e1-4239-95bb-83d0f6d0da78\}"'
