@@ -112,17 +112,20 @@ set_target_properties(korvello_shell PROPERTIES PREFIX "" OUTPUT_NAME korvello_s
 # by default (unsigned): the e2e scenarios "dist" and "install" use it.
 set(KV_DIST_NAME korvello-${PROJECT_VERSION}-win64)
 set(KV_DIST_ZIP ${CMAKE_BINARY_DIR}/dist/${KV_DIST_NAME}.zip)
-file(GLOB KV_DIST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/dist/*)
+file(GLOB_RECURSE KV_DIST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/dist/*)
 if(KORVELLO_BUILD_TOOLS OR EXISTS ${KORVELLO_TOOLS_DIR}/manifest.txt)
   set(KV_DIST_MSI ${CMAKE_BINARY_DIR}/dist/${KV_DIST_NAME}.msi)
   add_custom_command(OUTPUT ${KV_DIST_ZIP} ${KV_DIST_ZIP}.sha256 ${KV_DIST_MSI} ${KV_DIST_MSI}.sha256
     COMMAND ${CMAKE_COMMAND} -E env --unset=KORVELLO_SIGN_PFX ${CMAKE_SOURCE_DIR}/dist/make-dist.sh
       $<TARGET_FILE:korvello> ${KORVELLO_TOOLS_DIR} ${PROJECT_VERSION} ${CMAKE_BINARY_DIR}/dist
       ${KV_ART_DIR}/korvello.ico
-    DEPENDS korvello ${KV_DIST_SOURCES} ${KORVELLO_TOOLS_DIR}/manifest.txt ${KV_ART_DIR}/korvello.ico
+    DEPENDS korvello korvello_shell ${KV_DIST_SOURCES} ${KORVELLO_TOOLS_DIR}/manifest.txt ${KV_ART_DIR}/korvello.ico
     COMMENT "Release ${KV_DIST_NAME}: zip, installer, winget manifests" VERBATIM)
   add_custom_target(korvello_dist ALL DEPENDS ${KV_DIST_ZIP} ${KV_DIST_MSI})
   # The release signed with a throwaway certificate, and verified.
+  # The package behind Explorer's Windows 11 entry, and the installer's actions for it.
+  add_test(NAME explorer_package COMMAND ${CMAKE_SOURCE_DIR}/tests/dist/package_test.sh $<TARGET_FILE:korvello>
+    ${KV_ART_DIR}/korvello.ico ${PROJECT_VERSION} ${KV_DIST_MSI})
   add_test(NAME release_signing COMMAND ${CMAKE_SOURCE_DIR}/tests/dist/sign_test.sh $<TARGET_FILE:korvello>
     ${KORVELLO_TOOLS_DIR} ${PROJECT_VERSION} ${KV_ART_DIR}/korvello.ico)
 else()

@@ -24,8 +24,14 @@ dist() { # outdir, with the environment given
     "$ROOT/dist/make-dist.sh" "$EXE" "$TOOLS" "$VERSION" "$1" "$ICON" >"$1.log" 2>&1
 }
 
+# The package of Explorer's entry must be signed by the publisher korvello.exe names.
+PUBLISHER=$(python3 "$ROOT/dist/make-package.py" publisher "$EXE")
+SUBJ=/$(sed 's/, /\n/g' <<<"$PUBLISHER" | tac | paste -sd/)
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$W/key.pem" -out "$W/cert.pem" -days 2 \
+    -subj "$SUBJ" -addext "extendedKeyUsage=codeSigning" >/dev/null 2>&1
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$W/other-key.pem" -out "$W/other-cert.pem" -days 2 \
     -subj "/CN=Korvello test signing" -addext "extendedKeyUsage=codeSigning" >/dev/null 2>&1
+openssl pkcs12 -export -out "$W/other.pfx" -inkey "$W/other-key.pem" -in "$W/other-cert.pem" -passout pass: -name other
 openssl pkcs12 -export -out "$W/test.pfx" -inkey "$W/key.pem" -in "$W/cert.pem" -passout pass:s3cret -name test
 printf 's3cret' >"$W/password"
 openssl pkcs12 -export -out "$W/open.pfx" -inkey "$W/key.pem" -in "$W/cert.pem" -passout pass: -name test
@@ -36,6 +42,8 @@ check "make-dist signs with a certificate and its password file" [ $? -eq 0 ]
 check "it says the release is signed" grep -q 'are signed' "$W/signed.log"
 unzip -q "$W/signed/$NAME.zip" korvello.exe -d "$W/from-zip"
 check "korvello.exe in the zip verifies against the certificate" verify "$W/from-zip/korvello.exe"
+unzip -q "$W/signed/$NAME.zip" korvello_shell.dll korvello-shell.msix -d "$W/from-zip"
+check "so do korvello_shell.dll and the package" bash -c 'osslsigncode verify -CAfile "$1" -in "$2" && osslsigncode verify -CAfile "$1" -in "$3"' _ "$W/cert.pem" "$W/from-zip/korvello_shell.dll" "$W/from-zip/korvello-shell.msix"
 check "the installer verifies against the certificate" verify "$W/signed/$NAME.msi"
 mkdir -p "$W/from-msi" && (cd "$W/from-msi" && msiextract "$W/signed/$NAME.msi" >/dev/null)
 inside=$(find "$W/from-msi" -name korvello.exe | head -n 1)
@@ -58,6 +66,10 @@ check "saying it could not sign" grep -q 'could not sign korvello.exe' "$W/wrong
 KORVELLO_SIGN_PFX=$W/missing.pfx dist "$W/missing"
 check "a certificate file that is not there stops the release" [ $? -ne 0 ]
 check "saying so" grep -q 'no certificate file' "$W/missing.log"
+
+KORVELLO_SIGN_PFX=$W/other.pfx dist "$W/other"
+check "a certificate whose subject is not the package's publisher stops the release" [ $? -ne 0 ]
+check "saying so" grep -q "is not the publisher '$PUBLISHER'" "$W/other.log"
 
 echo "== a certificate file without a password"
 KORVELLO_SIGN_PFX=$W/open.pfx dist "$W/open"
