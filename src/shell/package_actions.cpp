@@ -24,7 +24,7 @@ std::string Reason(std::string_view output) {
         const auto end = std::min(output.find('\n', at), output.size());
         const std::string line = Trimmed(output.substr(at, end - at));
         at = end + 1;
-        if (line.empty() || line.starts_with("At line:") || line.starts_with("+")) continue;
+        if (line.empty() || line == kConfirmed || line.starts_with("At line:") || line.starts_with("+")) continue;
         if (!joined.empty()) joined += ' ';
         joined += line;
     }
@@ -36,12 +36,17 @@ std::string Reason(std::string_view output) {
 
 }  // namespace
 
+// Each script ends by looking the package up and saying what it found: an
+// exit code of 0 alone is no proof (a stand-in PowerShell gives 0 and does nothing).
 std::string PackageScript(PackageAction action) {
+    const std::string name = "'" + std::string(kPackageName) + "'";
     if (action == PackageAction::Register)
         return "$ErrorActionPreference = 'Stop'; Add-AppxPackage -Path $env:" + std::string(kPackageVariable) +
-               " -ExternalLocation $env:" + std::string(kFolderVariable);
-    return "$ErrorActionPreference = 'Stop'; Get-AppxPackage -Name '" + std::string(kPackageName) +
-           "' | Remove-AppxPackage";
+               " -ExternalLocation $env:" + std::string(kFolderVariable) + "; if (Get-AppxPackage -Name " + name +
+               ") { '" + std::string(kConfirmed) + "' }";
+    return "$ErrorActionPreference = 'Stop'; Get-AppxPackage -Name " + name +
+           " | Remove-AppxPackage; if (-not (Get-AppxPackage -Name " + name + ")) { '" + std::string(kConfirmed) +
+           "' }";
 }
 
 std::string ExternalLocation(std::string_view installFolder) {
@@ -58,12 +63,18 @@ std::string ExternalLocation(std::string_view installFolder) {
 
 std::string PackageReport(PackageAction action, bool ran, unsigned long exitCode, std::string_view output) {
     const bool adding = action == PackageAction::Register;
-    if (ran && exitCode == 0)
+    const bool confirmed = output.find(kConfirmed) != std::string_view::npos;
+    if (ran && exitCode == 0 && confirmed)
         return adding ? "Korvello: Explorer's Windows 11 menu entry is registered."
                       : "Korvello: Explorer's Windows 11 menu entry is removed.";
     std::string line = adding ? "Korvello: Explorer's Windows 11 menu entry was not registered"
                               : "Korvello: Explorer's Windows 11 menu entry could not be removed";
-    line += ran ? " (PowerShell's exit code " + std::to_string(exitCode) + ")" : " (PowerShell could not be run)";
+    if (!ran)
+        line += " (PowerShell could not be run)";
+    else if (exitCode != 0)
+        line += " (PowerShell's exit code " + std::to_string(exitCode) + ")";
+    else
+        line += " (PowerShell ended without finding the package as asked)";
     std::string reason = Reason(output);
     while (reason.ends_with('.')) reason.pop_back();  // the line goes on with its own full stop
     if (!reason.empty()) line += ": " + reason;

@@ -16,6 +16,9 @@ inline constexpr std::string_view kPackageFile = "korvello-shell.msix";
 inline constexpr std::string_view kPackageVariable = "KORVELLO_PACKAGE";
 inline constexpr std::string_view kFolderVariable = "KORVELLO_FOLDER";
 
+// What a script says once it has found the package registered (or gone).
+inline constexpr std::string_view kConfirmed = "KORVELLO-PACKAGE-CONFIRMED";
+
 enum class PackageAction : unsigned char { Register, Unregister };
 
 // The script PowerShell runs: a fixed text, whatever the folder.
@@ -26,8 +29,9 @@ std::string PackageScript(PackageAction action);
 // Its last separator stays: the location is the folder itself.
 std::string ExternalLocation(std::string_view installFolder);
 
-// The line the installer's log gets: done, or not with PowerShell's reason
-// (its output's last lines, joined and bounded) and what still works.
+// The line the installer's log gets: done (exit code 0 and the script's
+// confirmation), or not, with PowerShell's reason (its output's last lines,
+// joined and bounded) and what still works.
 std::string PackageReport(PackageAction action, bool ran, unsigned long exitCode, std::string_view output);
 
 }  // namespace kv::shell

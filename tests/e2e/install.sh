@@ -3,7 +3,9 @@
 # install and what it puts where (the program's files, the Start menu
 # shortcut, Explorer's two menu entries, the entry among installed programs);
 # the file entry run for eight files at once as Explorer runs it, and the
-# folder entry; the same version again (a repair), a newer one over it, an
+# folder entry; Windows 11's own entry (korvello_shell.dll) on forty files in
+# one request, and its package's registration failing, as under Wine it
+# must, without failing the installation; the same version again (a repair), a newer one over it, an
 # older one refused; uninstall, which leaves the settings and the MP3 files.
 # Sourced by run_all.sh.
 
@@ -88,8 +90,18 @@ echo "== a quiet install"
 fresh_state
 # A run stopped half-way may have left a build installed.
 for c in $(wine uninstaller --list 2>/dev/null | tr -d '\r' | sed -n 's/|||Korvello$//p'); do msiexec_quiet /x "$c"; done
-msiexec_quiet /i "$(winpath "$MSI")"
+# Windows 11's build number, where the installer reads it, so that it tries to
+# register the package: Wine has no package deployment, so that must fail.
+BUILD_KEY='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
+WINE_BUILD=$(reg_named "$BUILD_KEY" CurrentBuildNumber)
+kv_at_exit 'wine reg add "$BUILD_KEY" /v CurrentBuildNumber /t REG_SZ /d "${WINE_BUILD:-19045}" /f >/dev/null 2>&1'
+wine reg add "$BUILD_KEY" /v CurrentBuildNumber /t REG_SZ /d 22631 /f >/dev/null 2>&1
+msiexec_quiet /i "$(winpath "$MSI")" /l*v "$(winpath "$RUN/install.log")"
 check "msiexec /i /qn installs it" "code $?" [ $? -eq 0 ]
+msi_log() { iconv -f UTF-16LE -t UTF-8 "$1" 2>/dev/null | tr -d '\r' || tr -d '\r\0' <"$1"; }
+registration=$(msi_log "$RUN/install.log" | grep -o "Korvello: Explorer's Windows 11 menu entry [^.]*" | head -n 1)
+check "on Windows 11's build it tries to register the package, and says in its log why it could not" \
+    "log line: '$registration'" grep -qE 'was not registered \(PowerShell (could not be run|.s exit code [0-9]+|ended without finding the package as asked)\)' <<<"$registration"
 LOCAL_WIN=$(wrun cmd /c echo %LOCALAPPDATA% | tr -d '\r')
 ROAMING_WIN=$(wrun cmd /c echo %APPDATA% | tr -d '\r')
 INSTALL_WIN="$LOCAL_WIN\\Programs\\Korvello"
@@ -178,6 +190,40 @@ rows=$(wait_done 9 120)
 check_converted "in folder" "$rows" "$MENU_OUT/in folder.mp3" "$MENU_IN/folder/in folder.mp4"
 check "the first copy closes" "" close_first_copy
 
+echo "== Windows 11's own entry on forty files in one request"
+SHELL_DLL="$INSTALL_WIN\\korvello_shell.dll"
+explorer() { kv_wrun "$BUILD/kv_explorer.exe" "$@" | tr -d '\r'; }
+check "its title is the entry's text" "got '$(explorer "$SHELL_DLL" title)'" \
+    [ "$(explorer "$SHELL_DLL" title)" = "Convert to MP3 with Korvello" ]
+check "its icon is the installed korvello.exe's" "got '$(explorer "$SHELL_DLL" icon)'" \
+    [ "$(explorer "$SHELL_DLL" icon)" = "$INSTALL_WIN\\korvello.exe,0" ]
+W11_IN=$RUN/w11
+W11_OUT=$RUN/out-w11
+mkdir -p "$W11_IN/sub folder" "$W11_OUT"
+printf 'x' >"$W11_IN/notes.txt"
+cp "$BUILD/media/aac_mono_48k.mp4" "$W11_IN/one.mkv"
+for item in one.mkv "sub folder" notes.txt; do
+    want=ENABLED
+    [[ $item == notes.txt ]] && want=HIDDEN
+    check "it is $want for $item" "got '$(explorer "$SHELL_DLL" state "$(winpath "$W11_IN/$item")")'" \
+        [ "$(explorer "$SHELL_DLL" state "$(winpath "$W11_IN/$item")")" = $want ]
+done
+rm -f "$W11_IN/one.mkv"
+items=()
+for i in $(seq -w 1 40); do
+    cp "$BUILD/media/aac_mono_48k.mp4" "$W11_IN/clip $i.mp4"
+    items+=("$(winpath "$W11_IN/clip $i.mp4")")
+done
+set_workdir "$W11_OUT"
+said=$(explorer "$SHELL_DLL" invoke "${items[@]}")
+check "Invoke starts korvello.exe once for the forty" "said: $said" [ "$said" = "STARTED 1" ]
+rows=$(wait_done 40 600)
+check "one window" "$(drive count-instances) copies" [ "$(drive count-instances)" = 1 ]
+check "forty rows, all Done, with no press of a button" "$(grep -c . <<<"$rows") rows, $(grep -c $'\tDone\t' <<<"$rows") Done" \
+    [ "$(grep -c . <<<"$rows")" = 40 -a "$(grep -c $'\tDone\t' <<<"$rows")" = 40 ]
+for i in $(seq -w 1 40); do check_converted "clip $i" "$rows" "$W11_OUT/clip $i.mp3" "$W11_IN/clip $i.mp4"; done
+check "the first copy closes" "" close_first_copy
+
 echo "== the same version again, a newer one, an older one"
 rm -f "$INSTALL/README.txt"
 msiexec_quiet /i "$(winpath "$MSI")"
@@ -249,8 +295,10 @@ check "which stays installed" "" [ "$(first_line "$INSTALL/README.txt")" = "Korv
 echo "== uninstall"
 settings_before=$(reg_value WorkDir)
 # As the list of installed programs does it: by the product code.
-msiexec_quiet /x "$NEWER_CODE"
+msiexec_quiet /x "$NEWER_CODE" /l*v "$(winpath "$RUN/uninstall.log")"
 check "msiexec /x {ProductCode} /qn uninstalls it" "code $?" [ $? -eq 0 ]
+check "having tried to remove the package first, and said so in its log" "" \
+    grep -q "Korvello: Explorer's Windows 11 menu entry could not be removed" <(msi_log "$RUN/uninstall.log")
 check "the program's folder is gone" "left: $(find "$INSTALL" 2>/dev/null | head -n 3)" [ ! -e "$INSTALL" ]
 check "the shortcut is gone" "" [ ! -e "$SHORTCUT" ]
 for v in "$FILE_VERB" "$FOLDER_VERB"; do

@@ -28,16 +28,30 @@ TEST(PackageActions, TheScriptsAreFixedAndTakePathsFromTheEnvironment) {
     EXPECT_NE(add.find("Add-AppxPackage -Path $env:KORVELLO_PACKAGE -ExternalLocation $env:KORVELLO_FOLDER"),
               std::string::npos);
     EXPECT_EQ(add.find('"'), std::string::npos);  // it travels as one quoted argument
+    EXPECT_NE(add.find("if (Get-AppxPackage -Name 'KorvelloLabs.Korvello') { 'KORVELLO-PACKAGE-CONFIRMED' }"),
+              std::string::npos);
     const std::string remove = kv::shell::PackageScript(PackageAction::Unregister);
+    EXPECT_NE(remove.find("if (-not (Get-AppxPackage -Name 'KorvelloLabs.Korvello')) { 'KORVELLO-PACKAGE-CONFIRMED' }"),
+              std::string::npos);
     EXPECT_NE(remove.find("Get-AppxPackage -Name 'KorvelloLabs.Korvello' | Remove-AppxPackage"), std::string::npos);
     EXPECT_EQ(remove.find('"'), std::string::npos);
 }
 
 TEST(PackageActions, TheLogSaysWhatHappenedAndWhy) {
-    EXPECT_EQ(PackageReport(PackageAction::Register, true, 0, "ignored"),
+    EXPECT_EQ(PackageReport(PackageAction::Register, true, 0, "KORVELLO-PACKAGE-CONFIRMED\r\n"),
               "Korvello: Explorer's Windows 11 menu entry is registered.");
-    EXPECT_EQ(PackageReport(PackageAction::Unregister, true, 0, ""),
+    EXPECT_EQ(PackageReport(PackageAction::Unregister, true, 0, "KORVELLO-PACKAGE-CONFIRMED"),
               "Korvello: Explorer's Windows 11 menu entry is removed.");
+    // Exit code 0 without the script's word (a stand-in PowerShell that does nothing) is no success.
+    EXPECT_EQ(PackageReport(PackageAction::Register, true, 0, ""),
+              "Korvello: Explorer's Windows 11 menu entry was not registered (PowerShell ended without finding the "
+              "package as asked). The classic entries under \"Show more options\" serve instead; the installation "
+              "goes on.");
+    EXPECT_NE(PackageReport(PackageAction::Unregister, true, 0, "").find("could not be removed (PowerShell ended"),
+              std::string::npos);
+    // Nor is the word with a failing exit code.
+    EXPECT_NE(PackageReport(PackageAction::Register, true, 1, "KORVELLO-PACKAGE-CONFIRMED").find("exit code 1"),
+              std::string::npos);
     const std::string untrusted = PackageReport(
         PackageAction::Register, true, 1,
         "Add-AppxPackage : Deployment failed with HRESULT: 0x800B0109, A certificate chain processed, but\r\n"
