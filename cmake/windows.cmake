@@ -100,7 +100,7 @@ set_target_properties(korvello PROPERTIES OUTPUT_NAME korvello)
 # korvello_shell.dll: Windows 11's own Explorer entry, beside korvello.exe.
 # Its classes run in Explorer's surrogate and its installer actions in the
 # installer's process; neither must need a DLL of the toolchain.
-add_library(korvello_shell SHARED ${CMAKE_SOURCE_DIR}/src/shell/shell_dll_win.cpp ${KORVELLO_SHELL_WIN_SOURCES})
+add_library(korvello_shell SHARED ${KORVELLO_SHELL_DLL_WIN_SOURCES} ${KORVELLO_SHELL_WIN_SOURCES})
 target_link_libraries(korvello_shell PRIVATE korvello_core)
 target_compile_options(korvello_shell PRIVATE ${KORVELLO_WARNINGS})
 target_link_options(korvello_shell PRIVATE -s -Wl,--no-insert-timestamp -Wl,--kill-at)
@@ -171,6 +171,8 @@ target_compile_definitions(korvello_win_tests PRIVATE KV_EXPECTED_VERSION=L"${PR
 add_dependencies(korvello_win_tests korvello_tools korvello_art korvello_texts korvello_shell)
 # One run of the whole program: Wine's start-up is the slow part.
 add_test(NAME program_imports COMMAND ${CMAKE_SOURCE_DIR}/tests/app/imports_test.sh $<TARGET_FILE:korvello>)
+# Explorer's surrogate loads korvello_shell.dll from the install folder: the same rule.
+add_test(NAME shell_dll_imports COMMAND ${CMAKE_SOURCE_DIR}/tests/app/imports_test.sh $<TARGET_FILE:korvello_shell>)
 add_test(NAME program_manifest COMMAND ${CMAKE_SOURCE_DIR}/tests/ui/manifest_test.sh $<TARGET_FILE:korvello>)
 add_test(NAME make_media COMMAND ${CMAKE_SOURCE_DIR}/tests/make_media.sh ${CMAKE_BINARY_DIR}/media)
 set_tests_properties(make_media PROPERTIES FIXTURES_SETUP media)

@@ -87,7 +87,8 @@ def main(src):
         if len(lines) - 1 > MAX_FILE:
             breaches.append(f'{f}: {len(lines) - 1} lines')
         breaches += [f'{f}:{at}: a function of {n} lines' for at, n in long_functions(lines)]
-    windows_only = listed_sources(src, 'KORVELLO_WIN_SOURCES')
+    # Every list of Windows-only sources: the program's and the shell DLL's.
+    windows_only = listed_sources(src, r'KORVELLO_\w*WIN_SOURCES')
     windows_headers = needs_windows_headers(src, [f for f in files if f.endswith('.h')])
     for f in files:
         if f.startswith('win' + os.sep) or os.sep not in f:
