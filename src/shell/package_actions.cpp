@@ -26,7 +26,8 @@ std::string Reason(std::string_view output) {
         at = end + 1;
         if (line.empty() || line == kConfirmed || line.starts_with("At line:") || line.starts_with("+")) continue;
         if (!joined.empty()) joined += ' ';
-        joined += line;
+        // One line in the log, whatever the output held.
+        for (const char c : line) joined += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
     }
     if (joined.size() <= kReasonLimit) return joined;
     // From the first whole word of the last kReasonLimit bytes.
