@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/media_kinds.h"
 #include "support/argv_rules.h"
 #include "support/win_test_util.h"
 #include "win/com.h"
@@ -148,8 +149,12 @@ TEST_F(ShellDll, ShownForEveryKindItTakesAndFoldersHiddenForAnythingElse) {
     };
     std::filesystem::create_directories(dir.Path() / L"Trip 2024");
     for (const BOOL slow : {FALSE, TRUE}) {
-        for (const wchar_t* taken : {L"a.mp4", L"b.MKV", L"c.m4a", L"d.flac", L"e.webm", L"f.wav", L"g.mov"})
-            EXPECT_EQ(StateOf(command.Get(), {file(taken)}, slow), ECS_ENABLED) << taken;
+        // Every kind the program takes, in any case.
+        for (const std::string_view kind : kv::kMediaExtensions) {
+            const std::wstring name = L"clip." + kv::win::Widen(kind);
+            EXPECT_EQ(StateOf(command.Get(), {file(name.c_str())}, slow), ECS_ENABLED) << kind;
+        }
+        EXPECT_EQ(StateOf(command.Get(), {file(L"b.MKV")}, slow), ECS_ENABLED);
         EXPECT_EQ(StateOf(command.Get(), {dir.Path() / L"Trip 2024"}, slow), ECS_ENABLED);
         for (const wchar_t* other : {L"notes.txt", L"song.mp3", L"clip.mp4.part"})
             EXPECT_EQ(StateOf(command.Get(), {file(other)}, slow), ECS_HIDDEN) << other;
