@@ -128,7 +128,7 @@ msibuild "$OUT.tmp" -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`
 # The package's actions: removed before the files go, registered after the older version is gone.
 placed=$(msiinfo export "$OUT.tmp" InstallExecuteSequence | tr -d '\r' |
     awk -F'\t' '$1 ~ /ExplorerPackage$/ { print $1 "=" $3 }' | sort | tr '\n' ' ')
-[[ $placed == "RegisterExplorerPackage=6602 UnregisterExplorerPackage=1450 " ]] ||
+[[ $placed == "RegisterExplorerPackage=6602 UnregisterExplorerPackage=1399 " ]] ||
     die "could not place the package's actions ($placed)"
 [[ $(msiinfo export "$OUT.tmp" Upgrade | tr -d '\r' | awk -F'\t' '$7 == "WIX_UPGRADE_DETECTED" { print $3 "/" $5 }') == "$VERSION/513" ]] ||
     die "could not include this version in the upgrade's range"

@@ -16,6 +16,7 @@ namespace kv::shell {
 namespace {
 
 // {8C77B6F2-69DE-49E8-8CB1-91237874D828}: the command's own name, apart from its class.
+constexpr DWORD kJudgedItems = 256;
 constexpr GUID kCanonicalName = {0x8c77b6f2, 0x69de, 0x49e8, {0x8c, 0xb1, 0x91, 0x23, 0x78, 0x74, 0xd8, 0x28}};
 
 // Explorer is the caller: whatever goes wrong is an error code, never an exception.
@@ -56,11 +57,11 @@ SelectedItem ItemOf(IShellItem* item) {
     return out;
 }
 
-std::vector<SelectedItem> SelectionItems(IShellItemArray* items) {
+std::vector<SelectedItem> SelectionItems(IShellItemArray* items, DWORD most = MAXDWORD) {
     std::vector<SelectedItem> out;
     DWORD count = 0;
     if (!items || FAILED(items->GetCount(&count))) return out;
-    for (DWORD i = 0; i < count; ++i) {
+    for (DWORD i = 0; i < count && i < most; ++i) {
         win::ComPtr<IShellItem> item;
         if (FAILED(items->GetItemAt(i, reinterpret_cast<IShellItem**>(item.PutVoid())))) return {};
         out.push_back(ItemOf(item.Get()));
@@ -178,12 +179,14 @@ IFACEMETHODIMP ConvertCommand::GetCanonicalName(GUID* name) noexcept {
 }
 
 // Names and the attributes the items carry: no file is opened, so the
-// answer is as quick whether or not Explorer allows a slow one.
+// answer is as quick whether or not Explorer allows a slow one. Each item is
+// a call into Explorer's process: the first kJudgedItems decide for a larger
+// selection (the program checks every path it is given anyway).
 IFACEMETHODIMP ConvertCommand::GetState(IShellItemArray* items, BOOL, EXPCMDSTATE* state) noexcept {
     if (!state) return E_POINTER;
     *state = ECS_HIDDEN;
     return Guarded([&] {
-        if (ShowsFor(SelectionItems(items))) *state = ECS_ENABLED;
+        if (ShowsFor(SelectionItems(items, kJudgedItems))) *state = ECS_ENABLED;
         return S_OK;
     });
 }
@@ -192,8 +195,11 @@ IFACEMETHODIMP ConvertCommand::Invoke(IShellItemArray* items, IBindCtx*) noexcep
     return Guarded([&] {
         const auto lines = ConvertCommandLines(win::Narrow(ExePath()), SelectionPaths(items));
         if (lines.empty()) return S_FALSE;
-        for (const auto& line : lines)
-            if (!launch_(ExePath(), win::Widen(line))) return HRESULT_FROM_WIN32(::GetLastError());
+        for (const auto& line : lines) {
+            if (launch_(ExePath(), win::Widen(line))) continue;
+            const DWORD error = ::GetLastError();
+            return error != 0 ? HRESULT_FROM_WIN32(error) : E_FAIL;
+        }
         return S_OK;
     });
 }

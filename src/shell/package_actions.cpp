@@ -37,15 +37,19 @@ std::string Reason(std::string_view output) {
 
 }  // namespace
 
+// Stops at the first error; no progress bar, which needs a console to draw in.
+constexpr std::string_view kQuiet = "$ErrorActionPreference = 'Stop'; $ProgressPreference = 'SilentlyContinue'; ";
+
 // Each script ends by looking the package up and saying what it found: an
 // exit code of 0 alone is no proof (a stand-in PowerShell gives 0 and does nothing).
 std::string PackageScript(PackageAction action) {
     const std::string name = "'" + std::string(kPackageName) + "'";
     if (action == PackageAction::Register)
-        return "$ErrorActionPreference = 'Stop'; Add-AppxPackage -Path $env:" + std::string(kPackageVariable) +
-               " -ExternalLocation $env:" + std::string(kFolderVariable) + "; if (Get-AppxPackage -Name " + name +
-               ") { '" + std::string(kConfirmed) + "' }";
-    return "$ErrorActionPreference = 'Stop'; Get-AppxPackage -Name " + name +
+        return std::string(kQuiet) + "Add-AppxPackage -Path $env:" + std::string(kPackageVariable) +
+               " -ExternalLocation $env:" + std::string(kFolderVariable) +
+               " -ForceApplicationShutdown; if (Get-AppxPackage -Name " + name + ") { '" + std::string(kConfirmed) +
+               "' }";
+    return std::string(kQuiet) + "Get-AppxPackage -Name " + name +
            " | Remove-AppxPackage; if (-not (Get-AppxPackage -Name " + name + ")) { '" + std::string(kConfirmed) +
            "' }";
 }

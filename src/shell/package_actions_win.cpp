@@ -58,6 +58,16 @@ void Log(const Msi& msi, MSIHANDLE install, const std::string& line) {
     msi.closeHandle(record);
 }
 
+// PowerShell writes redirected output in the console's code page.
+std::string OemText(const std::string& bytes) {
+    if (bytes.empty() || bytes.size() > (1U << 24)) return {};
+    const int n = ::MultiByteToWideChar(CP_OEMCP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (n <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_OEMCP, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
+    return kv::win::Narrow(wide);
+}
+
 std::wstring TempFile() {
     wchar_t folder[MAX_PATH + 1] = {}, file[MAX_PATH + 1] = {};
     if (!::GetTempPathW(MAX_PATH + 1, folder) || !::GetTempFileNameW(folder, L"kvp", 0, file)) return {};
@@ -86,8 +96,9 @@ std::string RunScript(PackageAction action, const std::string& folder) {
                          "Bypass",
                          "-Command",
                          kv::shell::PackageScript(action)};
+    // A console of its own, hidden: PowerShell's host fails without one.
     options.show = SW_HIDE;
-    options.console = false;
+    options.console = true;
     options.inJob = true;
     options.wait = true;
     options.timeLimitMs = kPowerShellLimitMs;
@@ -95,7 +106,7 @@ std::string RunScript(PackageAction action, const std::string& folder) {
     const kv::LaunchResult result = outputFile.empty() ? kv::LaunchResult{} : kv::Launch(options);
     const DWORD code = result.outcome == kv::LaunchResult::Outcome::Ended ? result.exitCode : 1;
     std::string output =
-        outputFile.empty() ? std::string() : kv::win::ReadWholeFile(kv::win::Narrow(outputFile)).value_or("");
+        outputFile.empty() ? std::string() : OemText(kv::win::ReadWholeFile(kv::win::Narrow(outputFile)).value_or(""));
     if (!outputFile.empty()) ::DeleteFileW(outputFile.c_str());
     if (result.outcome == kv::LaunchResult::Outcome::TimedOut) output += "\nPowerShell did not finish in time.";
     return kv::shell::PackageReport(action, result.Ran(), code, output);
@@ -105,10 +116,12 @@ UINT Act(MSIHANDLE install, PackageAction action) noexcept {
     try {
         const Msi msi;
         if (!msi.Usable()) return ERROR_SUCCESS;
+        // Removing goes by the package's name: it needs no folder, so a strange one never keeps it.
         const std::string folder = kv::shell::ExternalLocation(Property(msi, install, L"INSTALLDIR"));
-        Log(msi, install,
-            folder.empty() ? "Korvello: the install folder is no plain folder path; the package is left alone."
-                           : RunScript(action, folder));
+        if (folder.empty() && action == PackageAction::Register)
+            Log(msi, install, "Korvello: the install folder is no plain folder path; the package is not registered.");
+        else
+            Log(msi, install, RunScript(action, folder));
     } catch (const std::exception&) {
         return ERROR_SUCCESS;  // the classic entries stay; the installation goes on
     }

@@ -93,9 +93,9 @@ check "the Binary table carries the DLL" bash -c 'msiinfo streams "$1" | grep -q
 check "registering is conditioned on Windows 11's build, not at removal, after the older version is gone" \
     [ "$(table InstallExecuteSequence | awk -F'\t' '$1 == "RegisterExplorerPackage" { print $2 "@" $3 }')" = \
       'NOT REMOVE="ALL" AND KV_WINDOWS_BUILD >= 22000@6602' ]
-check "removing the package is too, before the files go" \
+check "removing the package is too, before the files in use are looked for" \
     [ "$(table InstallExecuteSequence | awk -F'\t' '$1 == "UnregisterExplorerPackage" { print $2 "@" $3 }')" = \
-      'REMOVE="ALL" AND KV_WINDOWS_BUILD >= 22000@1450' ]
+      'REMOVE="ALL" AND KV_WINDOWS_BUILD >= 22000@1399' ]
 check "the build number is read from the registry, where Windows keeps it" \
     bash -c 'msiinfo export "$1" RegLocator | tr -d "\r" | grep -q "SOFTWARE\\\\Microsoft\\\\Windows NT\\\\CurrentVersion	CurrentBuildNumber"' _ "$MSI"
 

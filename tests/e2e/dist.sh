@@ -20,12 +20,13 @@ check "sha256sum -c accepts the zip beside its SHA-256 file" "" \
 check "the zip is whole" "$(unzip -tqq "$ZIP" 2>&1 | head -n 3)" quiet unzip -tqq "$ZIP"
 
 entries=$(unzip -Z1 "$ZIP" 2>/dev/null | LC_ALL=C sort)
-for f in korvello.exe README.txt THIRD-PARTY.md; do
+for f in korvello.exe korvello_shell.dll korvello-shell.msix README.txt THIRD-PARTY.md; do
     check "the zip holds $f" "entries: $(echo $entries)" grep -qxF "$f" <<<"$entries"
 done
 check "the zip holds licence texts in licenses/" "entries: $(echo $entries)" grep -q '^licenses/.' <<<"$entries"
-# The tool files travel inside korvello.exe only; nothing else belongs beside it.
-others=$(grep -vxE 'korvello\.exe|README\.txt|THIRD-PARTY\.md|licenses/[^/]+' <<<"$entries")
+# The tool files travel inside korvello.exe only; beside it only Windows 11's
+# Explorer entry (its DLL and package), the texts and the licences.
+others=$(grep -vxE 'korvello\.exe|korvello_shell\.dll|korvello-shell\.msix|README\.txt|THIRD-PARTY\.md|licenses/[^/]+' <<<"$entries")
 check "the zip holds nothing else" "also: $(echo $others)" [ -z "$others" ]
 
 # ---- b. unpacked below a folder with blanks -------------------------------------------------

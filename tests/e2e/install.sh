@@ -98,7 +98,14 @@ kv_at_exit 'wine reg add "$BUILD_KEY" /v CurrentBuildNumber /t REG_SZ /d "${WINE
 wine reg add "$BUILD_KEY" /v CurrentBuildNumber /t REG_SZ /d 22631 /f >/dev/null 2>&1
 msiexec_quiet /i "$(winpath "$MSI")" /l*v "$(winpath "$RUN/install.log")"
 check "msiexec /i /qn installs it" "code $?" [ $? -eq 0 ]
-msi_log() { iconv -f UTF-16LE -t UTF-8 "$1" 2>/dev/null | tr -d '\r' || tr -d '\r\0' <"$1"; }
+# The installer's log: UTF-16 where Windows Installer writes Unicode, else bytes of its code page.
+msi_log() {
+    if [[ $(head -c 2 "$1" | od -An -tx1 | tr -d ' ') == fffe ]]; then
+        iconv -f UTF-16LE -t UTF-8 "$1" | tr -d '\r'
+    else
+        tr -d '\r\0' <"$1"
+    fi
+}
 registration=$(msi_log "$RUN/install.log" | grep -o "Korvello: Explorer's Windows 11 menu entry [^.]*" | head -n 1)
 check "on Windows 11's build it tries to register the package, and says in its log why it could not" \
     "log line: '$registration'" grep -qE 'was not registered \(PowerShell (could not be run|.s exit code [0-9]+|ended without finding the package as asked)\)' <<<"$registration"
@@ -225,9 +232,26 @@ for i in $(seq -w 1 40); do check_converted "clip $i" "$rows" "$W11_OUT/clip $i.
 check "the first copy closes" "" close_first_copy
 
 echo "== the same version again, a newer one, an older one"
+# From here a stand-in PowerShell (tests/helpers/kv_powershell.cpp) answers the
+# package actions as Windows' would, and records what it was given.
+PS_DIR=$(unixpath 'C:\windows\system32\WindowsPowerShell\v1.0')
+mkdir -p "$PS_DIR"
+[[ -e $PS_DIR/powershell.exe ]] && cp -f "$PS_DIR/powershell.exe" "$RUN/powershell.exe.wine"
+kv_at_exit 'if [[ -e $RUN/powershell.exe.wine ]]; then cp -f "$RUN/powershell.exe.wine" "$PS_DIR/powershell.exe"; else rm -f "$PS_DIR/powershell.exe"; fi; rm -f "$PS_DIR"/kv_powershell.*'
+cp -f "$BUILD/kv_powershell.exe" "$PS_DIR/powershell.exe"
+rm -f "$PS_DIR"/kv_powershell.*
 rm -f "$INSTALL/README.txt"
-msiexec_quiet /i "$(winpath "$MSI")"
+msiexec_quiet /i "$(winpath "$MSI")" /l*v "$(winpath "$RUN/repair.log")"
 check "installing the same version again succeeds" "code $?" [ $? -eq 0 ]
+check "registering the package where PowerShell confirms it is logged as done" "" \
+    grep -qF "Korvello: Explorer's Windows 11 menu entry is registered." <(msi_log "$RUN/repair.log")
+ps_said=$(tr -d '\r' <"$PS_DIR/kv_powershell.log" 2>/dev/null)
+check "PowerShell gets the script, not a path, on its command line" "$ps_said" \
+    grep -qF -- '-NonInteractive -ExecutionPolicy Bypass -Command "$ErrorActionPreference' <<<"$ps_said"
+check "and the package and the install folder in its environment" "$ps_said" \
+    grep -qzF "PACKAGE $INSTALL_WIN\\korvello-shell.msix"$'\n'"FOLDER $INSTALL_WIN\\" <<<"$ps_said"
+check "no path on the command line" "$ps_said" bash -c '! grep "^LINE" <<<"$1" | grep -qF "$2"' _ "$ps_said" "$INSTALL_WIN\\korvello"
+
 check "and repairs: a deleted file is back" "" [ -s "$INSTALL/README.txt" ]
 check "still one entry" "$(installed_korvellos)" [ "$(installed_korvellos)" = 1 ]
 
@@ -241,8 +265,14 @@ REBUILT=$RUN/rebuilt-$MSI_VERSION.msi
 "$ROOT/dist/make-msi.sh" "$RUN/rebuilt" "$MSI_VERSION" "$REBUILT" "$BUILD/art/korvello.ico" >>"$LOG" 2>&1
 REBUILT_CODE=$(product_code "$REBUILT")
 kv_at_exit 'msiexec_quiet /x "$REBUILT_CODE"'
-msiexec_quiet /i "$(winpath "$REBUILT")"
+# This time the deployment fails, as it does for a certificate the PC does not trust.
+: >"$PS_DIR/kv_powershell.fail"
+msiexec_quiet /i "$(winpath "$REBUILT")" /l*v "$(winpath "$RUN/rebuilt.log")"
 check "another build of the same version installs over it" "code $?" [ $? -eq 0 ]
+check "even though registering its package failed, with PowerShell's reason in the log" "" \
+    grep -qF "menu entry was not registered (PowerShell's exit code 1): Add-AppxPackage : Deployment failed with HRESULT: 0x800B0109" <(msi_log "$RUN/rebuilt.log")
+rm -f "$PS_DIR/kv_powershell.fail"
+
 keep_upgrade_code "$REBUILT_CODE"
 check "with one entry, the other build's" "$(installed_korvellos) entries" \
     [ "$(installed_korvellos)" = 1 -a -n "$(uninstall_key "$REBUILT_CODE")" -a "$REBUILT_CODE" != "$CODE" ]
@@ -259,8 +289,15 @@ NEWER=$RUN/korvello-$NEWER_VERSION-win64.msi
 NEWER_CODE=$(product_code "$NEWER")
 check "a newer build has a ProductCode of its own" "$NEWER_CODE" [ -n "$NEWER_CODE" -a "$NEWER_CODE" != "$CODE" ]
 kv_at_exit 'msiexec_quiet /x "$NEWER_CODE"'
-msiexec_quiet /i "$(winpath "$NEWER")"
+# On Windows 10's build the package is left alone: the classic entries serve.
+wine reg add "$BUILD_KEY" /v CurrentBuildNumber /t REG_SZ /d 19045 /f >/dev/null 2>&1
+msiexec_quiet /i "$(winpath "$NEWER")" /l*v "$(winpath "$RUN/newer.log")"
 check "the newer build installs over the older" "code $?" [ $? -eq 0 ]
+newer_log=$(msi_log "$RUN/newer.log")
+check "on Windows 10's build it leaves the package alone" \
+    "$(grep -E 'KV_WINDOWS_BUILD =|Action start.*ExplorerPackage|Korvello: ' <<<"$newer_log")" \
+    bash -c 'grep -q "KV_WINDOWS_BUILD = 19045" <<<"$1" && ! grep -qE "Action start.*ExplorerPackage|Korvello: " <<<"$1"' _ "$newer_log"
+wine reg add "$BUILD_KEY" /v CurrentBuildNumber /t REG_SZ /d 22631 /f >/dev/null 2>&1
 keep_upgrade_code "$NEWER_CODE"
 check "its files replace the older ones" "README.txt starts '$(first_line "$INSTALL/README.txt")'" \
     [ "$(first_line "$INSTALL/README.txt")" = "Korvello $NEWER_VERSION" ]
@@ -297,8 +334,11 @@ settings_before=$(reg_value WorkDir)
 # As the list of installed programs does it: by the product code.
 msiexec_quiet /x "$NEWER_CODE" /l*v "$(winpath "$RUN/uninstall.log")"
 check "msiexec /x {ProductCode} /qn uninstalls it" "code $?" [ $? -eq 0 ]
-check "having tried to remove the package first, and said so in its log" "" \
-    grep -q "Korvello: Explorer's Windows 11 menu entry could not be removed" <(msi_log "$RUN/uninstall.log")
+check "having removed the package first, and said so in its log" "" \
+    grep -qF "Korvello: Explorer's Windows 11 menu entry is removed." <(msi_log "$RUN/uninstall.log")
+check "by its name" "$(tail -n 3 "$PS_DIR/kv_powershell.log")" \
+    grep -qF "Get-AppxPackage -Name 'KorvelloLabs.Korvello' | Remove-AppxPackage" "$PS_DIR/kv_powershell.log"
+
 check "the program's folder is gone" "left: $(find "$INSTALL" 2>/dev/null | head -n 3)" [ ! -e "$INSTALL" ]
 check "the shortcut is gone" "" [ ! -e "$SHORTCUT" ]
 for v in "$FILE_VERB" "$FOLDER_VERB"; do

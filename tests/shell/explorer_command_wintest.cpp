@@ -167,6 +167,25 @@ TEST_F(ShellDll, ShownForEveryKindItTakesAndFoldersHiddenForAnythingElse) {
     EXPECT_EQ(state, ECS_HIDDEN);
 }
 
+// Each item is a call into Explorer: the first 256 of a larger selection decide.
+TEST_F(ShellDll, TheFirstItemsOfALargeSelectionDecide) {
+    auto command = Command();
+    ASSERT_TRUE(command);
+    kvtest::TempFolder dir(L"kvmany");
+    std::vector<std::filesystem::path> paths;
+    for (int i = 0; i < 300; ++i) {
+        paths.push_back(dir.Path() / (L"clip " + std::to_wstring(i) + L".mp4"));
+        kvtest::WriteBytes(paths.back(), "x");
+    }
+    kvtest::WriteBytes(dir.Path() / L"notes.txt", "x");
+    auto late = paths;
+    late.back() = dir.Path() / L"notes.txt";
+    EXPECT_EQ(StateOf(command.Get(), late, FALSE), ECS_ENABLED);
+    auto early = paths;
+    early[255] = dir.Path() / L"notes.txt";
+    EXPECT_EQ(StateOf(command.Get(), early, FALSE), ECS_HIDDEN);
+}
+
 // Forty files in one request: one start, with every path, in the program's folder.
 TEST(ShellCommand, InvokeStartsTheProgramOnceWithTheWholeSelection) {
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -197,6 +216,13 @@ TEST(ShellCommand, InvokeStartsTheProgramOnceWithTheWholeSelection) {
         return false;
     });
     EXPECT_EQ(failing->Invoke(items.Get(), nullptr), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    // A failure that left no error code is still no success.
+    auto* silent = new kv::shell::ConvertCommand(L"C:\\K\\", [](const auto&, const auto&) -> bool {
+        ::SetLastError(0);
+        return false;
+    });
+    EXPECT_EQ(silent->Invoke(items.Get(), nullptr), E_FAIL);
+    silent->Release();
     auto* throwing = new kv::shell::ConvertCommand(
         L"C:\\K\\", [](const auto&, const auto&) -> bool { throw std::runtime_error("launcher broke"); });
     EXPECT_EQ(throwing->Invoke(items.Get(), nullptr), E_FAIL);

@@ -28,6 +28,9 @@ TEST(PackageActions, TheScriptsAreFixedAndTakePathsFromTheEnvironment) {
     EXPECT_NE(add.find("Add-AppxPackage -Path $env:KORVELLO_PACKAGE -ExternalLocation $env:KORVELLO_FOLDER"),
               std::string::npos);
     EXPECT_EQ(add.find('"'), std::string::npos);  // it travels as one quoted argument
+    // No progress bar to draw, and the surrogate holding the old DLL is ended rather than waited on.
+    EXPECT_TRUE(add.starts_with("$ErrorActionPreference = 'Stop'; $ProgressPreference = 'SilentlyContinue'; "));
+    EXPECT_NE(add.find("-ExternalLocation $env:KORVELLO_FOLDER -ForceApplicationShutdown;"), std::string::npos);
     EXPECT_NE(add.find("if (Get-AppxPackage -Name 'KorvelloLabs.Korvello') { 'KORVELLO-PACKAGE-CONFIRMED' }"),
               std::string::npos);
     const std::string remove = kv::shell::PackageScript(PackageAction::Unregister);
