@@ -32,10 +32,47 @@ missing=()
 for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo=sudo
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The package of Windows 11's Explorer entry is an APPX file, which osslsigncode
+# signs from version 2.6 on; Debian 12 has 2.5, its backports a later one.
+appx_signer() {
+    local v major minor
+    v=$(osslsigncode --version 2>/dev/null | sed -nE '1s/^osslsigncode ([0-9]+)\.([0-9]+).*/\1 \2/p')
+    [[ -n $v ]] || return 1
+    read -r major minor <<<"$v"
+    ((major > 2 || (major == 2 && minor >= 6)))
+}
+# A backports entry derived from the machine's own Debian source (its first
+# stanza naming bookworm: the same address, the release's backports suite).
+BACKPORTS=${KORVELLO_APT_SOURCES:-/etc/apt/sources.list.d}
+add_backports() {
+    local f tmp
+    [[ -e $BACKPORTS/korvello-backports.sources ]] && return 0
+    for f in "$BACKPORTS"/*.sources; do
+        [[ -f $f ]] && grep -qE '^Suites:.*\bbookworm\b' "$f" && grep -qE '^Types:.*\bdeb\b' "$f" || continue
+        tmp=$(mktemp)
+        awk '/^Types:/ && n++ { exit } { print }' "$f" |
+            sed -E -e 's/^(Types:).*/\1 deb/' -e 's/^(Suites:).*/\1 bookworm-backports/' >"$tmp"
+        $sudo install -m 644 "$tmp" "$BACKPORTS/korvello-backports.sources"
+        rm -f "$tmp"
+        return 0
+    done
+    return 1
+}
+if ! appx_signer; then
+    echo "osslsigncode signs no APPX package: installing Debian's backported one"
+    if add_backports && $sudo apt-get update -qq &&
+        $sudo apt-get install -y -qq --no-install-recommends -t bookworm-backports osslsigncode >/dev/null; then
+        :
+    else
+        echo "prereqs: no backported osslsigncode: the package of Windows 11's entry cannot be signed" >&2
+    fi
+fi
