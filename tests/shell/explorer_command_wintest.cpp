@@ -156,7 +156,7 @@ TEST_F(ShellDll, ShownForEveryKindItTakesAndFoldersHiddenForAnythingElse) {
         }
         EXPECT_EQ(StateOf(command.Get(), {file(L"b.MKV")}, slow), ECS_ENABLED);
         EXPECT_EQ(StateOf(command.Get(), {dir.Path() / L"Trip 2024"}, slow), ECS_ENABLED);
-        for (const wchar_t* other : {L"notes.txt", L"song.mp3", L"clip.mp4.part"})
+        for (const wchar_t* other : {L"notes.txt", L"song.mp3", L"clip.mp4.part", L"photos.zip"})
             EXPECT_EQ(StateOf(command.Get(), {file(other)}, slow), ECS_HIDDEN) << other;
         EXPECT_EQ(StateOf(command.Get(), {file(L"a.mp4"), dir.Path() / L"Trip 2024", file(L"notes.txt")}, slow),
                   ECS_HIDDEN);
