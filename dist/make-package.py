@@ -54,6 +54,7 @@ CONTENT_TYPES = (
     '<Override PartName="/AppxBlockMap.xml" ContentType="application/vnd.ms-appx.blockmap+xml"/>'
     f"{SIGNATURE_TYPE}</Types>"
 )
+RESERVED = {"CON", "PRN", "AUX", "NUL"} | {f"COM{i}" for i in range(1, 10)} | {f"LPT{i}" for i in range(1, 10)}
 PICTURES = {"Assets/StoreLogo.png": 50, "Assets/Square150x150Logo.png": 150, "Assets/Square44x44Logo.png": 44}
 
 
@@ -83,8 +84,8 @@ def source_facts():
 
 
 def manifest_text(exe, version):
-    if not re.fullmatch(r"\d{1,5}\.\d{1,5}\.\d{1,5}", version):
-        die(f"version '{version}' is not major.minor.build")
+    if not re.fullmatch(r"[1-9]\d{0,4}\.\d{1,5}\.\d{1,5}", version):
+        die(f"version '{version}' is not major.minor.build with a major above 0")
     ident = exe_identity(exe)
     clsid, kinds = source_facts()
     item = '            <desktop5:ItemType Type="{}"><desktop5:Verb Id="ConvertToMp3" Clsid="{}"/></desktop5:ItemType>'
@@ -208,9 +209,11 @@ def check_manifest(check, text, ident, folder):
         check(one(root, part) is not None, f"one {part[2:]} element")
     identity = one(root, "f:Identity")
     name, publisher = identity.get("Name", ""), identity.get("Publisher", "")
-    check(re.fullmatch(r"[-.A-Za-z0-9]{3,50}", name) is not None, "the identity's name: 3 to 50 of A-Z a-z 0-9 . -")
-    check(re.fullmatch(r"(0|[1-9]\d{0,4})(\.(0|[1-9]\d{0,4})){3}", identity.get("Version", "")) is not None
-          and all(int(p) <= 65535 for p in identity.get("Version").split(".")), "the version: four parts to 65535")
+    check(re.fullmatch(r"[-.A-Za-z0-9]{3,50}", name) is not None and name.upper() not in RESERVED,
+          "the identity's name: 3 to 50 of A-Z a-z 0-9 . -, no device name")
+    check(re.fullmatch(r"[1-9]\d{0,4}(\.(0|[1-9]\d{0,4})){3}", identity.get("Version", "")) is not None
+          and all(int(p) <= 65535 for p in identity.get("Version").split(".")),
+          "the version: four parts to 65535, the major above 0")
     check(identity.get("ProcessorArchitecture") in ("x86", "x64", "arm", "arm64", "neutral"), "a known architecture")
     check(re.fullmatch(r"(CN|L|O|OU|E|C|S|STREET|T|G|I|SN|DC|SERIALNUMBER|OID\.[0-9.]+)=.+", publisher) is not None
           and len(publisher) <= 8192, "the publisher is a distinguished name")

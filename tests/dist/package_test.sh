@@ -37,6 +37,7 @@ check "the same inputs make the same package" \
     bash -c 'python3 "$1" build "$2" "$3" "$4" "$5/q.msix" >/dev/null && cmp -s "$5/p.msix" "$5/q.msix"' _ \
     "$PKG" "$EXE" "$ICON" "$VERSION" "$W"
 check "a version the package cannot carry is refused" fails python3 "$PKG" build "$EXE" "$ICON" 1.0 "$W/bad.msix"
+check "and so is a major version of 0, which Windows refuses" fails python3 "$PKG" build "$EXE" "$ICON" 0.9.1 "$W/bad.msix"
 
 echo "== signed with the publisher's certificate"
 PUBLISHER=$(python3 "$PKG" publisher "$EXE")

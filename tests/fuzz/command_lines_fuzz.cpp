@@ -17,17 +17,6 @@
 
 namespace {
 
-std::vector<std::string> Split(const std::string& s) {
-    std::vector<std::string> parts;
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t at = s.find('\0', from);
-        parts.push_back(s.substr(from, at == std::string::npos ? std::string::npos : at - from));
-        if (at == std::string::npos) return parts;
-        from = at + 1;
-    }
-}
-
 // Any arguments (zeros end them), each quoted, read back one by one.
 void ArgumentsComeBack(const std::vector<std::string>& args) {
     std::string params;
@@ -139,7 +128,7 @@ void ParametersAreKept(const std::vector<std::string>& params) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::vector<std::string> parts = Split(kvfuzz::Text(data, size));
+    const std::vector<std::string> parts = kvfuzz::SplitAtZeros(kvfuzz::Text(data, size));
     ArgumentsComeBack(parts);
     const std::string& a = parts[0];
     const std::string b = parts.size() > 1 ? parts[1] : "C:\\T\\duration_time.txt";

@@ -13,17 +13,6 @@
 
 namespace {
 
-std::vector<std::string> Split(const std::string& s) {
-    std::vector<std::string> parts;
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t at = s.find('\0', from);
-        parts.push_back(s.substr(from, at == std::string::npos ? std::string::npos : at - from));
-        if (at == std::string::npos) return parts;
-        from = at + 1;
-    }
-}
-
 // A small limit makes the splitting happen on short inputs too.
 void SelectionComesBack(const std::vector<std::string>& paths, std::size_t limit) {
     const std::string exe = "C:\\Programs\\Korvello\\korvello.exe";
@@ -65,7 +54,7 @@ void ReportIsOneBoundedLine(const std::string& output, unsigned long code) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text = kvfuzz::Text(data, size);
-    const std::vector<std::string> parts = Split(text);
+    const std::vector<std::string> parts = kvfuzz::SplitAtZeros(text);
     const std::size_t limit = 40 + (size > 0 ? data[0] : 0U) * 4;
     SelectionComesBack(parts, limit);
     SelectionComesBack(parts, kv::shell::kMaxCommandLine);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kvfuzz {
 
@@ -17,6 +18,18 @@ inline std::string Text(const std::uint8_t* data, std::size_t size) {
 [[noreturn]] inline void Broken(const char* what, std::string_view detail = {}) {
     std::fprintf(stderr, "property broken: %s [%.*s]\n", what, static_cast<int>(detail.size()), detail.data());
     std::abort();
+}
+
+// The input cut at its zero bytes: several texts from one input.
+inline std::vector<std::string> SplitAtZeros(const std::string& s) {
+    std::vector<std::string> parts;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t at = s.find('\0', from);
+        parts.push_back(s.substr(from, at == std::string::npos ? std::string::npos : at - from));
+        if (at == std::string::npos) return parts;
+        from = at + 1;
+    }
 }
 
 inline void Require(bool holds, const char* what, std::string_view detail = {}) {
