@@ -5,8 +5,11 @@
 #include <new>
 #include <utility>
 
+#include "app/settings_store_win.h"
+#include "app/settings_win.h"
 #include "app/texts.h"
 #include "app/texts_win.h"
+#include "convert/choices.h"
 #include "shell/explorer_selection.h"
 #include "win/com.h"
 #include "win/handle.h"
@@ -36,12 +39,11 @@ HRESULT Guarded(Body&& body) noexcept {
 // A copy of the text in memory the caller frees with CoTaskMemFree.
 HRESULT Handed(const std::wstring& text, LPWSTR* out) { return ::SHStrDupW(text.c_str(), out); }
 
+// The Language choice as the program reads it, whatever the value holds.
 std::string StoredLanguage() {
-    wchar_t value[64] = {};
-    DWORD bytes = sizeof(value);
-    const LSTATUS rc =
-        ::RegGetValueW(HKEY_CURRENT_USER, L"Software\\Korvello", L"Language", RRF_RT_REG_SZ, nullptr, value, &bytes);
-    return rc == ERROR_SUCCESS ? win::Narrow(value) : std::string();
+    ConversionChoices choices;
+    ReadLanguageChoice(choices, RegistrySettings(kSettingsKey).Read(kLanguageValue));
+    return choices.language;
 }
 
 // The item's file-system path and whether it is a folder (a zip file, a

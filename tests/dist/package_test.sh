@@ -14,13 +14,8 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 PKG=$ROOT/dist/make-package.py
 W=$(mktemp -d)
 trap 'rm -rf "$W"' EXIT
-FAILED=0
-check() { # name command...
-    local name=$1
-    shift
-    if "$@" >/dev/null 2>&1; then echo "PASS: $name"; else echo "FAIL: $name"; FAILED=$((FAILED + 1)); fi
-}
-fails() { ! "$@"; }
+# shellcheck source=tests/dist/checks.sh
+source "$ROOT/tests/dist/checks.sh"
 unset KORVELLO_SIGN_PASSWORD KORVELLO_SIGN_PASSWORD_FILE KORVELLO_SIGN_TIMESTAMP_URL
 
 echo "== the package as built"

@@ -12,13 +12,8 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 NAME=korvello-$VERSION-win64
 W=$(mktemp -d)
 trap 'rm -rf "$W"' EXIT
-FAILED=0
-check() { # name command...
-    local name=$1
-    shift
-    if "$@" >/dev/null 2>&1; then echo "PASS: $name"; else echo "FAIL: $name"; FAILED=$((FAILED + 1)); fi
-}
-fails() { ! "$@"; }
+# shellcheck source=tests/dist/checks.sh
+source "$ROOT/tests/dist/checks.sh"
 verify() { osslsigncode verify -CAfile "$W/cert.pem" -in "$1"; }
 dist() { # outdir, with the environment given
     "$ROOT/dist/make-dist.sh" "$EXE" "$TOOLS" "$VERSION" "$1" "$ICON" >"$1.log" 2>&1
